@@ -1,19 +1,17 @@
 # One static library per source folder; sources are picked up by glob so that adding a
 # file never means editing a shared list.
-function(tavro_library name folder)
+function(tavro_library name)
   cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
-  file(GLOB _srcs CONFIGURE_DEPENDS
-       ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.h)
+  file(GLOB _srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
   add_library(${name} STATIC ${_srcs})
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
   target_link_libraries(${name} PUBLIC ${ARG_DEPS})
 endfunction()
 
 # One test executable per test folder, every GoogleTest case registered with CTest.
-function(tavro_test name folder)
+function(tavro_test name)
   cmake_parse_arguments(ARG "" "" "DEPS;LABELS" ${ARGN})
-  file(GLOB _srcs CONFIGURE_DEPENDS
-       ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.h)
+  file(GLOB _srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
   add_executable(${name} ${_srcs})
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} tavro_testsupport GTest::gtest GTest::gmock)

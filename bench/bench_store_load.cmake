@@ -1,0 +1,1 @@
+target_link_libraries(bench_store_load PRIVATE tavro_library)
