@@ -3,18 +3,34 @@
 function(tavro_library name)
   cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
   file(GLOB _srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+  if(NOT _srcs)
+    return()  # a folder whose code has not landed yet
+  endif()
   add_library(${name} STATIC ${_srcs})
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
   target_link_libraries(${name} PUBLIC ${ARG_DEPS})
+  # Folders shared by several concerns keep each concern's extra dependencies in its own
+  # <concern>.cmake fragment beside the sources.
+  file(GLOB _frags ${CMAKE_CURRENT_SOURCE_DIR}/*.cmake)
+  foreach(frag ${_frags})
+    include(${frag})
+  endforeach()
 endfunction()
 
 # One test executable per test folder, every GoogleTest case registered with CTest.
 function(tavro_test name)
   cmake_parse_arguments(ARG "" "" "DEPS;LABELS" ${ARGN})
   file(GLOB _srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+  if(NOT _srcs)
+    return()
+  endif()
   add_executable(${name} ${_srcs})
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} tavro_testsupport GTest::gtest GTest::gmock)
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
                        PROPERTIES LABELS "${ARG_LABELS}" TIMEOUT 300)
+  file(GLOB _frags ${CMAKE_CURRENT_SOURCE_DIR}/*.cmake)
+  foreach(frag ${_frags})
+    include(${frag})
+  endforeach()
 endfunction()
