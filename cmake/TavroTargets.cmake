@@ -8,7 +8,13 @@ function(tavro_library name)
   endif()
   add_library(${name} STATIC ${_srcs})
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
-  target_link_libraries(${name} PUBLIC ${ARG_DEPS})
+  foreach(dep ${ARG_DEPS})
+    # Lower layers are declared first; one that has no code yet is simply not linked.
+    if(dep MATCHES "^tavro_" AND NOT TARGET ${dep})
+      continue()
+    endif()
+    target_link_libraries(${name} PUBLIC ${dep})
+  endforeach()
   # Folders shared by several concerns keep each concern's extra dependencies in its own
   # <concern>.cmake fragment beside the sources.
   file(GLOB _frags ${CMAKE_CURRENT_SOURCE_DIR}/*.cmake)
