@@ -1,0 +1,85 @@
+#pragma once
+// How the GUI side calls the service: the blocking TavroAPI call runs on the global
+// QThreadPool and its outcome is handed to a callback on the receiver's thread.
+//
+//     callService(this, [token] { return TavroAPI::me(token); },
+//                 [this](ServiceOutcome<TavroAPI::Account> outcome) {
+//                     if (outcome.ok()) ... outcome.value() ...
+//                     else ... outcome.error().message() ...
+//                 });
+//
+// The callback runs on the thread of `receiver` (through its event loop) and is dropped
+// without being called when `receiver` is destroyed first, so it may capture `this` freely.
+// A call returning void gives ServiceOutcome<std::monostate>. Only APIError is caught: the
+// service client throws nothing else.
+#include <QFuture>
+#include <QObject>
+#include <QPromise>
+#include <QThreadPool>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <type_traits>
+#include <utility>
+#include <variant>
+
+#include "service/APIError.h"
+
+template <typename T>
+class ServiceOutcome {
+public:
+    explicit ServiceOutcome(T value) : value_(std::move(value)) {}
+    explicit ServiceOutcome(APIError error) : value_(std::move(error)) {}
+
+    bool ok() const { return std::holds_alternative<T>(value_); }
+    const T& value() const { return std::get<T>(value_); }
+    T& value() { return std::get<T>(value_); }
+    const APIError& error() const { return std::get<APIError>(value_); }
+
+private:
+    std::variant<T, APIError> value_;
+};
+
+namespace servicecall_detail {
+
+template <typename Work>
+using ResultOf = std::conditional_t<std::is_void_v<std::invoke_result_t<Work&>>, std::monostate,
+                                    std::invoke_result_t<Work&>>;
+
+template <typename Work>
+ServiceOutcome<ResultOf<Work>> run(Work& work) {
+    try {
+        if constexpr (std::is_void_v<std::invoke_result_t<Work&>>) {
+            work();
+            return ServiceOutcome<std::monostate>(std::monostate{});
+        } else {
+            return ServiceOutcome<ResultOf<Work>>(work());
+        }
+    } catch (const APIError& e) {
+        return ServiceOutcome<ResultOf<Work>>(e);
+    }
+}
+
+}  // namespace servicecall_detail
+
+template <typename Work, typename Done>
+void callService(QObject* receiver, Work work, Done done) {
+    using Outcome = ServiceOutcome<servicecall_detail::ResultOf<Work>>;
+    // Qt 6.4's pool takes only copyable callables, so the move-only promise is shared.
+    struct Job {
+        QPromise<Outcome> promise;
+        Work work;
+    };
+    auto job = std::make_shared<Job>(Job{QPromise<Outcome>(), std::move(work)});
+    // then() with a context object delivers on that object's thread and drops the
+    // continuation if the object dies before the work ends.
+    job->promise.future().then(receiver, [done = std::move(done)](Outcome outcome) mutable {
+        done(std::move(outcome));
+    });
+    QThreadPool::globalInstance()->start([job] {
+        job->promise.start();
+        job->promise.addResult(servicecall_detail::run(job->work));
+        job->promise.finish();
+    });
+}
