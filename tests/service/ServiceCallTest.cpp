@@ -1,0 +1,56 @@
+#include <QCoreApplication>
+#include <QTest>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <memory>
+#include <thread>
+
+#include "service/ServiceCall.h"
+
+namespace {
+
+TEST(ServiceCallTest, OutcomeArrivesOnTheReceiversThread) {
+    QObject receiver;
+    std::optional<ServiceOutcome<int>> value;
+    std::optional<ServiceOutcome<std::monostate>> failure;
+    QThread* workThread = nullptr;
+    QThread* doneThread = nullptr;
+
+    callService(&receiver, [&] { workThread = QThread::currentThread(); return 42; },
+                [&](ServiceOutcome<int> o) {
+                    doneThread = QThread::currentThread();
+                    value = std::move(o);
+                });
+    callService(&receiver, [] { throw APIError::service("失敗", 500); },
+                [&](ServiceOutcome<std::monostate> o) { failure = std::move(o); });
+
+    ASSERT_TRUE(QTest::qWaitFor([&] { return value && failure; }, 5000));
+    EXPECT_EQ(value->value(), 42);
+    EXPECT_NE(workThread, QThread::currentThread());
+    EXPECT_EQ(doneThread, QThread::currentThread());
+    ASSERT_FALSE(failure->ok());
+    EXPECT_EQ(failure->error().message(), "失敗");
+    EXPECT_EQ(failure->error().httpStatus(), 500);
+}
+
+TEST(ServiceCallTest, NothingArrivesAfterTheReceiverIsGone) {
+    auto receiver = std::make_unique<QObject>();
+    std::atomic<bool> workDone = false;
+    bool called = false;
+    callService(receiver.get(),
+                [&] {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                    workDone = true;
+                    return 1;
+                },
+                [&](ServiceOutcome<int>) { called = true; });
+    receiver.reset();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return workDone.load(); }, 5000));
+    QTest::qWait(50);
+    EXPECT_FALSE(called);
+}
+
+}  // namespace

@@ -1,0 +1,37 @@
+#pragma once
+// A fake service per test, with the client pointed at it, and helpers to catch APIError.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+#include "fakeservice/FakeService.h"
+#include "fakeservice/SampleMinutes.h"
+#include "fakeservice/ScopedServiceUrl.h"
+#include "model/MinutesResult.h"
+#include "service/APIError.h"
+
+class ServiceFixture : public ::testing::Test {
+protected:
+    FakeService fake;
+    ScopedServiceUrl url{fake.baseUrl()};
+
+    // The error `call` throws; a failure when it throws none.
+    static APIError errorOf(const std::function<void()>& call) {
+        try {
+            call();
+        } catch (const APIError& e) {
+            return e;
+        }
+        ADD_FAILURE() << "expected an APIError";
+        return APIError::local("<no error>");
+    }
+
+    static MinutesResult sample() { return MinutesResult::fromJson(sampleMinutesJson()); }
+
+    FakeService::Request only(const std::string& method, const std::string& path) {
+        auto found = fake.requests(method, path);
+        EXPECT_EQ(found.size(), 1u) << method << " " << path;
+        return found.empty() ? FakeService::Request{} : found.back();
+    }
+};
