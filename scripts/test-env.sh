@@ -5,7 +5,8 @@
 #   - a PulseAudio server whose default sink and source are virtual devices.
 # HOME and the XDG folders point into a temporary folder, so nothing touches a real user's files,
 # keyring or sound. Everything started here is stopped by pid when the command ends, also when it
-# fails or the script is interrupted.
+# fails or the script is interrupted: first the components, then any other process that carries
+# this session's TAVRO_TEST_ENV (bus-activated services, processes a test left behind).
 #
 # Usage: scripts/test-env.sh COMMAND [ARGS...]
 #   TAVRO_NOTIFYSERVER  path of the built tavro_test_notifyserver (required for notifications)
@@ -38,11 +39,15 @@ alive() {
     [ -n "$state" ] && [ "$state" != Z ] && [ "$state" != X ]
 }
 
-descendants() {
-    local child
-    for child in $(ps -o pid= --ppid "$1" 2>/dev/null); do
-        echo "$child"
-        descendants "$child"
+# Everything started inside this session carries TAVRO_TEST_ENV=$root in its environment, also
+# what was started on its behalf and then left its parent (bus-activated services do).
+marked_pids() {
+    local f pid
+    for f in /proc/[0-9]*/environ; do
+        pid=${f#/proc/}
+        pid=${pid%/environ}
+        [ "$pid" = "$$" ] && continue
+        grep -qzxF "TAVRO_TEST_ENV=$root" "$f" 2>/dev/null && echo "$pid"
     done
 }
 
@@ -61,17 +66,15 @@ stop_pid() {
 }
 
 cleanup() {
-    local rc=$? i pid extra=()
+    local rc=$? i pid
     trap - EXIT INT TERM
+    unset TAVRO_TEST_ENV  # so that nothing started from here on carries the mark
     [ -n "$cmd_pid" ] && stop_pid "$cmd_pid"
-    # Services the bus activated (calendar store, ...) are its children: note them first.
-    for pid in "${pids[@]}"; do
-        extra+=($(descendants "$pid"))
-    done
     for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
         stop_pid "${pids[i]}"
     done
-    for pid in "${extra[@]}"; do
+    for pid in $(marked_pids); do
+        log "stopping leftover process $pid: $(tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null)"
         stop_pid "$pid"
     done
     rm -rf "$root"
