@@ -17,6 +17,7 @@
 # PULSE_CLIENTCONFIG, HOME, XDG_*_HOME, XDG_RUNTIME_DIR, TZ, TAVRO_TEST_ENV (the temporary
 # root), TAVRO_TEST_DISPLAY/BUS/PULSE (what was started here, so tests can refuse a user's own
 # session) and TAVRO_TEST_ENV_FAILED (the components that did not start).
+# shellcheck disable=SC2317  # functions run from traps and wait_until look unreachable
 set -uo pipefail
 
 if [ $# -eq 0 ]; then

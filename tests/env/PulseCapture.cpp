@@ -10,8 +10,8 @@ PulseCapture::~PulseCapture() {
 }
 
 bool PulseCapture::start(const std::string& source, int rate, std::chrono::milliseconds timeout) {
-    const pa_sample_spec spec{PA_SAMPLE_FLOAT32LE, static_cast<uint32_t>(rate), 1};
-    stream_ = pa_stream_new(session_.context(), "tavro-env-capture", &spec, nullptr);
+    const pa_sample_spec format{PA_SAMPLE_FLOAT32LE, static_cast<uint32_t>(rate), 1};
+    stream_ = pa_stream_new(session_.context(), "tavro-env-capture", &format, nullptr);
     if (!stream_) return false;
     // Small fragments, so that data flows in steps of 20 ms rather than the default seconds.
     pa_buffer_attr attr;
@@ -19,7 +19,7 @@ bool PulseCapture::start(const std::string& source, int rate, std::chrono::milli
     attr.tlength = static_cast<uint32_t>(-1);
     attr.prebuf = static_cast<uint32_t>(-1);
     attr.minreq = static_cast<uint32_t>(-1);
-    attr.fragsize = static_cast<uint32_t>(pa_usec_to_bytes(20000, &spec));
+    attr.fragsize = static_cast<uint32_t>(pa_usec_to_bytes(20000, &format));
     if (pa_stream_connect_record(stream_, source.empty() ? nullptr : source.c_str(), &attr,
                                  PA_STREAM_ADJUST_LATENCY) < 0)
         return false;

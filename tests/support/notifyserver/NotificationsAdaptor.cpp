@@ -26,9 +26,9 @@ QStringList NotificationsAdaptor::GetCapabilities() {
 }
 
 QString NotificationsAdaptor::GetServerInformation(QString& vendor, QString& version,
-                                                   QString& spec_version) {
+                                                   QString& protocol_version) {
     vendor = "tavro";
     version = "1";
-    spec_version = "1.2";
+    protocol_version = "1.2";
     return "tavro-test-notifyserver";
 }

@@ -18,7 +18,7 @@ public slots:
                 const QVariantMap& hints, int expire_timeout);
     void CloseNotification(uint id);
     QStringList GetCapabilities();
-    QString GetServerInformation(QString& vendor, QString& version, QString& spec_version);
+    QString GetServerInformation(QString& vendor, QString& version, QString& protocol_version);
 
 signals:
     void NotificationClosed(uint id, uint reason);
