@@ -82,8 +82,9 @@ bool MeetingVision::isMeetingTitle(std::string_view title) {
 std::optional<std::string> MeetingVision::nameCandidate(std::string_view line) {
     UErrorCode status = U_ZERO_ERROR;
     const std::string trimmed = text::trim(line);
-    std::unique_ptr<icu::RegexMatcher> remark(
-        trailingRemark().matcher(icu::UnicodeString::fromUTF8(trimmed), status));
+    // A matcher refers to its input, which therefore must outlive it.
+    const icu::UnicodeString input = icu::UnicodeString::fromUTF8(trimmed);
+    std::unique_ptr<icu::RegexMatcher> remark(trailingRemark().matcher(input, status));
     if (U_FAILURE(status)) return std::nullopt;
     const icu::UnicodeString stripped = remark->replaceFirst(icu::UnicodeString(), status);
     if (U_FAILURE(status)) return std::nullopt;
@@ -95,8 +96,8 @@ std::optional<std::string> MeetingVision::nameCandidate(std::string_view line) {
     if (length < 2 || length > 20) return std::nullopt;
     if (contains(stopwords(), name) || contains(stopwords(), text::lower(name)))
         return std::nullopt;
-    std::unique_ptr<icu::RegexMatcher> digits(
-        digitsOnly().matcher(icu::UnicodeString::fromUTF8(name), status));
+    const icu::UnicodeString nameText = icu::UnicodeString::fromUTF8(name);
+    std::unique_ptr<icu::RegexMatcher> digits(digitsOnly().matcher(nameText, status));
     if (U_FAILURE(status) || digits->matches(status)) return std::nullopt;
     for (const char* marker : {"http", "@", "://"})
         if (name.find(marker) != std::string::npos) return std::nullopt;

@@ -134,7 +134,7 @@ struct Script {
     std::vector<std::optional<Names>> passes;  // per pass; nullopt: no meeting window
     std::size_t captures = 0;                   // calls of captureMeetingWindow
     std::size_t next = 0;                       // next pass to serve
-    bool hold = false;                          // block inside recognition until cleared
+    std::optional<std::size_t> holdAt;          // recognition of this pass blocks until cleared
     bool holding = false;
     int active = 0, maxActive = 0;
     int made = 0, destroyed = 0;
@@ -174,7 +174,7 @@ public:
         s_->threads.insert(std::this_thread::get_id());
         s_->maxActive = std::max(s_->maxActive, ++s_->active);
         s_->holding = true;
-        s_->cv.wait(g, [&] { return !s_->hold; });
+        s_->cv.wait(g, [&] { return s_->holdAt != s_->next; });
         s_->holding = false;
         --s_->active;
         return s_->passes[s_->next++];
@@ -247,12 +247,8 @@ TEST(MeetingVisionCounting, AtMostOnePassRunsAndLateResultsAreDropped) {
     auto vision = makeVision(script);
 
     // Pass 1 completes; pass 2 hangs in recognition while many ticks go by.
+    script->holdAt = 1;
     vision->start();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return script->capturesSoFar() >= 2; }));
-    {
-        std::lock_guard g(script->m);
-        script->hold = true;
-    }
     ASSERT_TRUE(QTest::qWaitFor([&] {
         std::lock_guard g(script->m);
         return script->holding;
@@ -272,7 +268,7 @@ TEST(MeetingVisionCounting, AtMostOnePassRunsAndLateResultsAreDropped) {
     vision->start();
     {
         std::lock_guard g(script->m);
-        script->hold = false;
+        script->holdAt.reset();
     }
     script->cv.notify_all();
     // Pass 3 is the new run's first; had the late result counted, Ann would have two.
