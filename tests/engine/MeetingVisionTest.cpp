@@ -73,8 +73,8 @@ TEST(MeetingVisionNames, NameCandidate) {
 
 // ---- window choice ----
 
-WindowInfo win(std::uint32_t id, std::string instance, std::string cls, std::string title,
-               int w, int h, std::optional<std::int64_t> pid = 4242) {
+WindowInfo win(std::uint32_t id, std::string instance, std::string cls, std::string title, int w,
+               int h, std::optional<std::int64_t> pid = 4242) {
     return WindowInfo{id, std::move(instance), std::move(cls), std::move(title), w, h, pid};
 }
 
@@ -102,17 +102,22 @@ TEST(MeetingVisionWindows, ChooseMeetingWindow) {
         {"just over both limits", {zoom(1, 301, 201)}, 1},
         {"browser titled Zoom", {chrome(2, "ZOOM ミーティング - Google Chrome", 1000, 700)}, 2},
         {"browser titled with the Meet host",
-         {win(2, "Navigator", "firefox", "meet.google.com/abc - Mozilla Firefox", 900, 600)}, 2},
-        {"browser titled Meet -", {win(2, "brave-browser", "Brave-browser", "Meet - abc", 900, 600)},
+         {win(2, "Navigator", "firefox", "meet.google.com/abc - Mozilla Firefox", 900, 600)},
          2},
-        {"browser titled 会議", {win(2, "microsoft-edge", "Microsoft-edge", "定例会議", 900, 600)},
+        {"browser titled Meet -",
+         {win(2, "brave-browser", "Brave-browser", "Meet - abc", 900, 600)},
+         2},
+        {"browser titled 会議",
+         {win(2, "microsoft-edge", "Microsoft-edge", "定例会議", 900, 600)},
          2},
         {"Debian's Firefox ESR", {win(2, "Navigator", "firefox-esr", "Webex", 900, 600)}, 2},
         {"Chromium", {win(2, "chromium", "Chromium", "Microsoft Teams", 900, 600)}, 2},
         {"browser with another title, though larger",
-         {chrome(2, "News - Google Chrome", 1920, 1080), zoom(3, 800, 600)}, 3},
+         {chrome(2, "News - Google Chrome", 1920, 1080), zoom(3, 800, 600)},
+         3},
         {"unknown application with a meeting title",
-         {win(2, "xterm", "XTerm", "zoom", 900, 600)}, std::nullopt},
+         {win(2, "xterm", "XTerm", "zoom", 900, 600)},
+         std::nullopt},
         {"window without WM_CLASS", {win(2, "", "", "Zoom Meeting", 900, 600)}, std::nullopt},
         {"equal areas keep the first", {zoom(3, 800, 600), zoom(4, 600, 800)}, 3},
         {"a strictly larger later window wins", {zoom(3, 800, 600), zoom(5, 1024, 768)}, 5},
@@ -132,9 +137,9 @@ struct Script {
     std::mutex m;
     std::condition_variable cv;
     std::vector<std::optional<Names>> passes;  // per pass; nullopt: no meeting window
-    std::size_t captures = 0;                   // calls of captureMeetingWindow
-    std::size_t next = 0;                       // next pass to serve
-    std::optional<std::size_t> holdAt;          // recognition of this pass blocks until cleared
+    std::size_t captures = 0;                  // calls of captureMeetingWindow
+    std::size_t next = 0;                      // next pass to serve
+    std::optional<std::size_t> holdAt;         // recognition of this pass blocks until cleared
     bool holding = false;
     int active = 0, maxActive = 0;
     int made = 0, destroyed = 0;
@@ -199,8 +204,8 @@ Names runAll(std::vector<std::optional<Names>> passes) {
     auto vision = makeVision(script);
     vision->start();
     EXPECT_TRUE(vision->isRunning());
-    const bool done = QTest::qWaitFor(
-        [&] { return script->capturesSoFar() > script->passes.size(); }, 10000);
+    const bool done =
+        QTest::qWaitFor([&] { return script->capturesSoFar() > script->passes.size(); }, 10000);
     EXPECT_TRUE(done);
     return vision->stop();
 }
@@ -216,13 +221,16 @@ TEST(MeetingVisionCounting, CountsOncePerScreenshotAndKeepsNamesSeenTwice) {
         {"read twice in one screenshot counts once", {Names{"Ann Lee", "Ann Lee"}}, {}},
         {"read in two screenshots", {Names{"Ann Lee", "Bob"}, Names{"Ann Lee"}}, {"Ann Lee"}},
         {"highest count first",
-         {Names{"Ann", "Bob"}, Names{"Bob", "Cid"}, Names{"Bob", "Cid"}, Names{"Ann"}, Names{"Bob"}},
+         {Names{"Ann", "Bob"}, Names{"Bob", "Cid"}, Names{"Bob", "Cid"}, Names{"Ann"},
+          Names{"Bob"}},
          {"Bob", "Ann", "Cid"}},
         {"lines that are no names", {Names{"ミュート", "12:30"}, Names{"ミュート", "12:30"}}, {}},
         {"names are cut out of their lines",
-         {Names{"山田太郎（ホスト）"}, Names{"  山田太郎 "}}, {"山田太郎"}},
+         {Names{"山田太郎（ホスト）"}, Names{"  山田太郎 "}},
+         {"山田太郎"}},
         {"passes without a window count nothing",
-         {std::nullopt, Names{"Ann"}, std::nullopt, Names{"Ann"}}, {"Ann"}},
+         {std::nullopt, Names{"Ann"}, std::nullopt, Names{"Ann"}},
+         {"Ann"}},
         {"a failed recognition counts nothing", {Names{"Ann"}, std::nullopt}, {}},
     };
     for (const auto& c : cases) EXPECT_EQ(runAll(c.passes), c.expected) << c.label;
