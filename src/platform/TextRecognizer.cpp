@@ -1,5 +1,6 @@
 #include "platform/TextRecognizer.h"
 
+#include <omp.h>
 #include <tesseract/baseapi.h>
 #include <tesseract/resultiterator.h>
 
@@ -84,6 +85,11 @@ std::optional<std::vector<std::string>> TextRecognizer::recognizeLines(const Gra
         data = inverted.data();
     }
 
+    // Tesseract parallelises its network with OpenMP, whose spinning threads cost far more than
+    // they save on a busy machine (measured: 1.8 s and 3.8 CPU s per pass instead of 0.14 s).
+    // Without nesting levels every parallel region on this thread runs on this thread alone;
+    // the setting belongs to the calling thread, so the rest of the process is untouched.
+    omp_set_max_active_levels(0);
     api_->SetImage(data, image.width, image.height, 1, image.width);
     // Screen pixels; without a resolution Tesseract guesses 70 dpi and warns.
     api_->SetSourceResolution(96);
