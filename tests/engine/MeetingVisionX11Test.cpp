@@ -36,7 +36,7 @@ private:
 };
 
 TEST(MeetingVisionX11, TwoPassesOverAZoomWindowReturnItsNames) {
-    TAVRO_REQUIRE_ENV("X display", WindowCapture::displayAvailable());
+    TAVRO_REQUIRE_ENV("X display", testsupport::probeDisplay());
     TAVRO_REQUIRE_ENV("Tesseract model Japanese", TextRecognizer::create("Japanese") != nullptr);
 
     const std::vector<std::string> japanese{"佐藤花子", "田中健太", "山本美咲"};

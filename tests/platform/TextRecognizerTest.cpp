@@ -16,7 +16,7 @@ bool has(const std::vector<std::string>& lines, const std::string& s) {
 }
 
 TEST(TextRecognizerTest, ReadsJapaneseAndEnglishNamesFromAMeetingWindow) {
-    TAVRO_REQUIRE_ENV("X display", WindowCapture::displayAvailable());
+    TAVRO_REQUIRE_ENV("X display", testsupport::probeDisplay());
     auto recognizer = TextRecognizer::create("Japanese");
     TAVRO_REQUIRE_ENV("Tesseract model Japanese", recognizer != nullptr);
     auto capture = WindowCapture::open();
@@ -24,7 +24,7 @@ TEST(TextRecognizerTest, ReadsJapaneseAndEnglishNamesFromAMeetingWindow) {
 
     const std::vector<std::string> japanese{"佐藤花子", "田中健太", "山本美咲"};
     const std::vector<std::string> english{"Alice Johnson", "Bob Smith", "Carol White"};
-    QStringList args{"--class", "zoom", "--size", "1024x640", "--font-px", "15"};
+    QStringList args{"--class", "names", "--size", "1024x640", "--font-px", "15"};
     for (const auto& n : japanese) args << QString::fromStdString(n);
     for (const auto& n : english) args << QString::fromStdString(n);
     FixtureWindow fixture(args);

@@ -27,7 +27,7 @@ double meanLevel(const GrayImage& image) {
 class WindowCaptureTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        TAVRO_REQUIRE_ENV("X display", WindowCapture::displayAvailable());
+        TAVRO_REQUIRE_ENV("X display", testsupport::probeDisplay());
         capture_ = WindowCapture::open();
         ASSERT_TRUE(capture_);
     }
