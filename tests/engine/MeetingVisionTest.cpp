@@ -325,11 +325,4 @@ TEST(MeetingVisionCounting, WithoutADisplayStartDoesNothing) {
     EXPECT_EQ(script->made, 0);
 }
 
-TEST(MeetingVisionCounting, StopWhileIdleReturnsNothing) {
-    auto script = std::make_shared<Script>();
-    auto vision = makeVision(script);
-    EXPECT_EQ(vision->stop(), Names{});
-    EXPECT_FALSE(vision->isRunning());
-}
-
 }  // namespace
