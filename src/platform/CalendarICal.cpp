@@ -16,11 +16,12 @@ std::optional<std::string> nonEmpty(const char* s) {
     return std::string(s);
 }
 
-std::optional<std::string> textProperty(icalcomponent* comp, icalproperty_kind kind) {
+// The unescaped value of a property; present (maybe empty) whenever the property is.
+std::optional<std::string> textProperty(icalcomponent* comp, icalproperty_kind kind,
+                                        const char* (*get)(const icalproperty*)) {
     icalproperty* prop = icalcomponent_get_first_property(comp, kind);
     if (prop == nullptr) return std::nullopt;
-    const char* value = icalproperty_get_value_as_string(prop);
-    // An empty property still exists: keep it as an empty text.
+    const char* value = get(prop);
     return std::string(value != nullptr ? value : "");
 }
 
@@ -77,7 +78,9 @@ bool isUserAddress(const std::string& address, const CalendarICalContext& contex
 CalendarParticipant participantOf(icalproperty* prop, const CalendarICalContext& context,
                                   ParticipantRole absentRole) {
     CalendarParticipant p;
-    const char* value = icalproperty_get_value_as_string(prop);
+    const char* value = icalproperty_isa(prop) == ICAL_ORGANIZER_PROPERTY
+                            ? icalproperty_get_organizer(prop)
+                            : icalproperty_get_attendee(prop);
     p.url = value != nullptr ? value : "";
     if (icalparameter* cn = icalproperty_get_first_parameter(prop, ICAL_CN_PARAMETER)) {
         p.name = nonEmpty(icalparameter_get_cn(cn));
@@ -128,9 +131,9 @@ CalendarEvent calendarEventFromICal(icalcomponent* vevent, const CalendarICalCon
     const std::optional<std::string> uid = nonEmpty(icalcomponent_get_uid(vevent));
     e.externalIdentifier = uid;
     e.title = nonEmpty(icalcomponent_get_summary(vevent));
-    e.url = textProperty(vevent, ICAL_URL_PROPERTY);
-    e.location = textProperty(vevent, ICAL_LOCATION_PROPERTY);
-    e.notes = textProperty(vevent, ICAL_DESCRIPTION_PROPERTY);
+    e.url = textProperty(vevent, ICAL_URL_PROPERTY, &icalproperty_get_url);
+    e.location = textProperty(vevent, ICAL_LOCATION_PROPERTY, &icalproperty_get_location);
+    e.notes = textProperty(vevent, ICAL_DESCRIPTION_PROPERTY, &icalproperty_get_description);
     e.hasRecurrenceRules =
         icalcomponent_get_first_property(vevent, ICAL_RRULE_PROPERTY) != nullptr ||
         icalcomponent_get_first_property(vevent, ICAL_RECURRENCEID_PROPERTY) != nullptr;
