@@ -5,7 +5,12 @@
 #include "desktop/MeetingLink.h"
 
 std::string meetingStartText(std::chrono::system_clock::time_point start) {
-    const double seconds = std::chrono::duration<double>(start.time_since_epoch()).count();
+    // Whole seconds and the fraction apart: one division of the nanosecond count would round
+    // away digits that a double of seconds keeps.
+    const auto since = start.time_since_epoch();
+    const auto whole = std::chrono::floor<std::chrono::seconds>(since);
+    const double seconds =
+        static_cast<double>(whole.count()) + std::chrono::duration<double>(since - whole).count();
     char buf[64];
     const auto result = std::to_chars(buf, buf + sizeof buf, seconds, std::chars_format::fixed);
     std::string text(buf, result.ptr);

@@ -260,3 +260,29 @@ void CalendarWatcher::announceStarting(const std::vector<CalendarEvent>& events,
     }
     std::erase_if(prompted_, [now](const auto& entry) { return entry.second <= now - 600s; });
 }
+
+bool CalendarWatcher::isCalendarSelected(const std::string& id) const {
+    if (!hasExplicitCalendarSelection()) return true;
+    return selectedCalendarIDs().count(id) > 0;
+}
+
+void CalendarWatcher::setCalendar(const std::string& id, bool selected) {
+    std::set<std::string> ids;
+    if (hasExplicitCalendarSelection()) {
+        ids = selectedCalendarIDs();
+    } else {
+        // The first explicit choice keeps every other calendar selected.
+        for (const CalendarDescriptor& c : calendars_) ids.insert(c.id);
+    }
+    if (selected) {
+        ids.insert(id);
+    } else {
+        ids.erase(id);
+    }
+    storeSelection(ids);
+}
+
+void CalendarWatcher::selectAllCalendars() {
+    defaults_.remove(kSelectedCalendarsKey);
+    refreshSnapshot();
+}

@@ -1,5 +1,7 @@
 #include "platform/CalendarICal.h"
 
+#include <strings.h>
+
 #include <cctype>
 #include <cstdlib>
 #include <filesystem>
@@ -44,6 +46,15 @@ ParticipantStatus statusOf(icalproperty* prop) {
             return ParticipantStatus::completed;
         case ICAL_PARTSTAT_INPROCESS:
             return ParticipantStatus::inProcess;
+        case ICAL_PARTSTAT_X: {
+            // libical 3.0 spells this value "INPROCESS" and reads the standard "IN-PROCESS" as
+            // an extension value.
+            const char* x = icalparameter_get_xvalue(p);
+            if (x != nullptr && strcasecmp(x, "IN-PROCESS") == 0) {
+                return ParticipantStatus::inProcess;
+            }
+            return ParticipantStatus::unknown;
+        }
         default:
             return ParticipantStatus::unknown;
     }
