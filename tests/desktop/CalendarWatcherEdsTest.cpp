@@ -24,11 +24,7 @@ bool listed(const CalendarWatcher& w, const std::string& title) {
 }
 
 TEST(CalendarWatcherEds, AnnouncesOnceAndFollowsOtherPrograms) {
-    if (!edstest::available()) {
-        if (const char* ci = std::getenv("CI"); ci && std::string(ci) == "true")
-            FAIL() << "evolution-data-server is not reachable on the session bus";
-        GTEST_SKIP() << "evolution-data-server is not reachable on the session bus";
-    }
+    TAVRO_REQUIRE_ENV("evolution-data-server", edstest::probe());
     ASSERT_TRUE(edstest::addUserAddress("me@example.com"));
     const std::string uid = newUid();
     const std::string title = "Review " + uid;

@@ -13,15 +13,6 @@ namespace {
 using namespace std::chrono_literals;
 using SystemClock = std::chrono::system_clock;
 
-#define REQUIRE_EDS()                                                                    \
-    do {                                                                                 \
-        if (!edstest::available()) {                                                     \
-            if (const char* ci = std::getenv("CI"); ci && std::string(ci) == "true")     \
-                FAIL() << "evolution-data-server is not reachable on the session bus";   \
-            GTEST_SKIP() << "evolution-data-server is not reachable on the session bus"; \
-        }                                                                                \
-    } while (0)
-
 std::string newUid() {
     return QUuid::createUuid().toString(QUuid::WithoutBraces).toStdString();
 }
@@ -61,7 +52,7 @@ std::vector<const CalendarEvent*> withUid(const std::vector<CalendarEvent>& even
 }
 
 TEST(EdsCalendarStore, ListsCalendarsAndExpandsEvents) {
-    REQUIRE_EDS();
+    TAVRO_REQUIRE_ENV("evolution-data-server", edstest::probe());
     ASSERT_TRUE(edstest::addUserAddress("me@example.com"));
     const std::string single = newUid();
     const std::string series = newUid();

@@ -4,7 +4,7 @@
 #include <libecal/libecal.h>
 #include <libedataserver/libedataserver.h>
 
-#include <cstdlib>
+#include <unistd.h>
 #include <ctime>
 
 namespace edstest {
@@ -29,16 +29,17 @@ ECalClient* localCalendar() {
 
 }  // namespace
 
-bool available() {
-    if (std::getenv("DBUS_SESSION_BUS_ADDRESS") == nullptr) return false;
+testsupport::EnvProbe probe() {
+    testsupport::EnvProbe session = testsupport::probeSessionBus();
+    if (!session.ok) return session;
     GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
-    if (!bus) return false;
+    if (!bus) return {false, "cannot connect to the session bus"};
     GVariant* reply = g_dbus_connection_call_sync(
         bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
         "ListActivatableNames", nullptr, G_VARIANT_TYPE("(as)"), G_DBUS_CALL_FLAGS_NONE, 5000,
         nullptr, nullptr);
     g_object_unref(bus);
-    if (!reply) return false;
+    if (!reply) return {false, "the session bus lists no activatable names"};
     bool found = false;
     GVariantIter* names = nullptr;
     const gchar* name = nullptr;
@@ -48,7 +49,8 @@ bool available() {
     }
     g_variant_iter_free(names);
     g_variant_unref(reply);
-    return found;
+    if (!found) return {false, "evolution-data-server is not installed for the session bus"};
+    return {true, {}};
 }
 
 std::optional<std::string> addEvent(const std::string& vevent) {
@@ -75,11 +77,13 @@ void removeEvent(const std::string& uid) {
 
 bool addUserAddress(const std::string& address) {
     if (!registry()) return false;
-    if (ESource* existing = e_source_registry_ref_source(registry(), "tavro-test-identity")) {
+    // One identity per test process: tests running side by side must not race for one name.
+    const std::string uid = "tavro-test-identity-" + std::to_string(getpid());
+    if (ESource* existing = e_source_registry_ref_source(registry(), uid.c_str())) {
         g_object_unref(existing);
         return true;
     }
-    ESource* source = e_source_new_with_uid("tavro-test-identity", nullptr, nullptr);
+    ESource* source = e_source_new_with_uid(uid.c_str(), nullptr, nullptr);
     if (!source) return false;
     e_source_set_display_name(source, "Test identity");
     auto* ext =

@@ -4,10 +4,12 @@
 #include <optional>
 #include <string>
 
+#include "support/TestEnv.h"
+
 namespace edstest {
 
-// The session bus can start the calendar service.
-bool available();
+// The test environment's session bus can start the calendar service.
+testsupport::EnvProbe probe();
 
 // Adds an event to the built-in local calendar; returns its UID.
 std::optional<std::string> addEvent(const std::string& vevent);
