@@ -1,0 +1,19 @@
+#pragma once
+// The app's few secrets (integration credentials, public links of shared copies), kept in the
+// desktop's Secret Service under one service name with the account naming the secret. Absent,
+// unreadable and locked secrets all read as "", which every caller treats as "not set".
+#include <string>
+
+class SecureStore {
+public:
+    SecureStore() = delete;
+
+    static constexpr const char* kService = "jp.brindel.tavro.integrations";
+
+    // The stored text; "" when there is none or it cannot be read as UTF-8 text.
+    static std::string read(const std::string& account);
+    // Stores `value`; an empty value removes the secret. True when stored (or nothing is left).
+    static bool write(const std::string& value, const std::string& account);
+    // True when no secret is left afterwards. Named so because `delete` is a keyword.
+    static bool remove(const std::string& account);
+};
