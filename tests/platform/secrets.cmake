@@ -1,0 +1,3 @@
+# The secret tests look at the keyring's items through libsecret themselves.
+pkg_check_modules(TAVRO_SECRETS_TEST REQUIRED IMPORTED_TARGET libsecret-1)
+target_link_libraries(test_platform PRIVATE PkgConfig::TAVRO_SECRETS_TEST)
