@@ -76,8 +76,8 @@ UpdateChecker& UpdateChecker::shared() {
     return *instance;
 }
 
-UpdateChecker::UpdateChecker(std::string currentVersion, UserDefaults& defaults,
-                             Notifier& notifier, QObject* parent)
+UpdateChecker::UpdateChecker(std::string currentVersion, UserDefaults& defaults, Notifier& notifier,
+                             QObject* parent)
     : QObject(parent),
       currentVersion_(std::move(currentVersion)),
       defaults_(defaults),
@@ -119,7 +119,8 @@ void UpdateChecker::check() {
             } catch (const HttpClient::Error&) {
                 return std::nullopt;
             }
-            std::optional<Offer> offer = readFeed(response.status, response.body, loopback, current);
+            std::optional<Offer> offer =
+                readFeed(response.status, response.body, loopback, current);
             if (offer)
                 qInfo("TAVRO update available: %s (current %s)", offer->version.c_str(),
                       current.c_str());
@@ -137,9 +138,10 @@ void UpdateChecker::publish(const Offer& offer) {
     emit downloadURLChanged();
     if (defaults_.stringValue(kNotifiedVersion) == offer.version) return;
     defaults_.set(kNotifiedVersion, offer.version);
-    notifier_.post(QString::fromStdString("update-" + offer.version),
-                   QString::fromStdString("TAVRO " + offer.version + " が利用できます"),
-                   QStringLiteral("通知をクリックするとダウンロードします(メニューバーからも可能)"));
+    notifier_.post(
+        QString::fromStdString("update-" + offer.version),
+        QString::fromStdString("TAVRO " + offer.version + " が利用できます"),
+        QStringLiteral("通知をクリックするとダウンロードします(メニューバーからも可能)"));
 }
 
 void UpdateChecker::openDownload() {

@@ -23,8 +23,8 @@ int itemCount(const std::string& service, const std::string& account) {
     g_hash_table_insert(attrs, const_cast<char*>("service"), const_cast<char*>(service.c_str()));
     g_hash_table_insert(attrs, const_cast<char*>("account"), const_cast<char*>(account.c_str()));
     SecretService* svc = secret_service_get_sync(SECRET_SERVICE_NONE, nullptr, nullptr);
-    GList* items = secret_service_search_sync(svc, nullptr, attrs, SECRET_SEARCH_ALL, nullptr,
-                                              nullptr);
+    GList* items =
+        secret_service_search_sync(svc, nullptr, attrs, SECRET_SEARCH_ALL, nullptr, nullptr);
     const int count = static_cast<int>(g_list_length(items));
     g_list_free_full(items, g_object_unref);
     g_object_unref(svc);
@@ -91,7 +91,8 @@ TEST(SecretStoreDeathTest, WithoutASecretServiceNothingIsStoredAnywhere) {
     EXPECT_EXIT(
         {
             setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/tavro-bus", 1);
-            const bool quiet = !SecretStore::available() && !SecretStore::write("s", "a", "v", "l") &&
+            const bool quiet = !SecretStore::available() &&
+                               !SecretStore::write("s", "a", "v", "l") &&
                                !SecretStore::read("s", "a") && !SecretStore::remove("s", "a");
             std::_Exit(quiet ? 0 : 1);
         },

@@ -51,7 +51,8 @@ protected:
 };
 
 std::string describe(const State& s) {
-    if (auto* in = std::get_if<LoggedIn>(&s)) return "loggedIn(" + in->email + ", " + in->plan + ")";
+    if (auto* in = std::get_if<LoggedIn>(&s))
+        return "loggedIn(" + in->email + ", " + in->plan + ")";
     if (auto* sent = std::get_if<CodeSent>(&s)) return "codeSent(" + sent->challenge + ")";
     return "loggedOut";
 }
@@ -69,10 +70,16 @@ TEST_F(AuthModelTest, LaunchRestoresTheStoredLoginAndRefreshesIt) {
         // The token stays for the parts that send it themselves.
         {"token without address", {valid, {}, {}}, LoggedOut{}, LoggedOut{}, false},
         {"address without token", {{}, "a@x.jp", "pro"}, LoggedOut{}, LoggedOut{}, false},
-        {"no plan stored", {valid, "old@x.jp", {}}, LoggedIn{"old@x.jp", "free"},
-         LoggedIn{"svc@example.jp", "pro"}, true},
-        {"plan stored", {valid, "old@x.jp", "team"}, LoggedIn{"old@x.jp", "team"},
-         LoggedIn{"svc@example.jp", "pro"}, true},
+        {"no plan stored",
+         {valid, "old@x.jp", {}},
+         LoggedIn{"old@x.jp", "free"},
+         LoggedIn{"svc@example.jp", "pro"},
+         true},
+        {"plan stored",
+         {valid, "old@x.jp", "team"},
+         LoggedIn{"old@x.jp", "team"},
+         LoggedIn{"svc@example.jp", "pro"},
+         true},
         // An empty token counts as stored; the service refuses it.
         {"empty token", {"", "a@x.jp", {}}, LoggedIn{"a@x.jp", "free"}, LoggedOut{}, true},
     };

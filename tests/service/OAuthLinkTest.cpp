@@ -37,7 +37,8 @@ std::string base64url(const std::string& bytes, bool pad = false) {
 }
 
 std::string callback(const std::string& provider, const std::string& patchJson,
-                     const std::string& nonce = "NONCE-1", const std::string& head = "tavro://oauth") {
+                     const std::string& nonce = "NONCE-1",
+                     const std::string& head = "tavro://oauth") {
     return head + "?nonce=" + nonce + "&provider=" + provider + "&patch=" + base64url(patchJson);
 }
 
@@ -99,24 +100,35 @@ TEST_F(OAuthLinkTest, DisconnectRemovesExactlyTheProvidersKeys) {
 }
 
 TEST_F(OAuthLinkTest, CallbackAcceptsOnlyTheExpectedAnswer) {
-    const std::string slackPatch = R"({"slackWebhook":"https://hooks.slack.test/T1","slackTeam":"開発"})";
+    const std::string slackPatch =
+        R"({"slackWebhook":"https://hooks.slack.test/T1","slackTeam":"開発"})";
     struct Case {
         const char* name;
         std::string url;
-        bool nonceLeft;                                 // still pending afterwards
+        bool nonceLeft;                              // still pending afterwards
         std::map<std::string, std::string> written;  // settings expected afterwards
     } cases[] = {
-        {"slack", callback("slack", slackPatch), false,
+        {"slack",
+         callback("slack", slackPatch),
+         false,
          {{"slackWebhook", "https://hooks.slack.test/T1"}, {"slackTeam", "開発"}}},
-        {"no host, the name as path", callback("slack", slackPatch, "NONCE-1", "tavro:/oauth/"),
-         false, {{"slackWebhook", "https://hooks.slack.test/T1"}, {"slackTeam", "開発"}}},
-        {"padded patch", "tavro://oauth?nonce=NONCE-1&provider=discord&patch=" +
-                             base64url(R"({"discordChannel":"#議事録"})", true),
-         false, {{"discordChannel", "#議事録"}}},
-        {"percent-encoded nonce", callback("discord", R"({"discordChannel":"c"})", "NONCE%2D1"),
-         false, {{"discordChannel", "c"}}},
+        {"no host, the name as path",
+         callback("slack", slackPatch, "NONCE-1", "tavro:/oauth/"),
+         false,
+         {{"slackWebhook", "https://hooks.slack.test/T1"}, {"slackTeam", "開発"}}},
+        {"padded patch",
+         "tavro://oauth?nonce=NONCE-1&provider=discord&patch=" +
+             base64url(R"({"discordChannel":"#議事録"})", true),
+         false,
+         {{"discordChannel", "#議事録"}}},
+        {"percent-encoded nonce",
+         callback("discord", R"({"discordChannel":"c"})", "NONCE%2D1"),
+         false,
+         {{"discordChannel", "c"}}},
         // An empty value leaves the setting as it was.
-        {"empty value", callback("slack", R"({"slackTeam":"","slackChannel":"#a"})"), false,
+        {"empty value",
+         callback("slack", R"({"slackTeam":"","slackChannel":"#a"})"),
+         false,
          {{"slackTeam", "old team"}, {"slackChannel", "#a"}}},
         // Refused before the nonce is looked at: the connection stays pending.
         {"scheme in capitals", callback("slack", slackPatch, "NONCE-1", "Tavro://oauth"), true, {}},
@@ -127,11 +139,16 @@ TEST_F(OAuthLinkTest, CallbackAcceptsOnlyTheExpectedAnswer) {
         {"no nonce", "tavro://oauth?provider=slack&patch=" + base64url(slackPatch), true, {}},
         // Refused after the nonce matched: the connection is used up, nothing is written.
         {"key of another provider",
-         callback("slack", R"({"slackWebhook":"https://h","notionToken":"secret"})"), false, {}},
+         callback("slack", R"({"slackWebhook":"https://h","notionToken":"secret"})"),
+         false,
+         {}},
         {"unknown provider", callback("hubspot", R"({"hubspotToken":"t"})"), false, {}},
         {"no patch", "tavro://oauth?nonce=NONCE-1&provider=slack", false, {}},
-        {"text not UTF-8", "tavro://oauth?nonce=NONCE-1&provider=slack&patch=" +
-                                         base64url("{\"slackTeam\":\"\xfb\xff\"}"), false, {}},
+        {"text not UTF-8",
+         "tavro://oauth?nonce=NONCE-1&provider=slack&patch=" +
+             base64url("{\"slackTeam\":\"\xfb\xff\"}"),
+         false,
+         {}},
         {"plus and slash", "tavro://oauth?nonce=NONCE-1&provider=slack&patch=eyJ+/w", false, {}},
         {"impossible length", "tavro://oauth?nonce=NONCE-1&provider=slack&patch=eyJ9e", false, {}},
         {"not an object", callback("slack", R"(["slackTeam"])"), false, {}},
@@ -155,7 +172,8 @@ TEST_F(OAuthLinkTest, CallbackAcceptsOnlyTheExpectedAnswer) {
         for (const auto& [key, value] : c.written) written[key] = value;
         for (const auto& [key, allowed] : OAuthLink::allowedKeysByProvider())
             for (const auto& k : allowed)
-                EXPECT_EQ(setting(k), written.contains(k) ? std::optional(written[k]) : std::nullopt)
+                EXPECT_EQ(setting(k),
+                          written.contains(k) ? std::optional(written[k]) : std::nullopt)
                     << k;
     }
 }
@@ -187,10 +205,16 @@ TEST_F(OAuthLinkTest, ConnectedProviderIsAnnounced) {
         const char* body;
     } cases[] = {
         {"slack", R"({"slackWebhook":"https://h"})", {}, "Slackと接続しました", autoSend},
-        {"notion", R"({"notionToken":"n"})", {}, "Notionと接続しました",
+        {"notion",
+         R"({"notionToken":"n"})",
+         {},
+         "Notionと接続しました",
          "設定 > 連携 で議事録の保存先ページを選択してください。"},
         {"notion", R"({"notionToken":"n"})", "page-1", "Notionと接続しました", autoSend},
-        {"notion", R"({"notionToken":"n","notionParentId":"page-2"})", {}, "Notionと接続しました",
+        {"notion",
+         R"({"notionToken":"n","notionParentId":"page-2"})",
+         {},
+         "Notionと接続しました",
          autoSend},
     };
     for (const Case& c : cases) {

@@ -31,13 +31,24 @@ TEST(UpdateCheckerRules, VersionsCompareByNumber) {
         const char* running;
         bool newer;
     } cases[] = {
-        {"1.10", "1.9", true},      {"1.9", "1.10", false},   {"1.2.0", "1.2", false},
-        {"1.2.1", "1.2", true},     {"2.0-beta", "1.9", true}, {"1.9-beta", "1.9", false},
-        {"1.0", "0", true},         {"0.0", "0", false},       {"1..2", "1.1", true},
-        {".1.", "0.9", true},       {"+2", "1", true},         {"-1", "0", false},
-        {"+-2", "1", false},        {"99999999999999999999", "1", false},
-        {"9223372036854775807", "9223372036854775806", true},  {"", "", false},
-        {" 2", "1", false},         {"1.2.3.4", "1.2.3", true},
+        {"1.10", "1.9", true},
+        {"1.9", "1.10", false},
+        {"1.2.0", "1.2", false},
+        {"1.2.1", "1.2", true},
+        {"2.0-beta", "1.9", true},
+        {"1.9-beta", "1.9", false},
+        {"1.0", "0", true},
+        {"0.0", "0", false},
+        {"1..2", "1.1", true},
+        {".1.", "0.9", true},
+        {"+2", "1", true},
+        {"-1", "0", false},
+        {"+-2", "1", false},
+        {"99999999999999999999", "1", false},
+        {"9223372036854775807", "9223372036854775806", true},
+        {"", "", false},
+        {" 2", "1", false},
+        {"1.2.3.4", "1.2.3", true},
     };
     for (const Case& c : cases)
         EXPECT_EQ(UpdateChecker::isNewer(c.offered, c.running), c.newer)
@@ -60,7 +71,8 @@ TEST(UpdateCheckerRules, OnlyTheServicesOwnDownloadIsOpened) {
         {"/download/TAVRO.dmg", false},
         {"https:///download/TAVRO.dmg", false},
     };
-    for (const Case& c : cases) EXPECT_EQ(UpdateChecker::isAllowedDownload(c.url), c.allowed) << c.url;
+    for (const Case& c : cases)
+        EXPECT_EQ(UpdateChecker::isAllowedDownload(c.url), c.allowed) << c.url;
 }
 
 TEST(UpdateCheckerRules, FeedReplies) {
@@ -91,8 +103,11 @@ TEST(UpdateCheckerRules, FeedReplies) {
         {"version a number", 200, feed({{"version", 2}, {"dmgUrl", dmg}}), false, {}},
         {"no download", 200, feed({{"version", "2.0"}}), false, {}},
         {"download not an address", 200, feed({{"version", "2.0"}, {"dmgUrl", "::"}}), false, {}},
-        {"foreign download", 200, feed({{"version", "2.0"}, {"dmgUrl", "https://x.test/a.dmg"}}),
-         false, {}},
+        {"foreign download",
+         200,
+         feed({{"version", "2.0"}, {"dmgUrl", "https://x.test/a.dmg"}}),
+         false,
+         {}},
         {"foreign download from a loopback feed", 200,
          feed({{"version", "2.0"}, {"dmgUrl", "http://127.0.0.1:1/a.dmg"}}), true, "2.0"},
     };
@@ -171,9 +186,9 @@ TEST_F(UpdateCheckerTest, ANewerVersionIsPublishedEachTimeAndRecordedOnce) {
     EXPECT_EQ(opened[0].toString().toStdString(), fake.baseUrl() + "/download/TAVRO.dmg");
 
     // Failures change nothing, and an older offer does not take back what was found.
-    for (const Reply& reply : {Reply::withJson(500, {{"error", "x"}}),
-                               Reply::withJson(200, {{"version", "0.0.1"},
-                                                     {"dmgUrl", "http://127.0.0.1/a.dmg"}})}) {
+    for (const Reply& reply :
+         {Reply::withJson(500, {{"error", "x"}}),
+          Reply::withJson(200, {{"version", "0.0.1"}, {"dmgUrl", "http://127.0.0.1/a.dmg"}})}) {
         fake.script("GET", "/version.json", reply);
         checker.check();
         settle();
