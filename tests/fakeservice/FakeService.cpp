@@ -271,13 +271,13 @@ void FakeService::State::handle(const httplib::Request& req, httplib::Response& 
     r.path = req.path;
     for (const auto& [key, value] : req.headers) r.headers.emplace_back(key, value);
 
-    std::size_t limit;
-    {
+    // Uploads are kept only up to the limit, so a large one costs no memory here; every other
+    // body is JSON that the endpoints read whole.
+    std::size_t limit = std::string::npos;
+    if (r.target.starts_with("/upload/")) {
         std::lock_guard lock(mutex);
         limit = recordedBodyLimit;
     }
-    // Bodies are read as a stream and kept only up to the limit, so a large upload costs
-    // no memory here.
     auto keep = [&r, limit](const char* data, std::size_t length) {
         r.bodySize += length;
         if (r.body.size() < limit) r.body.append(data, std::min(length, limit - r.body.size()));
