@@ -36,8 +36,7 @@ public:
     bool noResponse() const { return source_ == Source::network; }
 
     bool operator==(const APIError& other) const {
-        return message_ == other.message_ && source_ == other.source_ &&
-               status_ == other.status_;
+        return message_ == other.message_ && source_ == other.source_ && status_ == other.status_;
     }
 
 private:

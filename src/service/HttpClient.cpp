@@ -111,13 +111,12 @@ bool HttpClient::isValidUrl(const std::string& url) {
 
 std::string HttpClient::encodePathSegment(const std::string& segment) {
     static const char* const kHex = "0123456789ABCDEF";
-    const bool onlyDots =
-        !segment.empty() && segment.find_first_not_of('.') == std::string::npos;
+    const bool onlyDots = !segment.empty() && segment.find_first_not_of('.') == std::string::npos;
     std::string out;
     out.reserve(segment.size());
     for (unsigned char c : segment) {
-        const bool plain = std::isalnum(c) || c == '-' || c == '_' || c == '~' ||
-                           (c == '.' && !onlyDots);
+        const bool plain =
+            std::isalnum(c) || c == '-' || c == '_' || c == '~' || (c == '.' && !onlyDots);
         if (plain && c < 0x80) {
             out.push_back(static_cast<char>(c));
         } else {

@@ -40,11 +40,11 @@ public:
     class Error : public std::runtime_error {
     public:
         enum class Kind {
-            invalidUrl,     // not an absolute http(s) address; nothing was sent
-            cannotConnect,  // name lookup or connection failed
-            timedOut,       // connecting took too long, or the transfer stalled
-            bodyUnreadable, // the file body could not be read
-            failed,         // any other transport failure
+            invalidUrl,      // not an absolute http(s) address; nothing was sent
+            cannotConnect,   // name lookup or connection failed
+            timedOut,        // connecting took too long, or the transfer stalled
+            bodyUnreadable,  // the file body could not be read
+            failed,          // any other transport failure
         };
         Error(Kind kind, const std::string& detail) : std::runtime_error(detail), kind_(kind) {}
         Kind kind() const { return kind_; }

@@ -74,9 +74,8 @@ void callService(QObject* receiver, Work work, Done done) {
     auto job = std::make_shared<Job>(Job{QPromise<Outcome>(), std::move(work)});
     // then() with a context object delivers on that object's thread and drops the
     // continuation if the object dies before the work ends.
-    job->promise.future().then(receiver, [done = std::move(done)](Outcome outcome) mutable {
-        done(std::move(outcome));
-    });
+    job->promise.future().then(
+        receiver, [done = std::move(done)](Outcome outcome) mutable { done(std::move(outcome)); });
     QThreadPool::globalInstance()->start([job] {
         job->promise.start();
         job->promise.addResult(servicecall_detail::run(job->work));

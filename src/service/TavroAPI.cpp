@@ -1,9 +1,9 @@
 #include "service/TavroAPI.h"
 
-#include <QByteArray>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <QByteArray>
 
 #include <algorithm>
 #include <cerrno>
@@ -123,8 +123,7 @@ Reply postReply(const std::string& path, const json::Value& body,
 }
 
 Reply requestReply(const std::string& method, const std::string& path,
-                   const std::optional<json::Value>& body, const std::string& token,
-                   int timeout) {
+                   const std::optional<json::Value>& body, const std::string& token, int timeout) {
     HttpClient::Request request;
     request.method = method;
     request.url = urlFor(path);
@@ -138,8 +137,7 @@ Reply requestReply(const std::string& method, const std::string& path,
     const HttpClient::Response response = transmit(request);
     if (response.status == 204) return {response.status, json::Value::object()};
     auto parsed = json::tryParse(response.body);
-    json::Value object =
-        parsed && parsed->is_object() ? std::move(*parsed) : json::Value::object();
+    json::Value object = parsed && parsed->is_object() ? std::move(*parsed) : json::Value::object();
     if (response.status >= 400) throw statusError(object, response.status);
     return {response.status, std::move(object)};
 }
@@ -220,7 +218,9 @@ std::string utf8Prefix(const std::string& s, std::int64_t maxBytes) {
     return text::utf8Prefix(s, static_cast<std::size_t>(maxBytes));
 }
 
-std::int64_t byteCount(const std::string& s) { return static_cast<std::int64_t>(s.size()); }
+std::int64_t byteCount(const std::string& s) {
+    return static_cast<std::int64_t>(s.size());
+}
 
 json::Value collaboratorList(const std::vector<TavroAPI::Collaborator>& collaborators) {
     json::Value list = json::Value::array();
@@ -265,8 +265,8 @@ json::Value TavroAPI::postJSON(const std::string& path, const json::Value& body,
 }
 
 json::Value TavroAPI::requestJSON(const std::string& method, const std::string& path,
-                                  const std::optional<json::Value>& body,
-                                  const std::string& token, int timeout) {
+                                  const std::optional<json::Value>& body, const std::string& token,
+                                  int timeout) {
     return requestReply(method, path, body, token, timeout).object;
 }
 
@@ -287,8 +287,7 @@ MinutesResult TavroAPI::process(const std::filesystem::path& audioURL,
     if (templateInstruction && !templateInstruction->empty())
         body["templateInstruction"] = *templateInstruction;
     if (!vocabulary.empty()) body["vocabulary"] = firstStrings(vocabulary, kMaxVocabulary);
-    if (!participants.empty())
-        body["participants"] = firstStrings(participants, kMaxParticipants);
+    if (!participants.empty()) body["participants"] = firstStrings(participants, kMaxParticipants);
 
     if (size <= static_cast<std::uint64_t>(inlineLimit)) {
         body["inlineBase64"] = base64(readWhole(file.fd(), size));
@@ -329,14 +328,16 @@ json::Value TavroAPI::makeAskAllMeetings(const std::vector<MinutesRecord>& recor
             if (remaining < 1) break;
             std::string speaker = utf8Prefix(line.speaker, 300);
             std::string time = utf8Prefix(line.time.value_or(""), 120);
-            const std::int64_t baseCost = byteCount(speaker) + byteCount(time) + kAskAllLineOverhead;
-            const std::int64_t room = std::clamp(remaining - baseCost, std::int64_t{0},
-                                                 kAskAllMaxLineText);
+            const std::int64_t baseCost =
+                byteCount(speaker) + byteCount(time) + kAskAllLineOverhead;
+            const std::int64_t room =
+                std::clamp(remaining - baseCost, std::int64_t{0}, kAskAllMaxLineText);
             std::string text = utf8Prefix(line.text, room);
             if (text.empty()) continue;
             remaining -= baseCost + byteCount(text);
-            transcript.push_back(
-                {{"speaker", std::move(speaker)}, {"time", std::move(time)}, {"text", std::move(text)}});
+            transcript.push_back({{"speaker", std::move(speaker)},
+                                  {"time", std::move(time)},
+                                  {"text", std::move(text)}});
         }
 
         json::Value meeting = json::Value::object();
@@ -394,8 +395,8 @@ std::optional<std::string> TavroAPI::updateSharedMinutes(
     const std::string& id, const MinutesResult& result,
     const std::vector<Collaborator>& collaborators, bool isPublic, const std::string& token) {
     const std::string path = sharedMinutesPath(id);
-    const Reply reply = requestReply("PATCH", path,
-                                     sharedMinutesBody(result, collaborators, isPublic), token, 60);
+    const Reply reply =
+        requestReply("PATCH", path, sharedMinutesBody(result, collaborators, isPublic), token, 60);
     return publicLink(reply.object);
 }
 
@@ -456,9 +457,9 @@ CustomTemplate TavroAPI::importTemplate(const std::string& text, const std::stri
     const auto millis = std::chrono::duration_cast<std::chrono::milliseconds>(
                             std::chrono::system_clock::now().time_since_epoch())
                             .count();
-    return CustomTemplate{
-        "custom-" + std::to_string(millis), *label,
-        stringAt(reply.object, "description").value_or("取り込んだ議事録の構成"), *instruction};
+    return CustomTemplate{"custom-" + std::to_string(millis), *label,
+                          stringAt(reply.object, "description").value_or("取り込んだ議事録の構成"),
+                          *instruction};
 }
 
 std::vector<TavroAPI::NotionPage> TavroAPI::notionPages(const std::string& token) {
@@ -486,8 +487,8 @@ std::string TavroAPI::requestCode(const std::string& email) {
 }
 
 TavroAPI::Login TavroAPI::verifyCode(const std::string& challenge, const std::string& code) {
-    const Reply reply = postReply("/api/auth/verify", {{"challenge", challenge}, {"code", code}},
-                                  std::nullopt, 30);
+    const Reply reply =
+        postReply("/api/auth/verify", {{"challenge", challenge}, {"code", code}}, std::nullopt, 30);
     auto token = stringAt(reply.object, "token");
     auto email = stringAt(reply.object, "email");
     if (!token || !email) throw APIError::service("認証に失敗しました", reply.status);

@@ -42,8 +42,8 @@ public:
     // Any method with a bearer token and an optional JSON body. 204 and unreadable replies
     // count as an empty object; 400 or more fails as in postJSON.
     static json::Value requestJSON(const std::string& method, const std::string& path,
-                                   const std::optional<json::Value>& body,
-                                   const std::string& token, int timeout = 60);
+                                   const std::optional<json::Value>& body, const std::string& token,
+                                   int timeout = 60);
 
     // --- processing ---
 
@@ -62,8 +62,7 @@ public:
         std::vector<json::Value> refs;  // the service's reference objects, unchanged
     };
     static AskAllAnswer askAll(const std::string& question,
-                               const std::vector<MinutesRecord>& records,
-                               const std::string& token);
+                               const std::vector<MinutesRecord>& records, const std::string& token);
     // The size-bounded digest of at most 100 records that askAll sends.
     static json::Value makeAskAllMeetings(const std::vector<MinutesRecord>& records);
 

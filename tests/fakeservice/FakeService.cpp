@@ -100,8 +100,8 @@ struct FakeService::State {
     std::map<std::pair<std::string, std::string>, Reply> scripts;
     std::size_t recordedBodyLimit = 16 * 1024 * 1024;
     std::map<std::string, std::pair<std::string, std::string>> tokens;  // token -> email, plan
-    std::map<std::string, std::string> challenges;                     // challenge -> email
-    std::map<std::string, std::uint64_t> uploadSlots;  // slot -> announced size
+    std::map<std::string, std::string> challenges;                      // challenge -> email
+    std::map<std::string, std::uint64_t> uploadSlots;                   // slot -> announced size
     std::set<std::string> uploadedFiles;
     std::map<std::string, SharedCopy> shared;
     std::string latestVersion = "0.1.0";
@@ -143,7 +143,9 @@ std::optional<std::string> FakeService::Request::header(std::string_view name) c
     return std::nullopt;
 }
 
-json::Value FakeService::Request::json() const { return json::parse(body); }
+json::Value FakeService::Request::json() const {
+    return json::parse(body);
+}
 
 FakeService::Reply FakeService::Reply::withJson(int status, const json::Value& body) {
     return {status, json::dumpCompact(body), "application/json", {}};
@@ -184,6 +186,8 @@ FakeService::FakeService(int port) : state_(std::make_unique<State>()) {
     if (s->port <= 0) throw std::runtime_error("fake service: cannot listen on 127.0.0.1");
     // The socket already listens, so clients may connect before the accept loop runs.
     s->thread = std::thread([s] { s->server.listen_after_bind(); });
+    // stop() is ignored until the accept loop runs, so the destructor needs it running.
+    while (!s->server.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
 FakeService::~FakeService() {
@@ -196,9 +200,13 @@ FakeService::~FakeService() {
     if (state_->thread.joinable()) state_->thread.join();
 }
 
-int FakeService::port() const { return state_->port; }
+int FakeService::port() const {
+    return state_->port;
+}
 
-std::string FakeService::baseUrl() const { return state_->base(); }
+std::string FakeService::baseUrl() const {
+    return state_->base();
+}
 
 void FakeService::script(const std::string& method, const std::string& path, Reply reply) {
     std::lock_guard lock(state_->mutex);
@@ -263,19 +271,22 @@ void FakeService::State::handle(const httplib::Request& req, httplib::Response& 
     r.path = req.path;
     for (const auto& [key, value] : req.headers) r.headers.emplace_back(key, value);
 
-    std::size_t limit;
-    {
+    // Uploads are kept only up to the limit, so a large one costs no memory here; every other
+    // body is JSON that the endpoints read whole.
+    std::size_t limit = std::string::npos;
+    if (r.target.starts_with("/upload/")) {
         std::lock_guard lock(mutex);
         limit = recordedBodyLimit;
     }
-    // Bodies are read as a stream and kept only up to the limit, so a large upload costs
-    // no memory here.
     auto keep = [&r, limit](const char* data, std::size_t length) {
         r.bodySize += length;
         if (r.body.size() < limit) r.body.append(data, std::min(length, limit - r.body.size()));
         return true;
     };
-    if (reader != nullptr)
+    // Without a length or chunking a request has no body; asking the reader would wait for
+    // the connection to close.
+    const bool hasBody = req.has_header("Content-Length") || req.has_header("Transfer-Encoding");
+    if (reader != nullptr && hasBody)
         (*reader)(keep);
     else
         keep(req.body.data(), req.body.size());
@@ -299,7 +310,8 @@ void FakeService::State::handle(const httplib::Request& req, httplib::Response& 
     } else {
         answer = route(r);
         if (scripted && scripted->status) answer.status = *scripted->status;
-        if (scripted && scripted->body) answer = {answer.status, *scripted->body, scripted->contentType};
+        if (scripted && scripted->body)
+            answer = {answer.status, *scripted->body, scripted->contentType};
     }
     res.status = answer.status;
     if (answer.status != 204) res.set_content(answer.body, answer.contentType.c_str());
@@ -330,8 +342,8 @@ Answer FakeService::State::route(const Request& r) {
         if (m == "GET" && rawPath == "/api/me") return me(r);
         if (m == "GET" && rawPath == "/version.json") {
             std::lock_guard lock(mutex);
-            return jsonAnswer(200,
-                              {{"version", latestVersion}, {"dmgUrl", base() + "/download/TAVRO.dmg"}});
+            return jsonAnswer(
+                200, {{"version", latestVersion}, {"dmgUrl", base() + "/download/TAVRO.dmg"}});
         }
         if (m == "GET" && rawPath == "/download/TAVRO.dmg")
             return {200, std::string("koly fake disk image\n"), "application/x-apple-diskimage"};
@@ -359,8 +371,8 @@ Answer FakeService::State::process(const Request& r) {
     if (inlineAudio.has_value() == fileUri.has_value())
         return errorAnswer(400, "音声データがありません");
     if (inlineAudio) {
-        const QByteArray decoded = QByteArray::fromBase64(
-            QByteArray::fromStdString(*inlineAudio), QByteArray::AbortOnBase64DecodingErrors);
+        const QByteArray decoded = QByteArray::fromBase64(QByteArray::fromStdString(*inlineAudio),
+                                                          QByteArray::AbortOnBase64DecodingErrors);
         if (decoded.isEmpty()) return errorAnswer(400, "音声データを読み取れませんでした");
     } else {
         std::lock_guard lock(mutex);
@@ -413,10 +425,9 @@ Answer FakeService::State::askAll(const Request& r) {
         if (id && transcript && transcript->is_array() && !transcript->empty())
             refs.push_back({{"meetingId", *id}, {"line", 0}});
     }
-    return jsonAnswer(200, {{"answer",
-                             "選択された " + std::to_string(meetings->size()) +
-                                 " 件の会議では、公開日を1月15日に確定し、"
-                                 "FAQの拡充を進めることが決まっています。"},
+    return jsonAnswer(200, {{"answer", "選択された " + std::to_string(meetings->size()) +
+                                           " 件の会議では、公開日を1月15日に確定し、"
+                                           "FAQの拡充を進めることが決まっています。"},
                             {"refs", refs}});
 }
 
@@ -464,8 +475,8 @@ Answer FakeService::State::sharedMinutes(const Request& r, const std::string& id
 
 Answer FakeService::State::share(const Request& r) {
     if (!account(r)) return errorAnswer(401, "ログインが必要です");
-    static const std::set<std::string> targets = {"notion",     "slack",      "discord",
-                                                  "hubspot",    "salesforce", "zapier"};
+    static const std::set<std::string> targets = {"notion",  "slack",      "discord",
+                                                  "hubspot", "salesforce", "zapier"};
     const json::Value body = r.json();
     auto target = stringField(body, "target");
     if (!target || !targets.count(*target)) return errorAnswer(400, "未対応の連携先です");

@@ -64,7 +64,7 @@ public:
     std::vector<Request> requests() const;
     std::vector<Request> requests(const std::string& method, const std::string& path) const;
     void clearRequests();
-    // Bodies longer than this are counted but not kept (default 16 MiB).
+    // Upload bodies longer than this are counted but not kept (default 16 MiB).
     void setRecordedBodyLimit(std::size_t bytes);
 
     std::string issueToken(const std::string& email, const std::string& plan = "free");

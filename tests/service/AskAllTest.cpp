@@ -77,11 +77,11 @@ TEST_F(AskAllTest, LineRules) {
     std::vector<MinutesRecord> records(99, record(0));
     records.insert(records.begin(),
                    record(1, {
-                                 {"A", std::nullopt, ""},                         // empty: free
-                                 {"A", std::nullopt, std::string(10000, 'a')},    // cut to 6000
-                                 {"B", std::nullopt, std::string(920, 'b')},      // 30 bytes left
-                                 {"長い名前", "00:00:00", "skipped whole"},       // 44 > 30
-                                 {"C", std::nullopt, "abcdefgh"},                 // room 5
+                                 {"A", std::nullopt, ""},                       // empty: free
+                                 {"A", std::nullopt, std::string(10000, 'a')},  // cut to 6000
+                                 {"B", std::nullopt, std::string(920, 'b')},    // 30 bytes left
+                                 {"長い名前", "00:00:00", "skipped whole"},     // 44 > 30
+                                 {"C", std::nullopt, "abcdefgh"},               // room 5
                                  {"D", std::nullopt, "after the budget"},
                              }));
     const json::Value transcript = TavroAPI::makeAskAllMeetings(records)[0]["transcript"];
@@ -98,7 +98,8 @@ TEST_F(AskAllTest, LineRules) {
 
 TEST_F(AskAllTest, AskAcrossRecords) {
     const std::string token = fake.issueToken("a@example.jp");
-    const auto answer = TavroAPI::askAll("公開日は？", {record(1, {{"A", "00:00", "1月15日"}})}, token);
+    const auto answer =
+        TavroAPI::askAll("公開日は？", {record(1, {{"A", "00:00", "1月15日"}})}, token);
     EXPECT_FALSE(answer.answer.empty());
     ASSERT_EQ(answer.refs.size(), 1u);
     EXPECT_EQ(answer.refs[0], (json::Value{{"meetingId", "REC-1"}, {"line", 0}}));
@@ -110,7 +111,8 @@ TEST_F(AskAllTest, AskAcrossRecords) {
               "検索対象の議事録を選択してください");
     EXPECT_EQ(fake.requests().size(), 1u);
 
-    fake.script("POST", "/api/ask-all", Reply::withJson(200, {{"answer", "回答"}, {"refs", {{{"line", 1}}, 2}}}));
+    fake.script("POST", "/api/ask-all",
+                Reply::withJson(200, {{"answer", "回答"}, {"refs", {{{"line", 1}}, 2}}}));
     EXPECT_TRUE(TavroAPI::askAll("q", {record(1)}, token).refs.empty());
     fake.script("POST", "/api/ask-all", Reply::withJson(200, {{"refs", json::Value::array()}}));
     EXPECT_EQ(errorOf([&] { TavroAPI::askAll("q", {record(1)}, token); }).message(),

@@ -62,15 +62,17 @@ TEST_F(IntegrationsTest, TemplateImport) {
     for (int i = 0; i < 100005; ++i) text += "e\xCC\x81";  // one character, two code points
     const auto before = std::chrono::system_clock::now();
     const CustomTemplate made = TavroAPI::importTemplate(text, "定例議事録.docx");
-    const std::string sent = json::requireString(only("POST", "/api/template-import").json(), "text");
+    const std::string sent =
+        json::requireString(only("POST", "/api/template-import").json(), "text");
     EXPECT_EQ(text::graphemeCount(sent), 100000u);
     EXPECT_EQ(sent.size(), 300000u);
     EXPECT_EQ(made.label, "定例議事録 形式");
     EXPECT_FALSE(made.instruction.empty());
     const long long millis = std::stoll(made.id.substr(7));
     EXPECT_EQ(made.id.substr(0, 7), "custom-");
-    EXPECT_GE(millis, std::chrono::duration_cast<std::chrono::milliseconds>(
-                          before.time_since_epoch()).count());
+    EXPECT_GE(
+        millis,
+        std::chrono::duration_cast<std::chrono::milliseconds>(before.time_since_epoch()).count());
 
     struct Case {
         json::Value reply;
@@ -109,7 +111,8 @@ TEST_F(IntegrationsTest, NotionPages) {
         const char* error;
     } cases[] = {
         {{{"pages", json::Value::array()}}, {}, nullptr},
-        {{{"pages", {{{"title", "no id"}}, {{"id", "p"}, {"title", 5}}, {{"id", "q"}, {"title", "Q"}}}}},
+        {{{"pages",
+           {{{"title", "no id"}}, {{"id", "p"}, {"title", 5}}, {{"id", "q"}, {"title", "Q"}}}}},
          {{"p", "無題"}, {"q", "Q"}},
          nullptr},
         {{{"pages", {{{"id", "p"}}, 1}}}, {}, "ページ一覧の取得に失敗しました"},

@@ -42,8 +42,8 @@ TEST_F(ProcessTest, InlineUpToTheLimitUploadAbove) {
         if (size == 3145728) {
             EXPECT_EQ(fake.requests().size(), 1u);
             EXPECT_FALSE(json::has(body, "fileUri"));
-            const QByteArray audio =
-                QByteArray::fromBase64(QByteArray::fromStdString(json::requireString(body, "inlineBase64")));
+            const QByteArray audio = QByteArray::fromBase64(
+                QByteArray::fromStdString(json::requireString(body, "inlineBase64")));
             EXPECT_EQ(audio.toStdString(), contents(path));
             continue;
         }

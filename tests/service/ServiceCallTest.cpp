@@ -19,13 +19,19 @@ TEST(ServiceCallTest, OutcomeArrivesOnTheReceiversThread) {
     QThread* workThread = nullptr;
     QThread* doneThread = nullptr;
 
-    callService(&receiver, [&] { workThread = QThread::currentThread(); return 42; },
-                [&](ServiceOutcome<int> o) {
-                    doneThread = QThread::currentThread();
-                    value = std::move(o);
-                });
-    callService(&receiver, [] { throw APIError::service("失敗", 500); },
-                [&](ServiceOutcome<std::monostate> o) { failure = std::move(o); });
+    callService(
+        &receiver,
+        [&] {
+            workThread = QThread::currentThread();
+            return 42;
+        },
+        [&](ServiceOutcome<int> o) {
+            doneThread = QThread::currentThread();
+            value = std::move(o);
+        });
+    callService(
+        &receiver, [] { throw APIError::service("失敗", 500); },
+        [&](ServiceOutcome<std::monostate> o) { failure = std::move(o); });
 
     ASSERT_TRUE(QTest::qWaitFor([&] { return value && failure; }, 5000));
     EXPECT_EQ(value->value(), 42);
@@ -40,13 +46,14 @@ TEST(ServiceCallTest, NothingArrivesAfterTheReceiverIsGone) {
     auto receiver = std::make_unique<QObject>();
     std::atomic<bool> workDone = false;
     bool called = false;
-    callService(receiver.get(),
-                [&] {
-                    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-                    workDone = true;
-                    return 1;
-                },
-                [&](ServiceOutcome<int>) { called = true; });
+    callService(
+        receiver.get(),
+        [&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            workDone = true;
+            return 1;
+        },
+        [&](ServiceOutcome<int>) { called = true; });
     receiver.reset();
     ASSERT_TRUE(QTest::qWaitFor([&] { return workDone.load(); }, 5000));
     QTest::qWait(50);

@@ -12,14 +12,16 @@ protected:
 };
 
 TEST_F(SharedMinutesTest, CreateReadChangeDelete) {
-    const std::vector<Collaborator> people = {{"a@example.jp", "viewer"}, {"b@example.jp", "editor"}};
+    const std::vector<Collaborator> people = {{"a@example.jp", "viewer"},
+                                              {"b@example.jp", "editor"}};
     const auto created = TavroAPI::createSharedMinutes(sample(), people, true, token);
     ASSERT_TRUE(created.publicURL);
     EXPECT_TRUE(created.publicURL->starts_with(fake.baseUrl() + "/shared/"));
     const json::Value stored = *fake.sharedCopy(created.id);
     EXPECT_EQ(MinutesResult::fromJson(stored["result"]), sample());
-    EXPECT_EQ(json::dumpCompact(stored["collaborators"]),
-              R"([{"email":"a@example.jp","role":"viewer"},{"email":"b@example.jp","role":"editor"}])");
+    EXPECT_EQ(
+        json::dumpCompact(stored["collaborators"]),
+        R"([{"email":"a@example.jp","role":"viewer"},{"email":"b@example.jp","role":"editor"}])");
 
     const auto read = TavroAPI::sharedMinutes(created.id, token);
     EXPECT_EQ(read.collaborators, people);
@@ -40,9 +42,14 @@ TEST_F(SharedMinutesTest, CreateReadChangeDelete) {
 
 TEST_F(SharedMinutesTest, IdsStayOnePathSegment) {
     const std::pair<const char*, const char*> cases[] = {
-        {"sm-1_A.b~c", "sm-1_A.b~c"}, {"a/b", "a%2Fb"},     {"x?y#z", "x%3Fy%23z"},
-        {"..", "%2E%2E"},             {".", "%2E"},         {"../../api/me", "..%2F..%2Fapi%2Fme"},
-        {"会議", "%E4%BC%9A%E8%AD%B0"}, {"a b%", "a%20b%25"},
+        {"sm-1_A.b~c", "sm-1_A.b~c"},
+        {"a/b", "a%2Fb"},
+        {"x?y#z", "x%3Fy%23z"},
+        {"..", "%2E%2E"},
+        {".", "%2E"},
+        {"../../api/me", "..%2F..%2Fapi%2Fme"},
+        {"会議", "%E4%BC%9A%E8%AD%B0"},
+        {"a b%", "a%20b%25"},
     };
     for (const auto& [id, encoded] : cases) {
         SCOPED_TRACE(id);
@@ -51,7 +58,8 @@ TEST_F(SharedMinutesTest, IdsStayOnePathSegment) {
         errorOf([&] { TavroAPI::updateSharedMinutes(id, sample(), {}, false, token); });
         const auto sent = fake.requests();
         ASSERT_EQ(sent.size(), 2u);
-        for (const auto& r : sent) EXPECT_EQ(r.target, std::string("/api/shared-minutes/") + encoded);
+        for (const auto& r : sent)
+            EXPECT_EQ(r.target, std::string("/api/shared-minutes/") + encoded);
     }
     // An empty id would address the collection itself.
     EXPECT_EQ(errorOf([&] { TavroAPI::deleteSharedMinutes("", token); }).source(),
@@ -77,9 +85,10 @@ TEST_F(SharedMinutesTest, RepliesReadLeniently) {
         bool isPublic;
     } cases[] = {
         {Reply::withBody(204, "", "application/json"), {}, false},
-        {Reply::withJson(200, {{"collaborators", {{{"email", "a@x"}, {"role", "viewer"}},
-                                                  {{"email", "b@x"}},
-                                                  {{"email", "c@x"}, {"role", 1}}}},
+        {Reply::withJson(200, {{"collaborators",
+                                {{{"email", "a@x"}, {"role", "viewer"}},
+                                 {{"email", "b@x"}},
+                                 {{"email", "c@x"}, {"role", 1}}}},
                                {"public", true}}),
          {{"a@x", "viewer"}},
          true},

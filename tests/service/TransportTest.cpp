@@ -20,7 +20,8 @@ struct ReplyCase {
 TEST_F(TransportTest, ReplyRulesOfPostAgainstRequest) {
     const std::string unreadable = std::string("!") + APIError::kUnreadableReply;
     const ReplyCase cases[] = {
-        {"error text", Reply::withJson(500, {{"error", "内部エラー"}}), "!内部エラー", "!内部エラー"},
+        {"error text", Reply::withJson(500, {{"error", "内部エラー"}}), "!内部エラー",
+         "!内部エラー"},
         {"empty error text", Reply::withJson(400, {{"error", ""}}), "!", "!"},
         {"no error text", Reply::withJson(404, {{"message", "x"}}), "!APIエラー (404)",
          "!APIエラー (404)"},
@@ -51,13 +52,15 @@ TEST_F(TransportTest, ReplyRulesOfPostAgainstRequest) {
             }
         };
         check(c.post, [] { return TavroAPI::postJSON("/api/t", {{"q", 1}}); });
-        check(c.request, [] { return TavroAPI::requestJSON("PATCH", "/api/t", std::nullopt, "t"); });
+        check(c.request,
+              [] { return TavroAPI::requestJSON("PATCH", "/api/t", std::nullopt, "t"); });
     }
 }
 
 TEST_F(TransportTest, HeadersAndBody) {
     fake.script("POST", "/api/t", Reply::withJson(200, json::Value::object()));
     fake.script("GET", "/api/t", Reply::withJson(200, json::Value::object()));
+    fake.script("PATCH", "/api/t", Reply::withJson(200, json::Value::object()));
     TavroAPI::postJSON("/api/t", {{"名前", "会議"}});
     TavroAPI::postJSON("/api/t", json::Value::object(), std::string());
     TavroAPI::postJSON("/api/t", json::Value::object(), std::string("abc"));
@@ -91,8 +94,8 @@ TEST_F(TransportTest, AbsolutePathIgnoresBase) {
 
 TEST_F(TransportTest, AddressesThatCannotBeUsedFailBeforeSending) {
     const std::pair<const char*, const char*> cases[] = {
-        {"not a url", "/api/t"},     {"ftp://127.0.0.1", "/api/t"}, {"http://", "/api/t"},
-        {"http://h", "http//x"},     {"http://h", "http://"},       {"http://h", "httpx:y"},
+        {"not a url", "/api/t"}, {"ftp://127.0.0.1", "/api/t"}, {"http://a b", "/api/t"},
+        {"http://h", "http//x"}, {"http://h", "http://"},       {"http://h", "httpx:y"},
     };
     for (const auto& [base, path] : cases) {
         SCOPED_TRACE(std::string(base) + " + " + path);
