@@ -29,7 +29,9 @@ std::set<std::string> stringSet(const json::Value& obj, std::string_view key) {
     return std::set<std::string>(list->begin(), list->end());
 }
 
-json::Value dateValue(Timestamp t) { return iso8601::format(t); }
+json::Value dateValue(Timestamp t) {
+    return iso8601::format(t);
+}
 
 json::Value setValue(const std::set<std::string>& s) {
     json::Value a = json::Value::array();

@@ -1,20 +1,24 @@
 #include "library/LibraryFileSystem.h"
 
+#include <fcntl.h>
+#include <unistd.h>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
 #include <stdexcept>
 #include <system_error>
-#include <unistd.h>
 
 #include "util/AtomicFile.h"
 
 namespace {
 
-std::string quoted(const std::filesystem::path& p) { return "「" + p.string() + "」"; }
+std::string quoted(const std::filesystem::path& p) {
+    return "「" + p.string() + "」";
+}
 
-std::string reason(int err) { return std::generic_category().message(err); }
+std::string reason(int err) {
+    return std::generic_category().message(err);
+}
 
 }  // namespace
 
@@ -67,8 +71,8 @@ void LibraryFileSystem::moveItem(const std::filesystem::path& from,
         }
         err = errno;
     }
-    const std::string message = quoted(from) + "を" + quoted(to) + "に移動できませんでした（" +
-                                reason(err) + "）。";
+    const std::string message =
+        quoted(from) + "を" + quoted(to) + "に移動できませんでした（" + reason(err) + "）。";
     if (err == EEXIST) throw FileExistsError(message);
     throw std::runtime_error(message);
 }

@@ -66,12 +66,12 @@ LibrarySearchCache::Guard LibrarySearchCache::guardOf(const MinutesRecord& recor
     const MinutesResult& r = record.result;
     const std::size_t attendees = r.meta && r.meta->attendees ? r.meta->attendees->size() + 1 : 0;
     const std::size_t lastLine = r.transcript.empty() ? 0 : r.transcript.back().text.size();
-    return Guard{record.createdAt,
-                 record.sourceName,
-                 r.title,
-                 {r.summary.size(), r.keyPoints.size(), r.decisions.size(), r.todos.size(),
-                  r.transcript.size(), r.sections ? r.sections->size() + 1 : 0, attendees,
-                  lastLine}};
+    return Guard{
+        record.createdAt,
+        record.sourceName,
+        r.title,
+        {r.summary.size(), r.keyPoints.size(), r.decisions.size(), r.todos.size(),
+         r.transcript.size(), r.sections ? r.sections->size() + 1 : 0, attendees, lastLine}};
 }
 
 LibrarySearchCache::Entry& LibrarySearchCache::entryFor(const MinutesRecord& record) {

@@ -37,7 +37,9 @@ LibraryState LibraryState::fromJson(const json::Value& v, Timestamp now) {
     return s;
 }
 
-std::string LibraryState::toFileText() const { return json::dumpPretty(toJson()); }
+std::string LibraryState::toFileText() const {
+    return json::dumpPretty(toJson());
+}
 
 std::size_t std::hash<LibraryState>::operator()(const LibraryState& v) const noexcept {
     std::size_t seed = hashing::of(v.version, v.folders, v.tags);

@@ -89,7 +89,9 @@ void LibraryStore::setLastError(std::optional<std::string> error) {
 
 // ---- loading and saving ----
 
-void LibraryStore::reload() { load(); }
+void LibraryStore::reload() {
+    load();
+}
 
 void LibraryStore::load() {
     auto fresh = [this] {
@@ -251,9 +253,8 @@ void LibraryStore::updateTag(const std::string& id, std::string_view rawName,
     if (!containsID(state_.tags, id)) throw LibraryStoreError::itemNotFound();
     checkUniqueName(state_.tags, name, &id);
     commit([&](LibraryState& s) {
-        auto it = std::find_if(s.tags.begin(), s.tags.end(), [&](const auto& t) {
-            return t.id == id;
-        });
+        auto it =
+            std::find_if(s.tags.begin(), s.tags.end(), [&](const auto& t) { return t.id == id; });
         it->name = name;
         it->color = color;
     });
@@ -382,7 +383,8 @@ std::string LibraryStore::libraryPieces(const LibraryRecordMetadata& metadata, b
         std::vector<std::size_t> found;
         for (const auto& id : ids) {
             auto it = positions.find(id);
-            if (it != positions.end()) found.insert(found.end(), it->second.begin(), it->second.end());
+            if (it != positions.end())
+                found.insert(found.end(), it->second.begin(), it->second.end());
         }
         std::sort(found.begin(), found.end());
         for (std::size_t i : found) {

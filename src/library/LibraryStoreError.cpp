@@ -7,15 +7,14 @@ LibraryStoreError::LibraryStoreError(Kind kind, const std::string& description,
     : std::runtime_error(description), kind_(kind), version_(version), name_(std::move(name)) {}
 
 LibraryStoreError LibraryStoreError::unsupportedVersion(std::int64_t version) {
-    return LibraryStoreError(Kind::unsupportedVersion,
-                             "このライブラリデータのバージョン（" + std::to_string(version) +
-                                 "）には対応していません。",
-                             version, {});
+    return LibraryStoreError(
+        Kind::unsupportedVersion,
+        "このライブラリデータのバージョン（" + std::to_string(version) + "）には対応していません。",
+        version, {});
 }
 
 LibraryStoreError LibraryStoreError::duplicateName(const std::string& name) {
-    return LibraryStoreError(Kind::duplicateName, "「" + name + "」はすでに存在します。", 0,
-                             name);
+    return LibraryStoreError(Kind::duplicateName, "「" + name + "」はすでに存在します。", 0, name);
 }
 
 LibraryStoreError LibraryStoreError::itemNotFound() {

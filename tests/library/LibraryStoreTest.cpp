@@ -1,0 +1,246 @@
+#include <QSignalSpy>
+
+#include <fstream>
+#include <stdexcept>
+
+#include <gtest/gtest.h>
+
+#include "library/LibraryStore.h"
+#include "support/TempDir.h"
+#include "util/AtomicFile.h"
+
+namespace fs = std::filesystem;
+using testsupport::ScopedTimeZone;
+using testsupport::TempDir;
+
+namespace {
+
+Timestamp at(const char* iso) {
+    return *iso8601::parse(iso);
+}
+
+// The real file system, with counted writes and failures on demand.
+class TestFileSystem : public LibraryFileSystem {
+public:
+    int writes = 0;
+    bool failWrites = false;
+    bool failMoves = false;
+
+    void writeAtomically(const fs::path& path, std::string_view data) override {
+        if (failWrites) throw std::runtime_error("disk full");
+        ++writes;
+        LibraryFileSystem::writeAtomically(path, data);
+    }
+    void moveItem(const fs::path& from, const fs::path& to) override {
+        if (failMoves) throw std::runtime_error("read-only");
+        LibraryFileSystem::moveItem(from, to);
+    }
+};
+
+void writeFile(const fs::path& p, const std::string& content) {
+    fs::create_directories(p.parent_path());
+    std::ofstream(p, std::ios::binary) << content;
+}
+
+std::string readFile(const fs::path& p) {
+    return atomicfile::read(p).value_or("<missing>");
+}
+
+class LibraryStoreTest : public ::testing::Test {
+protected:
+    ScopedTimeZone tz{"Asia/Tokyo"};
+    TempDir dir;
+    UserDefaults defaults{dir / "defaults.json"};
+    TestFileSystem files;
+    fs::path base = dir / "data";
+    fs::path file = base / "library-state.json";
+    Timestamp clock = at("2025-03-07T05:05:09Z");  // 14:05:09 in Tokyo
+
+    std::unique_ptr<LibraryStore> open() {
+        return std::make_unique<LibraryStore>(base, defaults, files, [this] { return clock; });
+    }
+    fs::path backup(const std::string& suffix = "") const {
+        return base / ("library-state.corrupt-20250307-140509" + suffix + ".json");
+    }
+};
+
+}  // namespace
+
+TEST_F(LibraryStoreTest, FreshDirectoryStartsEmptyAndWritesOnFirstChange) {
+    auto store = open();
+    EXPECT_EQ(store->state(), [&] {
+        LibraryState s;
+        s.updatedAt = clock;
+        return s;
+    }());
+    EXPECT_EQ(store->lastError(), std::nullopt);
+    EXPECT_FALSE(fs::exists(base));
+    EXPECT_EQ(store->stateURL(), file);
+
+    store->createFolder("Work");
+    ASSERT_TRUE(fs::exists(file));
+    const LibraryState onDisk = LibraryState::fromJson(json::parse(readFile(file)));
+    EXPECT_EQ(onDisk, store->state());
+    EXPECT_EQ(open()->state(), store->state());
+}
+
+TEST_F(LibraryStoreTest, DamagedFilesAreSetAsideWithAMessage) {
+    struct Case {
+        const char* content;
+        std::string message;  // exact when it does not end in "…"
+    };
+    const Case cases[] = {
+        {R"({"version":2})",
+         "ライブラリ設定を復旧しました: "
+         "このライブラリデータのバージョン（2）には対応していません。"},
+        {"", "ライブラリ設定を復旧しました: …"},
+        {R"({"folders":[{"id":"F"}]})", "ライブラリ設定を復旧しました: …"},
+    };
+    for (const Case& c : cases) {
+        fs::remove_all(base);
+        writeFile(file, c.content);
+        auto store = open();
+        EXPECT_TRUE(store->state().folders.empty());
+        EXPECT_TRUE(store->state().records.empty());
+        ASSERT_TRUE(store->lastError());
+        if (c.message.ends_with("…")) {
+            EXPECT_TRUE(store->lastError()->starts_with(c.message.substr(0, c.message.size() - 3)))
+                << *store->lastError();
+            EXPECT_GT(store->lastError()->size(), c.message.size());
+        } else {
+            EXPECT_EQ(*store->lastError(), c.message);
+        }
+        EXPECT_FALSE(fs::exists(file)) << c.content;
+        EXPECT_EQ(readFile(backup()), c.content);
+
+        QSignalSpy errors(store.get(), &LibraryStore::lastErrorChanged);
+        store->setFavorite(true, {"R"});
+        EXPECT_EQ(store->lastError(), std::nullopt);
+        EXPECT_EQ(errors.count(), 1);
+    }
+}
+
+TEST_F(LibraryStoreTest, SecondRecoveryInTheSameSecondKeepsBothBadFiles) {
+    writeFile(backup(), "first");
+    writeFile(backup("-2"), "second");
+    writeFile(file, "third");
+    auto store = open();
+    EXPECT_FALSE(fs::exists(file));
+    EXPECT_EQ(readFile(backup()), "first");
+    EXPECT_EQ(readFile(backup("-2")), "second");
+    EXPECT_EQ(readFile(backup("-3")), "third");
+}
+
+TEST_F(LibraryStoreTest, FailedMoveLeavesTheBadFileAndStillRecovers) {
+    files.failMoves = true;
+    writeFile(file, "not json");
+    auto store = open();
+    EXPECT_EQ(readFile(file), "not json");
+    EXPECT_TRUE(store->lastError()->starts_with("ライブラリ設定を復旧しました: "));
+    EXPECT_TRUE(store->state().records.empty());
+}
+
+TEST_F(LibraryStoreTest, OlderVersionsLoadUnchangedUntilTheNextCommit) {
+    writeFile(file, R"({"version":0,"records":{"R":{"isFavorite":true}}})");
+    auto store = open();
+    EXPECT_EQ(store->lastError(), std::nullopt);
+    EXPECT_EQ(store->state().version, 0);
+    EXPECT_TRUE(store->metadata("R").isFavorite);
+    store->markSelected({"R"});
+    EXPECT_EQ(json::requireInt(json::parse(readFile(file)), "version"), 1);
+    EXPECT_EQ(store->state().version, 1);
+    EXPECT_EQ(store->state().updatedAt, clock);
+}
+
+TEST_F(LibraryStoreTest, FailedSaveKeepsStateAndReportsUntilAGoodCommit) {
+    auto store = open();
+    store->createFolder("Work");
+    const LibraryState before = store->state();
+    const std::string fileBefore = readFile(file);
+
+    files.failWrites = true;
+    EXPECT_THROW(store->createFolder("Home"), std::runtime_error);
+    EXPECT_EQ(store->state(), before);
+    EXPECT_EQ(readFile(file), fileBefore);
+    ASSERT_TRUE(store->lastError());
+    EXPECT_NE(store->lastError()->find("disk full"), std::string::npos);
+
+    // A refused change neither writes nor clears the earlier failure.
+    try {
+        store->createFolder(" work ");
+        FAIL();
+    } catch (const LibraryStoreError& e) {
+        EXPECT_EQ(e.kind(), LibraryStoreError::Kind::duplicateName);
+    }
+    EXPECT_NE(store->lastError()->find("disk full"), std::string::npos);
+
+    files.failWrites = false;
+    store->createFolder("Home");
+    EXPECT_EQ(store->lastError(), std::nullopt);
+    EXPECT_EQ(store->state().folders.size(), 2u);
+}
+
+TEST_F(LibraryStoreTest, LegacyColoursMoveInOnce) {
+    writeFile(file, R"({"records":{"A":{"color":"green"},"C":{"color":""}}})");
+    defaults.set("recordColors", DefaultsDictionary{{"A", "red"}, {"B", "blue"}, {"C", "pink"}});
+    auto store = open();
+    EXPECT_EQ(files.writes, 1);
+    EXPECT_EQ(store->metadata("A").color, "green");
+    EXPECT_EQ(store->metadata("C").color, "");
+    LibraryRecordMetadata b;
+    b.color = "blue";
+    EXPECT_EQ(store->metadata("B"), b);
+    EXPECT_EQ(defaults.boolValue("libraryStateMigratedLegacyColors"), true);
+    EXPECT_TRUE(defaults.contains("recordColors"));
+    EXPECT_EQ(LibraryState::fromJson(json::parse(readFile(file))), store->state());
+
+    defaults.set("recordColors", DefaultsDictionary{{"D", "red"}});
+    auto again = open();
+    EXPECT_EQ(files.writes, 1);
+    EXPECT_EQ(again->metadata("D"), LibraryRecordMetadata());
+}
+
+TEST_F(LibraryStoreTest, LegacyColoursThatCannotMoveLeaveTheFlagUnset) {
+    const std::optional<DefaultsValue> stored[] = {
+        std::nullopt,
+        DefaultsDictionary{},
+        DefaultsDictionary{{"A", "red"}, {"B", std::int64_t{3}}},
+        DefaultsValue("red"),
+    };
+    for (const auto& value : stored) {
+        defaults.remove("recordColors");
+        if (value) defaults.set("recordColors", *value);
+        auto store = open();
+        EXPECT_EQ(files.writes, 0);
+        EXPECT_TRUE(store->state().records.empty());
+        EXPECT_FALSE(defaults.contains("libraryStateMigratedLegacyColors"));
+        EXPECT_FALSE(fs::exists(file));
+    }
+}
+
+TEST_F(LibraryStoreTest, FailedColourMigrationIsRetriedAtTheNextStart) {
+    defaults.set("recordColors", DefaultsDictionary{{"A", "red"}});
+    files.failWrites = true;
+    auto store = open();
+    ASSERT_TRUE(store->lastError());
+    EXPECT_TRUE(store->lastError()->starts_with("色設定の移行に失敗しました: "))
+        << *store->lastError();
+    EXPECT_TRUE(store->state().records.empty());
+    EXPECT_FALSE(defaults.contains("libraryStateMigratedLegacyColors"));
+
+    files.failWrites = false;
+    auto next = open();
+    EXPECT_EQ(next->metadata("A").color, "red");
+    EXPECT_EQ(next->lastError(), std::nullopt);
+}
+
+TEST_F(LibraryStoreTest, ReloadReadsTheFileAgain) {
+    auto store = open();
+    store->setFavorite(true, {"R"});
+    writeFile(file, R"({"records":{"S":{}}})");
+    QSignalSpy changes(store.get(), &LibraryStore::stateChanged);
+    store->reload();
+    EXPECT_EQ(changes.count(), 1);
+    EXPECT_EQ(store->state().records.count("R"), 0u);
+    EXPECT_EQ(store->state().records.count("S"), 1u);
+}
