@@ -116,18 +116,19 @@ void LibraryStore::load() {
         if (decoded.version > LibraryState::currentVersion) {
             throw LibraryStoreError::unsupportedVersion(decoded.version);
         }
+        damagedFileInPlace_ = false;
         setState(std::move(decoded));
         setLastError(std::nullopt);
         return;
     } catch (const std::exception& e) {
         failure = e.what();
     }
-    backUpCorruptState();
+    damagedFileInPlace_ = !backUpCorruptState();
     setState(fresh());
     setLastError(kRecoveredPrefix + failure);
 }
 
-void LibraryStore::backUpCorruptState() {
+bool LibraryStore::backUpCorruptState() {
     // A second damaged file within the same second gets "-2", "-3", … rather than staying in
     // place, where the next save would overwrite it.
     const std::string stamp = localzone::format(now(), "%Y%m%d-%H%M%S");
@@ -139,16 +140,24 @@ void LibraryStore::backUpCorruptState() {
         target += ".corrupt-" + stamp + suffix + ".json";
         try {
             fileManager_.moveItem(stateURL_, target);
-            return;
+            return true;
         } catch (const LibraryFileSystem::FileExistsError&) {
             continue;
         } catch (const std::exception&) {
-            return;  // the file stays; the recovery message still stands
+            return false;  // the file stays; the recovery message still stands
         }
     }
+    return false;
 }
 
 void LibraryStore::save(const LibraryState& state) {
+    if (damagedFileInPlace_) {
+        if (fileManager_.fileExists(stateURL_) && !backUpCorruptState()) {
+            throw std::runtime_error(
+                "壊れたライブラリファイルを退避できないため、保存できませんでした。");
+        }
+        damagedFileInPlace_ = false;
+    }
     fileManager_.createDirectories(stateURL_.parent_path());
     std::string text;
     try {

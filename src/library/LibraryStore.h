@@ -96,7 +96,8 @@ private:
 
     void load();
     void save(const LibraryState& state);
-    void backUpCorruptState();
+    // True when the damaged file was moved aside.
+    bool backUpCorruptState();
     void migrateLegacyColorsIfNeeded();
     void commit(const std::function<void(LibraryState&)>& change);
     void updateRecords(const RecordIDs& recordIDs,
@@ -113,6 +114,9 @@ private:
     Clock clock_;
     LibraryState state_;
     std::optional<std::string> lastError_;
+    // A damaged file that could not be moved aside still sits at stateURL_; it must not be
+    // overwritten by a save.
+    bool damagedFileInPlace_ = false;
 
     // Where each tag and folder id stands in the lists, with the names folded for search;
     // rebuilt after the state changes.

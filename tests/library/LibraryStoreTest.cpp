@@ -131,13 +131,23 @@ TEST_F(LibraryStoreTest, SecondRecoveryInTheSameSecondKeepsBothBadFiles) {
     EXPECT_EQ(readFile(backup("-3")), "third");
 }
 
-TEST_F(LibraryStoreTest, FailedMoveLeavesTheBadFileAndStillRecovers) {
+TEST_F(LibraryStoreTest, ABadFileThatCannotBeMovedIsNeverOverwritten) {
     files.failMoves = true;
     writeFile(file, "not json");
     auto store = open();
     EXPECT_EQ(readFile(file), "not json");
     EXPECT_TRUE(store->lastError()->starts_with("ライブラリ設定を復旧しました: "));
     EXPECT_TRUE(store->state().records.empty());
+
+    EXPECT_THROW(store->setFavorite(true, {"R"}), std::runtime_error);
+    EXPECT_EQ(readFile(file), "not json");
+    EXPECT_TRUE(store->state().records.empty());
+
+    files.failMoves = false;
+    store->setFavorite(true, {"R"});
+    EXPECT_EQ(readFile(backup()), "not json");
+    EXPECT_TRUE(LibraryState::fromJson(json::parse(readFile(file))).records.at("R").isFavorite);
+    EXPECT_EQ(store->lastError(), std::nullopt);
 }
 
 TEST_F(LibraryStoreTest, OlderVersionsLoadUnchangedUntilTheNextCommit) {
