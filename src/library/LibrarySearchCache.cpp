@@ -1,11 +1,14 @@
 #include "library/LibrarySearchCache.h"
 
 #include <iterator>
+#include <string_view>
+#include <unordered_set>
 
 namespace {
 
 class Lines {
 public:
+    explicit Lines(std::size_t reserve) { out_.reserve(reserve); }
     void add(std::string_view piece) {
         if (!first_) out_ += '\n';
         out_ += piece;
@@ -22,7 +25,9 @@ private:
 
 std::string LibrarySearchCache::recordPieces(const MinutesRecord& record) {
     const MinutesResult& r = record.result;
-    Lines lines;
+    std::size_t bytes = record.sourceName.size() + r.title.size() + r.summary.size() + 3;
+    for (const auto& t : r.transcript) bytes += t.speaker.size() + t.text.size() + 2;
+    Lines lines(bytes + 1024);
     lines.add(record.sourceName);
     lines.add(r.title);
     lines.add(r.summary);
@@ -51,7 +56,7 @@ std::string LibrarySearchCache::recordPieces(const MinutesRecord& record) {
 
 std::string LibrarySearchCache::participantPieces(const MinutesRecord& record) {
     const MinutesResult& r = record.result;
-    Lines lines;
+    Lines lines(0);
     if (r.meta && r.meta->attendees) {
         for (const auto& a : *r.meta->attendees) lines.add(a);
     }
@@ -62,49 +67,55 @@ std::string LibrarySearchCache::participantPieces(const MinutesRecord& record) {
     return lines.take();
 }
 
-LibrarySearchCache::Guard LibrarySearchCache::guardOf(const MinutesRecord& record) {
+LibrarySearchCache::Slot::Guard LibrarySearchCache::guardOf(const MinutesRecord& record) {
     const MinutesResult& r = record.result;
+    auto n = [](std::size_t v) { return static_cast<std::int64_t>(v); };
     const std::size_t attendees = r.meta && r.meta->attendees ? r.meta->attendees->size() + 1 : 0;
-    const std::size_t lastLine = r.transcript.empty() ? 0 : r.transcript.back().text.size();
-    return Guard{
-        record.createdAt,
-        record.sourceName,
-        r.title,
-        {r.summary.size(), r.keyPoints.size(), r.decisions.size(), r.todos.size(),
-         r.transcript.size(), r.sections ? r.sections->size() + 1 : 0, attendees, lastLine}};
+    return {record.createdAt.time_since_epoch().count(),
+            n(record.sourceName.size()),
+            n(r.title.size()),
+            n(r.summary.size()),
+            n(r.keyPoints.size()),
+            n(r.decisions.size()),
+            n(r.todos.size()),
+            n(r.transcript.size()),
+            n(r.sections ? r.sections->size() + 1 : 0),
+            n(attendees)};
 }
 
-LibrarySearchCache::Entry& LibrarySearchCache::entryFor(const MinutesRecord& record) {
-    auto it = entries_.find(record.id);
-    if (it == entries_.end()) {
-        it = entries_.emplace(record.id, Entry{guardOf(record), nullptr, nullptr, 0}).first;
-    } else if (!(it->second.guard == guardOf(record))) {
-        it->second = Entry{guardOf(record), nullptr, nullptr, 0};
+LibrarySearchCache::Slot& LibrarySearchCache::slotFor(const MinutesRecord& record,
+                                                      std::size_t index) {
+    const Slot::Guard guard = guardOf(record);
+    if (index < order_.size()) {
+        Slot* known = order_[index];
+        if (known && known->idData == record.id.data() && known->guard == guard) return *known;
+    } else {
+        order_.resize(index + 1, nullptr);
     }
-    if (it->second.pass != pass_) {
-        it->second.pass = pass_;
-        ++met_;
-    }
-    return it->second;
+    auto [it, added] = slots_.try_emplace(record.id);
+    Slot& slot = it->second;
+    if (!added && slot.guard != guard) slot = Slot();
+    slot.guard = guard;
+    slot.idData = record.id.data();
+    order_[index] = &slot;
+    return slot;
 }
 
-const LibrarySearchText& LibrarySearchCache::recordText(const MinutesRecord& record) {
-    Entry& e = entryFor(record);
-    if (!e.text) e.text = std::make_unique<LibrarySearchText>(recordPieces(record));
-    return *e.text;
+const LibrarySearchText& LibrarySearchCache::Slot::text(const MinutesRecord& record) {
+    if (!text_) text_.emplace(recordPieces(record));
+    return *text_;
 }
 
-const LibrarySearchText& LibrarySearchCache::participantText(const MinutesRecord& record) {
-    Entry& e = entryFor(record);
-    if (!e.participants) {
-        e.participants = std::make_unique<LibrarySearchText>(participantPieces(record));
-    }
-    return *e.participants;
+const LibrarySearchText& LibrarySearchCache::Slot::participants(const MinutesRecord& record) {
+    if (!participants_) participants_.emplace(participantPieces(record));
+    return *participants_;
 }
 
-void LibrarySearchCache::endPass() {
-    if (entries_.size() > 2 * met_ + 64) {
-        std::erase_if(entries_, [&](const auto& kv) { return kv.second.pass != pass_; });
-    }
-    met_ = 0;
+void LibrarySearchCache::prune(const std::vector<MinutesRecord>& records) {
+    order_.resize(records.size());
+    if (slots_.size() <= 2 * records.size() + 64) return;
+    order_.clear();
+    std::unordered_set<std::string_view> live;
+    for (const auto& r : records) live.insert(r.id);
+    std::erase_if(slots_, [&](const auto& kv) { return !live.count(kv.first); });
 }

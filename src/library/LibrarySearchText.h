@@ -24,10 +24,10 @@ public:
     };
 
     LibrarySearchText() = default;
-    explicit LibrarySearchText(std::string_view raw);
+    explicit LibrarySearchText(std::string raw);
 
     // Lower-cased in the root locale, then composed (NFC).
-    static std::string fold(std::string_view raw);
+    static std::string fold(std::string raw);
 
     // Whether the pattern occurs anywhere in the text.
     bool contains(const Pattern& pattern) const;
@@ -42,5 +42,5 @@ private:
 
     std::string folded_;
     std::vector<std::uint64_t> bits_;
-    std::uint64_t mask_ = 0;
+    unsigned shift_ = 64;
 };

@@ -77,6 +77,7 @@ Timestamp LibraryStore::now() const {
 
 void LibraryStore::setState(LibraryState state) {
     state_ = std::move(state);
+    ++stateGeneration_;
     nameIndex_.reset();
     emit stateChanged();
 }
@@ -415,9 +416,9 @@ std::string LibraryStore::searchableText(const MinutesRecord& record,
     return LibrarySearchCache::recordPieces(record) + libraryPieces(metadata, false);
 }
 
-bool LibraryStore::matchesQuery(const MinutesRecord& record, const LibraryRecordMetadata& metadata,
+bool LibraryStore::matchesQuery(const LibrarySearchText& text,
+                                const LibraryRecordMetadata& metadata,
                                 const LibrarySearchText::Pattern& query) const {
-    const LibrarySearchText& text = searchCache_.recordText(record);
     if (text.contains(query)) return true;
     const std::string names = libraryPieces(metadata, true);
     if (names.empty()) return false;
@@ -435,9 +436,14 @@ std::vector<const MinutesRecord*> LibraryStore::records(const std::vector<Minute
     std::optional<LibrarySearchText::Pattern> query;
     if (!filter.participant.empty()) participant.emplace(filter.participant);
     if (!filter.query.empty()) query.emplace(filter.query);
-    searchCache_.beginPass();
-    for (const MinutesRecord& record : records) {
-        const LibraryRecordMetadata& entry = entryOrDefault(record.id);
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const MinutesRecord& record = records[i];
+        LibrarySearchCache::Slot& slot = searchCache_.slotFor(record, i);
+        if (slot.metadataGeneration != stateGeneration_) {
+            slot.metadata = &entryOrDefault(record.id);
+            slot.metadataGeneration = stateGeneration_;
+        }
+        const LibraryRecordMetadata& entry = *slot.metadata;
         switch (filter.archive) {
             case LibraryArchiveFilter::active:
                 if (entry.archivedAt) continue;
@@ -453,10 +459,10 @@ std::vector<const MinutesRecord*> LibraryStore::records(const std::vector<Minute
         if (!filter.tagIDs.empty() && !intersects(filter.tagIDs, entry.tagIDs)) continue;
         if (filter.startDate && record.createdAt < *filter.startDate) continue;
         if (filter.endDate && record.createdAt > *filter.endDate) continue;
-        if (participant && !searchCache_.participantText(record).contains(*participant)) continue;
-        if (query && !matchesQuery(record, entry, *query)) continue;
+        if (participant && !slot.participants(record).contains(*participant)) continue;
+        if (query && !matchesQuery(slot.text(record), entry, *query)) continue;
         kept.push_back(&record);
     }
-    searchCache_.endPass();
+    searchCache_.prune(records);
     return kept;
 }

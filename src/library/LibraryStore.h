@@ -105,7 +105,7 @@ private:
 
     const LibraryRecordMetadata& entryOrDefault(const std::string& recordID) const;
     std::string libraryPieces(const LibraryRecordMetadata& metadata, bool folded) const;
-    bool matchesQuery(const MinutesRecord& record, const LibraryRecordMetadata& metadata,
+    bool matchesQuery(const LibrarySearchText& text, const LibraryRecordMetadata& metadata,
                       const LibrarySearchText::Pattern& query) const;
 
     std::filesystem::path stateURL_;
@@ -129,5 +129,8 @@ private:
     const NameIndex& nameIndex() const;
 
     mutable LibrarySearchCache searchCache_;
+    // Bumped whenever state_ is replaced; entry pointers kept in the cache are valid only for
+    // the generation they were found in.
+    std::uint64_t stateGeneration_ = 1;
     mutable std::optional<NameIndex> nameIndex_;
 };

@@ -2,6 +2,7 @@
 
 #include "library/LibraryStore.h"
 #include "support/TempDir.h"
+#include "util/Text.h"
 
 using testsupport::TempDir;
 
@@ -214,4 +215,21 @@ TEST_F(LibraryFilterTest, LongTextsAreSearchedEverywhere) {
     }
     EXPECT_EQ(find(records, "発言です"), Ids{});
     EXPECT_EQ(find(records, "話者7"), Ids{});
+}
+
+TEST(LibrarySearchText, FoldingMatchesLowerCaseComposedForm) {
+    const char* samples[] = {
+        "会議の資料を共有します。",
+        "ガギグゲゴ and カ\u3099",
+        "ＡＢＣ　全角",
+        "ΟΔΟΣ Σίσυφος",
+        "Cafe\u0301 CAFÉ",
+        "İstanbul",
+        "ｶﾞ 半角",
+        "MiXeD 123 ー〜「」",
+        "\xF0\x9F\x98\x80 emoji",
+    };
+    for (const char* s : samples) {
+        EXPECT_EQ(LibrarySearchText::fold(s), text::nfc(text::lower(s))) << s;
+    }
 }
