@@ -8,14 +8,10 @@ using testsupport::TempDir;
 
 namespace {
 
-Timestamp at(const char* iso) {
-    return *iso8601::parse(iso);
-}
-
-MinutesRecord record(const std::string& id, const char* created = "2025-03-07T05:00:00Z") {
+MinutesRecord record(const std::string& id) {
     MinutesRecord r;
     r.id = id;
-    r.createdAt = at(created);
+    r.createdAt = *iso8601::parse("2025-03-07T05:00:00Z");
     r.templateId = "general";
     r.sourceName = id + ".m4a";
     r.result.title = "T_" + id;
@@ -111,22 +107,18 @@ TEST_F(LibraryFilterTest, ChecksOnTheEntry) {
              f.folderIDs = {a.id};
          },
          {}},
+        // Both bounds are inclusive.
+        {[&](LibraryFilter& f) { f.startDate = f.endDate = records[0].createdAt; },
+         {"plain", "fav", "inA", "tagged"}},
+        {[&](LibraryFilter& f) { f.startDate = records[0].createdAt + std::chrono::seconds(1); },
+         {}},
+        {[&](LibraryFilter& f) { f.endDate = records[0].createdAt - std::chrono::seconds(1); }, {}},
     };
     for (std::size_t i = 0; i < std::size(cases); ++i) {
         LibraryFilter f = LibraryFilter::active();
         cases[i].set(f);
         EXPECT_EQ(ids(records, f), cases[i].expected) << "case " << i;
     }
-}
-
-TEST_F(LibraryFilterTest, DateBoundsAreInclusive) {
-    const std::vector<MinutesRecord> records = {
-        record("early", "2025-03-01T00:00:00Z"), record("start", "2025-03-02T00:00:00Z"),
-        record("end", "2025-03-03T00:00:00Z"), record("late", "2025-03-03T00:00:01Z")};
-    LibraryFilter f;
-    f.startDate = at("2025-03-02T00:00:00Z");
-    f.endDate = at("2025-03-03T00:00:00Z");
-    EXPECT_EQ(ids(records, f), (Ids{"start", "end"}));
 }
 
 TEST_F(LibraryFilterTest, ParticipantLooksAtAttendeesSpeakersAndAssignees) {
@@ -149,8 +141,6 @@ TEST_F(LibraryFilterTest, ParticipantLooksAtAttendeesSpeakersAndAssignees) {
     EXPECT_EQ(ids(records, f), (Ids{"attendee", "speaker", "assignee"}));
     f.participant = "MARIA";
     EXPECT_EQ(ids(records, f), Ids{"latin"});
-    f.participant = "田中\nMaria";  // the joined text, not a list of names
-    EXPECT_EQ(ids(records, f), Ids{});
 }
 
 TEST_F(LibraryFilterTest, QueryCoversTheSearchableText) {
@@ -218,17 +208,12 @@ TEST_F(LibraryFilterTest, LongTextsAreSearchedEverywhere) {
 }
 
 TEST(LibrarySearchText, FoldingMatchesLowerCaseComposedForm) {
-    const char* samples[] = {
-        "会議の資料を共有します。",
-        "ガギグゲゴ and カ\u3099",
-        "ＡＢＣ　全角",
-        "ΟΔΟΣ Σίσυφος",
-        "Cafe\u0301 CAFÉ",
-        "İstanbul",
-        "ｶﾞ 半角",
-        "MiXeD 123 ー〜「」",
-        "\xF0\x9F\x98\x80 emoji",
-    };
+    const char* samples[] = {"会議の資料を共有します。",
+                             "ガギ and カ\u3099",
+                             "ＡＢＣ　全角",
+                             "ΟΔΟΣ Σίσυφος",
+                             "Cafe\u0301 CAFÉ İ",
+                             "MiXeD ー〜「」\xF0\x9F\x98\x80"};
     for (const char* s : samples) {
         EXPECT_EQ(LibrarySearchText::fold(s), text::nfc(text::lower(s))) << s;
     }

@@ -15,10 +15,6 @@ using testsupport::TempDir;
 
 namespace {
 
-Timestamp at(const char* iso) {
-    return *iso8601::parse(iso);
-}
-
 // The real file system, with counted writes and failures on demand.
 class TestFileSystem : public LibraryFileSystem {
 public:
@@ -54,7 +50,7 @@ protected:
     TestFileSystem files;
     fs::path base = dir / "data";
     fs::path file = base / "library-state.json";
-    Timestamp clock = at("2025-03-07T05:05:09Z");  // 14:05:09 in Tokyo
+    Timestamp clock = *iso8601::parse("2025-03-07T05:05:09Z");  // 14:05:09 in Tokyo
 
     std::unique_ptr<LibraryStore> open() {
         return std::make_unique<LibraryStore>(base, defaults, files, [this] { return clock; });
@@ -62,56 +58,44 @@ protected:
     fs::path backup(const std::string& suffix = "") const {
         return base / ("library-state.corrupt-20250307-140509" + suffix + ".json");
     }
+    LibraryState onDisk() const { return LibraryState::fromJson(json::parse(readFile(file))); }
 };
 
 }  // namespace
 
-TEST_F(LibraryStoreTest, FreshDirectoryStartsEmptyAndWritesOnFirstChange) {
+TEST_F(LibraryStoreTest, FreshDirectoryIsWrittenOnlyOnTheFirstChange) {
     auto store = open();
-    EXPECT_EQ(store->state(), [&] {
-        LibraryState s;
-        s.updatedAt = clock;
-        return s;
-    }());
+    EXPECT_TRUE(store->state().records.empty());
     EXPECT_EQ(store->lastError(), std::nullopt);
     EXPECT_FALSE(fs::exists(base));
-    EXPECT_EQ(store->stateURL(), file);
 
     store->createFolder("Work");
-    ASSERT_TRUE(fs::exists(file));
-    const LibraryState onDisk = LibraryState::fromJson(json::parse(readFile(file)));
-    EXPECT_EQ(onDisk, store->state());
+    EXPECT_EQ(onDisk(), store->state());
     EXPECT_EQ(open()->state(), store->state());
 }
 
 TEST_F(LibraryStoreTest, DamagedFilesAreSetAsideWithAMessage) {
-    struct Case {
-        const char* content;
-        std::string message;  // exact when it does not end in "…"
-    };
-    const Case cases[] = {
+    const std::string prefix = "ライブラリ設定を復旧しました: ";
+    const std::pair<const char*, std::string> cases[] = {
         {R"({"version":2})",
-         "ライブラリ設定を復旧しました: "
-         "このライブラリデータのバージョン（2）には対応していません。"},
-        {"", "ライブラリ設定を復旧しました: …"},
-        {R"({"folders":[{"id":"F"}]})", "ライブラリ設定を復旧しました: …"},
+         prefix + "このライブラリデータのバージョン（2）には対応していません。"},
+        {"", ""},
+        {R"({"folders":[{"id":"F"}]})", ""},
     };
-    for (const Case& c : cases) {
+    for (const auto& [content, message] : cases) {
         fs::remove_all(base);
-        writeFile(file, c.content);
+        writeFile(file, content);
         auto store = open();
-        EXPECT_TRUE(store->state().folders.empty());
         EXPECT_TRUE(store->state().records.empty());
         ASSERT_TRUE(store->lastError());
-        if (c.message.ends_with("…")) {
-            EXPECT_TRUE(store->lastError()->starts_with(c.message.substr(0, c.message.size() - 3)))
-                << *store->lastError();
-            EXPECT_GT(store->lastError()->size(), c.message.size());
+        if (message.empty()) {
+            EXPECT_TRUE(store->lastError()->starts_with(prefix)) << *store->lastError();
+            EXPECT_GT(store->lastError()->size(), prefix.size());
         } else {
-            EXPECT_EQ(*store->lastError(), c.message);
+            EXPECT_EQ(*store->lastError(), message);
         }
-        EXPECT_FALSE(fs::exists(file)) << c.content;
-        EXPECT_EQ(readFile(backup()), c.content);
+        EXPECT_FALSE(fs::exists(file));
+        EXPECT_EQ(readFile(backup()), content);
 
         QSignalSpy errors(store.get(), &LibraryStore::lastErrorChanged);
         store->setFavorite(true, {"R"});
@@ -135,10 +119,7 @@ TEST_F(LibraryStoreTest, ABadFileThatCannotBeMovedIsNeverOverwritten) {
     files.failMoves = true;
     writeFile(file, "not json");
     auto store = open();
-    EXPECT_EQ(readFile(file), "not json");
     EXPECT_TRUE(store->lastError()->starts_with("ライブラリ設定を復旧しました: "));
-    EXPECT_TRUE(store->state().records.empty());
-
     EXPECT_THROW(store->setFavorite(true, {"R"}), std::runtime_error);
     EXPECT_EQ(readFile(file), "not json");
     EXPECT_TRUE(store->state().records.empty());
@@ -146,8 +127,7 @@ TEST_F(LibraryStoreTest, ABadFileThatCannotBeMovedIsNeverOverwritten) {
     files.failMoves = false;
     store->setFavorite(true, {"R"});
     EXPECT_EQ(readFile(backup()), "not json");
-    EXPECT_TRUE(LibraryState::fromJson(json::parse(readFile(file))).records.at("R").isFavorite);
-    EXPECT_EQ(store->lastError(), std::nullopt);
+    EXPECT_TRUE(onDisk().records.at("R").isFavorite);
 }
 
 TEST_F(LibraryStoreTest, OlderVersionsLoadUnchangedUntilTheNextCommit) {
@@ -157,8 +137,7 @@ TEST_F(LibraryStoreTest, OlderVersionsLoadUnchangedUntilTheNextCommit) {
     EXPECT_EQ(store->state().version, 0);
     EXPECT_TRUE(store->metadata("R").isFavorite);
     store->markSelected({"R"});
-    EXPECT_EQ(json::requireInt(json::parse(readFile(file)), "version"), 1);
-    EXPECT_EQ(store->state().version, 1);
+    EXPECT_EQ(onDisk().version, 1);
     EXPECT_EQ(store->state().updatedAt, clock);
 }
 
@@ -166,28 +145,19 @@ TEST_F(LibraryStoreTest, FailedSaveKeepsStateAndReportsUntilAGoodCommit) {
     auto store = open();
     store->createFolder("Work");
     const LibraryState before = store->state();
-    const std::string fileBefore = readFile(file);
-
     files.failWrites = true;
     EXPECT_THROW(store->createFolder("Home"), std::runtime_error);
     EXPECT_EQ(store->state(), before);
-    EXPECT_EQ(readFile(file), fileBefore);
-    ASSERT_TRUE(store->lastError());
-    EXPECT_NE(store->lastError()->find("disk full"), std::string::npos);
+    EXPECT_EQ(onDisk(), before);
+    EXPECT_NE(store->lastError().value_or("").find("disk full"), std::string::npos);
 
     // A refused change neither writes nor clears the earlier failure.
-    try {
-        store->createFolder(" work ");
-        FAIL();
-    } catch (const LibraryStoreError& e) {
-        EXPECT_EQ(e.kind(), LibraryStoreError::Kind::duplicateName);
-    }
-    EXPECT_NE(store->lastError()->find("disk full"), std::string::npos);
+    EXPECT_THROW(store->createFolder(" work "), LibraryStoreError);
+    EXPECT_NE(store->lastError().value_or("").find("disk full"), std::string::npos);
 
     files.failWrites = false;
     store->createFolder("Home");
     EXPECT_EQ(store->lastError(), std::nullopt);
-    EXPECT_EQ(store->state().folders.size(), 2u);
 }
 
 TEST_F(LibraryStoreTest, LegacyColoursMoveInOnce) {
@@ -201,16 +171,14 @@ TEST_F(LibraryStoreTest, LegacyColoursMoveInOnce) {
     b.color = "blue";
     EXPECT_EQ(store->metadata("B"), b);
     EXPECT_EQ(defaults.boolValue("libraryStateMigratedLegacyColors"), true);
-    EXPECT_TRUE(defaults.contains("recordColors"));
-    EXPECT_EQ(LibraryState::fromJson(json::parse(readFile(file))), store->state());
+    EXPECT_EQ(onDisk(), store->state());
 
     defaults.set("recordColors", DefaultsDictionary{{"D", "red"}});
-    auto again = open();
+    EXPECT_EQ(open()->metadata("D"), LibraryRecordMetadata());
     EXPECT_EQ(files.writes, 1);
-    EXPECT_EQ(again->metadata("D"), LibraryRecordMetadata());
 }
 
-TEST_F(LibraryStoreTest, LegacyColoursThatCannotMoveLeaveTheFlagUnset) {
+TEST_F(LibraryStoreTest, LegacyColoursThatCannotMoveAreTriedAgainLater) {
     const std::optional<DefaultsValue> stored[] = {
         std::nullopt,
         DefaultsDictionary{},
@@ -224,33 +192,13 @@ TEST_F(LibraryStoreTest, LegacyColoursThatCannotMoveLeaveTheFlagUnset) {
         EXPECT_EQ(files.writes, 0);
         EXPECT_TRUE(store->state().records.empty());
         EXPECT_FALSE(defaults.contains("libraryStateMigratedLegacyColors"));
-        EXPECT_FALSE(fs::exists(file));
     }
-}
 
-TEST_F(LibraryStoreTest, FailedColourMigrationIsRetriedAtTheNextStart) {
     defaults.set("recordColors", DefaultsDictionary{{"A", "red"}});
     files.failWrites = true;
     auto store = open();
-    ASSERT_TRUE(store->lastError());
-    EXPECT_TRUE(store->lastError()->starts_with("色設定の移行に失敗しました: "))
-        << *store->lastError();
-    EXPECT_TRUE(store->state().records.empty());
+    EXPECT_TRUE(store->lastError().value_or("").starts_with("色設定の移行に失敗しました: "));
     EXPECT_FALSE(defaults.contains("libraryStateMigratedLegacyColors"));
-
     files.failWrites = false;
-    auto next = open();
-    EXPECT_EQ(next->metadata("A").color, "red");
-    EXPECT_EQ(next->lastError(), std::nullopt);
-}
-
-TEST_F(LibraryStoreTest, ReloadReadsTheFileAgain) {
-    auto store = open();
-    store->setFavorite(true, {"R"});
-    writeFile(file, R"({"records":{"S":{}}})");
-    QSignalSpy changes(store.get(), &LibraryStore::stateChanged);
-    store->reload();
-    EXPECT_EQ(changes.count(), 1);
-    EXPECT_EQ(store->state().records.count("R"), 0u);
-    EXPECT_EQ(store->state().records.count("S"), 1u);
+    EXPECT_EQ(open()->metadata("A").color, "red");
 }
