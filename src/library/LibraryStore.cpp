@@ -416,12 +416,34 @@ std::string LibraryStore::searchableText(const MinutesRecord& record,
     return LibrarySearchCache::recordPieces(record) + libraryPieces(metadata, false);
 }
 
+LibraryStore::NameHits LibraryStore::nameHits(const LibrarySearchText::Pattern& query) const {
+    const NameIndex& index = nameIndex();
+    NameHits hits;
+    for (std::size_t i = 0; i < state_.tags.size(); ++i) {
+        if (LibrarySearchText::occursIn(index.foldedTags[i], query.folded())) {
+            hits.tags.insert(state_.tags[i].id);
+        }
+    }
+    for (std::size_t i = 0; i < state_.folders.size(); ++i) {
+        if (LibrarySearchText::occursIn(index.foldedFolders[i], query.folded())) {
+            hits.folders.insert(state_.folders[i].id);
+        }
+    }
+    return hits;
+}
+
+// `hits` is given for a query without line feeds, which can only match within one name.
 bool LibraryStore::matchesQuery(const LibrarySearchText& text,
                                 const LibraryRecordMetadata& metadata,
-                                const LibrarySearchText::Pattern& query) const {
+                                const LibrarySearchText::Pattern& query,
+                                const NameHits* hits) const {
     if (text.contains(query)) return true;
+    if (metadata.tagIDs.empty() && metadata.folderIDs.empty()) return false;
+    if (hits) {
+        return intersects(hits->tags, metadata.tagIDs) ||
+               intersects(hits->folders, metadata.folderIDs);
+    }
     const std::string names = libraryPieces(metadata, true);
-    if (names.empty()) return false;
     // A match may also start in the record's last characters and run on into the names.
     const std::string& own = text.folded();
     const std::size_t keep = std::min(own.size(), query.folded().size() - 1);
@@ -435,7 +457,11 @@ std::vector<const MinutesRecord*> LibraryStore::records(const std::vector<Minute
     std::optional<LibrarySearchText::Pattern> participant;
     std::optional<LibrarySearchText::Pattern> query;
     if (!filter.participant.empty()) participant.emplace(filter.participant);
-    if (!filter.query.empty()) query.emplace(filter.query);
+    std::optional<NameHits> hits;
+    if (!filter.query.empty()) {
+        query.emplace(filter.query);
+        if (query->folded().find('\n') == std::string::npos) hits = nameHits(*query);
+    }
     for (std::size_t i = 0; i < records.size(); ++i) {
         const MinutesRecord& record = records[i];
         LibrarySearchCache::Slot& slot = searchCache_.slotFor(record, i);
@@ -460,7 +486,9 @@ std::vector<const MinutesRecord*> LibraryStore::records(const std::vector<Minute
         if (filter.startDate && record.createdAt < *filter.startDate) continue;
         if (filter.endDate && record.createdAt > *filter.endDate) continue;
         if (participant && !slot.participants(record).contains(*participant)) continue;
-        if (query && !matchesQuery(slot.text(record), entry, *query)) continue;
+        if (query && !matchesQuery(slot.text(record), entry, *query, hits ? &*hits : nullptr)) {
+            continue;
+        }
         kept.push_back(&record);
     }
     searchCache_.prune(records);

@@ -105,8 +105,14 @@ private:
 
     const LibraryRecordMetadata& entryOrDefault(const std::string& recordID) const;
     std::string libraryPieces(const LibraryRecordMetadata& metadata, bool folded) const;
+    // The ids of the tags and folders whose own names contain a query.
+    struct NameHits {
+        std::set<std::string> tags;
+        std::set<std::string> folders;
+    };
+    NameHits nameHits(const LibrarySearchText::Pattern& query) const;
     bool matchesQuery(const LibrarySearchText& text, const LibraryRecordMetadata& metadata,
-                      const LibrarySearchText::Pattern& query) const;
+                      const LibrarySearchText::Pattern& query, const NameHits* hits) const;
 
     std::filesystem::path stateURL_;
     UserDefaults& defaults_;

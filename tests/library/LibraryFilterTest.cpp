@@ -153,6 +153,7 @@ TEST_F(LibraryFilterTest, QueryCoversTheSearchableText) {
     edge.result.todos = {{"締切", std::nullopt, std::string("金曜"), std::nullopt, std::nullopt}};
     const auto tag = store.createTag("重要");
     store.addTag(tag.id, {"tagged", "edge"});
+    store.setFolders({store.createFolder("Archive Box").id}, {"accented"});
     const std::vector<MinutesRecord> records = {minutes, accented, tagged, edge};
 
     const std::pair<const char*, Ids> cases[] = {
@@ -162,6 +163,7 @@ TEST_F(LibraryFilterTest, QueryCoversTheSearchableText) {
         {"CAFÉ AU", {"accented"}},
         {"cafe au", {}},  // diacritics count
         {"重要", {"tagged", "edge"}},
+        {"box", {"accented"}},
         {"金曜\n重要", {"edge"}},  // across the line feed before the tag names
         {"general", {}},           // the template id is not searched
         {"minutes.m4a", {"minutes"}},
