@@ -59,6 +59,8 @@ public:
     std::string searchableText(const MinutesRecord& record,
                                const LibraryRecordMetadata& metadata) const;
 
+    // Throws std::overflow_error, writing nothing, when the largest sortOrder is already the
+    // largest integer and so has no successor.
     LibraryFolder createFolder(std::string_view name);
     void renameFolder(const std::string& id, std::string_view name);
     void deleteFolder(const std::string& id);

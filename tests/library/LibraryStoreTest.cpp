@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "library/LibraryStore.h"
+#include "library/MinutesStore.h"
 #include "support/TempDir.h"
 #include "util/AtomicFile.h"
 
@@ -201,4 +202,12 @@ TEST_F(LibraryStoreTest, LegacyColoursThatCannotMoveAreTriedAgainLater) {
     EXPECT_FALSE(defaults.contains("libraryStateMigratedLegacyColors"));
     files.failWrites = false;
     EXPECT_EQ(open()->metadata("A").color, "red");
+}
+
+TEST_F(LibraryStoreTest, ColoursSetThroughTheRecordStoreAreMigrated) {
+    MinutesStore records(defaults, base, dir / "legacy");
+    MinutesRecord r;
+    r.id = "E621E1F8-C36C-495A-93FC-0C247A3E6E5F";
+    records.setColor("purple", r);
+    EXPECT_EQ(open()->metadata(r.id).color, "purple");
 }
