@@ -5,8 +5,19 @@
 
 namespace Clipboard {
 
+namespace {
+
+// Without a GUI application object there is no clipboard to reach.
+QClipboard* clipboard() {
+    return qobject_cast<QGuiApplication*>(QCoreApplication::instance())
+               ? QGuiApplication::clipboard()
+               : nullptr;
+}
+
+}  // namespace
+
 void setText(const std::string& text) {
-    auto* clipboard = QGuiApplication::clipboard();
+    auto* clipboard = Clipboard::clipboard();
     if (!clipboard) return;
     // Clear first so that no richer format of the previous content survives beside the text.
     clipboard->clear();
@@ -14,7 +25,7 @@ void setText(const std::string& text) {
 }
 
 std::string text() {
-    auto* clipboard = QGuiApplication::clipboard();
+    auto* clipboard = Clipboard::clipboard();
     return clipboard ? clipboard->text().toStdString() : std::string();
 }
 
