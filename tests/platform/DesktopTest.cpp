@@ -58,22 +58,4 @@ TEST(Desktop, OpensAnAddressWithTheRegisteredHandler) {
     EXPECT_FALSE(Desktop::systemOpen(QUrl()));
 }
 
-TEST(Desktop, TestHooksStandInAndStepAside) {
-    std::vector<QUrl> seen;
-    int raised = 0;
-    const auto opener = Desktop::setOpener([&](const QUrl& u) {
-        seen.push_back(u);
-        return false;
-    });
-    const auto activator = Desktop::setActivator([&] { ++raised; });
-    EXPECT_FALSE(Desktop::openUrl(QUrl("https://example.test/")));
-    Desktop::bringToFront();
-    // Restored: the system behaviour again (without a GUI application nothing is raised).
-    Desktop::setOpener(opener);
-    Desktop::setActivator(activator);
-    Desktop::bringToFront();
-    EXPECT_EQ(seen.size(), 1u);
-    EXPECT_EQ(raised, 1);
-}
-
 }  // namespace

@@ -4,7 +4,6 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 
-#include <optional>
 #include <vector>
 
 #include "support/TestNotificationServer.h"
@@ -16,19 +15,15 @@ public:
             for (const auto& n : *all) since_ = std::max(since_, n.id);
     }
 
-    // Our notifications (app "TAVRO") shown since the start, after waiting up to `ms` for at
-    // least `count` of them.
-    std::vector<testsupport::RecordedNotification> shown(std::size_t count = 1,
-                                                         int ms = 3000) const {
+    // The newer notifications with this title, once there is one or `ms` have passed.
+    std::vector<testsupport::RecordedNotification> find(const QString& title, int ms = 3000) const {
         std::vector<testsupport::RecordedNotification> found;
-        QDeadlineTimer deadline(ms);
-        do {
+        for (QDeadlineTimer deadline(ms); found.empty() && !deadline.hasExpired();) {
             QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-            found.clear();
             if (auto all = testsupport::TestNotificationServer::notifications())
                 for (const auto& n : *all)
-                    if (n.id > since_ && n.appName == "TAVRO") found.push_back(n);
-        } while (found.size() < count && !deadline.hasExpired());
+                    if (n.id > since_ && n.summary == title) found.push_back(n);
+        }
         return found;
     }
 

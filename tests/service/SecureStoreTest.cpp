@@ -11,45 +11,31 @@
 
 namespace {
 
-// Test processes share one keyring, so accounts carry the pid.
-std::string unique(const char* name) {
-    return std::string(name) + ":" + std::to_string(getpid());
-}
-
-TEST(SecureStore, SecretsAsText) {
+TEST(SecureStore, SecretsAsTextUnderTheAppsOwnService) {
     TAVRO_REQUIRE_ENV("secret service", testsupport::probeSecretService());
-    const std::string account = unique("sharePublicURL");
+    // Test processes share one keyring, so the account carries the pid.
+    const std::string account = "sharePublicURL:" + std::to_string(getpid());
+    const std::string foreign = "org.example.other";
+    ASSERT_TRUE(SecretStore::write(foreign, account, "theirs", "test"));
 
     EXPECT_EQ(SecureStore::read(account), "");
     EXPECT_TRUE(SecureStore::write("", account));  // nothing to clear is fine
-    EXPECT_TRUE(SecureStore::remove(account));
+    ASSERT_TRUE(SecureStore::write("https://a/shared/1", account));
+    ASSERT_TRUE(SecureStore::write("https://a/shared/2", account));
+    EXPECT_EQ(SecureStore::read(account), "https://a/shared/2");
 
-    ASSERT_TRUE(SecureStore::write("https://tavro.brindel.jp/shared/abc", account));
-    EXPECT_EQ(SecureStore::read(account), "https://tavro.brindel.jp/shared/abc");
-    ASSERT_TRUE(SecureStore::write("https://tavro.brindel.jp/shared/def", account));
-    EXPECT_EQ(SecureStore::read(account), "https://tavro.brindel.jp/shared/def");
-
-    // An empty value clears the secret.
+    // An empty value clears the secret, and only ours.
     EXPECT_TRUE(SecureStore::write("", account));
     EXPECT_EQ(SecretStore::read(SecureStore::kService, account), std::nullopt);
+    EXPECT_EQ(SecretStore::read(foreign, account), "theirs");
 
     // Bytes that are not UTF-8 are no secret at all to the callers.
     ASSERT_TRUE(SecretStore::write(SecureStore::kService, account, "tok\xc3\x28", "test"));
     EXPECT_EQ(SecureStore::read(account), "");
     EXPECT_TRUE(SecureStore::remove(account));
-}
-
-TEST(SecureStore, OtherServicesItemsAreNeverTouched) {
-    TAVRO_REQUIRE_ENV("secret service", testsupport::probeSecretService());
-    const std::string account = unique("hubspotToken");
-    const std::string foreign = "org.example.other";
-    ASSERT_TRUE(SecretStore::write(foreign, account, "theirs", "test"));
-
-    EXPECT_EQ(SecureStore::read(account), "");
-    ASSERT_TRUE(SecureStore::write("ours", account));
     EXPECT_TRUE(SecureStore::remove(account));
     EXPECT_EQ(SecretStore::read(foreign, account), "theirs");
-    EXPECT_TRUE(SecretStore::remove(foreign, account));
+    SecretStore::remove(foreign, account);
 }
 
 }  // namespace

@@ -9,50 +9,38 @@
 
 #include <unistd.h>
 
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "NotificationWatch.h"
-#include "ServiceFixture.h"
+#include "fakeservice/FakeService.h"
 #include "platform/Desktop.h"
 #include "platform/Notifier.h"
 #include "service/TavroAPI.h"
 #include "service/UpdateChecker.h"
 #include "support/TempDir.h"
 #include "support/TestEnv.h"
+#include "util/UserDefaults.h"
 
 namespace {
 
-using Reply = FakeService::Reply;
-
 TEST(UpdateCheckerRules, VersionsCompareByNumber) {
-    struct Case {
-        const char* offered;
-        const char* running;
-        bool newer;
-    } cases[] = {
-        {"1.10", "1.9", true},
-        {"1.9", "1.10", false},
-        {"1.2.0", "1.2", false},
-        {"1.2.1", "1.2", true},
-        {"2.0-beta", "1.9", true},
-        {"1.9-beta", "1.9", false},
-        {"1.0", "0", true},
-        {"0.0", "0", false},
-        {"1..2", "1.1", true},
-        {".1.", "0.9", true},
-        {"+2", "1", true},
-        {"-1", "0", false},
-        {"+-2", "1", false},
-        {"99999999999999999999", "1", false},
-        {"9223372036854775807", "9223372036854775806", true},
-        {"", "", false},
-        {" 2", "1", false},
-        {"1.2.3.4", "1.2.3", true},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(UpdateChecker::isNewer(c.offered, c.running), c.newer)
-            << c.offered << " vs " << c.running;
+    // offered, running, whether the offer is newer ("_" stands for an empty version)
+    std::istringstream table(R"(
+        1.10 1.9 1        1.9 1.10 0       1.2.0 1.2 0      1.2.1 1.2 1
+        2.0-beta 1.9 1    1.9-beta 1.9 0   1.0 0 1          0.0 0 0
+        1..2 1.1 1        .1. 0.9 1        +2 1 1           -1 0 0
+        +-2 1 0           _ _ 0            1.2.3.4 1.2.3 1  99999999999999999999 1 0
+        9223372036854775807 9223372036854775806 1)");
+    std::string offered, running;
+    bool newer;
+    while (table >> offered >> running >> newer) {
+        if (offered == "_") offered.clear();
+        if (running == "_") running.clear();
+        EXPECT_EQ(UpdateChecker::isNewer(offered, running), newer) << offered << " vs " << running;
+    }
+    EXPECT_FALSE(UpdateChecker::isNewer(" 2", "1"));
 }
 
 TEST(UpdateCheckerRules, OnlyTheServicesOwnDownloadIsOpened) {
@@ -118,34 +106,13 @@ TEST(UpdateCheckerRules, FeedReplies) {
     }
 }
 
-class UpdateCheckerTest : public ServiceFixture {
-protected:
+TEST(UpdateCheckerRules, FeedAddress) {
     testsupport::TempDir dir;
-    UserDefaults defaults{dir / "defaults.json"};
-    Notifier quiet{QDBusConnection(QStringLiteral("tavro-not-connected"))};
-    std::vector<QUrl> opened;
-    Desktop::Opener previousOpener = Desktop::setOpener([this](const QUrl& url) {
-        opened.push_back(url);
-        return true;
-    });
-    // Unique per process: test processes share the notification server.
-    const std::string version = "9." + std::to_string(getpid());
-
-    UpdateCheckerTest() {
-        defaults.set("updateFeedURL", fake.baseUrl() + "/version.json");
-        fake.setLatestVersion(version);
-    }
-    ~UpdateCheckerTest() override { Desktop::setOpener(previousOpener); }
-
-    static void settle() {
-        QThreadPool::globalInstance()->waitForDone(20000);
-        for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
-    }
-};
-
-TEST_F(UpdateCheckerTest, FeedAddress) {
+    UserDefaults defaults(dir / "defaults.json");
+    Notifier quiet(QDBusConnection(QStringLiteral("tavro-not-connected")));
     UpdateChecker checker("1.0", defaults, quiet);
     const std::string service = std::string(TavroAPI::kDefaultBase) + "/version.json";
+    EXPECT_EQ(checker.feedURL(), service);
     for (const auto& [configured, used] : std::vector<std::pair<std::string, std::string>>{
              {"http://127.0.0.1:8123/feed.json", "http://127.0.0.1:8123/feed.json"},
              {"http://localhost/v", "http://localhost/v"},
@@ -156,85 +123,80 @@ TEST_F(UpdateCheckerTest, FeedAddress) {
         defaults.set("updateFeedURL", configured);
         EXPECT_EQ(checker.feedURL(), used) << configured;
     }
-    defaults.remove("updateFeedURL");
-    EXPECT_EQ(checker.feedURL(), service);
 }
 
-TEST_F(UpdateCheckerTest, ANewerVersionIsPublishedEachTimeAndRecordedOnce) {
-    UpdateChecker checker("0.1.0", defaults, quiet);
-    QSignalSpy published(&checker, &UpdateChecker::availableVersionChanged);
-    checker.openDownload();  // nothing found yet
-    EXPECT_TRUE(opened.empty());
-
-    checker.start();
-    settle();
-    ASSERT_EQ(published.size(), 1);
-    EXPECT_EQ(checker.availableVersion(), version);
-    EXPECT_EQ(checker.downloadURL(), fake.baseUrl() + "/download/TAVRO.dmg");
-    EXPECT_EQ(defaults.stringValue("notifiedUpdateVersion"), version);
-    auto* timer = checker.findChild<QTimer*>();
-    ASSERT_TRUE(timer);
-    EXPECT_TRUE(timer->isActive());
-    EXPECT_EQ(timer->interval(), 21600 * 1000);
-
-    checker.check();
-    settle();
-    EXPECT_EQ(published.size(), 2);
-
-    checker.openDownload();
-    ASSERT_EQ(opened.size(), 1u);
-    EXPECT_EQ(opened[0].toString().toStdString(), fake.baseUrl() + "/download/TAVRO.dmg");
-
-    // Failures change nothing, and an older offer does not take back what was found.
-    for (const Reply& reply :
-         {Reply::withJson(500, {{"error", "x"}}),
-          Reply::withJson(200, {{"version", "0.0.1"}, {"dmgUrl", "http://127.0.0.1/a.dmg"}})}) {
-        fake.script("GET", "/version.json", reply);
-        checker.check();
-        settle();
-    }
-    EXPECT_EQ(published.size(), 2);
-    EXPECT_EQ(checker.availableVersion(), version);
-}
-
-TEST_F(UpdateCheckerTest, AnnouncedOnceAndOpenedByAClick) {
+// Whole checks against the fake service's feed, announced on the test notification server.
+TEST(UpdateCheckerTest, FoundPublishedAnnouncedOnceAndOpenedByAClick) {
     TAVRO_REQUIRE_ENV("notification server", testsupport::probeNotificationServer());
+    FakeService fake;
+    testsupport::TempDir dir;
+    UserDefaults defaults(dir / "defaults.json");
     Notifier notifier(QDBusConnection::sessionBus());
+    std::vector<QUrl> opened;
+    const auto oldOpener = Desktop::setOpener([&](const QUrl& url) {
+        opened.push_back(url);
+        return true;
+    });
+    // Unique per process: test processes share the notification server.
+    const std::string version = "9." + std::to_string(getpid());
     const QString title = QString::fromStdString("TAVRO " + version + " が利用できます");
-    auto ours = [&](const NotificationWatch& watch) {
-        std::vector<testsupport::RecordedNotification> found;
-        for (const auto& n : watch.shown(1, 1500))
-            if (n.summary == title) found.push_back(n);
-        return found;
+    const std::string download = fake.baseUrl() + "/download/TAVRO.dmg";
+    defaults.set("updateFeedURL", fake.baseUrl() + "/version.json");
+    fake.setLatestVersion(version);
+    auto settle = [] {
+        QThreadPool::globalInstance()->waitForDone(20000);
+        for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
     };
 
     NotificationWatch watch;
     {
         UpdateChecker checker("0.1.0", defaults, notifier);
-        checker.check();
+        QSignalSpy published(&checker, &UpdateChecker::availableVersionChanged);
+        checker.openDownload();  // nothing found yet
+        EXPECT_TRUE(opened.empty());
+
+        checker.start();
         settle();
-        const auto shown = ours(watch);
+        EXPECT_EQ(checker.availableVersion(), version);
+        EXPECT_EQ(checker.downloadURL(), download);
+        auto* timer = checker.findChild<QTimer*>();
+        ASSERT_TRUE(timer);
+        EXPECT_TRUE(timer->isActive());
+        EXPECT_EQ(timer->interval(), 21600 * 1000);
+        const auto shown = watch.find(title);
         ASSERT_EQ(shown.size(), 1u);
         EXPECT_EQ(shown[0].body, "通知をクリックするとダウンロードします(メニューバーからも可能)");
 
-        // The same version found again is published but not announced again.
+        // Found again: published again, not announced again. Failures and an older offer
+        // change nothing.
         checker.check();
         settle();
-        EXPECT_EQ(ours(watch).size(), 1u);
+        for (const auto& reply :
+             {FakeService::Reply::withJson(500, {{"error", "x"}}),
+              FakeService::Reply::withJson(200, {{"version", "0.0.1"}, {"dmgUrl", download}})}) {
+            fake.script("GET", "/version.json", reply);
+            checker.check();
+            settle();
+        }
+        EXPECT_EQ(published.size(), 2);
+        EXPECT_EQ(checker.availableVersion(), version);
 
         // A click on the notification opens the download.
         QTest::qWait(100);  // the server's id may still be on its way to the notifier
         ASSERT_TRUE(testsupport::TestNotificationServer::click(shown[0].id));
         ASSERT_TRUE(QTest::qWaitFor([&] { return !opened.empty(); }, 5000));
-        EXPECT_EQ(opened[0].toString().toStdString(), fake.baseUrl() + "/download/TAVRO.dmg");
+        EXPECT_EQ(opened[0].toString().toStdString(), download);
     }
 
     // After a restart the version is published again, still without a second notification.
+    fake.clearScripts();
     UpdateChecker restarted("0.1.0", defaults, notifier);
     restarted.check();
     settle();
     EXPECT_EQ(restarted.availableVersion(), version);
-    EXPECT_EQ(ours(watch).size(), 1u);
+    QTest::qWait(200);  // time for a second notification to reach the server, were one sent
+    EXPECT_EQ(watch.find(title).size(), 1u);
+    Desktop::setOpener(oldOpener);
 }
 
 }  // namespace

@@ -32,12 +32,6 @@ TEST(BringToFront, TakesTheFocusBackFromAnotherApplication) {
     ours.resize(400, 300);
     ours.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&ours));
-    // A floating panel is no window to activate.
-    QRasterWindow panel;
-    panel.setFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus);
-    panel.resize(100, 40);
-    panel.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&panel));
 
     QProcess other;
     other.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--other-app")});
