@@ -114,8 +114,6 @@ std::unique_ptr<ChildProcess> ChildProcess::spawn(const Options& options, std::s
         case Output::inherit:
             break;
     }
-    if (options.workingDirectory)
-        posix_spawn_file_actions_addchdir_np(&actions, options.workingDirectory->c_str());
     // Descriptors that lack close-on-exec (other libraries' sockets, lock files) stay with us; a
     // child that outlives the application must not hold them open.
     posix_spawn_file_actions_addclosefrom_np(&actions, 3);

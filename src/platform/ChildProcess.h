@@ -7,7 +7,6 @@
 #include <sys/types.h>
 
 #include <chrono>
-#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -26,7 +25,6 @@ public:
         std::string program;                   // path of the executable; PATH is not searched
         std::vector<std::string> arguments;    // after argv[0], which is `program`
         std::vector<std::string> environment;  // the child's whole environment, "NAME=value"
-        std::optional<std::filesystem::path> workingDirectory;
         Input input = Input::null;
         Output output = Output::null;
         // A group of its own, so that a deadline also ends what the child started.

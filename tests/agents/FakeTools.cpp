@@ -3,7 +3,6 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 
-#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
@@ -11,9 +10,7 @@ namespace fakes {
 
 void writeScript(const std::filesystem::path& path, const std::string& body) {
     writeFile(path, "#!/bin/sh\n" + body);
-    std::filesystem::permissions(path, std::filesystem::perms::owner_all |
-                                           std::filesystem::perms::group_read |
-                                           std::filesystem::perms::group_exec);
+    std::filesystem::permissions(path, std::filesystem::perms::owner_all);
 }
 
 void writeFile(const std::filesystem::path& path, const std::string& content) {
@@ -22,9 +19,8 @@ void writeFile(const std::filesystem::path& path, const std::string& content) {
 }
 
 std::string readFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
     std::stringstream s;
-    s << in.rdbuf();
+    s << std::ifstream(path, std::ios::binary).rdbuf();
     return s.str();
 }
 
@@ -35,23 +31,6 @@ bool waitUntil(const std::function<bool()>& condition) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     }
     return true;
-}
-
-ScopedEnv::ScopedEnv(const char* name, const char* value) : name_(name) {
-    const char* old = std::getenv(name);
-    had_ = old != nullptr;
-    old_ = old ? old : "";
-    if (value)
-        setenv(name, value, 1);
-    else
-        unsetenv(name);
-}
-
-ScopedEnv::~ScopedEnv() {
-    if (had_)
-        setenv(name_.c_str(), old_.c_str(), 1);
-    else
-        unsetenv(name_.c_str());
 }
 
 }  // namespace fakes
