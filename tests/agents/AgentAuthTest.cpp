@@ -115,8 +115,10 @@ TEST_F(AgentAuthTest, AHungToolIsEndedAtTheDeadline) {
 
 TEST_F(AgentAuthTest, SignInTakesAPastedCodeAndSignOutRunsItsCommand) {
     for (AgentKind kind : agentkind::allCases) {
-        fakes::writeScript(tool("b", kind), "cd '" + dir.path().string() +
-                                                "'\nprintf '%s\\n' \"$@\" > args\ncat > code\n");
+        // One process, as the tools are, so that ending it ends the sign-in.
+        fakes::writeScript(
+            tool("b", kind),
+            "cd '" + dir.path().string() + "'\nprintf '%s\\n' \"$@\" > args\nexec cat > code\n");
         auto login = AgentAuth::startLogin(kind, options);
         ASSERT_TRUE(login && login->proc && login->stdinPipe);
         AgentAuth::submitCode("  abc-123#state \r\n\n", *login->stdinPipe);

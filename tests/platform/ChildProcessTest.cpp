@@ -109,7 +109,7 @@ TEST(ChildProcess, ChildGetsUsualSignalsAndASessionOfItsOwn) {
 }
 
 TEST(ChildProcess, AChildWithoutOwnerRunsOnAndIsReaped) {
-    auto o = shell("sleep 0.3");
+    auto o = shell("sleep 1");
     o.output = ChildProcess::Output::null;
     auto child = ChildProcess::spawn(o);
     ASSERT_TRUE(child);
