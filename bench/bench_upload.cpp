@@ -32,7 +32,9 @@ long statusKb(const char* key) {
     return -1;
 }
 
-void resetPeak() { std::ofstream("/proc/self/clear_refs") << "5"; }
+void resetPeak() {
+    std::ofstream("/proc/self/clear_refs") << "5";
+}
 
 std::string writeRecording(std::size_t size) {
     char name[] = "/tmp/tavro-bench-upload-XXXXXX";

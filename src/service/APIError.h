@@ -23,6 +23,7 @@ public:
     static constexpr const char* kInvalidAddress = "接続先のURLが不正です";
     static constexpr const char* kUnencodable = "送信するデータを作成できませんでした";
     static constexpr const char* kUnreadableFile = "録音ファイルを読み込めませんでした";
+    static constexpr const char* kUnexpected = "予期しないエラーが発生しました";
 
     static APIError local(std::string message);
     static APIError network(std::string message);

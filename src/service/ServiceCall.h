@@ -1,6 +1,6 @@
 #pragma once
-// How the GUI side calls the service: the blocking TavroAPI call runs on the global
-// QThreadPool and its outcome is handed to a callback on the receiver's thread.
+// How the GUI side calls the service: the blocking TavroAPI call runs on a worker thread and its
+// outcome is handed to a callback on the receiver's thread.
 //
 //     callService(this, [token] { return TavroAPI::me(token); },
 //                 [this](ServiceOutcome<TavroAPI::Account> outcome) {
@@ -10,8 +10,12 @@
 //
 // The callback runs on the thread of `receiver` (through its event loop) and is dropped
 // without being called when `receiver` is destroyed first, so it may capture `this` freely.
-// A call returning void gives ServiceOutcome<std::monostate>. Only APIError is caught: the
-// service client throws nothing else.
+// A call returning void gives ServiceOutcome<std::monostate>. The service client throws only
+// APIError; anything else thrown by `work` arrives as APIError::kUnexpected rather than ending
+// the program on a pool thread.
+//
+// The calls get a pool of their own: they mostly wait on the network (an upload may take
+// minutes), so they must not starve Qt's global pool, and they must not hold up quitting.
 #include <QFuture>
 #include <QObject>
 #include <QPromise>
@@ -20,6 +24,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <type_traits>
 #include <utility>
 #include <variant>
@@ -58,7 +63,20 @@ ServiceOutcome<ResultOf<Work>> run(Work& work) {
         }
     } catch (const APIError& e) {
         return ServiceOutcome<ResultOf<Work>>(e);
+    } catch (const std::exception&) {
+        return ServiceOutcome<ResultOf<Work>>(APIError::local(APIError::kUnexpected));
     }
+}
+
+// Never destroyed: destroying a pool waits for its calls, and quitting must not wait for an
+// upload to end.
+inline QThreadPool* pool() {
+    static QThreadPool* const instance = [] {
+        auto* p = new QThreadPool;
+        p->setMaxThreadCount(8);
+        return p;
+    }();
+    return instance;
 }
 
 }  // namespace servicecall_detail
@@ -76,7 +94,7 @@ void callService(QObject* receiver, Work work, Done done) {
     // continuation if the object dies before the work ends.
     job->promise.future().then(
         receiver, [done = std::move(done)](Outcome outcome) mutable { done(std::move(outcome)); });
-    QThreadPool::globalInstance()->start([job] {
+    servicecall_detail::pool()->start([job] {
         job->promise.start();
         job->promise.addResult(servicecall_detail::run(job->work));
         job->promise.finish();

@@ -32,14 +32,19 @@ TEST(ServiceCallTest, OutcomeArrivesOnTheReceiversThread) {
     callService(
         &receiver, [] { throw APIError::service("失敗", 500); },
         [&](ServiceOutcome<std::monostate> o) { failure = std::move(o); });
+    std::optional<ServiceOutcome<std::monostate>> bug;
+    callService(
+        &receiver, [] { throw std::logic_error("bug"); },
+        [&](ServiceOutcome<std::monostate> o) { bug = std::move(o); });
 
-    ASSERT_TRUE(QTest::qWaitFor([&] { return value && failure; }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return value && failure && bug; }, 5000));
     EXPECT_EQ(value->value(), 42);
     EXPECT_NE(workThread, QThread::currentThread());
     EXPECT_EQ(doneThread, QThread::currentThread());
     ASSERT_FALSE(failure->ok());
     EXPECT_EQ(failure->error().message(), "失敗");
     EXPECT_EQ(failure->error().httpStatus(), 500);
+    EXPECT_EQ(bug->error().message(), APIError::kUnexpected);
 }
 
 TEST(ServiceCallTest, NothingArrivesAfterTheReceiverIsGone) {
