@@ -1,8 +1,10 @@
 #include "desktop/PanelStyle.h"
 
+#include <QGuiApplication>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPalette>
+#include <QScreen>
 #include <QWidget>
 
 #include <cstdlib>
@@ -14,7 +16,10 @@ namespace PanelStyle {
 
 QFont font(qreal pixelSize, QFont::Weight weight) {
     QFont f(QStringLiteral("Noto Sans CJK JP"));
-    f.setPixelSize(qMax(1, qRound(pixelSize)));
+    // Sizes are in device-independent pixels; a point size keeps their fractions.
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const qreal dpi = screen ? screen->logicalDotsPerInchY() : 96.0;
+    f.setPointSizeF(pixelSize * 72.0 / dpi);
     f.setWeight(weight);
     return f;
 }

@@ -94,6 +94,10 @@ void applyTo(const std::vector<StealthWindow*>& windows, bool stealth) {
 }
 
 void apply() {
+    apply(UserDefaults::standard());
+}
+
+void apply(const UserDefaults& defaults) {
     if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return;
     std::vector<WidgetWindow> adapters;
     for (QWidget* w : QApplication::topLevelWidgets()) {
@@ -103,20 +107,24 @@ void apply() {
     }
     std::vector<StealthWindow*> windows;
     for (WidgetWindow& a : adapters) windows.push_back(&a);
-    applyTo(windows, enabled());
+    applyTo(windows, enabled(defaults));
 }
 
 void start() {
-    apply();
+    start(UserDefaults::standard());
+}
+
+void start(const UserDefaults& defaults) {
+    apply(defaults);
     auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
     if (!app) return;
     QObject::disconnect(focusConnection());
-    focusConnection() =
-        QObject::connect(app, &QGuiApplication::focusWindowChanged, app, [](QWindow*) { apply(); });
+    focusConnection() = QObject::connect(app, &QGuiApplication::focusWindowChanged, app,
+                                         [&defaults](QWindow*) { apply(defaults); });
     delete timer().data();
     timer() = new QTimer(app);
     timer()->setInterval(kReapplyMs);
-    QObject::connect(timer().data(), &QTimer::timeout, [] { apply(); });
+    QObject::connect(timer().data(), &QTimer::timeout, [&defaults] { apply(defaults); });
     timer()->start();
 }
 

@@ -20,10 +20,12 @@ bool enabled();  // from UserDefaults::standard()
 bool supported();
 
 // Applies now, then on every focus-window change and every 5 s. Calling it again replaces the
-// triggers.
+// triggers. The store must outlive them.
 void start();
+void start(const UserDefaults& defaults);
 // Brings every top-level window of the application into line.
 void apply();
+void apply(const UserDefaults& defaults);
 
 // The rules, over any windows. Writes a property only when its value changes.
 void applyTo(const std::vector<StealthWindow*>& windows, bool stealth);
