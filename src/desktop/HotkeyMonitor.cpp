@@ -29,6 +29,32 @@ enum : quint32 {
     kLevel3Shift = 0xfe03,  // AltGr, the right Alt key on many layouts
 };
 
+// Qt's key code as an X keysym, for platforms that report no native key.
+quint32 keysymOf(const QKeyEvent& e) {
+    if (e.nativeVirtualKey() != 0) return e.nativeVirtualKey();
+    switch (e.key()) {
+        case Qt::Key_Shift:
+            return kShiftL;
+        case Qt::Key_Control:
+            return kControlL;
+        case Qt::Key_Alt:
+            return kAltL;
+        case Qt::Key_AltGr:
+            return kLevel3Shift;
+        case Qt::Key_Meta:
+        case Qt::Key_Super_L:
+            return kSuperL;
+        case Qt::Key_Super_R:
+            return kSuperR;
+        case Qt::Key_CapsLock:
+            return kCapsLock;
+        case Qt::Key_NumLock:
+            return kNumLock;
+        default:
+            return static_cast<quint32>(e.key());  // an ordinary key; only its kind matters
+    }
+}
+
 double monotonicSeconds() {
     using namespace std::chrono;
     return duration<double>(steady_clock::now().time_since_epoch()).count();
@@ -96,7 +122,7 @@ bool HotkeyMonitor::eventFilter(QObject* watched, QEvent* event) {
         // A key event reaches the window first and is then passed on to widgets, each pass
         // seen here; only the window's copy is counted.
         if (watched->isWindowType() && key->spontaneous())
-            keyEvent(key->nativeVirtualKey(), event->type() == QEvent::KeyPress);
+            keyEvent(keysymOf(*key), event->type() == QEvent::KeyPress);
     }
     return false;  // never consumed
 }

@@ -2,6 +2,7 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTest>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -152,6 +153,40 @@ TEST_F(HotkeyOnX, SuperCInBetweenDoesNotTrigger) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return fired_ > 0; }, 5000));
     QTest::qWait(300);
     EXPECT_EQ(fired_, 1);
+}
+
+}  // namespace
+
+namespace {
+
+// Without an X display (Wayland alone) only keys typed into our own windows are seen.
+TEST(HotkeyMonitor, WithoutDisplayListensToItsOwnWindows) {
+    testsupport::TempDir dir;
+    UserDefaults defaults(dir / "defaults.json");
+    HotkeyMonitor monitor(defaults);
+    int fired = 0;
+    monitor.onTrigger = [&] { ++fired; };
+    const QByteArray display = qgetenv("DISPLAY");
+    qputenv("DISPLAY", "");
+    monitor.startMonitoring();
+    qputenv("DISPLAY", display);
+    EXPECT_FALSE(monitor.isGlobal());
+
+    QWindow window;
+    window.show();
+    for (int i = 0; i < 2; ++i) {
+        QTest::keyPress(&window, Qt::Key_Meta);
+        QTest::keyRelease(&window, Qt::Key_Meta);
+    }
+    QCoreApplication::processEvents();
+    EXPECT_EQ(fired, 1);
+    QTest::keyPress(&window, Qt::Key_Meta);
+    QTest::keyClick(&window, Qt::Key_C);
+    QTest::keyRelease(&window, Qt::Key_Meta);
+    QTest::keyPress(&window, Qt::Key_Meta);
+    QTest::keyRelease(&window, Qt::Key_Meta);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(fired, 1) << "a shortcut is not a press";
 }
 
 }  // namespace
