@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include "library/DataDirectory.h"
 #include "library/MinutesStore.h"
 #include "support/TempDir.h"
 #include "util/AtomicFile.h"
@@ -232,14 +231,6 @@ TEST_F(MinutesStoreTest, ForeignColourMapReadsAsEmpty) {
     EXPECT_TRUE(open()->recordColors().empty());
     defaults.set("recordColors", DefaultsDictionary{{"A", DefaultsValue("red")}});
     EXPECT_EQ(open()->recordColors().at("A"), "red");
-}
-
-TEST(DataDirectory, FollowsXdgDataHome) {
-    testsupport::ScopedHome home;
-    EXPECT_EQ(tavroDataDirectory(), home.home() / ".local/share" / "TAVRO");
-    EXPECT_EQ(legacyTavroDataDirectory(), home.home() / "TAVRO");
-    setenv("XDG_DATA_HOME", "relative/path", 1);
-    EXPECT_EQ(tavroDataDirectory(), home.home() / ".local/share/TAVRO");
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include "model/CustomTemplate.h"
 #include "model/MinutesRecord.h"
 #include "model/ProcessResponse.h"
 
@@ -153,13 +152,6 @@ TEST(MinutesRecord, DatesAreWholeSecondsWithAZone) {
         MinutesRecord::fromJson(json::parse(json::dumpCompact(fractional.toJson())));
     EXPECT_NE(reread, fractional);
     EXPECT_EQ(reread, a);
-}
-
-TEST(CustomTemplate, AllFourKeysRequired) {
-    EXPECT_NO_THROW(CustomTemplate::fromJson(
-        json::parse(R"({"id":"c","label":"l","detail":"d","instruction":"i","x":1})")));
-    EXPECT_THROW(CustomTemplate::fromJson(json::parse(R"({"id":"c","label":"l","detail":"d"})")),
-                 json::Error);
 }
 
 }  // namespace
