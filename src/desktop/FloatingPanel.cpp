@@ -1,7 +1,9 @@
 #include "desktop/FloatingPanel.h"
 
+#include <QBitmap>
 #include <QCursor>
 #include <QGuiApplication>
+#include <QImage>
 #include <QMouseEvent>
 #include <QScreen>
 #include <QWindow>
@@ -9,6 +11,7 @@
 #include "desktop/PanelPlacement.h"
 #include "desktop/Stealth.h"
 #include "platform/AllDesktops.h"
+#include "platform/Compositing.h"
 
 FloatingPanel::FloatingPanel(QWidget* content)
     : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
@@ -38,6 +41,13 @@ void FloatingPanel::placeAtRightEdge(int topOffset) {
 }
 
 void FloatingPanel::orderFront() {
+    if (!desktopComposites()) {
+        // Nothing blends the see-through corners: cut the window to the content's shape.
+        QImage shape(size(), QImage::Format_ARGB32_Premultiplied);
+        shape.fill(Qt::transparent);
+        content_->render(&shape, QPoint(), QRegion(), QWidget::DrawChildren);
+        setMask(QBitmap::fromImage(shape.createAlphaMask()));
+    }
     winId();  // the native window must exist before the desktop hint is set on it
     showOnAllDesktops(windowHandle());
     // The sharing request is repeated now that there is a native window to carry it.

@@ -11,7 +11,10 @@
 
 #include <gtest/gtest.h>
 
+#include "FakeRecorder.h"
 #include "desktop/FloatingPanel.h"
+#include "desktop/RecordingPillView.h"
+#include "platform/Compositing.h"
 #include "support/TestEnv.h"
 
 namespace {
@@ -27,7 +30,8 @@ public:
     ~X() { xcb_disconnect(c_); }
     xcb_atom_t atom(const char* name) {
         auto cookie = xcb_intern_atom(c_, 0, static_cast<uint16_t>(std::strlen(name)), name);
-        std::unique_ptr<xcb_intern_atom_reply_t, Free> r(xcb_intern_atom_reply(c_, cookie, nullptr));
+        std::unique_ptr<xcb_intern_atom_reply_t, Free> r(
+            xcb_intern_atom_reply(c_, cookie, nullptr));
         return r ? r->atom : xcb_atom_t{XCB_ATOM_NONE};
     }
     std::vector<uint32_t> cardinals(xcb_window_t w, const char* prop) {
@@ -64,6 +68,21 @@ TEST(FloatingPanel, OnEveryDesktopAboveOthersWithoutFocus) {
     EXPECT_NE(std::find(state.begin(), state.end(), x.atom("_NET_WM_STATE_ABOVE")), state.end());
     QCoreApplication::processEvents();
     EXPECT_FALSE(panel.isActiveWindow()) << "showing it does not take the focus";
+}
+
+// The test X server has no compositing manager, so the rounded panel is cut to its shape.
+TEST(FloatingPanel, ShapedWithoutCompositing) {
+    TAVRO_REQUIRE_ENV("X server (DISPLAY)", testsupport::probeDisplay());
+    ASSERT_EQ(QGuiApplication::platformName(), QStringLiteral("xcb"));
+    ASSERT_FALSE(desktopComposites());
+    FakeRecorder rec;
+    rec.start();
+    FloatingPanel panel(new RecordingPillView(rec));
+    panel.orderFront();
+    const QRegion mask = panel.mask();
+    EXPECT_TRUE(mask.contains(panel.rect().center()));
+    EXPECT_FALSE(mask.contains(QPoint(0, 0))) << "the capsule's corner is cut away";
+    EXPECT_FALSE(mask.contains(QPoint(panel.width() - 1, panel.height() - 1)));
 }
 
 }  // namespace

@@ -79,12 +79,6 @@ TEST(MenuModel, ActionsAndShortcuts) {
     EXPECT_EQ(menuItems(Phase::processing, 0, {})[0].action, A::none);
 }
 
-TEST(MenuModel, SymbolFollowsPhase) {
-    EXPECT_EQ(menuBarSymbol(Phase::idle), "waveform");
-    EXPECT_EQ(menuBarSymbol(Phase::recording), "record.circle.fill");
-    EXPECT_EQ(menuBarSymbol(Phase::processing), "hourglass");
-}
-
 QAction* actionLabelled(QMenu* menu, const QString& text) {
     for (QAction* a : menu->actions())
         if (a->text() == text) return a;
