@@ -1,6 +1,9 @@
+#include <QApplication>
 #include <QDir>
+#include <QHelpEvent>
 #include <QImage>
 #include <QPixmap>
+#include <QToolTip>
 
 #include <gtest/gtest.h>
 
@@ -28,6 +31,13 @@ protected:
         EXPECT_TRUE(img.save(dir + QLatin1Char('/') + name + QStringLiteral(".png")));
         return img;
     }
+
+    // The help text shown when the pointer rests at `at` (none shown before).
+    static QString hoverText(QWidget& w, QPoint at) {
+        QHelpEvent help(QEvent::ToolTip, at, w.mapToGlobal(at));
+        QApplication::sendEvent(&w, &help);
+        return QToolTip::isVisible() ? QToolTip::text() : QString();
+    }
 };
 
 TEST_F(PanelViews, PillWhileRecording) {
@@ -46,6 +56,8 @@ TEST_F(PanelViews, PillWhileRecording) {
     EXPECT_TRUE(pill.findChild<WaveBars*>()->isVisible());
     rec.setElapsed(3725);
     EXPECT_EQ(pill.clockLabel(), QStringLiteral("62:05"));
+    EXPECT_EQ(hoverText(pill, pill.tileRect().center()), QString());
+    EXPECT_EQ(hoverText(pill, pill.stopButtonRect().center()), RecordingPillView::kStopHelp);
 }
 
 TEST_F(PanelViews, PillWhileProcessing) {
@@ -97,6 +109,7 @@ TEST_F(PanelViews, MeetingPrompt) {
         }
         EXPECT_EQ(view.closeButtonRect().size(), QSize(24, 24));
         EXPECT_LT(view.startButtonRect().right(), view.closeButtonRect().left());
+        EXPECT_EQ(hoverText(view, view.closeButtonRect().center()), MeetingPromptView::kSkipHelp);
         EXPECT_EQ(starts + skips, 0);
     }
 }
