@@ -4,6 +4,7 @@
 #include "desktop/MeetingPromptView.h"
 #include "desktop/RecordingPillView.h"
 #include "engine/RecorderControl.h"
+#include "platform/SystemSound.h"
 #include "util/UserDefaults.h"
 
 namespace {
@@ -18,7 +19,10 @@ void close(QPointer<FloatingPanel>& panel) {
 }  // namespace
 
 PillController::PillController(RecorderControl& recorder, UserDefaults& defaults, QObject* parent)
-    : QObject(parent), recorder_(recorder), defaults_(defaults) {
+    : QObject(parent),
+      recorder_(recorder),
+      defaults_(defaults),
+      promptSound_([] { SystemSound::play("Glass"); }) {
     promptDismiss_.setSingleShot(true);
     promptDismiss_.setInterval(kPromptLifetime);
     connect(&promptDismiss_, &QTimer::timeout, this, [this] { hidePrompt(); });

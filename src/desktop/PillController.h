@@ -30,7 +30,7 @@ public:
     // into minutes. A prompt already shown is replaced and its dismissal starts again.
     void showMeetingPrompt(const QString& title);
 
-    // Played when a prompt appears; the application plugs in its system sound.
+    // Played when a prompt appears; the system sound "Glass" unless replaced.
     void setPromptSound(std::function<void()> play) { promptSound_ = std::move(play); }
     // How long a prompt stays up by itself.
     void setPromptLifetime(std::chrono::milliseconds lifetime);
