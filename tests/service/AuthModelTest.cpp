@@ -1,12 +1,12 @@
 // The account model against the fake service, with a settings store of its own.
 #include <QCoreApplication>
 #include <QTest>
-#include <QThreadPool>
 
 #include <optional>
 #include <string>
 
 #include "ServiceFixture.h"
+#include "SettleCalls.h"
 #include "service/AuthModel.h"
 #include "support/TempDir.h"
 
@@ -35,11 +35,6 @@ protected:
         for (const char* key : {"authToken", "authEmail", "authPlan"})
             out += (out.empty() ? "" : "|") + defaults.stringValue(key).value_or("-");
         return out;
-    }
-    // Lets every service call finish and hands its outcome to the model.
-    static void settle() {
-        QThreadPool::globalInstance()->waitForDone(20000);
-        for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
     }
 };
 
@@ -71,7 +66,7 @@ TEST_F(AuthModelTest, LaunchRestoresTheStoredLoginAndRefreshesIt) {
         fake.clearRequests();
         AuthModel model(defaults);
         EXPECT_EQ(describe(model.state()), c.atLaunch);
-        settle();
+        settleServiceCalls();
         EXPECT_EQ(describe(model.state()), c.afterRefresh);
         const std::string expected =
             c.storedAfter[0] == '|' ? valid + c.storedAfter : std::string(c.storedAfter);
@@ -103,7 +98,7 @@ TEST_F(AuthModelTest, RefreshDropsTheLoginOnlyWhenTheServiceRefusesIt) {
         else
             nobody.emplace("http://127.0.0.1:1");
         AuthModel model(defaults);
-        settle();
+        settleServiceCalls();
         EXPECT_EQ(describe(model.state()), c.loggedOut ? "loggedOut" : "me@x.jp/pro");
         EXPECT_EQ(stored(), c.loggedOut ? "-|-|-" : "tok-stored|me@x.jp|pro");
     }
@@ -120,7 +115,7 @@ TEST_F(AuthModelTest, ALateRefreshLeavesANewerLoginAlone) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return describe(model.state()) == "codeSent"; }, 5000));
     model.verify(FakeService::kLoginCode);
     ASSERT_TRUE(QTest::qWaitFor([&] { return describe(model.state()) == "new@x.jp/free"; }, 5000));
-    settle();
+    settleServiceCalls();
     EXPECT_EQ(describe(model.state()), "new@x.jp/free");
     EXPECT_EQ(defaults.stringValue("authEmail"), "new@x.jp");
 
@@ -130,7 +125,7 @@ TEST_F(AuthModelTest, ALateRefreshLeavesANewerLoginAlone) {
     fake.script("GET", "/api/me", Reply::late(std::chrono::milliseconds(300)));
     AuthModel second(defaults);
     second.logout();
-    settle();
+    settleServiceCalls();
     EXPECT_EQ(describe(second.state()), "loggedOut");
     EXPECT_EQ(stored(), "-|-|-");
 }
@@ -139,7 +134,7 @@ TEST_F(AuthModelTest, CodeLogin) {
     store("tok-kept", "me@x.jp", "pro");
     fake.script("GET", "/api/me", Reply::withJson(500, {}));
     AuthModel model(defaults);
-    settle();
+    settleServiceCalls();
     // Without a code sent, verifying sends nothing.
     model.verify(FakeService::kLoginCode);
     EXPECT_FALSE(model.busy());
@@ -148,14 +143,14 @@ TEST_F(AuthModelTest, CodeLogin) {
                 Reply::withJson(429, {{"error", "しばらくしてから再度お試しください"}}));
     model.requestCode("x@x.jp");
     EXPECT_TRUE(model.busy());
-    settle();
+    settleServiceCalls();
     EXPECT_EQ(model.error(), "しばらくしてから再度お試しください");
     EXPECT_EQ(describe(model.state()), "me@x.jp/pro");
 
     fake.clearScripts();
     model.requestCode(" Sato@Example.JP ");
     EXPECT_EQ(model.error(), std::nullopt);  // cleared as the next attempt starts
-    settle();
+    settleServiceCalls();
     EXPECT_FALSE(model.busy());
     EXPECT_EQ(describe(model.state()), "codeSent");
     EXPECT_EQ(stored(), "tok-kept|me@x.jp|pro");  // untouched until verified
@@ -165,12 +160,12 @@ TEST_F(AuthModelTest, CodeLogin) {
     // A wrong code keeps the step, so that another code can be tried.
     const AuthModel::State sent = model.state();
     model.verify("000000");
-    settle();
+    settleServiceCalls();
     EXPECT_EQ(model.error(), "コードが正しくありません");
     EXPECT_EQ(model.state(), sent);
 
     model.verify(FakeService::kLoginCode);
-    settle();
+    settleServiceCalls();
     EXPECT_EQ(describe(model.state()), " Sato@Example.JP /free");
     EXPECT_EQ(model.token(), defaults.stringValue("authToken"));
     EXPECT_EQ(stored(), *model.token() + "| Sato@Example.JP |free");

@@ -4,7 +4,6 @@
 #include <QDBusConnection>
 #include <QSignalSpy>
 #include <QTest>
-#include <QThreadPool>
 #include <QTimer>
 
 #include <unistd.h>
@@ -14,6 +13,7 @@
 #include <vector>
 
 #include "NotificationWatch.h"
+#include "SettleCalls.h"
 #include "fakeservice/FakeService.h"
 #include "platform/Desktop.h"
 #include "platform/Notifier.h"
@@ -143,10 +143,6 @@ TEST(UpdateCheckerTest, FoundPublishedAnnouncedOnceAndOpenedByAClick) {
     const std::string download = fake.baseUrl() + "/download/TAVRO.dmg";
     defaults.set("updateFeedURL", fake.baseUrl() + "/version.json");
     fake.setLatestVersion(version);
-    auto settle = [] {
-        QThreadPool::globalInstance()->waitForDone(20000);
-        for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
-    };
 
     NotificationWatch watch;
     {
@@ -156,7 +152,7 @@ TEST(UpdateCheckerTest, FoundPublishedAnnouncedOnceAndOpenedByAClick) {
         EXPECT_TRUE(opened.empty());
 
         checker.start();
-        settle();
+        settleServiceCalls();
         EXPECT_EQ(checker.availableVersion(), version);
         EXPECT_EQ(checker.downloadURL(), download);
         auto* timer = checker.findChild<QTimer*>();
@@ -170,13 +166,13 @@ TEST(UpdateCheckerTest, FoundPublishedAnnouncedOnceAndOpenedByAClick) {
         // Found again: published again, not announced again. Failures and an older offer
         // change nothing.
         checker.check();
-        settle();
+        settleServiceCalls();
         for (const auto& reply :
              {FakeService::Reply::withJson(500, {{"error", "x"}}),
               FakeService::Reply::withJson(200, {{"version", "0.0.1"}, {"dmgUrl", download}})}) {
             fake.script("GET", "/version.json", reply);
             checker.check();
-            settle();
+            settleServiceCalls();
         }
         EXPECT_EQ(published.size(), 2);
         EXPECT_EQ(checker.availableVersion(), version);
@@ -192,7 +188,7 @@ TEST(UpdateCheckerTest, FoundPublishedAnnouncedOnceAndOpenedByAClick) {
     fake.clearScripts();
     UpdateChecker restarted("0.1.0", defaults, notifier);
     restarted.check();
-    settle();
+    settleServiceCalls();
     EXPECT_EQ(restarted.availableVersion(), version);
     QTest::qWait(200);  // time for a second notification to reach the server, were one sent
     EXPECT_EQ(watch.find(title).size(), 1u);
