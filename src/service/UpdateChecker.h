@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QTimer>
 
+#include <cstddef>
 #include <optional>
 #include <string>
 
