@@ -30,21 +30,7 @@
 #include <variant>
 
 #include "service/APIError.h"
-
-template <typename T>
-class ServiceOutcome {
-public:
-    explicit ServiceOutcome(T value) : value_(std::move(value)) {}
-    explicit ServiceOutcome(APIError error) : value_(std::move(error)) {}
-
-    bool ok() const { return std::holds_alternative<T>(value_); }
-    const T& value() const { return std::get<T>(value_); }
-    T& value() { return std::get<T>(value_); }
-    const APIError& error() const { return std::get<APIError>(value_); }
-
-private:
-    std::variant<T, APIError> value_;
-};
+#include "service/ServiceOutcome.h"
 
 namespace servicecall_detail {
 
