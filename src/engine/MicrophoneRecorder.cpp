@@ -1,0 +1,72 @@
+#include "engine/MicrophoneRecorder.h"
+
+#include <stdexcept>
+#include <utility>
+
+namespace {
+
+constexpr const char* kNoMicrophone = "マイクが見つかりません";
+
+}  // namespace
+
+MicrophoneRecorder::MicrophoneRecorder(std::filesystem::path url, RecorderSettings settings)
+    : url_(std::move(url)), settings_(settings) {
+    if (settings_.formatID != RecorderSettings::kFormatMPEG4AAC)
+        throw std::invalid_argument("この音声形式では録音できません");
+    if (settings_.sampleRate < 8000 || settings_.sampleRate > 96000 || settings_.channels < 1 ||
+        settings_.channels > 2 || settings_.bitRate <= 0)
+        throw std::invalid_argument("この録音設定には対応していません");
+}
+
+MicrophoneRecorder::~MicrophoneRecorder() { stop(); }
+
+void MicrophoneRecorder::record() {
+    if (input_) return;
+    auto input = std::make_unique<AudioInput>("tavro-mic");
+    try {
+        input->open(AudioInput::Device::microphone);
+    } catch (const AudioInput::Error& e) {
+        if (e.kind() == AudioInput::Error::Kind::server) throw;
+        throw std::runtime_error(kNoMicrophone);
+    }
+    writer_ = std::make_unique<AacFileWriter>(
+        url_, AacSettings{settings_.sampleRate, settings_.channels, settings_.bitRate});
+    recordCalledAt_ = std::chrono::system_clock::now();
+    awaitingFirstBlock_ = true;
+    try {
+        input->start(settings_.sampleRate, settings_.channels,
+                     [this](const float* data, std::size_t frames) { receive(data, frames); });
+    } catch (...) {
+        writer_->cancel();
+        writer_.reset();
+        throw;
+    }
+    input_ = std::move(input);
+}
+
+void MicrophoneRecorder::receive(const float* interleaved, std::size_t frames) {
+    if (awaitingFirstBlock_) {
+        awaitingFirstBlock_ = false;
+        // The block's first sample was taken about one block's length before it arrived.
+        const auto blockLength = std::chrono::duration<double>(
+            static_cast<double>(frames) / settings_.sampleRate);
+        const auto firstSample =
+            std::chrono::system_clock::now() -
+            std::chrono::duration_cast<std::chrono::system_clock::duration>(blockLength);
+        const double lead = std::chrono::duration<double>(firstSample - recordCalledAt_).count();
+        if (lead > 0) writer_->writeSilence(static_cast<std::size_t>(lead * settings_.sampleRate));
+    }
+    writer_->write(interleaved, frames);
+}
+
+void MicrophoneRecorder::stop() {
+    if (!input_) return;
+    input_->stop();
+    input_.reset();
+    try {
+        writer_->finish();
+    } catch (...) {
+        // The fragments already on disk still play; nothing better can be done here.
+    }
+    writer_.reset();
+}
