@@ -47,7 +47,7 @@ std::string sanitizedTitle(const std::string& title) {
     return out;
 }
 
-bool exists(const fs::path& p) {
+bool entryExists(const fs::path& p) {
     std::error_code ec;
     return fs::exists(fs::symlink_status(p, ec));
 }
@@ -98,7 +98,7 @@ void MinutesStore::migrateLegacyDataIfNeeded(const fs::path& legacyDir) {
     for (const char* name : {"minutes", "recordings", "agent", "library-state.json"}) {
         const auto from = legacyDir / name;
         const auto to = baseDir_ / name;
-        if (!exists(from) || exists(to)) continue;
+        if (!entryExists(from) || entryExists(to)) continue;
         // Copy under a temporary name first: a copy cut short must not look like a finished
         // one, or the next start would never complete it.
         const auto partial = baseDir_ / (std::string(".") + name + ".migrating");
@@ -153,7 +153,7 @@ void MinutesStore::load() {
 }
 
 std::string MinutesStore::fileBase(const MinutesRecord& record) {
-    std::string base = localtime::format(record.createdAt, "%Y-%m-%d_%H%M") + "_" +
+    std::string base = localzone::format(record.createdAt, "%Y-%m-%d_%H%M") + "_" +
                        text::graphemePrefix(sanitizedTitle(record.result.title), kTitleCharacters);
     return text::utf8Prefix(base, kMaxBaseBytes);
 }
@@ -184,7 +184,7 @@ MinutesRecord MinutesStore::add(const MinutesResult& result, const std::string& 
         std::lock_guard lock(basesMutex_);
         const std::string plain = fileBase(record);
         auto taken = [&](const std::string& b) {
-            if (exists(minutesDir() / (b + ".json")) || exists(minutesDir() / (b + ".md")))
+            if (entryExists(minutesDir() / (b + ".json")) || entryExists(minutesDir() / (b + ".md")))
                 return true;
             return std::any_of(bases_.begin(), bases_.end(),
                                [&](const auto& kv) { return kv.second == b; });
@@ -252,9 +252,9 @@ int MinutesStore::thisMonthCount() const {
 }
 
 int MinutesStore::thisMonthCount(Timestamp now) const {
-    const auto month = localtime::yearMonth(now);
+    const auto month = localzone::yearMonth(now);
     return static_cast<int>(std::count_if(records_.begin(), records_.end(), [&](const auto& r) {
-        return localtime::yearMonth(r.createdAt) == month;
+        return localzone::yearMonth(r.createdAt) == month;
     }));
 }
 

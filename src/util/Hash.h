@@ -12,6 +12,14 @@ inline void combine(std::size_t& seed, std::size_t h) {
     seed ^= h + 0x9e3779b97f4a7c15ULL + (seed << 6) + (seed >> 2);
 }
 
+// Declared first so that each overload sees the others when nested (optional of vector, …).
+template <typename T>
+void feed(std::size_t& seed, const T& v);
+template <typename T>
+void feed(std::size_t& seed, const std::optional<T>& v);
+template <typename T>
+void feed(std::size_t& seed, const std::vector<T>& v);
+
 template <typename T>
 void feed(std::size_t& seed, const T& v) {
     combine(seed, std::hash<T>{}(v));

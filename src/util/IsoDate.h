@@ -10,7 +10,8 @@ using Timestamp = std::chrono::system_clock::time_point;
 namespace iso8601 {
 
 // Strict reader: "YYYY-MM-DDTHH:MM:SS" followed by "Z" or "+hh:mm"/"-hh:mm". A fraction of a
-// second, a missing zone, or any other form gives nullopt.
+// second, a missing zone, or any other form gives nullopt, and so does a date outside the range
+// of Timestamp (about 1678 to 2261).
 std::optional<Timestamp> parse(std::string_view text);
 
 // Writer: UTC, whole seconds (the fraction is dropped, not rounded), zone letter "Z".
@@ -18,7 +19,7 @@ std::string format(Timestamp t);
 
 }  // namespace iso8601
 
-namespace localtime {
+namespace localzone {
 
 // Formats `t` in the process's current time zone with an strftime pattern,
 // e.g. "%Y-%m-%d_%H%M".
@@ -32,4 +33,4 @@ struct YearMonth {
 };
 YearMonth yearMonth(Timestamp t);
 
-}  // namespace localtime
+}  // namespace localzone

@@ -33,7 +33,7 @@ TEST_F(CustomTemplateStoreTest, LabelsFallBackInOrder) {
 
 TEST_F(CustomTemplateStoreTest, UndecodableStoreReadsEmptyAndIsKeptOnSave) {
     const std::string bad = R"([{"id":"a","label":"l","detail":"d"}])";
-    for (const std::string bytes : {bad, std::string("not json"), std::string(R"({"id":"a"})")}) {
+    for (const std::string& bytes : {bad, std::string("not json"), std::string(R"({"id":"a"})")}) {
         storeBytes(bytes);
         EXPECT_TRUE(CustomTemplateStore::load(defaults).empty()) << bytes;
         EXPECT_FALSE(CustomTemplateStore::find("a", defaults)) << bytes;

@@ -7,6 +7,7 @@
 #include "library/DataDirectory.h"
 #include "library/MinutesStore.h"
 #include "support/TempDir.h"
+#include "util/AtomicFile.h"
 #include "util/UserDefaults.h"
 
 namespace fs = std::filesystem;
