@@ -79,7 +79,8 @@ public:
     bool boolOr(const std::string& key, bool fallback) const;
 
     // Stores and writes the file at once. Returns false (and keeps the value in memory) if the
-    // file could not be written; lastWriteError() says why.
+    // file could not be written; lastWriteError() says why. A value JSON cannot hold (a
+    // non-finite double, text that is not UTF-8) is refused, not kept, and also gives false.
     bool set(const std::string& key, DefaultsValue value);
     bool remove(const std::string& key);
 

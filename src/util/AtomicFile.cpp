@@ -1,0 +1,86 @@
+#include "util/AtomicFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <cerrno>
+#include <cstring>
+
+namespace atomicfile {
+
+namespace {
+
+std::string failure(const std::filesystem::path& path, int err) {
+    return path.string() + ": " + std::strerror(err);
+}
+
+bool writeAll(int fd, std::string_view data) {
+    const char* p = data.data();
+    std::size_t left = data.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, p, left);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        p += n;
+        left -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// Makes the rename itself durable. Best effort where the folder cannot be opened for reading
+// or the file system has no folder sync; a real I/O error is reported.
+int syncFolder(const std::filesystem::path& folder) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return 0;
+    int err = 0;
+    if (::fsync(fd) != 0 && errno != EINVAL && errno != EROFS) err = errno;
+    ::close(fd);
+    return err;
+}
+
+}  // namespace
+
+std::string write(const std::filesystem::path& path, std::string_view data, mode_t mode) {
+    const std::filesystem::path folder =
+        path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
+    // Same folder, so the rename stays on one file system; hidden, so nobody picks it up.
+    std::string tmp = (folder / ("." + path.filename().string() + ".XXXXXX")).string();
+    const int fd = ::mkostemp(tmp.data(), O_CLOEXEC);
+    if (fd < 0) return failure(path, errno);
+
+    int err = 0;
+    if (!writeAll(fd, data) || ::fchmod(fd, mode) != 0 || ::fsync(fd) != 0) err = errno;
+    if (::close(fd) != 0 && err == 0) err = errno;
+    if (err == 0 && ::rename(tmp.c_str(), path.c_str()) != 0) err = errno;
+    if (err != 0) {
+        ::unlink(tmp.c_str());
+        return failure(path, err);
+    }
+    if (const int syncErr = syncFolder(folder)) return failure(path, syncErr);
+    return {};
+}
+
+std::optional<std::string> read(const std::filesystem::path& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
+    std::string out;
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && st.st_size > 0) out.reserve(static_cast<std::size_t>(st.st_size));
+    char buf[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            ::close(fd);
+            return std::nullopt;
+        }
+        if (n == 0) break;
+        out.append(buf, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return out;
+}
+
+}  // namespace atomicfile
