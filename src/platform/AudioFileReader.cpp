@@ -1,7 +1,10 @@
 #include "platform/AudioFileReader.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <string>
 
 #include "platform/FfmpegError.h"
@@ -14,6 +17,71 @@ extern "C" {
 #include <libswresample/swresample.h>
 }
 
+namespace {
+
+// Length of the longest prefix of an MPEG-4 file that consists of whole top-level boxes. A
+// writer cut off mid-fragment leaves a last box that claims more bytes than the file holds.
+std::int64_t wholeBoxesPrefix(const std::filesystem::path& path) {
+    std::error_code ec;
+    const auto size = static_cast<std::int64_t>(std::filesystem::file_size(path, ec));
+    if (ec) return 0;
+    std::ifstream f(path, std::ios::binary);
+    std::int64_t pos = 0;
+    while (pos + 8 <= size) {
+        unsigned char h[16];
+        f.seekg(pos);
+        if (!f.read(reinterpret_cast<char*>(h), 8)) break;
+        std::uint64_t box = (std::uint64_t{h[0]} << 24) | (h[1] << 16) | (h[2] << 8) | h[3];
+        if (box == 1) {  // 64-bit size follows the type
+            if (!f.read(reinterpret_cast<char*>(h + 8), 8)) break;
+            box = 0;
+            for (int i = 8; i < 16; ++i) box = (box << 8) | h[i];
+        }
+        for (int i = 4; i < 8; ++i)
+            if (h[i] < 0x20 || h[i] > 0x7e) return pos;  // not a box: zeros from a lost write
+        if (box < 8 || box > static_cast<std::uint64_t>(size - pos)) break;
+        pos += static_cast<std::int64_t>(box);
+    }
+    return pos;
+}
+
+}  // namespace
+
+// The first `length` bytes of a file, as libavformat custom I/O.
+struct AudioFileReader::TrimmedInput {
+    std::FILE* file = nullptr;
+    std::int64_t length = 0;
+    std::int64_t pos = 0;
+    AVIOContext* io = nullptr;
+
+    ~TrimmedInput() {
+        if (io) av_freep(&io->buffer);
+        avio_context_free(&io);
+        if (file) std::fclose(file);
+    }
+
+    static int read(void* opaque, std::uint8_t* buf, int size) {
+        auto* in = static_cast<TrimmedInput*>(opaque);
+        const auto n = static_cast<std::size_t>(std::min<std::int64_t>(size, in->length - in->pos));
+        if (n == 0) return AVERROR_EOF;
+        const std::size_t got = std::fread(buf, 1, n, in->file);
+        if (got == 0) return AVERROR_EOF;
+        in->pos += static_cast<std::int64_t>(got);
+        return static_cast<int>(got);
+    }
+
+    static std::int64_t seek(void* opaque, std::int64_t offset, int whence) {
+        auto* in = static_cast<TrimmedInput*>(opaque);
+        if (whence & AVSEEK_SIZE) return in->length;
+        std::int64_t to = offset;
+        if ((whence & ~AVSEEK_FORCE) == SEEK_CUR) to = in->pos + offset;
+        if ((whence & ~AVSEEK_FORCE) == SEEK_END) to = in->length + offset;
+        if (to < 0 || to > in->length || fseeko(in->file, to, SEEK_SET) != 0) return -1;
+        in->pos = to;
+        return to;
+    }
+};
+
 AudioFileReader::AudioFileReader(const std::filesystem::path& path, int sampleRate, int channels)
     : outRate_(sampleRate), outChannels_(channels) {
     if (sampleRate <= 0 || channels < 1 || channels > 2)
@@ -21,9 +89,19 @@ AudioFileReader::AudioFileReader(const std::filesystem::path& path, int sampleRa
     ffmpeg::quietLogs();
     const std::string name = path.string();
     try {
-        ffmpeg::check(avformat_open_input(&format_, name.c_str(), nullptr, nullptr),
-                      name.c_str());
-        ffmpeg::check(avformat_find_stream_info(format_, nullptr), name.c_str());
+        const int opened = avformat_open_input(&format_, name.c_str(), nullptr, nullptr);
+        if (opened < 0) {
+            // A torn last fragment fails the whole header; retry without it.
+            const std::int64_t whole = wholeBoxesPrefix(path);
+            std::error_code ec;
+            const auto size = std::filesystem::file_size(path, ec);
+            if (ec || whole <= 0 || static_cast<std::uintmax_t>(whole) >= size)
+                ffmpeg::check(opened, name.c_str());
+            openTrimmed(path, whole);
+        }
+        // A torn fragment further on fails the probe, yet everything before it is readable;
+        // the track's parameters come from the header.
+        avformat_find_stream_info(format_, nullptr);
         const AVCodec* decoder = nullptr;
         streamIndex_ = av_find_best_stream(format_, AVMEDIA_TYPE_AUDIO, -1, -1, &decoder, 0);
         if (streamIndex_ == AVERROR_STREAM_NOT_FOUND) throw NoAudioTrack("no audio track: " + name);
@@ -51,12 +129,36 @@ AudioFileReader::AudioFileReader(const std::filesystem::path& path, int sampleRa
 
 AudioFileReader::~AudioFileReader() { release(); }
 
+void AudioFileReader::openTrimmed(const std::filesystem::path& path, std::int64_t length) {
+    const std::string name = path.string();
+    trimmed_ = std::make_unique<TrimmedInput>();
+    trimmed_->length = length;
+    trimmed_->file = std::fopen(name.c_str(), "rbe");
+    if (!trimmed_->file) ffmpeg::check(AVERROR(errno), name.c_str());
+    constexpr int kBufferSize = 32768;
+    auto* buffer = static_cast<std::uint8_t*>(av_malloc(kBufferSize));
+    if (buffer)
+        trimmed_->io = avio_alloc_context(buffer, kBufferSize, 0, trimmed_.get(),
+                                          &TrimmedInput::read, nullptr, &TrimmedInput::seek);
+    if (!trimmed_->io) {
+        av_free(buffer);
+        throw std::runtime_error("audio reader: out of memory");
+    }
+    format_ = avformat_alloc_context();
+    if (!format_) throw std::runtime_error("audio reader: out of memory");
+    format_->pb = trimmed_->io;
+    format_->flags |= AVFMT_FLAG_CUSTOM_IO;
+    // On failure libavformat frees the context (not the custom I/O) and nulls the pointer.
+    ffmpeg::check(avformat_open_input(&format_, name.c_str(), nullptr, nullptr), name.c_str());
+}
+
 void AudioFileReader::release() {
     swr_free(&swr_);
     av_packet_free(&packet_);
     av_frame_free(&frame_);
     avcodec_free_context(&codec_);
     avformat_close_input(&format_);
+    trimmed_.reset();
 }
 
 std::size_t AudioFileReader::read(float* interleaved, std::size_t frames) {

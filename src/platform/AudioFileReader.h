@@ -1,11 +1,13 @@
 #pragma once
 // Streams the first audio track of a file as interleaved float samples at a chosen rate and
 // channel count. Reads files that a killed writer left behind: the encoder's priming (negative
-// time stamps) and the padding past the track's duration are dropped, and a broken last packet
-// ends the track instead of failing it.
+// time stamps) and the padding past the track's duration are dropped, a broken last packet ends
+// the track instead of failing it, and a fragment torn by a power loss is cut off so that the
+// fragments before it still play.
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <stdexcept>
 #include <vector>
 
@@ -41,6 +43,10 @@ private:
     void convert(const AVFrame* frame, int skip, int count);
     void ensureResampler(const AVFrame* frame);
     void release();
+    void openTrimmed(const std::filesystem::path& path, std::int64_t length);
+
+    struct TrimmedInput;
+    std::unique_ptr<TrimmedInput> trimmed_;  // set when only a prefix of the file is readable
 
     int outRate_;
     int outChannels_;
