@@ -1,0 +1,277 @@
+// The microphone recorder and the system-audio capture against the test sound server (and
+// private servers for missing devices), and the wall-clock mix of their files.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "engine/MicrophoneRecorder.h"
+#include "engine/SystemAudioCapture.h"
+#include "platform/AudioError.h"
+#include "platform/AudioFixtures.h"
+#include "support/TempDir.h"
+#include "support/TestEnv.h"
+
+using namespace audiotest;
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+using Clock = std::chrono::system_clock;
+
+namespace {
+
+std::string slurp(const fs::path& p) {
+    std::ifstream f(p, std::ios::binary);
+    std::stringstream ss;
+    ss << f.rdbuf();
+    return ss.str();
+}
+
+// The strongest level of `freq` over 100 ms windows.
+double maxToneLevel(const std::vector<float>& x, int rate, double freq) {
+    double best = 0;
+    const std::size_t window = static_cast<std::size_t>(rate / 10);
+    for (std::size_t i = 0; i + window <= x.size(); i += window / 2)
+        best = std::max(best, toneLevel(x, rate, freq, i, i + window));
+    return best;
+}
+
+template <typename Pred>
+bool waitUntil(Pred pred, std::chrono::milliseconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!pred()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(10ms);
+    }
+    return true;
+}
+
+const char* const kSpeakersOnly = "load-module module-null-sink sink_name=spk\n";
+
+}  // namespace
+
+// A 1 kHz tone spoken into the microphone and a 440 Hz tone played by the computer at the same
+// moment: each file holds its own tone only, and the mix puts the two on the same instant.
+TEST(SystemAudioCaptureTest, RecordsMicrophoneAndComputerAudioApartAndInStep) {
+    TAVRO_REQUIRE_ENV("sound server", soundServerAvailable());
+    TAVRO_REQUIRE_ENV("paplay", commandExists("paplay"));
+    testsupport::TempDir dir;
+    writeToneWav(dir / "1k.wav", {1000, 1.2, 0.5, 0});
+    writeToneWav(dir / "440.wav", {440, 1.2, 0.5, 0});
+
+    MicrophoneRecorder mic(dir / "rec.m4a");
+    SystemAudioCapture sys;
+    mic.record();
+    const auto micStartedAt = Clock::now();
+    sys.start(dir / "rec-sys.m4a");
+    EXPECT_EQ(sys.outputURL(), dir / "rec-sys.m4a");
+    ASSERT_TRUE(waitUntil([&] { return sys.firstSampleAt().has_value(); }, 5s));
+    std::this_thread::sleep_for(300ms);  // the tones start well inside both files
+    {
+        Child speak({"paplay", "-d", "ci_mic_feed", (dir / "1k.wav").string()});
+        Child play({"paplay", (dir / "440.wav").string()});
+        EXPECT_EQ(speak.wait(), 0);
+        EXPECT_EQ(play.wait(), 0);
+    }
+    std::this_thread::sleep_for(300ms);
+    mic.stop();
+    const auto sysFile = sys.stop();
+    ASSERT_EQ(sysFile, dir / "rec-sys.m4a");
+    EXPECT_FALSE(sys.outputURL());
+    const auto sysStartedAt = sys.firstSampleAt();
+    ASSERT_TRUE(sysStartedAt);  // kept after stop()
+
+    const auto micPcm = decodeMono(dir / "rec.m4a", 24000);
+    const auto sysPcm = decodeMono(*sysFile, 24000);
+    EXPECT_GT(maxToneLevel(micPcm, 24000, 1000), 0.2);
+    EXPECT_LT(maxToneLevel(micPcm, 24000, 440), 0.02);
+    EXPECT_GT(maxToneLevel(sysPcm, 24000, 440), 0.2);
+    EXPECT_LT(maxToneLevel(sysPcm, 24000, 1000), 0.02);
+
+    SystemAudioCapture::mix(dir / "rec.m4a", micStartedAt, *sysFile, *sysStartedAt,
+                            dir / "rec-mix.m4a");
+    const auto mixPcm = decodeMono(dir / "rec-mix.m4a", 24000);
+    const auto spoke = toneOnset(mixPcm, 24000, 1000, 0.4);
+    const auto played = toneOnset(mixPcm, 24000, 440, 0.4);
+    ASSERT_TRUE(spoke && played);
+    EXPECT_GT(*spoke, 0.25);
+    EXPECT_NEAR(*spoke, *played, 0.1);
+}
+
+// The later file is delayed by the difference of the start times; the mix is as long as the
+// later file's end.
+TEST(SystemAudioCaptureTest, MixAlignsTheFilesOnTheWallClock) {
+    struct Case {
+        const char* name;
+        double micAt;
+        double sysAt;
+    } cases[] = {
+        {"computer audio 1.5 s later", 0.0, 1.5},
+        {"microphone 1.5 s later", 1.5, 0.0},
+        {"same moment", 0.0, 0.0},
+        {"computer audio 0.37 s later", 0.0, 0.37},
+    };
+    testsupport::TempDir dir;
+    writeToneM4a(dir / "mic.m4a", SystemAudioCapture::kMixSettings, {1000, 2.0, 0.4, 0});
+    writeToneM4a(dir / "sys.m4a", SystemAudioCapture::kCaptureSettings, {440, 2.0, 0.4, 0});
+    const auto t0 = Clock::now();
+    const auto at = [&](double s) {
+        return t0 + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(s));
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const fs::path out = dir / "mix.m4a";
+        std::ofstream(out) << "an older mix";
+        SystemAudioCapture::mix(dir / "mic.m4a", at(c.micAt), dir / "sys.m4a", at(c.sysAt), out);
+        const auto pcm = decodeMono(out, 24000);
+        const double first = std::min(c.micAt, c.sysAt);
+        EXPECT_NEAR(static_cast<double>(pcm.size()) / 24000,
+                    std::max(c.micAt, c.sysAt) - first + 2.0, 0.005);
+        const auto spoke = toneOnset(pcm, 24000, 1000, 0.4);
+        const auto played = toneOnset(pcm, 24000, 440, 0.4);
+        ASSERT_TRUE(spoke && played);
+        EXPECT_NEAR(*spoke, c.micAt - first, 0.02);
+        EXPECT_NEAR(*played, c.sysAt - first, 0.02);
+        // Both keep their full level.
+        EXPECT_NEAR(toneLevel(pcm, 24000, 1000, 36000, 48000), 0.4, 0.05);
+    }
+}
+
+// A start that fails touches nothing: an older file at the target stays, nothing runs, and
+// stop() has nothing to give.
+TEST(SystemAudioCaptureTest, FailedStartLeavesNothingBehind) {
+    TAVRO_REQUIRE_ENV("pulseaudio", commandExists("pulseaudio"));
+    struct Case {
+        const char* name;
+        std::optional<std::string> privateServer;  // none: no server at all
+        int code;                                  // AudioError code, 0 for the server's error
+        const char* message;
+    } cases[] = {
+        {"no sound server", std::nullopt, 0, "Connection refused"},
+        {"no speakers", "", AudioError::noCaptureTarget, "ディスプレイが見つかりません"},
+    };
+    testsupport::TempDir dir;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::optional<PrivateSoundServer> server;
+        std::optional<ScopedEnv> noServer;
+        if (c.privateServer)
+            server.emplace(*c.privateServer);
+        else
+            noServer.emplace("PULSE_SERVER", "unix:/nonexistent/tavro-test/native");
+        const fs::path url = dir / "rec-sys.m4a";
+        std::ofstream(url) << "older";
+        SystemAudioCapture sys;
+        try {
+            sys.start(url);
+            ADD_FAILURE() << "started";
+        } catch (const AudioError& e) {
+            EXPECT_EQ(e.code(), c.code);
+            EXPECT_STREQ(e.domain(), "TAVRO");
+            EXPECT_STREQ(e.what(), c.message);
+        } catch (const std::runtime_error& e) {
+            EXPECT_EQ(c.code, 0);
+            EXPECT_STREQ(e.what(), c.message);
+        }
+        EXPECT_EQ(slurp(url), "older");
+        EXPECT_FALSE(sys.outputURL());
+        EXPECT_FALSE(sys.stop());
+    }
+}
+
+// With no audio between start and stop there is no file and no first-sample time; a second
+// stop() and a stop() without start give nothing. The first-sample time of a finished capture
+// stays until the next start.
+TEST(SystemAudioCaptureTest, StopWithoutAudioGivesNothing) {
+    TAVRO_REQUIRE_ENV("sound server", soundServerAvailable());
+    TAVRO_REQUIRE_ENV("pulseaudio", commandExists("pulseaudio"));
+    testsupport::TempDir dir;
+    SystemAudioCapture sys;
+    EXPECT_FALSE(sys.stop());
+
+    sys.start(dir / "a-sys.m4a");
+    ASSERT_TRUE(waitUntil([&] { return sys.firstSampleAt().has_value(); }, 5s));
+    EXPECT_EQ(sys.stop(), dir / "a-sys.m4a");
+    EXPECT_TRUE(sys.firstSampleAt());
+
+    // Speakers that are suspended deliver nothing.
+    PrivateSoundServer silent(std::string(kSpeakersOnly) + "suspend-sink spk 1\n");
+    sys.start(dir / "b-sys.m4a");
+    EXPECT_FALSE(sys.firstSampleAt());
+    std::this_thread::sleep_for(200ms);
+    EXPECT_FALSE(sys.stop());
+    EXPECT_FALSE(fs::exists(dir / "b-sys.m4a"));
+    EXPECT_FALSE(sys.firstSampleAt());
+    EXPECT_FALSE(sys.stop());
+}
+
+// Settings it cannot write fail at creation; a missing microphone or server fails record()
+// with a message for the user and leaves no file.
+TEST(MicrophoneRecorderTest, RefusesWhatItCannotRecord) {
+    testsupport::TempDir dir;
+    RecorderSettings pcm;
+    pcm.formatID = 0x6c70636d;  // "lpcm"
+    EXPECT_THROW(MicrophoneRecorder(dir / "a.m4a", pcm), std::invalid_argument);
+    RecorderSettings threeChannels;
+    threeChannels.channels = 3;
+    EXPECT_THROW(MicrophoneRecorder(dir / "a.m4a", threeChannels), std::invalid_argument);
+
+    TAVRO_REQUIRE_ENV("pulseaudio", commandExists("pulseaudio"));
+    struct Case {
+        const char* name;
+        std::optional<std::string> privateServer;
+        const char* message;
+    } cases[] = {
+        {"no sound server", std::nullopt, "Connection refused"},
+        {"no devices", "", "マイクが見つかりません"},
+        {"speakers' monitor as the only input", kSpeakersOnly, "マイクが見つかりません"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::optional<PrivateSoundServer> server;
+        std::optional<ScopedEnv> noServer;
+        if (c.privateServer)
+            server.emplace(*c.privateServer);
+        else
+            noServer.emplace("PULSE_SERVER", "unix:/nonexistent/tavro-test/native");
+        MicrophoneRecorder mic(dir / "rec.m4a");
+        try {
+            mic.record();
+            ADD_FAILURE() << "recording";
+        } catch (const std::runtime_error& e) {
+            EXPECT_STREQ(e.what(), c.message);
+        }
+        EXPECT_FALSE(mic.isRecording());
+        EXPECT_FALSE(fs::exists(dir / "rec.m4a"));
+    }
+}
+
+// A recording process killed outright leaves files that still decode, hold all but the last
+// seconds, and mix.
+TEST(SystemAudioCaptureTest, FilesOfAKilledRecordingStillPlay) {
+    TAVRO_REQUIRE_ENV("sound server", soundServerAvailable());
+    testsupport::TempDir dir;
+    const fs::path ready = dir / "ready";
+    Child child({TAVRO_RECORD_CHILD, (dir / "rec.m4a").string(), (dir / "rec-sys.m4a").string(),
+                 ready.string()});
+    ASSERT_TRUE(waitUntil([&] { return fs::exists(ready); }, 10s));
+    constexpr double kRecorded = 5.0;
+    std::this_thread::sleep_for(std::chrono::duration<double>(kRecorded));
+    ASSERT_EQ(::kill(child.pid(), SIGKILL), 0);
+    child.wait();
+
+    for (const char* name : {"rec.m4a", "rec-sys.m4a"}) {
+        SCOPED_TRACE(name);
+        std::vector<float> pcm;
+        ASSERT_NO_THROW(pcm = decodeMono(dir / name, 24000));
+        EXPECT_GE(static_cast<double>(pcm.size()) / 24000, kRecorded - 3.0);
+    }
+    const auto now = Clock::now();
+    ASSERT_NO_THROW(SystemAudioCapture::mix(dir / "rec.m4a", now, dir / "rec-sys.m4a", now,
+                                            dir / "rec-mix.m4a"));
+    EXPECT_GE(static_cast<double>(decodeMono(dir / "rec-mix.m4a", 24000).size()) / 24000,
+              kRecorded - 3.0);
+}
