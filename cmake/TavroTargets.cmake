@@ -1,5 +1,27 @@
 # One static library per source folder; sources are picked up by glob so that adding a
 # file never means editing a shared list.
+
+# Lower layers are declared first; a tavro_* layer that has no code yet is simply not linked.
+function(_tavro_existing_deps out)
+  set(_deps)
+  foreach(dep IN LISTS ARGN)
+    if(dep MATCHES "^tavro_" AND NOT TARGET ${dep})
+      continue()
+    endif()
+    list(APPEND _deps ${dep})
+  endforeach()
+  set(${out} ${_deps} PARENT_SCOPE)
+endfunction()
+
+# Folders shared by several concerns keep each concern's extra dependencies in its own
+# <concern>.cmake fragment beside the sources.
+macro(_tavro_include_fragments)
+  file(GLOB _frags ${CMAKE_CURRENT_SOURCE_DIR}/*.cmake)
+  foreach(frag ${_frags})
+    include(${frag})
+  endforeach()
+endmacro()
+
 function(tavro_library name)
   cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
   file(GLOB _srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
@@ -8,19 +30,9 @@ function(tavro_library name)
   endif()
   add_library(${name} STATIC ${_srcs})
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
-  foreach(dep ${ARG_DEPS})
-    # Lower layers are declared first; one that has no code yet is simply not linked.
-    if(dep MATCHES "^tavro_" AND NOT TARGET ${dep})
-      continue()
-    endif()
-    target_link_libraries(${name} PUBLIC ${dep})
-  endforeach()
-  # Folders shared by several concerns keep each concern's extra dependencies in its own
-  # <concern>.cmake fragment beside the sources.
-  file(GLOB _frags ${CMAKE_CURRENT_SOURCE_DIR}/*.cmake)
-  foreach(frag ${_frags})
-    include(${frag})
-  endforeach()
+  _tavro_existing_deps(_deps ${ARG_DEPS})
+  target_link_libraries(${name} PUBLIC ${_deps})
+  _tavro_include_fragments()
 endfunction()
 
 # One test executable per test folder, every GoogleTest case registered with CTest.
@@ -32,11 +44,9 @@ function(tavro_test name)
   endif()
   add_executable(${name} ${_srcs})
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
-  target_link_libraries(${name} PRIVATE ${ARG_DEPS} tavro_testsupport GTest::gtest GTest::gmock)
+  _tavro_existing_deps(_deps ${ARG_DEPS})
+  target_link_libraries(${name} PRIVATE ${_deps} tavro_testsupport GTest::gtest GTest::gmock)
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
                        PROPERTIES LABELS "${ARG_LABELS}" TIMEOUT 300)
-  file(GLOB _frags ${CMAKE_CURRENT_SOURCE_DIR}/*.cmake)
-  foreach(frag ${_frags})
-    include(${frag})
-  endforeach()
+  _tavro_include_fragments()
 endfunction()

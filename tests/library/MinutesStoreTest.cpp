@@ -172,7 +172,7 @@ TEST_F(MinutesStoreTest, MigrationCopiesOnceAndNeverMoves) {
     writeFile(legacy / "recordings" / "r.m4a", "audio");
     auto second = open();
     EXPECT_FALSE(fs::exists(base / "minutes" / "y.json"));  // existing folders are not merged
-    EXPECT_TRUE(fs::exists(base / "recordings" / "r.m4a"));  // a missing one still is copied
+    EXPECT_FALSE(fs::exists(base / "recordings" / "r.m4a"));  // made empty by the first start
     EXPECT_EQ(second->records().size(), 1u);
     for (const auto& e : fs::directory_iterator(base))
         EXPECT_EQ(e.path().filename().string().find(".migrating"), std::string::npos);

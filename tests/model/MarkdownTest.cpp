@@ -46,6 +46,7 @@ struct Case {
     MinutesResult result;
     std::string expected;
 };
+void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
 
 class MarkdownCases : public ::testing::TestWithParam<Case> {};
 

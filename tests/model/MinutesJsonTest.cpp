@@ -22,6 +22,7 @@ struct DecodeCase {
     std::string json;
     bool ok;
 };
+void PrintTo(const DecodeCase& c, std::ostream* os) { *os << c.json; }
 
 class ResultDecoding : public ::testing::TestWithParam<DecodeCase> {};
 
