@@ -56,11 +56,12 @@ const char* const kSpeakersOnly = "load-module module-null-sink sink_name=spk\n"
 // A 1 kHz tone spoken into the microphone and a 440 Hz tone played by the computer at the same
 // moment: each file holds its own tone only, and the mix puts the two on the same instant.
 TEST(SystemAudioCaptureTest, RecordsMicrophoneAndComputerAudioApartAndInStep) {
-    TAVRO_REQUIRE_ENV("sound server", soundServerAvailable());
+    TAVRO_REQUIRE_ENV("sound server", testsupport::probeSoundServer());
     TAVRO_REQUIRE_ENV("paplay", commandExists("paplay"));
     testsupport::TempDir dir;
-    writeToneWav(dir / "1k.wav", {1000, 1.2, 0.5, 0});
-    writeToneWav(dir / "440.wav", {440, 1.2, 0.5, 0});
+    TAVRO_REQUIRE_ENV("sox", commandExists("sox"));
+    ASSERT_TRUE(testsupport::Tone::writeWav(dir / "1k.wav", 1000, 1.2));
+    ASSERT_TRUE(testsupport::Tone::writeWav(dir / "440.wav", 440, 1.2));
 
     MicrophoneRecorder mic(dir / "rec.m4a");
     SystemAudioCapture sys;
@@ -186,7 +187,7 @@ TEST(SystemAudioCaptureTest, FailedStartLeavesNothingBehind) {
 // stop() and a stop() without start give nothing. The first-sample time of a finished capture
 // stays until the next start.
 TEST(SystemAudioCaptureTest, StopWithoutAudioGivesNothing) {
-    TAVRO_REQUIRE_ENV("sound server", soundServerAvailable());
+    TAVRO_REQUIRE_ENV("sound server", testsupport::probeSoundServer());
     TAVRO_REQUIRE_ENV("pulseaudio", commandExists("pulseaudio"));
     testsupport::TempDir dir;
     SystemAudioCapture sys;
@@ -252,7 +253,7 @@ TEST(MicrophoneRecorderTest, RefusesWhatItCannotRecord) {
 // A recording process killed outright leaves files that still decode, hold all but the last
 // seconds, and mix.
 TEST(SystemAudioCaptureTest, FilesOfAKilledRecordingStillPlay) {
-    TAVRO_REQUIRE_ENV("sound server", soundServerAvailable());
+    TAVRO_REQUIRE_ENV("sound server", testsupport::probeSoundServer());
     testsupport::TempDir dir;
     const fs::path ready = dir / "ready";
     Child child({TAVRO_RECORD_CHILD, (dir / "rec.m4a").string(), (dir / "rec-sys.m4a").string(),

@@ -1,7 +1,7 @@
 #pragma once
-// Helpers shared by the audio tests: tone files, decoding, a Goertzel level detector, a player
-// that feeds the sound server, and private sound servers for the situations the shared test
-// server must not be bent into.
+// Helpers shared by the audio tests: tone files, decoding, tone levels and onsets, child
+// processes, and private sound servers for the situations the shared test server must not be
+// bent into.
 #include <signal.h>
 #include <spawn.h>
 #include <sys/socket.h>
@@ -11,12 +11,14 @@
 
 #include <chrono>
 #include <cmath>
+#include <numbers>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -26,12 +28,12 @@
 #include "platform/AudioFileReader.h"
 #include "platform/AudioInput.h"
 #include "support/TempDir.h"
+#include "support/Tone.h"
 
 extern char** environ;
 
 namespace audiotest {
 
-constexpr double kPi = 3.14159265358979323846;
 
 struct Tone {
     double freq = 1000;
@@ -45,7 +47,7 @@ inline std::vector<float> toneSamples(const Tone& t, int rate, int channels) {
     const auto n = static_cast<std::size_t>(std::llround(t.seconds * rate));
     std::vector<float> out((lead + n) * channels, 0.0f);
     for (std::size_t i = 0; i < n; ++i) {
-        const auto v = static_cast<float>(t.amplitude * std::sin(2 * kPi * t.freq * i / rate));
+        const auto v = static_cast<float>(t.amplitude * std::sin(2 * std::numbers::pi * t.freq * i / rate));
         for (int c = 0; c < channels; ++c) out[(lead + i) * channels + c] = v;
     }
     return out;
@@ -56,28 +58,6 @@ inline void writeToneM4a(const std::filesystem::path& path, const AacSettings& s
     const auto samples = toneSamples(t, s.sampleRate, s.channels);
     w.write(samples.data(), samples.size() / s.channels);
     w.finish();
-}
-
-// 16-bit mono WAV, for the sound server's own player.
-inline void writeToneWav(const std::filesystem::path& path, const Tone& t, int rate = 48000) {
-    const auto samples = toneSamples(t, rate, 1);
-    std::ofstream f(path, std::ios::binary);
-    const auto put32 = [&](std::uint32_t v) { f.write(reinterpret_cast<const char*>(&v), 4); };
-    const auto put16 = [&](std::uint16_t v) { f.write(reinterpret_cast<const char*>(&v), 2); };
-    const auto bytes = static_cast<std::uint32_t>(samples.size() * 2);
-    f.write("RIFF", 4);
-    put32(36 + bytes);
-    f.write("WAVEfmt ", 8);
-    put32(16);
-    put16(1);
-    put16(1);
-    put32(static_cast<std::uint32_t>(rate));
-    put32(static_cast<std::uint32_t>(rate * 2));
-    put16(2);
-    put16(16);
-    f.write("data", 4);
-    put32(bytes);
-    for (float v : samples) put16(static_cast<std::uint16_t>(static_cast<std::int16_t>(v * 32767)));
 }
 
 // The whole track as interleaved samples.
@@ -100,22 +80,13 @@ inline float peak(const std::vector<float>& x) {
     return p;
 }
 
-// Amplitude of `freq` in x[from, to), by the Goertzel recurrence: a pure tone of amplitude A
-// gives about A.
+// Amplitude of `freq` in x[from, to).
 inline double toneLevel(const std::vector<float>& x, int rate, double freq, std::size_t from = 0,
                         std::size_t to = SIZE_MAX) {
     to = std::min(to, x.size());
     if (to <= from) return 0;
-    const double w = 2 * kPi * freq / rate;
-    const double coeff = 2 * std::cos(w);
-    double s1 = 0, s2 = 0;
-    for (std::size_t i = from; i < to; ++i) {
-        const double s0 = x[i] + coeff * s1 - s2;
-        s2 = s1;
-        s1 = s0;
-    }
-    const double power = s1 * s1 + s2 * s2 - coeff * s1 * s2;
-    return 2 * std::sqrt(std::max(0.0, power)) / static_cast<double>(to - from);
+    return testsupport::Tone::amplitudeAt(std::span<const float>(x).subspan(from, to - from), rate,
+                                          freq);
 }
 
 // Seconds from the start to the first 10 ms window where `freq` reaches half of `amplitude`;
@@ -174,17 +145,6 @@ inline bool commandExists(const std::string& name) {
     return std::system(("command -v " + name + " >/dev/null 2>&1").c_str()) == 0;
 }
 
-// True when the test sound server (or the user's) answers.
-inline bool soundServerAvailable() {
-    try {
-        AudioInput probe;
-        probe.open(AudioInput::Device::computerOutput);
-        return true;
-    } catch (const std::exception&) {
-        return false;
-    }
-}
-
 // Sets or clears an environment variable for a scope.
 class ScopedEnv {
 public:
@@ -222,7 +182,10 @@ public:
             std::vector<std::string>{"pulseaudio", "-n", "-F", d + "/server.pa",
                                      "--daemonize=no", "--exit-idle-time=-1", "--disallow-exit",
                                      "--use-pid-file=no", "--log-target=file:" + d + "/log"},
-            std::vector<std::pair<std::string, std::string>>{{"XDG_RUNTIME_DIR", d}, {"HOME", d}});
+            std::vector<std::pair<std::string, std::string>>{{"XDG_RUNTIME_DIR", d},
+                                                             {"HOME", d},
+                                                             {"PULSE_RUNTIME_PATH", d},
+                                                             {"PULSE_STATE_PATH", d}});
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
         while (!accepting()) {
             if (std::chrono::steady_clock::now() > deadline)

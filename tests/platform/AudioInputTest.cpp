@@ -66,7 +66,7 @@ TEST(AudioInputTest, FindsTheDeviceOrSaysWhyNot) {
 
 // Blocks arrive in the asked format until stop(), and none after it.
 TEST(AudioInputTest, DeliversUntilStopped) {
-    TAVRO_REQUIRE_ENV("sound server", soundServerAvailable());
+    TAVRO_REQUIRE_ENV("sound server", testsupport::probeSoundServer());
     for (const Device device : {Device::microphone, Device::computerOutput}) {
         AudioInput input;
         input.open(device);
