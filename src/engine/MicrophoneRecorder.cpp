@@ -18,7 +18,9 @@ MicrophoneRecorder::MicrophoneRecorder(std::filesystem::path url, RecorderSettin
         throw std::invalid_argument("この録音設定には対応していません");
 }
 
-MicrophoneRecorder::~MicrophoneRecorder() { stop(); }
+MicrophoneRecorder::~MicrophoneRecorder() {
+    stop();
+}
 
 void MicrophoneRecorder::record() {
     if (input_) return;
@@ -48,8 +50,8 @@ void MicrophoneRecorder::receive(const float* interleaved, std::size_t frames) {
     if (awaitingFirstBlock_) {
         awaitingFirstBlock_ = false;
         // The block's first sample was taken about one block's length before it arrived.
-        const auto blockLength = std::chrono::duration<double>(
-            static_cast<double>(frames) / settings_.sampleRate);
+        const auto blockLength =
+            std::chrono::duration<double>(static_cast<double>(frames) / settings_.sampleRate);
         const auto firstSample =
             std::chrono::system_clock::now() -
             std::chrono::duration_cast<std::chrono::system_clock::duration>(blockLength);

@@ -6,7 +6,9 @@
 #include "platform/AudioError.h"
 #include "platform/AudioMixer.h"
 
-SystemAudioCapture::~SystemAudioCapture() { stop(); }
+SystemAudioCapture::~SystemAudioCapture() {
+    stop();
+}
 
 void SystemAudioCapture::start(const std::filesystem::path& url) {
     if (input_) stop();  // one capture at a time
@@ -98,7 +100,9 @@ void SystemAudioCapture::mix(const std::filesystem::path& mic, Timestamp micStar
                              const std::filesystem::path& system, Timestamp systemStartedAt,
                              const std::filesystem::path& out) {
     const Timestamp earliest = std::min(micStartedAt, systemStartedAt);
-    const auto delay = [&](Timestamp t) { return std::chrono::duration<double>(t - earliest).count(); };
+    const auto delay = [&](Timestamp t) {
+        return std::chrono::duration<double>(t - earliest).count();
+    };
     mixAudioFiles({{mic, delay(micStartedAt)}, {system, delay(systemStartedAt)}}, out,
                   kMixSettings);
 }

@@ -94,8 +94,8 @@ void AacFileWriter::write(const float* interleaved, std::size_t frames) {
     const int channels = settings_.channels;
     while (frames > 0) {
         if (frameFill_ == 0) ffmpeg::check(av_frame_make_writable(frame_), "AAC writer: frame");
-        const int n = static_cast<int>(
-            std::min<std::size_t>(frames, static_cast<std::size_t>(frame_->nb_samples - frameFill_)));
+        const int n = static_cast<int>(std::min<std::size_t>(
+            frames, static_cast<std::size_t>(frame_->nb_samples - frameFill_)));
         for (int c = 0; c < channels; ++c) {
             float* plane = reinterpret_cast<float*>(frame_->extended_data[c]) + frameFill_;
             if (interleaved) {
@@ -112,7 +112,9 @@ void AacFileWriter::write(const float* interleaved, std::size_t frames) {
     }
 }
 
-void AacFileWriter::writeSilence(std::size_t frames) { write(nullptr, frames); }
+void AacFileWriter::writeSilence(std::size_t frames) {
+    write(nullptr, frames);
+}
 
 void AacFileWriter::encodePending(bool last) {
     if (frameFill_ > 0) {

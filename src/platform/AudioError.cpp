@@ -3,8 +3,14 @@
 AudioError::AudioError(int code, const std::string& message)
     : std::runtime_error(message), code_(code) {}
 
-AudioError AudioError::noDisplay() { return {noCaptureTarget, "ディスプレイが見つかりません"}; }
+AudioError AudioError::noDisplay() {
+    return {noCaptureTarget, "ディスプレイが見つかりません"};
+}
 
-AudioError AudioError::writerCouldNotStart() { return {writerFailed, "書き出しを開始できません"}; }
+AudioError AudioError::writerCouldNotStart() {
+    return {writerFailed, "書き出しを開始できません"};
+}
 
-AudioError AudioError::mixFailure() { return {mixFailed, "音声のミックスに失敗しました"}; }
+AudioError AudioError::mixFailure() {
+    return {mixFailed, "音声のミックスに失敗しました"};
+}

@@ -119,7 +119,8 @@ AudioFileReader::AudioFileReader(const std::filesystem::path& path, int sampleRa
         if (st->duration > 0 && st->duration != AV_NOPTS_VALUE) {
             // The stated duration counts from the (negative) start, priming included.
             const std::int64_t start = st->start_time == AV_NOPTS_VALUE ? 0 : st->start_time;
-            endSample_ = av_rescale_q(start + st->duration, st->time_base, AVRational{1, trackRate});
+            endSample_ =
+                av_rescale_q(start + st->duration, st->time_base, AVRational{1, trackRate});
         }
     } catch (...) {
         release();
@@ -127,7 +128,9 @@ AudioFileReader::AudioFileReader(const std::filesystem::path& path, int sampleRa
     }
 }
 
-AudioFileReader::~AudioFileReader() { release(); }
+AudioFileReader::~AudioFileReader() {
+    release();
+}
 
 void AudioFileReader::openTrimmed(const std::filesystem::path& path, std::int64_t length) {
     const std::string name = path.string();
@@ -190,14 +193,16 @@ bool AudioFileReader::refill() {
             const AVStream* st = format_->streams[streamIndex_];
             std::int64_t first = nextSample_;
             if (frame_->pts != AV_NOPTS_VALUE)
-                first = av_rescale_q(frame_->pts, st->time_base, AVRational{1, frame_->sample_rate});
+                first =
+                    av_rescale_q(frame_->pts, st->time_base, AVRational{1, frame_->sample_rate});
             nextSample_ = first + frame_->nb_samples;
             // Samples before zero are the encoder's priming, hidden by the edit list; samples
             // past the stated end are the padding of the last frame.
             std::int64_t from = std::max<std::int64_t>(first, 0);
             std::int64_t to = nextSample_;
             if (endSample_ >= 0) to = std::min(to, endSample_);
-            if (to > from) convert(frame_, static_cast<int>(from - first), static_cast<int>(to - from));
+            if (to > from)
+                convert(frame_, static_cast<int>(from - first), static_cast<int>(to - from));
             av_frame_unref(frame_);
             continue;
         }
@@ -259,7 +264,8 @@ void AudioFileReader::convert(const AVFrame* frame, int skip, int count) {
         const auto fmt = static_cast<AVSampleFormat>(frame->format);
         const int bytes = av_get_bytes_per_sample(fmt);
         const int planes = av_sample_fmt_is_planar(fmt) ? frame->ch_layout.nb_channels : 1;
-        const int stride = av_sample_fmt_is_planar(fmt) ? bytes : bytes * frame->ch_layout.nb_channels;
+        const int stride =
+            av_sample_fmt_is_planar(fmt) ? bytes : bytes * frame->ch_layout.nb_channels;
         for (int p = 0; p < planes && p < AV_NUM_DATA_POINTERS; ++p)
             in[p] = frame->extended_data[p] + static_cast<std::ptrdiff_t>(skip) * stride;
         inCount = count;

@@ -10,7 +10,9 @@ namespace {
 // Holds the mainloop lock for a scope; the callbacks run with it held.
 class LoopLock {
 public:
-    explicit LoopLock(pa_threaded_mainloop* loop) : loop_(loop) { pa_threaded_mainloop_lock(loop_); }
+    explicit LoopLock(pa_threaded_mainloop* loop) : loop_(loop) {
+        pa_threaded_mainloop_lock(loop_);
+    }
     ~LoopLock() { pa_threaded_mainloop_unlock(loop_); }
     LoopLock(const LoopLock&) = delete;
     LoopLock& operator=(const LoopLock&) = delete;
@@ -48,7 +50,9 @@ constexpr pa_usec_t kFragmentUsec = 100 * 1000;
 
 AudioInput::AudioInput(std::string threadName) : threadName_(std::move(threadName)) {}
 
-AudioInput::~AudioInput() { stop(); }
+AudioInput::~AudioInput() {
+    stop();
+}
 
 std::string AudioInput::lastServerError() const {
     return pa_strerror(context_ ? pa_context_errno(context_) : PA_ERR_CONNECTIONREFUSED);

@@ -91,7 +91,8 @@ void mixAudioFiles(const std::vector<MixTrack>& tracks, const std::filesystem::p
                     more = true;  // starts in a later block
                     continue;
                 }
-                const auto offset = static_cast<std::size_t>(std::max<std::int64_t>(0, s.delay - pos));
+                const auto offset =
+                    static_cast<std::size_t>(std::max<std::int64_t>(0, s.delay - pos));
                 const std::size_t want = kBlockFrames - offset;
                 const std::size_t got = s.reader->read(scratch.data(), want);
                 float* dst = mix.data() + offset * channels;
@@ -105,7 +106,8 @@ void mixAudioFiles(const std::vector<MixTrack>& tracks, const std::filesystem::p
             }
             if (more) used = kBlockFrames;
             // Decoded AAC overshoots full scale and two loud tracks add up: clamp.
-            for (std::size_t i = 0; i < used * channels; ++i) mix[i] = std::clamp(mix[i], -1.0f, 1.0f);
+            for (std::size_t i = 0; i < used * channels; ++i)
+                mix[i] = std::clamp(mix[i], -1.0f, 1.0f);
             if (used > 0) writer.write(mix.data(), used);
             if (!more) break;
         }

@@ -44,14 +44,17 @@ TEST(AacFileTest, RoundTripKeepsPositionLengthAndLevel) {
         int readRate;
         int readChannels;
     } cases[] = {
-        {kMic, 24000, 1}, {kSys, 48000, 2}, {kSys, 24000, 1}, {kMic, 48000, 1},
+        {kMic, 24000, 1},
+        {kSys, 48000, 2},
+        {kSys, 24000, 1},
+        {kMic, 48000, 1},
     };
     testsupport::TempDir dir;
     const Tone tone{1000, 1.0, 0.5, 0.3};
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.written.sampleRate) + "/" +
-                     std::to_string(c.written.channels) + " read as " +
-                     std::to_string(c.readRate) + "/" + std::to_string(c.readChannels));
+                     std::to_string(c.written.channels) + " read as " + std::to_string(c.readRate) +
+                     "/" + std::to_string(c.readChannels));
         const fs::path file = dir / "tone.m4a";
         writeToneM4a(file, c.written, tone);
         const auto pcm = decode(file, c.readRate, c.readChannels);
@@ -95,7 +98,8 @@ TEST(AacFileTest, ReaderKeepsTheWholeFragmentsOfATornFile) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const fs::path cut = dir / "cut.m4a";
-        std::ofstream(cut, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(c.length));
+        std::ofstream(cut, std::ios::binary)
+            .write(bytes.data(), static_cast<std::streamsize>(c.length));
         std::vector<float> pcm;
         ASSERT_NO_THROW(pcm = decodeMono(cut, 24000));
         const double seconds = static_cast<double>(pcm.size()) / 24000;
@@ -137,8 +141,7 @@ TEST(AacFileTest, WriterCancelRemovesTheFileAndOpenFailureLeavesNothing) {
     }
     EXPECT_FALSE(fs::exists(dir / "a.m4a"));
     EXPECT_THROW(AacFileWriter(dir / "no-such-folder" / "a.m4a", kMic), std::runtime_error);
-    EXPECT_THROW(AacFileWriter(dir / "b.m4a", AacSettings{24000, 3, 48000}),
-                 std::invalid_argument);
+    EXPECT_THROW(AacFileWriter(dir / "b.m4a", AacSettings{24000, 3, 48000}), std::invalid_argument);
     EXPECT_FALSE(fs::exists(dir / "b.m4a"));
 }
 

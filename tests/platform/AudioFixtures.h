@@ -11,12 +11,12 @@
 
 #include <chrono>
 #include <cmath>
-#include <numbers>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <numbers>
 #include <optional>
 #include <span>
 #include <stdexcept>
@@ -34,7 +34,6 @@ extern char** environ;
 
 namespace audiotest {
 
-
 struct Tone {
     double freq = 1000;
     double seconds = 1;
@@ -47,7 +46,8 @@ inline std::vector<float> toneSamples(const Tone& t, int rate, int channels) {
     const auto n = static_cast<std::size_t>(std::llround(t.seconds * rate));
     std::vector<float> out((lead + n) * channels, 0.0f);
     for (std::size_t i = 0; i < n; ++i) {
-        const auto v = static_cast<float>(t.amplitude * std::sin(2 * std::numbers::pi * t.freq * i / rate));
+        const auto v =
+            static_cast<float>(t.amplitude * std::sin(2 * std::numbers::pi * t.freq * i / rate));
         for (int c = 0; c < channels; ++c) out[(lead + i) * channels + c] = v;
     }
     return out;
@@ -66,7 +66,8 @@ inline std::vector<float> decode(const std::filesystem::path& path, int rate, in
     std::vector<float> all;
     std::vector<float> block(4096 * channels);
     while (const std::size_t n = reader.read(block.data(), 4096))
-        all.insert(all.end(), block.begin(), block.begin() + static_cast<std::ptrdiff_t>(n * channels));
+        all.insert(all.end(), block.begin(),
+                   block.begin() + static_cast<std::ptrdiff_t>(n * channels));
     return all;
 }
 
@@ -109,7 +110,8 @@ public:
         std::vector<std::string> envStrings;
         for (char** e = environ; *e; ++e) envStrings.emplace_back(*e);
         for (const auto& [k, v] : env) {
-            std::erase_if(envStrings, [&](const std::string& s) { return s.rfind(k + "=", 0) == 0; });
+            std::erase_if(envStrings,
+                          [&](const std::string& s) { return s.rfind(k + "=", 0) == 0; });
             envStrings.push_back(k + "=" + v);
         }
         std::vector<char*> args, envp;
@@ -174,14 +176,13 @@ public:
     explicit PrivateSoundServer(const std::string& config) {
         socket_ = (dir_.path() / "native").string();
         std::ofstream(dir_.path() / "server.pa")
-            << "load-module module-native-protocol-unix auth-anonymous=1 socket=" << socket_
-            << "\n"
+            << "load-module module-native-protocol-unix auth-anonymous=1 socket=" << socket_ << "\n"
             << config;
         const std::string d = dir_.path().string();
         child_.emplace(
-            std::vector<std::string>{"pulseaudio", "-n", "-F", d + "/server.pa",
-                                     "--daemonize=no", "--exit-idle-time=-1", "--disallow-exit",
-                                     "--use-pid-file=no", "--log-target=file:" + d + "/log"},
+            std::vector<std::string>{"pulseaudio", "-n", "-F", d + "/server.pa", "--daemonize=no",
+                                     "--exit-idle-time=-1", "--disallow-exit", "--use-pid-file=no",
+                                     "--log-target=file:" + d + "/log"},
             std::vector<std::pair<std::string, std::string>>{{"XDG_RUNTIME_DIR", d},
                                                              {"HOME", d},
                                                              {"PULSE_RUNTIME_PATH", d},
