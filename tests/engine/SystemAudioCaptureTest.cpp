@@ -141,45 +141,54 @@ TEST(SystemAudioCaptureTest, MixAlignsTheFilesOnTheWallClock) {
     }
 }
 
-// A start that fails touches nothing: an older file at the target stays, nothing runs, and
-// stop() has nothing to give.
-TEST(SystemAudioCaptureTest, FailedStartLeavesNothingBehind) {
+// A start that fails says why and touches nothing: an older file at the target stays. Settings
+// the recorder cannot write fail at its creation.
+TEST(SystemAudioCaptureTest, FailedStartsSayWhyAndLeaveNothingBehind) {
+    testsupport::TempDir dir;
+    RecorderSettings pcm;
+    pcm.formatID = 0x6c70636d;  // "lpcm"
+    EXPECT_THROW(MicrophoneRecorder(dir / "a.m4a", pcm), std::invalid_argument);
+
     TAVRO_REQUIRE_ENV("pulseaudio", commandExists("pulseaudio"));
+    const int byServer = 0;  // the sound server's own error, not an AudioError
     struct Case {
         const char* name;
-        std::optional<std::string> privateServer;  // none: no server at all
-        int code;                                  // AudioError code, 0 for the server's error
+        bool microphone;
+        std::optional<std::string> server;  // a private server's devices; none: no server
+        int code;
         const char* message;
     } cases[] = {
-        {"no sound server", std::nullopt, 0, "Connection refused"},
-        {"no speakers", "", AudioError::noCaptureTarget, "ディスプレイが見つかりません"},
+        {"capture, no sound server", false, std::nullopt, byServer, "Connection refused"},
+        {"capture, no speakers", false, "", AudioError::noCaptureTarget,
+         "ディスプレイが見つかりません"},
+        {"microphone, no sound server", true, std::nullopt, byServer, "Connection refused"},
+        {"microphone, no devices", true, "", byServer, "マイクが見つかりません"},
+        {"microphone, only the speakers' monitor", true, kSpeakersOnly, byServer,
+         "マイクが見つかりません"},
     };
-    testsupport::TempDir dir;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        std::optional<PrivateSoundServer> server;
-        std::optional<ScopedEnv> noServer;
-        if (c.privateServer)
-            server.emplace(*c.privateServer);
-        else
-            noServer.emplace("PULSE_SERVER", "unix:/nonexistent/tavro-test/native");
-        const fs::path url = dir / "rec-sys.m4a";
+        SoundServerSituation situation(c.server);
+        const fs::path url = dir / "rec.m4a";
         std::ofstream(url) << "older";
-        SystemAudioCapture sys;
         try {
-            sys.start(url);
+            if (c.microphone) {
+                MicrophoneRecorder mic(url);
+                mic.record();
+            } else {
+                SystemAudioCapture sys;
+                sys.start(url);
+            }
             ADD_FAILURE() << "started";
         } catch (const AudioError& e) {
             EXPECT_EQ(e.code(), c.code);
             EXPECT_STREQ(e.domain(), "TAVRO");
             EXPECT_STREQ(e.what(), c.message);
         } catch (const std::runtime_error& e) {
-            EXPECT_EQ(c.code, 0);
+            EXPECT_EQ(c.code, byServer);
             EXPECT_STREQ(e.what(), c.message);
         }
         EXPECT_EQ(slurp(url), "older");
-        EXPECT_FALSE(sys.outputURL());
-        EXPECT_FALSE(sys.stop());
     }
 }
 
@@ -207,47 +216,6 @@ TEST(SystemAudioCaptureTest, StopWithoutAudioGivesNothing) {
     EXPECT_FALSE(fs::exists(dir / "b-sys.m4a"));
     EXPECT_FALSE(sys.firstSampleAt());
     EXPECT_FALSE(sys.stop());
-}
-
-// Settings it cannot write fail at creation; a missing microphone or server fails record()
-// with a message for the user and leaves no file.
-TEST(MicrophoneRecorderTest, RefusesWhatItCannotRecord) {
-    testsupport::TempDir dir;
-    RecorderSettings pcm;
-    pcm.formatID = 0x6c70636d;  // "lpcm"
-    EXPECT_THROW(MicrophoneRecorder(dir / "a.m4a", pcm), std::invalid_argument);
-    RecorderSettings threeChannels;
-    threeChannels.channels = 3;
-    EXPECT_THROW(MicrophoneRecorder(dir / "a.m4a", threeChannels), std::invalid_argument);
-
-    TAVRO_REQUIRE_ENV("pulseaudio", commandExists("pulseaudio"));
-    struct Case {
-        const char* name;
-        std::optional<std::string> privateServer;
-        const char* message;
-    } cases[] = {
-        {"no sound server", std::nullopt, "Connection refused"},
-        {"no devices", "", "マイクが見つかりません"},
-        {"speakers' monitor as the only input", kSpeakersOnly, "マイクが見つかりません"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        std::optional<PrivateSoundServer> server;
-        std::optional<ScopedEnv> noServer;
-        if (c.privateServer)
-            server.emplace(*c.privateServer);
-        else
-            noServer.emplace("PULSE_SERVER", "unix:/nonexistent/tavro-test/native");
-        MicrophoneRecorder mic(dir / "rec.m4a");
-        try {
-            mic.record();
-            ADD_FAILURE() << "recording";
-        } catch (const std::runtime_error& e) {
-            EXPECT_STREQ(e.what(), c.message);
-        }
-        EXPECT_FALSE(mic.isRecording());
-        EXPECT_FALSE(fs::exists(dir / "rec.m4a"));
-    }
 }
 
 // A recording process killed outright leaves files that still decode, hold all but the last
