@@ -1,8 +1,10 @@
 // The microphone recorder and the system-audio capture against the test sound server (and
 // private servers for missing devices), and the wall-clock mix of their files.
 #include <gtest/gtest.h>
+#include <pulse/pulseaudio.h>
 #include <signal.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -13,6 +15,7 @@
 #include "engine/SystemAudioCapture.h"
 #include "platform/AudioError.h"
 #include "platform/AudioFixtures.h"
+#include "support/PulseSession.h"
 #include "support/TempDir.h"
 #include "support/TestEnv.h"
 
@@ -190,6 +193,60 @@ TEST(SystemAudioCaptureTest, FailedStartsSayWhyAndLeaveNothingBehind) {
         }
         EXPECT_EQ(slurp(url), "older");
     }
+}
+
+// Takes every recording slot of a device: the server refuses further streams from it.
+class DeviceHog {
+public:
+    DeviceHog(const char* source) {
+        if (!pulse_.connect(5s)) throw std::runtime_error(pulse_.error());
+        const pa_sample_spec spec{PA_SAMPLE_S16LE, 8000, 1};
+        for (int i = 0; i < 300; ++i) {  // the server allows 256 per device
+            pa_stream* s = pa_stream_new(pulse_.context(), "hog", &spec, nullptr);
+            pa_stream_connect_record(s, source, nullptr, PA_STREAM_START_CORKED);
+            streams_.push_back(s);
+        }
+        pulse_.runUntil(
+            [&] {
+                return std::all_of(streams_.begin(), streams_.end(), [](pa_stream* s) {
+                    return pa_stream_get_state(s) != PA_STREAM_CREATING;
+                });
+            },
+            10s);
+    }
+    ~DeviceHog() {
+        for (pa_stream* s : streams_) {
+            pa_stream_disconnect(s);
+            pa_stream_unref(s);
+        }
+    }
+
+private:
+    testsupport::PulseSession pulse_;
+    std::vector<pa_stream*> streams_;
+};
+
+// The server refuses the stream after the file was opened: the half-written file goes, nothing
+// keeps running, and the error is the server's.
+TEST(SystemAudioCaptureTest, StreamRefusedAfterTheFileOpenedLeavesNoFile) {
+    TAVRO_REQUIRE_ENV("pulseaudio", commandExists("pulseaudio"));
+    testsupport::TempDir dir;
+    PrivateSoundServer server(std::string(kSpeakersOnly) +
+                              "load-module module-null-source source_name=mic\n"
+                              "set-default-source mic\n");
+    {
+        DeviceHog hog("spk.monitor");
+        SystemAudioCapture sys;
+        EXPECT_THROW(sys.start(dir / "rec-sys.m4a"), std::runtime_error);
+        EXPECT_FALSE(fs::exists(dir / "rec-sys.m4a"));
+        EXPECT_FALSE(sys.outputURL());
+        EXPECT_FALSE(sys.stop());
+    }
+    DeviceHog hog("mic");
+    MicrophoneRecorder mic(dir / "rec.m4a");
+    EXPECT_THROW(mic.record(), std::runtime_error);
+    EXPECT_FALSE(mic.isRecording());
+    EXPECT_FALSE(fs::exists(dir / "rec.m4a"));
 }
 
 // With no audio between start and stop there is no file and no first-sample time; a second
