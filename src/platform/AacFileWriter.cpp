@@ -69,8 +69,11 @@ AacFileWriter::AacFileWriter(std::filesystem::path path, AacSettings settings)
         AVDictionary* opts = nullptr;
         setContainerOptions(&opts);
         const int ret = avformat_write_header(format_, &opts);
+        const bool allTaken = av_dict_count(opts) == 0;
         av_dict_free(&opts);
         ffmpeg::check(ret, "AAC writer: header");
+        // Crash safety rests on these options; a library that ignores one must not pass.
+        if (!allTaken) throw std::runtime_error("AAC writer: container options not supported");
     } catch (...) {
         // Remove only what this writer created; a file it could not open is not ours.
         if (open_)

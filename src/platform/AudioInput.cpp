@@ -208,6 +208,7 @@ void AudioInput::open(Device device) {
 
 void AudioInput::start(int sampleRate, int channels, Receiver receiver) {
     if (!context_) throw Error(Error::Kind::noDevice, "no device opened");
+    if (stream_) throw Error(Error::Kind::stream, "already recording");
     try {
         LoopLock lock(loop_);
         pa_sample_spec spec{};
