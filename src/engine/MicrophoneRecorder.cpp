@@ -37,7 +37,9 @@ void MicrophoneRecorder::record() {
     awaitingFirstBlock_ = true;
     try {
         input->start(settings_.sampleRate, settings_.channels,
-                     [this](const float* data, std::size_t frames) { receive(data, frames); });
+                     [this](const float* data, std::size_t frames, auto capturedAt) {
+                         receive(data, frames, capturedAt);
+                     });
     } catch (...) {
         writer_->cancel();
         writer_.reset();
@@ -46,16 +48,13 @@ void MicrophoneRecorder::record() {
     input_ = std::move(input);
 }
 
-void MicrophoneRecorder::receive(const float* interleaved, std::size_t frames) {
+void MicrophoneRecorder::receive(const float* interleaved, std::size_t frames,
+                                 std::chrono::system_clock::time_point capturedAt) {
     if (awaitingFirstBlock_) {
         awaitingFirstBlock_ = false;
-        // The block's first sample was taken about one block's length before it arrived.
-        const auto blockLength =
-            std::chrono::duration<double>(static_cast<double>(frames) / settings_.sampleRate);
-        const auto firstSample =
-            std::chrono::system_clock::now() -
-            std::chrono::duration_cast<std::chrono::system_clock::duration>(blockLength);
-        const double lead = std::chrono::duration<double>(firstSample - recordCalledAt_).count();
+        // A source may take a while to deliver: silence stands in for the wait, so that the
+        // file's time zero stays the moment record() was called.
+        const double lead = std::chrono::duration<double>(capturedAt - recordCalledAt_).count();
         if (lead > 0) writer_->writeSilence(static_cast<std::size_t>(lead * settings_.sampleRate));
     }
     writer_->write(interleaved, frames);

@@ -42,7 +42,8 @@ public:
     const RecorderSettings& settings() const { return settings_; }
 
 private:
-    void receive(const float* interleaved, std::size_t frames);
+    void receive(const float* interleaved, std::size_t frames,
+                 std::chrono::system_clock::time_point capturedAt);
 
     std::filesystem::path url_;
     RecorderSettings settings_;

@@ -38,7 +38,9 @@ void SystemAudioCapture::start(const std::filesystem::path& url) {
     }
     try {
         input->start(kCaptureSettings.sampleRate, kCaptureSettings.channels,
-                     [this](const float* data, std::size_t frames) { receive(data, frames); });
+                     [this](const float* data, std::size_t frames, Timestamp capturedAt) {
+                         receive(data, frames, capturedAt);
+                     });
     } catch (...) {
         // Leave nothing half-done behind: no open writer, no partial companion file.
         writer_->cancel();
@@ -50,15 +52,13 @@ void SystemAudioCapture::start(const std::filesystem::path& url) {
     input_ = std::move(input);
 }
 
-void SystemAudioCapture::receive(const float* interleaved, std::size_t frames) {
+void SystemAudioCapture::receive(const float* interleaved, std::size_t frames,
+                                 Timestamp capturedAt) {
     if (!sessionStarted_.load(std::memory_order_relaxed)) {
-        // The block's first sample was taken about one block's length before it arrived. An
-        // idle sink may take seconds to deliver, so this, not the start, times the track.
-        const auto blockLength = std::chrono::duration_cast<std::chrono::system_clock::duration>(
-            std::chrono::duration<double>(static_cast<double>(frames) /
-                                          kCaptureSettings.sampleRate));
+        // An idle sink may take seconds to deliver, so the first sample, not the start, times
+        // the track.
         std::lock_guard lock(mutex_);
-        firstSampleAt_ = std::chrono::system_clock::now() - blockLength;
+        firstSampleAt_ = capturedAt;
         sessionStarted_ = true;
     }
     writer_->write(interleaved, frames);

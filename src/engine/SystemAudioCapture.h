@@ -55,7 +55,7 @@ public:
                     const std::filesystem::path& out);
 
 private:
-    void receive(const float* interleaved, std::size_t frames);
+    void receive(const float* interleaved, std::size_t frames, Timestamp capturedAt);
 
     std::unique_ptr<AudioInput> input_;
     std::unique_ptr<AacFileWriter> writer_;

@@ -2,6 +2,7 @@
 
 #include <pulse/pulseaudio.h>
 
+#include <algorithm>
 #include <optional>
 #include <utility>
 
@@ -74,14 +75,19 @@ void AudioInput::onStreamState(pa_stream* s, void* self) {
 
 void AudioInput::onRead(pa_stream* s, std::size_t, void* self) {
     auto* in = static_cast<AudioInput*>(self);
+    const auto now = std::chrono::system_clock::now();
+    std::size_t queued = pa_stream_readable_size(s) / in->frameBytes_;  // frames, this block on
     while (pa_stream_readable_size(s) > 0) {
         const void* data = nullptr;
         std::size_t bytes = 0;
         if (pa_stream_peek(s, &data, &bytes) < 0 || bytes == 0) return;
         const std::size_t frames = bytes / in->frameBytes_;
+        const auto age = std::chrono::duration_cast<std::chrono::system_clock::duration>(
+            std::chrono::duration<double>(static_cast<double>(queued) / in->sampleRate_));
+        queued -= std::min(queued, frames);
         if (in->receiver_ && frames > 0) {
             try {
-                in->receiver_(static_cast<const float*>(data), frames);
+                in->receiver_(static_cast<const float*>(data), frames, now - age);
             } catch (const std::exception& e) {
                 // Nothing may unwind into libpulse; the receiver is not called again.
                 in->setStreamError(e.what());
@@ -220,6 +226,7 @@ void AudioInput::start(int sampleRate, int channels, Receiver receiver) {
         pa_channel_map map;
         pa_channel_map_init_extend(&map, spec.channels, PA_CHANNEL_MAP_DEFAULT);
         frameBytes_ = pa_frame_size(&spec);
+        sampleRate_ = sampleRate;
         receiver_ = std::move(receiver);
 
         stream_ = pa_stream_new(context_, "TAVRO recording", &spec, &map);

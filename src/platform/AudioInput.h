@@ -2,6 +2,7 @@
 // Records PCM from the sound server (PulseAudio, or PipeWire's PulseAudio server) with libpulse:
 // either the microphone (the default source) or what the computer plays (the monitor of the
 // default sink). Samples arrive as interleaved 32-bit floats on the input's own thread.
+#include <chrono>
 #include <cstddef>
 #include <functional>
 #include <mutex>
@@ -34,7 +35,10 @@ public:
 
     // Called for every block the server delivers, on the input's thread. `interleaved` is null
     // when the server reports a gap; the block then stands for `frames` frames of silence.
-    using Receiver = std::function<void(const float* interleaved, std::size_t frames)>;
+    // `capturedAt` estimates the wall-clock time of the block's first frame: what is still
+    // queued behind it counts back from now, so a late wake-up does not make audio look newer.
+    using Receiver = std::function<void(const float* interleaved, std::size_t frames,
+                                        std::chrono::system_clock::time_point capturedAt)>;
 
     // `threadName` names the capture thread (at most 15 bytes are kept).
     explicit AudioInput(std::string threadName = "tavro-audio");
@@ -77,6 +81,7 @@ private:
     std::string sourceName_;
     Receiver receiver_;
     std::size_t frameBytes_ = 0;
+    int sampleRate_ = 0;
     bool stopping_ = false;
     mutable std::mutex errorMutex_;
     std::string streamError_;

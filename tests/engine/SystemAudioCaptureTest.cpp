@@ -56,26 +56,24 @@ const char* const kSpeakersOnly = "load-module module-null-sink sink_name=spk\n"
 
 }  // namespace
 
-// A 1 kHz tone spoken into the microphone and a 440 Hz tone played by the computer at the same
-// moment: each file holds its own tone only, and the mix puts the two on the same instant.
-TEST(SystemAudioCaptureTest, RecordsMicrophoneAndComputerAudioApartAndInStep) {
+// A tone spoken into the microphone and a 440 Hz tone played by the computer at the same time:
+// each file holds its own tone only. (The microphone's tone is 2 kHz rather than 1 kHz: other
+// test processes play tones between 600 and 1775 Hz on the same server.)
+TEST(SystemAudioCaptureTest, RecordsMicrophoneAndComputerAudioApart) {
     TAVRO_REQUIRE_ENV("sound server", testsupport::probeSoundServer());
-    TAVRO_REQUIRE_ENV("paplay", commandExists("paplay"));
-    testsupport::TempDir dir;
     TAVRO_REQUIRE_ENV("sox", commandExists("sox"));
-    ASSERT_TRUE(testsupport::Tone::writeWav(dir / "1k.wav", 1000, 1.2));
+    testsupport::TempDir dir;
+    ASSERT_TRUE(testsupport::Tone::writeWav(dir / "voice.wav", 2000, 1.2));
     ASSERT_TRUE(testsupport::Tone::writeWav(dir / "440.wav", 440, 1.2));
 
     MicrophoneRecorder mic(dir / "rec.m4a");
     SystemAudioCapture sys;
     mic.record();
-    const auto micStartedAt = Clock::now();
     sys.start(dir / "rec-sys.m4a");
     EXPECT_EQ(sys.outputURL(), dir / "rec-sys.m4a");
     ASSERT_TRUE(waitUntil([&] { return sys.firstSampleAt().has_value(); }, 5s));
-    std::this_thread::sleep_for(300ms);  // the tones start well inside both files
     {
-        Child speak({"paplay", "-d", "ci_mic_feed", (dir / "1k.wav").string()});
+        Child speak({"paplay", "-d", "ci_mic_feed", (dir / "voice.wav").string()});
         Child play({"paplay", (dir / "440.wav").string()});
         EXPECT_EQ(speak.wait(), 0);
         EXPECT_EQ(play.wait(), 0);
@@ -85,24 +83,49 @@ TEST(SystemAudioCaptureTest, RecordsMicrophoneAndComputerAudioApartAndInStep) {
     const auto sysFile = sys.stop();
     ASSERT_EQ(sysFile, dir / "rec-sys.m4a");
     EXPECT_FALSE(sys.outputURL());
-    const auto sysStartedAt = sys.firstSampleAt();
-    ASSERT_TRUE(sysStartedAt);  // kept after stop()
+    EXPECT_TRUE(sys.firstSampleAt());  // kept after stop()
 
     const auto micPcm = decodeMono(dir / "rec.m4a", 24000);
     const auto sysPcm = decodeMono(*sysFile, 24000);
-    EXPECT_GT(maxToneLevel(micPcm, 24000, 1000), 0.2);
+    EXPECT_GT(maxToneLevel(micPcm, 24000, 2000), 0.2);
     EXPECT_LT(maxToneLevel(micPcm, 24000, 440), 0.02);
     EXPECT_GT(maxToneLevel(sysPcm, 24000, 440), 0.2);
-    EXPECT_LT(maxToneLevel(sysPcm, 24000, 1000), 0.02);
+    EXPECT_LT(maxToneLevel(sysPcm, 24000, 2000), 0.02);
+}
 
-    SystemAudioCapture::mix(dir / "rec.m4a", micStartedAt, *sysFile, *sysStartedAt,
-                            dir / "rec-mix.m4a");
-    const auto mixPcm = decodeMono(dir / "rec-mix.m4a", 24000);
-    const auto spoke = toneOnset(mixPcm, 24000, 1000, 0.4);
-    const auto played = toneOnset(mixPcm, 24000, 440, 0.4);
-    ASSERT_TRUE(spoke && played);
-    EXPECT_GT(*spoke, 0.25);
-    EXPECT_NEAR(*spoke, *played, 0.1);
+// One sound reaches the microphone and the computer's output at the same instant (on a server
+// whose microphone listens to the speakers): placed on the wall clock by the engine's start
+// time and firstSampleAt, the two recordings of it coincide, though the idle server is slow to
+// deliver its first samples.
+TEST(SystemAudioCaptureTest, RecordingsLineUpOnTheWallClock) {
+    TAVRO_REQUIRE_ENV("pulseaudio", commandExists("pulseaudio"));
+    TAVRO_REQUIRE_ENV("sox", commandExists("sox"));
+    testsupport::TempDir dir;
+    ASSERT_TRUE(testsupport::Tone::writeWav(dir / "tone.wav", 1000, 0.6));
+    PrivateSoundServer server(
+        "load-module module-null-sink sink_name=spk rate=48000 channels=2\n"
+        "load-module module-remap-source source_name=mic master=spk.monitor channels=1\n"
+        "set-default-source mic\n");
+
+    MicrophoneRecorder mic(dir / "rec.m4a");
+    SystemAudioCapture sys;
+    mic.record();
+    const auto micStartedAt = Clock::now();
+    sys.start(dir / "rec-sys.m4a");
+    ASSERT_TRUE(waitUntil([&] { return sys.firstSampleAt().has_value(); }, 10s));
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(Child({"paplay", (dir / "tone.wav").string()}).wait(), 0);
+    std::this_thread::sleep_for(300ms);
+    mic.stop();
+    ASSERT_TRUE(sys.stop());
+
+    const auto inMic = toneOnset(decodeMono(dir / "rec.m4a", 24000), 24000, 1000, 0.5);
+    const auto inSys = toneOnset(decodeMono(dir / "rec-sys.m4a", 24000), 24000, 1000, 0.5);
+    ASSERT_TRUE(inMic && inSys);
+    const auto wall = [](Clock::time_point start, double offset) {
+        return std::chrono::duration<double>(start.time_since_epoch()).count() + offset;
+    };
+    EXPECT_NEAR(wall(micStartedAt, *inMic), wall(*sys.firstSampleAt(), *inSys), 0.05);
 }
 
 // The later file is delayed by the difference of the start times; the mix is as long as the

@@ -59,7 +59,7 @@ TEST(AudioInputTest, DeliversUntilStopped) {
         AudioInput input;
         input.open(device);
         std::atomic<std::size_t> frames{0};
-        input.start(24000, 1, [&](const float*, std::size_t n) { frames += n; });
+        input.start(24000, 1, [&](const float*, std::size_t n, auto) { frames += n; });
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
         while (frames < 24000 / 4 && std::chrono::steady_clock::now() < deadline)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
