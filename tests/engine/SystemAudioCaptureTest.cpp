@@ -87,10 +87,12 @@ TEST(SystemAudioCaptureTest, RecordsMicrophoneAndComputerAudioApart) {
 
     const auto micPcm = decodeMono(dir / "rec.m4a", 24000);
     const auto sysPcm = decodeMono(*sysFile, 24000);
-    EXPECT_GT(maxToneLevel(micPcm, 24000, 2000), 0.2);
-    EXPECT_LT(maxToneLevel(micPcm, 24000, 440), 0.02);
-    EXPECT_GT(maxToneLevel(sysPcm, 24000, 440), 0.2);
-    EXPECT_LT(maxToneLevel(sysPcm, 24000, 2000), 0.02);
+    // Crosstalk would carry the other tone at full level (0.5); the margin leaves room for the
+    // neighbouring tones of other tests.
+    EXPECT_GT(maxToneLevel(micPcm, 24000, 2000), 0.3);
+    EXPECT_LT(maxToneLevel(micPcm, 24000, 440), 0.1);
+    EXPECT_GT(maxToneLevel(sysPcm, 24000, 440), 0.3);
+    EXPECT_LT(maxToneLevel(sysPcm, 24000, 2000), 0.1);
 }
 
 // One sound reaches the microphone and the computer's output at the same instant (on a server

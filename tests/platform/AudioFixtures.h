@@ -19,6 +19,7 @@
 #include <numbers>
 #include <optional>
 #include <span>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -132,6 +133,11 @@ public:
     Child& operator=(const Child&) = delete;
 
     pid_t pid() const { return pid_; }
+    bool running() {
+        int status = 0;
+        if (pid_ > 0 && waitpid(pid_, &status, WNOHANG) == pid_) pid_ = -1;
+        return pid_ > 0;
+    }
     int wait() {
         int status = 0;
         if (pid_ > 0) waitpid(pid_, &status, 0);
@@ -183,14 +189,22 @@ public:
             std::vector<std::string>{"pulseaudio", "-n", "-F", d + "/server.pa", "--daemonize=no",
                                      "--exit-idle-time=-1", "--disallow-exit", "--use-pid-file=no",
                                      "--log-target=file:" + d + "/log"},
-            std::vector<std::pair<std::string, std::string>>{{"XDG_RUNTIME_DIR", d},
-                                                             {"HOME", d},
-                                                             {"PULSE_RUNTIME_PATH", d},
-                                                             {"PULSE_STATE_PATH", d}});
+            std::vector<std::pair<std::string, std::string>>{
+                {"XDG_RUNTIME_DIR", d},
+                {"HOME", d},
+                {"PULSE_RUNTIME_PATH", d},
+                {"PULSE_STATE_PATH", d},
+                // Off the test session bus, where
+                // only one server may own its name.
+                {"DBUS_SESSION_BUS_ADDRESS", "unix:path=" + d + "/no-bus"}});
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
         while (!accepting()) {
-            if (std::chrono::steady_clock::now() > deadline)
-                throw std::runtime_error("private sound server did not start");
+            if (std::chrono::steady_clock::now() > deadline || !child_->running()) {
+                std::ifstream log(dir_.path() / "log");
+                std::stringstream text;
+                text << log.rdbuf();
+                throw std::runtime_error("private sound server did not start: " + text.str());
+            }
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
         env_.emplace("PULSE_SERVER", ("unix:" + socket_).c_str());
