@@ -40,9 +40,9 @@ MinutesResult meeting(std::mt19937& rng, int n) {
     for (int i = 0; i < kLines; ++i) {
         char time[16];
         std::snprintf(time, sizeof time, "%02d:%02d", i / 7 % 60, i % 60);
-        r.transcript.push_back(TranscriptLine{kSpeakers[rng() % 4], std::string(time),
-                                              std::string(kPhrases[rng() % 6]) + "。" +
-                                                  kPhrases[rng() % 6]});
+        r.transcript.push_back(
+            TranscriptLine{kSpeakers[rng() % 4], std::string(time),
+                           std::string(kPhrases[rng() % 6]) + "。" + kPhrases[rng() % 6]});
     }
     return r;
 }

@@ -31,7 +31,9 @@ std::vector<CustomTemplate> load(UserDefaults& defaults) {
     return decode(*stored).value_or(std::vector<CustomTemplate>{});
 }
 
-std::vector<CustomTemplate> load() { return load(UserDefaults::standard()); }
+std::vector<CustomTemplate> load() {
+    return load(UserDefaults::standard());
+}
 
 bool save(const std::vector<CustomTemplate>& templates, UserDefaults& defaults) {
     json::Value array = json::Value::array();

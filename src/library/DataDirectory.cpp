@@ -22,4 +22,6 @@ std::filesystem::path tavroDataDirectory() {
     return homeDirectory() / ".local" / "share" / "TAVRO";
 }
 
-std::filesystem::path legacyTavroDataDirectory() { return homeDirectory() / "TAVRO"; }
+std::filesystem::path legacyTavroDataDirectory() {
+    return homeDirectory() / "TAVRO";
+}

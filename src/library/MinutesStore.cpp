@@ -184,7 +184,8 @@ MinutesRecord MinutesStore::add(const MinutesResult& result, const std::string& 
         std::lock_guard lock(basesMutex_);
         const std::string plain = fileBase(record);
         auto taken = [&](const std::string& b) {
-            if (entryExists(minutesDir() / (b + ".json")) || entryExists(minutesDir() / (b + ".md")))
+            if (entryExists(minutesDir() / (b + ".json")) ||
+                entryExists(minutesDir() / (b + ".md")))
                 return true;
             return std::any_of(bases_.begin(), bases_.end(),
                                [&](const auto& kv) { return kv.second == b; });
@@ -200,7 +201,8 @@ MinutesRecord MinutesStore::add(const MinutesResult& result, const std::string& 
     const auto markdown = toMarkdown(record.result, templateLabel(templateId, defaults_));
     note(atomicfile::write(minutesDir() / (base + ".md"), markdown));
     try {
-        note(atomicfile::write(minutesDir() / (base + ".json"), json::dumpCompact(record.toJson())));
+        note(
+            atomicfile::write(minutesDir() / (base + ".json"), json::dumpCompact(record.toJson())));
     } catch (const json::Error& e) {
         note(std::string("record could not be encoded: ") + e.what());
     }
@@ -231,8 +233,7 @@ void MinutesStore::remove(const MinutesRecord& record) {
     emit recordsChanged();
 }
 
-void MinutesStore::setColor(const std::optional<std::string>& color,
-                            const MinutesRecord& record) {
+void MinutesStore::setColor(const std::optional<std::string>& color, const MinutesRecord& record) {
     if (color)
         recordColors_[record.id] = *color;
     else

@@ -10,8 +10,7 @@ json::Value CustomTemplate::toJson() const {
 CustomTemplate CustomTemplate::fromJson(const json::Value& v) {
     json::asObject(v, "template");
     return CustomTemplate{json::requireString(v, "id"), json::requireString(v, "label"),
-                          json::requireString(v, "detail"),
-                          json::requireString(v, "instruction")};
+                          json::requireString(v, "detail"), json::requireString(v, "instruction")};
 }
 
 std::size_t std::hash<CustomTemplate>::operator()(const CustomTemplate& v) const noexcept {

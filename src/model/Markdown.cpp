@@ -2,7 +2,9 @@
 
 namespace {
 
-bool nonEmpty(const std::optional<std::string>& s) { return s && !s->empty(); }
+bool nonEmpty(const std::optional<std::string>& s) {
+    return s && !s->empty();
+}
 
 }  // namespace
 

@@ -1,11 +1,11 @@
 #pragma once
 // Whole-file writes that either land completely or not at all: a temporary file in the same
 // folder, fsync, rename over the target, fsync of the folder.
+#include <sys/types.h>
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <sys/types.h>
 
 namespace atomicfile {
 

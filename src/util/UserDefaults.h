@@ -43,7 +43,9 @@ public:
 
     const Storage& storage() const { return v_; }
     template <typename T>
-    const T* get() const { return std::get_if<T>(&v_); }
+    const T* get() const {
+        return std::get_if<T>(&v_);
+    }
 
     bool operator==(const DefaultsValue& o) const { return v_ == o.v_; }
 

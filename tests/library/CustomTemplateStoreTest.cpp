@@ -26,7 +26,8 @@ TEST_F(CustomTemplateStoreTest, LabelsFallBackInOrder) {
     EXPECT_TRUE(CustomTemplateStore::load(defaults).empty());
 
     // A user template shadows a built-in of the same id.
-    ASSERT_TRUE(CustomTemplateStore::save({make("sales", "自作"), make("custom-1", "社内")}, defaults));
+    ASSERT_TRUE(
+        CustomTemplateStore::save({make("sales", "自作"), make("custom-1", "社内")}, defaults));
     EXPECT_EQ(templateLabel("sales", defaults), "自作");
     EXPECT_EQ(templateLabel("custom-1", defaults), "社内");
 }

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include "library/DataDirectory.h"
 #include "library/MinutesStore.h"
 #include "support/TempDir.h"
 #include "util/AtomicFile.h"
@@ -32,7 +31,9 @@ void writeFile(const fs::path& p, const std::string& content) {
     std::ofstream(p, std::ios::binary) << content;
 }
 
-std::string recordJson(const MinutesRecord& r) { return json::dumpCompact(r.toJson()); }
+std::string recordJson(const MinutesRecord& r) {
+    return json::dumpCompact(r.toJson());
+}
 
 class MinutesStoreTest : public ::testing::Test {
 protected:
@@ -139,7 +140,8 @@ TEST_F(MinutesStoreTest, LoadKeepsOnlyDecodableJsonNewestFirst) {
     writeFile(minutes / "backup.json.bak", recordJson(at("2025-03-01T00:00:00Z", "b", "BAK")));
     writeFile(minutes / "note.md", "# md");
     writeFile(minutes / "broken.json", "{\"id\":");
-    writeFile(minutes / "truncated.json", recordJson(at("2025-03-01T00:00:00Z", "t")).substr(0, 40));
+    writeFile(minutes / "truncated.json",
+              recordJson(at("2025-03-01T00:00:00Z", "t")).substr(0, 40));
 
     auto store = open();
     std::vector<std::string> ids;
@@ -171,7 +173,7 @@ TEST_F(MinutesStoreTest, MigrationCopiesOnceAndNeverMoves) {
     writeFile(legacy / "minutes" / "y.json", recordJson(at("2025-01-02T00:00:00Z", "y", "Y")));
     writeFile(legacy / "recordings" / "r.m4a", "audio");
     auto second = open();
-    EXPECT_FALSE(fs::exists(base / "minutes" / "y.json"));  // existing folders are not merged
+    EXPECT_FALSE(fs::exists(base / "minutes" / "y.json"));    // existing folders are not merged
     EXPECT_FALSE(fs::exists(base / "recordings" / "r.m4a"));  // made empty by the first start
     EXPECT_EQ(second->records().size(), 1u);
     for (const auto& e : fs::directory_iterator(base))
@@ -229,14 +231,6 @@ TEST_F(MinutesStoreTest, ForeignColourMapReadsAsEmpty) {
     EXPECT_TRUE(open()->recordColors().empty());
     defaults.set("recordColors", DefaultsDictionary{{"A", DefaultsValue("red")}});
     EXPECT_EQ(open()->recordColors().at("A"), "red");
-}
-
-TEST(DataDirectory, FollowsXdgDataHome) {
-    testsupport::ScopedHome home;
-    EXPECT_EQ(tavroDataDirectory(), home.home() / ".local/share" / "TAVRO");
-    EXPECT_EQ(legacyTavroDataDirectory(), home.home() / "TAVRO");
-    setenv("XDG_DATA_HOME", "relative/path", 1);
-    EXPECT_EQ(tavroDataDirectory(), home.home() / ".local/share/TAVRO");
 }
 
 }  // namespace

@@ -46,11 +46,15 @@ struct Case {
     MinutesResult result;
     std::string expected;
 };
-void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const Case& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class MarkdownCases : public ::testing::TestWithParam<Case> {};
 
-TEST_P(MarkdownCases, Renders) { EXPECT_EQ(toMarkdown(GetParam().result, "L"), GetParam().expected); }
+TEST_P(MarkdownCases, Renders) {
+    EXPECT_EQ(toMarkdown(GetParam().result, "L"), GetParam().expected);
+}
 
 std::vector<Case> cases() {
     std::vector<Case> c;

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include "model/CustomTemplate.h"
 #include "model/MinutesRecord.h"
 #include "model/ProcessResponse.h"
 
@@ -22,7 +21,9 @@ struct DecodeCase {
     std::string json;
     bool ok;
 };
-void PrintTo(const DecodeCase& c, std::ostream* os) { *os << c.json; }
+void PrintTo(const DecodeCase& c, std::ostream* os) {
+    *os << c.json;
+}
 
 class ResultDecoding : public ::testing::TestWithParam<DecodeCase> {};
 
@@ -60,8 +61,10 @@ std::vector<DecodeCase> decodeCases() {
                  true});
     c.push_back({"PointWithoutText",
                  resultWith("sections", R"([{"heading":"h","points":[{"refs":[1]}]}])"), false});
-    c.push_back({"PointNumber", resultWith("sections", R"([{"heading":"h","points":[3]}])"), false});
-    c.push_back({"PointNull", resultWith("sections", R"([{"heading":"h","points":[null]}])"), false});
+    c.push_back(
+        {"PointNumber", resultWith("sections", R"([{"heading":"h","points":[3]}])"), false});
+    c.push_back(
+        {"PointNull", resultWith("sections", R"([{"heading":"h","points":[null]}])"), false});
     c.push_back({"SectionWithoutPoints", resultWith("sections", R"([{"heading":"h"}])"), false});
     c.push_back({"LineWithoutText", resultWith("transcript", R"([{"speaker":"a"}])"), false});
     c.push_back({"AttendeesNumber", resultWith("meta", R"({"attendees":[1]})"), false});
@@ -112,7 +115,8 @@ TEST(ProcessResponse, DecodesEitherPartOrNeither) {
     EXPECT_FALSE(none.error);
     auto err = ProcessResponse::fromJson(json::parse(R"({"error":"失敗","result":null})"));
     EXPECT_EQ(err.error, "失敗");
-    EXPECT_THROW(ProcessResponse::fromJson(json::parse(R"({"result":{"title":"x"}})")), json::Error);
+    EXPECT_THROW(ProcessResponse::fromJson(json::parse(R"({"result":{"title":"x"}})")),
+                 json::Error);
     EXPECT_THROW(ProcessResponse::fromJson(json::parse("[]")), json::Error);
 }
 
@@ -121,8 +125,10 @@ TEST(MinutesRecord, DatesAreWholeSecondsWithAZone) {
         R"(,"templateId":"minutes","sourceName":"a.m4a","result":{"title":"t","summary":"",)"
         R"("keyPoints":[],"decisions":[],"todos":[],"transcript":[]}})";
     const std::pair<const char*, bool> table[] = {
-        {"2025-03-07T05:05:00Z", true},       {"2025-03-07T14:05:00+09:00", true},
-        {"2025-03-07T05:05:00.5Z", false},    {"2025-03-07T05:05:00", false},
+        {"2025-03-07T05:05:00Z", true},
+        {"2025-03-07T14:05:00+09:00", true},
+        {"2025-03-07T05:05:00.5Z", false},
+        {"2025-03-07T05:05:00", false},
         {"1741323900", false},
     };
     for (const auto& [date, ok] : table) {
@@ -142,16 +148,10 @@ TEST(MinutesRecord, DatesAreWholeSecondsWithAZone) {
 
     auto fractional = a;
     fractional.createdAt += std::chrono::milliseconds(250);
-    const auto reread = MinutesRecord::fromJson(json::parse(json::dumpCompact(fractional.toJson())));
+    const auto reread =
+        MinutesRecord::fromJson(json::parse(json::dumpCompact(fractional.toJson())));
     EXPECT_NE(reread, fractional);
     EXPECT_EQ(reread, a);
-}
-
-TEST(CustomTemplate, AllFourKeysRequired) {
-    EXPECT_NO_THROW(CustomTemplate::fromJson(
-        json::parse(R"({"id":"c","label":"l","detail":"d","instruction":"i","x":1})")));
-    EXPECT_THROW(CustomTemplate::fromJson(json::parse(R"({"id":"c","label":"l","detail":"d"})")),
-                 json::Error);
 }
 
 }  // namespace

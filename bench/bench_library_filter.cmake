@@ -1,0 +1,1 @@
+target_link_libraries(bench_library_filter PRIVATE tavro_library)

@@ -1,0 +1,64 @@
+#pragma once
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "library/LibraryRecordMetadata.h"
+#include "library/LibrarySearchText.h"
+#include "model/MinutesRecord.h"
+
+// Per-record working data of the record filter, kept between calls: the record's prepared
+// search texts, built on first use, and where its library entry was last found.
+//
+// Records never change once stored, so a slot is recognised by the record's id; a few fields
+// that live in the record itself (creation time and sizes) tell a different record arriving
+// under a known id apart, and the slot is then prepared afresh. A record that keeps its place in
+// the list is found without a lookup, which keeps a pass over a large library cheap.
+class LibrarySearchCache {
+public:
+    class Slot {
+    public:
+        // The record's own searchable pieces (everything but its tag and folder names).
+        const LibrarySearchText& text(const MinutesRecord& record);
+        // Attendees, speakers and assignees.
+        const LibrarySearchText& participants(const MinutesRecord& record);
+
+        // The library entry as found in state generation `metadataGeneration`.
+        const LibraryRecordMetadata* metadata = nullptr;
+        std::uint64_t metadataGeneration = 0;
+
+    private:
+        friend class LibrarySearchCache;
+        using Guard = std::array<std::int64_t, 10>;
+        Guard guard{};
+        // The record's id buffer when last seen: a record that stays in the list keeps it
+        // (moving a record moves the buffer along), so the id need not be read to find the slot.
+        const char* idData = nullptr;
+        std::optional<LibrarySearchText> text_;
+        std::optional<LibrarySearchText> participants_;
+    };
+
+    // The slot of `record`, which stands at `index` of the list being filtered.
+    Slot& slotFor(const MinutesRecord& record, std::size_t index);
+
+    // Drops the slots of records that are no longer passed in, once the cache has grown to
+    // twice the size of the list.
+    void prune(const std::vector<MinutesRecord>& records);
+
+    std::size_t size() const { return slots_.size(); }
+
+    // The raw texts before folding, lines joined with "\n".
+    static std::string recordPieces(const MinutesRecord& record);
+    static std::string participantPieces(const MinutesRecord& record);
+
+private:
+    static Slot::Guard guardOf(const MinutesRecord& record);
+
+    std::unordered_map<std::string, Slot> slots_;
+    // The slots in the order of the last list filtered.
+    std::vector<Slot*> order_;
+};

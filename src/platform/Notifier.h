@@ -1,0 +1,42 @@
+#pragma once
+// Desktop notifications over the freedesktop Notifications service on the session bus.
+// A click (the "default" action) comes back as clicked() with the identifier given at posting.
+#include <QDBusConnection>
+#include <QHash>
+#include <QObject>
+#include <QString>
+
+#include <string>
+
+class Notifier : public QObject {
+    Q_OBJECT
+public:
+    // The process-wide notifier on the session bus, living on the application's main thread.
+    static Notifier& shared();
+
+    explicit Notifier(QDBusConnection bus, QObject* parent = nullptr);
+
+    // Shows a notification at once. Safe from any thread; never blocks and never fails loudly:
+    // without a notification server nothing is shown.
+    void post(const QString& identifier, const QString& title, const QString& body);
+
+    // Whether a notification server is there to show anything.
+    bool available() const;
+
+signals:
+    void clicked(const QString& identifier);
+
+private slots:
+    void onActionInvoked(uint id, const QString& actionKey);
+    void onClosed(uint id, uint reason);
+
+private:
+    void send(const QString& identifier, const QString& title, const QString& body);
+
+    QDBusConnection bus_;
+    // Server ids of notifications still showing, to our identifiers.
+    QHash<uint, QString> identifiers_;
+};
+
+// Posts a notification with a fresh identifier; used for every message of the engine.
+void notify(const std::string& title, const std::string& body);

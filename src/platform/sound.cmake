@@ -1,0 +1,2 @@
+pkg_check_modules(TAVRO_CANBERRA REQUIRED IMPORTED_TARGET libcanberra)
+target_link_libraries(tavro_platform PUBLIC PkgConfig::TAVRO_CANBERRA)

@@ -1,0 +1,283 @@
+// Agent runs with stand-in tools on the login shell's PATH.
+#include <QSignalSpy>
+
+#include <gtest/gtest.h>
+
+#include "FakeTools.h"
+#include "agents/AgentRunner.h"
+#include "library/CustomTemplateStore.h"
+#include "model/Markdown.h"
+#include "support/TempDir.h"
+#include "support/TestEnv.h"
+#include "support/TestNotificationServer.h"
+#include "util/UserDefaults.h"
+
+namespace fs = std::filesystem;
+using fakes::readFile;
+using State = AgentRun::State;
+
+namespace {
+
+// Records its call into its working folder, writes to both streams, then acts on a "fake:" word
+// in its instructions: fail (exit 3), noreport (exit 0, no report), slow (report after 1 s).
+const char* kFakeTool = R"sh(pwd > invoked-cwd
+printf '%s\n' "$@" > invoked-argv
+cat > invoked-stdin
+echo "working on it"
+echo "a warning" >&2
+if grep -q 'fake:fail' invoked-stdin; then exit 3; fi
+if grep -q 'fake:noreport' invoked-stdin; then exit 0; fi
+if grep -q 'fake:slow' invoked-stdin; then sleep 1; fi
+echo "# report" > REPORT.md
+)sh";
+
+TodoItem todo(const std::string& task, std::optional<bool> automatic = true) {
+    return TodoItem{task, std::nullopt, std::nullopt, std::nullopt, automatic};
+}
+
+MinutesRecord record(const std::string& id, const std::string& title,
+                     std::vector<TodoItem> todos = {todo("作業")}) {
+    MinutesResult result;
+    result.title = title;
+    result.summary = "週次の定例。";
+    result.todos = std::move(todos);
+    return {id, *iso8601::parse("2026-03-07T05:05:09Z"), "minutes", "a.m4a", result};
+}
+
+struct Note {
+    std::string title, body;
+    bool operator==(const Note&) const = default;
+    friend std::ostream& operator<<(std::ostream& os, const Note& n) {
+        return os << n.title << " / " << n.body;
+    }
+};
+
+const Note kFailed{"AIエージェントの作業でエラーが発生しました", "agent.log を確認してください"};
+
+Note doneNote(const AgentRun& run) {
+    return {"AIエージェントの作業が完了しました",
+            "成果物: TAVRO/agent/" + fs::path(run.reportPath).parent_path().filename().string() +
+                "/REPORT.md"};
+}
+
+std::vector<testsupport::RecordedNotification> recorded() {
+    auto all = testsupport::TestNotificationServer::notifications();
+    return all ? *all : std::vector<testsupport::RecordedNotification>{};
+}
+
+fs::path folderOf(const AgentRun& run) {
+    return fs::path(run.reportPath).parent_path();
+}
+
+class AgentRunnerTest : public ::testing::Test {
+protected:
+    testsupport::ScopedHome home;
+    testsupport::ScopedTimeZone tz{"Asia/Tokyo"};
+    UserDefaults defaults{home.home() / "defaults.json"};
+    fs::path agentDir = home.home() / ".local/share/TAVRO/agent";
+    std::vector<Note> notes;
+
+    void SetUp() override {
+        fakes::writeScript(home.home() / ".local/bin/claude", kFakeTool);
+        fakes::writeScript(home.home() / ".local/bin/codex", kFakeTool);
+        // The login shell resets PATH; this is how a user makes the tools visible to it.
+        fakes::writeFile(home.home() / ".profile", "PATH=\"$HOME/.local/bin:$PATH\"\n");
+    }
+
+    std::unique_ptr<AgentRunner> makeRunner(const fs::path& dir) {
+        auto runner = std::make_unique<AgentRunner>(dir, defaults);
+        runner->setShell("/bin/sh");
+        runner->setNotify([this](auto& t, auto& b) { notes.push_back({t, b}); });
+        return runner;
+    }
+
+    // The run of `id` once it has left `running`.
+    static AgentRun outcome(AgentRunner& runner, const std::string& id) {
+        fakes::waitUntil([&] {
+            const auto it = runner.agentRuns().find(id);
+            return it != runner.agentRuns().end() && it->second.state != State::running;
+        });
+        return runner.agentRuns().at(id);
+    }
+};
+
+std::size_t codePoints(const std::string& s) {
+    return QString::fromStdString(s).toUcs4().size();
+}
+
+TEST_F(AgentRunnerTest, TheToolGetsInstructionsAndMinutes) {
+    const struct {
+        std::vector<TodoItem> todos;
+        std::string list;
+    } table[] = {
+        {{}, "(議事録から自分で判断してください)"},
+        {{todo("見積もり"), todo("会場予約", false), todo("印刷", std::nullopt)}, "- 見積もり"},
+        {{todo("清書"), todo("タスク表"), todo("スライド")}, "- 清書\n- タスク表\n- スライド"},
+    };
+    auto runner = makeRunner(agentDir);
+    std::string introduction, rules;  // the fixed texts around the task list, alike in all runs
+    for (const auto& row : table) {
+        const auto rec = record("REC" + std::to_string(row.todos.size()), "定例", row.todos);
+        notes.clear();
+        runner->dispatchAgent(rec);
+        const fs::path folder = folderOf(outcome(*runner, rec.id));
+        const std::string markdown = toMarkdown(rec.result, templateLabel("minutes", defaults));
+        const std::string prompt = readFile(folder / "prompt.md");
+        EXPECT_EQ(readFile(folder / "minutes.md"), markdown);
+        EXPECT_EQ(readFile(folder / "invoked-stdin"), prompt);
+
+        const auto list = prompt.find("AIが担当するタスク:\n" + row.list + "\n\n【最重要】");
+        ASSERT_NE(list, std::string::npos) << prompt;
+        ASSERT_TRUE(prompt.ends_with("\n--- 議事録(全文) ---\n" + markdown));
+        const auto listEnd = list + std::string("AIが担当するタスク:\n").size() + row.list.size();
+        if (introduction.empty()) {
+            introduction = prompt.substr(0, listEnd - row.list.size());
+            rules = prompt.substr(listEnd, prompt.size() - markdown.size() - listEnd);
+        }
+        EXPECT_EQ(prompt, introduction + row.list + rules + markdown);
+        // All action items are counted, not only the marked ones.
+        EXPECT_EQ(notes.at(0).title,
+                  "AIエージェントに" + std::to_string(row.todos.size()) + "件のTODOを依頼しました");
+    }
+    EXPECT_EQ(codePoints(introduction), 102u);
+    EXPECT_EQ(codePoints(rules), 947u);
+    EXPECT_EQ(std::count(rules.begin(), rules.end(), '\n'), 21);
+}
+
+TEST_F(AgentRunnerTest, TheSettingChoosesTheCommandLine) {
+    const std::string claude =
+        "-p\n--permission-mode\nacceptEdits\n--allowedTools\n"
+        "Read Write Edit Glob Grep Bash WebSearch WebFetch\n";
+    const struct {
+        std::optional<DefaultsValue> agentCmd;
+        std::string args, tool;
+    } table[] = {
+        {std::nullopt, claude, "Claude Code"},
+        {DefaultsValue("codex"), "exec\n--full-auto\n-\n", "Codex"},
+        {DefaultsValue("Codex"), claude, "Claude Code"},
+        {DefaultsValue(true), claude, "Claude Code"},
+    };
+    auto runner = makeRunner(agentDir);
+    int n = 0;
+    for (const auto& row : table) {
+        row.agentCmd ? defaults.set("agentCmd", *row.agentCmd) : defaults.remove("agentCmd");
+        const std::string id = "CMD" + std::to_string(++n);
+        notes.clear();
+        runner->dispatchAgent(record(id, "定例"));
+        const fs::path folder = folderOf(outcome(*runner, id));
+        EXPECT_EQ(readFile(folder / "invoked-argv"), row.args) << id;
+        EXPECT_EQ(readFile(folder / "invoked-cwd"), fs::canonical(folder).string() + "\n");
+        EXPECT_EQ(readFile(folder / "agent.log"), "working on it\na warning\n");
+        EXPECT_EQ(notes.at(0).body, row.tool + "がバックグラウンドで作業中…");
+    }
+}
+
+TEST_F(AgentRunnerTest, RunsGoFromRunningToTheirOutcome) {
+    auto runner = makeRunner(agentDir);
+    const struct {
+        const char* title;
+        State state;
+        bool reportWritten;
+    } table[] = {
+        {"定例", State::done, true},
+        {"定例 fake:noreport", State::done, false},
+        {"定例 fake:fail", State::failed, false},
+    };
+    for (const auto& row : table) {
+        notes.clear();
+        QSignalSpy changed(runner.get(), &AgentRunner::agentRunsChanged);
+        runner->dispatchAgent(record(row.title, row.title));
+        EXPECT_EQ(runner->agentRuns().at(row.title), AgentRun::running());
+        const AgentRun run = outcome(*runner, row.title);
+        EXPECT_EQ(changed.count(), 2);
+        EXPECT_EQ(run.state, row.state) << row.title;
+        EXPECT_EQ(fs::exists(folderOf(run) / "REPORT.md"), row.reportWritten);
+        EXPECT_EQ(notes.back(), row.state == State::done ? doneNote(run) : kFailed);
+        EXPECT_EQ(folderOf(run).parent_path(), row.state == State::done ? agentDir : fs::path());
+    }
+
+    notes.clear();
+    runner->setShell((home.home() / "no-such-shell").string());
+    runner->dispatchAgent(record("NOSHELL", "定例"));
+    const AgentRun failed = runner->agentRuns().at("NOSHELL");  // at once
+    EXPECT_EQ(failed.state, State::failed);
+    EXPECT_EQ(notes, (std::vector<Note>{{"エージェント起動に失敗しました", failed.message}}));
+    EXPECT_NE(failed.message.find("No such file or directory"), std::string::npos);
+}
+
+TEST_F(AgentRunnerTest, RunsInTheSameSecondAndOddFolderNamesGetFoldersOfTheirOwn) {
+    // Quotes and blanks in the data directory can neither break the command nor add to it.
+    const fs::path odd = home.home() / "it's my data; x'; touch \"$HOME/pwned\"; echo '" / "agent";
+    auto runner = makeRunner(odd);
+    const Timestamp now = *iso8601::parse("2026-03-07T05:05:09Z");  // 14:05:09 in Tokyo
+    runner->setClock([now] { return now + std::chrono::milliseconds(300); });
+    // The first is still working while the others start.
+    runner->dispatchAgent(record("A", "定例 A fake:slow"));
+    runner->dispatchAgent(record("B", "定例 B"));
+    runner->dispatchAgent(record("C", "定例 C"));
+    const std::pair<const char*, const char*> table[] = {
+        {"A", "2026-03-07_140509"}, {"B", "2026-03-07_140509-2"}, {"C", "2026-03-07_140509-3"}};
+    for (const auto& [id, name] : table) {
+        const AgentRun run = outcome(*runner, id);
+        EXPECT_EQ(run, AgentRun::done((odd / name / "REPORT.md").string()));
+        EXPECT_TRUE(fs::exists(run.reportPath));
+        EXPECT_NE(readFile(odd / name / "invoked-stdin").find(std::string("定例 ") + id),
+                  std::string::npos);
+    }
+    EXPECT_FALSE(fs::exists(home.home() / "pwned"));
+}
+
+TEST_F(AgentRunnerTest, AnEarlierRunEndingLateDoesNotHideTheNewerRun) {
+    auto runner = makeRunner(agentDir);
+    runner->dispatchAgent(record("SAME", "定例 fake:slow"));
+    runner->dispatchAgent(record("SAME", "定例 改訂版"));
+    ASSERT_TRUE(fakes::waitUntil([&] { return notes.size() == 4; }));  // both have ended
+    const AgentRun run = runner->agentRuns().at("SAME");
+    EXPECT_NE(readFile(folderOf(run) / "minutes.md").find("改訂版"), std::string::npos);
+}
+
+TEST_F(AgentRunnerTest, ARunOutlivesItsRunner) {
+    auto runner = makeRunner(agentDir);
+    runner->dispatchAgent(record("LONG", "定例 fake:slow"));
+    runner.reset();
+    ASSERT_TRUE(fakes::waitUntil([&] {
+        for (const auto& e : fs::directory_iterator(agentDir))
+            if (fs::exists(e.path() / "REPORT.md")) return true;
+        return false;
+    }));
+    EXPECT_EQ(notes.size(), 1u);  // the start; nobody is left to be told of the end
+}
+
+TEST_F(AgentRunnerTest, EveryOutcomeIsAnnouncedOnTheDesktop) {
+    TAVRO_REQUIRE_ENV("notification server", testsupport::probeNotificationServer());
+    uint before = 0;
+    for (const auto& n : recorded()) before = std::max(before, n.id);
+
+    AgentRunner runner(agentDir, defaults);  // through the desktop notifier
+    runner.setShell("/bin/sh");
+    runner.dispatchAgent(record("OK", "定例", {todo("a"), todo("b", false)}));
+    const AgentRun done = outcome(runner, "OK");
+    runner.dispatchAgent(record("NG", "定例 fake:fail"));
+    outcome(runner, "NG");
+    runner.setShell((home.home() / "no-such-shell").string());
+    runner.dispatchAgent(record("NOSHELL", "定例"));
+
+    const std::vector<Note> expected = {
+        {"AIエージェントに2件のTODOを依頼しました", "Claude Codeがバックグラウンドで作業中…"},
+        doneNote(done),
+        {"AIエージェントに1件のTODOを依頼しました", "Claude Codeがバックグラウンドで作業中…"},
+        kFailed,
+        {"エージェント起動に失敗しました", runner.agentRuns().at("NOSHELL").message},
+    };
+    std::vector<Note> shown;
+    fakes::waitUntil([&] {
+        shown.clear();
+        for (const auto& n : recorded())
+            if (n.id > before && n.appName == "TAVRO")
+                shown.push_back(Note{n.summary.toStdString(), n.body.toStdString()});
+        return shown.size() >= expected.size();
+    });
+    EXPECT_EQ(shown, expected);
+}
+
+}  // namespace

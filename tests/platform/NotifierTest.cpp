@@ -1,0 +1,71 @@
+// Notifications against the test notification server on the private session bus.
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "platform/Notifier.h"
+#include "support/TestEnv.h"
+#include "support/TestNotificationServer.h"
+
+using testsupport::RecordedNotification;
+using testsupport::TestNotificationServer;
+
+namespace {
+
+// The newest record with this summary, once the server has it.
+std::optional<RecordedNotification> waitFor(const QString& summary) {
+    QDeadlineTimer deadline(5000);
+    while (!deadline.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        if (auto all = TestNotificationServer::notifications()) {
+            for (auto it = all->rbegin(); it != all->rend(); ++it)
+                if (it->summary == summary) return *it;
+        }
+    }
+    return std::nullopt;
+}
+
+QString unique(const char* base) {
+    return QString("%1 %2").arg(base).arg(QCoreApplication::applicationPid());
+}
+
+TEST(Notifier, PostsAndReportsTheClickedIdentifier) {
+    TAVRO_REQUIRE_ENV("notification server", testsupport::probeNotificationServer());
+    Notifier notifier(QDBusConnection::sessionBus());
+    EXPECT_TRUE(notifier.available());
+    QSignalSpy clicked(&notifier, &Notifier::clicked);
+
+    const QString title = unique("TAVRO 2.0 が利用できます");
+    notifier.post("update-2.0", title, "通知をクリックするとダウンロードします");
+    const auto shown = waitFor(title);
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(shown->appName, "TAVRO");
+    EXPECT_EQ(shown->body, "通知をクリックするとダウンロードします");
+    EXPECT_TRUE(shown->actions.contains("default"));
+
+    // The reply carrying the server's id may still be on its way.
+    QTest::qWait(100);
+    ASSERT_TRUE(TestNotificationServer::click(shown->id));
+    ASSERT_TRUE(clicked.wait(5000));
+    EXPECT_EQ(clicked.at(0).at(0).toString(), "update-2.0");
+}
+
+TEST(Notifier, PostingFromAWorkerThreadAndWithoutAServer) {
+    TAVRO_REQUIRE_ENV("notification server", testsupport::probeNotificationServer());
+    Notifier notifier(QDBusConnection::sessionBus());
+    const QString title = unique("議事録が完成しました");
+    std::thread([&] { notifier.post("ABC", title, "定例 — クリップボードにコピー済み"); }).join();
+    EXPECT_TRUE(waitFor(title));
+
+    // A connection that leads nowhere: nothing shown, nothing thrown, nothing blocks.
+    Notifier orphan(QDBusConnection(QStringLiteral("tavro-not-connected")));
+    EXPECT_FALSE(orphan.available());
+    orphan.post("X", "t", "b");
+}
+
+}  // namespace
