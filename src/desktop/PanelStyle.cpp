@@ -1,0 +1,59 @@
+#include "desktop/PanelStyle.h"
+
+#include <QGuiApplication>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPalette>
+#include <QScreen>
+#include <QWidget>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "desktop/Symbols.h"
+
+namespace PanelStyle {
+
+QFont font(qreal pixelSize, QFont::Weight weight) {
+    QFont f(QStringLiteral("Noto Sans CJK JP"));
+    // Sizes are in device-independent pixels; a point size keeps their fractions.
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const qreal dpi = screen ? screen->logicalDotsPerInchY() : 96.0;
+    f.setPointSizeF(pixelSize * 72.0 / dpi);
+    f.setWeight(weight);
+    return f;
+}
+
+QColor red() {
+    return QColor(255, 59, 48);
+}
+
+QColor windowBackground(const QWidget* w) {
+    return w->palette().color(QPalette::Window);
+}
+
+QColor secondary(const QWidget* w, qreal opacity) {
+    QColor c = w->palette().color(QPalette::WindowText);
+    c.setAlphaF(static_cast<float>(0.55 * opacity));
+    return c;
+}
+
+void paintIconTile(QPainter& p, const QRectF& tile, qreal cornerRadius, qreal symbolSize) {
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing);
+    QPainterPath path;
+    path.addRoundedRect(tile, cornerRadius, cornerRadius);
+    p.fillPath(path, Qt::black);
+    // The symbol's box is a little larger than its font size, as a glyph's would be.
+    const qreal side = symbolSize * 1.2;
+    const QRectF box(tile.center().x() - side / 2, tile.center().y() - side / 2, side, side);
+    Symbols::paint(p, QStringLiteral("waveform"), box, Qt::white);
+    p.restore();
+}
+
+bool reduceMotion() {
+    const char* v = std::getenv("TAVRO_REDUCE_MOTION");
+    return v && *v && std::strcmp(v, "0") != 0;
+}
+
+}  // namespace PanelStyle

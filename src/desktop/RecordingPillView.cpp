@@ -1,0 +1,191 @@
+#include "desktop/RecordingPillView.h"
+
+#include <QFontMetrics>
+#include <QHelpEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QToolTip>
+#include <QVariantAnimation>
+
+#include "desktop/ClockText.h"
+#include "desktop/PanelStyle.h"
+#include "desktop/WaveBars.h"
+#include "engine/RecorderControl.h"
+
+namespace {
+constexpr int kPadding = 12;
+constexpr int kSpacing = 11;
+constexpr int kTile = 30;
+constexpr qreal kTileRadius = 8;
+constexpr qreal kSymbolSize = 13;
+constexpr int kStop = 30;
+constexpr qreal kStopSquare = 11;
+constexpr qreal kStopSquareRadius = 3;
+constexpr int kSpinner = 16;
+constexpr qreal kClockSize = 9.5;
+constexpr qreal kProcessingSize = 9;
+}  // namespace
+
+RecordingPillView::RecordingPillView(RecorderControl& recorder, QWidget* parent)
+    : QWidget(parent),
+      recorder_(recorder),
+      bars_(new WaveBars(this)),
+      spin_(new QVariantAnimation(this)) {
+    setAttribute(Qt::WA_TranslucentBackground);
+    setMouseTracking(true);
+    spin_->setStartValue(0.0);
+    spin_->setEndValue(360.0);
+    spin_->setDuration(1000);
+    spin_->setLoopCount(-1);
+    connect(spin_, &QVariantAnimation::valueChanged, this, [this] { update(spinnerRect()); });
+    connect(&recorder_, &RecorderControl::phaseChanged, this, [this] { phaseChanged(); });
+    connect(&recorder_, &RecorderControl::elapsedChanged, this, [this] { update(); });
+    setFixedSize(sizeHint());
+    phaseChanged();
+}
+
+int RecordingPillView::clockHeight() const {
+    return QFontMetrics(PanelStyle::font(kClockSize, QFont::Medium)).height();
+}
+
+int RecordingPillView::processingTextHeight() const {
+    return QFontMetrics(PanelStyle::font(kProcessingSize)).height();
+}
+
+QSize RecordingPillView::sizeHint() const {
+    // Sized for the recording content, the taller of the two.
+    const int h = kPadding + kTile + kSpacing + static_cast<int>(WaveBars::kHeight) + kSpacing +
+                  clockHeight() + kSpacing + kStop + kPadding;
+    return QSize(kWidth, h);
+}
+
+QRect RecordingPillView::tileRect() const {
+    int top = kPadding;
+    if (!showsStopButton()) {
+        // The shorter processing content sits in the middle of the pill.
+        const int content = kTile + kSpacing + kSpinner + kSpacing + processingTextHeight();
+        top = (height() - content) / 2;
+    }
+    return QRect((width() - kTile) / 2, top, kTile, kTile);
+}
+
+QRect RecordingPillView::spinnerRect() const {
+    const QRect t = tileRect();
+    return QRect((width() - kSpinner) / 2, t.bottom() + 1 + kSpacing, kSpinner, kSpinner);
+}
+
+QRect RecordingPillView::stopButtonRect() const {
+    if (!showsStopButton()) return {};
+    return QRect((width() - kStop) / 2, height() - kPadding - kStop, kStop, kStop);
+}
+
+bool RecordingPillView::showsStopButton() const {
+    return recorder_.phase() != RecorderControl::Phase::processing;
+}
+
+QString RecordingPillView::clockLabel() const {
+    return QString::fromStdString(clockText(recorder_.elapsed()));
+}
+
+void RecordingPillView::relayout() {
+    const QRect t = tileRect();
+    bars_->move((width() - bars_->width()) / 2, t.bottom() + 1 + kSpacing);
+}
+
+void RecordingPillView::resizeEvent(QResizeEvent*) {
+    relayout();
+}
+
+void RecordingPillView::phaseChanged() {
+    const bool processing = !showsStopButton();
+    bars_->setVisible(!processing);  // a new show restarts the bars from full height
+    if (processing && !PanelStyle::reduceMotion())
+        spin_->start();
+    else
+        spin_->stop();
+    if (processing) pressOnStop_ = false;
+    relayout();
+    update();
+}
+
+void RecordingPillView::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+
+    QPainterPath capsule;
+    const qreal r = width() / 2.0;
+    capsule.addRoundedRect(QRectF(rect()), r, r);
+    p.fillPath(capsule, PanelStyle::windowBackground(this));
+
+    PanelStyle::paintIconTile(p, tileRect(), kTileRadius, kSymbolSize);
+
+    if (!showsStopButton()) {
+        const QRectF s = QRectF(spinnerRect()).adjusted(1.5, 1.5, -1.5, -1.5);
+        const qreal angle = spin_->currentValue().toReal();
+        QPen track(PanelStyle::secondary(this, 0.25), 2);
+        p.setPen(track);
+        p.drawEllipse(s);
+        QPen arc(PanelStyle::secondary(this), 2, Qt::SolidLine, Qt::RoundCap);
+        p.setPen(arc);
+        p.drawArc(s, static_cast<int>(-angle * 16), 90 * 16);
+
+        p.setPen(PanelStyle::secondary(this));
+        p.setFont(PanelStyle::font(kProcessingSize));
+        const QRect text(0, spinnerRect().bottom() + 1 + kSpacing, width(), processingTextHeight());
+        p.drawText(text, Qt::AlignHCenter | Qt::AlignTop, kProcessingText);
+        return;
+    }
+
+    QFont clockFont = PanelStyle::font(kClockSize, QFont::Medium);
+    p.setFont(clockFont);
+    p.setPen(PanelStyle::secondary(this));
+    const QRect clock(0, bars_->geometry().bottom() + 1 + kSpacing, width(), clockHeight());
+    p.drawText(clock, Qt::AlignHCenter | Qt::AlignTop, clockLabel());
+
+    const QRectF stop = stopButtonRect();
+    QColor faint = PanelStyle::red();
+    faint.setAlphaF(0.15f);
+    p.setPen(Qt::NoPen);
+    p.setBrush(faint);
+    p.drawEllipse(stop);
+    QPainterPath square;
+    const QPointF c = stop.center();
+    square.addRoundedRect(
+        QRectF(c.x() - kStopSquare / 2, c.y() - kStopSquare / 2, kStopSquare, kStopSquare),
+        kStopSquareRadius, kStopSquareRadius);
+    p.fillPath(square, PanelStyle::red());
+}
+
+void RecordingPillView::mousePressEvent(QMouseEvent* e) {
+    if (e->button() == Qt::LeftButton && stopButtonRect().contains(e->position().toPoint())) {
+        pressOnStop_ = true;
+        e->accept();
+        return;
+    }
+    e->ignore();  // the panel behind drags the window
+}
+
+void RecordingPillView::mouseReleaseEvent(QMouseEvent* e) {
+    const bool wasOnStop = pressOnStop_;
+    pressOnStop_ = false;
+    if (wasOnStop && e->button() == Qt::LeftButton &&
+        stopButtonRect().contains(e->position().toPoint())) {
+        e->accept();
+        recorder_.toggle();
+        return;
+    }
+    e->ignore();
+}
+
+bool RecordingPillView::event(QEvent* e) {
+    if (e->type() == QEvent::ToolTip) {
+        auto* help = static_cast<QHelpEvent*>(e);
+        if (stopButtonRect().contains(help->pos()))
+            QToolTip::showText(help->globalPos(), kStopHelp, this, stopButtonRect());
+        else
+            QToolTip::hideText();
+        return true;
+    }
+    return QWidget::event(e);
+}

@@ -1,0 +1,3 @@
+# Floating panels: EWMH hints on the application's own X connection.
+pkg_check_modules(PANELS_XCB REQUIRED IMPORTED_TARGET xcb)
+target_link_libraries(tavro_platform PUBLIC Qt6::Gui PkgConfig::PANELS_XCB)

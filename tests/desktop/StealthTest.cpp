@@ -1,0 +1,155 @@
+#include <QLabel>
+#include <QMainWindow>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include "desktop/FloatingPanel.h"
+#include "desktop/Stealth.h"
+#include "platform/CaptureExclusion.h"
+#include "support/TempDir.h"
+#include "util/UserDefaults.h"
+
+namespace {
+
+constexpr std::uint32_t kPrimary = StealthWindow::kFullScreenPrimary;
+constexpr std::uint32_t kNone = StealthWindow::kFullScreenNone;
+
+struct FakeWindow : StealthWindow {
+    FakeWindow(bool panel, bool resizable, SharingType sharing, std::uint32_t behavior)
+        : panel(panel), resizable(resizable), sharing(sharing), behavior(behavior) {}
+    bool isPanel() const override { return panel; }
+    bool isResizable() const override { return resizable; }
+    SharingType sharingType() const override { return sharing; }
+    void setSharingType(SharingType t) override {
+        sharing = t;
+        ++writes;
+    }
+    std::uint32_t collectionBehavior() const override { return behavior; }
+    void setCollectionBehavior(std::uint32_t b) override {
+        behavior = b;
+        ++writes;
+    }
+    bool panel, resizable;
+    SharingType sharing;
+    std::uint32_t behavior;
+    int writes = 0;
+};
+
+TEST(Stealth, ClassifiesWindowsAndWritesOnlyChanges) {
+    using S = SharingType;
+    struct Case {
+        const char* name;
+        FakeWindow before;
+        bool stealth;
+        S sharing;
+        std::uint32_t behavior;
+        int writes;
+    };
+    const std::vector<Case> cases = {
+        {"panel, stealth on", {true, false, S::readOnly, 0}, true, S::none, 0, 1},
+        {"panel, stealth off", {true, false, S::none, 0}, false, S::readOnly, 0, 1},
+        {"panel already right is not written", {true, false, S::none, 0}, true, S::none, 0, 0},
+        {"resizable panel is still a panel",
+         {true, true, S::readOnly, kNone},
+         true,
+         S::none,
+         kNone,
+         1},
+        {"main window: capturable and full screen",
+         {false, true, S::none, kNone | 0x1},
+         true,
+         S::readOnly,
+         kPrimary | 0x1,
+         2},
+        {"main window whatever the setting",
+         {false, true, S::readOnly, 0},
+         false,
+         S::readOnly,
+         kPrimary,
+         1},
+        {"settled main window is not written",
+         {false, true, S::readOnly, kPrimary},
+         true,
+         S::readOnly,
+         kPrimary,
+         0},
+        {"fixed-size window is left alone",
+         {false, false, S::none, kNone},
+         false,
+         S::none,
+         kNone,
+         0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeWindow w = c.before;
+        Stealth::applyTo({&w}, c.stealth);
+        EXPECT_EQ(w.sharing, c.sharing);
+        EXPECT_EQ(w.behavior, c.behavior);
+        EXPECT_EQ(w.writes, c.writes);
+    }
+    Stealth::applyTo({}, true);  // no windows: nothing to do
+}
+
+TEST(Stealth, SettingReadsAsBooleanWithTrueDefault) {
+    testsupport::TempDir dir;
+    UserDefaults defaults(dir / "defaults.json");
+    EXPECT_TRUE(Stealth::enabled(defaults));
+    defaults.set("stealthMode", "no");
+    EXPECT_TRUE(Stealth::enabled(defaults)) << "not a boolean counts as on";
+    defaults.set("stealthMode", 0);
+    EXPECT_TRUE(Stealth::enabled(defaults));
+    defaults.set("stealthMode", false);
+    EXPECT_FALSE(Stealth::enabled(defaults));
+}
+
+// Over the application's real windows. Linux cannot honour the request, and says so.
+TEST(Stealth, AppliesToTheApplicationsWindows) {
+    EXPECT_FALSE(Stealth::supported());
+    EXPECT_EQ(Stealth::supported(), CaptureExclusion::supported());
+
+    testsupport::TempDir dir;
+    UserDefaults defaults(dir / "defaults.json");
+    FloatingPanel panel(new QLabel(QStringLiteral("pill")));
+    QMainWindow main;
+    QLabel fixed(QStringLiteral("fixed"));
+    fixed.setFixedSize(100, 40);
+    Stealth::setSharingType(&fixed, SharingType::none);
+
+    Stealth::apply(defaults);
+    EXPECT_EQ(Stealth::sharingType(&panel), SharingType::none);
+    EXPECT_EQ(Stealth::sharingType(&main), SharingType::readOnly);
+    EXPECT_EQ(main.property("tavroCollectionBehavior").toUInt(), kPrimary);
+    EXPECT_EQ(Stealth::sharingType(&fixed), SharingType::none) << "not resizable: untouched";
+
+    defaults.set("stealthMode", false);
+    Stealth::apply(defaults);
+    EXPECT_EQ(Stealth::sharingType(&panel), SharingType::readOnly);
+}
+
+}  // namespace
+
+namespace {
+
+// Settings changes reach existing panels at the next change of focus window.
+TEST(Stealth, StartReappliesOnFocusChange) {
+    // The triggers keep the store for the rest of the process.
+    static testsupport::TempDir dir;
+    static UserDefaults defaults(dir / "defaults.json");
+    FloatingPanel panel(new QLabel(QStringLiteral("pill")));
+    Stealth::setSharingType(&panel, SharingType::readOnly);
+    Stealth::start(defaults);
+    EXPECT_EQ(Stealth::sharingType(&panel), SharingType::none) << "applied at start";
+
+    defaults.set("stealthMode", false);
+    QMainWindow main;
+    main.show();
+    main.activateWindow();
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return Stealth::sharingType(&panel) == SharingType::readOnly; }, 5000));
+    Stealth::start(defaults);  // a second start replaces the triggers
+    EXPECT_EQ(Stealth::sharingType(&panel), SharingType::readOnly);
+}
+
+}  // namespace
