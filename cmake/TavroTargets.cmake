@@ -36,8 +36,10 @@ function(tavro_library name)
 endfunction()
 
 # One test executable per test folder, every GoogleTest case registered with CTest.
+# LOCKS names shared resources (e.g. x11: windows of one process must not cover another's
+# while it takes screenshots or places panels); tests holding the same lock never overlap.
 function(tavro_test name)
-  cmake_parse_arguments(ARG "" "" "DEPS;LABELS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "DEPS;LABELS;LOCKS" ${ARGN})
   file(GLOB _srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
   if(NOT _srcs)
     return()
@@ -47,6 +49,6 @@ function(tavro_test name)
   _tavro_existing_deps(_deps ${ARG_DEPS})
   target_link_libraries(${name} PRIVATE ${_deps} tavro_testsupport GTest::gtest GTest::gmock)
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-                       PROPERTIES LABELS "${ARG_LABELS}" TIMEOUT 300)
+                       PROPERTIES LABELS "${ARG_LABELS}" TIMEOUT 300 RESOURCE_LOCK "${ARG_LOCKS}")
   _tavro_include_fragments()
 endfunction()

@@ -10,19 +10,19 @@
 //
 // The callback runs on the thread of `receiver` (through its event loop) and is dropped
 // without being called when `receiver` is destroyed first, so it may capture `this` freely.
+// Call it on the receiver's thread.
 // A call returning void gives ServiceOutcome<std::monostate>. The service client throws only
 // APIError; anything else thrown by `work` arrives as APIError::kUnexpected rather than ending
 // the program on a pool thread.
 //
 // The calls get a pool of their own: they mostly wait on the network (an upload may take
 // minutes), so they must not starve Qt's global pool, and they must not hold up quitting.
-#include <QFuture>
 #include <QObject>
-#include <QPromise>
 #include <QThreadPool>
 
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <stdexcept>
 #include <type_traits>
@@ -30,21 +30,7 @@
 #include <variant>
 
 #include "service/APIError.h"
-
-template <typename T>
-class ServiceOutcome {
-public:
-    explicit ServiceOutcome(T value) : value_(std::move(value)) {}
-    explicit ServiceOutcome(APIError error) : value_(std::move(error)) {}
-
-    bool ok() const { return std::holds_alternative<T>(value_); }
-    const T& value() const { return std::get<T>(value_); }
-    T& value() { return std::get<T>(value_); }
-    const APIError& error() const { return std::get<APIError>(value_); }
-
-private:
-    std::variant<T, APIError> value_;
-};
+#include "service/ServiceOutcome.h"
 
 namespace servicecall_detail {
 
@@ -84,19 +70,32 @@ inline QThreadPool* pool() {
 template <typename Work, typename Done>
 void callService(QObject* receiver, Work work, Done done) {
     using Outcome = ServiceOutcome<servicecall_detail::ResultOf<Work>>;
-    // Qt 6.4's pool takes only copyable callables, so the move-only promise is shared.
+    // Tracks whether the receiver still lives. The worker posts to it only under the lock,
+    // and the receiver's destructor clears it under the same lock, so a post never reaches a
+    // dead object; a post made just before is dropped by Qt together with the object.
     struct Job {
-        QPromise<Outcome> promise;
+        Job(QObject* r, Work w, Done d) : receiver(r), work(std::move(w)), done(std::move(d)) {}
+        std::mutex mutex;
+        QObject* receiver;
+        QMetaObject::Connection watch;
         Work work;
+        Done done;
     };
-    auto job = std::make_shared<Job>(Job{QPromise<Outcome>(), std::move(work)});
-    // then() with a context object delivers on that object's thread and drops the
-    // continuation if the object dies before the work ends.
-    job->promise.future().then(
-        receiver, [done = std::move(done)](Outcome outcome) mutable { done(std::move(outcome)); });
+    auto job = std::make_shared<Job>(receiver, std::move(work), std::move(done));
+    job->watch = QObject::connect(receiver, &QObject::destroyed, [job] {
+        std::lock_guard lock(job->mutex);
+        job->receiver = nullptr;
+    });
     servicecall_detail::pool()->start([job] {
-        job->promise.start();
-        job->promise.addResult(servicecall_detail::run(job->work));
-        job->promise.finish();
+        auto outcome = std::make_shared<Outcome>(servicecall_detail::run(job->work));
+        std::lock_guard lock(job->mutex);
+        if (job->receiver == nullptr) return;
+        QMetaObject::invokeMethod(
+            job->receiver,
+            [job, outcome] {
+                QObject::disconnect(job->watch);
+                job->done(std::move(*outcome));
+            },
+            Qt::QueuedConnection);
     });
 }

@@ -25,6 +25,13 @@ TEST_F(IntegrationsTest, ShareSendsTheMinutesWithTheAccountToken) {
     fake.script("POST", "/api/share", Reply::withBody(200, "OK", "text/plain"));
     EXPECT_EQ(errorOf([&] { TavroAPI::share("slack", {}, sample(), "標準", token); }).message(),
               APIError::kUnreadableReply);
+
+    // Text that is not UTF-8 cannot become JSON: nothing is sent.
+    fake.clearRequests();
+    APIError e = errorOf([&] { TavroAPI::share("slack", {}, sample(), "\xFF", token); });
+    EXPECT_EQ(e.message(), APIError::kUnencodable);
+    EXPECT_EQ(e.source(), APIError::Source::local);
+    EXPECT_TRUE(fake.requests().empty());
 }
 
 TEST_F(IntegrationsTest, ExportReturnsRawBytes) {

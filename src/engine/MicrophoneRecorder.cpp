@@ -1,0 +1,73 @@
+#include "engine/MicrophoneRecorder.h"
+
+#include <stdexcept>
+#include <utility>
+
+namespace {
+
+constexpr const char* kNoMicrophone = "マイクが見つかりません";
+
+}  // namespace
+
+MicrophoneRecorder::MicrophoneRecorder(std::filesystem::path url, RecorderSettings settings)
+    : url_(std::move(url)), settings_(settings) {
+    if (settings_.formatID != RecorderSettings::kFormatMPEG4AAC)
+        throw std::invalid_argument("この音声形式では録音できません");
+    if (settings_.sampleRate < 8000 || settings_.sampleRate > 96000 || settings_.channels < 1 ||
+        settings_.channels > 2 || settings_.bitRate <= 0)
+        throw std::invalid_argument("この録音設定には対応していません");
+}
+
+MicrophoneRecorder::~MicrophoneRecorder() {
+    stop();
+}
+
+void MicrophoneRecorder::record() {
+    if (input_) return;
+    auto input = std::make_unique<AudioInput>("tavro-mic");
+    try {
+        input->open(AudioInput::Device::microphone);
+    } catch (const AudioInput::Error& e) {
+        if (e.kind() == AudioInput::Error::Kind::server) throw;
+        throw std::runtime_error(kNoMicrophone);
+    }
+    writer_ = std::make_unique<AacFileWriter>(
+        url_, AacSettings{settings_.sampleRate, settings_.channels, settings_.bitRate});
+    recordCalledAt_ = std::chrono::system_clock::now();
+    awaitingFirstBlock_ = true;
+    try {
+        input->start(settings_.sampleRate, settings_.channels,
+                     [this](const float* data, std::size_t frames, auto capturedAt) {
+                         receive(data, frames, capturedAt);
+                     });
+    } catch (...) {
+        writer_->cancel();
+        writer_.reset();
+        throw;
+    }
+    input_ = std::move(input);
+}
+
+void MicrophoneRecorder::receive(const float* interleaved, std::size_t frames,
+                                 std::chrono::system_clock::time_point capturedAt) {
+    if (awaitingFirstBlock_) {
+        awaitingFirstBlock_ = false;
+        // A source may take a while to deliver: silence stands in for the wait, so that the
+        // file's time zero stays the moment record() was called.
+        const double lead = std::chrono::duration<double>(capturedAt - recordCalledAt_).count();
+        if (lead > 0) writer_->writeSilence(static_cast<std::size_t>(lead * settings_.sampleRate));
+    }
+    writer_->write(interleaved, frames);
+}
+
+void MicrophoneRecorder::stop() {
+    if (!input_) return;
+    input_->stop();
+    input_.reset();
+    try {
+        writer_->finish();
+    } catch (...) {
+        // The fragments already on disk still play; nothing better can be done here.
+    }
+    writer_.reset();
+}

@@ -1,0 +1,54 @@
+#pragma once
+// Records the microphone (the sound server's default source) into an AAC .m4a file. The file's
+// timeline starts when record() is called: if the source is slow to deliver its first samples,
+// the gap is written as silence, so the file lines up with the wall clock of that call.
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+
+#include "platform/AacFileWriter.h"
+#include "platform/AudioInput.h"
+
+struct RecorderSettings {
+    // Four-character code "aac " (MPEG-4 AAC) as an unsigned 32-bit value.
+    static constexpr std::uint32_t kFormatMPEG4AAC = 0x61616320;
+
+    std::uint32_t formatID = kFormatMPEG4AAC;
+    int sampleRate = 24000;
+    int channels = 1;
+    int bitRate = 48000;  // bits per second
+};
+
+class MicrophoneRecorder {
+public:
+    // Throws std::invalid_argument (with a message fit for the user) when the settings ask for
+    // something this recorder cannot write. Touches neither the file nor the sound server.
+    MicrophoneRecorder(std::filesystem::path url, RecorderSettings settings = {});
+    // Stops and finishes the file if still recording.
+    ~MicrophoneRecorder();
+    MicrophoneRecorder(const MicrophoneRecorder&) = delete;
+    MicrophoneRecorder& operator=(const MicrophoneRecorder&) = delete;
+
+    // Starts recording into url(), replacing any file there. Throws std::runtime_error with a
+    // message fit for the user when there is no microphone or no sound server; nothing is left
+    // running and no file is left behind then. Does nothing while already recording.
+    void record();
+    // Ends the recording and finishes the file. Idempotent; never throws.
+    void stop();
+
+    bool isRecording() const { return input_ != nullptr; }
+    const std::filesystem::path& url() const { return url_; }
+    const RecorderSettings& settings() const { return settings_; }
+
+private:
+    void receive(const float* interleaved, std::size_t frames,
+                 std::chrono::system_clock::time_point capturedAt);
+
+    std::filesystem::path url_;
+    RecorderSettings settings_;
+    std::unique_ptr<AudioInput> input_;
+    std::unique_ptr<AacFileWriter> writer_;
+    std::chrono::system_clock::time_point recordCalledAt_;
+    bool awaitingFirstBlock_ = false;
+};

@@ -1,0 +1,108 @@
+#include "engine/SystemAudioCapture.h"
+
+#include <chrono>
+#include <system_error>
+
+#include "platform/AudioError.h"
+#include "platform/AudioMixer.h"
+
+SystemAudioCapture::~SystemAudioCapture() {
+    stop();
+}
+
+void SystemAudioCapture::start(const std::filesystem::path& url) {
+    if (input_) stop();  // one capture at a time
+
+    auto input = std::make_unique<AudioInput>("tavro.sysaudio");
+    try {
+        input->open(AudioInput::Device::computerOutput);
+    } catch (const AudioInput::Error& e) {
+        if (e.kind() == AudioInput::Error::Kind::noDevice) throw AudioError::noDisplay();
+        throw;
+    }
+
+    std::error_code ignored;
+    std::filesystem::remove(url, ignored);
+    try {
+        writer_ = std::make_unique<AacFileWriter>(url, kCaptureSettings);
+    } catch (const std::runtime_error& e) {
+        if (*e.what() == '\0') throw AudioError::writerCouldNotStart();
+        throw;
+    }
+
+    sessionStarted_ = false;
+    {
+        std::lock_guard lock(mutex_);
+        firstSampleAt_.reset();
+        outputURL_ = url;
+    }
+    try {
+        input->start(kCaptureSettings.sampleRate, kCaptureSettings.channels,
+                     [this](const float* data, std::size_t frames, Timestamp capturedAt) {
+                         receive(data, frames, capturedAt);
+                     });
+    } catch (...) {
+        // Leave nothing half-done behind: no open writer, no partial companion file.
+        writer_->cancel();
+        writer_.reset();
+        std::lock_guard lock(mutex_);
+        outputURL_.reset();
+        throw;
+    }
+    input_ = std::move(input);
+}
+
+void SystemAudioCapture::receive(const float* interleaved, std::size_t frames,
+                                 Timestamp capturedAt) {
+    if (!sessionStarted_.load(std::memory_order_relaxed)) {
+        // An idle sink may take seconds to deliver, so the first sample, not the start, times
+        // the track.
+        std::lock_guard lock(mutex_);
+        firstSampleAt_ = capturedAt;
+        sessionStarted_ = true;
+    }
+    writer_->write(interleaved, frames);
+}
+
+std::optional<std::filesystem::path> SystemAudioCapture::stop() {
+    if (!input_ || !writer_) return std::nullopt;
+    input_->stop();  // no block arrives after this
+    input_.reset();
+    const bool started = sessionStarted_;
+    if (started) {
+        try {
+            writer_->finish();
+        } catch (...) {
+            // A damaged file fails later in mix(), and the caller falls back to the microphone.
+        }
+    } else {
+        writer_->cancel();
+    }
+    writer_.reset();
+    std::lock_guard lock(mutex_);
+    auto url = std::move(outputURL_);
+    outputURL_.reset();
+    if (!started) return std::nullopt;
+    return url;
+}
+
+std::optional<SystemAudioCapture::Timestamp> SystemAudioCapture::firstSampleAt() const {
+    std::lock_guard lock(mutex_);
+    return firstSampleAt_;
+}
+
+std::optional<std::filesystem::path> SystemAudioCapture::outputURL() const {
+    std::lock_guard lock(mutex_);
+    return outputURL_;
+}
+
+void SystemAudioCapture::mix(const std::filesystem::path& mic, Timestamp micStartedAt,
+                             const std::filesystem::path& system, Timestamp systemStartedAt,
+                             const std::filesystem::path& out) {
+    const Timestamp earliest = std::min(micStartedAt, systemStartedAt);
+    const auto delay = [&](Timestamp t) {
+        return std::chrono::duration<double>(t - earliest).count();
+    };
+    mixAudioFiles({{mic, delay(micStartedAt)}, {system, delay(systemStartedAt)}}, out,
+                  kMixSettings);
+}

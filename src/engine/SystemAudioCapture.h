@@ -1,0 +1,66 @@
+#pragma once
+// Records what the computer plays (the monitor of the sound server's default sink) into a
+// companion AAC file while the microphone records, and afterwards mixes the two files on the
+// wall clock. The monitor carries every stream, this application's own sounds included: the
+// sound server offers no way to leave one process out.
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <optional>
+
+#include "platform/AacFileWriter.h"
+#include "platform/AudioInput.h"
+
+class SystemAudioCapture {
+public:
+    using Timestamp = std::chrono::system_clock::time_point;
+
+    // The companion file: 48 kHz stereo at 96 kbit/s.
+    static constexpr AacSettings kCaptureSettings{48000, 2, 96000};
+    // The mix goes to the service; the microphone's format keeps uploads small.
+    static constexpr AacSettings kMixSettings{24000, 1, 48000};
+
+    SystemAudioCapture() = default;
+    // Finishes a capture that is still running.
+    ~SystemAudioCapture();
+    SystemAudioCapture(const SystemAudioCapture&) = delete;
+    SystemAudioCapture& operator=(const SystemAudioCapture&) = delete;
+
+    // Starts capturing into `url`, replacing any file there, and returns once the sound server
+    // has accepted the stream. Throws AudioError code 1 when there is no default sink or it has
+    // no monitor (nothing is touched then), AudioError code 2 when the writer cannot start
+    // without saying why, and otherwise the sound server's or the writer's own error. On any
+    // throw nothing is left running and no half-written file is left at `url`.
+    void start(const std::filesystem::path& url);
+
+    // Ends the capture and closes the file. Returns its path when at least one block of audio
+    // arrived; otherwise the empty file is removed and nullopt returned. Without a running
+    // capture: nullopt at once. Never throws.
+    std::optional<std::filesystem::path> stop();
+
+    // Wall-clock time of the first sample in the companion file; nullopt until audio arrives.
+    // Kept after stop() until the next start().
+    std::optional<Timestamp> firstSampleAt() const;
+    // The file being written; nullopt while idle.
+    std::optional<std::filesystem::path> outputURL() const;
+
+    // Overlays `mic` and `system` on the wall clock: the one that started later is delayed by
+    // the difference, the earlier begins at zero, both at full level. Writes `out` only when
+    // the whole mix succeeded. Throws AudioError code 3 when either file holds no audio track,
+    // and the decoder's or the file system's own error otherwise.
+    static void mix(const std::filesystem::path& mic, Timestamp micStartedAt,
+                    const std::filesystem::path& system, Timestamp systemStartedAt,
+                    const std::filesystem::path& out);
+
+private:
+    void receive(const float* interleaved, std::size_t frames, Timestamp capturedAt);
+
+    std::unique_ptr<AudioInput> input_;
+    std::unique_ptr<AacFileWriter> writer_;
+    std::atomic<bool> sessionStarted_{false};
+    mutable std::mutex mutex_;  // guards the two fields below
+    std::optional<Timestamp> firstSampleAt_;
+    std::optional<std::filesystem::path> outputURL_;
+};

@@ -1,0 +1,66 @@
+#pragma once
+// Streams the first audio track of a file as interleaved float samples at a chosen rate and
+// channel count. Reads files that a killed writer left behind: the encoder's priming (negative
+// time stamps) and the padding past the track's duration are dropped, a broken last packet ends
+// the track instead of failing it, and a fragment torn by a power loss is cut off so that the
+// fragments before it still play.
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <stdexcept>
+#include <vector>
+
+struct AVCodecContext;
+struct AVFormatContext;
+struct AVFrame;
+struct AVPacket;
+struct SwrContext;
+
+class AudioFileReader {
+public:
+    // Thrown when the file opens but holds no audio track.
+    class NoAudioTrack : public std::runtime_error {
+    public:
+        using std::runtime_error::runtime_error;
+    };
+
+    // Throws NoAudioTrack, or std::runtime_error with the library's reason when the file cannot
+    // be opened or decoded.
+    AudioFileReader(const std::filesystem::path& path, int sampleRate, int channels);
+    ~AudioFileReader();
+    AudioFileReader(const AudioFileReader&) = delete;
+    AudioFileReader& operator=(const AudioFileReader&) = delete;
+
+    // Fills up to `frames` frames; fewer only at the end of the track.
+    std::size_t read(float* interleaved, std::size_t frames);
+
+    int sampleRate() const { return outRate_; }
+    int channels() const { return outChannels_; }
+
+private:
+    bool refill();
+    void convert(const AVFrame* frame, int skip, int count);
+    void ensureResampler(const AVFrame* frame);
+    void release();
+    void openTrimmed(const std::filesystem::path& path, std::int64_t length);
+
+    struct TrimmedInput;
+    std::unique_ptr<TrimmedInput> trimmed_;  // set when only a prefix of the file is readable
+
+    int outRate_;
+    int outChannels_;
+    AVFormatContext* format_ = nullptr;
+    AVCodecContext* codec_ = nullptr;
+    SwrContext* swr_ = nullptr;
+    AVFrame* frame_ = nullptr;
+    AVPacket* packet_ = nullptr;
+    int streamIndex_ = -1;
+    std::int64_t endSample_ = -1;  // the track's stated end, in its own samples; -1 unknown
+    std::int64_t nextSample_ = 0;  // where the next frame starts when it has no time stamp
+    bool demuxDone_ = false;
+    bool decodeDone_ = false;
+    bool flushed_ = false;
+    std::vector<float> buffer_;
+    std::size_t bufferPos_ = 0;
+};

@@ -1,0 +1,278 @@
+#include "platform/AudioInput.h"
+
+#include <pulse/pulseaudio.h>
+
+#include <algorithm>
+#include <optional>
+#include <utility>
+
+namespace {
+
+// Holds the mainloop lock for a scope; the callbacks run with it held.
+class LoopLock {
+public:
+    explicit LoopLock(pa_threaded_mainloop* loop) : loop_(loop) {
+        pa_threaded_mainloop_lock(loop_);
+    }
+    ~LoopLock() { pa_threaded_mainloop_unlock(loop_); }
+    LoopLock(const LoopLock&) = delete;
+    LoopLock& operator=(const LoopLock&) = delete;
+
+private:
+    pa_threaded_mainloop* loop_;
+};
+
+struct ServerNames {
+    std::string defaultSink;
+    std::string defaultSource;
+};
+
+struct SinkFacts {
+    bool found = false;
+    int error = 0;
+    std::string monitor;
+};
+
+struct SourceFacts {
+    bool found = false;
+    int error = 0;
+    bool isMonitor = false;
+};
+
+struct Query {
+    pa_threaded_mainloop* loop;
+    void* result;
+};
+
+// A block of samples this long keeps wake-ups rare while adding little latency.
+constexpr pa_usec_t kFragmentUsec = 100 * 1000;
+
+}  // namespace
+
+AudioInput::AudioInput(std::string threadName) : threadName_(std::move(threadName)) {}
+
+AudioInput::~AudioInput() {
+    stop();
+}
+
+std::string AudioInput::lastServerError() const {
+    return pa_strerror(context_ ? pa_context_errno(context_) : PA_ERR_CONNECTIONREFUSED);
+}
+
+void AudioInput::onContextState(pa_context* c, void* self) {
+    auto* in = static_cast<AudioInput*>(self);
+    const pa_context_state_t st = pa_context_get_state(c);
+    if (!PA_CONTEXT_IS_GOOD(st) && !in->stopping_) in->setStreamError(in->lastServerError());
+    pa_threaded_mainloop_signal(in->loop_, 0);
+}
+
+void AudioInput::onStreamState(pa_stream* s, void* self) {
+    auto* in = static_cast<AudioInput*>(self);
+    const pa_stream_state_t st = pa_stream_get_state(s);
+    if (!PA_STREAM_IS_GOOD(st) && !in->stopping_) in->setStreamError(in->lastServerError());
+    pa_threaded_mainloop_signal(in->loop_, 0);
+}
+
+void AudioInput::onRead(pa_stream* s, std::size_t, void* self) {
+    auto* in = static_cast<AudioInput*>(self);
+    const auto now = std::chrono::system_clock::now();
+    std::size_t queued = pa_stream_readable_size(s) / in->frameBytes_;  // frames, this block on
+    while (pa_stream_readable_size(s) > 0) {
+        const void* data = nullptr;
+        std::size_t bytes = 0;
+        if (pa_stream_peek(s, &data, &bytes) < 0 || bytes == 0) return;
+        const std::size_t frames = bytes / in->frameBytes_;
+        const auto age = std::chrono::duration_cast<std::chrono::system_clock::duration>(
+            std::chrono::duration<double>(static_cast<double>(queued) / in->sampleRate_));
+        queued -= std::min(queued, frames);
+        if (in->receiver_ && frames > 0) {
+            try {
+                in->receiver_(static_cast<const float*>(data), frames, now - age);
+            } catch (const std::exception& e) {
+                // Nothing may unwind into libpulse; the receiver is not called again.
+                in->setStreamError(e.what());
+                in->receiver_ = nullptr;
+            }
+        }
+        pa_stream_drop(s);
+    }
+}
+
+void AudioInput::setStreamError(const std::string& text) {
+    std::lock_guard lock(errorMutex_);
+    if (streamError_.empty()) streamError_ = text;
+}
+
+std::string AudioInput::streamError() const {
+    std::lock_guard lock(errorMutex_);
+    return streamError_;
+}
+
+void AudioInput::waitFor(pa_operation* op) {
+    if (!op) throw Error(Error::Kind::server, lastServerError());
+    while (pa_operation_get_state(op) == PA_OPERATION_RUNNING) pa_threaded_mainloop_wait(loop_);
+    pa_operation_unref(op);
+}
+
+void AudioInput::connect() {
+    loop_ = pa_threaded_mainloop_new();
+    if (!loop_) throw Error(Error::Kind::server, "cannot create the sound server loop");
+    pa_threaded_mainloop_set_name(loop_, threadName_.substr(0, 15).c_str());
+    context_ = pa_context_new(pa_threaded_mainloop_get_api(loop_), "TAVRO");
+    if (!context_) throw Error(Error::Kind::server, "cannot create the sound server context");
+    pa_context_set_state_callback(context_, &AudioInput::onContextState, this);
+    // Never autospawn: a missing server must fail, not start a private daemon.
+    if (pa_context_connect(context_, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0)
+        throw Error(Error::Kind::server, lastServerError());
+    if (pa_threaded_mainloop_start(loop_) < 0)
+        throw Error(Error::Kind::server, "cannot start the sound server loop");
+    LoopLock lock(loop_);
+    for (;;) {
+        const pa_context_state_t st = pa_context_get_state(context_);
+        if (st == PA_CONTEXT_READY) return;
+        if (!PA_CONTEXT_IS_GOOD(st)) throw Error(Error::Kind::server, lastServerError());
+        pa_threaded_mainloop_wait(loop_);
+    }
+}
+
+void AudioInput::open(Device device) {
+    stop();
+    stopping_ = false;
+    {
+        std::lock_guard lock(errorMutex_);
+        streamError_.clear();
+    }
+    try {
+        connect();
+        LoopLock lock(loop_);
+
+        ServerNames names;
+        Query q{loop_, &names};
+        waitFor(pa_context_get_server_info(
+            context_,
+            [](pa_context*, const pa_server_info* info, void* user) {
+                auto* q = static_cast<Query*>(user);
+                auto* n = static_cast<ServerNames*>(q->result);
+                if (info && info->default_sink_name) n->defaultSink = info->default_sink_name;
+                if (info && info->default_source_name) n->defaultSource = info->default_source_name;
+                pa_threaded_mainloop_signal(q->loop, 0);
+            },
+            &q));
+
+        if (device == Device::computerOutput) {
+            // Looked up by name: PipeWire does not resolve "@DEFAULT_MONITOR@".
+            if (names.defaultSink.empty()) throw Error(Error::Kind::noDevice, "no default sink");
+            SinkFacts sink;
+            Query sq{loop_, &sink};
+            waitFor(pa_context_get_sink_info_by_name(
+                context_, names.defaultSink.c_str(),
+                [](pa_context* c, const pa_sink_info* info, int eol, void* user) {
+                    auto* q = static_cast<Query*>(user);
+                    auto* f = static_cast<SinkFacts*>(q->result);
+                    if (eol < 0) f->error = pa_context_errno(c);
+                    if (info) {
+                        f->found = true;
+                        if (info->monitor_source_name) f->monitor = info->monitor_source_name;
+                    }
+                    if (eol != 0) pa_threaded_mainloop_signal(q->loop, 0);
+                },
+                &sq));
+            if (!sink.found || sink.monitor.empty())
+                throw Error(Error::Kind::noDevice, "the default sink has no monitor source");
+            sourceName_ = sink.monitor;
+        } else {
+            if (names.defaultSource.empty())
+                throw Error(Error::Kind::noDevice, "no default source");
+            SourceFacts source;
+            Query sq{loop_, &source};
+            waitFor(pa_context_get_source_info_by_name(
+                context_, names.defaultSource.c_str(),
+                [](pa_context* c, const pa_source_info* info, int eol, void* user) {
+                    auto* q = static_cast<Query*>(user);
+                    auto* f = static_cast<SourceFacts*>(q->result);
+                    if (eol < 0) f->error = pa_context_errno(c);
+                    if (info) {
+                        f->found = true;
+                        f->isMonitor = info->monitor_of_sink != PA_INVALID_INDEX;
+                    }
+                    if (eol != 0) pa_threaded_mainloop_signal(q->loop, 0);
+                },
+                &sq));
+            if (!source.found) throw Error(Error::Kind::noDevice, "no default source");
+            // Without a real microphone the server may offer a sink's monitor as the default
+            // source; recording it would capture the speakers as the "microphone".
+            if (source.isMonitor)
+                throw Error(Error::Kind::monitorAsMicrophone,
+                            "the default source is a monitor of a sink, not a microphone");
+            sourceName_ = names.defaultSource;
+        }
+    } catch (...) {
+        stop();
+        throw;
+    }
+}
+
+void AudioInput::start(int sampleRate, int channels, Receiver receiver) {
+    if (!context_) throw Error(Error::Kind::noDevice, "no device opened");
+    if (stream_) throw Error(Error::Kind::stream, "already recording");
+    try {
+        LoopLock lock(loop_);
+        pa_sample_spec spec{};
+        spec.format = PA_SAMPLE_FLOAT32NE;
+        spec.rate = static_cast<std::uint32_t>(sampleRate);
+        spec.channels = static_cast<std::uint8_t>(channels);
+        if (!pa_sample_spec_valid(&spec))
+            throw Error(Error::Kind::stream, "unsupported sample format");
+        pa_channel_map map;
+        pa_channel_map_init_extend(&map, spec.channels, PA_CHANNEL_MAP_DEFAULT);
+        frameBytes_ = pa_frame_size(&spec);
+        sampleRate_ = sampleRate;
+        receiver_ = std::move(receiver);
+
+        stream_ = pa_stream_new(context_, "TAVRO recording", &spec, &map);
+        if (!stream_) throw Error(Error::Kind::stream, lastServerError());
+        pa_stream_set_state_callback(stream_, &AudioInput::onStreamState, this);
+        pa_stream_set_read_callback(stream_, &AudioInput::onRead, this);
+        pa_buffer_attr attr{};
+        attr.maxlength = static_cast<std::uint32_t>(-1);
+        attr.tlength = attr.prebuf = attr.minreq = static_cast<std::uint32_t>(-1);
+        attr.fragsize = static_cast<std::uint32_t>(pa_usec_to_bytes(kFragmentUsec, &spec));
+        if (pa_stream_connect_record(stream_, sourceName_.c_str(), &attr,
+                                     PA_STREAM_ADJUST_LATENCY) < 0)
+            throw Error(Error::Kind::stream, lastServerError());
+        for (;;) {
+            const pa_stream_state_t st = pa_stream_get_state(stream_);
+            if (st == PA_STREAM_READY) break;
+            if (!PA_STREAM_IS_GOOD(st)) throw Error(Error::Kind::stream, lastServerError());
+            pa_threaded_mainloop_wait(loop_);
+        }
+    } catch (...) {
+        stop();
+        throw;
+    }
+}
+
+void AudioInput::stop() {
+    if (!loop_) return;
+    {
+        LoopLock lock(loop_);
+        stopping_ = true;
+        if (stream_) {
+            pa_stream_set_read_callback(stream_, nullptr, nullptr);
+            pa_stream_set_state_callback(stream_, nullptr, nullptr);
+            pa_stream_disconnect(stream_);
+            pa_stream_unref(stream_);
+            stream_ = nullptr;
+        }
+        if (context_) {
+            pa_context_set_state_callback(context_, nullptr, nullptr);
+            pa_context_disconnect(context_);
+            pa_context_unref(context_);
+            context_ = nullptr;
+        }
+    }
+    pa_threaded_mainloop_stop(loop_);
+    pa_threaded_mainloop_free(loop_);
+    loop_ = nullptr;
+    receiver_ = nullptr;
+}
