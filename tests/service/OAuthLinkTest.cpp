@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "NotificationWatch.h"
+#include "support/NotificationWatch.h"
 #include "platform/Desktop.h"
 #include "platform/Notifier.h"
 #include "service/OAuthLink.h"

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "NotificationWatch.h"
+#include "support/NotificationWatch.h"
 #include "SettleCalls.h"
 #include "fakeservice/FakeService.h"
 #include "platform/Desktop.h"

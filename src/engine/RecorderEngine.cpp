@@ -1,0 +1,351 @@
+#include "engine/RecorderEngine.h"
+
+#include <algorithm>
+#include <system_error>
+#include <thread>
+
+#include "agents/AgentRunner.h"
+#include "engine/MeetingVision.h"
+#include "engine/MicrophoneRecorder.h"
+#include "engine/SystemAudioCapture.h"
+#include "library/CustomTemplateStore.h"
+#include "library/MinutesStore.h"
+#include "model/Markdown.h"
+#include "platform/Clipboard.h"
+#include "platform/Notifier.h"
+#include "platform/SystemSound.h"
+#include "service/SecureStore.h"
+#include "service/ServiceCall.h"
+#include "service/TavroAPI.h"
+#include "util/IsoDate.h"
+#include "util/UserDefaults.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kCalendarParticipantsKey = "calendarMeetingParticipants";
+
+// What a processing run hands back to the main thread.
+struct Stored {
+    MinutesRecord record;
+    std::string saveError;
+};
+
+std::vector<std::string> storedStrings(const UserDefaults& defaults, const char* key) {
+    std::vector<std::string> out;
+    if (const auto array = defaults.arrayValue(key))
+        for (const auto& v : *array)
+            if (const auto* s = v.get<std::string>()) out.push_back(*s);
+    return out;
+}
+
+bool hasAutomaticItem(const MinutesResult& result) {
+    return std::any_of(result.todos.begin(), result.todos.end(),
+                       [](const TodoItem& t) { return t.auto_.value_or(false); });
+}
+
+}  // namespace
+
+RecorderEngine::RecorderEngine(MinutesStore& store, QObject* parent)
+    : RecorderEngine(store, UserDefaults::standard(), parent) {}
+
+RecorderEngine::RecorderEngine(MinutesStore& store, UserDefaults& defaults, QObject* parent)
+    : RecorderControl(parent),
+      store_(store),
+      defaults_(defaults),
+      handoff_(this),
+      sysCapture_(std::make_shared<SystemAudioCapture>()),
+      meetingVision_(std::make_unique<MeetingVision>()),
+      agents_(std::make_unique<AgentRunner>(store.agentDir(), defaults)),
+      micStartedAt_(Clock::now()),
+      readSecret_([](const std::string& account) { return SecureStore::read(account); }) {
+    timer_.setInterval(1000);
+    connect(&timer_, &QTimer::timeout, this, [this] { setElapsed(elapsed_ + 1); });
+    connect(agents_.get(), &AgentRunner::agentRunsChanged, this,
+            &RecorderEngine::agentRunsChanged);
+}
+
+RecorderEngine::~RecorderEngine() {
+    // Before any member goes: a task finishing now must not reach a half-destroyed engine.
+    handoff_.close();
+}
+
+const std::map<std::string, RecorderEngine::AgentRun>& RecorderEngine::agentRuns() const {
+    return agents_->agentRuns();
+}
+
+// --- settings, read at the moment of use ---
+
+std::string RecorderEngine::templateId() const {
+    return defaults_.stringValue("templateId").value_or("minutes");
+}
+std::string RecorderEngine::agentCmd() const {
+    return defaults_.stringValue("agentCmd").value_or("claude");
+}
+bool RecorderEngine::detectParticipants() const {
+    return defaults_.boolOr("detectParticipants", true);
+}
+bool RecorderEngine::autoAgent() const { return defaults_.boolOr("autoAgent", true); }
+bool RecorderEngine::captureSystemAudio() const {
+    return defaults_.boolOr("captureSystemAudio", true);
+}
+bool RecorderEngine::autoShare() const { return defaults_.boolOr("autoShare", false); }
+
+// --- observable state ---
+
+void RecorderEngine::setPhase(Phase phase) {
+    if (phase_ == phase) return;
+    phase_ = phase;
+    emit phaseChanged();
+}
+
+void RecorderEngine::setElapsed(int elapsed) {
+    if (elapsed_ == elapsed) return;
+    elapsed_ = elapsed;
+    emit elapsedChanged();
+}
+
+void RecorderEngine::setLastError(std::optional<std::string> error) {
+    if (lastError_ == error) return;
+    lastError_ = std::move(error);
+    emit lastErrorChanged();
+}
+
+// --- recording ---
+
+std::string RecorderEngine::stamp(Clock::time_point t) {
+    return localzone::format(t, "%Y-%m-%d_%H%M%S");
+}
+
+void RecorderEngine::toggle() {
+    switch (phase_) {
+        case Phase::idle:
+            start();
+            break;
+        case Phase::recording:
+            stop();
+            break;
+        case Phase::processing:
+            break;
+    }
+}
+
+void RecorderEngine::start() {
+    // A second start while the first is still opening the microphone is ignored, so there is
+    // never a second recorder or clock.
+    if (phase_ != Phase::idle || starting_) return;
+    starting_ = true;
+    const fs::path url = store_.recordingsDir() / ("rec-" + stamp(Clock::now()) + ".m4a");
+    // Reaching the sound server can take a moment; the main thread never waits for it.
+    std::thread([self = this, url, handoff = handoff_.handle()] {
+        std::unique_ptr<MicrophoneRecorder> recorder;
+        std::string error;
+        auto startedAt = Clock::now();
+        try {
+            recorder = std::make_unique<MicrophoneRecorder>(url);
+            startedAt = Clock::now();  // the file's time zero is the call of record()
+            recorder->record();
+        } catch (const std::exception& e) {
+            error = e.what();
+            recorder.reset();
+        }
+        auto shared = std::make_shared<std::unique_ptr<MicrophoneRecorder>>(std::move(recorder));
+        // Runs only while the engine exists, on its thread.
+        handoff.post([self, shared, error, startedAt] {
+            self->starting_ = false;
+            if (!*shared) {
+                self->setLastError(error);
+                notify("録音を開始できませんでした", error);
+                return;
+            }
+            self->begin(std::move(*shared), startedAt);
+        });
+    }).detach();
+}
+
+void RecorderEngine::begin(std::unique_ptr<MicrophoneRecorder> recorder,
+                           Clock::time_point startedAt) {
+    const fs::path micURL = recorder->url();
+    recorder_ = std::move(recorder);
+    setElapsed(0);
+    setPhase(Phase::recording);
+    timer_.start();
+    SystemSound::play("Tink");
+    micStartedAt_ = startedAt;
+    sysStartTask_.reset();
+
+    if (!captureSystemAudio()) return;
+    if (detectParticipants()) meetingVision_->start();
+
+    const fs::path sysURL = micURL.parent_path() / (micURL.stem().string() + "-sys.m4a");
+    auto promise = std::make_shared<std::promise<bool>>();
+    sysStartTask_ = promise->get_future().share();
+    std::thread([capture = sysCapture_, sysURL, promise] {
+        bool started = true;
+        try {
+            capture->start(sysURL);
+        } catch (const std::exception&) {
+            started = false;
+            notify("システム音声は録音されません(マイクのみで録音中)",
+                   "相手の声も録るには、サウンド設定で出力デバイスを確認してください");
+        }
+        promise->set_value(started);
+    }).detach();
+}
+
+void RecorderEngine::stop() {
+    if (!recorder_ || phase_ != Phase::recording) return;
+    const fs::path micURL = recorder_->url();
+    recorder_->stop();
+    recorder_.reset();
+    timer_.stop();
+    SystemSound::play("Pop");
+    detectedParticipants_ =
+        meetingVision_->isRunning() ? meetingVision_->stop() : std::vector<std::string>{};
+
+    const std::string sourceName = micURL.filename().string();
+    if (!sysStartTask_) {
+        process(micURL, sourceName);
+        return;
+    }
+    setPhase(Phase::processing);
+    auto task = *sysStartTask_;
+    sysStartTask_.reset();
+    finished(micURL, sourceName, task, micStartedAt_);
+}
+
+// Waits for the system-audio capture, mixes, and processes the mix or the microphone alone.
+void RecorderEngine::finished(const fs::path& mic, const std::string& sourceName,
+                              std::shared_future<bool> sysStarted, Clock::time_point micStartedAt) {
+    std::thread([self = this, capture = sysCapture_, handoff = handoff_.handle(), mic, sourceName,
+                 sysStarted, micStartedAt] {
+        const std::optional<fs::path> sys = sysStarted.get() ? capture->stop() : std::nullopt;
+        fs::path toProcess = mic;
+        if (sys) {
+            const auto sysStartedAt = capture->firstSampleAt().value_or(micStartedAt);
+            const fs::path mixURL = mic.parent_path() / (mic.stem().string() + "-mix.m4a");
+            try {
+                SystemAudioCapture::mix(mic, micStartedAt, *sys, sysStartedAt, mixURL);
+                toProcess = mixURL;
+                std::error_code ec;
+                fs::remove(*sys, ec);
+            } catch (const std::exception&) {
+                // The microphone alone is processed; the "-sys" file is kept, since it holds
+                // the other participants' voices.
+            }
+        }
+        handoff.post([self, toProcess, sourceName] { self->process(toProcess, sourceName); });
+    }).detach();
+}
+
+void RecorderEngine::finishForQuit() {
+    if (!recorder_) return;
+    recorder_->stop();
+    recorder_.reset();
+    timer_.stop();
+    if (meetingVision_->isRunning()) meetingVision_->stop();
+    if (sysStartTask_) {
+        // A capture still connecting gets a moment to come up, so that it can be closed.
+        if (sysStartTask_->wait_for(std::chrono::seconds(5)) == std::future_status::ready &&
+            sysStartTask_->get())
+            sysCapture_->stop();
+        sysStartTask_.reset();
+    }
+    setPhase(Phase::idle);
+}
+
+// --- processing ---
+
+std::vector<std::string> RecorderEngine::vocabularyTerms(const std::string& text) {
+    std::vector<std::string> terms;
+    std::size_t pos = 0;
+    while (pos <= text.size()) {
+        const std::size_t end = std::min(text.find('\n', pos), text.size());
+        std::string_view piece(text.data() + pos, end - pos);
+        const auto first = piece.find_first_not_of(" \t");
+        if (first != std::string_view::npos) {
+            const auto last = piece.find_last_not_of(" \t");
+            terms.emplace_back(piece.substr(first, last - first + 1));
+        }
+        pos = end + 1;
+    }
+    return terms;
+}
+
+std::vector<std::string> RecorderEngine::mergedParticipants(
+    const std::vector<std::string>& detected, const std::vector<std::string>& calendar) {
+    std::vector<std::string> all = detected;
+    all.insert(all.end(), calendar.begin(), calendar.end());
+    // std::string compares bytes, and UTF-8 byte order is code-point order.
+    std::sort(all.begin(), all.end());
+    all.erase(std::unique(all.begin(), all.end()), all.end());
+    return all;
+}
+
+void RecorderEngine::process(const fs::path& url, const std::string& sourceName) {
+    setPhase(Phase::processing);
+    setLastError(std::nullopt);
+    const std::string templateId = this->templateId();
+    const auto detected = detectedParticipants_;
+
+    callService(
+        this,
+        [&store = store_, &defaults = defaults_, url, templateId, sourceName, detected] {
+            const auto terms = vocabularyTerms(defaults.stringValue("vocabulary").value_or(""));
+            const auto participants =
+                mergedParticipants(detected, storedStrings(defaults, kCalendarParticipantsKey));
+            std::optional<std::string> instruction;
+            if (auto custom = CustomTemplateStore::find(templateId, defaults))
+                instruction = custom->instruction;
+            const MinutesResult result =
+                TavroAPI::process(url, templateId, instruction, terms, participants);
+            defaults.remove(kCalendarParticipantsKey);
+            Stored stored;
+            stored.record = store.add(result, templateId, sourceName, &stored.saveError);
+            return stored;
+        },
+        [this, templateId](ServiceOutcome<Stored> outcome) {
+            setPhase(Phase::idle);
+            if (!outcome.ok()) {
+                setLastError(outcome.error().message());
+                notify("議事録の作成に失敗しました", outcome.error().message());
+                return;
+            }
+            const MinutesRecord& record = outcome.value().record;
+            const MinutesResult& result = record.result;
+            Clipboard::setText(toMarkdown(result, templateLabel(templateId, defaults_)));
+            const std::string copied = result.title + " — クリップボードにコピー済み";
+            if (const auto& saveError = outcome.value().saveError; saveError.empty()) {
+                notify("議事録が完成しました", copied);
+            } else {
+                // Announcing "ready" would be wrong: the record is gone at the next start.
+                setLastError("議事録を保存できませんでした: " + saveError);
+                notify("議事録を保存できませんでした", copied + "\n" + saveError);
+            }
+            if (autoAgent() && hasAutomaticItem(result)) dispatchAgent(record);
+            if (autoShare()) autoShareAll(result, templateId);
+        });
+}
+
+void RecorderEngine::dispatchAgent(const MinutesRecord& record) { agents_->dispatchAgent(record); }
+
+void RecorderEngine::autoShareAll(const MinutesResult& result, const std::string& templateId) {
+    auto targets = collectShareTargets(defaults_, readSecret_);
+    if (targets.empty()) return;
+    const std::string label = templateLabel(templateId, defaults_);
+    const std::string token = defaults_.stringValue("authToken").value_or("");
+    if (token.empty()) return;
+    std::thread([targets = std::move(targets), result, label, token] {
+        std::vector<std::string> sent, failed;
+        for (const auto& t : targets) {
+            try {
+                TavroAPI::share(t.target, t.config, result, label, token);
+                sent.push_back(t.label);
+            } catch (const std::exception&) {
+                failed.push_back(t.label);
+            }
+        }
+        notify("議事録を自動送信しました", shareSummary(sent, failed));
+    }).detach();
+}

@@ -1,0 +1,242 @@
+// The recorder engine end to end: the real sound server, the session bus with the test
+// notification server, and the fake service.
+#include <QDeadlineTimer>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <fstream>
+
+#include <gtest/gtest.h>
+
+#include "engine/MeetingVision.h"
+#include "engine/RecorderEngine.h"
+#include "fakeservice/FakeService.h"
+#include "fakeservice/ScopedServiceUrl.h"
+#include "library/CustomTemplateStore.h"
+#include "library/MinutesStore.h"
+#include "model/Markdown.h"
+#include "platform/Clipboard.h"
+#include "support/NotificationWatch.h"
+#include "support/TempDir.h"
+#include "support/TestEnv.h"
+#include "support/Tone.h"
+#include "util/AtomicFile.h"
+#include "util/UserDefaults.h"
+
+namespace fs = std::filesystem;
+using Phase = RecorderEngine::Phase;
+
+namespace {
+
+bool waitFor(const std::function<bool()>& done, int ms) {
+    for (QDeadlineTimer deadline(ms); !deadline.hasExpired();) {
+        if (done()) return true;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return done();
+}
+
+std::vector<std::string> filesIn(const fs::path& dir) {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir)) names.push_back(e.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+class RecorderEngineTest : public ::testing::Test {
+protected:
+    testsupport::ScopedHome home;
+    FakeService service;
+    ScopedServiceUrl serviceUrl{service.baseUrl()};
+    UserDefaults defaults{home.home() / "defaults.json"};
+    MinutesStore store{defaults, home.home() / "data", home.home() / "legacy"};
+    RecorderEngine engine{store, defaults};
+    std::map<std::string, std::string> secrets;
+
+    void SetUp() override {
+        engine.setSecretReader([this](const std::string& account) { return secrets[account]; });
+    }
+
+    // Plays a tone into the microphone and another into the speakers, at the same time.
+    void playTones(double seconds) {
+        const auto mic = home.home() / "mic.wav";
+        const auto speakers = home.home() / "speakers.wav";
+        ASSERT_TRUE(testsupport::Tone::writeWav(mic, 2000, seconds));
+        ASSERT_TRUE(testsupport::Tone::writeWav(speakers, 440, seconds));
+        QProcess a, b;
+        a.start("paplay", {"-d", "ci_mic_feed", QString::fromStdString(mic.string())});
+        b.start("paplay", {QString::fromStdString(speakers.string())});
+        a.waitForFinished(int(seconds * 1000) + 5000);
+        b.waitForFinished(int(seconds * 1000) + 5000);
+    }
+
+    // A recording with tones on both sides; returns once the engine is idle again.
+    void recordMeeting() {
+        engine.toggle();
+        ASSERT_TRUE(waitFor([&] { return engine.phase() == Phase::recording; }, 10000));
+        playTones(2.5);
+        engine.toggle();
+        EXPECT_EQ(engine.phase(), Phase::processing);
+        ASSERT_TRUE(waitFor([&] { return engine.phase() == Phase::idle; }, 60000));
+    }
+
+    // An audio file to import; the fake service does not listen to it.
+    fs::path importFile() {
+        const auto path = store.recordingsDir() / "imported.m4a";
+        atomicfile::write(path, "not really audio");
+        return path;
+    }
+};
+
+TEST_F(RecorderEngineTest, RecordingBecomesStoredMinutesOnTheClipboard) {
+    TAVRO_REQUIRE_ENV("sound server", testsupport::probeSoundServer());
+    TAVRO_REQUIRE_ENV("notification server", testsupport::probeNotificationServer());
+    defaults.set("detectParticipants", false);
+    defaults.set("calendarMeetingParticipants", DefaultsArray{"阿部", "伊藤"});
+    defaults.set("vocabulary", "ローンチ\n   \n\tKPI");
+    NotificationWatch watch;
+
+    recordMeeting();
+    ASSERT_EQ(engine.lastError(), std::nullopt);
+
+    const auto calls = service.requests("POST", "/api/process");
+    ASSERT_EQ(calls.size(), 1u);
+    const auto body = calls[0].json();
+    EXPECT_TRUE(body.contains("inlineBase64"));
+    EXPECT_EQ(body["participants"], json::Value({"伊藤", "阿部"}));
+    EXPECT_EQ(body["vocabulary"], json::Value({"ローンチ", "KPI"}));
+    EXPECT_FALSE(defaults.contains("calendarMeetingParticipants"));
+
+    ASSERT_TRUE(waitFor([&] { return !store.records().empty(); }, 5000));
+    const MinutesRecord& record = store.records().front();
+    EXPECT_TRUE(fs::exists(store.mdURL(record)));
+    EXPECT_EQ(Clipboard::text(), toMarkdown(record.result, "議事録"));
+    EXPECT_EQ(*atomicfile::read(store.mdURL(record)), Clipboard::text());
+
+    // The mix replaced the companion file; the source name is the microphone file's.
+    const auto stem = fs::path(record.sourceName).stem().string();
+    EXPECT_EQ(filesIn(store.recordingsDir()),
+              (std::vector<std::string>{stem + "-mix.m4a", record.sourceName}));
+
+    const auto shown = watch.find("議事録が完成しました");
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].body.toStdString(), record.result.title + " — クリップボードにコピー済み");
+}
+
+TEST_F(RecorderEngineTest, WithoutSystemAudioTheMicrophoneFileIsSentAtOnce) {
+    TAVRO_REQUIRE_ENV("sound server", testsupport::probeSoundServer());
+    defaults.set("captureSystemAudio", false);
+    defaults.set("detectParticipants", true);  // ignored without system audio
+    engine.toggle();
+    ASSERT_TRUE(waitFor([&] { return engine.phase() == Phase::recording; }, 10000));
+    EXPECT_FALSE(engine.meetingVision().isRunning());
+    QTest::qWait(500);
+    engine.toggle();
+    ASSERT_TRUE(waitFor([&] { return engine.phase() == Phase::idle; }, 30000));
+    EXPECT_EQ(service.requests("POST", "/api/process").size(), 1u);
+    const auto files = filesIn(store.recordingsDir());
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(files[0].substr(0, 4), "rec-");
+}
+
+TEST_F(RecorderEngineTest, QuickTogglesMakeOneRecordingAndIgnoreProcessing) {
+    TAVRO_REQUIRE_ENV("sound server", testsupport::probeSoundServer());
+    defaults.set("captureSystemAudio", false);
+    QSignalSpy phases(&engine, &RecorderEngine::phaseChanged);
+    engine.toggle();
+    engine.toggle();  // still opening the microphone: ignored
+    engine.toggle();
+    ASSERT_TRUE(waitFor([&] { return engine.phase() == Phase::recording; }, 10000));
+    QTest::qWait(300);
+    EXPECT_EQ(phases.count(), 1);
+    engine.toggle();
+    EXPECT_EQ(engine.phase(), Phase::processing);
+    engine.toggle();  // nothing while processing
+    EXPECT_EQ(engine.phase(), Phase::processing);
+    ASSERT_TRUE(waitFor([&] { return engine.phase() == Phase::idle; }, 30000));
+    EXPECT_EQ(service.requests("POST", "/api/process").size(), 1u);
+    EXPECT_EQ(filesIn(store.recordingsDir()).size(), 1u);
+}
+
+TEST_F(RecorderEngineTest, AFailedMixKeepsTheOtherSidesRecording) {
+    TAVRO_REQUIRE_ENV("sound server", testsupport::probeSoundServer());
+    defaults.set("detectParticipants", false);
+    engine.toggle();
+    ASSERT_TRUE(waitFor([&] { return engine.phase() == Phase::recording; }, 10000));
+    const auto mic = filesIn(store.recordingsDir()).front();
+    // A folder where the mix would go makes the mix fail.
+    fs::create_directory(store.recordingsDir() / (fs::path(mic).stem().string() + "-mix.m4a"));
+    playTones(2.5);
+    engine.toggle();
+    ASSERT_TRUE(waitFor([&] { return engine.phase() == Phase::idle; }, 60000));
+    EXPECT_TRUE(fs::exists(store.recordingsDir() / (fs::path(mic).stem().string() + "-sys.m4a")));
+    ASSERT_EQ(service.requests("POST", "/api/process").size(), 1u);
+    EXPECT_EQ(store.records().front().sourceName, mic);
+}
+
+TEST_F(RecorderEngineTest, ServiceFailureIsAnnouncedAndKeepsTheCalendarNames) {
+    TAVRO_REQUIRE_ENV("notification server", testsupport::probeNotificationServer());
+    defaults.set("calendarMeetingParticipants", DefaultsArray{"阿部"});
+    service.script("POST", "/api/process",
+                   FakeService::Reply::withJson(500, {{"error", "処理に失敗しました"}}));
+    NotificationWatch watch;
+    engine.process(importFile(), "imported.m4a");
+    EXPECT_EQ(engine.phase(), Phase::processing);
+    ASSERT_TRUE(waitFor([&] { return engine.phase() == Phase::idle; }, 30000));
+    EXPECT_EQ(engine.lastError(), "処理に失敗しました");
+    EXPECT_TRUE(defaults.contains("calendarMeetingParticipants"));
+    const auto shown = watch.find("議事録の作成に失敗しました");
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].body, "処理に失敗しました");
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(store.records().empty());
+}
+
+TEST_F(RecorderEngineTest, UnsavedMinutesAreNotAnnouncedAsReady) {
+    TAVRO_REQUIRE_ENV("notification server", testsupport::probeNotificationServer());
+    const auto file = importFile();
+    fs::remove_all(store.minutesDir());
+    atomicfile::write(store.minutesDir(), "a file where the folder should be");
+    NotificationWatch watch;
+    engine.process(file, "imported.m4a");
+    ASSERT_TRUE(waitFor([&] { return engine.phase() == Phase::idle; }, 30000));
+    ASSERT_TRUE(engine.lastError());
+    EXPECT_NE(engine.lastError()->find("議事録を保存できませんでした"), std::string::npos);
+    EXPECT_EQ(watch.find("議事録を保存できませんでした").size(), 1u);
+    EXPECT_TRUE(watch.find("議事録が完成しました", 200).empty());
+    EXPECT_NE(Clipboard::text().find("# "), std::string::npos);  // the minutes are not lost
+}
+
+TEST_F(RecorderEngineTest, ImportedMinutesAreSentToConfiguredIntegrations) {
+    TAVRO_REQUIRE_ENV("notification server", testsupport::probeNotificationServer());
+    defaults.set("autoShare", true);
+    defaults.set("autoAgent", false);
+    defaults.set("authToken", service.issueToken("a@example.com"));
+    defaults.set("slackWebhook", "https://hooks.example/s");
+    defaults.set("hubspotObjectId", "42");
+    secrets["hubspotToken"] = "hub-token";
+    NotificationWatch watch;
+    engine.process(importFile(), "imported.m4a");
+    ASSERT_TRUE(waitFor([&] { return engine.phase() == Phase::idle; }, 30000));
+    const auto shown = watch.find("議事録を自動送信しました", 10000);
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].body, "送信済み: Slack・HubSpot");
+    const auto shares = service.requests("POST", "/api/share");
+    ASSERT_EQ(shares.size(), 2u);
+    EXPECT_EQ(shares[0].json()["target"], "slack");
+    EXPECT_EQ(shares[1].json()["target"], "hubspot");
+}
+
+TEST(RecorderEngineText, StampsTermsAndNames) {
+    testsupport::ScopedTimeZone tz("Asia/Tokyo");
+    EXPECT_EQ(RecorderEngine::stamp(*iso8601::parse("2026-03-01T09:05:07+09:00")),
+              "2026-03-01_090507");
+    EXPECT_EQ(RecorderEngine::vocabularyTerms("用語\n   \n\t二つ目\n\nA B "),
+              (std::vector<std::string>{"用語", "二つ目", "A B"}));
+    EXPECT_TRUE(RecorderEngine::vocabularyTerms("").empty());
+    EXPECT_EQ(RecorderEngine::mergedParticipants({"Sato", "Ito"}, {"Ito", "Abe"}),
+              (std::vector<std::string>{"Abe", "Ito", "Sato"}));
+}
+
+}  // namespace
