@@ -1,0 +1,38 @@
+#pragma once
+// What the windows reach the rest of the application through. One context is handed to each
+// window's constructor, so a test can build a window over stores and services of its own.
+#include <QString>
+
+#include <optional>
+#include <string>
+
+class AuthModel;
+class CalendarWatcher;
+class LibraryStore;
+class MinutesStore;
+class RecorderEngine;
+class UpdateChecker;
+class UserDefaults;
+
+// Modal questions asked of the user. The application shows real dialogs; tests answer at once,
+// so that nothing ever blocks on a window.
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+    // A yes/no question with a destructive "yes" (deleting records, folders, tags).
+    virtual bool confirm(const QString& title, const QString& message,
+                         const QString& destructiveButton) = 0;
+    // An audio file to import, or nothing when the user cancels.
+    virtual std::optional<std::string> openAudioFile() = 0;
+};
+
+struct UiContext {
+    MinutesStore& store;
+    LibraryStore& library;
+    RecorderEngine& engine;
+    AuthModel& auth;
+    UpdateChecker& updates;
+    CalendarWatcher& calendar;
+    UserDefaults& defaults;
+    Dialogs& dialogs;
+};
