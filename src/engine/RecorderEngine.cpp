@@ -62,8 +62,7 @@ RecorderEngine::RecorderEngine(MinutesStore& store, UserDefaults& defaults, QObj
       readSecret_([](const std::string& account) { return SecureStore::read(account); }) {
     timer_.setInterval(1000);
     connect(&timer_, &QTimer::timeout, this, [this] { setElapsed(elapsed_ + 1); });
-    connect(agents_.get(), &AgentRunner::agentRunsChanged, this,
-            &RecorderEngine::agentRunsChanged);
+    connect(agents_.get(), &AgentRunner::agentRunsChanged, this, &RecorderEngine::agentRunsChanged);
 }
 
 RecorderEngine::~RecorderEngine() {
@@ -86,11 +85,15 @@ std::string RecorderEngine::agentCmd() const {
 bool RecorderEngine::detectParticipants() const {
     return defaults_.boolOr("detectParticipants", true);
 }
-bool RecorderEngine::autoAgent() const { return defaults_.boolOr("autoAgent", true); }
+bool RecorderEngine::autoAgent() const {
+    return defaults_.boolOr("autoAgent", true);
+}
 bool RecorderEngine::captureSystemAudio() const {
     return defaults_.boolOr("captureSystemAudio", true);
 }
-bool RecorderEngine::autoShare() const { return defaults_.boolOr("autoShare", false); }
+bool RecorderEngine::autoShare() const {
+    return defaults_.boolOr("autoShare", false);
+}
 
 // --- observable state ---
 
@@ -328,7 +331,9 @@ void RecorderEngine::process(const fs::path& url, const std::string& sourceName)
         });
 }
 
-void RecorderEngine::dispatchAgent(const MinutesRecord& record) { agents_->dispatchAgent(record); }
+void RecorderEngine::dispatchAgent(const MinutesRecord& record) {
+    agents_->dispatchAgent(record);
+}
 
 void RecorderEngine::autoShareAll(const MinutesResult& result, const std::string& templateId) {
     auto targets = collectShareTargets(defaults_, readSecret_);

@@ -47,8 +47,8 @@ std::vector<ShareTarget> collectShareTargets(const UserDefaults& defaults,
     const auto notionToken = setting("notionToken");
     const auto notionParent = setting("notionParentId");
     if (!notionToken.empty() && !notionParent.empty())
-        targets.push_back({"Notion", "notion",
-                           {{"notionToken", notionToken}, {"notionParentId", notionParent}}});
+        targets.push_back(
+            {"Notion", "notion", {{"notionToken", notionToken}, {"notionParentId", notionParent}}});
 
     if (const auto webhook = setting("slackWebhook"); !webhook.empty()) {
         ShareTarget slack{"Slack", "slack", {{"slackWebhook", webhook}}};
@@ -88,13 +88,12 @@ std::vector<ShareTarget> collectShareTargets(const UserDefaults& defaults,
     const auto zapierSecret = readSecret("zapierSigningSecret");
     const auto zapierHook = setting("zapierWebhook");
     if (!zapierSecret.empty() && !zapierHook.empty())
-        targets.push_back(
-            {"Zapier",
-             "zapier",
-             {{"zapierWebhook", zapierHook},
-              {"zapierSigningSecret", zapierSecret},
-              {"zapierIncludeTranscript",
-               looseBool(defaults, "zapierIncludeTranscript") ? "true" : "false"}}});
+        targets.push_back({"Zapier",
+                           "zapier",
+                           {{"zapierWebhook", zapierHook},
+                            {"zapierSigningSecret", zapierSecret},
+                            {"zapierIncludeTranscript",
+                             looseBool(defaults, "zapierIncludeTranscript") ? "true" : "false"}}});
     return targets;
 }
 

@@ -8,8 +8,8 @@
 class UserDefaults;
 
 struct ShareTarget {
-    std::string label;     // shown in the summary notification
-    std::string target;    // "target" of the share request
+    std::string label;                          // shown in the summary notification
+    std::string target;                         // "target" of the share request
     std::map<std::string, std::string> config;  // "config" of the share request
 
     bool operator==(const ShareTarget&) const = default;

@@ -16,6 +16,7 @@
 #include "library/CustomTemplateStore.h"
 #include "library/MinutesStore.h"
 #include "model/Markdown.h"
+#include "platform/AudioFileReader.h"
 #include "platform/Clipboard.h"
 #include "support/NotificationWatch.h"
 #include "support/TempDir.h"
@@ -226,6 +227,30 @@ TEST_F(RecorderEngineTest, ImportedMinutesAreSentToConfiguredIntegrations) {
     ASSERT_EQ(shares.size(), 2u);
     EXPECT_EQ(shares[0].json()["target"], "slack");
     EXPECT_EQ(shares[1].json()["target"], "hubspot");
+}
+
+// Seconds of audio a file holds, read as the mixer would.
+double secondsIn(const fs::path& file) {
+    AudioFileReader reader(file, 24000, 1);
+    std::vector<float> block(24000);
+    std::size_t frames = 0;
+    for (std::size_t n; (n = reader.read(block.data(), block.size())) > 0;) frames += n;
+    return frames / 24000.0;
+}
+
+TEST_F(RecorderEngineTest, QuittingFinishesTheFilesWithoutProcessing) {
+    TAVRO_REQUIRE_ENV("sound server", testsupport::probeSoundServer());
+    defaults.set("detectParticipants", false);
+    engine.toggle();
+    ASSERT_TRUE(waitFor([&] { return engine.phase() == Phase::recording; }, 10000));
+    playTones(2.5);
+    engine.finishForQuit();
+    EXPECT_EQ(engine.phase(), Phase::idle);
+    const auto files = filesIn(store.recordingsDir());
+    ASSERT_EQ(files.size(), 2u);  // rec-….m4a and rec-…-sys.m4a, both playable
+    for (const auto& f : files) EXPECT_GT(secondsIn(store.recordingsDir() / f), 1.0) << f;
+    QTest::qWait(200);
+    EXPECT_TRUE(service.requests("POST", "/api/process").empty());
 }
 
 TEST(RecorderEngineText, StampsTermsAndNames) {

@@ -15,7 +15,9 @@ struct Case {
     std::vector<ShareTarget> expected;
 };
 
-void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const Case& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class ShareTargets : public ::testing::TestWithParam<Case> {};
 
@@ -50,7 +52,8 @@ INSTANTIATE_TEST_SUITE_P(
              {{"hubspotObjectId", "42"}, {"hubspotObjectType", ""}},
              {{"hubspotToken", "h"}},
              {{"HubSpot", "hubspot",
-               Config{{"hubspotToken", "h"}, {"hubspotObjectType", ""}, {"hubspotObjectId", "42"}}}}},
+               Config{
+                   {"hubspotToken", "h"}, {"hubspotObjectType", ""}, {"hubspotObjectId", "42"}}}}},
         Case{"HubSpotTokenOnlyFromTheKeyring",
              {{"hubspotObjectId", "42"}, {"hubspotToken", "in settings"}},
              {},
@@ -59,27 +62,34 @@ INSTANTIATE_TEST_SUITE_P(
              {{"salesforceInstanceUrl", "https://sf"}},
              {{"salesforceAccessToken", "s"}},
              {{"Salesforce", "salesforce",
-               Config{{"salesforceAccessToken", "s"}, {"salesforceInstanceUrl", "https://sf"},
-                      {"salesforceWhoId", ""}, {"salesforceWhatId", ""}}}}},
+               Config{{"salesforceAccessToken", "s"},
+                      {"salesforceInstanceUrl", "https://sf"},
+                      {"salesforceWhoId", ""},
+                      {"salesforceWhatId", ""}}}}},
         Case{"ZapierTranscriptLooseBoolean",
              {{"zapierWebhook", "z"}, {"zapierIncludeTranscript", "YES"}},
              {{"zapierSigningSecret", "k"}},
              {{"Zapier", "zapier",
-               Config{{"zapierWebhook", "z"}, {"zapierSigningSecret", "k"},
+               Config{{"zapierWebhook", "z"},
+                      {"zapierSigningSecret", "k"},
                       {"zapierIncludeTranscript", "true"}}}}},
         Case{"AllInOrder",
-             {{"discordWebhook", "d"}, {"notionToken", "n"}, {"notionParentId", "p"},
+             {{"discordWebhook", "d"},
+              {"notionToken", "n"},
+              {"notionParentId", "p"},
               {"zapierWebhook", "z"}},
              {{"zapierSigningSecret", "k"}},
              {{"Notion", "notion", Config{{"notionToken", "n"}, {"notionParentId", "p"}}},
               {"Discord", "discord", Config{{"discordWebhook", "d"}}},
               {"Zapier", "zapier",
-               Config{{"zapierWebhook", "z"}, {"zapierSigningSecret", "k"},
+               Config{{"zapierWebhook", "z"},
+                      {"zapierSigningSecret", "k"},
                       {"zapierIncludeTranscript", "false"}}}}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ShareSummary, ListsSentThenFailed) {
-    EXPECT_EQ(shareSummary({"Notion", "Discord"}, {"Slack"}), "送信済み: Notion・Discord / 失敗: Slack");
+    EXPECT_EQ(shareSummary({"Notion", "Discord"}, {"Slack"}),
+              "送信済み: Notion・Discord / 失敗: Slack");
     EXPECT_EQ(shareSummary({}, {"Slack", "Zapier"}), "失敗: Slack・Zapier");
     EXPECT_EQ(shareSummary({"Slack"}, {}), "送信済み: Slack");
 }
