@@ -219,16 +219,18 @@ MinutesRecord MinutesStore::add(const MinutesResult& result, const std::string& 
 }
 
 void MinutesStore::remove(const MinutesRecord& record) {
+    // `record` may be an element of records_, which the erase below overwrites.
+    const std::string id = record.id;
     const std::string base = baseFor(record);
     std::error_code ec;
     fs::remove(minutesDir() / (base + ".md"), ec);
     fs::remove(minutesDir() / (base + ".json"), ec);
     {
         std::lock_guard lock(basesMutex_);
-        bases_.erase(record.id);
+        bases_.erase(id);
     }
-    std::erase_if(records_, [&](const MinutesRecord& r) { return r.id == record.id; });
-    recordColors_.erase(record.id);
+    std::erase_if(records_, [&](const MinutesRecord& r) { return r.id == id; });
+    recordColors_.erase(id);
     storeColors();
     emit recordsChanged();
 }

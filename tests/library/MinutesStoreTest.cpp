@@ -210,19 +210,23 @@ TEST_F(MinutesStoreTest, ThisMonthCountFollowsTheLocalCalendar) {
 
 TEST_F(MinutesStoreTest, DeleteWithoutFilesStillForgetsRecordAndColour) {
     auto store = open();
-    const auto record = store->add(titled("t"), "minutes", "a.m4a");
+    const auto kept = store->add(titled("kept"), "minutes", "a.m4a");
+    const auto gone = store->add(titled("gone"), "minutes", "b.m4a");
     drain();
-    store->setColor("red", record);
-    EXPECT_EQ(defaults.dictionaryValue("recordColors")->size(), 1u);
-    fs::remove(store->mdURL(record));
-    auto json = store->mdURL(record);
+    store->setColor("blue", kept);
+    store->setColor("red", gone);
+    fs::remove(store->mdURL(gone));
+    auto json = store->mdURL(gone);
     fs::remove(json.replace_extension(".json"));
 
-    store->remove(record);
-    EXPECT_TRUE(store->records().empty());
-    EXPECT_TRUE(store->recordColors().empty());
-    ASSERT_TRUE(defaults.dictionaryValue("recordColors"));
-    EXPECT_TRUE(defaults.dictionaryValue("recordColors")->empty());
+    // Passed an element of the store's own list, as a list view does.
+    ASSERT_EQ(store->records().front().id, gone.id);
+    store->remove(store->records().front());
+    ASSERT_EQ(store->records().size(), 1u);
+    EXPECT_EQ(store->records()[0].id, kept.id);
+    const std::map<std::string, std::string> colours{{kept.id, "blue"}};
+    EXPECT_EQ(store->recordColors(), colours);
+    EXPECT_EQ(defaults.dictionaryValue("recordColors")->size(), 1u);
 }
 
 TEST_F(MinutesStoreTest, ForeignColourMapReadsAsEmpty) {
