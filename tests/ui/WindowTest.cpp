@@ -25,6 +25,7 @@
 #include "ui/main/HeaderView.h"
 #include "ui/main/MainView.h"
 #include "ui/main/MainViewModel.h"
+#include "ui/main/Motion.h"
 #include "ui/main/RecordButton.h"
 #include "ui/main/RecordingPulse.h"
 #include "ui/main/ShimmerLine.h"
@@ -337,6 +338,15 @@ TEST_F(StoresFixture, AnimatedViewsMoveUnlessMotionIsReduced) {
         EXPECT_FALSE(ring->isSpinning()) << "nothing runs while hidden";
         qunsetenv("TAVRO_REDUCE_MOTION");
     }
+}
+
+TEST(Motion, AFadeLeavesNoEffectBehind) {
+    QWidget view;
+    view.show();
+    motion::fadeIn(&view, 40, QEasingCurve::InOutQuad);
+    ASSERT_NE(view.graphicsEffect(), nullptr);
+    motion::fadeIn(&view, 40, QEasingCurve::InOutQuad);  // a new fade replaces a running one
+    EXPECT_TRUE(waitFor([&] { return view.graphicsEffect() == nullptr; }, 2000));
 }
 
 TEST(DetailColumn, BandIsAtMost820WideAndCentred) {
