@@ -1,0 +1,44 @@
+// The `tavro` program. The first start becomes the application; a later one (for example the
+// desktop opening a "tavro://" link) hands its addresses to the first and ends.
+#include <QApplication>
+#include <QCoreApplication>
+
+#include <cstdio>
+
+#include "app/AppServices.h"
+#include "app/LaunchArguments.h"
+#include "app/SingleInstance.h"
+#include "app/TavroApp.h"
+#include "app/TerminationSignals.h"
+#include "service/UpdateChecker.h"
+
+int main(int argc, char** argv) {
+    const LaunchArguments arguments = LaunchArguments::split(argc, argv);
+    int qtArgc = arguments.qtArgc;
+
+    SingleInstance instance;
+    if (!instance.tryLock()) {
+        QCoreApplication app(qtArgc, argv);
+        if (instance.forward(arguments.urls)) return 0;
+        std::fprintf(stderr, "tavro: %s, and it did not answer\n",
+                     qPrintable(instance.lockError()));
+        return 1;
+    }
+
+    QApplication app(qtArgc, argv);
+    QApplication::setApplicationName(QStringLiteral("TAVRO"));
+    QApplication::setApplicationVersion(QString::fromLatin1(UpdateChecker::buildVersion()));
+    QApplication::setDesktopFileName(QStringLiteral("tavro"));
+    if (!instance.listen())
+        std::fprintf(stderr, "tavro: later starts cannot reach this one (%s)\n",
+                     qPrintable(instance.serverName()));
+
+    TavroApp tavro(AppServices::shared(), UpdateChecker::shared());
+    QObject::connect(&instance, &SingleInstance::received, &tavro, &TavroApp::handleArguments);
+    TerminationSignals signals_;
+    QObject::connect(&signals_, &TerminationSignals::terminationRequested, &tavro, &TavroApp::quit);
+
+    tavro.launch();
+    if (!arguments.urls.isEmpty()) tavro.handleArguments(arguments.urls);
+    return app.exec();
+}
