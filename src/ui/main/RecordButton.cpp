@@ -1,0 +1,101 @@
+#include "ui/main/RecordButton.h"
+
+#include <QFontMetrics>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPalette>
+
+#include "desktop/PanelStyle.h"
+#include "desktop/Symbols.h"
+#include "ui/main/Motion.h"
+#include "ui/main/RecordingPulse.h"
+#include "ui/main/SpinnerRing.h"
+#include "ui/main/ToolbarButton.h"
+
+namespace {
+constexpr int kFrame = ToolbarButton::kFrame;
+constexpr int kSpacing = 6;
+constexpr int kPadX = 3;
+constexpr qreal kBodySize = 13;
+}  // namespace
+
+RecordButton::RecordButton(HeaderModel& model, QWidget* parent)
+    : QAbstractButton(parent),
+      model_(model),
+      pulse_(new RecordingPulse(8, this)),
+      spinner_(new SpinnerRing(16, 2, QColor(), this)) {
+    setToolTip(HeaderModel::kRecordHelp);
+    setFocusPolicy(Qt::TabFocus);
+    connect(this, &QAbstractButton::clicked, &model_, &HeaderModel::toggleRecording);
+    connect(&model_, &HeaderModel::recorderChanged, this, &RecordButton::follow);
+    follow();
+}
+
+QFont RecordButton::clockFont() const {
+    return PanelStyle::font(kBodySize);
+}
+
+QRect RecordButton::frameRect() const {
+    return QRect(kPadX, (height() - kFrame) / 2, kFrame, kFrame);
+}
+
+QSize RecordButton::sizeHint() const {
+    int w = kPadX + kFrame + kPadX;
+    if (look_.kind == HeaderModel::RecordLook::Kind::clock)
+        w += kSpacing + QFontMetrics(clockFont()).horizontalAdvance(look_.text);
+    return QSize(w, kFrame + 4);
+}
+
+void RecordButton::follow() {
+    const auto look = model_.recordLook();
+    const bool resized = look.kind != look_.kind || look.text.size() != look_.text.size();
+    look_ = look;
+    setEnabled(look_.enabled);
+    using Kind = HeaderModel::RecordLook::Kind;
+    const QRect f = frameRect();
+    const QPoint centre(f.x() + f.width() / 2, f.y() + f.height() / 2);
+    pulse_->move(centre - QPoint(pulse_->width() / 2, pulse_->height() / 2));
+    spinner_->move(centre - QPoint(spinner_->width() / 2, spinner_->height() / 2));
+    pulse_->setVisible(look_.kind == Kind::clock);
+    spinner_->setVisible(look_.kind == Kind::spinner);
+    if (resized) {
+        setFixedSize(sizeHint());
+        updateGeometry();
+    }
+    update();
+}
+
+void RecordButton::enterEvent(QEnterEvent*) {
+    hovered_ = true;
+    update();
+}
+
+void RecordButton::leaveEvent(QEvent*) {
+    hovered_ = false;
+    update();
+}
+
+void RecordButton::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    if (isEnabled() && (hovered_ || isDown())) {
+        QColor bezel = palette().color(QPalette::WindowText);
+        bezel.setAlphaF(isDown() ? 0.14f : 0.07f);
+        QPainterPath path;
+        path.addRoundedRect(QRectF(rect()), 6, 6);
+        p.fillPath(path, bezel);
+    }
+    using Kind = HeaderModel::RecordLook::Kind;
+    if (look_.kind == Kind::symbol) {
+        const QRectF f = frameRect();
+        const qreal g = ToolbarButton::kGlyph;
+        Symbols::paint(p, QStringLiteral("record.circle"),
+                       QRectF(f.center().x() - g / 2, f.center().y() - g / 2, g, g),
+                       palette().color(QPalette::WindowText));
+    } else if (look_.kind == Kind::clock) {
+        p.setFont(clockFont());
+        p.setPen(PanelStyle::red());
+        const QRect text(frameRect().right() + 1 + kSpacing, 0, width(), height());
+        p.drawText(text, Qt::AlignLeft | Qt::AlignVCenter, look_.text);
+    }
+}

@@ -1,0 +1,34 @@
+#pragma once
+// The header's record button: a record symbol when idle, a pulsing dot with "停止 m:ss" while
+// recording, a spinner (and disabled) while the minutes are being made.
+#include <QAbstractButton>
+
+#include "ui/main/HeaderModel.h"
+
+class RecordingPulse;
+class SpinnerRing;
+
+class RecordButton : public QAbstractButton {
+    Q_OBJECT
+public:
+    explicit RecordButton(HeaderModel& model, QWidget* parent = nullptr);
+
+    const HeaderModel::RecordLook& look() const { return look_; }
+    QSize sizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+    void enterEvent(QEnterEvent*) override;
+    void leaveEvent(QEvent*) override;
+
+private:
+    void follow();
+    QFont clockFont() const;
+    QRect frameRect() const;
+
+    HeaderModel& model_;
+    HeaderModel::RecordLook look_;
+    RecordingPulse* pulse_;
+    SpinnerRing* spinner_;
+    bool hovered_ = false;
+};

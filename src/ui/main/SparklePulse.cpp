@@ -1,0 +1,51 @@
+#include "ui/main/SparklePulse.h"
+
+#include <QPainter>
+#include <QVariantAnimation>
+
+#include <cmath>
+
+#include "desktop/PanelStyle.h"
+#include "desktop/Symbols.h"
+#include "ui/main/Motion.h"
+
+namespace {
+// A symbol's box is a little larger than its font size, as a glyph's would be.
+constexpr qreal kBox = 1.2;
+constexpr qreal kMaxScale = 1.18;
+}  // namespace
+
+SparklePulse::SparklePulse(qreal size, QWidget* parent)
+    : QWidget(parent), size_(size), clock_(motion::loop(this, 1700)) {
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    const int side = static_cast<int>(std::ceil(size * kBox * kMaxScale));
+    setFixedSize(side, side);
+}
+
+qreal SparklePulse::scale() const {
+    if (clock_->state() != QAbstractAnimation::Running) return 0.9;
+    return 0.9 + 0.28 * motion::thereAndBack(motion::progress(clock_));
+}
+
+qreal SparklePulse::opacity() const {
+    if (clock_->state() != QAbstractAnimation::Running) return 0.55;
+    return 0.55 + 0.45 * motion::thereAndBack(motion::progress(clock_));
+}
+
+void SparklePulse::showEvent(QShowEvent*) {
+    if (!PanelStyle::reduceMotion()) clock_->start();
+}
+
+void SparklePulse::hideEvent(QHideEvent*) {
+    clock_->stop();
+}
+
+void SparklePulse::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setOpacity(opacity());
+    const qreal side = size_ * kBox * scale();
+    const QPointF c(width() / 2.0, height() / 2.0);
+    Symbols::paint(p, QStringLiteral("sparkles"),
+                   QRectF(c.x() - side / 2, c.y() - side / 2, side, side), motion::accent(this));
+}

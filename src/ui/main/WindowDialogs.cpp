@@ -1,0 +1,37 @@
+#include "ui/main/WindowDialogs.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
+
+bool WindowDialogs::confirm(const QString& title, const QString& message,
+                            const QString& destructiveButton) {
+    QMessageBox box(parent_);
+    box.setIcon(QMessageBox::Warning);
+    box.setText(title);
+    box.setInformativeText(message);
+    QPushButton* yes = box.addButton(destructiveButton, QMessageBox::DestructiveRole);
+    QPushButton* no = box.addButton(kCancel, QMessageBox::RejectRole);
+    box.setDefaultButton(no);
+    box.setEscapeButton(no);
+    box.exec();
+    return box.clickedButton() == yes;
+}
+
+QString WindowDialogs::audioNameFilter() {
+    return QStringLiteral(
+        "音声ファイル (*.m4a *.mp3 *.wav *.aac *.aif *.aiff *.caf *.flac *.ogg *.oga *.opus "
+        "*.wma *.webm *.amr *.3gp *.mp4)");
+}
+
+std::optional<std::string> WindowDialogs::openAudioFile() {
+    QFileDialog panel(parent_, kOpenAudioMessage);
+    panel.setWindowModality(Qt::ApplicationModal);
+    panel.setFileMode(QFileDialog::ExistingFile);
+    panel.setAcceptMode(QFileDialog::AcceptOpen);
+    panel.setNameFilter(audioNameFilter());
+    if (panel.exec() != QDialog::Accepted) return std::nullopt;
+    const QStringList files = panel.selectedFiles();
+    if (files.isEmpty() || files.front().isEmpty()) return std::nullopt;
+    return files.front().toStdString();
+}

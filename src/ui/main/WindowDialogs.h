@@ -1,0 +1,27 @@
+#pragma once
+// The real modal questions of the windows: a message box for deletions and the file chooser
+// for an audio import.
+#include <QPointer>
+#include <QWidget>
+
+#include "ui/UiContext.h"
+
+class WindowDialogs : public Dialogs {
+public:
+    explicit WindowDialogs(QWidget* parent = nullptr) : parent_(parent) {}
+    // The window the questions are centred on.
+    void setWindow(QWidget* window) { parent_ = window; }
+
+    bool confirm(const QString& title, const QString& message,
+                 const QString& destructiveButton) override;
+    std::optional<std::string> openAudioFile() override;
+
+    static inline const QString kOpenAudioMessage =
+        QStringLiteral("議事録にする音声ファイルを選択");
+    static inline const QString kCancel = QStringLiteral("キャンセル");
+    // What counts as audio in the chooser.
+    static QString audioNameFilter();
+
+private:
+    QPointer<QWidget> parent_;
+};

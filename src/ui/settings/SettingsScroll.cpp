@@ -1,0 +1,22 @@
+#include "ui/settings/SettingsScroll.h"
+
+#include <QVBoxLayout>
+
+SettingsScroll::SettingsScroll(QWidget* parent) : QScrollArea(parent) {
+    setFrameShape(QFrame::NoFrame);
+    setWidgetResizable(true);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    auto* page = new QWidget;
+    page->setAutoFillBackground(false);
+    rows_ = new QVBoxLayout(page);
+    rows_->setContentsMargins(kPadding, kPadding, kPadding, kPadding);
+    rows_->setSpacing(kSpacing);
+    rows_->setAlignment(Qt::AlignTop | Qt::AlignLeft);
+    setWidget(page);
+    viewport()->setAutoFillBackground(false);
+}
+
+void SettingsScroll::addRow(QWidget* row) {
+    rows_->addWidget(row, 0, Qt::AlignLeft);
+}

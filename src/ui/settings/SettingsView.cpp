@@ -1,0 +1,40 @@
+#include "ui/settings/SettingsView.h"
+
+#include <QPalette>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+#include "desktop/Symbols.h"
+#include "ui/UiContext.h"
+#include "ui/settings/SettingsForm.h"
+#include "ui/settings/SettingsScroll.h"
+
+const SettingsView::Tab SettingsView::kTabs[6] = {
+    {"一般", "gearshape"},          {"録音", "mic"},  {"プライバシー", "eye.slash"},
+    {"AIエージェント", "sparkles"}, {"連携", "link"}, {"アカウント", "person.circle"},
+};
+
+SettingsView::SettingsView(UiContext& ctx, QWidget* parent)
+    : QWidget(parent), ctx_(ctx), tabs_(new QTabWidget(this)) {
+    QFont f = font();
+    f.setFamily(QStringLiteral("Noto Sans CJK JP"));  // Han glyphs in their Japanese shapes
+    setFont(f);
+    setFixedSize(kSize);
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->addWidget(tabs_);
+    tabs_->setDocumentMode(false);
+
+    const QColor ink = palette().color(QPalette::WindowText);
+    for (int i = 0; i < 6; ++i) {
+        // The general, recording and privacy tabs stack rows; the others are forms.
+        QWidget* page = i < 3 ? static_cast<QWidget*>(new SettingsScroll)
+                              : static_cast<QWidget*>(new SettingsForm);
+        tabs_->addTab(page, Symbols::icon(QString::fromUtf8(kTabs[i].symbol), ink),
+                      QString::fromUtf8(kTabs[i].label));
+    }
+    tabs_->setCurrentIndex(0);
+    setWindowTitle(tabs_->tabText(0));
+    connect(tabs_, &QTabWidget::currentChanged, this,
+            [this](int i) { setWindowTitle(tabs_->tabText(i)); });
+}

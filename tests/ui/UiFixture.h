@@ -1,0 +1,91 @@
+#pragma once
+// What the window tests share: a recorder that changes phase on command, dialogs that answer at
+// once, and real stores in a temporary home.
+#include <QCoreApplication>
+#include <QDBusConnection>
+
+#include <deque>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "engine/RecorderControl.h"
+#include "library/LibraryStore.h"
+#include "library/MinutesStore.h"
+#include "support/TempDir.h"
+#include "ui/UiContext.h"
+#include "util/UserDefaults.h"
+
+class ScriptedRecorder : public RecorderControl {
+    Q_OBJECT
+public:
+    Phase phase() const override { return phase_; }
+    int elapsed() const override { return elapsed_; }
+    void toggle() override { ++toggles; }
+    void start() override {}
+
+    void set(Phase phase, int elapsed = 0) {
+        phase_ = phase;
+        elapsed_ = elapsed;
+        emit phaseChanged();
+        emit elapsedChanged();
+    }
+
+    int toggles = 0;
+
+private:
+    Phase phase_ = Phase::idle;
+    int elapsed_ = 0;
+};
+
+// Answers every question at once and keeps what was asked.
+class ScriptedDialogs : public Dialogs {
+public:
+    struct Question {
+        QString title, message, button;
+    };
+
+    bool confirm(const QString& title, const QString& message,
+                 const QString& destructiveButton) override {
+        asked.push_back({title, message, destructiveButton});
+        if (onConfirm) onConfirm();
+        return answer;
+    }
+    std::optional<std::string> openAudioFile() override {
+        ++filePanels;
+        return audioFile;
+    }
+
+    bool answer = true;
+    std::function<void()> onConfirm;  // runs while the question is open
+    std::optional<std::string> audioFile;
+    std::vector<Question> asked;
+    int filePanels = 0;
+};
+
+class StoresFixture : public ::testing::Test {
+protected:
+    testsupport::ScopedHome home;
+    UserDefaults defaults{home.home() / "defaults.json"};
+    MinutesStore store{defaults, home.home() / "data", home.home() / "legacy"};
+    LibraryStore library{home.home() / "data", defaults};
+    ScriptedDialogs dialogs;
+
+    // A stored record with this title and some searchable text; newest first in the store.
+    const MinutesRecord& addRecord(const std::string& title, const std::string& summary = "") {
+        MinutesResult r;
+        r.title = title;
+        r.summary = summary.empty() ? title + "の要約" : summary;
+        store.add(r, "minutes", title + ".m4a");
+        QCoreApplication::processEvents();
+        return store.records().front();
+    }
+
+    std::vector<std::string> titles(const std::vector<const MinutesRecord*>& records) const {
+        std::vector<std::string> out;
+        for (const MinutesRecord* r : records) out.push_back(r->result.title);
+        return out;
+    }
+};

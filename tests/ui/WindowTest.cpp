@@ -1,0 +1,416 @@
+// The windows as widgets: over real stores and the recorder engine against the fake service,
+// with screenshots kept as artifacts of the build.
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QImage>
+#include <QLabel>
+#include <QListWidget>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTabWidget>
+#include <QTest>
+#include <QVBoxLayout>
+
+#include "UiFixture.h"
+#include "desktop/CalendarWatcher.h"
+#include "engine/RecorderEngine.h"
+#include "fakeservice/FakeService.h"
+#include "fakeservice/ScopedServiceUrl.h"
+#include "platform/Notifier.h"
+#include "service/AuthModel.h"
+#include "service/UpdateChecker.h"
+#include "ui/main/DetailColumn.h"
+#include "ui/main/EmptyStateView.h"
+#include "ui/main/HeaderModel.h"
+#include "ui/main/HeaderView.h"
+#include "ui/main/MainView.h"
+#include "ui/main/MainViewModel.h"
+#include "ui/main/RecordButton.h"
+#include "ui/main/RecordingPulse.h"
+#include "ui/main/ShimmerLine.h"
+#include "ui/main/SparklePulse.h"
+#include "ui/main/SpinnerRing.h"
+#include "ui/main/ToolbarButton.h"
+#include "ui/settings/BrandIcon.h"
+#include "ui/settings/SettingsForm.h"
+#include "ui/settings/SettingsScroll.h"
+#include "ui/settings/SettingsView.h"
+#include "util/AtomicFile.h"
+
+namespace {
+
+using Phase = RecorderControl::Phase;
+
+bool waitFor(const std::function<bool()>& done, int ms) {
+    for (QDeadlineTimer deadline(ms); !deadline.hasExpired();) {
+        if (done()) return true;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return done();
+}
+
+// Saves the widget as a test artifact and returns the picture.
+QImage shoot(QWidget& w, const QString& name) {
+    w.ensurePolished();
+    QCoreApplication::processEvents();
+    const QImage img = w.grab().toImage();
+    const QString dir = QStringLiteral(TAVRO_ARTIFACT_DIR);
+    QDir().mkpath(dir);
+    EXPECT_TRUE(img.save(dir + QLatin1Char('/') + name + QStringLiteral(".png")));
+    return img;
+}
+
+// Still frames, so that the saved pictures are stable.
+class StillFrames : public StoresFixture {
+protected:
+    void SetUp() override { qputenv("TAVRO_REDUCE_MOTION", "1"); }
+    void TearDown() override { qunsetenv("TAVRO_REDUCE_MOTION"); }
+};
+
+// Everything a window is built with, the engine speaking to the fake service.
+class WindowTest : public StillFrames {
+protected:
+    FakeService service;
+    ScopedServiceUrl serviceUrl{service.baseUrl()};
+    RecorderEngine engine{store, defaults};
+    AuthModel auth{defaults};
+    Notifier notifier{QDBusConnection(QStringLiteral("no-bus"))};
+    UpdateChecker updates{"1.0.0", defaults, notifier};
+    CalendarWatcher calendar{nullptr, defaults};
+    UiContext ctx{store, library, engine, auth, updates, calendar, defaults, dialogs};
+
+    void SetUp() override {
+        StillFrames::SetUp();
+        engine.setSecretReader([](const std::string&) { return std::string(); });
+        defaults.set(MainViewModel::kOnboardingKey, true);
+    }
+
+    static QStringList listTitles(const MainView& view) {
+        QStringList out;
+        for (int i = 0; i < view.recordList()->count(); ++i)
+            out << view.recordList()->item(i)->text();
+        return out;
+    }
+};
+
+TEST_F(WindowTest, EmptyMainWindow) {
+    defaults.remove(MainViewModel::kOnboardingKey);
+    MainView view(ctx);
+    EXPECT_EQ(view.minimumSize(), QSize(920, 600));
+    EXPECT_EQ(view.size(), QSize(1100, 760));
+    EXPECT_FALSE(view.model().showOnboarding());
+    view.show();
+    EXPECT_TRUE(view.model().showOnboarding()) << "the first showing asks for onboarding";
+    const QImage img = shoot(view, QStringLiteral("main-empty"));
+    EXPECT_EQ(img.size() / img.devicePixelRatio(), QSize(1100, 760));
+    EXPECT_EQ(view.recordList()->count(), 0);
+    EXPECT_FALSE(view.showsRecord());
+    EXPECT_EQ(view.emptyState()->texts(),
+              QStringList{QStringLiteral("記録を選択するか、新しく録音してください")});
+    EXPECT_EQ(view.recordList()->parentWidget()->width(), MainView::kSidebarWidth);
+    EXPECT_EQ(view.headerView()->height(), HeaderView::kHeight);
+}
+
+TEST_F(WindowTest, MainWindowWithThreeRecords) {
+    addRecord("4月度 予算会議");
+    addRecord("採用面接（エンジニア）");
+    addRecord("週次定例ミーティング");
+    MainView view(ctx);
+    view.show();
+    view.recordList()->setFocus();
+    shoot(view, QStringLiteral("main-three-records"));
+    EXPECT_EQ(view.model().selectedID(), std::nullopt) << "focus alone chooses no record";
+    EXPECT_FALSE(view.showsRecord());
+    EXPECT_EQ(listTitles(view), (QStringList{QStringLiteral("週次定例ミーティング"),
+                                             QStringLiteral("採用面接（エンジニア）"),
+                                             QStringLiteral("4月度 予算会議")}));
+
+    // Choosing a row shows its record; a filter that hides it brings the placeholder back.
+    view.recordList()->setCurrentRow(1);
+    EXPECT_EQ(view.model().selectedID(), store.records()[1].id);
+    EXPECT_TRUE(view.showsRecord());
+    view.model().setQuery("予算");
+    EXPECT_EQ(listTitles(view), QStringList{QStringLiteral("4月度 予算会議")});
+    EXPECT_FALSE(view.showsRecord());
+    view.model().setQuery("");
+    EXPECT_TRUE(view.showsRecord());
+    EXPECT_EQ(view.recordList()->selectedItems().front()->text(),
+              QStringLiteral("採用面接（エンジニア）"));
+
+    // A record that arrives is listed at the top; the selection stays on its record.
+    addRecord("新しい議事録");
+    EXPECT_EQ(listTitles(view).front(), QStringLiteral("新しい議事録"));
+    EXPECT_EQ(view.recordList()->selectedItems().front()->text(),
+              QStringLiteral("採用面接（エンジニア）"));
+
+    // Deleting the shown record empties the detail column.
+    view.model().deleteRecord(*view.model().selected());
+    EXPECT_FALSE(view.showsRecord());
+    EXPECT_EQ(view.recordList()->count(), 3);
+}
+
+TEST_F(WindowTest, ACancelledOpenPanelNeverProcesses) {
+    MainView view(ctx);
+    view.show();
+    dialogs.audioFile = std::nullopt;
+    view.headerView()->importButton()->click();
+    EXPECT_EQ(dialogs.filePanels, 1);
+    EXPECT_EQ(engine.phase(), Phase::idle);
+    QTest::qWait(200);
+    EXPECT_TRUE(service.requests("POST", "/api/process").empty());
+}
+
+TEST_F(WindowTest, AnImportedFileBecomesTheTopRecord) {
+    addRecord("前回の会議");
+    service.script("POST", "/api/process",
+                   FakeService::Reply::late(std::chrono::milliseconds(300)));
+    MainView view(ctx);
+    view.show();
+    const auto file = home.home() / "取り込み.m4a";
+    atomicfile::write(file, "not really audio");
+    dialogs.audioFile = file.string();
+
+    view.headerView()->importButton()->click();
+    EXPECT_EQ(engine.phase(), Phase::processing) << "at once";
+    EXPECT_FALSE(view.headerView()->importButton()->isEnabled());
+    EXPECT_FALSE(view.headerView()->recordButton()->isEnabled());
+    EXPECT_EQ(view.emptyState()->content().kind, EmptyStateContent::Kind::processing);
+
+    ASSERT_TRUE(waitFor([&] { return engine.phase() == Phase::idle; }, 30000));
+    ASSERT_TRUE(waitFor([&] { return store.records().size() == 2; }, 5000));
+    EXPECT_EQ(engine.lastError(), std::nullopt);
+    EXPECT_EQ(store.records().front().sourceName, "取り込み.m4a");
+    EXPECT_EQ(view.recordList()->item(0)->text(),
+              QString::fromStdString(store.records().front().result.title));
+    EXPECT_TRUE(view.headerView()->importButton()->isEnabled());
+    EXPECT_EQ(view.emptyState()->content().kind, EmptyStateContent::Kind::idle);
+    EXPECT_EQ(service.requests("POST", "/api/process").size(), 1u);
+}
+
+TEST_F(WindowTest, AFailedImportLeavesItsErrorUnderThePlaceholder) {
+    service.script("POST", "/api/process",
+                   FakeService::Reply::withJson(500, {{"error", "処理に失敗しました"}}));
+    MainView view(ctx);
+    view.show();
+    const auto file = home.home() / "a.m4a";
+    atomicfile::write(file, "x");
+    dialogs.audioFile = file.string();
+    view.headerView()->importButton()->click();
+    ASSERT_TRUE(waitFor([&] { return engine.phase() == Phase::idle; }, 30000));
+    EXPECT_EQ(view.emptyState()->texts(),
+              (QStringList{QStringLiteral("記録を選択するか、新しく録音してください"),
+                           QStringLiteral("処理に失敗しました")}));
+    shoot(view, QStringLiteral("main-import-failed"));
+}
+
+TEST_F(StillFrames, HeaderInItsThreePhases) {
+    ScriptedRecorder recorder;
+    HeaderModel model(recorder, defaults, dialogs, [](const auto&, const auto&) {});
+    HeaderView header(model);
+    header.resize(520, HeaderView::kHeight);
+    header.show();
+    struct Case {
+        const char* file;
+        Phase phase;
+        int elapsed;
+        bool recordEnabled;
+        bool importEnabled;
+    };
+    const Case cases[] = {
+        {"header-idle", Phase::idle, 0, true, true},
+        {"header-recording", Phase::recording, 65, true, false},
+        {"header-processing", Phase::processing, 0, false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        recorder.set(c.phase, c.elapsed);
+        const QImage img = shoot(header, QString::fromUtf8(c.file));
+        EXPECT_EQ(img.height() / img.devicePixelRatio(), HeaderView::kHeight);
+        EXPECT_EQ(header.recordButton()->isEnabled(), c.recordEnabled);
+        EXPECT_EQ(header.importButton()->isEnabled(), c.importEnabled);
+        EXPECT_EQ(header.recordButton()->findChild<RecordingPulse*>()->isVisible(),
+                  c.phase == Phase::recording);
+        EXPECT_EQ(header.recordButton()->findChild<SpinnerRing*>()->isVisible(),
+                  c.phase == Phase::processing);
+    }
+    EXPECT_EQ(header.recordButton()->look().text, QString());
+    // The trailing controls in their order, with their help texts.
+    EXPECT_EQ(header.askButton()->toolTip(), HeaderModel::kAskAcrossHelp);
+    EXPECT_EQ(header.agentButton()->toolTip(), HeaderModel::kAgentOnHelp);
+    EXPECT_EQ(header.recordButton()->toolTip(), HeaderModel::kRecordHelp);
+    EXPECT_EQ(header.importButton()->toolTip(), HeaderModel::kImportHelp);
+    EXPECT_LT(header.askButton()->x(), header.agentButton()->x());
+    EXPECT_LT(header.agentButton()->x(), header.recordButton()->x());
+    EXPECT_LT(header.recordButton()->x(), header.importButton()->x());
+    EXPECT_LT(header.importButton()->x(), header.settingsButton()->x());
+
+    header.recordButton()->click();
+    EXPECT_EQ(recorder.toggles, 0) << "disabled while processing";
+    recorder.set(Phase::idle);
+    header.recordButton()->click();
+    EXPECT_EQ(recorder.toggles, 1);
+
+    header.agentButton()->click();
+    EXPECT_EQ(header.agentButton()->toolTip(), HeaderModel::kAgentOffHelp);
+    EXPECT_DOUBLE_EQ(header.agentButton()->rotation(), -12);
+    EXPECT_DOUBLE_EQ(header.agentButton()->scale(), 1.0);
+    shoot(header, QStringLiteral("header-agent-off"));
+}
+
+TEST_F(StillFrames, PlaceholderPerPhase) {
+    struct Case {
+        const char* file;
+        Phase phase;
+        int elapsed;
+        std::optional<std::string> lastError;
+        QStringList texts;
+    };
+    const QString hint = QStringLiteral("記録を選択するか、新しく録音してください");
+    const Case cases[] = {
+        {"placeholder-idle", Phase::idle, 0, std::nullopt, {hint}},
+        {"placeholder-idle-empty-error", Phase::idle, 0, "", {hint, QString()}},
+        {"placeholder-idle-error",
+         Phase::idle,
+         0,
+         "処理に失敗しました",
+         {hint, QStringLiteral("処理に失敗しました")}},
+        {"placeholder-recording",
+         Phase::recording,
+         65,
+         std::nullopt,
+         {QStringLiteral("録音中 1:05"), QStringLiteral("停止すると自動で議事録を作成します")}},
+        {"placeholder-processing",
+         Phase::processing,
+         0,
+         std::nullopt,
+         {QStringLiteral("AIが議事録を作成中…")}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        EmptyStateView view;
+        view.resize(700, 560);
+        view.setContent(EmptyStateContent::forState(c.phase, c.elapsed, c.lastError));
+        view.show();
+        shoot(view, QString::fromUtf8(c.file));
+        EXPECT_EQ(view.texts(), c.texts);
+        EXPECT_EQ(view.findChildren<ShimmerLine*>().size(), c.phase == Phase::processing ? 4 : 0);
+        // The clock ticks in place.
+        if (c.phase == Phase::recording) {
+            RecordingPulse* pulse = view.findChild<RecordingPulse*>();
+            view.setContent(EmptyStateContent::forState(c.phase, 3600, c.lastError));
+            EXPECT_EQ(view.texts().front(), QStringLiteral("録音中 60:00"));
+            EXPECT_EQ(view.findChild<RecordingPulse*>(), pulse);
+        }
+    }
+}
+
+TEST_F(StoresFixture, AnimatedViewsMoveUnlessMotionIsReduced) {
+    for (const bool reduced : {true, false}) {
+        SCOPED_TRACE(reduced ? "reduced" : "moving");
+        if (reduced) qputenv("TAVRO_REDUCE_MOTION", "1");
+        QWidget host;
+        auto* ring = new SpinnerRing(20, 2.5, QColor(), &host);
+        auto* pulse = new RecordingPulse(14, &host);
+        auto* line = new ShimmerLine(200, 11, &host);
+        auto* sparkle = new SparklePulse(11, &host);
+        host.show();
+        QTest::qWait(120);
+        EXPECT_EQ(ring->isSpinning(), !reduced);
+        EXPECT_EQ(pulse->isAnimating(), !reduced);
+        if (reduced) {
+            EXPECT_DOUBLE_EQ(pulse->haloScale(), 0.55);
+            EXPECT_DOUBLE_EQ(pulse->haloOpacity(), 0.9);
+            EXPECT_DOUBLE_EQ(pulse->dotScale(), 0.92);
+            EXPECT_DOUBLE_EQ(line->phase(), -1);
+            EXPECT_DOUBLE_EQ(sparkle->scale(), 0.9);
+            EXPECT_DOUBLE_EQ(sparkle->opacity(), 0.55);
+        } else {
+            EXPECT_GT(line->phase(), -1);
+            EXPECT_GT(pulse->haloScale(), 0.55);
+            EXPECT_GT(sparkle->scale(), 0.9);
+        }
+        // Sizes follow the halo and the glyph box.
+        EXPECT_EQ(pulse->size(), QSize(34, 34));
+        EXPECT_EQ(ring->size(), QSize(20, 20));
+        EXPECT_EQ(line->size(), QSize(200, 11));
+        host.hide();
+        EXPECT_FALSE(ring->isSpinning()) << "nothing runs while hidden";
+        qunsetenv("TAVRO_REDUCE_MOTION");
+    }
+}
+
+TEST(DetailColumn, BandIsAtMost820WideAndCentred) {
+    struct Case {
+        int width;
+        QRect content;
+    };
+    const Case cases[] = {
+        {1200, QRect(190, 0, 820, 100)},
+        {900, QRect(40, 0, 820, 100)},
+        {600, QRect(40, 0, 520, 100)},
+    };
+    for (const Case& c : cases) {
+        DetailColumn column(new QWidget);
+        column.resize(c.width, 100);
+        column.show();
+        EXPECT_EQ(column.content()->geometry(), c.content) << c.width;
+    }
+}
+
+TEST_F(WindowTest, SettingsWindowFrame) {
+    SettingsView view(ctx);
+    view.show();
+    shoot(view, QStringLiteral("settings"));
+    EXPECT_EQ(view.size(), QSize(560, 560));
+    EXPECT_EQ(view.minimumSize(), view.maximumSize());
+    QTabWidget* tabs = view.tabs();
+    ASSERT_EQ(tabs->count(), 6);
+    const QStringList labels{"一般",           "録音", "プライバシー",
+                             "AIエージェント", "連携", "アカウント"};
+    for (int i = 0; i < 6; ++i) {
+        EXPECT_EQ(tabs->tabText(i), labels[i]);
+        EXPECT_FALSE(tabs->tabIcon(i).isNull()) << labels[i].toStdString();
+        // The tabs' rows come with the tabs themselves; until then each is an empty frame.
+        if (i < 3) {
+            auto* scroll = qobject_cast<SettingsScroll*>(tabs->widget(i));
+            ASSERT_NE(scroll, nullptr);
+            EXPECT_EQ(scroll->rows()->count(), 0);
+            EXPECT_EQ(scroll->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+        } else {
+            ASSERT_NE(qobject_cast<SettingsForm*>(tabs->widget(i)), nullptr);
+        }
+    }
+    EXPECT_EQ(tabs->currentIndex(), 0);
+    EXPECT_EQ(view.windowTitle(), "一般");
+
+    // A tab taller than the window scrolls inside it.
+    auto* general = qobject_cast<SettingsScroll*>(tabs->widget(0));
+    for (int i = 0; i < 30; ++i) general->addRow(new QLabel(QStringLiteral("行 %1").arg(i)));
+    EXPECT_TRUE(waitFor([&] { return general->verticalScrollBar()->maximum() > 0; }, 2000));
+    EXPECT_EQ(view.size(), QSize(560, 560));
+}
+
+TEST(BrandIcon, FallsBackToTheLinkSymbol) {
+    testsupport::TempDir dir;
+    const auto good = dir / "good.svg";
+    const auto bad = dir / "bad.svg";
+    atomicfile::write(good,
+                      "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"24\" height=\"24\">"
+                      "<rect width=\"24\" height=\"24\"/></svg>");
+    atomicfile::write(bad, "not an image");
+    EXPECT_TRUE(BrandIcon::loadable(QString::fromStdString(good.string())));
+    EXPECT_FALSE(BrandIcon::loadable(QString::fromStdString(bad.string())));
+    EXPECT_FALSE(BrandIcon::loadable(QString::fromStdString((dir / "absent.svg").string())));
+    EXPECT_EQ(BrandIcon::resourcePath("openai"), ":/brands/openai.svg");
+
+    BrandIcon icon(QStringLiteral("no-such-brand"));
+    EXPECT_FALSE(icon.showsLogo());
+    EXPECT_EQ(icon.size(), QSize(18, 18));
+    const QImage img = icon.grab().toImage();
+    bool inked = false;
+    for (int y = 0; y < img.height() && !inked; ++y)
+        for (int x = 0; x < img.width() && !inked; ++x) inked = qAlpha(img.pixel(x, y)) > 0;
+    EXPECT_TRUE(inked) << "the fallback symbol is drawn";
+}
+
+}  // namespace
