@@ -1,10 +1,8 @@
 #include "app/TavroApp.h"
 
 #include <QApplication>
-#include <QLabel>
 
 #include "app/AppDelegate.h"
-#include "app/AppDialogs.h"
 #include "app/AppServices.h"
 #include "app/MainWindow.h"
 #include "desktop/MenuBarContent.h"
@@ -13,15 +11,13 @@
 #include "service/UpdateChecker.h"
 #include "util/UserDefaults.h"
 
-#if __has_include("ui/settings/SettingsView.h")
+#include "ui/main/WindowDialogs.h"
 #include "ui/settings/SettingsView.h"
-#define TAVRO_HAS_SETTINGS_VIEW 1
-#endif
 
 namespace {
-Dialogs& chooseDialogs(Dialogs* given, std::unique_ptr<AppDialogs>& own) {
+Dialogs& chooseDialogs(Dialogs* given, std::unique_ptr<WindowDialogs>& own) {
     if (given) return *given;
-    own = std::make_unique<AppDialogs>();
+    own = std::make_unique<WindowDialogs>();
     return *own;
 }
 }  // namespace
@@ -95,7 +91,7 @@ void TavroApp::showMainWindow() {
     if (!mainWindow_) {
         mainWindow_ = new MainWindow(
             context_, [this] { showSettings(); }, [this] { quit(); });
-        if (ownDialogs_) ownDialogs_->setParent(mainWindow_);
+        if (ownDialogs_) ownDialogs_->setWindow(mainWindow_);
     }
     mainWindow_->show();
     mainWindow_->raise();
@@ -104,11 +100,7 @@ void TavroApp::showMainWindow() {
 
 void TavroApp::showSettings() {
     if (!settingsWindow_) {
-#ifdef TAVRO_HAS_SETTINGS_VIEW
         settingsWindow_ = new SettingsView(context_);
-#else
-        settingsWindow_ = new QLabel(QStringLiteral("設定"));
-#endif
         settingsWindow_->setObjectName(QStringLiteral("settings"));
         if (settingsWindow_->windowTitle().isEmpty())
             settingsWindow_->setWindowTitle(QStringLiteral("設定"));

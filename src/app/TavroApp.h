@@ -12,11 +12,11 @@
 #include "ui/UiContext.h"
 
 class AppDelegate;
-class AppDialogs;
 class AppServices;
 class MenuBarContent;
 class MenuBarIcon;
 class UpdateChecker;
+class WindowDialogs;
 
 class TavroApp : public QObject {
     Q_OBJECT
@@ -55,7 +55,7 @@ private:
 
     AppServices& services_;
     UpdateChecker& updates_;
-    std::unique_ptr<AppDialogs> ownDialogs_;
+    std::unique_ptr<WindowDialogs> ownDialogs_;
     UiContext context_;
     std::unique_ptr<AppDelegate> delegate_;
     std::unique_ptr<MenuBarContent> menu_;

@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QDBusConnection>
 #include <QDir>
+#include <QListWidget>
 #include <QMenu>
 #include <QSystemTrayIcon>
 #include <QTest>
@@ -32,6 +33,10 @@
 #include "support/NotificationWatch.h"
 #include "support/TestEnv.h"
 #include "support/TestNotificationServer.h"
+#include "ui/main/HeaderView.h"
+#include "ui/main/MainView.h"
+#include "ui/main/ToolbarButton.h"
+#include "util/AtomicFile.h"
 
 namespace fs = std::filesystem;
 using Phase = RecorderEngine::Phase;
@@ -284,6 +289,38 @@ TEST_F(LaunchTest, TheMainWindowHasItsSizesAndOpensTheSettings) {
     app->handleArguments({});
     EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(app->mainWindow(), window);
+}
+
+TEST_F(LaunchTest, AnImportedAudioFileBecomesTheTopRecordOfTheList) {
+    MinutesResult older;
+    older.title = "先週の定例";
+    services().store().add(older, "meeting", "old.m4a");
+    auto app = makeApp();
+    app->launch();
+    MainWindow* window = app->mainWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+    QListWidget* list = window->view()->recordList();
+    ASSERT_TRUE(waitUntil([&] { return list->count() == 1; }, 3000));
+
+    // The file chooser answers with a file; the fake service does not listen to the audio.
+    const fs::path audio = home.home() / "会議の録音.m4a";
+    atomicfile::write(audio, "audio bytes");
+    dialogs.audioFile = audio.string();
+    window->view()->headerView()->importButton()->click();
+    EXPECT_EQ(dialogs.opened, 1);
+    ASSERT_TRUE(waitUntil([&] { return list->count() == 2; }, 20000));
+    EXPECT_EQ(list->item(0)->text(), QStringLiteral("新製品ローンチ準備 定例会議"));
+    EXPECT_EQ(list->item(1)->text(), QStringLiteral("先週の定例"));
+    const auto calls = service.requests("POST", "/api/process");
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(services().store().records().front().sourceName, "会議の録音.m4a");
+    ASSERT_TRUE(waitUntil([&] { return services().recorder().phase() == Phase::idle; }, 5000));
+    QTest::qWait(100);
+
+    // The whole window, kept as an artifact.
+    const QString dir = QStringLiteral(TAVRO_ARTIFACT_DIR);
+    QDir().mkpath(dir);
+    EXPECT_TRUE(window->grab().save(dir + QStringLiteral("/app-window.png")));
 }
 
 }  // namespace
