@@ -217,26 +217,26 @@ void AudioInput::start(int sampleRate, int channels, Receiver receiver) {
     if (stream_) throw Error(Error::Kind::stream, "already recording");
     try {
         LoopLock lock(loop_);
-        pa_sample_spec spec{};
-        spec.format = PA_SAMPLE_FLOAT32NE;
-        spec.rate = static_cast<std::uint32_t>(sampleRate);
-        spec.channels = static_cast<std::uint8_t>(channels);
-        if (!pa_sample_spec_valid(&spec))
+        pa_sample_spec sampleFormat{};
+        sampleFormat.format = PA_SAMPLE_FLOAT32NE;
+        sampleFormat.rate = static_cast<std::uint32_t>(sampleRate);
+        sampleFormat.channels = static_cast<std::uint8_t>(channels);
+        if (!pa_sample_spec_valid(&sampleFormat))
             throw Error(Error::Kind::stream, "unsupported sample format");
         pa_channel_map map;
-        pa_channel_map_init_extend(&map, spec.channels, PA_CHANNEL_MAP_DEFAULT);
-        frameBytes_ = pa_frame_size(&spec);
+        pa_channel_map_init_extend(&map, sampleFormat.channels, PA_CHANNEL_MAP_DEFAULT);
+        frameBytes_ = pa_frame_size(&sampleFormat);
         sampleRate_ = sampleRate;
         receiver_ = std::move(receiver);
 
-        stream_ = pa_stream_new(context_, "TAVRO recording", &spec, &map);
+        stream_ = pa_stream_new(context_, "TAVRO recording", &sampleFormat, &map);
         if (!stream_) throw Error(Error::Kind::stream, lastServerError());
         pa_stream_set_state_callback(stream_, &AudioInput::onStreamState, this);
         pa_stream_set_read_callback(stream_, &AudioInput::onRead, this);
         pa_buffer_attr attr{};
         attr.maxlength = static_cast<std::uint32_t>(-1);
         attr.tlength = attr.prebuf = attr.minreq = static_cast<std::uint32_t>(-1);
-        attr.fragsize = static_cast<std::uint32_t>(pa_usec_to_bytes(kFragmentUsec, &spec));
+        attr.fragsize = static_cast<std::uint32_t>(pa_usec_to_bytes(kFragmentUsec, &sampleFormat));
         if (pa_stream_connect_record(stream_, sourceName_.c_str(), &attr,
                                      PA_STREAM_ADJUST_LATENCY) < 0)
             throw Error(Error::Kind::stream, lastServerError());

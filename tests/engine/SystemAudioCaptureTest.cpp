@@ -225,9 +225,9 @@ class DeviceHog {
 public:
     DeviceHog(const char* source) {
         if (!pulse_.connect(5s)) throw std::runtime_error(pulse_.error());
-        const pa_sample_spec spec{PA_SAMPLE_S16LE, 8000, 1};
+        const pa_sample_spec sampleFormat{PA_SAMPLE_S16LE, 8000, 1};
         for (int i = 0; i < 300; ++i) {  // the server allows 256 per device
-            pa_stream* s = pa_stream_new(pulse_.context(), "hog", &spec, nullptr);
+            pa_stream* s = pa_stream_new(pulse_.context(), "hog", &sampleFormat, nullptr);
             pa_stream_connect_record(s, source, nullptr, PA_STREAM_START_CORKED);
             streams_.push_back(s);
         }

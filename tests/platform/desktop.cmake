@@ -6,4 +6,4 @@ target_include_directories(test_platform_gui PRIVATE ${PROJECT_SOURCE_DIR}/tests
 target_link_libraries(test_platform_gui PRIVATE tavro_platform tavro_testsupport Qt6::Gui
                       GTest::gtest)
 gtest_discover_tests(test_platform_gui DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-                     PROPERTIES LABELS platform TIMEOUT 300)
+                     PROPERTIES LABELS platform TIMEOUT 300 RESOURCE_LOCK x11)
