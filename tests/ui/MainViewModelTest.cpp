@@ -344,12 +344,4 @@ TEST_F(MainViewModelTest, OnboardingReturnsUntilCompleted) {
     }
 }
 
-TEST_F(MainViewModelTest, AskAcrossChoosesARecord) {
-    const std::string id = addRecord("予算会議").id;
-    model.setShowAskAll(true);
-    model.askAllSelected(id);
-    EXPECT_FALSE(model.showAskAll());
-    EXPECT_EQ(model.selectedID(), id);
-}
-
 }  // namespace

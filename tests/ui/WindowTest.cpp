@@ -2,13 +2,16 @@
 // with screenshots kept as artifacts of the build.
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFileDialog>
 #include <QImage>
 #include <QLabel>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTabWidget>
 #include <QTest>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "UiFixture.h"
@@ -25,12 +28,14 @@
 #include "ui/main/HeaderView.h"
 #include "ui/main/MainView.h"
 #include "ui/main/MainViewModel.h"
+#include "ui/main/Motion.h"
 #include "ui/main/RecordButton.h"
 #include "ui/main/RecordingPulse.h"
 #include "ui/main/ShimmerLine.h"
 #include "ui/main/SparklePulse.h"
 #include "ui/main/SpinnerRing.h"
 #include "ui/main/ToolbarButton.h"
+#include "ui/main/WindowDialogs.h"
 #include "ui/settings/BrandIcon.h"
 #include "ui/settings/SettingsForm.h"
 #include "ui/settings/SettingsScroll.h"
@@ -234,11 +239,7 @@ TEST_F(StillFrames, HeaderInItsThreePhases) {
                   c.phase == Phase::processing);
     }
     EXPECT_EQ(header.recordButton()->look().text, QString());
-    // The trailing controls in their order, with their help texts.
-    EXPECT_EQ(header.askButton()->toolTip(), HeaderModel::kAskAcrossHelp);
-    EXPECT_EQ(header.agentButton()->toolTip(), HeaderModel::kAgentOnHelp);
-    EXPECT_EQ(header.recordButton()->toolTip(), HeaderModel::kRecordHelp);
-    EXPECT_EQ(header.importButton()->toolTip(), HeaderModel::kImportHelp);
+    // The trailing controls in their order.
     EXPECT_LT(header.askButton()->x(), header.agentButton()->x());
     EXPECT_LT(header.agentButton()->x(), header.recordButton()->x());
     EXPECT_LT(header.recordButton()->x(), header.importButton()->x());
@@ -339,6 +340,15 @@ TEST_F(StoresFixture, AnimatedViewsMoveUnlessMotionIsReduced) {
     }
 }
 
+TEST(Motion, AFadeLeavesNoEffectBehind) {
+    QWidget view;
+    view.show();
+    motion::fadeIn(&view, 40, QEasingCurve::InOutQuad);
+    ASSERT_NE(view.graphicsEffect(), nullptr);
+    motion::fadeIn(&view, 40, QEasingCurve::InOutQuad);  // a new fade replaces a running one
+    EXPECT_TRUE(waitFor([&] { return view.graphicsEffect() == nullptr; }, 2000));
+}
+
 TEST(DetailColumn, BandIsAtMost820WideAndCentred) {
     struct Case {
         int width;
@@ -411,6 +421,61 @@ TEST(BrandIcon, FallsBackToTheLinkSymbol) {
     for (int y = 0; y < img.height() && !inked; ++y)
         for (int x = 0; x < img.width() && !inked; ++x) inked = qAlpha(img.pixel(x, y)) > 0;
     EXPECT_TRUE(inked) << "the fallback symbol is drawn";
+}
+
+// Acts on the modal window as soon as it is open.
+void onModal(std::function<void(QWidget*)> act) {
+    auto* poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, [poll, act = std::move(act)] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            poll->deleteLater();
+            poll->stop();
+            act(modal);
+        }
+    });
+    poll->start(10);
+}
+
+TEST(WindowDialogs, AnswersFollowTheButtonPressed) {
+    struct Case {
+        const char* press;  // the button's text; empty closes with Escape
+        bool answer;
+    };
+    const Case cases[] = {{"削除", true}, {"キャンセル", false}, {"", false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.press);
+        WindowDialogs dialogs;
+        QString shownText, shownInfo;
+        onModal([&](QWidget* modal) {
+            auto* box = qobject_cast<QMessageBox*>(modal);
+            if (!box) modal->close();  // never leave the test waiting on it
+            ASSERT_NE(box, nullptr);
+            shownText = box->text();
+            shownInfo = box->informativeText();
+            if (*c.press == 0) {
+                QTest::keyClick(box, Qt::Key_Escape);
+                return;
+            }
+            for (QAbstractButton* b : box->buttons())
+                if (b->text() == QString::fromUtf8(c.press)) b->click();
+        });
+        EXPECT_EQ(
+            dialogs.confirm("「予算」を削除しますか?", "Markdownファイルも削除されます。", "削除"),
+            c.answer);
+        EXPECT_EQ(shownText, "「予算」を削除しますか?");
+        EXPECT_EQ(shownInfo, "Markdownファイルも削除されます。");
+    }
+
+    WindowDialogs dialogs;
+    onModal([](QWidget* modal) {
+        auto* panel = qobject_cast<QFileDialog*>(modal);
+        if (!panel) modal->close();
+        ASSERT_NE(panel, nullptr);
+        EXPECT_EQ(panel->windowTitle(), WindowDialogs::kOpenAudioMessage);
+        EXPECT_EQ(panel->fileMode(), QFileDialog::ExistingFile);
+        panel->reject();
+    });
+    EXPECT_EQ(dialogs.openAudioFile(), std::nullopt);
 }
 
 }  // namespace

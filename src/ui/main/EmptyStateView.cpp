@@ -116,6 +116,7 @@ void EmptyStateView::rebuild() {
             break;
     }
     column_->addStretch(1);
+    motion::fadeIn(body_, 280, QEasingCurve::InOutQuad);
 }
 
 QStringList EmptyStateView::texts() const {

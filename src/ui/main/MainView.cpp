@@ -13,6 +13,7 @@
 #include "ui/main/HeaderModel.h"
 #include "ui/main/HeaderView.h"
 #include "ui/main/MainViewModel.h"
+#include "ui/main/Motion.h"
 
 namespace {
 
@@ -131,7 +132,12 @@ void MainView::rebuildList() {
 
 void MainView::followSelection() {
     const MinutesRecord* shown = model_->selected();
-    detail_->setCurrentWidget(shown ? recordPane_ : static_cast<QWidget*>(emptyState_));
+    QWidget* page = shown ? recordPane_ : static_cast<QWidget*>(emptyState_);
+    if (page != detail_->currentWidget() || (shown && shown->id != shownID_)) {
+        detail_->setCurrentWidget(page);
+        motion::fadeIn(page, 220, QEasingCurve::OutQuad);
+    }
+    shownID_ = shown ? shown->id : std::string();
     const QSignalBlocker quiet(list_);
     list_->clearSelection();
     if (!shown) return;

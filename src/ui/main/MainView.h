@@ -4,6 +4,8 @@
 // HeaderModel; this widget only lays them out and forwards the user's clicks.
 #include <QWidget>
 
+#include <string>
+
 struct UiContext;
 class EmptyStateView;
 class HeaderModel;
@@ -50,4 +52,5 @@ private:
     QStackedWidget* detail_;
     EmptyStateView* emptyState_;
     QWidget* recordPane_;
+    std::string shownID_;  // the record in the detail column; another one fades in afresh
 };

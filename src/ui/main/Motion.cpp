@@ -1,9 +1,13 @@
 #include "ui/main/Motion.h"
 
 #include <QEasingCurve>
+#include <QGraphicsOpacityEffect>
 #include <QPalette>
+#include <QPropertyAnimation>
 #include <QVariantAnimation>
 #include <QWidget>
+
+#include "desktop/PanelStyle.h"
 
 namespace motion {
 
@@ -30,6 +34,26 @@ qreal thereAndBack(qreal t) {
 qreal easeOut(qreal t) {
     static const QEasingCurve curve(QEasingCurve::OutCubic);
     return curve.valueForProgress(t);
+}
+
+void fadeIn(QWidget* view, int ms, QEasingCurve::Type easing) {
+    if (PanelStyle::reduceMotion() || !view->isVisible()) return;
+    auto* effect = new QGraphicsOpacityEffect(view);
+    effect->setOpacity(0);
+    view->setGraphicsEffect(effect);
+    auto* fade = new QPropertyAnimation(effect, "opacity", effect);
+    fade->setDuration(ms);
+    fade->setEasingCurve(easing);
+    fade->setStartValue(0.0);
+    fade->setEndValue(1.0);
+    // Removing the effect deletes the animation too, so not from inside its own signal.
+    QObject::connect(
+        fade, &QAbstractAnimation::finished, view,
+        [view, effect] {
+            if (view->graphicsEffect() == effect) view->setGraphicsEffect(nullptr);
+        },
+        Qt::QueuedConnection);
+    fade->start();
 }
 
 QColor accent(const QWidget* w) {

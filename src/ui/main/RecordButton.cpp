@@ -48,7 +48,6 @@ QSize RecordButton::sizeHint() const {
 
 void RecordButton::follow() {
     const auto look = model_.recordLook();
-    const bool resized = look.kind != look_.kind || look.text.size() != look_.text.size();
     look_ = look;
     setEnabled(look_.enabled);
     using Kind = HeaderModel::RecordLook::Kind;
@@ -58,8 +57,9 @@ void RecordButton::follow() {
     spinner_->move(centre - QPoint(spinner_->width() / 2, spinner_->height() / 2));
     pulse_->setVisible(look_.kind == Kind::clock);
     spinner_->setVisible(look_.kind == Kind::spinner);
-    if (resized) {
-        setFixedSize(sizeHint());
+    const QSize size = sizeHint();
+    if (size != this->size()) {
+        setFixedSize(size);
         updateGeometry();
     }
     update();
