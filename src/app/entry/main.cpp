@@ -33,7 +33,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "tavro: later starts cannot reach this one (%s)\n",
                      qPrintable(instance.serverName()));
 
-    TavroApp tavro(AppServices::shared(), UpdateChecker::shared());
+    // The services exist before any window; the update checker is a separate instance.
+    AppServices& services = AppServices::shared();
+    TavroApp tavro(services, UpdateChecker::shared());
     QObject::connect(&instance, &SingleInstance::received, &tavro, &TavroApp::handleArguments);
     TerminationSignals signals_;
     QObject::connect(&signals_, &TerminationSignals::terminationRequested, &tavro, &TavroApp::quit);
