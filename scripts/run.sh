@@ -65,7 +65,7 @@ if [ -z "${TAVRO_SERVICE_URL:-}" ]; then
         exit 1
     fi
     export TAVRO_SERVICE_URL=$url
-    echo "TAVRO_SERVICE_URL is not set: using the local fake service at $url (login code 123456); set TAVRO_SERVICE_URL to use the real service."
+    echo "TAVRO_SERVICE_URL is not set: the app uses the local fake service at $url (login code 123456)."
 fi
 
 "$app" "$@"

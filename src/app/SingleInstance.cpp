@@ -8,11 +8,19 @@
 #include <QThread>
 #include <QtEndian>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
+// $XDG_RUNTIME_DIR, or else a folder of this user's own in the temp folder, which other users
+// cannot take first.
 QString runtimeFolder() {
     const QByteArray dir = qgetenv("XDG_RUNTIME_DIR");
-    return dir.isEmpty() ? QDir::tempPath() : QString::fromLocal8Bit(dir);
+    if (!dir.isEmpty()) return QString::fromLocal8Bit(dir);
+    const QString own = QDir(QDir::tempPath()).filePath(QStringLiteral("tavro-%1").arg(::getuid()));
+    ::mkdir(QFile::encodeName(own).constData(), 0700);
+    return own;
 }
 
 // A message is a 4-byte big-endian length, then the argument list in QDataStream form.
@@ -47,6 +55,7 @@ bool SingleInstance::tryLock() {
     // is still recognised by its pid.
     lock_->setStaleLockTime(0);
     if (lock_->tryLock(0)) return true;
+    heldByAnother_ = lock_->error() == QLockFile::LockFailedError;
     switch (lock_->error()) {
         case QLockFile::LockFailedError:
             lockError_ = QStringLiteral("another TAVRO is running");

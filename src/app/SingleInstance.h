@@ -19,8 +19,9 @@ public:
     ~SingleInstance() override;
 
     // Takes the lock without waiting. True for the first process; false when another live
-    // process holds it (or it could not be taken at all, see lockError()).
+    // process holds it (heldByAnother()) or it could not be taken at all (see lockError()).
     bool tryLock();
+    bool heldByAnother() const { return heldByAnother_; }
     QString lockError() const { return lockError_; }
     // Starts listening for later starts; call after tryLock() succeeded and the application
     // object exists.
@@ -46,6 +47,7 @@ private:
 
     QString folder_;
     QString lockError_;
+    bool heldByAnother_ = false;
     std::unique_ptr<QLockFile> lock_;
     std::unique_ptr<QLocalServer> server_;
 };

@@ -53,7 +53,12 @@ TEST(SingleInstance, ASecondHolderHandsItsArgumentsToTheFirst) {
     SingleInstance second(folder);
     ASSERT_TRUE(first.tryLock());
     EXPECT_FALSE(second.tryLock());
+    EXPECT_TRUE(second.heldByAnother());
     ASSERT_TRUE(first.listen());
+    // A lock that cannot be made at all is nobody's: that start runs on its own.
+    SingleInstance nowhere(QString::fromStdString((dir.path() / "missing" / "run").string()));
+    EXPECT_FALSE(nowhere.tryLock());
+    EXPECT_FALSE(nowhere.heldByAnother());
 
     QSignalSpy received(&first, &SingleInstance::received);
     const QStringList sent{"tavro://oauth?nonce=1", "", "日本語 -x"};

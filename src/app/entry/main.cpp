@@ -17,7 +17,8 @@ int main(int argc, char** argv) {
     int qtArgc = arguments.qtArgc;
 
     SingleInstance instance;
-    if (!instance.tryLock()) {
+    const bool first = instance.tryLock();
+    if (!first && instance.heldByAnother()) {
         QCoreApplication app(qtArgc, argv);
         if (instance.forward(arguments.urls)) return 0;
         std::fprintf(stderr, "tavro: %s, and it did not answer\n",
@@ -29,9 +30,14 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("TAVRO"));
     QApplication::setApplicationVersion(QString::fromLatin1(UpdateChecker::buildVersion()));
     QApplication::setDesktopFileName(QStringLiteral("tavro"));
-    if (!instance.listen())
+    if (!first) {
+        // Better one app too many than none: it runs, but cannot be told apart from another.
+        std::fprintf(stderr, "tavro: %s; later starts will not find this one\n",
+                     qPrintable(instance.lockError()));
+    } else if (!instance.listen()) {
         std::fprintf(stderr, "tavro: later starts cannot reach this one (%s)\n",
                      qPrintable(instance.serverName()));
+    }
 
     // The services exist before any window; the update checker is a separate instance.
     AppServices& services = AppServices::shared();
