@@ -57,12 +57,13 @@ QLabel* EmptyStateView::addLabel(const QString& text, const QFont& font, const Q
 }
 
 void EmptyStateView::setContent(const EmptyStateContent& content) {
-    const bool sameKind =
-        content.kind == content_.kind && content.error.has_value() == content_.error.has_value();
-    const EmptyStateContent old = content_;
+    if (content == content_) return;
+    // Only the clock moved: keep the views, so that their animations run on.
+    const bool inPlace = title_ && content.kind == content_.kind && content.hint == content_.hint &&
+                         content.error == content_.error;
     content_ = content;
-    if (sameKind && content.hint == old.hint && content.error == old.error && title_) {
-        title_->setText(content_.title);  // the clock ticking
+    if (inPlace) {
+        title_->setText(content_.title);
         return;
     }
     rebuild();
