@@ -273,14 +273,17 @@ TEST_F(LaunchTest, TheMainWindowHasItsSizesAndOpensTheSettings) {
     window->resize(700, 400);
     EXPECT_EQ(window->size(), QSize(920, 600));
 
-    // The settings, from the window's menu and from the tray: one window.
-    window->settingsAction()->trigger();
+    // The settings, from the header's button, the window's shortcut and the tray: one window.
+    window->view()->headerView()->settingsButton()->click();
     QWidget* settings = app->settingsWindow();
     ASSERT_NE(settings, nullptr);
-    EXPECT_TRUE(settings->isVisible());
-    settings->hide();
-    menuAction(*app, MenuItem::Action::openSettings)->trigger();
-    EXPECT_EQ(app->settingsWindow(), settings);
+    for (QAction* way :
+         {window->settingsAction(), menuAction(*app, MenuItem::Action::openSettings)}) {
+        EXPECT_TRUE(settings->isVisible());
+        settings->hide();
+        way->trigger();
+        EXPECT_EQ(app->settingsWindow(), settings);
+    }
     EXPECT_TRUE(settings->isVisible());
 
     // The tray's "open" brings a closed main window back; a start without addresses too.
