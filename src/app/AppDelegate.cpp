@@ -1,0 +1,26 @@
+#include "app/AppDelegate.h"
+
+#include "app/AppServices.h"
+#include "desktop/CalendarWatcher.h"
+#include "desktop/HotkeyMonitor.h"
+#include "desktop/Stealth.h"
+#include "service/OAuthLink.h"
+#include "service/UpdateChecker.h"
+
+AppDelegate::AppDelegate(AppServices& services, UpdateChecker& updates, QObject* parent)
+    : QObject(parent), services_(services), updates_(updates) {}
+
+void AppDelegate::applicationDidFinishLaunching() {
+    if (launched_) return;
+    launched_ = true;
+    // Notifications need no permission here: the desktop's notification service shows them or
+    // is absent, and the posting code copes with both.
+    services_.hotkey().startMonitoring();
+    services_.calendar().start();
+    updates_.start();
+    Stealth::start(services_.defaults());
+}
+
+void AppDelegate::openUrls(const QStringList& urls) {
+    for (const QString& url : urls) OAuthLink::handle(url.toStdString(), services_.defaults());
+}

@@ -1,0 +1,128 @@
+#include "app/TavroApp.h"
+
+#include <QApplication>
+
+#include "app/AppDelegate.h"
+#include "app/AppServices.h"
+#include "app/MainWindow.h"
+#include "desktop/MenuBarContent.h"
+#include "desktop/MenuBarIcon.h"
+#include "engine/RecorderEngine.h"
+#include "service/UpdateChecker.h"
+#include "util/UserDefaults.h"
+
+#include "ui/main/WindowDialogs.h"
+#include "ui/settings/SettingsView.h"
+
+namespace {
+Dialogs& chooseDialogs(Dialogs* given, std::unique_ptr<WindowDialogs>& own) {
+    if (given) return *given;
+    own = std::make_unique<WindowDialogs>();
+    return *own;
+}
+}  // namespace
+
+TavroApp::TavroApp(AppServices& services, UpdateChecker& updates, Dialogs* dialogs, QObject* parent)
+    : QObject(parent),
+      services_(services),
+      updates_(updates),
+      context_{services.store(),
+               services.library(),
+               services.recorder(),
+               services.auth(),
+               updates,
+               services.calendar(),
+               services.defaults(),
+               chooseDialogs(dialogs, ownDialogs_)},
+      delegate_(std::make_unique<AppDelegate>(services, updates)) {
+    MenuActions actions;
+    actions.openDownload = [this] { updates_.openDownload(); };
+    actions.openMainWindow = [this] { showMainWindow(); };
+    actions.openSettings = [this] { showSettings(); };
+    actions.quit = [this] { quit(); };
+    menu_ = std::make_unique<MenuBarContent>(services.recorder(), std::move(actions));
+    menu_->setAvailableVersion(updates.availableVersion());
+    connect(&updates, &UpdateChecker::availableVersionChanged, this,
+            [this] { menu_->setAvailableVersion(updates_.availableVersion()); });
+
+    menuBarIcon_ = std::make_unique<MenuBarIcon>(services.recorder(), menu_->menu());
+    applyMenuBarIcon();
+    connect(&services.defaults(), &UserDefaults::changed, this, [this](const QString& key) {
+        if (key == QLatin1String(kHideMenuBarIconKey)) applyMenuBarIcon();
+    });
+
+    // However the application ends, an open recording is closed into its files.
+    if (auto* app = QCoreApplication::instance())
+        connect(app, &QCoreApplication::aboutToQuit, this, &TavroApp::finishRecording);
+    if (auto* gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+        // Closing the last window ends the app only where nothing else leads back to it.
+        gui->setQuitOnLastWindowClosed(false);
+        connect(gui, &QGuiApplication::lastWindowClosed, this, &TavroApp::lastWindowClosed);
+    }
+}
+
+TavroApp::~TavroApp() {
+    delete mainWindow_;
+    delete settingsWindow_;
+}
+
+bool TavroApp::menuBarIconWanted() const {
+    return !services_.defaults().boolOr(kHideMenuBarIconKey, false);
+}
+
+void TavroApp::applyMenuBarIcon() {
+    menuBarIcon_->setVisible(menuBarIconWanted());
+}
+
+void TavroApp::launch() {
+    delegate_->applicationDidFinishLaunching();
+    showMainWindow();
+}
+
+void TavroApp::handleArguments(const QStringList& urls) {
+    if (urls.isEmpty()) {
+        showMainWindow();
+        return;
+    }
+    delegate_->openUrls(urls);
+}
+
+void TavroApp::showMainWindow() {
+    if (!mainWindow_) {
+        mainWindow_ = new MainWindow(
+            context_, [this] { showSettings(); }, [this] { quit(); });
+        if (ownDialogs_) ownDialogs_->setWindow(mainWindow_);
+    }
+    mainWindow_->show();
+    mainWindow_->raise();
+    mainWindow_->activateWindow();
+}
+
+void TavroApp::showSettings() {
+    if (!settingsWindow_) {
+        settingsWindow_ = new SettingsView(context_);
+        settingsWindow_->setObjectName(QStringLiteral("settings"));
+        if (settingsWindow_->windowTitle().isEmpty())
+            settingsWindow_->setWindowTitle(QStringLiteral("設定"));
+    }
+    settingsWindow_->show();
+    settingsWindow_->raise();
+    settingsWindow_->activateWindow();
+}
+
+void TavroApp::finishRecording() {
+    RecorderEngine& recorder = services_.recorder();
+    if (recorder.phase() == RecorderEngine::Phase::recording) recorder.finishForQuit();
+}
+
+void TavroApp::quit() {
+    finishRecording();
+    QCoreApplication::quit();
+}
+
+void TavroApp::lastWindowClosed() {
+    if (menuBarIconWanted() && MenuBarIcon::available()) return;
+    // The pill is the way back to a running recording, so that keeps the app up as well.
+    if (services_.recorder().phase() != RecorderEngine::Phase::idle) return;
+    quit();
+}

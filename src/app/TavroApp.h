@@ -1,0 +1,65 @@
+#pragma once
+// The application: its windows (the main window and the settings), the tray item, the launch
+// and quitting. Built over one AppServices; the windows reach the services through one
+// UiContext.
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+
+#include <memory>
+
+#include "app/MainWindow.h"
+#include "ui/UiContext.h"
+
+class AppDelegate;
+class AppServices;
+class MenuBarContent;
+class MenuBarIcon;
+class UpdateChecker;
+class WindowDialogs;
+
+class TavroApp : public QObject {
+    Q_OBJECT
+public:
+    static constexpr const char* kHideMenuBarIconKey = "hideMenuBarIcon";
+
+    // `dialogs` (default: real message boxes and file choosers) answers the windows' questions.
+    TavroApp(AppServices& services, UpdateChecker& updates, Dialogs* dialogs = nullptr,
+             QObject* parent = nullptr);
+    ~TavroApp() override;
+
+    // The launch sequence, then the main window.
+    void launch();
+    // The arguments of a start: addresses go to the integration callback; a start without any
+    // brings the main window back.
+    void handleArguments(const QStringList& urls);
+
+    void showMainWindow();
+    void showSettings();
+    // Quits the application; a recording in progress is finished into its files first.
+    void quit();
+
+    AppDelegate& delegate() const { return *delegate_; }
+    UiContext& context() { return context_; }
+    MainWindow* mainWindow() const { return mainWindow_; }
+    QWidget* settingsWindow() const { return settingsWindow_; }
+    MenuBarContent& menu() const { return *menu_; }
+    MenuBarIcon& menuBarIcon() const { return *menuBarIcon_; }
+    // Whether the tray item is asked to show ("hideMenuBarIcon" is not true).
+    bool menuBarIconWanted() const;
+
+private:
+    void finishRecording();
+    void applyMenuBarIcon();
+    void lastWindowClosed();
+
+    AppServices& services_;
+    UpdateChecker& updates_;
+    std::unique_ptr<WindowDialogs> ownDialogs_;
+    UiContext context_;
+    std::unique_ptr<AppDelegate> delegate_;
+    std::unique_ptr<MenuBarContent> menu_;
+    std::unique_ptr<MenuBarIcon> menuBarIcon_;
+    QPointer<MainWindow> mainWindow_;
+    QPointer<QWidget> settingsWindow_;
+};

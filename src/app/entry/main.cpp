@@ -1,0 +1,52 @@
+// The `tavro` program. The first start becomes the application; a later one (for example the
+// desktop opening a "tavro://" link) hands its addresses to the first and ends.
+#include <QApplication>
+#include <QCoreApplication>
+
+#include <cstdio>
+
+#include "app/AppServices.h"
+#include "app/LaunchArguments.h"
+#include "app/SingleInstance.h"
+#include "app/TavroApp.h"
+#include "app/TerminationSignals.h"
+#include "service/UpdateChecker.h"
+
+int main(int argc, char** argv) {
+    const LaunchArguments arguments = LaunchArguments::split(argc, argv);
+    int qtArgc = arguments.qtArgc;
+
+    SingleInstance instance;
+    const bool first = instance.tryLock();
+    if (!first && instance.heldByAnother()) {
+        QCoreApplication app(qtArgc, argv);
+        if (instance.forward(arguments.urls)) return 0;
+        std::fprintf(stderr, "tavro: %s, and it did not answer\n",
+                     qPrintable(instance.lockError()));
+        return 1;
+    }
+
+    QApplication app(qtArgc, argv);
+    QApplication::setApplicationName(QStringLiteral("TAVRO"));
+    QApplication::setApplicationVersion(QString::fromLatin1(UpdateChecker::buildVersion()));
+    QApplication::setDesktopFileName(QStringLiteral("tavro"));
+    if (!first) {
+        // Better one app too many than none: it runs, but cannot be told apart from another.
+        std::fprintf(stderr, "tavro: %s; later starts will not find this one\n",
+                     qPrintable(instance.lockError()));
+    } else if (!instance.listen()) {
+        std::fprintf(stderr, "tavro: later starts cannot reach this one (%s)\n",
+                     qPrintable(instance.serverName()));
+    }
+
+    // The services exist before any window; the update checker is a separate instance.
+    AppServices& services = AppServices::shared();
+    TavroApp tavro(services, UpdateChecker::shared());
+    QObject::connect(&instance, &SingleInstance::received, &tavro, &TavroApp::handleArguments);
+    TerminationSignals signals_;
+    QObject::connect(&signals_, &TerminationSignals::terminationRequested, &tavro, &TavroApp::quit);
+
+    tavro.launch();
+    if (!arguments.urls.isEmpty()) tavro.handleArguments(arguments.urls);
+    return app.exec();
+}

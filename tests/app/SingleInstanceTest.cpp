@@ -1,0 +1,167 @@
+// One TAVRO per session: the lock, the hand-over of a later start's arguments, and two real
+// processes of the built program.
+#include <QDataStream>
+#include <QLocalSocket>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTest>
+#include <QtEndian>
+
+#include <sys/stat.h>
+
+#include <fstream>
+#include <future>
+
+#include "AppFixture.h"
+#include "app/LaunchArguments.h"
+#include "app/SingleInstance.h"
+#include "support/NotificationWatch.h"
+#include "support/TestEnv.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+TEST(LaunchArguments, OnlyWhatFollowsTheSeparatorIsAnAddress) {
+    struct Case {
+        std::vector<const char*> argv;
+        int qtArgc;
+        QStringList urls;
+    };
+    const std::vector<Case> cases = {
+        {{"tavro"}, 1, {}},
+        {{"tavro", "tavro://oauth?a=1"}, 2, {}},
+        {{"tavro", "--", "tavro://oauth?a=1"}, 1, {"tavro://oauth?a=1"}},
+        // A crafted link that looks like an option never reaches Qt.
+        {{"tavro", "--", "-platform", "vnc"}, 1, {"-platform", "vnc"}},
+        {{"tavro", "-platform", "offscreen", "--", "a", "--", "b"}, 3, {"a", "--", "b"}},
+        {{"tavro", "--"}, 1, {}},
+    };
+    for (const Case& c : cases) {
+        std::vector<char*> argv;
+        for (const char* a : c.argv) argv.push_back(const_cast<char*>(a));
+        const LaunchArguments parsed = LaunchArguments::split(int(argv.size()), argv.data());
+        EXPECT_EQ(parsed.qtArgc, c.qtArgc) << c.argv.size();
+        EXPECT_EQ(parsed.urls, c.urls);
+    }
+}
+
+TEST(SingleInstance, ASecondHolderHandsItsArgumentsToTheFirst) {
+    testsupport::TempDir dir;
+    const QString folder = QString::fromStdString(dir.path().string());
+    SingleInstance first(folder);
+    SingleInstance second(folder);
+    ASSERT_TRUE(first.tryLock());
+    EXPECT_FALSE(second.tryLock());
+    EXPECT_TRUE(second.heldByAnother());
+    ASSERT_TRUE(first.listen());
+    // A lock that cannot be made at all is nobody's: that start runs on its own.
+    SingleInstance nowhere(QString::fromStdString((dir.path() / "missing" / "run").string()));
+    EXPECT_FALSE(nowhere.tryLock());
+    EXPECT_FALSE(nowhere.heldByAnother());
+
+    QSignalSpy received(&first, &SingleInstance::received);
+    const QStringList sent{"tavro://oauth?nonce=1", "", "日本語 -x"};
+    auto forwarded = std::async(std::launch::async, [&] { return second.forward(sent); });
+    ASSERT_TRUE(waitUntil([&] { return !received.isEmpty(); }, 5000));
+    EXPECT_TRUE(forwarded.get());
+    EXPECT_EQ(received.takeFirst().at(0).toStringList(), sent);
+}
+
+TEST(SingleInstance, DamagedAndOversizedMessagesAreDropped) {
+    testsupport::TempDir dir;
+    SingleInstance first(QString::fromStdString(dir.path().string()));
+    ASSERT_TRUE(first.tryLock());
+    ASSERT_TRUE(first.listen());
+    QSignalSpy received(&first, &SingleInstance::received);
+
+    const auto header = [](quint32 length) {
+        QByteArray h(4, '\0');
+        qToBigEndian<quint32>(length, h.data());
+        return h;
+    };
+    struct Case {
+        const char* name;
+        QByteArray bytes;
+    };
+    for (const Case& c : {Case{"longer than allowed", header(1u << 30) + QByteArray(64, 'x')},
+                          Case{"not an argument list", header(3) + QByteArray("\xff\xff\xff")}}) {
+        SCOPED_TRACE(c.name);
+        QLocalSocket socket;
+        socket.connectToServer(first.serverName());
+        ASSERT_TRUE(socket.waitForConnected(2000));
+        socket.write(c.bytes);
+        socket.flush();
+        waitUntil([&] { return socket.state() == QLocalSocket::UnconnectedState; }, 2000);
+        QTest::qWait(50);
+        EXPECT_TRUE(received.isEmpty());
+    }
+    // A forward with no listener left gives up within its wait.
+    SingleInstance lone(QString::fromStdString((dir.path() / "none").string()));
+    EXPECT_FALSE(lone.forward({"x"}, std::chrono::milliseconds(200)));
+}
+
+// The built program, twice, with a runtime folder of its own: the second start's address
+// reaches the first, which applies it, and the second ends at once.
+TEST(SingleInstanceProcesses, ASecondStartsAddressReachesTheFirst) {
+    TAVRO_REQUIRE_ENV("X server", testsupport::probeDisplay());
+    TAVRO_REQUIRE_ENV("session bus", testsupport::probeSessionBus());
+    testsupport::TempDir root;
+    FakeService service;
+    const fs::path runtime = root.path() / "run";
+    fs::create_directories(runtime);
+    ::chmod(runtime.c_str(), 0700);
+
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"}) {
+        const fs::path p = root.path() / name;
+        fs::create_directories(p);
+        env.insert(name, QString::fromStdString(p.string()));
+    }
+    env.insert("XDG_RUNTIME_DIR", QString::fromStdString(runtime.string()));
+    env.insert("TAVRO_SERVICE_URL", QString::fromStdString(service.baseUrl()));
+    env.remove("QT_QPA_PLATFORM");
+    {
+        // What the first process finds at start: a connection waiting for its callback, and the
+        // update check kept on the fake service.
+        UserDefaults defaults(root.path() / "XDG_CONFIG_HOME" / "TAVRO" / "defaults.json");
+        defaults.set("oauthPendingNonce", "N-7");
+        defaults.set("updateFeedURL", service.baseUrl() + "/version.json");
+    }
+
+    QProcess first;
+    first.setProcessEnvironment(env);
+    first.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    first.start(TAVRO_APP_BINARY, {});
+    ASSERT_TRUE(first.waitForStarted(5000));
+    ASSERT_TRUE(waitUntil([&] { return fs::exists(runtime / "tavro.socket"); }, 15000))
+        << "the first process never listened";
+
+    const QString patch =
+        QByteArray(R"({"slackChannel":"#minutes"})")
+            .toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals);
+    NotificationWatch watch;
+    QProcess second;
+    second.setProcessEnvironment(env);
+    second.setProcessChannelMode(QProcess::ForwardedChannels);
+    second.start(TAVRO_APP_BINARY, {"--", "tavro://oauth?nonce=N-7&provider=slack&patch=" + patch});
+    ASSERT_TRUE(second.waitForFinished(10000));
+    EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(second.exitCode(), 0);
+
+    // The first applied it: the setting is written and the connection announced.
+    const fs::path file = root.path() / "XDG_CONFIG_HOME" / "TAVRO" / "defaults.json";
+    EXPECT_TRUE(waitUntil(
+        [&] { return UserDefaults(file).stringValue("slackChannel") == "#minutes"; }, 5000));
+    if (testsupport::probeNotificationServer().ok) {
+        EXPECT_EQ(watch.find(QStringLiteral("Slackと接続しました")).size(), 1u);
+    }
+    EXPECT_EQ(first.state(), QProcess::Running);
+
+    first.terminate();  // SIGTERM: the quit path
+    ASSERT_TRUE(first.waitForFinished(10000));
+    EXPECT_EQ(first.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(first.exitCode(), 0);
+}
+
+}  // namespace
