@@ -82,11 +82,4 @@ TEST_F(PanelViews, MeetingPrompt) {
     }
 }
 
-TEST(WaveBars, BarsSwingOutOfStep) {
-    EXPECT_EQ(WaveBars::barScale(0, 0.0), 1.0);
-    EXPECT_NEAR(WaveBars::barScale(0, 0.5), 0.35, 1e-9);
-    EXPECT_EQ(WaveBars::barScale(3, 0.3), 1.0) << "the fourth waits 0.39 s";
-    EXPECT_NEAR(WaveBars::barScale(3, 0.89), 0.35, 1e-9);
-}
-
 }  // namespace

@@ -57,27 +57,6 @@ private:
 
 namespace {
 
-struct MenuNode {
-    int id = 0;
-    QVariantMap props;
-    std::vector<MenuNode> children;
-};
-
-MenuNode readNode(const QDBusArgument& arg) {
-    MenuNode n;
-    arg.beginStructure();
-    arg >> n.id >> n.props;
-    arg.beginArray();
-    while (!arg.atEnd()) {
-        QDBusVariant child;
-        arg >> child;
-        n.children.push_back(readNode(child.variant().value<QDBusArgument>()));
-    }
-    arg.endArray();
-    arg.endStructure();
-    return n;
-}
-
 // The tray is served from our main thread, so every call to it is made asynchronously and
 // waited for while the event loop runs.
 class TrayTest : public ::testing::Test {
@@ -117,15 +96,30 @@ protected:
         const QDBusMessage r =
             call(menuPath, kMenuInterface, QStringLiteral("GetLayout"), {0, -1, QStringList()});
         if (r.arguments().size() < 2) return {};
+        // (id, properties, children); of the children only their own id and properties.
+        const QDBusArgument root = r.arguments().at(1).value<QDBusArgument>();
+        int id = 0;
+        QVariantMap props;
+        root.beginStructure();
+        root >> id >> props;
+        root.beginArray();
         std::vector<int> ids;
         QStringList labels;
-        for (const MenuNode& c : readNode(r.arguments().at(1).value<QDBusArgument>()).children) {
-            if (!c.props.value(QStringLiteral("visible"), true).toBool()) continue;
-            ids.push_back(c.id);
-            labels << (c.props.value(QStringLiteral("type")) == QStringLiteral("separator")
+        while (!root.atEnd()) {
+            QDBusVariant child;
+            root >> child;
+            const QDBusArgument item = child.variant().value<QDBusArgument>();
+            item.beginStructure();
+            item >> id >> props;
+            item.endStructure();
+            if (!props.value(QStringLiteral("visible"), true).toBool()) continue;
+            ids.push_back(id);
+            labels << (props.value(QStringLiteral("type")) == QStringLiteral("separator")
                            ? QStringLiteral("-")
-                           : c.props.value(QStringLiteral("label")).toString());
+                           : props.value(QStringLiteral("label")).toString());
         }
+        root.endArray();
+        root.endStructure();
         return {ids, labels.join(QStringLiteral(" | "))};
     }
 
