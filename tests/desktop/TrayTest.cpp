@@ -6,8 +6,6 @@
 #include <QDBusVariant>
 #include <QMenu>
 #include <QMutex>
-#include <QSignalSpy>
-#include <QSystemTrayIcon>
 #include <QTest>
 #include <QThread>
 
@@ -138,12 +136,9 @@ TEST_F(TrayTest, ClickedThroughTheStatusNotifierWatcher) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return !watcher_->firstItem().isEmpty(); }, 5000));
     service_ = watcher_->firstItem();
 
-    // A click on the symbol.
-    QSignalSpy activated(icon.trayIcon(), &QSystemTrayIcon::activated);
+    // A click on the symbol opens the menu.
     call(kItemPath, kItemInterface, QStringLiteral("Activate"), {0, 0});
-    ASSERT_TRUE(QTest::qWaitFor([&] { return activated.count() == 1; }, 5000));
-    EXPECT_EQ(activated.at(0).at(0).value<QSystemTrayIcon::ActivationReason>(),
-              QSystemTrayIcon::Trigger);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return content.menu()->isVisible(); }, 5000));
     content.menu()->hide();
 
     // The menu as the tray host sees it, and a click on its first item.
