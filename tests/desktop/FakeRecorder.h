@@ -7,19 +7,15 @@ class FakeRecorder : public RecorderControl {
 public:
     Phase phase() const override { return phase_; }
     int elapsed() const override { return elapsed_; }
-
     void toggle() override {
         ++toggles;
-        if (phase_ == Phase::idle)
-            begin();
-        else if (phase_ == Phase::recording)
-            setPhase(Phase::processing);
+        if (phase_ != Phase::processing)
+            setPhase(phase_ == Phase::idle ? Phase::recording : Phase::processing);
     }
     void start() override {
         ++starts;
-        if (phase_ == Phase::idle) begin();
+        if (phase_ == Phase::idle) setPhase(Phase::recording);
     }
-
     void setPhase(Phase p) {
         phase_ = p;
         emit phaseChanged();
@@ -33,12 +29,6 @@ public:
     int starts = 0;
 
 private:
-    void begin() {
-        elapsed_ = 0;
-        emit elapsedChanged();
-        setPhase(Phase::recording);
-    }
-
     Phase phase_ = Phase::idle;
     int elapsed_ = 0;
 };

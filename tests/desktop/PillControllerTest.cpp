@@ -11,7 +11,6 @@
 #include "desktop/MeetingPromptView.h"
 #include "desktop/PillController.h"
 #include "desktop/RecordingPillView.h"
-#include "desktop/Stealth.h"
 #include "support/TempDir.h"
 #include "util/UserDefaults.h"
 
@@ -27,13 +26,20 @@ protected:
         rec_.setPhase(p);
         QCoreApplication::processEvents();
     }
-    MeetingPromptView* promptView() {
+    MeetingPromptView* prompt() {
         return ctl_.promptPanel() ? qobject_cast<MeetingPromptView*>(ctl_.promptPanel()->content())
                                   : nullptr;
     }
     void click(QWidget* w, QPoint at) {
         QTest::mouseClick(w, Qt::LeftButton, {}, at);
         QCoreApplication::processEvents();
+    }
+    // At the right edge of the screen under the pointer, `top` below the top of its usable area.
+    static void expectAtRightEdge(QWidget* panel, int top) {
+        QScreen* screen = QGuiApplication::screenAt(QCursor::pos());
+        const QRect v = (screen ? screen : QGuiApplication::primaryScreen())->availableGeometry();
+        EXPECT_EQ(panel->geometry().right(), v.right() - 16);
+        EXPECT_EQ(panel->geometry().top(), v.top() + top);
     }
 
     testsupport::TempDir dir_;
@@ -43,7 +49,6 @@ protected:
 };
 
 TEST_F(PillControllerTest, PillFollowsThePhase) {
-    EXPECT_EQ(ctl_.pillPanel(), nullptr);
     rec_.toggle();
     EXPECT_EQ(ctl_.pillPanel(), nullptr) << "shown just after the change, not inside it";
     QCoreApplication::processEvents();
@@ -51,9 +56,10 @@ TEST_F(PillControllerTest, PillFollowsThePhase) {
     ASSERT_NE(pill, nullptr);
     EXPECT_TRUE(pill->isVisible());
     EXPECT_EQ(pill->windowType(), Qt::Tool);
-    EXPECT_TRUE(pill->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
-    EXPECT_TRUE(pill->windowFlags().testFlag(Qt::WindowDoesNotAcceptFocus));
-    EXPECT_TRUE(pill->windowFlags().testFlag(Qt::FramelessWindowHint));
+    const auto flags =
+        Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus | Qt::FramelessWindowHint;
+    EXPECT_EQ(pill->windowFlags() & flags, flags);
+    expectAtRightEdge(pill, 120);
 
     setPhase(Phase::processing);
     EXPECT_EQ(ctl_.pillPanel(), pill.data()) << "the same pill shows the processing state";
@@ -61,33 +67,23 @@ TEST_F(PillControllerTest, PillFollowsThePhase) {
     EXPECT_EQ(ctl_.pillPanel(), nullptr);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(pill.isNull()) << "released at idle";
-
-    setPhase(Phase::recording);
-    EXPECT_NE(ctl_.pillPanel(), nullptr) << "each recording makes a new pill";
 }
 
+// A recording closes the prompt whether or not the pill is shown.
 TEST_F(PillControllerTest, ShowFloatingPillSetting) {
-    struct Case {
-        const char* name;
-        std::optional<DefaultsValue> value;
-        bool pill;
-    };
-    const std::vector<Case> cases = {
-        {"absent", std::nullopt, true},
-        {"true", DefaultsValue(true), true},
-        {"false", DefaultsValue(false), false},
-        {"not a boolean", DefaultsValue("false"), true},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        if (c.value)
-            defaults_.set("showFloatingPill", *c.value);
+    const std::pair<std::optional<DefaultsValue>, bool> cases[] = {
+        {std::nullopt, true}, {true, true}, {false, false}, {"false", true}};
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(i);
+        const auto& [value, shown] = cases[i];
+        if (value)
+            defaults_.set("showFloatingPill", *value);
         else
             defaults_.remove("showFloatingPill");
         ctl_.showMeetingPrompt(QStringLiteral("定例"));
         setPhase(Phase::recording);
-        EXPECT_EQ(ctl_.pillPanel() != nullptr, c.pill);
-        EXPECT_EQ(ctl_.promptPanel(), nullptr) << "a recording closes the prompt either way";
+        EXPECT_EQ(ctl_.pillPanel() != nullptr, shown);
+        EXPECT_EQ(ctl_.promptPanel(), nullptr);
         setPhase(Phase::idle);
     }
 }
@@ -103,9 +99,10 @@ TEST_F(PillControllerTest, PromptOnlyWhileIdle) {
     EXPECT_EQ(sounds, 0);
     setPhase(Phase::idle);
     ctl_.showMeetingPrompt(QStringLiteral("定例"));
-    ASSERT_NE(promptView(), nullptr);
-    EXPECT_EQ(promptView()->fullTitle(), QStringLiteral("「定例」が始まりました"));
+    ASSERT_NE(prompt(), nullptr);
+    EXPECT_EQ(prompt()->fullTitle(), QStringLiteral("「定例」が始まりました"));
     EXPECT_EQ(sounds, 1);
+    expectAtRightEdge(ctl_.promptPanel(), 60);
 }
 
 TEST_F(PillControllerTest, SecondPromptReplacesTheFirstAndRestartsTheTimer) {
@@ -115,7 +112,7 @@ TEST_F(PillControllerTest, SecondPromptReplacesTheFirstAndRestartsTheTimer) {
     QTest::qWait(250);
     ctl_.showMeetingPrompt(QStringLiteral("B"));
     EXPECT_NE(ctl_.promptPanel(), first.data());
-    EXPECT_EQ(promptView()->fullTitle(), QStringLiteral("「B」が始まりました"));
+    EXPECT_EQ(prompt()->fullTitle(), QStringLiteral("「B」が始まりました"));
     QTest::qWait(250);  // past the first prompt's 400 ms
     EXPECT_NE(ctl_.promptPanel(), nullptr) << "the timer started again with the second prompt";
     EXPECT_TRUE(QTest::qWaitFor([&] { return ctl_.promptPanel() == nullptr; }, 2000));
@@ -124,8 +121,7 @@ TEST_F(PillControllerTest, SecondPromptReplacesTheFirstAndRestartsTheTimer) {
 TEST_F(PillControllerTest, SkipClosesAndCancelsTheDismissal) {
     ctl_.setPromptLifetime(200ms);
     ctl_.showMeetingPrompt(QStringLiteral("A"));
-    MeetingPromptView* view = promptView();
-    click(view, view->closeButtonRect().center());
+    click(prompt(), prompt()->closeButtonRect().center());
     EXPECT_EQ(ctl_.promptPanel(), nullptr);
     // A prompt shown later is not closed by the cancelled timer of the first.
     QTest::qWait(100);
@@ -136,45 +132,19 @@ TEST_F(PillControllerTest, SkipClosesAndCancelsTheDismissal) {
     EXPECT_EQ(rec_.starts, 0);
 }
 
-TEST_F(PillControllerTest, StartButtonStartsARecordingAndThePillFollows) {
+// The first click on a panel acts: the prompt's start button, then the pill's stop button.
+TEST_F(PillControllerTest, ButtonsStartAndStop) {
     ctl_.showMeetingPrompt(QStringLiteral("A"));
-    MeetingPromptView* view = promptView();
-    click(view, view->startButtonRect().center());
+    click(prompt(), prompt()->startButtonRect().center());
     EXPECT_EQ(rec_.starts, 1);
     EXPECT_EQ(ctl_.promptPanel(), nullptr);
     QCoreApplication::processEvents();
-    EXPECT_NE(ctl_.pillPanel(), nullptr);
-}
-
-TEST_F(PillControllerTest, PillStopButtonToggles) {
-    setPhase(Phase::recording);
+    ASSERT_NE(ctl_.pillPanel(), nullptr);
     auto* pill = qobject_cast<RecordingPillView*>(ctl_.pillPanel()->content());
-    ASSERT_NE(pill, nullptr);
     click(pill, pill->tileRect().center());
     EXPECT_EQ(rec_.toggles, 0) << "only the stop button stops";
     click(pill, pill->stopButtonRect().center());
-    EXPECT_EQ(rec_.toggles, 1);
     EXPECT_EQ(rec_.phase(), Phase::processing);
-    EXPECT_TRUE(pill->stopButtonRect().isEmpty());
-}
-
-TEST_F(PillControllerTest, PanelsSitAtTheRightEdge) {
-    QScreen* screen = QGuiApplication::screenAt(QCursor::pos());
-    if (!screen) screen = QGuiApplication::primaryScreen();
-    ASSERT_NE(screen, nullptr);
-    const QRect v = screen->availableGeometry();
-    setPhase(Phase::recording);
-    ctl_.showMeetingPrompt(QStringLiteral("A"));  // not while recording
-    EXPECT_EQ(ctl_.promptPanel(), nullptr);
-    const QRect pill = ctl_.pillPanel()->geometry();
-    EXPECT_EQ(pill.right() + 1, v.right() + 1 - 16);
-    EXPECT_EQ(pill.top(), v.top() + 120);
-    setPhase(Phase::idle);
-    ctl_.showMeetingPrompt(QStringLiteral("A"));
-    const QRect prompt = ctl_.promptPanel()->geometry();
-    EXPECT_EQ(prompt.right() + 1, v.right() + 1 - 16);
-    EXPECT_EQ(prompt.top(), v.top() + 60);
-    EXPECT_EQ(prompt.width(), MeetingPromptView::kWidth);
 }
 
 }  // namespace
