@@ -49,6 +49,10 @@ protected:
     bool waitPhase(Phase phase, int ms) {
         return QTest::qWaitFor([&] { return engine.phase() == phase; }, ms);
     }
+    bool startRecording() {
+        engine.toggle();
+        return waitPhase(Phase::recording, 10000);
+    }
     void SetUp() override {
         engine.setSecretReader([this](const std::string& account) { return secrets[account]; });
     }
@@ -68,8 +72,7 @@ protected:
 
     // A recording with tones on both sides; returns once the engine is idle again.
     void recordMeeting() {
-        engine.toggle();
-        ASSERT_TRUE(waitPhase(Phase::recording, 10000));
+        ASSERT_TRUE(startRecording());
         playTones(2.5);
         engine.toggle();
         EXPECT_EQ(engine.phase(), Phase::processing);
@@ -105,9 +108,8 @@ TEST_F(RecorderEngineTest, RecordingBecomesStoredMinutesOnTheClipboard) {
 
     ASSERT_TRUE(QTest::qWaitFor([&] { return !store.records().empty(); }, 5000));
     const MinutesRecord& record = store.records().front();
-    EXPECT_TRUE(fs::exists(store.mdURL(record)));
     EXPECT_EQ(Clipboard::text(), toMarkdown(record.result, "議事録"));
-    EXPECT_EQ(*atomicfile::read(store.mdURL(record)), Clipboard::text());
+    EXPECT_EQ(atomicfile::read(store.mdURL(record)), Clipboard::text());
 
     // The mix replaced the companion file; the source name is the microphone file's.
     const auto stem = fs::path(record.sourceName).stem().string();
@@ -123,8 +125,7 @@ TEST_F(RecorderEngineTest, WithoutSystemAudioTheMicrophoneFileIsSentAtOnce) {
     TAVRO_REQUIRE_ENV("sound server", testsupport::probeSoundServer());
     defaults.set("captureSystemAudio", false);
     defaults.set("detectParticipants", true);  // ignored without system audio
-    engine.toggle();
-    ASSERT_TRUE(waitPhase(Phase::recording, 10000));
+    ASSERT_TRUE(startRecording());
     EXPECT_FALSE(engine.meetingVision().isRunning());
     QTest::qWait(500);
     engine.toggle();
@@ -141,8 +142,7 @@ TEST_F(RecorderEngineTest, QuickTogglesMakeOneRecordingAndIgnoreProcessing) {
     QSignalSpy phases(&engine, &RecorderEngine::phaseChanged);
     engine.toggle();
     engine.toggle();  // still opening the microphone: ignored
-    engine.toggle();
-    ASSERT_TRUE(waitPhase(Phase::recording, 10000));
+    ASSERT_TRUE(startRecording());
     QTest::qWait(300);
     EXPECT_EQ(phases.count(), 1);
     engine.toggle();
@@ -157,8 +157,7 @@ TEST_F(RecorderEngineTest, QuickTogglesMakeOneRecordingAndIgnoreProcessing) {
 TEST_F(RecorderEngineTest, AFailedMixKeepsTheOtherSidesRecording) {
     TAVRO_REQUIRE_ENV("sound server", testsupport::probeSoundServer());
     defaults.set("detectParticipants", false);
-    engine.toggle();
-    ASSERT_TRUE(waitPhase(Phase::recording, 10000));
+    ASSERT_TRUE(startRecording());
     const auto mic = filesIn(store.recordingsDir()).front();
     // A folder where the mix would go makes the mix fail.
     fs::create_directory(store.recordingsDir() / (fs::path(mic).stem().string() + "-mix.m4a"));
@@ -226,8 +225,7 @@ TEST_F(RecorderEngineTest, ImportedMinutesAreSentToConfiguredIntegrations) {
 TEST_F(RecorderEngineTest, QuittingFinishesTheFilesWithoutProcessing) {
     TAVRO_REQUIRE_ENV("sound server", testsupport::probeSoundServer());
     defaults.set("detectParticipants", false);
-    engine.toggle();
-    ASSERT_TRUE(waitPhase(Phase::recording, 10000));
+    ASSERT_TRUE(startRecording());
     playTones(2.5);
     engine.finishForQuit();
     EXPECT_EQ(engine.phase(), Phase::idle);

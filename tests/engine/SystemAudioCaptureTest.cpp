@@ -193,12 +193,9 @@ TEST(SystemAudioCaptureTest, FailedStartsSayWhyAndLeaveNothingBehind) {
                 sys.start(url);
             }
             ADD_FAILURE() << "started";
-        } catch (const AudioError& e) {
-            EXPECT_EQ(e.code(), c.code);
-            EXPECT_STREQ(e.domain(), "TAVRO");
-            EXPECT_STREQ(e.what(), c.message);
         } catch (const std::runtime_error& e) {
-            EXPECT_EQ(c.code, byServer);
+            const auto* audio = dynamic_cast<const AudioError*>(&e);
+            EXPECT_EQ(audio ? audio->code() : byServer, c.code);
             EXPECT_STREQ(e.what(), c.message);
         }
         EXPECT_EQ(atomicfile::read(url), "older");
