@@ -69,6 +69,7 @@ TEST_F(LibraryStoreTest, DamagedFilesAreSetAsideWithAMessage) {
         } else {
             EXPECT_EQ(*store->lastError(), message);
         }
+        EXPECT_FALSE(fs::exists(file));  // moved, not copied
         EXPECT_EQ(readFile(backup()), content);
 
         QSignalSpy errors(store.get(), &LibraryStore::lastErrorChanged);
