@@ -13,7 +13,7 @@
 
 #include "app/AppServices.h"
 #include "desktop/CalendarWatcher.h"
-#include "desktop/FakeCalendarStore.h"
+#include "support/FakeCalendarStore.h"
 #include "fakeservice/FakeService.h"
 #include "fakeservice/ScopedServiceUrl.h"
 #include "support/TempDir.h"

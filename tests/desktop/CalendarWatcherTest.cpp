@@ -1,5 +1,6 @@
 // The watcher's rules against a store in memory and a clock of the test's own.
 #include "desktop/CalendarWatcher.h"
+#include "support/FakeCalendarStore.h"
 
 #include <QTest>
 #include <QTimer>
@@ -16,32 +17,7 @@ using Clock = std::chrono::system_clock;
 using Names = std::vector<std::string>;
 const Clock::time_point kNow = Clock::from_time_t(1796605200);
 
-// A calendar store in memory: answers at once, records what it was asked.
-class FakeStore : public CalendarStore {
-public:
-    bool grants = true;
-    std::vector<CalendarSource> sources;
-    std::vector<CalendarEvent> events;
-    std::vector<std::optional<Names>> queries;
-
-    Authorization authorization() const override { return Authorization::notDetermined; }
-    void requestAccess(AccessCallback done) override {
-        QTimer::singleShot(0, this, [done, granted = grants] { done(granted); });
-    }
-    std::vector<CalendarSource> calendars() const override { return sources; }
-    void fetchEvents(Clock::time_point from, Clock::time_point to, std::optional<Names> ids,
-                     EventsCallback done) override {
-        queries.push_back(ids);
-        std::vector<CalendarEvent> out;
-        for (const CalendarEvent& e : events) {
-            const auto start = e.startDate.value_or(e.endDate);
-            if ((!ids || std::ranges::count(*ids, e.calendarIdentifier)) && start < to &&
-                (e.endDate > from || start >= from))
-                out.push_back(e);
-        }
-        done(std::move(out));
-    }
-};
+using FakeStore = FakeCalendarStore;
 
 CalendarEvent meeting(const std::string& title, Clock::duration fromNow,
                       const std::string& calendar = "work") {
