@@ -93,16 +93,14 @@ inline std::optional<double> toneOnset(const std::vector<float>& x, int rate, do
     return std::nullopt;
 }
 
-// Runs a program found on PATH, with extra environment variables; the destructor kills it if it
-// still runs.
+// Runs a program found on PATH, with extra "NAME=value" environment entries; the destructor
+// kills it if it still runs.
 class Child {
 public:
-    explicit Child(std::vector<std::string> argv,
-                   const std::vector<std::pair<std::string, std::string>>& env = {}) {
-        ChildProcess::Options o{"/usr/bin/env", {}, ChildProcess::currentEnvironment()};
-        for (const auto& [k, v] : env) o.arguments.push_back(k + "=" + v);
-        o.arguments.insert(o.arguments.end(), argv.begin(), argv.end());
-        if (!(p_ = ChildProcess::spawn(o))) throw std::runtime_error("cannot run " + argv[0]);
+    explicit Child(const std::vector<std::string>& argv, std::vector<std::string> env = {}) {
+        env.insert(env.end(), argv.begin(), argv.end());
+        if (!(p_ = ChildProcess::spawn({"/usr/bin/env", env, ChildProcess::currentEnvironment()})))
+            throw std::runtime_error("cannot run " + argv[0]);
     }
     ~Child() {
         p_->kill();
@@ -152,12 +150,9 @@ public:
             std::vector<std::string>{"pulseaudio", "-n", "-F", d + "/server.pa", "--daemonize=no",
                                      "--exit-idle-time=-1", "--disallow-exit", "--use-pid-file=no",
                                      "--log-target=file:" + d + "/log"},
-            std::vector<std::pair<std::string, std::string>>{
-                {"XDG_RUNTIME_DIR", d},
-                {"HOME", d},
-                {"PULSE_RUNTIME_PATH", d},
-                {"PULSE_STATE_PATH", d},
-                {"DBUS_SESSION_BUS_ADDRESS", "unix:path=" + d + "/no-bus"}});
+            std::vector<std::string>{"XDG_RUNTIME_DIR=" + d, "HOME=" + d, "PULSE_RUNTIME_PATH=" + d,
+                                     "PULSE_STATE_PATH=" + d,
+                                     "DBUS_SESSION_BUS_ADDRESS=unix:path=" + d + "/no-bus"});
         sockaddr_un addr{};
         addr.sun_family = AF_UNIX;
         std::strncpy(addr.sun_path, socket.c_str(), sizeof addr.sun_path - 1);

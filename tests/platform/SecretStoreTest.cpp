@@ -33,8 +33,8 @@ const SecretSchema* schema() {
 int itemCount(const std::string& service, const std::string& account) {
     GHashTable* attrs = secret_attributes_build(schema(), "service", service.c_str(), "account",
                                                 account.c_str(), nullptr);
-    GList* items = secret_service_search_sync(nullptr, schema(), attrs, SECRET_SEARCH_ALL, nullptr,
-                                              nullptr);
+    GList* items =
+        secret_service_search_sync(nullptr, schema(), attrs, SECRET_SEARCH_ALL, nullptr, nullptr);
     const int count = static_cast<int>(g_list_length(items));
     g_list_free_full(items, g_object_unref);
     g_hash_table_unref(attrs);
@@ -65,24 +65,18 @@ GVariant* keyringCall(const char* interface, const char* method, GVariant* args)
 // test environment's throwaway keyring.
 std::string lockableCollection() {
     GVariant* opened = keyringCall("org.freedesktop.Secret.Service", "OpenSession",
-                                   g_variant_new("(sv)", "plain", g_variant_new_string("")));
+                                   g_variant_new_parsed("('plain', <''>)"));
     if (!opened) return {};
-    gchar* session = nullptr;
-    g_variant_get(opened, "(vo)", nullptr, &session);
-    g_variant_unref(opened);
-    GVariantBuilder props;
-    g_variant_builder_init(&props, G_VARIANT_TYPE("a{sv}"));
-    g_variant_builder_add(&props, "{sv}", "org.freedesktop.Secret.Collection.Label",
-                          g_variant_new_string(unique("locked").c_str()));
-    GVariant* master = g_variant_new(
-        "(o@ay@ays)", session, g_variant_new_fixed_array(G_VARIANT_TYPE_BYTE, "", 0, 1),
-        g_variant_new_fixed_array(G_VARIANT_TYPE_BYTE, "pw", 2, 1), "text/plain");
-    GVariant* made =
-        keyringCall("org.gnome.keyring.InternalUnsupportedGuiltRiddenInterface",
-                    "CreateWithMasterPassword", g_variant_new("(a{sv}@(oayays))", &props, master));
-    g_free(session);
-    if (!made) return {};
     gchar* path = nullptr;
+    g_variant_get(opened, "(vo)", nullptr, &path);
+    g_variant_unref(opened);
+    GVariant* made = keyringCall(
+        "org.gnome.keyring.InternalUnsupportedGuiltRiddenInterface", "CreateWithMasterPassword",
+        g_variant_new_parsed("({'org.freedesktop.Secret.Collection.Label': <%s>}, "
+                             "(%o, @ay [], [byte 0x70, 0x77], 'text/plain'))",
+                             unique("locked").c_str(), path));
+    g_free(path);
+    if (!made) return {};
     g_variant_get(made, "(o)", &path);
     g_variant_unref(made);
     std::string result(path);
