@@ -1,39 +1,28 @@
 // Child processes against real programs: outcomes, streams, deadlines and reaping.
 #include <signal.h>
 
-#include <fstream>
-#include <sstream>
-#include <thread>
-
 #include <gtest/gtest.h>
 
-#include "platform/ChildProcess.h"
-#include "support/TempDir.h"
+#include "platform/AudioFixtures.h"
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 using Exit = ChildProcess::Exit;
 
+using audiotest::fileText;
+
 namespace {
 
 ChildProcess::Options shell(const std::string& script) {
-    return {"/bin/sh",
-            {"-c", script},
-            ChildProcess::currentEnvironment(),
-            ChildProcess::Input::null,
-            ChildProcess::Output::capture};
-}
-
-std::string slurp(const std::filesystem::path& p) {
-    std::stringstream s;
-    s << std::ifstream(p).rdbuf();
-    return s.str();
+    ChildProcess::Options o{"/bin/sh", {"-c", script}, ChildProcess::currentEnvironment()};
+    o.output = ChildProcess::Output::capture;
+    return o;
 }
 
 // Gone, or a zombie that is no longer ours: either way it runs no more.
 bool ended(pid_t pid, bool zombieCounts = true) {
     for (auto until = Clock::now() + 5s; Clock::now() < until; std::this_thread::sleep_for(20ms)) {
-        const std::string stat = slurp("/proc/" + std::to_string(pid) + "/stat");
+        const std::string stat = fileText("/proc/" + std::to_string(pid) + "/stat");
         if (stat.empty() || (zombieCounts && stat.find(") Z ") != std::string::npos)) return true;
     }
     return false;
@@ -72,8 +61,8 @@ TEST(ChildProcess, DeadlineEndsTheChildAndWhatItStarted) {
     o.newProcessGroup = true;
     auto child = ChildProcess::spawn(o);
     ASSERT_TRUE(child);
-    while (slurp(dir / "pid").empty()) std::this_thread::sleep_for(10ms);
-    const pid_t grandchild = std::stoi(slurp(dir / "pid"));
+    while (fileText(dir / "pid").empty()) std::this_thread::sleep_for(10ms);
+    const pid_t grandchild = std::stoi(fileText(dir / "pid"));
     EXPECT_EQ(child->waitUntil(Clock::now() + 200ms, 200ms), std::nullopt);
     EXPECT_EQ(child->exitStatus(), (Exit{true, SIGKILL}));
     EXPECT_TRUE(ended(grandchild));
@@ -92,7 +81,7 @@ TEST(ChildProcess, WritingToAChildThatHasEndedIsAnErrorNotASignal) {
         child->input()->close();
         EXPECT_TRUE(child->waitUntil(Clock::now() + 10s));
     }
-    EXPECT_EQ(slurp(dir / "in"), "123\n");
+    EXPECT_EQ(fileText(dir / "in"), "123\n");
 }
 
 TEST(ChildProcess, ChildGetsUsualSignalsAndASessionOfItsOwn) {
@@ -115,7 +104,7 @@ TEST(ChildProcess, AChildWithoutOwnerRunsOnAndIsReaped) {
     ASSERT_TRUE(child);
     const pid_t pid = child->pid();
     child.reset();
-    const std::string stat = slurp("/proc/" + std::to_string(pid) + "/stat");
+    const std::string stat = fileText("/proc/" + std::to_string(pid) + "/stat");
     EXPECT_TRUE(!stat.empty() && stat.find(") Z ") == std::string::npos);  // still running
     EXPECT_TRUE(ended(pid, false));  // a zombie would stay for ever
 }

@@ -7,8 +7,6 @@
 #include "platform/LoginShell.h"
 #include "support/TempDir.h"
 
-namespace {
-
 TEST(LoginShell, PrefersTheGivenShellThenThePasswordDatabase) {
     testsupport::TempDir dir;
     const std::string fromPasswd = getpwuid(getuid())->pw_shell;
@@ -17,11 +15,9 @@ TEST(LoginShell, PrefersTheGivenShellThenThePasswordDatabase) {
     EXPECT_EQ(loginShell(dir.path()), loginShell(dir / "zsh"));  // a folder is no shell
 }
 
+// A real shell meets quoted folder names in the agent run tests.
 TEST(LoginShell, QuotingKeepsEveryQuoteInside) {
-    // A real shell meets quoted folder names in the agent run tests.
     EXPECT_EQ(shellSingleQuoted("/a b/$(id)"), "'/a b/$(id)'");
     EXPECT_EQ(shellSingleQuoted("it's"), R"('it'\''s')");
     EXPECT_EQ(shellSingleQuoted("''"), R"(''\'''\''')");
 }
-
-}  // namespace

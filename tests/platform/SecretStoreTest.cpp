@@ -17,21 +17,24 @@ std::string unique(const char* name) {
     return std::string(name) + "-" + std::to_string(getpid());
 }
 
-GHashTable* attributes(const std::string& service, const std::string& account) {
-    GHashTable* attrs = g_hash_table_new(g_str_hash, g_str_equal);
-    g_hash_table_insert(attrs, const_cast<char*>("service"), const_cast<char*>(service.c_str()));
-    g_hash_table_insert(attrs, const_cast<char*>("account"), const_cast<char*>(account.c_str()));
-    // Under the store's own schema name, as its search expects.
-    g_hash_table_insert(attrs, const_cast<char*>("xdg:schema"),
-                        const_cast<char*>("jp.brindel.tavro.Secret"));
-    return attrs;
+// The store's own schema, so that these calls see exactly the items it would.
+const SecretSchema* schema() {
+    static const SecretSchema s = [] {
+        SecretSchema v{};
+        v.name = "jp.brindel.tavro.Secret";
+        v.attributes[0] = {"service", SECRET_SCHEMA_ATTRIBUTE_STRING};
+        v.attributes[1] = {"account", SECRET_SCHEMA_ATTRIBUTE_STRING};
+        return v;
+    }();
+    return &s;
 }
 
 // Every item with these attributes, whoever wrote it and in whatever form.
 int itemCount(const std::string& service, const std::string& account) {
-    GHashTable* attrs = attributes(service, account);
+    GHashTable* attrs = secret_attributes_build(schema(), "service", service.c_str(), "account",
+                                                account.c_str(), nullptr);
     GList* items =
-        secret_service_search_sync(nullptr, nullptr, attrs, SECRET_SEARCH_ALL, nullptr, nullptr);
+        secret_service_search_sync(nullptr, schema(), attrs, SECRET_SEARCH_ALL, nullptr, nullptr);
     const int count = static_cast<int>(g_list_length(items));
     g_list_free_full(items, g_object_unref);
     g_hash_table_unref(attrs);
@@ -39,14 +42,13 @@ int itemCount(const std::string& service, const std::string& account) {
 }
 
 // An item as another writer might leave it, in the given collection and content type.
-bool storeRaw(const char* collection, const std::string& service, const std::string& account,
-              const char* bytes, const char* contentType) {
-    GHashTable* attrs = attributes(service, account);
+bool storeRaw(const char* collection, const std::string& service, const char* bytes,
+              const char* contentType) {
     SecretValue* value = secret_value_new(bytes, -1, contentType);
-    const bool ok = secret_service_store_sync(nullptr, nullptr, attrs, collection, "raw", value,
-                                              nullptr, nullptr);
+    const bool ok =
+        secret_password_store_binary_sync(schema(), collection, "raw", value, nullptr, nullptr,
+                                          "service", service.c_str(), "account", "token", nullptr);
     secret_value_unref(value);
-    g_hash_table_unref(attrs);
     return ok;
 }
 
@@ -63,24 +65,18 @@ GVariant* keyringCall(const char* interface, const char* method, GVariant* args)
 // test environment's throwaway keyring.
 std::string lockableCollection() {
     GVariant* opened = keyringCall("org.freedesktop.Secret.Service", "OpenSession",
-                                   g_variant_new("(sv)", "plain", g_variant_new_string("")));
+                                   g_variant_new_parsed("('plain', <''>)"));
     if (!opened) return {};
-    gchar* session = nullptr;
-    g_variant_get(opened, "(vo)", nullptr, &session);
-    g_variant_unref(opened);
-    GVariantBuilder props;
-    g_variant_builder_init(&props, G_VARIANT_TYPE("a{sv}"));
-    g_variant_builder_add(&props, "{sv}", "org.freedesktop.Secret.Collection.Label",
-                          g_variant_new_string(unique("locked").c_str()));
-    GVariant* master = g_variant_new(
-        "(o@ay@ays)", session, g_variant_new_fixed_array(G_VARIANT_TYPE_BYTE, "", 0, 1),
-        g_variant_new_fixed_array(G_VARIANT_TYPE_BYTE, "pw", 2, 1), "text/plain");
-    GVariant* made =
-        keyringCall("org.gnome.keyring.InternalUnsupportedGuiltRiddenInterface",
-                    "CreateWithMasterPassword", g_variant_new("(a{sv}@(oayays))", &props, master));
-    g_free(session);
-    if (!made) return {};
     gchar* path = nullptr;
+    g_variant_get(opened, "(vo)", nullptr, &path);
+    g_variant_unref(opened);
+    GVariant* made = keyringCall(
+        "org.gnome.keyring.InternalUnsupportedGuiltRiddenInterface", "CreateWithMasterPassword",
+        g_variant_new_parsed("({'org.freedesktop.Secret.Collection.Label': <%s>}, "
+                             "(%o, @ay [], [byte 0x70, 0x77], 'text/plain'))",
+                             unique("locked").c_str(), path));
+    g_free(path);
+    if (!made) return {};
     g_variant_get(made, "(o)", &path);
     g_variant_unref(made);
     std::string result(path);
@@ -92,28 +88,26 @@ TEST(SecretStore, StoresReplacesAndRemovesOneItem) {
     TAVRO_REQUIRE_ENV("secret service", testsupport::probeSecretService());
     const std::string service = unique("jp.brindel.tavro.test");
     const std::string other = unique("jp.brindel.tavro.other");
-    const std::string account = "hubspotToken";
     EXPECT_TRUE(SecretStore::available());
-    EXPECT_EQ(SecretStore::read(service, account), std::nullopt);
-    EXPECT_TRUE(SecretStore::remove(service, account));  // nothing to remove is fine
+    EXPECT_EQ(SecretStore::read(service, "token"), std::nullopt);
+    EXPECT_TRUE(SecretStore::remove(service, "token"));  // nothing to remove is fine
 
     // Each write leaves exactly one item with the last value, bytes kept as they are; a binary
     // item that another writer left is replaced, not joined by a second one.
-    ASSERT_TRUE(storeRaw(SECRET_COLLECTION_DEFAULT, service, account, "old", "application/x-bin"));
-    for (const std::string& value :
-         {std::string("pat-1"), std::string("置き換え"), std::string("\xff\x00\xfe", 3)}) {
-        ASSERT_TRUE(SecretStore::write(service, account, value, "TAVRO test"));
-        EXPECT_EQ(SecretStore::read(service, account), value);
-        EXPECT_EQ(itemCount(service, account), 1);
+    ASSERT_TRUE(storeRaw(SECRET_COLLECTION_DEFAULT, service, "old", "application/x-bin"));
+    for (const std::string& value : {std::string("pat-1"), std::string("\xff\x00\xfe", 3)}) {
+        ASSERT_TRUE(SecretStore::write(service, "token", value, "TAVRO test"));
+        EXPECT_EQ(SecretStore::read(service, "token"), value);
+        EXPECT_EQ(itemCount(service, "token"), 1);
     }
 
     // The same account under another service is a different secret, in both directions.
-    ASSERT_TRUE(SecretStore::write(other, account, "foreign", "TAVRO test"));
-    EXPECT_EQ(SecretStore::read(service, account), std::string("\xff\x00\xfe", 3));
-    EXPECT_TRUE(SecretStore::remove(service, account));
-    EXPECT_EQ(itemCount(service, account), 0);
-    EXPECT_EQ(SecretStore::read(other, account), "foreign");
-    EXPECT_TRUE(SecretStore::remove(other, account));
+    ASSERT_TRUE(SecretStore::write(other, "token", "foreign", "TAVRO test"));
+    EXPECT_EQ(SecretStore::read(service, "token"), std::string("\xff\x00\xfe", 3));
+    EXPECT_TRUE(SecretStore::remove(service, "token"));
+    EXPECT_EQ(itemCount(service, "token"), 0);
+    EXPECT_EQ(SecretStore::read(other, "token"), "foreign");
+    EXPECT_TRUE(SecretStore::remove(other, "token"));
 }
 
 TEST(SecretStore, ALockedItemIsNeitherReadNorWritten) {
@@ -121,16 +115,16 @@ TEST(SecretStore, ALockedItemIsNeitherReadNorWritten) {
     const std::string collection = lockableCollection();
     ASSERT_FALSE(collection.empty());
     const std::string service = unique("jp.brindel.tavro.locked");
-    ASSERT_TRUE(storeRaw(collection.c_str(), service, "hubspotToken", "kept", "text/plain"));
-    ASSERT_EQ(SecretStore::read(service, "hubspotToken"), "kept");
+    ASSERT_TRUE(storeRaw(collection.c_str(), service, "kept", "text/plain"));
+    ASSERT_EQ(SecretStore::read(service, "token"), "kept");
 
     const char* paths[] = {collection.c_str(), nullptr};
     GVariant* locked = keyringCall("org.freedesktop.Secret.Service", "Lock",
                                    g_variant_new("(^ao)", const_cast<char**>(paths)));
     ASSERT_TRUE(locked);
     g_variant_unref(locked);
-    EXPECT_EQ(SecretStore::read(service, "hubspotToken"), std::nullopt);
-    EXPECT_FALSE(SecretStore::write(service, "hubspotToken", "new", "TAVRO test"));
+    EXPECT_EQ(SecretStore::read(service, "token"), std::nullopt);
+    EXPECT_FALSE(SecretStore::write(service, "token", "new", "TAVRO test"));
 }
 
 TEST(SecretStoreDeathTest, WithoutASecretServiceNothingIsStoredAnywhere) {
