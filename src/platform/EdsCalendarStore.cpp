@@ -424,9 +424,10 @@ void EdsCalendarStore::fetchEvents(std::chrono::system_clock::time_point from,
     std::vector<Job> jobs;
     if (d_->authorization == Authorization::granted) {
         icaltimezone* zone = systemICalTimeZone();
-        // The service's own zone helper ignores $TZ: hand it the process's zone.
+        // The service's own zone helper ignores $TZ: hand it the process's zone. The zone is
+        // one of libical's built-in zones, which libical owns: the wrapper must not free it.
         auto* wrapped = static_cast<ICalTimezone*>(
-            i_cal_object_construct(I_CAL_TYPE_TIMEZONE, zone, nullptr, TRUE, nullptr));
+            i_cal_object_construct(I_CAL_TYPE_TIMEZONE, zone, nullptr, FALSE, nullptr));
         for (const auto& source : d_->enabledCalendars()) {
             const std::string uid = str(e_source_get_uid(source.get()));
             if (calendarIdentifiers &&
