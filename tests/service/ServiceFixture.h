@@ -1,5 +1,7 @@
 #pragma once
 // A fake service per test, with the client pointed at it, and helpers to catch APIError.
+#include <QCoreApplication>
+
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -10,6 +12,15 @@
 #include "fakeservice/ScopedServiceUrl.h"
 #include "model/MinutesResult.h"
 #include "service/APIError.h"
+#include "service/ServiceCall.h"
+
+using Reply = FakeService::Reply;
+
+// Lets every service call in flight finish and hands each outcome to its receiver.
+inline void settleServiceCalls() {
+    servicecall_detail::pool()->waitForDone(20000);
+    for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
+}
 
 class ServiceFixture : public ::testing::Test {
 protected:

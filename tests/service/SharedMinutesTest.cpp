@@ -3,7 +3,6 @@
 
 namespace {
 
-using Reply = FakeService::Reply;
 using Collaborator = TavroAPI::Collaborator;
 
 class SharedMinutesTest : public ServiceFixture {
@@ -15,14 +14,8 @@ TEST_F(SharedMinutesTest, CreateReadChangeDelete) {
     const std::vector<Collaborator> people = {{"a@example.jp", "viewer"},
                                               {"b@example.jp", "editor"}};
     const auto created = TavroAPI::createSharedMinutes(sample(), people, true, token);
-    ASSERT_TRUE(created.publicURL);
-    EXPECT_TRUE(created.publicURL->starts_with(fake.baseUrl() + "/shared/"));
-    const json::Value stored = *fake.sharedCopy(created.id);
-    EXPECT_EQ(MinutesResult::fromJson(stored["result"]), sample());
-    EXPECT_EQ(
-        json::dumpCompact(stored["collaborators"]),
-        R"([{"email":"a@example.jp","role":"viewer"},{"email":"b@example.jp","role":"editor"}])");
-
+    EXPECT_EQ(created.publicURL.value_or("").rfind(fake.baseUrl() + "/shared/", 0), 0u);
+    EXPECT_EQ(MinutesResult::fromJson((*fake.sharedCopy(created.id))["result"]), sample());
     const auto read = TavroAPI::sharedMinutes(created.id, token);
     EXPECT_EQ(read.collaborators, people);
     EXPECT_TRUE(read.isPublic);
@@ -35,9 +28,7 @@ TEST_F(SharedMinutesTest, CreateReadChangeDelete) {
 
     TavroAPI::deleteSharedMinutes(created.id, token);
     EXPECT_FALSE(fake.sharedCopy(created.id));
-    APIError gone = errorOf([&] { TavroAPI::sharedMinutes(created.id, token); });
-    EXPECT_EQ(gone.message(), "共有された議事録が見つかりません");
-    EXPECT_EQ(gone.httpStatus(), 404);
+    EXPECT_EQ(errorOf([&] { TavroAPI::sharedMinutes(created.id, token); }).httpStatus(), 404);
 }
 
 TEST_F(SharedMinutesTest, IdsStayOnePathSegment) {
@@ -70,38 +61,31 @@ TEST_F(SharedMinutesTest, RepliesReadLeniently) {
     fake.script("POST", "/api/shared-minutes", Reply::withJson(200, {{"id", "x"}}));
     EXPECT_EQ(TavroAPI::createSharedMinutes(sample(), {}, true, token).publicURL, std::nullopt);
     fake.script("POST", "/api/shared-minutes", Reply::withJson(200, {{"id", 7}}));
-    EXPECT_EQ(errorOf([&] { TavroAPI::createSharedMinutes(sample(), {}, true, token); }).message(),
-              "共有設定の作成に失敗しました");
-
-    fake.script("PATCH", "/api/shared-minutes/x", Reply::withJson(200, json::Value::object()));
-    EXPECT_EQ(TavroAPI::updateSharedMinutes("x", sample(), {}, true, token), std::nullopt);
+    EXPECT_EQ(
+        errorOf([&] { TavroAPI::createSharedMinutes(sample(), {}, true, token); }).httpStatus(),
+        200);
     fake.script("PATCH", "/api/shared-minutes/x", Reply::withJson(200, {{"publicToken", "p1"}}));
     EXPECT_EQ(TavroAPI::updateSharedMinutes("x", sample(), {}, true, token),
               fake.baseUrl() + "/shared/p1");
 
-    struct Case {
-        Reply reply;
-        std::vector<Collaborator> collaborators;
-        bool isPublic;
-    } cases[] = {
-        {Reply::withBody(204, "", "application/json"), {}, false},
-        {Reply::withJson(200, {{"collaborators",
-                                {{{"email", "a@x"}, {"role", "viewer"}},
-                                 {{"email", "b@x"}},
-                                 {{"email", "c@x"}, {"role", 1}}}},
-                               {"public", true}}),
+    // Entries without a text role are skipped; a list holding a non-object counts as none.
+    const std::tuple<int, const char*, std::vector<Collaborator>, bool> cases[] = {
+        {204, "", {}, false},
+        {200,
+         R"({"collaborators":[{"email":"a@x","role":"viewer"},{"email":"c@x","role":1}],"public":true})",
          {{"a@x", "viewer"}},
          true},
-        {Reply::withJson(200, {{"collaborators", {{{"email", "a@x"}, {"role", "viewer"}}, "d@x"}},
-                               {"public", "yes"}}),
+        {200,
+         R"({"collaborators":[{"email":"a@x","role":"viewer"},"d@x"],"public":"yes"})",
          {},
          false},
     };
-    for (const auto& c : cases) {
-        fake.script("GET", "/api/shared-minutes/x", c.reply);
+    for (const auto& [status, body, collaborators, isPublic] : cases) {
+        fake.script("GET", "/api/shared-minutes/x",
+                    Reply::withBody(status, body, "application/json"));
         const auto read = TavroAPI::sharedMinutes("x", token);
-        EXPECT_EQ(read.collaborators, c.collaborators);
-        EXPECT_EQ(read.isPublic, c.isPublic);
+        EXPECT_EQ(read.collaborators, collaborators) << body;
+        EXPECT_EQ(read.isPublic, isPublic) << body;
     }
 }
 
