@@ -30,21 +30,14 @@ TEST_F(IntegrationsTest, ExportReturnsRawBytes) {
     EXPECT_TRUE(pdf.ends_with("%%EOF\n"));
     EXPECT_EQ(json::requireString(only("POST", "/api/export").json(), "format"), "pdf");
 
-    const struct {
-        Reply reply;
-        const char* outcome;  // "!" + error, or the bytes
-    } cases[] = {
-        {Reply::withBody(500, "<html>error</html>", "text/html"), "!書き出しに失敗しました (500)"},
-        {Reply::withJson(400, {{"error", "未対応の形式です"}}), "!未対応の形式です"},
-        {Reply::withBody(200, "not a document", "text/plain"), "not a document"},
+    const std::tuple<int, const char*, const char*> cases[] = {
+        {500, "<html>error</html>", "!書き出しに失敗しました (500)"},
+        {400, R"({"error":"未対応の形式です"})", "!未対応の形式です"},
+        {200, "not a document", "not a document"},
     };
-    for (const auto& c : cases) {
-        fake.script("POST", "/api/export", c.reply);
-        if (c.outcome[0] == '!')
-            EXPECT_EQ(errorOf([&] { TavroAPI::exportDocument("pdf", sample(), "x"); }).message(),
-                      c.outcome + 1);
-        else
-            EXPECT_EQ(TavroAPI::exportDocument("pdf", sample(), "x"), c.outcome);
+    for (const auto& [status, body, expected] : cases) {
+        answer("POST", "/api/export", status, body);
+        EXPECT_EQ(outcome([] { return TavroAPI::exportDocument("pdf", sample(), "x"); }), expected);
     }
 }
 
@@ -59,52 +52,41 @@ TEST_F(IntegrationsTest, TemplateImport) {
     EXPECT_EQ(made.label, "定例議事録 形式");
     EXPECT_TRUE(made.id.starts_with("custom-"));
 
-    const struct {
-        json::Value reply;
-        const char* outcome;  // "!" + error, or the expected detail
-    } cases[] = {
-        {{{"label", ""}, {"instruction", "作って"}}, "取り込んだ議事録の構成"},
-        {{{"label", "L"}, {"instruction", "作って"}, {"description", "説明"}}, "説明"},
-        {{{"label", "L"}, {"instruction", ""}}, "!テンプレートの解析に失敗しました"},
-        {{{"instruction", "作って"}, {"error", "読めません"}}, "!読めません"},
+    const std::pair<const char*, const char*> cases[] = {
+        {R"({"label":"","instruction":"作って"})", "取り込んだ議事録の構成"},
+        {R"({"label":"L","instruction":"作って","description":"説明"})", "説明"},
+        {R"({"label":"L","instruction":""})", "!テンプレートの解析に失敗しました"},
+        {R"({"instruction":"作って","error":"読めません"})", "!読めません"},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(json::dumpCompact(c.reply));
-        fake.script("POST", "/api/template-import", Reply::withJson(200, c.reply));
-        if (c.outcome[0] == '!')
-            EXPECT_EQ(errorOf([] { TavroAPI::importTemplate("t", "f.pdf"); }).message(),
-                      c.outcome + 1);
-        else
-            EXPECT_EQ(TavroAPI::importTemplate("t", "f.pdf").detail, c.outcome);
+    for (const auto& [reply, detail] : cases) {
+        answer("POST", "/api/template-import", 200, reply);
+        EXPECT_EQ(outcome([] { return TavroAPI::importTemplate("t", "f.pdf").detail; }), detail)
+            << reply;
     }
 }
 
 TEST_F(IntegrationsTest, NotionPages) {
-    using Page = TavroAPI::NotionPage;
     EXPECT_EQ(TavroAPI::notionPages("secret_abc").size(), 3u);
     const auto sent = only("POST", "/api/notion/pages");
     EXPECT_FALSE(sent.header("Authorization"));
     EXPECT_EQ(sent.body, R"({"token":"secret_abc"})");
 
-    const struct {
-        json::Value reply;
-        std::vector<Page> pages;
-        const char* error;
-    } cases[] = {
-        {{{"pages",
-           {{{"title", "no id"}}, {{"id", "p"}, {"title", 5}}, {{"id", "q"}, {"title", "Q"}}}}},
-         {{"p", "無題"}, {"q", "Q"}},
-         nullptr},
-        {{{"pages", {{{"id", "p"}}, 1}}}, {}, "ページ一覧の取得に失敗しました"},
-        {{{"error", "トークンが無効です"}}, {}, "トークンが無効です"},
+    // Pages without an id are left out; a title that is not text reads as none.
+    const std::pair<const char*, const char*> cases[] = {
+        {R"({"pages":[{"title":"x"},{"id":"p","title":5},{"id":"q","title":"Q"}]})", "p:無題 q:Q "},
+        {R"({"pages":[{"id":"p"},1]})", "!ページ一覧の取得に失敗しました"},
+        {R"({"error":"トークンが無効です"})", "!トークンが無効です"},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(json::dumpCompact(c.reply));
-        fake.script("POST", "/api/notion/pages", Reply::withJson(200, c.reply));
-        if (c.error)
-            EXPECT_EQ(errorOf([] { TavroAPI::notionPages("t"); }).message(), c.error);
-        else
-            EXPECT_EQ(TavroAPI::notionPages("t"), c.pages);
+    for (const auto& [reply, pages] : cases) {
+        answer("POST", "/api/notion/pages", 200, reply);
+        EXPECT_EQ(outcome([] {
+                      std::string out;
+                      for (const auto& p : TavroAPI::notionPages("t"))
+                          out += p.id + ":" + p.title + " ";
+                      return out;
+                  }),
+                  pages)
+            << reply;
     }
 }
 

@@ -56,65 +56,53 @@ TEST_F(ProcessTest, InlineUpToTheLimitUploadAbove) {
 }
 
 TEST_F(ProcessTest, HintsAreCappedAndOmittedWhenEmpty) {
-    std::vector<std::string> terms, names;
-    for (int i = 0; i < 250; ++i) terms.push_back("用語" + std::to_string(i));
-    for (int i = 0; i < 60; ++i) names.push_back("参加者" + std::to_string(i));
-    const struct {
-        std::optional<std::string> instruction;
-        std::size_t vocabulary, participants;
-    } cases[] = {{std::nullopt, 0, 0}, {"", 200, 50}, {"箇条書きで", 250, 60}};
+    std::vector<std::string> words;
+    for (int i = 0; i < 250; ++i) words.push_back("用語" + std::to_string(i));
     record(100);
-    for (const auto& c : cases) {
+    // given, then how many are sent as vocabulary and as participants (0: the key is left out)
+    const std::size_t cases[][3] = {{0, 0, 0}, {50, 50, 50}, {200, 200, 50}, {250, 200, 50}};
+    for (const auto& [given, terms, names] : cases) {
         fake.clearRequests();
-        TavroAPI::process(path, "custom-1", c.instruction,
-                          {terms.begin(), terms.begin() + c.vocabulary},
-                          {names.begin(), names.begin() + c.participants});
+        const std::vector<std::string> list(words.begin(), words.begin() + given);
+        TavroAPI::process(path, "custom-1", given ? "箇条書きで" : "", list, list);
         const json::Value body = only("POST", "/api/process").json();
-        EXPECT_EQ(json::optionalString(body, "templateInstruction"),
-                  c.instruction == "" ? std::nullopt : c.instruction);
-        for (const auto& [key, all, given, cap] :
-             {std::tuple{"vocabulary", &terms, c.vocabulary, std::size_t{200}},
-              std::tuple{"participants", &names, c.participants, std::size_t{50}}}) {
-            if (given == 0)
-                EXPECT_FALSE(json::has(body, key)) << key;
-            else
-                EXPECT_EQ(json::requireStringArray(body, key),
-                          std::vector(all->begin(), all->begin() + std::min(given, cap)));
+        EXPECT_EQ(json::has(body, "templateInstruction"), given > 0);
+        for (const auto& [key, sent] : {std::pair{"vocabulary", terms}, {"participants", names}}) {
+            EXPECT_EQ(json::has(body, key), sent > 0) << key;
+            EXPECT_EQ(json::has(body, key) ? json::requireStringArray(body, key)
+                                           : std::vector<std::string>(),
+                      std::vector(words.begin(), words.begin() + sent))
+                << key;
         }
     }
 }
 
 TEST_F(ProcessTest, Failures) {
-    const std::string putAt = fake.baseUrl() + "/storage/put";
+    const std::string putAt = R"({"uploadUrl":")" + fake.baseUrl() + "/storage/put\"}";
     const struct {
-        const char* path;
-        Reply reply;
-        std::string error;  // empty: the sample minutes come back
+        std::string path;
+        int status;
+        std::string reply, outcome;  // the minutes' title, or "!" + error
     } cases[] = {
-        {"/api/upload-url", Reply::withJson(200, {{"uploadUrl", "file:///etc/passwd"}}),
-         "アップロードURL取得に失敗"},
-        {"/api/upload-url", Reply::withJson(500, {{"error", "容量不足"}}), "容量不足"},
-        {"/api/upload-url", Reply::withJson(200, {{"uploadUrl", putAt}}), "アップロードに失敗"},
-        {"/api/process", Reply::withJson(200, {{"error", "音声が短すぎます"}}), "音声が短すぎます"},
-        {"/api/process", Reply::withJson(200, json::Value::object()), "処理に失敗しました"},
-        {"/api/process", Reply::withJson(200, {{"result", {{"title", 1}}}}),
-         APIError::kUnreadableReply},
-        {"/api/process", Reply::withJson(200, {{"result", sampleMinutesJson()}, {"error", "x"}}),
-         ""},
+        {"/api/upload-url", 200, R"({"uploadUrl":"file:///etc/passwd"})",
+         "!アップロードURL取得に失敗"},
+        {"/api/upload-url", 500, R"({"error":"容量不足"})", "!容量不足"},
+        {"/api/upload-url", 200, putAt, "!アップロードに失敗"},  // the upload is refused
+        {"/api/process", 200, R"({"error":"音声が短すぎます"})", "!音声が短すぎます"},
+        {"/api/process", 200, "{}", "!処理に失敗しました"},
+        {"/api/process", 200, R"({"result":{"title":1}})",
+         std::string("!") + APIError::kUnreadableReply},
+        {"/api/process", 200, json::dumpCompact({{"result", sampleMinutesJson()}, {"error", "x"}}),
+         sample().title},
     };
     record(3145729);
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.error);
         fake.clearRequests();
         fake.clearScripts();
-        fake.script("POST", "/storage/put", Reply::withJson(403, {{"error", "forbidden"}}));
-        fake.script("POST", c.path, c.reply);
-        if (c.error.empty())
-            EXPECT_EQ(process(), sample());
-        else
-            EXPECT_EQ(errorOf([&] { process(); }).message(), c.error);
-        EXPECT_EQ(fake.requests("POST", "/api/process").size(),
-                  std::string_view(c.path) == "/api/process" ? 1u : 0u);
+        answer("POST", "/storage/put", 403, R"({"error":"forbidden"})");
+        answer("POST", c.path, c.status, c.reply);
+        EXPECT_EQ(outcome([&] { return process().title; }), c.outcome) << c.reply;
+        EXPECT_EQ(fake.requests("POST", "/api/process").size(), c.path == "/api/process" ? 1u : 0u);
     }
 
     fake.clearRequests();

@@ -38,6 +38,21 @@ protected:
         return APIError::local("<no error>");
     }
 
+    // What `call` returns, or "!" and the text of the APIError it throws.
+    static std::string outcome(const std::function<std::string()>& call) {
+        try {
+            return call();
+        } catch (const APIError& e) {
+            return "!" + e.message();
+        }
+    }
+
+    // Scripts a JSON text answer for one endpoint.
+    void answer(const std::string& method, const std::string& path, int status,
+                const std::string& body) {
+        fake.script(method, path, Reply::withBody(status, body, "application/json"));
+    }
+
     static MinutesResult sample() { return MinutesResult::fromJson(sampleMinutesJson()); }
 
     FakeService::Request only(const std::string& method, const std::string& path) {
