@@ -89,7 +89,6 @@ TEST_F(ProcessTest, Failures) {
         {"/api/upload-url", 500, R"({"error":"容量不足"})", "!容量不足"},
         {"/api/upload-url", 200, putAt, "!アップロードに失敗"},  // the upload is refused
         {"/api/process", 200, R"({"error":"音声が短すぎます"})", "!音声が短すぎます"},
-        {"/api/process", 200, "{}", "!処理に失敗しました"},
         {"/api/process", 200, R"({"result":{"title":1}})",
          std::string("!") + APIError::kUnreadableReply},
         {"/api/process", 200, json::dumpCompact({{"result", sampleMinutesJson()}, {"error", "x"}}),
