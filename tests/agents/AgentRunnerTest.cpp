@@ -80,26 +80,46 @@ protected:
     }
 };
 
-TEST_F(AgentRunnerTest, TheToolGetsInstructionsAndMinutes) {
+TEST_F(AgentRunnerTest, TheSettingChoosesTheToolWhichGetsInstructionsAndMinutes) {
+    const std::string claude =
+        "-p\n--permission-mode\nacceptEdits\n--allowedTools\n"
+        "Read Write Edit Glob Grep Bash WebSearch WebFetch\n";
     const struct {
+        std::optional<DefaultsValue> agentCmd;
         std::vector<TodoItem> todos;
-        std::string list;
+        std::string list, args, tool;
     } table[] = {
-        {{}, "(議事録から自分で判断してください)"},
-        {{todo("見積もり"), todo("会場予約", false), todo("印刷", std::nullopt)}, "- 見積もり"},
-        {{todo("清書"), todo("タスク表"), todo("スライド")}, "- 清書\n- タスク表\n- スライド"},
+        {std::nullopt, {}, "(議事録から自分で判断してください)", claude, "Claude Code"},
+        {DefaultsValue("codex"),
+         {todo("見積もり"), todo("会場予約", false), todo("印刷", std::nullopt)},
+         "- 見積もり",
+         "exec\n--full-auto\n-\n",
+         "Codex"},
+        {DefaultsValue("Codex"),
+         {todo("清書"), todo("タスク表"), todo("スライド")},
+         "- 清書\n- タスク表\n- スライド",
+         claude,
+         "Claude Code"},
+        {DefaultsValue(true), {todo("作業")}, "- 作業", claude, "Claude Code"},
     };
     auto runner = makeRunner(agentDir);
     std::string introduction, rules;  // the fixed texts around the task list, alike in all runs
+    int n = 0;
     for (const auto& row : table) {
-        const auto rec = record("REC" + std::to_string(row.todos.size()), "定例", row.todos);
+        row.agentCmd ? defaults.set("agentCmd", *row.agentCmd) : defaults.remove("agentCmd");
+        const auto rec = record("REC" + std::to_string(++n), "定例", row.todos);
+        notes.clear();
         runner->dispatchAgent(rec);
         const fs::path folder = folderOf(outcome(*runner, rec.id));
+        EXPECT_EQ(readFile(folder / "invoked-argv"), row.args) << rec.id;
+        EXPECT_EQ(readFile(folder / "invoked-cwd"), fs::canonical(folder).string() + "\n");
+        EXPECT_EQ(readFile(folder / "agent.log"), "working on it\na warning\n");
+        EXPECT_TRUE(notes.at(0).ends_with(" / " + row.tool + "がバックグラウンドで作業中…"));
+
         const std::string markdown = toMarkdown(rec.result, templateLabel("minutes", defaults));
         const std::string prompt = readFile(folder / "prompt.md");
         EXPECT_EQ(readFile(folder / "minutes.md"), markdown);
         EXPECT_EQ(readFile(folder / "invoked-stdin"), prompt);
-
         const std::string head = "AIが担当するタスク:\n";
         const auto list = prompt.find(head + row.list + "\n\n【最重要】");
         ASSERT_NE(list, std::string::npos) << prompt;
@@ -117,63 +137,28 @@ TEST_F(AgentRunnerTest, TheToolGetsInstructionsAndMinutes) {
     EXPECT_EQ(std::count(rules.begin(), rules.end(), '\n'), 21);
 }
 
-TEST_F(AgentRunnerTest, TheSettingChoosesTheCommandLine) {
-    const std::string claude =
-        "-p\n--permission-mode\nacceptEdits\n--allowedTools\n"
-        "Read Write Edit Glob Grep Bash WebSearch WebFetch\n";
-    const struct {
-        std::optional<DefaultsValue> agentCmd;
-        std::string args, tool;
-    } table[] = {
-        {std::nullopt, claude, "Claude Code"},
-        {DefaultsValue("codex"), "exec\n--full-auto\n-\n", "Codex"},
-        {DefaultsValue("Codex"), claude, "Claude Code"},
-        {DefaultsValue(true), claude, "Claude Code"},
-    };
-    auto runner = makeRunner(agentDir);
-    int n = 0;
-    for (const auto& row : table) {
-        row.agentCmd ? defaults.set("agentCmd", *row.agentCmd) : defaults.remove("agentCmd");
-        const std::string id = "CMD" + std::to_string(++n);
-        notes.clear();
-        runner->dispatchAgent(record(id, "定例"));
-        const fs::path folder = folderOf(outcome(*runner, id));
-        EXPECT_EQ(readFile(folder / "invoked-argv"), row.args) << id;
-        EXPECT_EQ(readFile(folder / "invoked-cwd"), fs::canonical(folder).string() + "\n");
-        EXPECT_EQ(readFile(folder / "agent.log"), "working on it\na warning\n");
-        EXPECT_TRUE(notes.at(0).ends_with(" / " + row.tool + "がバックグラウンドで作業中…"));
-    }
-}
-
 TEST_F(AgentRunnerTest, RunsInTheSameSecondAndOddFolderNamesGetFoldersOfTheirOwn) {
     // Quotes and blanks in the data directory can neither break the command nor add to it.
     const fs::path odd = home.home() / "it's my data; x'; touch \"$HOME/pwned\"; echo '" / "agent";
     auto runner = makeRunner(odd);
     const Timestamp now = *iso8601::parse("2026-03-07T05:05:09Z");  // 14:05:09 in Tokyo
     runner->setClock([now] { return now + std::chrono::milliseconds(300); });
-    // The first is still working while the others start.
+    // The first is still working while the others start; its late end must not hide the newer
+    // run of the same record.
     runner->dispatchAgent(record("A", "定例 A fake:slow"));
     runner->dispatchAgent(record("B", "定例 B"));
-    runner->dispatchAgent(record("C", "定例 C"));
-    const std::pair<const char*, const char*> table[] = {
-        {"A", "2026-03-07_140509"}, {"B", "2026-03-07_140509-2"}, {"C", "2026-03-07_140509-3"}};
-    for (const auto& [id, name] : table) {
-        const AgentRun run = outcome(*runner, id);
-        EXPECT_EQ(run, AgentRun::done((odd / name / "REPORT.md").string()));
-        EXPECT_TRUE(fs::exists(run.reportPath));
-        EXPECT_NE(readFile(odd / name / "invoked-stdin").find(std::string("定例 ") + id),
-                  std::string::npos);
+    runner->dispatchAgent(record("A", "定例 A 改訂版"));
+    ASSERT_TRUE(fakes::waitUntil([&] { return notes.size() == 6; }));  // all have ended
+    const std::pair<const char*, const char*> table[] = {{"2026-03-07_140509", "定例 A fake:slow"},
+                                                         {"2026-03-07_140509-2", "定例 B"},
+                                                         {"2026-03-07_140509-3", "定例 A 改訂版"}};
+    for (const auto& [name, title] : table) {
+        EXPECT_TRUE(fs::exists(odd / name / "REPORT.md")) << name;
+        EXPECT_NE(readFile(odd / name / "invoked-stdin").find(title), std::string::npos) << name;
     }
+    EXPECT_EQ(runner->agentRuns().at("A"), AgentRun::done(odd / table[2].first / "REPORT.md"));
+    EXPECT_EQ(runner->agentRuns().at("B"), AgentRun::done(odd / table[1].first / "REPORT.md"));
     EXPECT_FALSE(fs::exists(home.home() / "pwned"));
-}
-
-TEST_F(AgentRunnerTest, AnEarlierRunEndingLateDoesNotHideTheNewerRun) {
-    auto runner = makeRunner(agentDir);
-    runner->dispatchAgent(record("SAME", "定例 fake:slow"));
-    runner->dispatchAgent(record("SAME", "定例 改訂版"));
-    ASSERT_TRUE(fakes::waitUntil([&] { return notes.size() == 4; }));  // both have ended
-    const AgentRun run = runner->agentRuns().at("SAME");
-    EXPECT_NE(readFile(folderOf(run) / "minutes.md").find("改訂版"), std::string::npos);
 }
 
 TEST_F(AgentRunnerTest, ARunOutlivesItsRunner) {
