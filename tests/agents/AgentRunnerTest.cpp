@@ -44,27 +44,6 @@ MinutesRecord record(const std::string& id, const std::string& title,
     return {id, *iso8601::parse("2026-03-07T05:05:09Z"), "minutes", "a.m4a", result};
 }
 
-struct Note {
-    std::string title, body;
-    bool operator==(const Note&) const = default;
-    friend std::ostream& operator<<(std::ostream& os, const Note& n) {
-        return os << n.title << " / " << n.body;
-    }
-};
-
-const Note kFailed{"AIエージェントの作業でエラーが発生しました", "agent.log を確認してください"};
-
-Note doneNote(const AgentRun& run) {
-    return {"AIエージェントの作業が完了しました",
-            "成果物: TAVRO/agent/" + fs::path(run.reportPath).parent_path().filename().string() +
-                "/REPORT.md"};
-}
-
-std::vector<testsupport::RecordedNotification> recorded() {
-    auto all = testsupport::TestNotificationServer::notifications();
-    return all ? *all : std::vector<testsupport::RecordedNotification>{};
-}
-
 fs::path folderOf(const AgentRun& run) {
     return fs::path(run.reportPath).parent_path();
 }
@@ -75,7 +54,7 @@ protected:
     testsupport::ScopedTimeZone tz{"Asia/Tokyo"};
     UserDefaults defaults{home.home() / "defaults.json"};
     fs::path agentDir = home.home() / ".local/share/TAVRO/agent";
-    std::vector<Note> notes;
+    std::vector<std::string> notes;  // "title / body"
 
     void SetUp() override {
         fakes::writeScript(home.home() / ".local/bin/claude", kFakeTool);
@@ -87,7 +66,7 @@ protected:
     std::unique_ptr<AgentRunner> makeRunner(const fs::path& dir) {
         auto runner = std::make_unique<AgentRunner>(dir, defaults);
         runner->setShell("/bin/sh");
-        runner->setNotify([this](auto& t, auto& b) { notes.push_back({t, b}); });
+        runner->setNotify([this](auto& t, auto& b) { notes.push_back(t + " / " + b); });
         return runner;
     }
 
@@ -101,108 +80,61 @@ protected:
     }
 };
 
-std::size_t codePoints(const std::string& s) {
-    return QString::fromStdString(s).toUcs4().size();
-}
-
-TEST_F(AgentRunnerTest, TheToolGetsInstructionsAndMinutes) {
-    const struct {
-        std::vector<TodoItem> todos;
-        std::string list;
-    } table[] = {
-        {{}, "(議事録から自分で判断してください)"},
-        {{todo("見積もり"), todo("会場予約", false), todo("印刷", std::nullopt)}, "- 見積もり"},
-        {{todo("清書"), todo("タスク表"), todo("スライド")}, "- 清書\n- タスク表\n- スライド"},
-    };
-    auto runner = makeRunner(agentDir);
-    std::string introduction, rules;  // the fixed texts around the task list, alike in all runs
-    for (const auto& row : table) {
-        const auto rec = record("REC" + std::to_string(row.todos.size()), "定例", row.todos);
-        notes.clear();
-        runner->dispatchAgent(rec);
-        const fs::path folder = folderOf(outcome(*runner, rec.id));
-        const std::string markdown = toMarkdown(rec.result, templateLabel("minutes", defaults));
-        const std::string prompt = readFile(folder / "prompt.md");
-        EXPECT_EQ(readFile(folder / "minutes.md"), markdown);
-        EXPECT_EQ(readFile(folder / "invoked-stdin"), prompt);
-
-        const auto list = prompt.find("AIが担当するタスク:\n" + row.list + "\n\n【最重要】");
-        ASSERT_NE(list, std::string::npos) << prompt;
-        ASSERT_TRUE(prompt.ends_with("\n--- 議事録(全文) ---\n" + markdown));
-        const auto listEnd = list + std::string("AIが担当するタスク:\n").size() + row.list.size();
-        if (introduction.empty()) {
-            introduction = prompt.substr(0, listEnd - row.list.size());
-            rules = prompt.substr(listEnd, prompt.size() - markdown.size() - listEnd);
-        }
-        EXPECT_EQ(prompt, introduction + row.list + rules + markdown);
-        // All action items are counted, not only the marked ones.
-        EXPECT_EQ(notes.at(0).title,
-                  "AIエージェントに" + std::to_string(row.todos.size()) + "件のTODOを依頼しました");
-    }
-    EXPECT_EQ(codePoints(introduction), 102u);
-    EXPECT_EQ(codePoints(rules), 947u);
-    EXPECT_EQ(std::count(rules.begin(), rules.end(), '\n'), 21);
-}
-
-TEST_F(AgentRunnerTest, TheSettingChoosesTheCommandLine) {
+TEST_F(AgentRunnerTest, TheSettingChoosesTheToolWhichGetsInstructionsAndMinutes) {
     const std::string claude =
         "-p\n--permission-mode\nacceptEdits\n--allowedTools\n"
         "Read Write Edit Glob Grep Bash WebSearch WebFetch\n";
     const struct {
         std::optional<DefaultsValue> agentCmd;
-        std::string args, tool;
+        std::vector<TodoItem> todos;
+        std::string list, args, tool;
     } table[] = {
-        {std::nullopt, claude, "Claude Code"},
-        {DefaultsValue("codex"), "exec\n--full-auto\n-\n", "Codex"},
-        {DefaultsValue("Codex"), claude, "Claude Code"},
-        {DefaultsValue(true), claude, "Claude Code"},
+        {std::nullopt, {}, "(議事録から自分で判断してください)", claude, "Claude Code"},
+        {DefaultsValue("codex"),
+         {todo("見積もり"), todo("会場予約", false), todo("印刷", std::nullopt)},
+         "- 見積もり",
+         "exec\n--full-auto\n-\n",
+         "Codex"},
+        {DefaultsValue("Codex"),
+         {todo("清書"), todo("タスク表"), todo("スライド")},
+         "- 清書\n- タスク表\n- スライド",
+         claude,
+         "Claude Code"},
+        {DefaultsValue(true), {todo("作業")}, "- 作業", claude, "Claude Code"},
     };
     auto runner = makeRunner(agentDir);
+    std::string introduction, rules;  // the fixed texts around the task list, alike in all runs
     int n = 0;
     for (const auto& row : table) {
         row.agentCmd ? defaults.set("agentCmd", *row.agentCmd) : defaults.remove("agentCmd");
-        const std::string id = "CMD" + std::to_string(++n);
+        const auto rec = record("REC" + std::to_string(++n), "定例", row.todos);
         notes.clear();
-        runner->dispatchAgent(record(id, "定例"));
-        const fs::path folder = folderOf(outcome(*runner, id));
-        EXPECT_EQ(readFile(folder / "invoked-argv"), row.args) << id;
+        runner->dispatchAgent(rec);
+        const fs::path folder = folderOf(outcome(*runner, rec.id));
+        EXPECT_EQ(readFile(folder / "invoked-argv"), row.args) << rec.id;
         EXPECT_EQ(readFile(folder / "invoked-cwd"), fs::canonical(folder).string() + "\n");
         EXPECT_EQ(readFile(folder / "agent.log"), "working on it\na warning\n");
-        EXPECT_EQ(notes.at(0).body, row.tool + "がバックグラウンドで作業中…");
-    }
-}
+        EXPECT_TRUE(notes.at(0).ends_with(" / " + row.tool + "がバックグラウンドで作業中…"));
 
-TEST_F(AgentRunnerTest, RunsGoFromRunningToTheirOutcome) {
-    auto runner = makeRunner(agentDir);
-    const struct {
-        const char* title;
-        State state;
-        bool reportWritten;
-    } table[] = {
-        {"定例", State::done, true},
-        {"定例 fake:noreport", State::done, false},
-        {"定例 fake:fail", State::failed, false},
-    };
-    for (const auto& row : table) {
-        notes.clear();
-        QSignalSpy changed(runner.get(), &AgentRunner::agentRunsChanged);
-        runner->dispatchAgent(record(row.title, row.title));
-        EXPECT_EQ(runner->agentRuns().at(row.title), AgentRun::running());
-        const AgentRun run = outcome(*runner, row.title);
-        EXPECT_EQ(changed.count(), 2);
-        EXPECT_EQ(run.state, row.state) << row.title;
-        EXPECT_EQ(fs::exists(folderOf(run) / "REPORT.md"), row.reportWritten);
-        EXPECT_EQ(notes.back(), row.state == State::done ? doneNote(run) : kFailed);
-        EXPECT_EQ(folderOf(run).parent_path(), row.state == State::done ? agentDir : fs::path());
+        const std::string markdown = toMarkdown(rec.result, templateLabel("minutes", defaults));
+        const std::string prompt = readFile(folder / "prompt.md");
+        EXPECT_EQ(readFile(folder / "minutes.md"), markdown);
+        EXPECT_EQ(readFile(folder / "invoked-stdin"), prompt);
+        const std::string head = "AIが担当するタスク:\n";
+        const auto list = prompt.find(head + row.list + "\n\n【最重要】");
+        ASSERT_NE(list, std::string::npos) << prompt;
+        ASSERT_TRUE(prompt.ends_with("\n--- 議事録(全文) ---\n" + markdown));
+        const auto listEnd = list + head.size() + row.list.size();
+        if (introduction.empty()) {
+            introduction = prompt.substr(0, listEnd - row.list.size());
+            rules = prompt.substr(listEnd, prompt.size() - markdown.size() - listEnd);
+        }
+        EXPECT_EQ(prompt, introduction + row.list + rules + markdown);
     }
-
-    notes.clear();
-    runner->setShell((home.home() / "no-such-shell").string());
-    runner->dispatchAgent(record("NOSHELL", "定例"));
-    const AgentRun failed = runner->agentRuns().at("NOSHELL");  // at once
-    EXPECT_EQ(failed.state, State::failed);
-    EXPECT_EQ(notes, (std::vector<Note>{{"エージェント起動に失敗しました", failed.message}}));
-    EXPECT_NE(failed.message.find("No such file or directory"), std::string::npos);
+    // The fixed texts, pinned by size: 102 and 947 characters, the rules on 21 lines.
+    EXPECT_EQ(QString::fromStdString(introduction).toUcs4().size(), 102);
+    EXPECT_EQ(QString::fromStdString(rules).toUcs4().size(), 947);
+    EXPECT_EQ(std::count(rules.begin(), rules.end(), '\n'), 21);
 }
 
 TEST_F(AgentRunnerTest, RunsInTheSameSecondAndOddFolderNamesGetFoldersOfTheirOwn) {
@@ -211,29 +143,22 @@ TEST_F(AgentRunnerTest, RunsInTheSameSecondAndOddFolderNamesGetFoldersOfTheirOwn
     auto runner = makeRunner(odd);
     const Timestamp now = *iso8601::parse("2026-03-07T05:05:09Z");  // 14:05:09 in Tokyo
     runner->setClock([now] { return now + std::chrono::milliseconds(300); });
-    // The first is still working while the others start.
+    // The first is still working while the others start; its late end must not hide the newer
+    // run of the same record.
     runner->dispatchAgent(record("A", "定例 A fake:slow"));
     runner->dispatchAgent(record("B", "定例 B"));
-    runner->dispatchAgent(record("C", "定例 C"));
-    const std::pair<const char*, const char*> table[] = {
-        {"A", "2026-03-07_140509"}, {"B", "2026-03-07_140509-2"}, {"C", "2026-03-07_140509-3"}};
-    for (const auto& [id, name] : table) {
-        const AgentRun run = outcome(*runner, id);
-        EXPECT_EQ(run, AgentRun::done((odd / name / "REPORT.md").string()));
-        EXPECT_TRUE(fs::exists(run.reportPath));
-        EXPECT_NE(readFile(odd / name / "invoked-stdin").find(std::string("定例 ") + id),
-                  std::string::npos);
+    runner->dispatchAgent(record("A", "定例 A 改訂版"));
+    ASSERT_TRUE(fakes::waitUntil([&] { return notes.size() == 6; }));  // all have ended
+    const std::pair<const char*, const char*> table[] = {{"2026-03-07_140509", "定例 A fake:slow"},
+                                                         {"2026-03-07_140509-2", "定例 B"},
+                                                         {"2026-03-07_140509-3", "定例 A 改訂版"}};
+    for (const auto& [name, title] : table) {
+        EXPECT_TRUE(fs::exists(odd / name / "REPORT.md")) << name;
+        EXPECT_NE(readFile(odd / name / "invoked-stdin").find(title), std::string::npos) << name;
     }
+    EXPECT_EQ(runner->agentRuns().at("A"), AgentRun::done(odd / table[2].first / "REPORT.md"));
+    EXPECT_EQ(runner->agentRuns().at("B"), AgentRun::done(odd / table[1].first / "REPORT.md"));
     EXPECT_FALSE(fs::exists(home.home() / "pwned"));
-}
-
-TEST_F(AgentRunnerTest, AnEarlierRunEndingLateDoesNotHideTheNewerRun) {
-    auto runner = makeRunner(agentDir);
-    runner->dispatchAgent(record("SAME", "定例 fake:slow"));
-    runner->dispatchAgent(record("SAME", "定例 改訂版"));
-    ASSERT_TRUE(fakes::waitUntil([&] { return notes.size() == 4; }));  // both have ended
-    const AgentRun run = runner->agentRuns().at("SAME");
-    EXPECT_NE(readFile(folderOf(run) / "minutes.md").find("改訂版"), std::string::npos);
 }
 
 TEST_F(AgentRunnerTest, ARunOutlivesItsRunner) {
@@ -248,33 +173,62 @@ TEST_F(AgentRunnerTest, ARunOutlivesItsRunner) {
     EXPECT_EQ(notes.size(), 1u);  // the start; nobody is left to be told of the end
 }
 
-TEST_F(AgentRunnerTest, EveryOutcomeIsAnnouncedOnTheDesktop) {
+TEST_F(AgentRunnerTest, RunsGoFromRunningToTheirOutcomeAndAreAnnounced) {
     TAVRO_REQUIRE_ENV("notification server", testsupport::probeNotificationServer());
+    auto recorded = [] {
+        return testsupport::TestNotificationServer::notifications().value_or(
+            std::vector<testsupport::RecordedNotification>{});
+    };
     uint before = 0;
     for (const auto& n : recorded()) before = std::max(before, n.id);
 
     AgentRunner runner(agentDir, defaults);  // through the desktop notifier
     runner.setShell("/bin/sh");
-    runner.dispatchAgent(record("OK", "定例", {todo("a"), todo("b", false)}));
-    const AgentRun done = outcome(runner, "OK");
-    runner.dispatchAgent(record("NG", "定例 fake:fail"));
-    outcome(runner, "NG");
+    QSignalSpy changed(&runner, &AgentRunner::agentRunsChanged);
+    // Every action item is counted, not only the marked ones.
+    for (const auto& rec :
+         {record("OK", "定例", {todo("a"), todo("b", false)}),
+          record("NOREPORT", "定例 fake:noreport"), record("NG", "定例 fake:fail")}) {
+        runner.dispatchAgent(rec);
+        EXPECT_EQ(runner.agentRuns().at(rec.id), AgentRun::running());
+        outcome(runner, rec.id);
+    }
+    EXPECT_EQ(changed.count(), 6);
+    const AgentRun done = runner.agentRuns().at("OK");
+    EXPECT_EQ(done, AgentRun::done(folderOf(done) / "REPORT.md"));
+    EXPECT_TRUE(fs::exists(done.reportPath));
+    // Done without a report: its path is still where to look.
+    const AgentRun noReport = runner.agentRuns().at("NOREPORT");
+    EXPECT_EQ(noReport.state, State::done);
+    EXPECT_FALSE(fs::exists(noReport.reportPath));
+    EXPECT_EQ(runner.agentRuns().at("NG"), AgentRun::failed("agent.log を確認してください"));
+    // A shell that cannot start fails the run at once.
     runner.setShell((home.home() / "no-such-shell").string());
     runner.dispatchAgent(record("NOSHELL", "定例"));
+    const AgentRun noShell = runner.agentRuns().at("NOSHELL");
+    EXPECT_EQ(noShell.state, State::failed);
+    EXPECT_NE(noShell.message.find("No such file or directory"), std::string::npos);
 
-    const std::vector<Note> expected = {
-        {"AIエージェントに2件のTODOを依頼しました", "Claude Codeがバックグラウンドで作業中…"},
-        doneNote(done),
-        {"AIエージェントに1件のTODOを依頼しました", "Claude Codeがバックグラウンドで作業中…"},
-        kFailed,
-        {"エージェント起動に失敗しました", runner.agentRuns().at("NOSHELL").message},
+    const std::string working = "件のTODOを依頼しました / Claude Codeがバックグラウンドで作業中…";
+    auto finished = [](const AgentRun& run) {
+        return "AIエージェントの作業が完了しました / 成果物: TAVRO/agent/" +
+               folderOf(run).filename().string() + "/REPORT.md";
     };
-    std::vector<Note> shown;
+    const std::vector<std::string> expected = {
+        "AIエージェントに2" + working,
+        finished(done),
+        "AIエージェントに1" + working,
+        finished(noReport),
+        "AIエージェントに1" + working,
+        "AIエージェントの作業でエラーが発生しました / agent.log を確認してください",
+        "エージェント起動に失敗しました / " + noShell.message,
+    };
+    std::vector<std::string> shown;
     fakes::waitUntil([&] {
         shown.clear();
         for (const auto& n : recorded())
             if (n.id > before && n.appName == "TAVRO")
-                shown.push_back(Note{n.summary.toStdString(), n.body.toStdString()});
+                shown.push_back((n.summary + " / " + n.body).toStdString());
         return shown.size() >= expected.size();
     });
     EXPECT_EQ(shown, expected);

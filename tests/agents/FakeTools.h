@@ -1,17 +1,35 @@
 #pragma once
 // Stand-ins for the agent tools: small shell scripts that record how they were called.
+#include <QTest>
+
 #include <filesystem>
-#include <functional>
+#include <fstream>
+#include <sstream>
 #include <string>
 
 namespace fakes {
 
+inline void writeFile(const std::filesystem::path& path, const std::string& content) {
+    std::filesystem::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << content;
+}
+
 // "#!/bin/sh" + `body`, executable; folders are created.
-void writeScript(const std::filesystem::path& path, const std::string& body);
-void writeFile(const std::filesystem::path& path, const std::string& content);
-std::string readFile(const std::filesystem::path& path);  // empty when unreadable
+inline void writeScript(const std::filesystem::path& path, const std::string& body) {
+    writeFile(path, "#!/bin/sh\n" + body);
+    std::filesystem::permissions(path, std::filesystem::perms::owner_all);
+}
+
+inline std::string readFile(const std::filesystem::path& path) {  // empty when unreadable
+    std::stringstream s;
+    s << std::ifstream(path, std::ios::binary).rdbuf();
+    return s.str();
+}
 
 // Runs Qt events until `condition` holds or 20 s have passed.
-bool waitUntil(const std::function<bool()>& condition);
+template <typename Condition>
+bool waitUntil(Condition condition) {
+    return QTest::qWaitFor(condition, 20000);
+}
 
 }  // namespace fakes

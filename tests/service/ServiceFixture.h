@@ -1,15 +1,43 @@
 #pragma once
 // A fake service per test, with the client pointed at it, and helpers to catch APIError.
+#include <QCoreApplication>
+
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "fakeservice/FakeService.h"
 #include "fakeservice/SampleMinutes.h"
 #include "fakeservice/ScopedServiceUrl.h"
 #include "model/MinutesResult.h"
+#include "platform/Desktop.h"
 #include "service/APIError.h"
+#include "service/ServiceCall.h"
+
+using Reply = FakeService::Reply;
+
+// Lets every service call in flight finish and hands each outcome to its receiver.
+inline void settleServiceCalls() {
+    servicecall_detail::pool()->waitForDone(20000);
+    for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
+}
+
+// Records the addresses the app would open and counts the times it would come to the front.
+struct DesktopRecorder {
+    std::vector<QUrl> opened;
+    int activations = 0;
+    Desktop::Opener oldOpener = Desktop::setOpener([this](const QUrl& url) {
+        opened.push_back(url);
+        return true;
+    });
+    Desktop::Activator oldActivator = Desktop::setActivator([this] { ++activations; });
+    ~DesktopRecorder() {
+        Desktop::setOpener(oldOpener);
+        Desktop::setActivator(oldActivator);
+    }
+};
 
 class ServiceFixture : public ::testing::Test {
 protected:
@@ -25,6 +53,21 @@ protected:
         }
         ADD_FAILURE() << "expected an APIError";
         return APIError::local("<no error>");
+    }
+
+    // What `call` returns, or "!" and the text of the APIError it throws.
+    static std::string outcome(const std::function<std::string()>& call) {
+        try {
+            return call();
+        } catch (const APIError& e) {
+            return "!" + e.message();
+        }
+    }
+
+    // Scripts a JSON text answer for one endpoint.
+    void answer(const std::string& method, const std::string& path, int status,
+                const std::string& body) {
+        fake.script(method, path, Reply::withBody(status, body, "application/json"));
     }
 
     static MinutesResult sample() { return MinutesResult::fromJson(sampleMinutesJson()); }
