@@ -244,6 +244,21 @@ TEST_F(LaunchTest, OnlyAClickOnAnUpdateNoticeOpensTheDownload) {
     }
 }
 
+TEST_F(LaunchTest, ADamagedSettingsFileIsAnnouncedAtLaunch) {
+    TAVRO_REQUIRE_ENV("notification server", testsupport::probeNotificationServer());
+    const auto file = home.home() / "damaged" / "defaults.json";
+    fs::create_directories(file.parent_path());
+    atomicfile::write(file, "{\"templateId\": ");
+    UserDefaults damaged(file);
+    FakeCalendarStore calendar;
+    AppServices services(damaged, &calendar);
+    NotificationWatch watch;
+    AppDelegate(services, updates).applicationDidFinishLaunching();
+    const auto shown = watch.find("設定ファイルを読み込めませんでした");
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_TRUE(shown[0].body.contains("damaged"));
+}
+
 TEST_F(LaunchTest, OpenedAddressesGoToTheCallbackInOrder) {
     auto app = makeApp();
     const auto patch = [](const char* json) {
