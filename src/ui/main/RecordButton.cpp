@@ -20,7 +20,7 @@ constexpr qreal kBodySize = 13;
 }  // namespace
 
 RecordButton::RecordButton(HeaderModel& model, QWidget* parent)
-    : QAbstractButton(parent),
+    : BezelButton(parent),
       model_(model),
       pulse_(new RecordingPulse(8, this)),
       spinner_(new SpinnerRing(16, 2, QColor(), this)) {
@@ -65,26 +65,10 @@ void RecordButton::follow() {
     update();
 }
 
-void RecordButton::enterEvent(QEnterEvent*) {
-    hovered_ = true;
-    update();
-}
-
-void RecordButton::leaveEvent(QEvent*) {
-    hovered_ = false;
-    update();
-}
-
 void RecordButton::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
-    if (isEnabled() && (hovered_ || isDown())) {
-        QColor bezel = palette().color(QPalette::WindowText);
-        bezel.setAlphaF(isDown() ? 0.14f : 0.07f);
-        QPainterPath path;
-        path.addRoundedRect(QRectF(rect()), 6, 6);
-        p.fillPath(path, bezel);
-    }
+    paintBezel(p);
     using Kind = HeaderModel::RecordLook::Kind;
     if (look_.kind == Kind::symbol) {
         const QRectF f = frameRect();

@@ -1,14 +1,14 @@
 #pragma once
 // The header's record button: a record symbol when idle, a pulsing dot with "停止 m:ss" while
 // recording, a spinner (and disabled) while the minutes are being made.
-#include <QAbstractButton>
+#include "ui/main/BezelButton.h"
 
 #include "ui/main/HeaderModel.h"
 
 class RecordingPulse;
 class SpinnerRing;
 
-class RecordButton : public QAbstractButton {
+class RecordButton : public BezelButton {
     Q_OBJECT
 public:
     explicit RecordButton(HeaderModel& model, QWidget* parent = nullptr);
@@ -18,8 +18,6 @@ public:
 
 protected:
     void paintEvent(QPaintEvent*) override;
-    void enterEvent(QEnterEvent*) override;
-    void leaveEvent(QEvent*) override;
 
 private:
     void follow();
@@ -30,5 +28,4 @@ private:
     HeaderModel::RecordLook look_;
     RecordingPulse* pulse_;
     SpinnerRing* spinner_;
-    bool hovered_ = false;
 };

@@ -7,7 +7,7 @@
 #include "desktop/Symbols.h"
 
 ToolbarButton::ToolbarButton(const QString& symbol, const QString& help, QWidget* parent)
-    : QAbstractButton(parent), symbol_(symbol) {
+    : BezelButton(parent), symbol_(symbol) {
     setToolTip(help);
     setCursor(Qt::ArrowCursor);
     setFocusPolicy(Qt::TabFocus);
@@ -33,26 +33,10 @@ void ToolbarButton::setRotation(qreal degrees) {
     update();
 }
 
-void ToolbarButton::enterEvent(QEnterEvent*) {
-    hovered_ = true;
-    update();
-}
-
-void ToolbarButton::leaveEvent(QEvent*) {
-    hovered_ = false;
-    update();
-}
-
 void ToolbarButton::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
-    if (isEnabled() && (hovered_ || isDown())) {
-        QColor bezel = palette().color(QPalette::WindowText);
-        bezel.setAlphaF(isDown() ? 0.14f : 0.07f);
-        QPainterPath path;
-        path.addRoundedRect(QRectF(rect()), 6, 6);
-        p.fillPath(path, bezel);
-    }
+    paintBezel(p);
     QColor tint = tint_.isValid() ? tint_ : palette().color(QPalette::WindowText);
     if (!isEnabled()) tint.setAlphaF(0.3f * tint.alphaF());
     const QPointF c(width() / 2.0, height() / 2.0);

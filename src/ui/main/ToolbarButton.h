@@ -1,10 +1,10 @@
 #pragma once
 // A header icon button: one symbol in a 24 × 24 frame, tinted, optionally scaled and turned
 // around its centre, with a light bezel while the pointer is on it.
-#include <QAbstractButton>
 #include <QColor>
+#include "ui/main/BezelButton.h"
 
-class ToolbarButton : public QAbstractButton {
+class ToolbarButton : public BezelButton {
     Q_OBJECT
 public:
     explicit ToolbarButton(const QString& symbol, const QString& help, QWidget* parent = nullptr);
@@ -25,13 +25,10 @@ public:
 
 protected:
     void paintEvent(QPaintEvent*) override;
-    void enterEvent(QEnterEvent*) override;
-    void leaveEvent(QEvent*) override;
 
 private:
     QString symbol_;
     QColor tint_;
     qreal scale_ = 1;
     qreal rotation_ = 0;
-    bool hovered_ = false;
 };
