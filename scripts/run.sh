@@ -12,7 +12,7 @@ build=build/release
 
 bash scripts/install-deps.sh
 
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTAVRO_BUILD_BENCH=OFF >/dev/null
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTAVRO_BUILD_TESTS=ON -DTAVRO_BUILD_BENCH=OFF >/dev/null
 targets=(tavro)
 [ -z "${TAVRO_SERVICE_URL:-}" ] && targets+=(tavro-fakeservice)
 cmake --build "$build" --target "${targets[@]}"
