@@ -1,7 +1,6 @@
 #include "ui/main/RecordingPulse.h"
 
 #include <QPainter>
-#include <QVariantAnimation>
 
 #include <cmath>
 
@@ -9,37 +8,25 @@
 #include "ui/main/Motion.h"
 
 RecordingPulse::RecordingPulse(qreal size, QWidget* parent)
-    : QWidget(parent), size_(size), clock_(motion::loop(this, 1400)) {
+    : LoopingView(1400, parent), size_(size) {
     setAttribute(Qt::WA_TransparentForMouseEvents);
     const int side = static_cast<int>(std::ceil(2.4 * size));
     setFixedSize(side, side);
 }
 
-bool RecordingPulse::isAnimating() const {
-    return clock_->state() == QAbstractAnimation::Running;
-}
-
 qreal RecordingPulse::haloScale() const {
     if (!isAnimating()) return 0.55;
-    return 0.55 + 0.45 * motion::easeOut(motion::progress(clock_));
+    return 0.55 + 0.45 * motion::easeOut(progress());
 }
 
 qreal RecordingPulse::haloOpacity() const {
     if (!isAnimating()) return 0.9;
-    return 0.9 * (1 - motion::easeOut(motion::progress(clock_)));
+    return 0.9 * (1 - motion::easeOut(progress()));
 }
 
 qreal RecordingPulse::dotScale() const {
     if (!isAnimating()) return 0.92;
-    return 0.92 + 0.16 * motion::thereAndBack(motion::progress(clock_));
-}
-
-void RecordingPulse::showEvent(QShowEvent*) {
-    if (!PanelStyle::reduceMotion()) clock_->start();
-}
-
-void RecordingPulse::hideEvent(QHideEvent*) {
-    clock_->stop();
+    return 0.92 + 0.16 * motion::thereAndBack(progress());
 }
 
 void RecordingPulse::paintEvent(QPaintEvent*) {

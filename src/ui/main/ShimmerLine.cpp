@@ -4,30 +4,20 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPalette>
-#include <QVariantAnimation>
 
 #include <cmath>
 
 #include "desktop/PanelStyle.h"
 #include "ui/main/Motion.h"
 
-ShimmerLine::ShimmerLine(qreal width, qreal height, QWidget* parent)
-    : QWidget(parent), sweep_(motion::loop(this, 1300)) {
+ShimmerLine::ShimmerLine(qreal width, qreal height, QWidget* parent) : LoopingView(1300, parent) {
     setAttribute(Qt::WA_TransparentForMouseEvents);
     setFixedSize(static_cast<int>(std::ceil(width)), static_cast<int>(std::ceil(height)));
 }
 
 qreal ShimmerLine::phase() const {
-    if (sweep_->state() != QAbstractAnimation::Running) return -1;
-    return -1 + 2.6 * motion::progress(sweep_);
-}
-
-void ShimmerLine::showEvent(QShowEvent*) {
-    if (!PanelStyle::reduceMotion()) sweep_->start();
-}
-
-void ShimmerLine::hideEvent(QHideEvent*) {
-    sweep_->stop();
+    if (!isAnimating()) return -1;
+    return -1 + 2.6 * progress();
 }
 
 void ShimmerLine::paintEvent(QPaintEvent*) {

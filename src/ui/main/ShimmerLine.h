@@ -1,11 +1,9 @@
 #pragma once
 // A grey skeleton line with a band of light sweeping across it: text on its way. A plain bar
 // under reduced motion.
-#include <QWidget>
+#include "ui/main/LoopingView.h"
 
-class QVariantAnimation;
-
-class ShimmerLine : public QWidget {
+class ShimmerLine : public LoopingView {
     Q_OBJECT
 public:
     explicit ShimmerLine(qreal width, qreal height = 11, QWidget* parent = nullptr);
@@ -14,10 +12,7 @@ public:
     qreal phase() const;
 
 protected:
-    void showEvent(QShowEvent*) override;
-    void hideEvent(QHideEvent*) override;
     void paintEvent(QPaintEvent*) override;
 
 private:
-    QVariantAnimation* sweep_;
 };

@@ -1,11 +1,9 @@
 #include "ui/main/SparklePulse.h"
 
 #include <QPainter>
-#include <QVariantAnimation>
 
 #include <cmath>
 
-#include "desktop/PanelStyle.h"
 #include "desktop/Symbols.h"
 #include "ui/main/Motion.h"
 
@@ -15,29 +13,20 @@ constexpr qreal kBox = 1.2;
 constexpr qreal kMaxScale = 1.18;
 }  // namespace
 
-SparklePulse::SparklePulse(qreal size, QWidget* parent)
-    : QWidget(parent), size_(size), clock_(motion::loop(this, 1700)) {
+SparklePulse::SparklePulse(qreal size, QWidget* parent) : LoopingView(1700, parent), size_(size) {
     setAttribute(Qt::WA_TransparentForMouseEvents);
     const int side = static_cast<int>(std::ceil(size * kBox * kMaxScale));
     setFixedSize(side, side);
 }
 
 qreal SparklePulse::scale() const {
-    if (clock_->state() != QAbstractAnimation::Running) return 0.9;
-    return 0.9 + 0.28 * motion::thereAndBack(motion::progress(clock_));
+    if (!isAnimating()) return 0.9;
+    return 0.9 + 0.28 * motion::thereAndBack(progress());
 }
 
 qreal SparklePulse::opacity() const {
-    if (clock_->state() != QAbstractAnimation::Running) return 0.55;
-    return 0.55 + 0.45 * motion::thereAndBack(motion::progress(clock_));
-}
-
-void SparklePulse::showEvent(QShowEvent*) {
-    if (!PanelStyle::reduceMotion()) clock_->start();
-}
-
-void SparklePulse::hideEvent(QHideEvent*) {
-    clock_->stop();
+    if (!isAnimating()) return 0.55;
+    return 0.55 + 0.45 * motion::thereAndBack(progress());
 }
 
 void SparklePulse::paintEvent(QPaintEvent*) {

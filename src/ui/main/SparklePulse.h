@@ -1,11 +1,9 @@
 #pragma once
 // The "sparkles" symbol breathing in the accent colour: the local agent is at work. Still under
 // reduced motion.
-#include <QWidget>
+#include "ui/main/LoopingView.h"
 
-class QVariantAnimation;
-
-class SparklePulse : public QWidget {
+class SparklePulse : public LoopingView {
     Q_OBJECT
 public:
     explicit SparklePulse(qreal size = 11, QWidget* parent = nullptr);
@@ -14,11 +12,8 @@ public:
     qreal opacity() const;
 
 protected:
-    void showEvent(QShowEvent*) override;
-    void hideEvent(QHideEvent*) override;
     void paintEvent(QPaintEvent*) override;
 
 private:
     qreal size_;
-    QVariantAnimation* clock_;  // one turn is the way there and back, 0.85 s each
 };

@@ -2,34 +2,20 @@
 
 #include <QConicalGradient>
 #include <QPainter>
-#include <QVariantAnimation>
 
 #include <cmath>
 
-#include "desktop/PanelStyle.h"
 #include "ui/main/Motion.h"
 
 SpinnerRing::SpinnerRing(qreal size, qreal lineWidth, QColor tint, QWidget* parent)
-    : QWidget(parent),
-      size_(size),
-      lineWidth_(lineWidth),
-      tint_(tint),
-      spin_(motion::loop(this, 900)) {
+    : LoopingView(900, parent), size_(size), lineWidth_(lineWidth), tint_(tint) {
     setAttribute(Qt::WA_TransparentForMouseEvents);
     const int side = static_cast<int>(std::ceil(size));
     setFixedSize(side, side);
 }
 
 bool SpinnerRing::isSpinning() const {
-    return spin_->state() == QAbstractAnimation::Running;
-}
-
-void SpinnerRing::showEvent(QShowEvent*) {
-    if (!PanelStyle::reduceMotion()) spin_->start();
-}
-
-void SpinnerRing::hideEvent(QHideEvent*) {
-    spin_->stop();
+    return isAnimating();
 }
 
 void SpinnerRing::paintEvent(QPaintEvent*) {
@@ -38,7 +24,7 @@ void SpinnerRing::paintEvent(QPaintEvent*) {
     const QColor tint = tint_.isValid() ? tint_ : motion::accent(this);
     const QPointF c(width() / 2.0, height() / 2.0);
     p.translate(c);
-    p.rotate(360.0 * motion::progress(spin_));
+    p.rotate(360.0 * progress());
     p.translate(-c);
 
     // Clockwise from the right: faint at the start of the arc, solid at its end. Qt's conical

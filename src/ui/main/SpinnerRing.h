@@ -1,11 +1,9 @@
 #pragma once
 // A spinning ring with a gradient tail: work in progress. Still under reduced motion.
 #include <QColor>
-#include <QWidget>
+#include "ui/main/LoopingView.h"
 
-class QVariantAnimation;
-
-class SpinnerRing : public QWidget {
+class SpinnerRing : public LoopingView {
     Q_OBJECT
 public:
     // An invalid `tint` means the accent colour.
@@ -15,13 +13,10 @@ public:
     bool isSpinning() const;
 
 protected:
-    void showEvent(QShowEvent*) override;
-    void hideEvent(QHideEvent*) override;
     void paintEvent(QPaintEvent*) override;
 
 private:
     qreal size_;
     qreal lineWidth_;
     QColor tint_;
-    QVariantAnimation* spin_;
 };

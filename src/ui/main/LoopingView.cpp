@@ -1,0 +1,25 @@
+#include "ui/main/LoopingView.h"
+
+#include <QVariantAnimation>
+
+#include "desktop/PanelStyle.h"
+#include "ui/main/Motion.h"
+
+LoopingView::LoopingView(int turnMs, QWidget* parent)
+    : QWidget(parent), clock_(motion::loop(this, turnMs)) {}
+
+bool LoopingView::isAnimating() const {
+    return clock_->state() == QAbstractAnimation::Running;
+}
+
+qreal LoopingView::progress() const {
+    return motion::progress(clock_);
+}
+
+void LoopingView::showEvent(QShowEvent*) {
+    if (!PanelStyle::reduceMotion()) clock_->start();
+}
+
+void LoopingView::hideEvent(QHideEvent*) {
+    clock_->stop();
+}
