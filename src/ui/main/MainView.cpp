@@ -1,7 +1,6 @@
 #include "ui/main/MainView.h"
 
 #include <QHBoxLayout>
-#include <QListWidget>
 #include <QPalette>
 #include <QShowEvent>
 #include <QStackedWidget>
@@ -14,10 +13,11 @@
 #include "ui/main/HeaderView.h"
 #include "ui/main/MainViewModel.h"
 #include "ui/main/Motion.h"
+#include "ui/main/detail/DetailView.h"
+#include "ui/main/dialogs/DialogHost.h"
+#include "ui/main/sidebar/SidebarView.h"
 
 namespace {
-
-constexpr int kIdRole = Qt::UserRole;
 
 QWidget* divider(Qt::Orientation orientation) {
     auto* line = new QWidget;
@@ -47,29 +47,17 @@ MainView::MainView(UiContext& ctx, QWidget* parent)
           },
           this)),
       headerView_(new HeaderView(*header_)),
-      list_(new QListWidget),
+      sidebar_(new SidebarView(ctx, *model_)),
       detail_(new QStackedWidget),
       emptyState_(new EmptyStateView),
-      recordPane_(new QWidget) {
+      dialogHost_(new DialogHost(ctx, *model_, this)) {
     QFont f = font();
     f.setFamily(QStringLiteral("Noto Sans CJK JP"));  // Han glyphs in their Japanese shapes
     setFont(f);
     setMinimumSize(kMinimumSize);
     resize(kDefaultSize);
 
-    // Sidebar column: for now the shown records by title.
-    auto* sidebar = new QWidget;
-    sidebar->setFixedWidth(kSidebarWidth);
-    sidebar->setAutoFillBackground(true);
-    QPalette white = sidebar->palette();
-    white.setColor(QPalette::Window, Qt::white);
-    white.setColor(QPalette::Base, Qt::white);
-    sidebar->setPalette(white);
-    auto* sideColumn = new QVBoxLayout(sidebar);
-    sideColumn->setContentsMargins(8, 8, 8, 8);
-    list_->setFrameShape(QFrame::NoFrame);
-    list_->setSelectionMode(QAbstractItemView::SingleSelection);
-    sideColumn->addWidget(list_);
+    sidebar_->setFixedWidth(kSidebarWidth);
 
     // Detail column: header, divider, the shown record or the placeholder.
     auto* detailColumn = new QWidget;
@@ -79,25 +67,17 @@ MainView::MainView(UiContext& ctx, QWidget* parent)
     detailStack->addWidget(headerView_);
     detailStack->addWidget(divider(Qt::Horizontal));
     detail_->addWidget(emptyState_);
-    detail_->addWidget(recordPane_);
     detailStack->addWidget(detail_, 1);
 
     auto* columns = new QHBoxLayout(this);
     columns->setContentsMargins(0, 0, 0, 0);
     columns->setSpacing(0);
-    columns->addWidget(sidebar);
+    columns->addWidget(sidebar_);
     columns->addWidget(divider(Qt::Vertical));
     columns->addWidget(detailColumn, 1);
 
-    connect(model_, &MainViewModel::listChanged, this, &MainView::rebuildList);
+    connect(model_, &MainViewModel::listChanged, this, &MainView::followSelection);
     connect(model_, &MainViewModel::selectedIDChanged, this, &MainView::followSelection);
-    // Selection, not the current item: a list that gains focus makes its first row current
-    // without the user choosing it.
-    connect(list_, &QListWidget::itemSelectionChanged, this, [this] {
-        const auto chosen = list_->selectedItems();
-        if (!chosen.isEmpty())
-            model_->setSelectedID(chosen.front()->data(kIdRole).toString().toStdString());
-    });
     connect(headerView_, &HeaderView::askAcrossRequested, this,
             [this] { model_->setShowAskAll(true); });
     connect(headerView_, &HeaderView::settingsRequested, this, &MainView::settingsRequested);
@@ -105,14 +85,18 @@ MainView::MainView(UiContext& ctx, QWidget* parent)
     connect(&ctx_.engine, &RecorderControl::elapsedChanged, this, &MainView::followRecorder);
     connect(&ctx_.engine, &RecorderEngine::lastErrorChanged, this, &MainView::followRecorder);
 
-    rebuildList();
+    followSelection();
     followRecorder();
 }
 
 MainView::~MainView() = default;
 
+QListWidget* MainView::recordList() const {
+    return sidebar_->recordList();
+}
+
 bool MainView::showsRecord() const {
-    return detail_->currentWidget() == recordPane_;
+    return detailView_ && detail_->currentWidget() == detailView_;
 }
 
 void MainView::showEvent(QShowEvent* e) {
@@ -120,30 +104,24 @@ void MainView::showEvent(QShowEvent* e) {
     if (!e->spontaneous()) model_->appeared();
 }
 
-void MainView::rebuildList() {
-    const QSignalBlocker quiet(list_);
-    list_->clear();
-    for (const MinutesRecord* r : model_->filtered()) {
-        auto* item = new QListWidgetItem(QString::fromStdString(r->result.title), list_);
-        item->setData(kIdRole, QString::fromStdString(r->id));
-    }
-    followSelection();
-}
-
+// One detail view per shown record: another record gets a fresh view that fades in.
 void MainView::followSelection() {
     const MinutesRecord* shown = model_->selected();
-    QWidget* page = shown ? recordPane_ : static_cast<QWidget*>(emptyState_);
-    if (page != detail_->currentWidget() || (shown && shown->id != shownID_)) {
-        detail_->setCurrentWidget(page);
-        motion::fadeIn(page, 220, QEasingCurve::OutQuad);
+    if (shown && detailView_ && detailView_->recordID() == shown->id) return;
+    if (!shown && !detailView_) return;
+    if (detailView_) {
+        detail_->removeWidget(detailView_);
+        detailView_->deleteLater();
+        detailView_ = nullptr;
     }
-    shownID_ = shown ? shown->id : std::string();
-    const QSignalBlocker quiet(list_);
-    list_->clearSelection();
-    if (!shown) return;
-    for (int i = 0; i < list_->count(); ++i)
-        if (list_->item(i)->data(kIdRole).toString().toStdString() == shown->id)
-            list_->setCurrentRow(i, QItemSelectionModel::ClearAndSelect);
+    QWidget* page = emptyState_;
+    if (shown) {
+        detailView_ = new DetailView(ctx_, *model_, shown->id);
+        detail_->addWidget(detailView_);
+        page = detailView_;
+    }
+    detail_->setCurrentWidget(page);
+    motion::fadeIn(page, 220, QEasingCurve::OutQuad);
 }
 
 void MainView::followRecorder() {

@@ -7,12 +7,15 @@
 #include <string>
 
 struct UiContext;
+class DetailView;
+class DialogHost;
 class EmptyStateView;
 class HeaderModel;
 class HeaderView;
 class MainViewModel;
 class QListWidget;
 class QStackedWidget;
+class SidebarView;
 
 class MainView : public QWidget {
     Q_OBJECT
@@ -23,7 +26,10 @@ public:
     MainViewModel& model() const { return *model_; }
     HeaderModel& headerModel() const { return *header_; }
     HeaderView* headerView() const { return headerView_; }
-    QListWidget* recordList() const { return list_; }
+    SidebarView* sidebar() const { return sidebar_; }
+    QListWidget* recordList() const;
+    // The shown record's view, or none while the placeholder shows.
+    DetailView* detailView() const { return detailView_; }
     EmptyStateView* emptyState() const { return emptyState_; }
     // The detail column shows the selected record's pane (not the placeholder).
     bool showsRecord() const;
@@ -40,7 +46,6 @@ protected:
     void showEvent(QShowEvent* e) override;
 
 private:
-    void rebuildList();
     void followSelection();
     void followRecorder();
 
@@ -48,9 +53,9 @@ private:
     MainViewModel* model_;
     HeaderModel* header_;
     HeaderView* headerView_;
-    QListWidget* list_;
+    SidebarView* sidebar_;
     QStackedWidget* detail_;
     EmptyStateView* emptyState_;
-    QWidget* recordPane_;
-    std::string shownID_;  // the record in the detail column; another one fades in afresh
+    DetailView* detailView_ = nullptr;
+    DialogHost* dialogHost_;
 };

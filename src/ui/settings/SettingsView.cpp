@@ -6,8 +6,12 @@
 
 #include "desktop/Symbols.h"
 #include "ui/UiContext.h"
-#include "ui/settings/SettingsForm.h"
-#include "ui/settings/SettingsScroll.h"
+#include "ui/settings/AccountSettings.h"
+#include "ui/settings/AgentSettings.h"
+#include "ui/settings/GeneralSettings.h"
+#include "ui/settings/IntegrationSettings.h"
+#include "ui/settings/PrivacySettings.h"
+#include "ui/settings/RecordingSettings.h"
 
 const SettingsView::Tab SettingsView::kTabs[6] = {
     {"一般", "gearshape"},          {"録音", "mic"},  {"プライバシー", "eye.slash"},
@@ -26,11 +30,12 @@ SettingsView::SettingsView(UiContext& ctx, QWidget* parent)
     tabs_->setDocumentMode(false);
 
     const QColor ink = palette().color(QPalette::WindowText);
+    QWidget* const pages[6] = {
+        new GeneralSettings(ctx),     new RecordingSettings(ctx),   new PrivacySettings(ctx),
+        new AgentSettings(ctx),       new IntegrationSettings(ctx), new AccountSettings(ctx),
+    };
     for (int i = 0; i < 6; ++i) {
-        // The general, recording and privacy tabs stack rows; the others are forms.
-        QWidget* page = i < 3 ? static_cast<QWidget*>(new SettingsScroll)
-                              : static_cast<QWidget*>(new SettingsForm);
-        tabs_->addTab(page, Symbols::icon(QString::fromUtf8(kTabs[i].symbol), ink),
+        tabs_->addTab(pages[i], Symbols::icon(QString::fromUtf8(kTabs[i].symbol), ink),
                       QString::fromUtf8(kTabs[i].label));
     }
     tabs_->setCurrentIndex(0);

@@ -21,6 +21,6 @@ public:
     static constexpr QSize kSize{560, 560};
 
 private:
-    [[maybe_unused]] UiContext& ctx_;  // for the tabs that read the stores and the account
+    [[maybe_unused]] UiContext& ctx_;
     QTabWidget* tabs_;
 };
