@@ -31,6 +31,8 @@ public:
     // The shown record's view, or none while the placeholder shows.
     DetailView* detailView() const { return detailView_; }
     EmptyStateView* emptyState() const { return emptyState_; }
+    // Opens and closes the sheets the model asks for.
+    DialogHost* dialogHost() const { return dialogHost_; }
     // The detail column shows the selected record's pane (not the placeholder).
     bool showsRecord() const;
 

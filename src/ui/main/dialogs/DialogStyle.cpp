@@ -1,0 +1,66 @@
+#include "ui/main/dialogs/DialogStyle.h"
+
+#include <QDialog>
+#include <QLabel>
+#include <QPalette>
+
+#include "desktop/PanelStyle.h"
+
+namespace DialogStyle {
+
+QFont font(Text style) {
+    switch (style) {
+        case Text::largeTitle:
+            return PanelStyle::font(28, QFont::Bold);
+        case Text::title:
+            return PanelStyle::font(20, QFont::Bold);
+        case Text::headline:
+            return PanelStyle::font(14, QFont::Bold);
+        case Text::body:
+            return PanelStyle::font(14);
+        case Text::callout:
+            return PanelStyle::font(13);
+        case Text::caption:
+            break;
+    }
+    return PanelStyle::font(11);
+}
+
+QColor orange() {
+    return QColor(255, 149, 0);
+}
+
+QColor green() {
+    return QColor(52, 199, 89);
+}
+
+QColor blue() {
+    return QColor(0, 122, 255);
+}
+
+void makeSheet(QDialog& dialog, QSize size) {
+    dialog.setWindowModality(Qt::WindowModal);
+    dialog.setAttribute(Qt::WA_DeleteOnClose);
+    dialog.setFixedSize(size);
+    dialog.setFont(font(Text::body));
+}
+
+QLabel* label(const QString& text, Text style, bool wrap) {
+    auto* l = new QLabel(text);
+    l->setFont(font(style));
+    l->setWordWrap(wrap);
+    return l;
+}
+
+void setColor(QWidget* w, const QColor& color) {
+    QPalette pal = w->palette();
+    pal.setColor(QPalette::WindowText, color);
+    pal.setColor(QPalette::Text, color);
+    w->setPalette(pal);
+}
+
+void setSecondary(QWidget* w) {
+    setColor(w, PanelStyle::secondary(w));
+}
+
+}  // namespace DialogStyle

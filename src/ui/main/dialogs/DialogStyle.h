@@ -1,0 +1,29 @@
+#pragma once
+// What the main window's sheets share in look: the fixed-size window-modal frame, the text
+// styles (title, headline, body, callout, caption) and the status colours.
+#include <QColor>
+#include <QFont>
+#include <QString>
+
+class QDialog;
+class QLabel;
+class QWidget;
+
+namespace DialogStyle {
+
+enum class Text { largeTitle, title, headline, body, callout, caption };
+
+QFont font(Text style);
+QColor orange();
+QColor green();
+QColor blue();
+
+// A sheet over `parent`: window-modal, exactly `size`, in the Japanese face, deleted on close.
+void makeSheet(QDialog& dialog, QSize size);
+// A label in `style`, word-wrapped when `wrap`.
+QLabel* label(const QString& text, Text style, bool wrap = false);
+void setColor(QWidget* w, const QColor& color);
+// The secondary text colour of `w`'s palette.
+void setSecondary(QWidget* w);
+
+}  // namespace DialogStyle

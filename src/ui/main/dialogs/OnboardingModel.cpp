@@ -1,0 +1,97 @@
+#include "ui/main/dialogs/OnboardingModel.h"
+
+#include "service/OAuthLink.h"
+#include "util/UserDefaults.h"
+
+namespace {
+
+struct Service {
+    const char* name;
+    const char* provider;
+    const char* key;  // set when connected
+};
+
+constexpr Service kServices[] = {
+    {"Notion", "notion", "notionToken"},
+    {"Slack", "slack", "slackWebhook"},
+    {"Discord", "discord", "discordWebhook"},
+};
+
+}  // namespace
+
+OnboardingModel::OnboardingModel(UserDefaults& defaults, std::optional<SoundSettings> soundSettings,
+                                 QObject* parent)
+    : QObject(parent), defaults_(defaults), soundSettings_(std::move(soundSettings)) {
+    // The browser's callback writes these keys while the sheet is open.
+    connect(&defaults_, &UserDefaults::changed, this, [this](const QString& key) {
+        for (const Service& s : kServices)
+            if (key == QLatin1String(s.key)) emit changed();
+    });
+}
+
+QString OnboardingModel::symbol() const {
+    return step_ == 0 ? QStringLiteral("waveform.circle.fill") : QStringLiteral("link.circle.fill");
+}
+
+QString OnboardingModel::title() const {
+    switch (step_) {
+        case 0:
+            return QStringLiteral("TAVROへようこそ");
+        case 1:
+            return QStringLiteral("録音の準備");
+    }
+    return QStringLiteral("サービス連携");
+}
+
+QString OnboardingModel::text() const {
+    switch (step_) {
+        case 0:
+            return QStringLiteral(
+                "会議を録音し、要約・決定事項・アクションを自動作成します。\n"
+                "最初に必要な設定を一緒に完了しましょう。");
+        case 1:
+            // No permission is granted on this desktop; what matters is which devices record.
+            return QStringLiteral(
+                "相手と自分の音声を記録するため、サウンド設定でマイクと出力デバイスを確認してくだ"
+                "さい。");
+    }
+    return {};
+}
+
+QString OnboardingModel::primaryTitle() const {
+    return step_ < kLastStep ? QStringLiteral("次へ") : QStringLiteral("セットアップを完了");
+}
+
+std::vector<OnboardingModel::Connection> OnboardingModel::connections() const {
+    std::vector<Connection> out;
+    for (const Service& s : kServices)
+        out.push_back({QString::fromLatin1(s.name), s.provider,
+                       !defaults_.stringValue(s.key).value_or(std::string()).empty()});
+    return out;
+}
+
+void OnboardingModel::connectService(const std::string& provider) {
+    for (const Connection& c : connections())
+        if (c.provider == provider && !c.connected) OAuthLink::connect(provider, defaults_);
+}
+
+void OnboardingModel::openSoundSettings() {
+    if (soundSettings_) soundSettings_->open();
+}
+
+void OnboardingModel::next() {
+    if (step_ < kLastStep) {
+        ++step_;
+        emit changed();
+        return;
+    }
+    if (completed_) return;
+    completed_ = true;
+    emit completed();
+}
+
+void OnboardingModel::back() {
+    if (step_ == 0) return;
+    --step_;
+    emit changed();
+}
