@@ -93,6 +93,7 @@ AskAllView::AskAllView(AskAllModel* model, QWidget* parent)
     auto* askRow = new QHBoxLayout;
     question_->setPlaceholderText(QStringLiteral("例: 今月決まった重要事項は？"));
     ask_->setAutoDefault(false);
+    DialogStyle::makeProminent(ask_);
     askRow->addWidget(question_, 1);
     askRow->addWidget(ask_);
     stack->addLayout(askRow);

@@ -3,6 +3,7 @@
 #include <QDialog>
 #include <QLabel>
 #include <QPalette>
+#include <QPushButton>
 
 #include "desktop/PanelStyle.h"
 
@@ -56,7 +57,19 @@ void setColor(QWidget* w, const QColor& color) {
     QPalette pal = w->palette();
     pal.setColor(QPalette::WindowText, color);
     pal.setColor(QPalette::Text, color);
+    pal.setColor(QPalette::ButtonText, color);
     w->setPalette(pal);
+}
+
+void makeProminent(QPushButton* button) {
+    QPalette pal = button->palette();
+    pal.setColor(QPalette::Button, blue());
+    pal.setColor(QPalette::ButtonText, Qt::white);
+    pal.setColor(QPalette::Disabled, QPalette::Button, pal.color(QPalette::Window).darker(108));
+    QColor dim = pal.color(QPalette::WindowText);
+    dim.setAlphaF(0.35f);
+    pal.setColor(QPalette::Disabled, QPalette::ButtonText, dim);
+    button->setPalette(pal);
 }
 
 void setSecondary(QWidget* w) {

@@ -7,6 +7,7 @@
 
 class QDialog;
 class QLabel;
+class QPushButton;
 class QWidget;
 
 namespace DialogStyle {
@@ -25,5 +26,7 @@ QLabel* label(const QString& text, Text style, bool wrap = false);
 void setColor(QWidget* w, const QColor& color);
 // The secondary text colour of `w`'s palette.
 void setSecondary(QWidget* w);
+// The one filled button of a row (create, ask, next).
+void makeProminent(QPushButton* button);
 
 }  // namespace DialogStyle

@@ -94,6 +94,7 @@ LibraryManagerView::LibraryManagerView(LibraryManagerModel* model, QWidget* pare
         auto* row = new QHBoxLayout;
         field->setPlaceholderText(placeholder);
         add->setAutoDefault(false);
+        DialogStyle::makeProminent(add);
         row->addWidget(field, 1);
         row->addWidget(add);
         return row;

@@ -97,6 +97,7 @@ OnboardingView::OnboardingView(OnboardingModel* model, QWidget* parent)
     auto* nav = new QHBoxLayout;
     back_->setAutoDefault(false);
     primary_->setAutoDefault(false);
+    DialogStyle::makeProminent(primary_);
     primary_->setDefault(true);
     nav->addWidget(back_);
     nav->addStretch(1);

@@ -5,8 +5,8 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -24,7 +24,7 @@ ShareAccessView::ShareAccessView(ShareAccessModel* model, QWidget* parent)
       email_(new QLineEdit),
       role_(new QComboBox),
       add_(new QPushButton(QStringLiteral("追加"))),
-      members_(new QListWidget),
+      members_(new QVBoxLayout),
       public_(new QCheckBox(QStringLiteral("公開リンクを発行"))),
       urlRow_(new QWidget),
       url_(new QLabel),
@@ -36,7 +36,8 @@ ShareAccessView::ShareAccessView(ShareAccessModel* model, QWidget* parent)
 
     auto* stack = new QVBoxLayout(this);
     stack->setContentsMargins(24, 24, 24, 24);
-    stack->setSpacing(16);
+    // Tighter than the other sheets: with a link and a status shown, everything must fit.
+    stack->setSpacing(10);
 
     auto* top = new QHBoxLayout;
     top->addWidget(DialogStyle::label(QStringLiteral("共有権限"), Text::title));
@@ -49,7 +50,7 @@ ShareAccessView::ShareAccessView(ShareAccessModel* model, QWidget* parent)
     QLabel* help = DialogStyle::label(
         QStringLiteral(
             "オーナーのみが権限を変更できます。編集者は内容を編集でき、閲覧者は読み取り専用です。"),
-        Text::body, true);
+        Text::callout, true);
     DialogStyle::setSecondary(help);
     stack->addWidget(help);
 
@@ -66,9 +67,21 @@ ShareAccessView::ShareAccessView(ShareAccessModel* model, QWidget* parent)
     addRow->addWidget(add_);
     stack->addLayout(addRow);
 
-    members_->setFixedHeight(150);
-    members_->setSelectionMode(QAbstractItemView::NoSelection);
-    stack->addWidget(members_);
+    auto* memberArea = new QScrollArea;
+    memberArea->setFixedHeight(150);
+    memberArea->setWidgetResizable(true);
+    auto* memberContent = new QWidget;
+    memberContent->setAutoFillBackground(true);
+    memberContent->setBackgroundRole(QPalette::Base);
+    auto* memberColumn = new QVBoxLayout(memberContent);
+    memberColumn->setContentsMargins(0, 4, 0, 4);
+    memberColumn->setSpacing(0);
+    members_->setContentsMargins(0, 0, 0, 0);
+    members_->setSpacing(0);
+    memberColumn->addLayout(members_);
+    memberColumn->addStretch(1);
+    memberArea->setWidget(memberContent);
+    stack->addWidget(memberArea);
     stack->addWidget(public_);
 
     auto* urlLayout = new QHBoxLayout(urlRow_);
@@ -87,6 +100,7 @@ ShareAccessView::ShareAccessView(ShareAccessModel* model, QWidget* parent)
     delete_->setAutoDefault(false);
     DialogStyle::setColor(delete_, PanelStyle::red());
     primary_->setAutoDefault(false);
+    DialogStyle::makeProminent(primary_);
     primary_->setDefault(false);
     bottom->addWidget(delete_);
     bottom->addStretch(1);
@@ -142,7 +156,10 @@ void ShareAccessView::rebuildMembers() {
     const auto& list = model_->collaborators();
     if (list == shownMembers_ && members_->count() == static_cast<int>(list.size())) return;
     shownMembers_ = list;
-    members_->clear();
+    while (QLayoutItem* item = members_->takeAt(0)) {
+        delete item->widget();
+        delete item;
+    }
     for (std::size_t i = 0; i < list.size(); ++i) {
         auto* row = new QWidget;
         auto* layout = new QHBoxLayout(row);
@@ -162,8 +179,11 @@ void ShareAccessView::rebuildMembers() {
             remove, &QToolButton::clicked, model_, [this, i] { model_->removeMember(i); },
             Qt::QueuedConnection);
         layout->addWidget(remove);
-        auto* item = new QListWidgetItem(members_);
-        item->setSizeHint(QSize(0, 30));
-        members_->setItemWidget(item, row);
+        row->setFixedHeight(30);
+        members_->addWidget(row);
     }
+}
+
+int ShareAccessView::memberCount() const {
+    return members_->count();
 }

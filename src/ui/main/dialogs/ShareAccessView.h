@@ -11,8 +11,8 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
-class QListWidget;
 class QPushButton;
+class QVBoxLayout;
 class QWidget;
 class ShareAccessModel;
 
@@ -27,7 +27,8 @@ public:
     QLineEdit* emailField() const { return email_; }
     QComboBox* rolePicker() const { return role_; }
     QPushButton* addButton() const { return add_; }
-    QListWidget* memberList() const { return members_; }
+    // One row per member.
+    int memberCount() const;
     QCheckBox* publicToggle() const { return public_; }
     QLabel* urlLabel() const { return url_; }
     QLabel* statusLabel() const { return status_; }
@@ -44,7 +45,7 @@ private:
     QLineEdit* email_;
     QComboBox* role_;
     QPushButton* add_;
-    QListWidget* members_;
+    QVBoxLayout* members_;
     QCheckBox* public_;
     QWidget* urlRow_;
     QLabel* url_;

@@ -1,0 +1,267 @@
+// The share-access dialog against the fake service and the real keyring.
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPointer>
+#include <QPushButton>
+
+#include <stdexcept>
+
+#include "DialogFixture.h"
+#include "library/LibraryFileSystem.h"
+#include "service/SecureStore.h"
+#include "support/TestEnv.h"
+#include "ui/main/dialogs/ShareAccessModel.h"
+#include "ui/main/dialogs/ShareAccessView.h"
+
+using dialogtest::waitFor;
+using Collaborator = ShareAccessModel::Collaborator;
+
+namespace {
+
+// Saves fail while `broken` is set.
+class BreakableFileSystem : public LibraryFileSystem {
+public:
+    void writeAtomically(const std::filesystem::path& path, std::string_view data) override {
+        if (broken) throw std::runtime_error("ディスクに書き込めません");
+        LibraryFileSystem::writeAtomically(path, data);
+    }
+    bool broken = false;
+};
+
+}  // namespace
+
+class ShareAccessTest : public ServiceFixture {
+protected:
+    BreakableFileSystem fs;
+    LibraryStore shareLibrary{home.home() / "share", defaults, fs};
+    std::string recordID = "rec-1";
+
+    void SetUp() override {
+        ServiceFixture::SetUp();
+        TAVRO_REQUIRE_ENV("secret service", testsupport::probeSecretService());
+        // Copies are numbered anew by each fake service; links of earlier tests must not show.
+        for (int i = 1; i < 10; ++i)
+            SecureStore::remove(ShareAccessModel::publicURLAccount("sm-" + std::to_string(i)));
+        logIn();
+    }
+
+    // A model over the breakable library, its load finished.
+    ShareAccessModel* open() {
+        MinutesResult minutes;
+        minutes.title = "週次定例";
+        auto* model = new ShareAccessModel(shareLibrary, defaults, recordID, minutes);
+        model->loadExistingShare();
+        EXPECT_TRUE(waitFor([&] { return model->loaded(); }));
+        return model;
+    }
+    bool idle(ShareAccessModel& m) {
+        return waitFor([&] { return !m.isSaving(); });
+    }
+    std::optional<std::string> storedShareID() const {
+        const auto refs = shareLibrary.metadata(recordID).remoteReferences;
+        const auto it = refs.find(ShareAccessModel::kReferenceKey);
+        if (it == refs.end()) return std::nullopt;
+        return it->second.remoteID;
+    }
+    // A created public copy with one member, the dialog then closed.
+    std::string createCopy() {
+        ShareAccessModel* m = open();
+        m->setEmail("a@example.com");
+        m->addMember();
+        m->setPublic(true);
+        m->save();
+        EXPECT_TRUE(idle(*m));
+        std::string id = m->shareID().value_or("");
+        delete m;
+        return id;
+    }
+};
+
+TEST_F(ShareAccessTest, MembersAreNormalisedAndListedOnce) {
+    ShareAccessModel* m = open();
+    struct Step {
+        std::string typed, role, fieldAfter;
+        std::vector<Collaborator> after;
+    };
+    const std::vector<Step> steps = {
+        {"  Alice@Example.COM \n", "viewer", "", {{"alice@example.com", "viewer"}}},
+        {"bob.example.com", "editor", "bob.example.com", {{"alice@example.com", "viewer"}}},
+        {"bob@example.com",
+         "editor",
+         "",
+         {{"alice@example.com", "viewer"}, {"bob@example.com", "editor"}}},
+        {"ALICE@example.com",
+         "editor",
+         "",
+         {{"bob@example.com", "editor"}, {"alice@example.com", "editor"}}},
+    };
+    for (const Step& s : steps) {
+        m->setEmail(s.typed);
+        m->setRole(s.role);
+        m->addMember();
+        EXPECT_EQ(m->collaborators(), s.after) << s.typed;
+        EXPECT_EQ(m->email(), s.fieldAfter) << s.typed;
+    }
+    EXPECT_EQ(ShareAccessModel::roleLabel("owner"), QStringLiteral("閲覧者"));
+    delete m;
+}
+
+TEST_F(ShareAccessTest, LoadingTheStoredCopy) {
+    const std::string id = createCopy();
+    ASSERT_FALSE(id.empty());
+    SecureStore::remove(ShareAccessModel::publicURLAccount(id));
+
+    struct Case {
+        const char* name;
+        std::function<void()> arrange;
+        bool canSave;
+        std::optional<std::string> shareID;
+        bool red;
+    };
+    const std::vector<Case> cases = {
+        {"success", [] {}, true, id, false},
+        {"no token", [&] { defaults.remove("authToken"); }, false, std::nullopt, false},
+        {"no reference",
+         [&] { shareLibrary.setRemoteReference(std::nullopt, "tavro-share", recordID); }, true,
+         std::nullopt, false},
+        // Any failure but a missing copy may hide a live copy: no second one over its link.
+        {"failure",
+         [&] {
+             service.script("GET", "/api/shared-minutes/" + id,
+                            FakeService::Reply::withJson(500, {{"error", "混雑しています"}}));
+         },
+         false, std::nullopt, true},
+        {"copy gone",
+         [&] {
+             service.script("GET", "/api/shared-minutes/" + id,
+                            FakeService::Reply::withJson(404, json::Value::object()));
+         },
+         true, std::nullopt, true},
+    };
+    for (const Case& c : cases) {
+        logIn();
+        service.clearScripts();
+        shareLibrary.setRemoteReference(LibraryRemoteReference{"tavro", id, 1, {}}, "tavro-share",
+                                        recordID);
+        c.arrange();
+        ShareAccessModel* m = open();
+        EXPECT_EQ(m->canSave(), c.canSave) << c.name;
+        EXPECT_EQ(m->shareID(), c.shareID) << c.name;
+        EXPECT_EQ(m->statusIsError(), c.red) << c.name;
+        if (c.shareID) {
+            EXPECT_EQ(m->collaborators(), (std::vector<Collaborator>{{"a@example.com", "viewer"}}));
+            EXPECT_TRUE(m->isPublic());
+            EXPECT_EQ(m->publicURL(), std::nullopt) << "no secret, no link row";
+            EXPECT_EQ(m->primaryTitle(), QStringLiteral("変更を保存"));
+        }
+        delete m;
+    }
+}
+
+TEST_F(ShareAccessTest, CreateUpdateAndDelete) {
+    ShareAccessModel* m = open();
+    EXPECT_EQ(m->primaryTitle(), QStringLiteral("共有を作成"));
+    m->setPublic(true);
+    m->save();
+    EXPECT_EQ(m->status(), "共有設定を保存中…");
+    EXPECT_FALSE(m->canSave());
+    ASSERT_TRUE(idle(*m));
+    EXPECT_EQ(m->status(), "共有設定を作成しました");
+    ASSERT_TRUE(m->shareID());
+    const std::string id = *m->shareID();
+    const std::string account = "sharePublicURL:" + id;
+    EXPECT_EQ(storedShareID(), id);
+    const std::string link = SecureStore::read(account);
+    EXPECT_TRUE(link.starts_with(service.baseUrl() + "/shared/pub-")) << link;
+    EXPECT_EQ(m->publicURL(), link);
+
+    m->setPublic(false);
+    m->save();
+    ASSERT_TRUE(idle(*m));
+    EXPECT_EQ(m->status(), "共有設定を更新しました");
+    EXPECT_EQ(m->publicURL(), std::nullopt);
+    EXPECT_EQ(SecureStore::read(account), "");
+    EXPECT_EQ(service.requests("POST", "/api/shared-minutes").size(), 1u);
+
+    m->deleteShare();
+    ASSERT_TRUE(idle(*m));
+    EXPECT_EQ(m->status(), "共有を削除しました");
+    EXPECT_EQ(m->shareID(), std::nullopt);
+    EXPECT_TRUE(m->collaborators().empty());
+    EXPECT_FALSE(m->isPublic());
+    EXPECT_EQ(m->primaryTitle(), QStringLiteral("共有を作成"));
+    EXPECT_EQ(storedShareID(), std::nullopt);
+    EXPECT_FALSE(service.sharedCopy(id));
+    delete m;
+}
+
+// A copy on the service is never left unreachable by a local failure.
+TEST_F(ShareAccessTest, LocalFailuresKeepTheCopyReachable) {
+    ShareAccessModel* m = open();
+    m->setPublic(true);
+    fs.broken = true;
+    m->save();
+    ASSERT_TRUE(idle(*m));
+    ASSERT_TRUE(m->shareID() && m->publicURL());
+    const std::string id = *m->shareID();
+    EXPECT_EQ(SecureStore::read("sharePublicURL:" + id), *m->publicURL());
+    EXPECT_TRUE(m->statusIsError());
+    EXPECT_NE(m->status()->find("ディスクに書き込めません"), std::string::npos);
+    EXPECT_EQ(storedShareID(), std::nullopt);
+
+    // The next save updates the same copy and records the link it could not record before.
+    fs.broken = false;
+    m->save();
+    ASSERT_TRUE(idle(*m));
+    EXPECT_EQ(storedShareID(), id);
+    EXPECT_EQ(service.requests("POST", "/api/shared-minutes").size(), 1u);
+
+    fs.broken = true;
+    m->deleteShare();
+    ASSERT_TRUE(idle(*m));
+    EXPECT_FALSE(service.sharedCopy(id));
+    EXPECT_EQ(m->shareID(), std::nullopt);
+    EXPECT_EQ(m->publicURL(), std::nullopt);
+    EXPECT_EQ(SecureStore::read("sharePublicURL:" + id), "");
+    EXPECT_TRUE(m->statusIsError());
+    delete m;
+}
+
+TEST_F(ShareAccessTest, ASaveFinishesAfterTheDialogIsGone) {
+    auto* view = new ShareAccessView(open());
+    QPointer<ShareAccessModel> model = &view->model();
+    service.script("POST", "/api/shared-minutes",
+                   FakeService::Reply::late(std::chrono::milliseconds(300)));
+    view->publicToggle()->click();
+    view->primaryButton()->click();
+    delete view;
+    ASSERT_TRUE(waitFor([&] { return storedShareID().has_value(); }));
+    EXPECT_TRUE(
+        SecureStore::read("sharePublicURL:" + *storedShareID()).starts_with(service.baseUrl()));
+    EXPECT_TRUE(waitFor([&] { return model.isNull(); })) << "the model goes once it is done";
+}
+
+TEST_F(ShareAccessTest, Screenshot) {
+    ShareAccessView view(open());
+    view.emailField()->setText(QStringLiteral("sato@example.com"));
+    emit view.emailField()->textEdited(view.emailField()->text());
+    view.addButton()->click();
+    view.model().setEmail("tanaka@example.com");
+    view.model().setRole("editor");
+    view.addButton()->click();
+    view.publicToggle()->click();
+    view.primaryButton()->click();
+    ASSERT_TRUE(idle(view.model()));
+    service.script("PATCH", "/api/shared-minutes/" + view.model().shareID().value_or(""),
+                   FakeService::Reply::withJson(500, {{"error", "サーバーが混雑しています"}}));
+    view.primaryButton()->click();
+    ASSERT_TRUE(idle(view.model()));
+    EXPECT_EQ(view.memberCount(), 2);
+    EXPECT_TRUE(view.urlLabel()->text().contains(QStringLiteral("/shared/pub-")));
+    EXPECT_EQ(view.statusLabel()->text(), QStringLiteral("作成に失敗: サーバーが混雑しています"));
+    EXPECT_EQ(view.primaryButton()->text(), QStringLiteral("変更を保存"));
+    EXPECT_TRUE(view.deleteButton()->isVisibleTo(&view));
+    dialogtest::shoot(view, QStringLiteral("share-access"));
+}
