@@ -9,9 +9,16 @@
 
 #include <functional>
 
+#include <QDBusConnection>
+
 #include "../UiFixture.h"
+#include "desktop/CalendarWatcher.h"
+#include "engine/RecorderEngine.h"
 #include "fakeservice/FakeService.h"
 #include "fakeservice/ScopedServiceUrl.h"
+#include "platform/Notifier.h"
+#include "service/AuthModel.h"
+#include "service/UpdateChecker.h"
 
 namespace dialogtest {
 
@@ -46,4 +53,15 @@ protected:
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
     void logIn() { defaults.set("authToken", service.issueToken("owner@example.com")); }
+};
+
+// Everything the main window is built with.
+class WindowFixture : public ServiceFixture {
+protected:
+    RecorderEngine engine{store, defaults};
+    AuthModel auth{defaults};
+    Notifier notifier{QDBusConnection(QStringLiteral("no-bus"))};
+    UpdateChecker updates{"1.0.0", defaults, notifier};
+    CalendarWatcher calendar{nullptr, defaults};
+    UiContext ctx{store, library, engine, auth, updates, calendar, defaults, dialogs};
 };

@@ -182,6 +182,7 @@ void AskAllView::rebuildReferences() {
         link->setFlat(true);
         link->setAutoDefault(false);
         link->setCursor(Qt::PointingHandCursor);
+        link->setFont(DialogStyle::font(Text::body));
         link->setStyleSheet(QStringLiteral("QPushButton { color: %1; text-align: left; border: "
                                            "none; padding: 0; }")
                                 .arg(DialogStyle::blue().name()));

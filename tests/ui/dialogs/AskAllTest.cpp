@@ -1,0 +1,125 @@
+// The ask-across dialog against the fake service.
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QToolButton>
+
+#include "DialogFixture.h"
+#include "ui/main/MainView.h"
+#include "ui/main/MainViewModel.h"
+#include "ui/main/dialogs/AskAllModel.h"
+#include "ui/main/dialogs/AskAllView.h"
+#include "ui/main/dialogs/DialogHost.h"
+
+using dialogtest::waitFor;
+
+class AskAllTest : public WindowFixture {
+protected:
+    std::vector<MinutesRecord> records(int n) {
+        for (int i = 0; i < n; ++i) addRecord("会議 " + std::to_string(i));
+        return store.records();
+    }
+};
+
+TEST_F(AskAllTest, TheNewestHundredAreTickedOnOpening) {
+    AskAllView view(new AskAllModel(records(150), defaults));
+    view.show();
+    EXPECT_EQ(view.toggles().size(), 100u);
+    EXPECT_EQ(view.scopeDisclosure()->text(), QStringLiteral("検索対象（100件）"));
+    EXPECT_EQ(view.toggles().front()->text(), QStringLiteral("会議 149"));
+    for (QCheckBox* t : view.toggles()) EXPECT_TRUE(t->isChecked());
+    view.toggles().front()->click();
+    EXPECT_EQ(view.model().scopeTitle(), QStringLiteral("検索対象（99件）"));
+}
+
+TEST_F(AskAllTest, ReferencesNameKnownRecordsAndCountLinesFromOne) {
+    const auto all = records(2);
+    const std::string known = all[0].id;
+    const json::Value entries = json::Value::array({
+        {{"meetingId", known}, {"line", 0}},
+        {{"meetingId", "missing"}, {"line", 3}},
+        {{"meetingId", 7}, {"line", 1}},
+        {{"meetingId", known}, {"line", 2.5}},
+        {{"meetingId", known}, {"line", "4"}},
+        {{"meetingId", known}, {"line", -1}},
+        {{"line", 1}},
+        "not an object",
+        {{"meetingId", all[1].id}, {"line", 41}},
+    });
+    const auto refs =
+        AskAllModel::references(std::vector<json::Value>(entries.begin(), entries.end()), all);
+    EXPECT_EQ(refs, (std::vector<AskReference>{{known, "会議 1 — 文字起こし 1行目"},
+                                               {all[1].id, "会議 0 — 文字起こし 42行目"}}));
+}
+
+// Return obeys the button: nothing blank, nothing while a question runs, nothing logged out.
+TEST_F(AskAllTest, ReturnAsksOnlyWhenTheButtonMay) {
+    AskAllView view(new AskAllModel(records(3), defaults));
+    view.show();
+    const auto asked = [&] { return service.requests("POST", "/api/ask-all").size(); };
+    const auto type = [&](const QString& text) {
+        view.questionField()->setText(text);
+        emit view.questionField()->textEdited(text);
+        QTest::keyClick(view.questionField(), Qt::Key_Return);
+    };
+
+    type(QStringLiteral("決定事項は？"));
+    EXPECT_TRUE(view.loginNotice()->isVisibleTo(&view));
+    EXPECT_FALSE(view.model().isLoading()) << "logged out";
+
+    logIn();
+    EXPECT_FALSE(view.loginNotice()->isVisibleTo(&view));
+    type(QStringLiteral("  \t"));
+    EXPECT_FALSE(view.askButton()->isEnabled());
+    EXPECT_FALSE(view.model().isLoading()) << "blank";
+
+    service.script("POST", "/api/ask-all",
+                   FakeService::Reply::late(std::chrono::milliseconds(300)));
+    type(QStringLiteral("決定事項は？"));
+    EXPECT_TRUE(view.model().isLoading());
+    EXPECT_TRUE(view.progress()->isVisibleTo(&view));
+    QTest::keyClick(view.questionField(), Qt::Key_Return);
+    ASSERT_TRUE(waitFor([&] { return !view.model().isLoading(); }));
+    EXPECT_EQ(asked(), 1u) << "Return while loading sends nothing";
+    EXPECT_FALSE(view.answerLabel()->text().isEmpty());
+
+    // Nothing ticked: the client refuses before sending.
+    for (QCheckBox* t : view.toggles()) t->click();
+    view.askButton()->click();
+    ASSERT_TRUE(waitFor([&] { return !view.model().isLoading(); }));
+    EXPECT_EQ(view.errorLabel()->text(), QStringLiteral("検索対象の議事録を選択してください"));
+    EXPECT_TRUE(view.referenceLinks().empty());
+    EXPECT_EQ(asked(), 1u);
+}
+
+TEST_F(AskAllTest, AReferenceShowsItsRecordInTheMainWindow) {
+    addRecord("別の会議");
+    MinutesResult r;
+    r.title = "製品ローンチ準備会議";
+    r.transcript = {{"佐藤", "00:00", "公開日は1月15日で確定です。"}};
+    store.add(r, "minutes", "launch.m4a");
+    QCoreApplication::processEvents();
+    defaults.set(MainViewModel::kOnboardingKey, true);
+    logIn();
+    MainView main(ctx);
+    main.show();
+    main.model().setShowAskAll(true);
+    AskAllView* view = main.dialogHost()->askAll();
+    ASSERT_TRUE(view);
+    view->questionField()->setText(QStringLiteral("公開日はいつ？"));
+    emit view->questionField()->textEdited(view->questionField()->text());
+    view->askButton()->click();
+    ASSERT_TRUE(waitFor([&] { return !view->model().isLoading(); }));
+    ASSERT_EQ(view->referenceLinks().size(), 1u);
+    EXPECT_EQ(view->referenceLinks()[0]->text(),
+              QStringLiteral("製品ローンチ準備会議 — 文字起こし 1行目"));
+    EXPECT_FALSE(view->answerLabel()->text().isEmpty());
+    dialogtest::shoot(*view, QStringLiteral("ask-across-answer"));
+
+    view->referenceLinks()[0]->click();
+    EXPECT_EQ(main.model().selectedID(), store.records().front().id);
+    EXPECT_FALSE(main.model().showAskAll());
+    EXPECT_TRUE(waitFor([&] { return main.dialogHost()->askAll() == nullptr; }));
+}
