@@ -1,0 +1,103 @@
+// The folder and tag manager over the real library store.
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QToolButton>
+
+#include "DialogFixture.h"
+#include "ui/main/dialogs/EditorRow.h"
+#include "ui/main/dialogs/LibraryManagerModel.h"
+#include "ui/main/dialogs/LibraryManagerView.h"
+
+using dialogtest::waitFor;
+
+class LibraryManagerTest : public ServiceFixture {
+protected:
+    LibraryManagerView view{new LibraryManagerModel(library)};
+
+    static void type(QLineEdit* field, const QString& text) {
+        field->setText(text);
+        emit field->textEdited(text);
+    }
+    QString error() const {
+        return view.errorLabel()->isVisibleTo(&view) ? view.errorLabel()->text() : QString();
+    }
+};
+
+TEST_F(LibraryManagerTest, OnlyNamesWithTextCanBeAdded) {
+    const std::vector<std::pair<std::string, bool>> cases = {
+        {"", false},      {"   ", false}, {"\t \t", false}, {"\u3000", false},
+        {" 企画 ", true}, {"\n", true},   {"a", true},
+    };
+    for (const auto& [typed, ok] : cases)
+        EXPECT_EQ(LibraryManagerModel::hasName(typed), ok) << typed;
+
+    type(view.folderField(), QStringLiteral("   "));
+    EXPECT_FALSE(view.addFolderButton()->isEnabled());
+    QTest::keyClick(view.folderField(), Qt::Key_Return);
+    EXPECT_TRUE(library.state().folders.empty());
+    EXPECT_TRUE(view.noFoldersLabel()->isVisibleTo(&view));
+}
+
+TEST_F(LibraryManagerTest, CreatingAndRefusals) {
+    type(view.folderField(), QStringLiteral("Projects"));
+    view.addFolderButton()->click();
+    ASSERT_EQ(library.state().folders.size(), 1u);
+    EXPECT_EQ(view.folderField()->text(), QString());
+    EXPECT_FALSE(view.noFoldersLabel()->isVisibleTo(&view));
+
+    type(view.folderField(), QStringLiteral("projects"));
+    QTest::keyClick(view.folderField(), Qt::Key_Return);
+    EXPECT_EQ(error(), QStringLiteral("「projects」はすでに存在します。"));
+    EXPECT_EQ(view.folderField()->text(), QStringLiteral("projects"));
+
+    type(view.tagField(), QStringLiteral("重要"));
+    view.addTagButton()->click();
+    EXPECT_EQ(error(), QString()) << "a successful creation clears the error";
+    ASSERT_EQ(library.state().tags.size(), 1u);
+    EXPECT_EQ(library.state().tags[0].color, std::nullopt);
+
+    // A refused rename says why; the typed name stays to be corrected.
+    library.createFolder("Archive");
+    const std::string archiveID = library.state().folders[1].id;
+    EditorRow* archive = view.folderRow(archiveID);
+    ASSERT_TRUE(archive);
+    archive->nameField()->setText(QStringLiteral("PROJECTS"));
+    archive->saveButton()->click();
+    EXPECT_EQ(error(), QStringLiteral("「PROJECTS」はすでに存在します。"));
+    EXPECT_EQ(archive->nameField()->text(), QStringLiteral("PROJECTS"));
+    EXPECT_EQ(library.state().folders[1].name, "Archive");
+}
+
+TEST_F(LibraryManagerTest, RowsFollowTheLibraryWithoutLosingTyping) {
+    library.createFolder("企画");
+    library.createFolder("営業");
+    library.createTag("顧客", std::string("red"));
+    const std::string planID = library.state().folders[0].id;
+    const std::string salesID = library.state().folders[1].id;
+    const std::string tagID = library.state().tags[0].id;
+
+    // Text typed in one row survives a rename in another.
+    view.folderRow(salesID)->nameField()->setText(QStringLiteral("営業部（入力中"));
+    view.folderRow(planID)->nameField()->setText(QStringLiteral(" 企画部"));
+    view.folderRow(planID)->saveButton()->click();
+    EXPECT_EQ(library.state().folders[0].name, "企画部");
+    EXPECT_EQ(view.folderRow(planID)->nameField()->text(), QStringLiteral("企画部"));
+    EXPECT_EQ(view.folderRow(salesID)->nameField()->text(), QStringLiteral("営業部（入力中"));
+
+    // A rename from elsewhere reaches the row.
+    library.renameFolder(salesID, "営業部");
+    EXPECT_EQ(view.folderRow(salesID)->nameField()->text(), QStringLiteral("営業部"));
+
+    view.tagRow(tagID)->nameField()->setText(QStringLiteral("主要顧客"));
+    view.tagRow(tagID)->saveButton()->click();
+    EXPECT_EQ(library.state().tags[0].name, "主要顧客");
+    EXPECT_EQ(library.state().tags[0].color, "red") << "an update keeps the colour";
+    dialogtest::shoot(view, QStringLiteral("library-manager"));
+
+    view.tagRow(tagID)->deleteButton()->click();
+    ASSERT_TRUE(waitFor([&] { return library.state().tags.empty(); }));
+    EXPECT_EQ(view.tagRow(tagID), nullptr);
+    EXPECT_TRUE(view.noTagsLabel()->isVisibleTo(&view));
+}
