@@ -52,8 +52,8 @@ QString OnboardingModel::text() const {
         case 1:
             // No permission is granted on this desktop; what matters is which devices record.
             return QStringLiteral(
-                "相手と自分の音声を記録するため、サウンド設定でマイクと出力デバイスを確認してくだ"
-                "さい。");
+                "相手と自分の音声を記録するため、\n"
+                "サウンド設定でマイクと出力デバイスを確認してください。");
     }
     return {};
 }

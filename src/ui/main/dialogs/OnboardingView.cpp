@@ -129,4 +129,5 @@ void OnboardingView::follow() {
     }
     back_->setVisible(model_->canGoBack());
     primary_->setText(model_->primaryTitle());
+    primary_->setMinimumWidth(primary_->fontMetrics().horizontalAdvance(primary_->text()) + 36);
 }

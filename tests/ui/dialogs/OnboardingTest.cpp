@@ -1,0 +1,102 @@
+// The first-run guide, on its own and as opened by the main window.
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QUrl>
+
+#include <filesystem>
+
+#include "DialogFixture.h"
+#include "platform/Desktop.h"
+#include "ui/main/MainView.h"
+#include "ui/main/MainViewModel.h"
+#include "ui/main/dialogs/DialogHost.h"
+#include "ui/main/dialogs/OnboardingModel.h"
+#include "ui/main/dialogs/OnboardingView.h"
+
+using dialogtest::waitFor;
+
+class OnboardingTest : public WindowFixture {
+protected:
+    std::vector<QUrl> opened;
+    Desktop::Opener previous = Desktop::setOpener([this](const QUrl& url) {
+        opened.push_back(url);
+        return true;
+    });
+    ~OnboardingTest() override { Desktop::setOpener(previous); }
+};
+
+TEST_F(OnboardingTest, StepsAndOneCompletion) {
+    OnboardingView view(new OnboardingModel(defaults, SoundSettings{"/bin/true", {}}));
+    QSignalSpy completed(&view.model(), &OnboardingModel::completed);
+    const QStringList titles = {QStringLiteral("TAVROへようこそ"), QStringLiteral("録音の準備"),
+                                QStringLiteral("サービス連携")};
+    const QStringList buttons = {QStringLiteral("次へ"), QStringLiteral("次へ"),
+                                 QStringLiteral("セットアップを完了")};
+    for (int step = 0; step < 3; ++step) {
+        EXPECT_EQ(view.titleLabel()->text(), titles[step]);
+        EXPECT_EQ(view.primaryButton()->text(), buttons[step]);
+        EXPECT_EQ(view.backButton()->isVisibleTo(&view), step > 0);
+        EXPECT_EQ(view.microphoneButton()->isVisibleTo(&view), step == 1);
+        dialogtest::shoot(view, QStringLiteral("onboarding-step-%1").arg(step + 1));
+        view.primaryButton()->click();
+    }
+    view.primaryButton()->click();
+    EXPECT_EQ(completed.count(), 1);
+    view.backButton()->click();
+    EXPECT_EQ(view.model().step(), 1);
+}
+
+TEST_F(OnboardingTest, ConnectionRowsFollowTheSettings) {
+    defaults.set("slackWebhook", "https://hooks.slack.example/T1");
+    OnboardingView view(new OnboardingModel(defaults, std::nullopt));
+    view.primaryButton()->click();
+    EXPECT_FALSE(view.microphoneButton()->isVisibleTo(&view)) << "no sound settings program";
+    const auto texts = [&] {
+        QStringList out;
+        for (const auto& row : view.connectionRows())
+            out << row.button->text() + (row.button->isEnabled() ? "+" : "-");
+        return out;
+    };
+    EXPECT_EQ(texts(), (QStringList{"接続する+", "接続済み-", "接続する+"}));
+    view.connectionRows()[0].button->click();
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_TRUE(opened[0].toString().contains("/api/oauth/notion/start"))
+        << opened[0].toString().toStdString();
+
+    defaults.set("discordWebhook", "https://discord.example/api/webhooks/1");
+    EXPECT_EQ(texts(), (QStringList{"接続する+", "接続済み-", "接続済み-"}));
+    view.primaryButton()->click();
+    dialogtest::shoot(view, QStringLiteral("onboarding-connected"));
+    defaults.remove("slackWebhook");
+    EXPECT_EQ(texts(), (QStringList{"接続する+", "接続する+", "接続済み-"}));
+}
+
+TEST_F(OnboardingTest, TheMicrophoneButtonOpensTheSoundSettings) {
+    const auto marker = home.home() / "opened";
+    OnboardingView view(new OnboardingModel(
+        defaults, SoundSettings{"/bin/sh", {"-c", "echo $0 > " + marker.string(), "sound"}}));
+    view.primaryButton()->click();
+    ASSERT_TRUE(view.microphoneButton()->isVisibleTo(&view));
+    view.microphoneButton()->click();
+    EXPECT_TRUE(waitFor([&] { return std::filesystem::exists(marker); }));
+}
+
+TEST_F(OnboardingTest, TheMainWindowOpensItUntilCompleted) {
+    defaults.remove(MainViewModel::kOnboardingKey);
+    {
+        MainView main(ctx);
+        main.show();
+        ASSERT_TRUE(main.dialogHost()->onboarding());
+        main.dialogHost()->onboarding()->reject();
+        EXPECT_FALSE(main.model().showOnboarding());
+        EXPECT_FALSE(main.model().onboardingCompleted());
+    }
+    MainView main(ctx);
+    main.show();
+    OnboardingView* view = main.dialogHost()->onboarding();
+    ASSERT_TRUE(view);
+    for (int i = 0; i < 3; ++i) view->primaryButton()->click();
+    EXPECT_TRUE(main.model().onboardingCompleted());
+    EXPECT_TRUE(waitFor([&] { return main.dialogHost()->onboarding() == nullptr; }));
+}
