@@ -83,7 +83,7 @@ OnboardingView::OnboardingView(OnboardingModel* model, QWidget* parent)
         auto* button = new QPushButton;
         button->setAutoDefault(false);
         connect(button, &QPushButton::clicked, model_,
-                [this, provider = c.provider] { model_->connectService(provider); });
+                [model = model_, provider = c.provider] { model->connectService(provider); });
         h->addWidget(button);
         layout->addWidget(row);
         rows_.push_back({mark, button});

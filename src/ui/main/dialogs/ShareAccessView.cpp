@@ -176,7 +176,7 @@ void ShareAccessView::rebuildMembers() {
         // Queued: the list is rebuilt by the removal, and the button must not be deleted while
         // it is still reporting its click.
         connect(
-            remove, &QToolButton::clicked, model_, [this, i] { model_->removeMember(i); },
+            remove, &QToolButton::clicked, model_, [model = model_, i] { model->removeMember(i); },
             Qt::QueuedConnection);
         layout->addWidget(remove);
         row->setFixedHeight(30);
