@@ -81,9 +81,15 @@ void AccountSettings::build() {
     account_ = new QLabel;
     account_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     plan_ = new QLabel;
-    plan_->setStyleSheet(
-        QStringLiteral("QLabel { border: 1px solid %1; border-radius: 9px; padding: 2px 8px; }")
-            .arg(PanelStyle::secondary(plan_).name()));
+    const QColor line = PanelStyle::secondary(plan_);
+    // A capsule outline around the plan's name, as wide as the name.
+    plan_->setStyleSheet(QStringLiteral("QLabel { border: 1px solid rgba(%1, %2, %3, %4); "
+                                        "border-radius: 10px; padding: 2px 8px; }")
+                             .arg(line.red())
+                             .arg(line.green())
+                             .arg(line.blue())
+                             .arg(line.alpha()));
+    plan_->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     count_ = new QLabel;
     rows->addRow(QStringLiteral("アカウント"), account_);
     rows->addRow(QStringLiteral("プラン"), plan_);

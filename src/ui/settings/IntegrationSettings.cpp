@@ -53,6 +53,9 @@ QProgressBar* spinner() {
 }
 
 QWidget* hstack(const std::vector<QWidget*>& items, int spacing = 8) {
+    // Short lines: wrapping would squeeze them to their narrowest.
+    for (QWidget* w : items)
+        if (auto* label = qobject_cast<QLabel*>(w)) label->setWordWrap(false);
     auto* row = new QWidget;
     auto* line = new QHBoxLayout(row);
     line->setContentsMargins(0, 0, 0, 0);
@@ -260,7 +263,6 @@ QWidget* IntegrationSettings::group(const QString& title, const std::vector<QWid
     header->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     header->setArrowType(Qt::RightArrow);
     header->setAutoRaise(true);
-    header->setCheckable(true);
     column->addWidget(header);
     auto* content = new QWidget;
     auto* stack = new QVBoxLayout(content);
@@ -274,11 +276,10 @@ QWidget* IntegrationSettings::group(const QString& title, const std::vector<QWid
     content->hide();  // collapsed at first
     column->addWidget(content);
     auto open = [header, content](bool on) {
-        header->setChecked(on);
         header->setArrowType(on ? Qt::DownArrow : Qt::RightArrow);
         content->setVisible(on);
     };
-    connect(header, &QToolButton::toggled, content, open);
+    connect(header, &QToolButton::clicked, content, [content, open] { open(content->isHidden()); });
     disclosures_.push_back(open);
     return box;
 }

@@ -159,6 +159,7 @@ void IntegrationSettingsModel::changePage() {
     forgetPages();
     defaults_.remove(kNotionParent);
     emit changed();
+    if (shown_) loadNotionPages();
 }
 
 void IntegrationSettingsModel::reloadPages() {

@@ -1,0 +1,52 @@
+#pragma once
+// What the settings tab tests share: a context over real stores, the fake service, waiting for
+// a condition, and saving a picture of a tab as a build artifact.
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QImage>
+#include <QWidget>
+
+#include <functional>
+
+#include "../UiFixture.h"
+#include "desktop/CalendarWatcher.h"
+#include "engine/RecorderEngine.h"
+#include "fakeservice/FakeService.h"
+#include "fakeservice/ScopedServiceUrl.h"
+#include "platform/Notifier.h"
+#include "service/AuthModel.h"
+#include "service/UpdateChecker.h"
+
+namespace settingstest {
+
+inline bool waitFor(const std::function<bool()>& done, int ms = 20000) {
+    for (QDeadlineTimer deadline(ms); !deadline.hasExpired();) {
+        if (done()) return true;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return done();
+}
+
+inline void shoot(QWidget& w, const QString& name) {
+    w.ensurePolished();
+    QCoreApplication::processEvents();
+    const QString dir = QStringLiteral(TAVRO_ARTIFACT_DIR);
+    QDir().mkpath(dir);
+    EXPECT_TRUE(w.grab().toImage().save(dir + QLatin1Char('/') + name + QStringLiteral(".png")));
+}
+
+class SettingsFixture : public StoresFixture {
+protected:
+    FakeService service;
+    ScopedServiceUrl serviceUrl{service.baseUrl()};
+    RecorderEngine engine{store, defaults};
+    AuthModel auth{defaults};
+    Notifier notifier{QDBusConnection(QStringLiteral("no-bus"))};
+    UpdateChecker updates{"1.0.0", defaults, notifier};
+    CalendarWatcher calendar{nullptr, defaults};
+    UiContext ctx{store, library, engine, auth, updates, calendar, defaults, dialogs};
+};
+
+}  // namespace settingstest
