@@ -1,14 +1,9 @@
 #pragma once
 // What the settings tab tests share: a context over real stores, the fake service, waiting for
 // a condition, and saving a picture of a tab as a build artifact.
-#include <QCoreApplication>
-#include <QDBusConnection>
-#include <QDeadlineTimer>
 #include <QDir>
-#include <QImage>
+#include <QTest>
 #include <QWidget>
-
-#include <functional>
 
 #include "../UiFixture.h"
 #include "desktop/CalendarWatcher.h"
@@ -17,16 +12,19 @@
 #include "fakeservice/ScopedServiceUrl.h"
 #include "platform/Notifier.h"
 #include "service/AuthModel.h"
+#include "service/ServiceCall.h"
 #include "service/UpdateChecker.h"
 
 namespace settingstest {
 
-inline bool waitFor(const std::function<bool()>& done, int ms = 20000) {
-    for (QDeadlineTimer deadline(ms); !deadline.hasExpired();) {
-        if (done()) return true;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return done();
+inline bool waitFor(const std::function<bool()>& done) {
+    return QTest::qWaitFor(done, 20000);
+}
+
+// Every worker call has ended and its answer has reached its receiver.
+inline void settle() {
+    ASSERT_TRUE(servicecall_detail::pool()->waitForDone(20000));
+    QCoreApplication::processEvents();
 }
 
 inline void shoot(QWidget& w, const QString& name) {
