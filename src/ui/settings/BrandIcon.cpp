@@ -7,11 +7,18 @@
 
 #include "desktop/Symbols.h"
 
+// Resources of a static library must be registered by hand; outside any namespace.
+static void initBrandResources() {
+    Q_INIT_RESOURCE(brands);
+}
+
 BrandIcon::BrandIcon(const QString& name, QWidget* parent) : QWidget(parent), name_(name) {
     setFixedSize(kSide, kSide);
 }
 
 QString BrandIcon::resourcePath(const QString& name) {
+    static const bool once = (initBrandResources(), true);
+    (void)once;
     return QStringLiteral(":/brands/") + name + QStringLiteral(".svg");
 }
 

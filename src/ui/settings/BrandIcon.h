@@ -1,6 +1,7 @@
 #pragma once
 // A provider's logo at 18 × 18: the SVG ":/brands/<name>.svg" bundled with the app, or the
-// "link" symbol when there is no such file or it is not a loadable image.
+// "link" symbol when there is no such file or it is not a loadable image. The marks bundled are
+// our own: a letter or a shape in each service's colour.
 #include <QWidget>
 
 class BrandIcon : public QWidget {

@@ -2,4 +2,5 @@
 
 #include "ui/UiContext.h"
 
-GeneralSettings::GeneralSettings(UiContext& ctx, QWidget* parent) : SettingsScroll(parent), ctx_(ctx) {}
+GeneralSettings::GeneralSettings(UiContext& ctx, QWidget* parent)
+    : SettingsScroll(parent), ctx_(ctx) {}

@@ -2,4 +2,5 @@
 
 #include "ui/UiContext.h"
 
-PrivacySettings::PrivacySettings(UiContext& ctx, QWidget* parent) : SettingsScroll(parent), ctx_(ctx) {}
+PrivacySettings::PrivacySettings(UiContext& ctx, QWidget* parent)
+    : SettingsScroll(parent), ctx_(ctx) {}

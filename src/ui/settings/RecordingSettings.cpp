@@ -2,4 +2,5 @@
 
 #include "ui/UiContext.h"
 
-RecordingSettings::RecordingSettings(UiContext& ctx, QWidget* parent) : SettingsScroll(parent), ctx_(ctx) {}
+RecordingSettings::RecordingSettings(UiContext& ctx, QWidget* parent)
+    : SettingsScroll(parent), ctx_(ctx) {}

@@ -31,8 +31,8 @@ SettingsView::SettingsView(UiContext& ctx, QWidget* parent)
 
     const QColor ink = palette().color(QPalette::WindowText);
     QWidget* const pages[6] = {
-        new GeneralSettings(ctx),     new RecordingSettings(ctx),   new PrivacySettings(ctx),
-        new AgentSettings(ctx),       new IntegrationSettings(ctx), new AccountSettings(ctx),
+        new GeneralSettings(ctx), new RecordingSettings(ctx),   new PrivacySettings(ctx),
+        new AgentSettings(ctx),   new IntegrationSettings(ctx), new AccountSettings(ctx),
     };
     for (int i = 0; i < 6; ++i) {
         tabs_->addTab(pages[i], Symbols::icon(QString::fromUtf8(kTabs[i].symbol), ink),

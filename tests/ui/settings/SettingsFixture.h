@@ -1,0 +1,50 @@
+#pragma once
+// What the settings tab tests share: a context over real stores, the fake service, waiting for
+// a condition, and saving a picture of a tab as a build artifact.
+#include <QDir>
+#include <QTest>
+#include <QWidget>
+
+#include "../UiFixture.h"
+#include "desktop/CalendarWatcher.h"
+#include "engine/RecorderEngine.h"
+#include "fakeservice/FakeService.h"
+#include "fakeservice/ScopedServiceUrl.h"
+#include "platform/Notifier.h"
+#include "service/AuthModel.h"
+#include "service/ServiceCall.h"
+#include "service/UpdateChecker.h"
+
+namespace settingstest {
+
+inline bool waitFor(const std::function<bool()>& done) {
+    return QTest::qWaitFor(done, 20000);
+}
+
+// Every worker call has ended and its answer has reached its receiver.
+inline void settle() {
+    ASSERT_TRUE(servicecall_detail::pool()->waitForDone(20000));
+    QCoreApplication::processEvents();
+}
+
+inline void shoot(QWidget& w, const QString& name) {
+    w.ensurePolished();
+    QCoreApplication::processEvents();
+    const QString dir = QStringLiteral(TAVRO_ARTIFACT_DIR);
+    QDir().mkpath(dir);
+    EXPECT_TRUE(w.grab().toImage().save(dir + QLatin1Char('/') + name + QStringLiteral(".png")));
+}
+
+class SettingsFixture : public StoresFixture {
+protected:
+    FakeService service;
+    ScopedServiceUrl serviceUrl{service.baseUrl()};
+    RecorderEngine engine{store, defaults};
+    AuthModel auth{defaults};
+    Notifier notifier{QDBusConnection(QStringLiteral("no-bus"))};
+    UpdateChecker updates{"1.0.0", defaults, notifier};
+    CalendarWatcher calendar{nullptr, defaults};
+    UiContext ctx{store, library, engine, auth, updates, calendar, defaults, dialogs};
+};
+
+}  // namespace settingstest
