@@ -209,7 +209,11 @@ void RecordingSettings::showSettings() {
 }
 
 void RecordingSettings::scheduleCalendar() {
-    // Later, never inside the handler of a control that the rebuild deletes.
+    using Block = RecordingSettingsModel::CalendarBlock;
+    const Block block = model_->calendarBlock();
+    denied_->setVisible(block == Block::denied);
+    granted_->setVisible(block == Block::granted);
+    // The rows later, never inside the handler of a control that the rebuild deletes.
     if (calendarPending_) return;
     calendarPending_ = true;
     QMetaObject::invokeMethod(
