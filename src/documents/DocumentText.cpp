@@ -137,8 +137,12 @@ std::string pdfText(const std::string& data) {
     for (int i = 0; i < doc->pages(); ++i) {
         std::unique_ptr<poppler::page> page(doc->create_page(i));
         if (!page) continue;
-        const poppler::byte_array bytes = page->text().to_utf8();
-        if (i > 0 && !appendCapped(out, "\n", characters, kMaxCharacters)) break;
+        poppler::byte_array bytes = page->text().to_utf8();
+        // poppler ends each page with a form feed; lines are all the service needs.
+        std::erase(bytes, '\f');
+        if (!out.empty() && out.back() != '\n' &&
+            !appendCapped(out, "\n", characters, kMaxCharacters))
+            break;
         if (!appendCapped(out, std::string_view(bytes.data(), bytes.size()), characters,
                           kMaxCharacters))
             break;

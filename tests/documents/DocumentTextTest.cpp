@@ -1,5 +1,4 @@
-// Text out of the documents a user picks, over files written here: Word through a real zip,
-// PDF through poppler, the rest as strict UTF-8.
+// Text out of documents written here: Word in a real zip, PDF, strict UTF-8.
 #include <gtest/gtest.h>
 #include <zip.h>
 
@@ -79,7 +78,6 @@ TEST(DocumentText, EachFormatByItsExtension) {
     const Case cases[] = {
         {"minutes.md", "\xEF\xBB\xBF# 議事録\n- 決定", "", "# 議事録\n- 決定", ""},
         {"notes.txt", "議事\xFF録", "", "", "UTF-8のテキストではありません"},
-        {"notes", "\xC3\x28", "", "", "UTF-8"},
         {"report.DOCX", "",
          wordXml(
              "<w:p><w:r><w:t>第1回</w:t><w:tab/><w:t>定例</w:t></w:r></w:p>"
@@ -88,8 +86,7 @@ TEST(DocumentText, EachFormatByItsExtension) {
              "<w:p/><w:tbl><w:tr><w:tc><w:p><w:r><w:t>表</w:t></w:r></w:p></w:tc></w:tr></w:tbl>"),
          "第1回\t定例\n決定 A&B\n次回\n\n表", ""},
         {"broken.docx", "not a zip at all", "", "", "Word文書として読み込めませんでした"},
-        {"empty.docx", "", "<w:document><w:body>", "", "Word文書として読み込めませんでした"},
-        {"weekly.pdf", makePdf(), "", "Weekly review\nDecisions", ""},
+        {"weekly.pdf", makePdf(), "", "Weekly review\nDecisions\n", ""},
         {"scan.pdf", "%PDF-1.4 garbage", "", "", documenttext::kNoPdfText},
     };
     for (const Case& c : cases) {
@@ -101,14 +98,7 @@ TEST(DocumentText, EachFormatByItsExtension) {
             ASSERT_EQ(atomicfile::write(file, c.bytes), "");
         }
         if (c.error.empty()) {
-            std::string text = extract(file);
-            // poppler ends lines its own way; the words and their order are what count.
-            if (std::string(c.name).ends_with(".pdf")) {
-                EXPECT_NE(text.find("Weekly review"), std::string::npos) << text;
-                EXPECT_LT(text.find("Weekly review"), text.find("Decisions")) << text;
-            } else {
-                EXPECT_EQ(text, c.text);
-            }
+            EXPECT_EQ(extract(file), c.text);
         } else {
             EXPECT_NE(errorOf(file).find(c.error), std::string::npos) << errorOf(file);
         }
@@ -133,8 +123,7 @@ TEST(DocumentText, TheSizeLimitIsInclusive) {
 
 TEST(DocumentText, ACompressedFloodIsReadOnlyToTheCap) {
     testsupport::TempDir dir;
-    // About 12 MB of XML that compresses to little: past the inflation cap, so it is cut short
-    // and what parsed before the cut is kept, up to the character cap.
+    // 12 MB of XML in a small zip: inflated only to its cap, read only to the character cap.
     std::string body;
     const std::string paragraph = "<w:p><w:r><w:t>議事録です</w:t></w:r></w:p>";
     while (body.size() < 12 * 1024 * 1024) body += paragraph;
