@@ -24,6 +24,8 @@ public:
                          const QString& destructiveButton) = 0;
     // An audio file to import, or nothing when the user cancels.
     virtual std::optional<std::string> openAudioFile() = 0;
+    // A minutes document (Word, PDF, text, Markdown) to make a template from, or nothing.
+    virtual std::optional<std::string> openDocumentFile() = 0;
 };
 
 struct UiContext {

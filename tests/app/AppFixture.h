@@ -32,6 +32,7 @@ public:
         ++opened;
         return audioFile;
     }
+    std::optional<std::string> openDocumentFile() override { return std::nullopt; }
 };
 
 inline bool waitUntil(const std::function<bool()>& done, int ms) {

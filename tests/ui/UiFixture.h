@@ -57,10 +57,15 @@ public:
         ++filePanels;
         return audioFile;
     }
+    std::optional<std::string> openDocumentFile() override {
+        ++filePanels;
+        return documentFile;
+    }
 
     bool answer = true;
     std::function<void()> onConfirm;  // runs while the question is open
     std::optional<std::string> audioFile;
+    std::optional<std::string> documentFile;
     std::vector<Question> asked;
     int filePanels = 0;
 };

@@ -24,14 +24,33 @@ QString WindowDialogs::audioNameFilter() {
         "*.wma *.webm *.amr *.3gp *.mp4)");
 }
 
-std::optional<std::string> WindowDialogs::openAudioFile() {
-    QFileDialog panel(parent_, kOpenAudioMessage);
+namespace {
+
+std::optional<std::string> chooseFile(QWidget* parent, const QString& title,
+                                      const QStringList& filters) {
+    QFileDialog panel(parent, title);
     panel.setWindowModality(Qt::ApplicationModal);
     panel.setFileMode(QFileDialog::ExistingFile);
     panel.setAcceptMode(QFileDialog::AcceptOpen);
-    panel.setNameFilter(audioNameFilter());
+    panel.setNameFilters(filters);
     if (panel.exec() != QDialog::Accepted) return std::nullopt;
     const QStringList files = panel.selectedFiles();
     if (files.isEmpty() || files.front().isEmpty()) return std::nullopt;
     return files.front().toStdString();
+}
+
+}  // namespace
+
+std::optional<std::string> WindowDialogs::openAudioFile() {
+    return chooseFile(parent_, kOpenAudioMessage, {audioNameFilter()});
+}
+
+QString WindowDialogs::documentNameFilter() {
+    // Both cases: the chooser matches names case-sensitively here.
+    return QStringLiteral("議事録 (*.docx *.pdf *.md *.txt *.DOCX *.PDF *.MD *.TXT)");
+}
+
+std::optional<std::string> WindowDialogs::openDocumentFile() {
+    return chooseFile(parent_, QStringLiteral("テンプレートにする議事録を選択"),
+                      {documentNameFilter(), QStringLiteral("すべてのファイル (*)")});
 }

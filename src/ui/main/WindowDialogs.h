@@ -15,12 +15,14 @@ public:
     bool confirm(const QString& title, const QString& message,
                  const QString& destructiveButton) override;
     std::optional<std::string> openAudioFile() override;
+    std::optional<std::string> openDocumentFile() override;
 
     static inline const QString kOpenAudioMessage =
         QStringLiteral("議事録にする音声ファイルを選択");
     static inline const QString kCancel = QStringLiteral("キャンセル");
     // What counts as audio in the chooser.
     static QString audioNameFilter();
+    static QString documentNameFilter();
 
 private:
     QPointer<QWidget> parent_;

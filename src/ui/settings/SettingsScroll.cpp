@@ -12,7 +12,7 @@ SettingsScroll::SettingsScroll(QWidget* parent) : QScrollArea(parent) {
     rows_ = new QVBoxLayout(page);
     rows_->setContentsMargins(kPadding, kPadding, kPadding, kPadding);
     rows_->setSpacing(kSpacing);
-    rows_->setAlignment(Qt::AlignTop | Qt::AlignLeft);
+    rows_->setAlignment(Qt::AlignTop);  // full width: captions wrap at the window's edge
     setWidget(page);
     viewport()->setAutoFillBackground(false);
 }

@@ -1,0 +1,96 @@
+#pragma once
+// What the general tab shows and does: the default template, custom templates made from the
+// user's own minutes through the service, the hotkey, launch at login and the data folder.
+#include <QObject>
+#include <QString>
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "model/CustomTemplate.h"
+#include "platform/LoginItem.h"
+
+class Dialogs;
+class UserDefaults;
+
+class GeneralSettingsModel : public QObject {
+    Q_OBJECT
+public:
+    static constexpr const char* kTemplateKey = "templateId";
+    static constexpr const char* kModifierKey = "hotkeyModifier";
+    static constexpr const char* kIntervalKey = "hotkeyInterval";
+    static constexpr double kMinInterval = 0.25;
+    static constexpr double kDefaultInterval = 0.45;
+    static constexpr int kIntervalSteps = 11;  // 0.25 to 0.8 in steps of 0.05
+
+    static inline const QString kImportLabel =
+        QStringLiteral("過去の議事録からテンプレートを追加…");
+    static inline const QString kImportingLabel = QStringLiteral("解析中…");
+    static inline const QString kNoText =
+        QStringLiteral("ファイルからテキストを取得できませんでした");
+    static inline const QString kLimitReached = QStringLiteral(
+        "カスタムテンプレートは20件までです。追加するには、先に不要なテンプレートを削除してくださ"
+        "い");
+    static inline const QString kNotSaved =
+        QStringLiteral("テンプレートを保存できませんでした。もう一度お試しください");
+
+    struct Option {
+        std::string id;
+        QString label;
+        bool operator==(const Option&) const = default;
+    };
+
+    GeneralSettingsModel(UserDefaults& defaults, Dialogs& dialogs, LoginItem loginItem,
+                         std::filesystem::path dataFolder, QObject* parent = nullptr);
+
+    // Built-in templates, then the user's own marked " (カスタム)".
+    std::vector<Option> templateOptions() const;
+    std::string templateId() const;
+    void setTemplateId(const std::string& id);
+    const std::vector<CustomTemplate>& customTemplates() const { return customTemplates_; }
+    static QString rowText(const CustomTemplate& t);
+    // Removes it at once; a removed default falls back to "minutes".
+    void deleteTemplate(const std::string& id);
+
+    bool importing() const { return importing_; }
+    QString importLabel() const { return importing_ ? kImportingLabel : kImportLabel; }
+    const std::optional<QString>& message() const { return message_; }
+    // Asks for a document, reads its text off the main thread and has the service make a
+    // template of it, which becomes the default.
+    void importTemplateFile();
+
+    static const std::vector<Option>& modifierOptions();
+    std::string hotkeyModifier() const;
+    void setHotkeyModifier(const std::string& modifier);
+    double hotkeyInterval() const;
+    int intervalStep() const;
+    void setIntervalStep(int step);
+    static double intervalForStep(int step);
+    QString intervalCaption() const;
+
+    bool launchAtLogin() const { return launchAtLogin_; }
+    // Writes or removes the autostart entry; a failure snaps back to what is on disk.
+    void setLaunchAtLogin(bool on);
+
+    void openDataFolder() const;
+
+signals:
+    void templatesChanged();
+    void importChanged();
+    void hotkeyChanged();
+    void launchAtLoginChanged();
+
+private:
+    void finishImport(std::optional<QString> message);
+
+    UserDefaults& defaults_;
+    Dialogs& dialogs_;
+    LoginItem loginItem_;
+    std::filesystem::path dataFolder_;
+    std::vector<CustomTemplate> customTemplates_;
+    bool launchAtLogin_;
+    bool importing_ = false;
+    std::optional<QString> message_;
+};

@@ -1,0 +1,176 @@
+#include "ui/settings/RecordingSettingsModel.h"
+
+#include <QDateTime>
+#include <QUrl>
+
+#include "desktop/CalendarWatcher.h"
+#include "platform/Desktop.h"
+#include "util/UserDefaults.h"
+
+namespace {
+
+QString qs(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+}  // namespace
+
+RecordingSettingsModel::RecordingSettingsModel(UserDefaults& defaults, CalendarWatcher& calendar,
+                                               CalendarApp calendarApp, QObject* parent)
+    : QObject(parent),
+      defaults_(defaults),
+      calendar_(calendar),
+      calendarApp_(std::move(calendarApp)) {
+    connect(&defaults_, &UserDefaults::changed, this, [this](const QString& key) {
+        for (const char* mine : {kSystemAudioKey, kParticipantsKey, kPillKey, kVocabularyKey,
+                                 CalendarWatcher::kWatchKey})
+            if (key == QLatin1String(mine)) return emit settingsChanged();
+        if (key == QLatin1String(CalendarWatcher::kSelectedCalendarsKey)) emit calendarChanged();
+    });
+    connect(&calendar_, &CalendarWatcher::accessChanged, this,
+            &RecordingSettingsModel::calendarChanged);
+    connect(&calendar_, &CalendarWatcher::calendarsChanged, this,
+            &RecordingSettingsModel::calendarChanged);
+    connect(&calendar_, &CalendarWatcher::upcomingMeetingsChanged, this,
+            &RecordingSettingsModel::calendarChanged);
+}
+
+bool RecordingSettingsModel::captureSystemAudio() const {
+    return defaults_.boolOr(kSystemAudioKey, true);
+}
+
+void RecordingSettingsModel::setCaptureSystemAudio(bool on) {
+    defaults_.set(kSystemAudioKey, on);
+}
+
+bool RecordingSettingsModel::detectParticipants() const {
+    return defaults_.boolOr(kParticipantsKey, true);
+}
+
+void RecordingSettingsModel::setDetectParticipants(bool on) {
+    if (!detectParticipantsEnabled()) return;
+    defaults_.set(kParticipantsKey, on);
+}
+
+bool RecordingSettingsModel::showFloatingPill() const {
+    return defaults_.boolOr(kPillKey, true);
+}
+
+void RecordingSettingsModel::setShowFloatingPill(bool on) {
+    defaults_.set(kPillKey, on);
+}
+
+bool RecordingSettingsModel::calendarWatch() const {
+    return defaults_.boolOr(CalendarWatcher::kWatchKey, true);
+}
+
+void RecordingSettingsModel::setCalendarWatch(bool on) {
+    if (on == calendarWatch() && defaults_.contains(CalendarWatcher::kWatchKey)) return;
+    defaults_.set(CalendarWatcher::kWatchKey, on);
+    if (on) {
+        calendar_.start();
+    } else {
+        calendar_.stop();
+    }
+    emit calendarChanged();
+}
+
+QString RecordingSettingsModel::vocabulary() const {
+    return qs(defaults_.stringValue(kVocabularyKey).value_or(""));
+}
+
+void RecordingSettingsModel::setVocabulary(const QString& text) {
+    if (text == vocabulary()) return;
+    defaults_.set(kVocabularyKey, text.toStdString());
+}
+
+RecordingSettingsModel::CalendarBlock RecordingSettingsModel::calendarBlock() const {
+    if (!calendarWatch()) return CalendarBlock::hidden;
+    switch (calendar_.access()) {
+        case CalendarWatcher::Access::granted:
+            return CalendarBlock::granted;
+        case CalendarWatcher::Access::denied:
+            return CalendarBlock::denied;
+        case CalendarWatcher::Access::unknown:
+            break;
+    }
+    return CalendarBlock::hidden;
+}
+
+std::vector<RecordingSettingsModel::CalendarRow> RecordingSettingsModel::calendars() const {
+    std::vector<CalendarRow> out;
+    for (const CalendarDescriptor& c : calendar_.calendars())
+        out.push_back({c.id, qs(c.title), qs(c.sourceTitle), c.colorHex.has_value(),
+                       calendar_.isCalendarSelected(c.id)});
+    return out;
+}
+
+void RecordingSettingsModel::setCalendar(const std::string& id, bool selected) {
+    calendar_.setCalendar(id, selected);
+    emit calendarChanged();
+}
+
+void RecordingSettingsModel::selectAllCalendars() {
+    calendar_.selectAllCalendars();
+    emit calendarChanged();
+}
+
+void RecordingSettingsModel::refresh() {
+    calendar_.refreshSnapshot();
+}
+
+QString RecordingSettingsModel::meetingsHeader() const {
+    return QStringLiteral("今後7日間（%1件）").arg(calendar_.upcomingMeetings().size());
+}
+
+std::vector<RecordingSettingsModel::MeetingRow> RecordingSettingsModel::meetingRows() const {
+    std::vector<MeetingRow> out;
+    for (const CalendarMeeting& m : calendar_.upcomingMeetings()) {
+        if (out.size() == kShownMeetings) break;
+        out.push_back(meetingRow(m));
+    }
+    return out;
+}
+
+QString RecordingSettingsModel::moreText() const {
+    const std::size_t count = calendar_.upcomingMeetings().size();
+    if (count <= kShownMeetings) return {};
+    return QStringLiteral("ほか%1件").arg(count - kShownMeetings);
+}
+
+QString RecordingSettingsModel::emptyText() const {
+    return calendar_.upcomingMeetings().empty() ? QStringLiteral("予定はありません") : QString();
+}
+
+void RecordingSettingsModel::join(std::size_t row) const {
+    const auto& meetings = calendar_.upcomingMeetings();
+    if (row >= meetings.size() || row >= kShownMeetings) return;
+    const auto& url = meetings[row].meetingURL;
+    if (!url || !isWebLink(*url)) return;
+    Desktop::openUrl(QUrl(qs(*url), QUrl::StrictMode));
+}
+
+bool RecordingSettingsModel::isWebLink(const std::string& url) {
+    // A calendar entry is written by whoever sent the invitation: nothing but a web address
+    // may reach the desktop's opener from it.
+    const QUrl u(qs(url), QUrl::StrictMode);
+    const QString scheme = u.scheme().toLower();
+    return u.isValid() && (scheme == QLatin1String("http") || scheme == QLatin1String("https")) &&
+           !u.host().isEmpty();
+}
+
+RecordingSettingsModel::MeetingRow RecordingSettingsModel::meetingRow(const CalendarMeeting& m) {
+    MeetingRow row;
+    row.title = qs(m.title);
+    const auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(m.startDate.time_since_epoch());
+    row.when =
+        QDateTime::fromMSecsSinceEpoch(ms.count()).toString(QStringLiteral("yyyy/MM/dd H:mm")) +
+        QStringLiteral(" ・ ") + qs(m.calendarTitle);
+    if (m.videoProvider)
+        row.provider = qs(std::string(rawValue(*m.videoProvider))) +
+                       QStringLiteral(" ・ 参加者%1人").arg(m.attendees.size());
+    row.hasLink = m.meetingURL.has_value();
+    row.canJoin = m.meetingURL && isWebLink(*m.meetingURL);
+    return row;
+}

@@ -1,0 +1,140 @@
+// Text out of documents written here: Word in a real zip, PDF, strict UTF-8.
+#include <gtest/gtest.h>
+#include <zip.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "documents/DocumentError.h"
+#include "documents/DocumentText.h"
+#include "support/TempDir.h"
+#include "util/AtomicFile.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using documenttext::extract;
+
+std::string wordXml(const std::string& body) {
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>"
+           "<w:document xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\">"
+           "<w:body>" +
+           body + "</w:body></w:document>";
+}
+
+void writeDocx(const fs::path& file, const std::string& xml) {
+    int err = 0;
+    zip_t* z = zip_open(file.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &err);
+    ASSERT_NE(z, nullptr);
+    zip_source_t* src = zip_source_buffer(z, xml.data(), xml.size(), 0);
+    ASSERT_GE(zip_file_add(z, "word/document.xml", src, ZIP_FL_ENC_UTF_8), 0);
+    ASSERT_EQ(zip_close(z), 0);
+}
+
+// A one-page PDF with two lines of Helvetica text and a correct cross-reference table.
+std::string makePdf() {
+    const std::string content =
+        "BT /F1 18 Tf 20 150 Td (Weekly review) Tj 0 -30 Td (Decisions) Tj ET";
+    const std::string objects[] = {
+        "<</Type/Catalog/Pages 2 0 R>>",
+        "<</Type/Pages/Kids[3 0 R]/Count 1>>",
+        "<</Type/Page/Parent 2 0 R/MediaBox[0 0 300 200]/Contents 4 0 R"
+        "/Resources<</Font<</F1 5 0 R>>>>>>",
+        "<</Length " + std::to_string(content.size()) + ">>stream\n" + content + "\nendstream",
+        "<</Type/Font/Subtype/Type1/BaseFont/Helvetica>>",
+    };
+    std::string pdf = "%PDF-1.4\n";
+    std::string xref = "xref\n0 6\n0000000000 65535 f \n";
+    for (int i = 0; i < 5; ++i) {
+        char entry[24];
+        std::snprintf(entry, sizeof entry, "%010zu 00000 n \n", pdf.size());
+        xref += entry;
+        pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
+    }
+    const std::size_t start = pdf.size();
+    return pdf + xref + "trailer<</Size 6/Root 1 0 R>>\nstartxref\n" + std::to_string(start) +
+           "\n%%EOF\n";
+}
+
+std::string errorOf(const fs::path& file) {
+    try {
+        extract(file);
+    } catch (const DocumentError& e) {
+        return e.what();
+    }
+    return "(no error)";
+}
+
+TEST(DocumentText, EachFormatByItsExtension) {
+    testsupport::TempDir dir;
+    struct Case {
+        const char* name;
+        std::string bytes;  // empty: a Word file of `xml`
+        std::string xml;
+        std::string text;   // expected text, or
+        std::string error;  // a part of the expected error
+    };
+    const Case cases[] = {
+        {"minutes.md", "\xEF\xBB\xBF# 議事録\n- 決定", "", "# 議事録\n- 決定", ""},
+        {"notes.txt", "議事\xFF録", "", "", "UTF-8のテキストではありません"},
+        {"report.DOCX", "",
+         wordXml(
+             "<w:p><w:r><w:t>第1回</w:t><w:tab/><w:t>定例</w:t></w:r></w:p>"
+             "<w:p><w:r><w:t>決定</w:t><w:t xml:space=\"preserve\"> </w:t>"
+             "<w:t>A&amp;B</w:t><w:br/><w:delText>消した</w:delText><w:t>次回</w:t></w:r></w:p>"
+             "<w:p/><w:tbl><w:tr><w:tc><w:p><w:r><w:t>表</w:t></w:r></w:p></w:tc></w:tr></w:tbl>"),
+         "第1回\t定例\n決定 A&B\n次回\n\n表", ""},
+        {"broken.docx", "not a zip at all", "", "", "Word文書として読み込めませんでした"},
+        {"weekly.pdf", makePdf(), "", "Weekly review\nDecisions\n", ""},
+        {"scan.pdf", "%PDF-1.4 garbage", "", "", documenttext::kNoPdfText},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const fs::path file = dir / c.name;
+        if (c.bytes.empty()) {
+            writeDocx(file, c.xml);
+        } else {
+            ASSERT_EQ(atomicfile::write(file, c.bytes), "");
+        }
+        if (c.error.empty()) {
+            EXPECT_EQ(extract(file), c.text);
+        } else {
+            EXPECT_NE(errorOf(file).find(c.error), std::string::npos) << errorOf(file);
+        }
+    }
+    EXPECT_NE(errorOf(dir / "absent.txt").find("「absent.txt」を開けませんでした"),
+              std::string::npos);
+}
+
+TEST(DocumentText, TheSizeLimitIsInclusive) {
+    testsupport::TempDir dir;
+    for (const auto size : {documenttext::kMaxFileBytes, documenttext::kMaxFileBytes + 1}) {
+        const fs::path file = dir / "sparse.txt";
+        atomicfile::write(file, "");
+        fs::resize_file(file, size);  // sparse: no 20 MB written
+        if (size == documenttext::kMaxFileBytes) {
+            EXPECT_EQ(extract(file).size(), size);
+        } else {
+            EXPECT_EQ(errorOf(file), documenttext::kTooLarge);
+        }
+    }
+}
+
+TEST(DocumentText, ACompressedFloodIsReadOnlyToTheCap) {
+    testsupport::TempDir dir;
+    // 12 MB of XML in a small zip: inflated only to its cap, read only to the character cap.
+    std::string body;
+    const std::string paragraph = "<w:p><w:r><w:t>議事録です</w:t></w:r></w:p>";
+    while (body.size() < 12 * 1024 * 1024) body += paragraph;
+    const fs::path file = dir / "flood.docx";
+    writeDocx(file, wordXml(body));
+    ASSERT_LT(fs::file_size(file), 1024u * 1024u);
+    const std::string text = extract(file);
+    std::size_t characters = 0;
+    for (unsigned char c : text) characters += (c & 0xC0) != 0x80;
+    EXPECT_EQ(characters, documenttext::kMaxCharacters);
+    EXPECT_TRUE(text.starts_with("議事録です\n議事録です\n"));
+}
+
+}  // namespace

@@ -1,0 +1,153 @@
+// The general tab's model: template import through the fake service, hotkey, autostart entry.
+#include <QProcess>
+#include <QTest>
+
+#include "fakeservice/FakeService.h"
+#include "fakeservice/ScopedServiceUrl.h"
+#include "library/CustomTemplateStore.h"
+#include "ui/UiFixture.h"
+#include "ui/settings/GeneralSettingsModel.h"
+#include "util/AtomicFile.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class GeneralSettingsTest : public StoresFixture {
+protected:
+    FakeService service;
+    ScopedServiceUrl serviceUrl{service.baseUrl()};
+    fs::path autostart = home.home() / "config" / "autostart" / "tavro.desktop";
+
+    std::unique_ptr<GeneralSettingsModel> model(fs::path entry = {}) {
+        return std::make_unique<GeneralSettingsModel>(
+            defaults, dialogs, LoginItem(entry.empty() ? autostart : entry, "/opt/TAVRO app/tavro"),
+            home.home() / "data");
+    }
+
+    // Imports `name` holding `bytes` and waits for the end.
+    void import(GeneralSettingsModel& m, const std::string& name, const std::string& bytes) {
+        const fs::path file = home.home() / name;
+        atomicfile::write(file, bytes);
+        dialogs.documentFile = file.string();
+        m.importTemplateFile();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !m.importing(); }, 30000));
+    }
+
+    void storeTemplates(int n) {
+        std::vector<CustomTemplate> list;
+        for (int i = 0; i < n; ++i)
+            list.push_back({"custom-" + std::to_string(i), "T" + std::to_string(i), "d", "i"});
+        ASSERT_TRUE(CustomTemplateStore::save(list, defaults));
+    }
+};
+
+TEST_F(GeneralSettingsTest, AnImportedTemplateBecomesTheDefault) {
+    storeTemplates(1);
+    auto m = model();
+    import(*m, "週次定例.md", "# 週次定例\n\n## 決定事項\n- 予算を承認");
+    ASSERT_EQ(m->customTemplates().size(), 2u);
+    const CustomTemplate added = m->customTemplates().back();
+    EXPECT_EQ(added.label, "週次定例 形式");
+    EXPECT_EQ(CustomTemplateStore::load(defaults), m->customTemplates());
+    EXPECT_EQ(m->templateId(), added.id);
+    EXPECT_EQ(m->templateOptions().back().label, "週次定例 形式 (カスタム)");
+    EXPECT_EQ(m->message(),
+              "テンプレート「週次定例 形式」を追加しました。今後この構成で出力されます");
+    const auto sent = service.requests("POST", "/api/template-import");
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0].json()["fileName"], "週次定例.md");
+    EXPECT_EQ(sent[0].json()["text"], "# 週次定例\n\n## 決定事項\n- 予算を承認");
+}
+
+TEST_F(GeneralSettingsTest, AFailedImportStoresNothing) {
+    struct Case {
+        const char* name;
+        std::string bytes;
+        int stored;  // templates already there
+        QString message;
+        bool sent;
+    };
+    const Case cases[] = {
+        {"blank.txt", " \n\t\u3000\n", 0, GeneralSettingsModel::kNoText, false},
+        {"bad.txt", "\xFF\xFE", 0,
+         QStringLiteral("ファイル「bad.txt」はUTF-8のテキストではありません"), false},
+        {"refused.md", "# 議事録", 0, QStringLiteral("解析できませんでした"), true},
+        {"full.md", "# 議事録", 20, GeneralSettingsModel::kLimitReached, false},
+    };
+    service.script("POST", "/api/template-import",
+                   FakeService::Reply::withJson(422, {{"error", "解析できませんでした"}}));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        storeTemplates(c.stored);
+        defaults.set("templateId", "sales");
+        service.clearRequests();
+        dialogs.filePanels = 0;
+        auto m = model();
+        import(*m, c.name, c.bytes);
+        EXPECT_EQ(m->message(), c.message);
+        EXPECT_EQ(service.requests("POST", "/api/template-import").size(), c.sent ? 1u : 0u);
+        EXPECT_EQ(CustomTemplateStore::load(defaults).size(), std::size_t(c.stored));
+        EXPECT_EQ(m->templateId(), "sales");
+        EXPECT_EQ(dialogs.filePanels, c.stored == 20 ? 0 : 1);
+    }
+}
+
+TEST_F(GeneralSettingsTest, DeletingTheDefaultFallsBackToMinutes) {
+    for (const char* deleted : {"custom-1", "custom-0"}) {
+        SCOPED_TRACE(deleted);
+        storeTemplates(2);
+        defaults.set("templateId", "custom-1");
+        auto m = model();
+        m->deleteTemplate(deleted);
+        EXPECT_EQ(m->customTemplates().size(), 1u);
+        EXPECT_EQ(CustomTemplateStore::load(defaults), m->customTemplates());
+        EXPECT_EQ(m->templateId(), std::string(deleted) == "custom-1" ? "minutes" : "custom-1");
+    }
+}
+
+TEST_F(GeneralSettingsTest, HotkeyModifierAndInterval) {
+    auto m = model();
+    EXPECT_EQ(m->intervalCaption(),
+              "0.45秒以内の2回押しで反応(他のアプリの使用中に検知するにはX11が必要)");
+    for (const auto& [step, seconds] : {std::pair{0, 0.25}, {1, 0.3}, {11, 0.8}}) {
+        m->setIntervalStep(step);
+        EXPECT_EQ(defaults.doubleValue("hotkeyInterval"), seconds) << step;
+    }
+    EXPECT_TRUE(m->intervalCaption().startsWith("0.80秒以内"));
+    m->setHotkeyModifier("none");
+    EXPECT_EQ(defaults.stringValue("hotkeyModifier"), "none");
+}
+
+TEST_F(GeneralSettingsTest, LaunchAtLoginWritesTheAutostartEntry) {
+    auto m = model();
+    EXPECT_FALSE(m->launchAtLogin());
+    m->setLaunchAtLogin(true);
+    EXPECT_TRUE(m->launchAtLogin());
+    const std::string entry = atomicfile::read(autostart).value_or("");
+    EXPECT_NE(entry.find("\nExec=\"/opt/TAVRO app/tavro\" -- %u\n"), std::string::npos);
+    QProcess validate;
+    validate.start("desktop-file-validate", {QString::fromStdString(autostart.string())});
+    ASSERT_TRUE(validate.waitForFinished(10000));
+    EXPECT_EQ(validate.exitCode(), 0) << validate.readAllStandardOutput().toStdString();
+    EXPECT_TRUE(model()->launchAtLogin()) << "a new tab reads the entry";
+    m->setLaunchAtLogin(false);
+    EXPECT_FALSE(fs::exists(autostart));
+
+    // A folder that cannot be made: the toggle snaps back.
+    atomicfile::write(home.home() / "blocked", "a file, not a folder");
+    auto failing = model(home.home() / "blocked" / "autostart" / "tavro.desktop");
+    failing->setLaunchAtLogin(true);
+    EXPECT_FALSE(failing->launchAtLogin());
+}
+
+TEST(LoginItem, ExecQuotesThePath) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"/opt/a b/tavro", R"("/opt/a b/tavro" -- %u)"},
+        {R"(/x/"q"/$HOME/`c`/100%/back\slash)",
+         R"("/x/\\"q\\"/\\$HOME/\\`c\\`/100%%/back\\\\slash" -- %u)"},
+    };
+    for (const auto& [path, exec] : cases) EXPECT_EQ(LoginItem::execValue(path), exec) << path;
+}
+
+}  // namespace

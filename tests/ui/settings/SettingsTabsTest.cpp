@@ -1,0 +1,116 @@
+// The general, recording and privacy tabs as widgets, with screenshots kept as artifacts.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDBusConnection>
+#include <QDir>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+#include <QToolButton>
+
+#include "desktop/CalendarWatcher.h"
+#include "engine/RecorderEngine.h"
+#include "library/CustomTemplateStore.h"
+#include "platform/Notifier.h"
+#include "service/AuthModel.h"
+#include "service/UpdateChecker.h"
+#include "support/FakeCalendarStore.h"
+#include "ui/UiFixture.h"
+#include "ui/settings/GeneralSettings.h"
+#include "ui/settings/PrivacySettings.h"
+#include "ui/settings/RecordingSettings.h"
+#include "ui/settings/SettingsView.h"
+
+namespace {
+
+void shoot(QWidget& w, const QString& name) {
+    QCoreApplication::processEvents();
+    const QString dir = QStringLiteral(TAVRO_ARTIFACT_DIR);
+    QDir().mkpath(dir);
+    EXPECT_TRUE(w.grab().save(dir + QLatin1Char('/') + name + QStringLiteral(".png")));
+}
+
+class SettingsTabsTest : public StoresFixture {
+protected:
+    RecorderEngine engine{store, defaults};
+    AuthModel auth{defaults};
+    Notifier notifier{QDBusConnection(QStringLiteral("no-bus"))};
+    UpdateChecker updates{"1.0.0", defaults, notifier};
+    FakeCalendarStore calendarStore;
+    CalendarWatcher calendar{&calendarStore, defaults};
+    UiContext ctx{store, library, engine, auth, updates, calendar, defaults, dialogs};
+};
+
+TEST_F(SettingsTabsTest, GeneralAndPrivacyTabs) {
+    CustomTemplateStore::save({{"custom-1", "営業定例", "見出しと決定事項を重視", "i"},
+                               {"custom-2", "開発レビュー", "課題と担当者の一覧", "i"}},
+                              defaults);
+    defaults.set("templateId", "custom-2");
+    SettingsView view(ctx);
+    view.show();
+    auto* tab = qobject_cast<GeneralSettings*>(view.tabs()->widget(0));
+    ASSERT_NE(tab, nullptr);
+    EXPECT_EQ(tab->templatePicker()->currentText(), "開発レビュー (カスタム)");
+    shoot(view, QStringLiteral("settings-general"));
+
+    // A deleted default goes back to "議事録" in the picker too.
+    ASSERT_EQ(tab->deleteButtons().size(), 2);
+    tab->deleteButtons()[1]->click();
+    EXPECT_EQ(tab->templatePicker()->currentText(), "議事録");
+    EXPECT_EQ(tab->deleteButtons().size(), 1);
+
+    // This desktop cannot withhold windows from capture: the switch says so and stays put.
+    view.tabs()->setCurrentIndex(2);
+    auto* privacy = qobject_cast<PrivacySettings*>(view.tabs()->widget(2));
+    ASSERT_NE(privacy, nullptr);
+    EXPECT_FALSE(privacy->stealthToggle()->isEnabled());
+    EXPECT_TRUE(privacy->stealthCaption()->text().contains("除外できません"));
+    shoot(view, QStringLiteral("settings-privacy"));
+    privacy->trayToggle()->click();
+    EXPECT_EQ(defaults.boolValue("hideMenuBarIcon"), true);
+}
+
+TEST_F(SettingsTabsTest, RecordingTabWithSixMeetings) {
+    calendarStore.auth = CalendarStore::Authorization::granted;
+    calendarStore.sources = {{"work", "仕事", "Google", {0.2, 0.4, 0.8, 1}, true},
+                             {"home", "家族の予定", "ローカル", {}, true}};
+    const char* titles[] = {"週次定例ミーティング", "採用面接（エンジニア）",
+                            "4月度 予算会議",       "1on1 山田さん",
+                            "キックオフ",           "研修・セミナー"};
+    const char* links[] = {"https://zoom.us/j/123", "", "https://meet.google.com/abc-defg-hij"};
+    for (int i = 0; i < 6; ++i) {
+        CalendarEvent e;
+        e.externalIdentifier = e.title = titles[i];
+        e.startDate = std::chrono::system_clock::now() + std::chrono::hours(3 + 20 * i);
+        e.endDate = *e.startDate;
+        e.calendarIdentifier = "work";
+        e.calendarTitle = "仕事";
+        if (*links[i % 3]) e.url = links[i % 3];
+        e.attendees = {{"mailto:a@example.com", "A"}, {"mailto:b@example.com", "B"}};
+        calendarStore.events.push_back(e);
+    }
+    calendar.start();
+    SettingsView view(ctx);
+    view.show();
+    view.tabs()->setCurrentIndex(1);
+    auto* tab = qobject_cast<RecordingSettings*>(view.tabs()->widget(1));
+    ASSERT_NE(tab, nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return tab->calendarDisclosure()->isVisible(); }, 5000));
+    shoot(view, QStringLiteral("settings-recording"));
+    tab->calendarDisclosure()->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return tab->joinButtons().size() == 3; }, 5000));
+    // Down to the meetings, once the opened group is laid out.
+    QWidget* content = tab->calendarContent();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            return tab->joinButtons().back()->isVisible() &&
+                   content->height() >= content->sizeHint().height();
+        },
+        5000));
+    tab->ensureWidgetVisible(tab->joinButtons().back());
+    shoot(view, QStringLiteral("settings-recording-meetings"));
+    tab->calendarWatchToggle()->click();
+    EXPECT_FALSE(tab->calendarDisclosure()->isVisible());
+}
+
+}  // namespace
