@@ -79,7 +79,7 @@ ActionItemView::ActionItemView(Style style, const DetailViewModel::ItemLook& loo
     const QString metaText = look.meta(card ? QStringLiteral("  ・  ") : QStringLiteral(" ・ "));
     auto* top = new QHBoxLayout;
     top->setSpacing(card ? 14 : 12);
-    top->addWidget(new TaskCheckbox(done_), 0, card ? Qt::AlignVCenter : Qt::AlignTop);
+    top->addWidget(new TaskCheckbox(done_), 0, Qt::AlignVCenter);
     top->addWidget(title_, 1);
     if (!metaText.isEmpty()) {
         meta_ = DetailStyle::caption(

@@ -33,18 +33,14 @@ QLabel* sectionTitle(const QString& text) {
 }
 
 QLabel* body(const QString& text, int lineSpacing) {
-    // Rich text only for the line height; the text itself is escaped.
-    QString html = text.toHtmlEscaped();
-    html.replace(QLatin1Char('\n'), QStringLiteral("<br>"));
-    auto* label = new QLabel;
+    auto* label = new QLabel(text);
+    label->setTextFormat(Qt::PlainText);
     label->setFont(font(16));
-    const int height = label->fontMetrics().height() + lineSpacing;
-    label->setTextFormat(Qt::RichText);
-    label->setText(
-        QStringLiteral("<div style=\"line-height:%1px\">%2</div>").arg(height).arg(html));
     label->setWordWrap(true);
     label->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     label->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    // A label has no line spacing of its own; the extra leading goes around the text.
+    label->setContentsMargins(0, lineSpacing / 2, 0, lineSpacing - lineSpacing / 2);
     return label;
 }
 

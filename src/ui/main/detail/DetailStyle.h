@@ -18,7 +18,7 @@ QColor green();
 
 // A 23 px semibold heading.
 QLabel* sectionTitle(const QString& text);
-// Wrapped, selectable text in the 16 px body font with `lineSpacing` px between its lines.
+// Wrapped, selectable plain text in the 16 px body font, with `lineSpacing` px of leading.
 QLabel* body(const QString& text, int lineSpacing);
 // A wrapped caption of `pixelSize` in `color`.
 QLabel* caption(const QString& text, qreal pixelSize, const QColor& color);

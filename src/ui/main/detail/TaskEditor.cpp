@@ -35,7 +35,6 @@ TaskEditor::TaskEditor(DetailViewModel& model, QWidget* parent) : QDialog(parent
     auto* stack = new QVBoxLayout(this);
     stack->setContentsMargins(24, 24, 24, 24);
     stack->setSpacing(18);
-    stack->setSizeConstraint(QLayout::SetFixedSize);
     auto* heading = new QLabel(QStringLiteral("タスクを編集"));
     heading->setFont(DetailStyle::font(22, QFont::Bold));
     stack->addWidget(heading);
@@ -123,6 +122,7 @@ void TaskEditor::load() {
 void TaskEditor::follow() {
     due_->setVisible(model_.taskHasDueDate());
     save_->setEnabled(model_.canSave());
+    resize(kWidth, sizeHint().height());
 }
 
 void TaskEditor::done(int result) {
