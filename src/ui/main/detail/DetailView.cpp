@@ -121,7 +121,6 @@ DetailView::DetailView(UiContext& ctx, MainViewModel& model, std::string recordI
     facts->addWidget(headerLine_);
     facts->addWidget(dateLine_);
     headerRow->addLayout(facts, 1);
-    headerRow->addSpacing(12 - headerRow->spacing());
     headerActions_ = new QHBoxLayout;
     headerActions_->setSpacing(8);
     headerRow->addLayout(headerActions_);
