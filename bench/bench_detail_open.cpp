@@ -31,6 +31,7 @@ class NoDialogs : public Dialogs {
 public:
     bool confirm(const QString&, const QString&, const QString&) override { return false; }
     std::optional<std::string> openAudioFile() override { return std::nullopt; }
+    std::optional<std::string> openDocumentFile() override { return std::nullopt; }
 };
 
 MinutesResult oneHourMeeting() {
