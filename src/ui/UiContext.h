@@ -24,6 +24,10 @@ public:
                          const QString& destructiveButton) = 0;
     // An audio file to import, or nothing when the user cancels.
     virtual std::optional<std::string> openAudioFile() = 0;
+    // Where to write an exported file, or nothing when the user cancels. The panel proposes
+    // `proposedName`, offers files ending in "." + `extension` and shows `message`.
+    virtual std::optional<std::string> saveFile(const QString& proposedName, const QString& message,
+                                                const QString& extension) = 0;
 };
 
 struct UiContext {

@@ -57,12 +57,19 @@ public:
         ++filePanels;
         return audioFile;
     }
+    std::optional<std::string> saveFile(const QString& proposedName, const QString& message,
+                                        const QString& extension) override {
+        savePanels.push_back({proposedName, message, extension});
+        return saveAnswer;
+    }
 
     bool answer = true;
     std::function<void()> onConfirm;  // runs while the question is open
     std::optional<std::string> audioFile;
     std::vector<Question> asked;
     int filePanels = 0;
+    std::vector<Question> savePanels;  // proposed name, message, extension
+    std::optional<std::string> saveAnswer;
 };
 
 class StoresFixture : public ::testing::Test {
