@@ -59,6 +59,7 @@ AgentSection::AgentSection(AgentSectionModel& model, std::vector<TodoItem> items
 
 QPushButton* AgentSection::button(const QString& label) const {
     if (!block_) return nullptr;
+    if (auto* own = qobject_cast<QPushButton*>(block_); own && own->text() == label) return own;
     for (auto* b : block_->findChildren<QPushButton*>())
         if (b->text() == label) return b;
     return nullptr;
