@@ -1,0 +1,30 @@
+#pragma once
+// The detail pane's type and colours, and the small text blocks its pages are made of.
+#include <QColor>
+#include <QFont>
+#include <QPixmap>
+#include <QString>
+
+class QLabel;
+class QWidget;
+
+namespace DetailStyle {
+
+QFont font(qreal pixelSize, QFont::Weight weight = QFont::Normal);
+// Secondary and tertiary text, from the window text colour.
+QColor secondary(const QWidget* w);
+QColor tertiary(const QWidget* w);
+QColor green();
+
+// A 23 px semibold heading.
+QLabel* sectionTitle(const QString& text);
+// Wrapped, selectable plain text in the 16 px body font, with `lineSpacing` px of leading.
+QLabel* body(const QString& text, int lineSpacing);
+// A wrapped caption of `pixelSize` in `color`.
+QLabel* caption(const QString& text, qreal pixelSize, const QColor& color);
+
+// The pane's own glyphs: "checkmark", "checkmark.circle.fill", "pencil"; anything else is
+// looked up in the application's symbol set.
+QPixmap glyph(const QString& name, int side, const QColor& color, qreal dpr = 1.0);
+
+}  // namespace DetailStyle
