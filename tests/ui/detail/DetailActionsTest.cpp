@@ -2,6 +2,7 @@
 // service, the keyring and a file manager on the session bus.
 #include <QDBusConnection>
 #include <QDir>
+#include <QLabel>
 #include <QMenu>
 #include <QPushButton>
 #include <QTest>
@@ -14,20 +15,24 @@
 #include "engine/RecorderEngine.h"
 #include "fakeservice/FakeService.h"
 #include "fakeservice/ScopedServiceUrl.h"
+#include "library/EffectiveMinutes.h"
 #include "platform/Desktop.h"
 #include "platform/FileManager.h"
 #include "platform/Notifier.h"
 #include "service/AuthModel.h"
 #include "service/SecureStore.h"
 #include "service/UpdateChecker.h"
+#include "ui/main/MainView.h"
+#include "ui/main/MainViewModel.h"
 #include "ui/main/detail/AgentProcessingBanner.h"
 #include "ui/main/detail/AgentSection.h"
 #include "ui/main/detail/AgentSectionModel.h"
 #include "ui/main/detail/AiTaskCard.h"
 #include "ui/main/detail/DetailActionButtons.h"
 #include "ui/main/detail/DetailActionsModel.h"
+#include "ui/main/detail/DetailView.h"
+#include "ui/main/detail/DetailViewModel.h"
 #include "ui/main/detail/ExportName.h"
-#include "ui/main/detail/ShareStatusLine.h"
 #include "util/AtomicFile.h"
 
 namespace fs = std::filesystem;
@@ -187,16 +192,26 @@ TEST_F(DetailActionsTest, EnablementAndConfigurationFollowSettingsAndKeyring) {
     buttons.shareMenu()->hide();
 }
 
+// In the main window: the record's own menus, its status line and its task edits.
 TEST_F(DetailActionsTest, AWordExportIsWrittenFromTheServiceAndShown) {
-    const auto& record = addRecord("a/b:c");
-    auto model = modelFor(record);
-    QWidget header;
-    auto* column = new QVBoxLayout(&header);
-    column->addWidget(new DetailActionButtons(ctx, *model), 0, Qt::AlignRight);
-    auto* line = new ShareStatusLine(*model);
-    column->addWidget(line);
-    header.resize(420, 90);
-    header.show();
+    defaults.set(MainViewModel::kOnboardingKey, true);
+    MinutesResult minutes;
+    minutes.title = "a/b:c";
+    minutes.todos = {{"元のタスク", std::nullopt, std::nullopt, std::nullopt, std::nullopt}};
+    store.add(minutes, "minutes", "a.m4a");
+    QCoreApplication::processEvents();
+    const std::string id = store.records().front().id;
+    LibraryTaskOverride edit;
+    edit.title = "編集後のタスク";
+    library.setTaskOverride(edit, EffectiveMinutes::taskID(minutes.todos[0]), id);
+    MainView view(ctx);
+    view.show();
+    view.model().setSelectedID(id);
+    auto* detail = view.findChild<DetailView*>();
+    ASSERT_TRUE(detail);
+    auto* model = detail->findChild<DetailActionsModel*>();
+    ASSERT_TRUE(model);
+    model->setDelay([this](auto, std::function<void()> then) { clears.push_back(then); });
     const fs::path target = home.home() / "out.docx";
     dialogs.saveAnswer = target.string();
 
@@ -204,12 +219,11 @@ TEST_F(DetailActionsTest, AWordExportIsWrittenFromTheServiceAndShown) {
     ASSERT_EQ(dialogs.savePanels.size(), 1u);
     EXPECT_EQ(dialogs.savePanels[0].title, QStringLiteral("a_b_c.docx"));
     EXPECT_EQ(dialogs.savePanels[0].message, QStringLiteral("Wordファイルとして書き出し"));
-    EXPECT_EQ(status(*model), QStringLiteral("Wordを生成中…"));
-    EXPECT_FALSE(line->isHidden());
-    shoot(header, QStringLiteral("detail-status-generating"));
+    EXPECT_EQ(detail->statusLabel()->text(), QStringLiteral("Wordを生成中…"));
+    shoot(view, QStringLiteral("detail-status-generating"));
 
     ASSERT_TRUE(waitFor([&] { return status(*model) != QStringLiteral("Wordを生成中…"); }));
-    EXPECT_EQ(status(*model), QStringLiteral("Wordを書き出しました ✓"));
+    EXPECT_EQ(detail->statusLabel()->text(), QStringLiteral("Wordを書き出しました ✓"));
     EXPECT_EQ(*atomicfile::read(target),
               std::string("PK\x03\x04\x14\0\0\0\x08\0fake word document", 28));
     const auto sent = service.requests("POST", "/api/export");
@@ -220,8 +234,7 @@ TEST_F(DetailActionsTest, AWordExportIsWrittenFromTheServiceAndShown) {
 
     ASSERT_EQ(clears.size(), 1u);
     clears[0]();
-    EXPECT_FALSE(model->shareStatus());
-    EXPECT_TRUE(line->isHidden());
+    EXPECT_FALSE(detail->viewModel().shareStatus());
 }
 
 TEST_F(DetailActionsTest, AMarkdownWriteThatFailsShowsItsErrorAndRevealsNothing) {

@@ -16,6 +16,8 @@ QToolButton* menuButton(QMenu* menu, QWidget* parent) {
     button->setPopupMode(QToolButton::InstantPopup);
     button->setIconSize(QSize(16, 16));
     button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    // The arrow would sit on the label; the button opens its menu on any click anyway.
+    button->setStyleSheet(QStringLiteral("QToolButton::menu-indicator { image: none; width: 0; }"));
     return button;
 }
 
