@@ -261,6 +261,13 @@ TEST_F(DetailActionsTest, AMarkdownWriteThatFailsShowsItsErrorAndRevealsNothing)
     EXPECT_TRUE(opened.empty());
 }
 
+TEST_F(DetailActionsTest, WithoutAFileManagerOnTheBusTheFolderOpens) {
+    bus.unregisterService(FileManager::kService);
+    FileManager::showItem((home.home() / "議事録.md").string());
+    ASSERT_TRUE(waitFor([&] { return !opened.empty(); }));
+    EXPECT_EQ(opened[0], QUrl::fromLocalFile(QString::fromStdString(home.home().string())));
+}
+
 TEST_F(DetailActionsTest, AStatusIsClearedOnlyByTheRequestThatWroteIt) {
     const auto& record = addRecord("共有テスト");
     auto model = modelFor(record);
