@@ -363,3 +363,32 @@ TEST_F(DetailActionsTest, TheAgentSectionFollowsTheRun) {
 }  // namespace
 
 #include "DetailActionsTest.moc"
+namespace {
+
+// The window's wiring: the agent section in the action tab, and "削除…" asks before deleting.
+TEST_F(DetailActionsTest, TheWindowJoinsTheAgentSectionAndTheDelete) {
+    defaults.set(MainViewModel::kOnboardingKey, true);
+    MinutesResult minutes;
+    minutes.title = "AI会議";
+    minutes.todos = {{"見積もりを取る", "田中", "5/10", std::nullopt, std::nullopt},
+                     {"資料を集める", "田中", "5/10", std::nullopt, true}};
+    store.add(minutes, "minutes", "a.m4a");
+    QCoreApplication::processEvents();
+    MainView view(ctx);
+    view.show();
+    view.model().setSelectedID(store.records().front().id);
+    auto* detail = view.findChild<DetailView*>();
+    detail->viewModel().setTab(1);
+    QCoreApplication::processEvents();
+    auto* section = detail->findChild<AgentSection*>();
+    ASSERT_TRUE(section);
+    ASSERT_EQ(section->cards().size(), 1u);
+    EXPECT_TRUE(section->button(QStringLiteral("AIに今すぐ実行させる")));
+
+    auto* buttons = detail->findChild<DetailActionButtons*>();
+    buttons->actionsMenu()->actions().back()->trigger();
+    ASSERT_EQ(dialogs.asked.size(), 1u);
+    EXPECT_TRUE(store.records().empty());
+}
+
+}  // namespace
