@@ -272,6 +272,50 @@ TEST_F(DetailViewTest, ActionTabTicksAndEdits) {
     EXPECT_EQ(view->viewModel().effectiveResult().todos[0], todo("Quote", "田中", "5/10"));
 }
 
+TEST_F(DetailViewTest, ActionTabBlocksFollowTheItemsAndAutonomy) {
+    const struct {
+        const char* name;
+        std::vector<TodoItem> todos;
+        bool autoAgent;
+        bool mine, aiHeader, agent;
+        std::vector<std::size_t> agentItems;
+    } cases[] = {
+        {"none", {}, true, false, false, false, {}},
+        {"mixed", meeting().todos, false, true, true, true, {2}},
+        {"all for the agent",
+         {todo("a", {}, {}, true), todo("b", {}, {}, true)},
+         false,
+         false,
+         true,
+         true,
+         {0, 1}},
+        {"user only, autonomy on", {todo("a")}, true, true, false, true, {}},
+        {"user only, autonomy off", {todo("a")}, false, true, false, false, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        defaults.set("autoAgent", c.autoAgent);
+        MinutesResult r = meeting();
+        r.todos = c.todos;
+        auto view = show(r);
+        std::optional<std::vector<std::size_t>> given;
+        view->setAgentSectionBuilder([&given](const std::vector<std::size_t>& items) {
+            given = items;
+            return nullptr;
+        });
+        const QStringList shown = texts(view->page(DetailViewModel::actionsTab));
+        EXPECT_EQ(shown.contains(QStringLiteral("自分がやること")), c.mine);
+        EXPECT_EQ(shown.contains(QStringLiteral("AIに任せる")), c.aiHeader);
+        EXPECT_EQ(given.has_value(), c.agent);
+        EXPECT_EQ(given.value_or(std::vector<std::size_t>{}), c.agentItems);
+        EXPECT_EQ(shown.contains(
+                      QStringLiteral("この会議ではアクションアイテムは検出されませんでした。")),
+                  c.todos.empty());
+        EXPECT_EQ(texts(view->page(0)).contains(QStringLiteral("アクションアイテム")),
+                  !c.todos.empty());
+    }
+}
+
 TEST_F(DetailViewTest, AnHourOfTranscriptIsOneWidget) {
     auto view = show(meeting(400));
     view->viewModel().setTab(DetailViewModel::transcriptTab);
