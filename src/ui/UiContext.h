@@ -25,9 +25,13 @@ public:
     // An audio file to import, or nothing when the user cancels.
     virtual std::optional<std::string> openAudioFile() = 0;
     // Where to write an exported file, or nothing when the user cancels. The panel proposes
-    // `proposedName`, offers files ending in "." + `extension` and shows `message`.
-    virtual std::optional<std::string> saveFile(const QString& proposedName, const QString& message,
-                                                const QString& extension) = 0;
+    // `proposedName`, offers files ending in "." + `extension` and shows `message`. Answers
+    // "cancelled" unless a window overrides it, so that nothing is ever written unasked.
+    virtual std::optional<std::string> saveFile(const QString& proposedName,
+                                                const QString& message, const QString& extension) {
+        (void)proposedName, (void)message, (void)extension;
+        return std::nullopt;
+    }
 };
 
 struct UiContext {

@@ -32,9 +32,6 @@ public:
         ++opened;
         return audioFile;
     }
-    std::optional<std::string> saveFile(const QString&, const QString&, const QString&) override {
-        return std::nullopt;
-    }
 };
 
 inline bool waitUntil(const std::function<bool()>& done, int ms) {
