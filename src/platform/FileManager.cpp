@@ -26,7 +26,8 @@ void FileManager::showItem(const std::string& path) {
         QString::fromLatin1(kService), QString::fromLatin1(kPath), QString::fromLatin1(kInterface),
         QStringLiteral("ShowItems"));
     call << QStringList{QUrl::fromLocalFile(file).toString(QUrl::FullyEncoded)} << QString();
-    auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call));
+    // Long enough for the bus to start a file manager that is not running yet.
+    auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, 10000));
     QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher,
                      [file](QDBusPendingCallWatcher* w) {
                          // No file manager on the bus, or one that refused: the folder at least.

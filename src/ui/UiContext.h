@@ -27,8 +27,8 @@ public:
     // Where to write an exported file, or nothing when the user cancels. The panel proposes
     // `proposedName`, offers files ending in "." + `extension` and shows `message`. Answers
     // "cancelled" unless a window overrides it, so that nothing is ever written unasked.
-    virtual std::optional<std::string> saveFile(const QString& proposedName,
-                                                const QString& message, const QString& extension) {
+    virtual std::optional<std::string> saveFile(const QString& proposedName, const QString& message,
+                                                const QString& extension) {
         (void)proposedName, (void)message, (void)extension;
         return std::nullopt;
     }

@@ -292,7 +292,10 @@ TEST_F(DetailActionsTest, AStatusIsClearedOnlyByTheRequestThatWroteIt) {
 // for a "go" file before it ends.
 TEST_F(DetailActionsTest, TheAgentSectionFollowsTheRun) {
     fakes::writeScript(home.home() / ".local/bin/claude",
-                       "cat > /dev/null\nwhile [ ! -e \"$HOME/go\" ]; do sleep 0.05; done\n"
+                       "cat > /dev/null\nn=0\n"
+                       // Bounded, so that a failed test leaves no tool behind.
+                       "while [ ! -e \"$HOME/go\" ] && [ $n -lt 600 ]; do sleep 0.05; n=$((n+1)); "
+                       "done\n"
                        "if [ -e \"$HOME/fail\" ]; then exit 3; fi\necho done > REPORT.md\n");
     fakes::writeFile(home.home() / ".profile", "PATH=\"$HOME/.local/bin:$PATH\"\n");
     MinutesResult minutes;

@@ -51,7 +51,8 @@ DetailActionButtons::DetailActionButtons(UiContext& ctx, DetailActionsModel& mod
     connect(&model_, &DetailActionsModel::agentChanged, this, [this] {
         if (actionsMenu_->isVisible()) rebuildActionsMenu();
     });
-    rebuildMenus();
+    // The share menu reads the keyring, so it is filled only when it opens.
+    rebuildActionsMenu();
 }
 
 void DetailActionButtons::rebuildMenus() {

@@ -31,7 +31,7 @@ public:
     QMenu* shareMenu() const { return shareMenu_; }
     QMenu* actionsMenu() const { return actionsMenu_; }
 
-    // Refills both menus from the model; done by each menu as it opens.
+    // Refills both menus from the model; each menu does so itself as it opens.
     void rebuildMenus();
 
 signals:
