@@ -328,10 +328,13 @@ TEST_F(DetailViewTest, AnHourOfTranscriptIsOneWidget) {
     bar->setValue(transcript->rowRect(200).top());
     shoot(*view, QStringLiteral("detail-transcript-400"));
 
-    // A rebuild (the library changed) keeps the place.
+    // Library changes beside the task edits leave the page alone; a rebuild keeps the place.
     const int offset = bar->value();
     library.setFavorite(true, {view->recordID()});
+    EXPECT_EQ(view->transcript(), transcript);
+    view->viewModel().toggleTask(0);
     QCoreApplication::processEvents();
+    EXPECT_NE(view->transcript(), transcript);
     EXPECT_EQ(view->scrollArea(2)->verticalScrollBar()->value(), offset);
     transcript = view->transcript();
     transcript->selectAll();

@@ -11,6 +11,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 #include "engine/RecorderEngine.h"
 #include "ui/UiContext.h"
 #include "ui/main/DetailColumn.h"
@@ -119,7 +121,6 @@ DetailView::DetailView(UiContext& ctx, MainViewModel& model, std::string recordI
     facts->addWidget(headerLine_);
     facts->addWidget(dateLine_);
     headerRow->addLayout(facts, 1);
-    headerRow->addSpacing(12 - headerRow->spacing());
     headerActions_ = new QHBoxLayout;
     headerActions_->setSpacing(8);
     headerRow->addLayout(headerActions_);
@@ -181,6 +182,8 @@ DetailView::DetailView(UiContext& ctx, MainViewModel& model, std::string recordI
         scroll->setFrameShape(QFrame::NoFrame);
         scroll->setWidgetResizable(true);
         scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        // The indicator is always shown, which also keeps the page's width from changing.
+        scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
         pages_->addWidget(scroll);
         scrolls_.push_back(scroll);
     }
@@ -294,7 +297,12 @@ void DetailView::buildPage(int index) {
                                                                  : summaryPage();
     // The old page may be the sender of the change (a ticked item): delete it later.
     if (QWidget* old = scroll->takeWidget()) old->deleteLater();
-    scroll->setWidget(columned(content, 30, 30));
+    // Sized for the page before it goes in, so that it is laid out once, at its own width.
+    QWidget* holder = columned(content, 30, 30);
+    const int width =
+        std::max(1, pages_->width() - scroll->verticalScrollBar()->sizeHint().width());
+    holder->resize(width, holder->heightForWidth(width));
+    scroll->setWidget(holder);
     scroll->verticalScrollBar()->setValue(offset);
     if (offset > 0) {
         QTimer::singleShot(0, scroll, [scroll = QPointer<QScrollArea>(scroll), offset] {

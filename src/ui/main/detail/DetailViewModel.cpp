@@ -43,8 +43,22 @@ DetailViewModel::DetailViewModel(MinutesStore& store, LibraryStore& library, Use
       recordID_(std::move(recordID)),
       clock_(clock ? std::move(clock) : [] { return std::chrono::system_clock::now(); }),
       taskDueDate_(clock_()) {
-    connect(&store_, &MinutesStore::recordsChanged, this, &DetailViewModel::contentChanged);
-    connect(&library_, &LibraryStore::stateChanged, this, &DetailViewModel::contentChanged);
+    connect(&store_, &MinutesStore::recordsChanged, this, &DetailViewModel::followStores);
+    connect(&library_, &LibraryStore::stateChanged, this, &DetailViewModel::followStores);
+    seen_ = snapshot();
+}
+
+DetailViewModel::Snapshot DetailViewModel::snapshot() const {
+    const MinutesRecord* r = record();
+    return {r ? std::optional<MinutesRecord>(*r) : std::nullopt, overrides()};
+}
+
+// Other records' changes and library changes beside the task edits leave the pages as they are.
+void DetailViewModel::followStores() {
+    Snapshot now = snapshot();
+    if (now == seen_) return;
+    seen_ = std::move(now);
+    emit contentChanged();
 }
 
 const MinutesRecord* DetailViewModel::record() const {

@@ -103,7 +103,7 @@ public:
     static QString localDateTime(Timestamp t);
 
 signals:
-    // The record or its library data changed: the pages are rebuilt.
+    // The record or its task edits changed: the pages are rebuilt.
     void contentChanged();
     void tabChanged();
     // The editor opened, closed, or a field that governs its controls changed.
@@ -111,6 +111,14 @@ signals:
     void shareStatusChanged();
 
 private:
+    // What the pages are built from: the record and its task edits.
+    struct Snapshot {
+        std::optional<MinutesRecord> record;
+        EffectiveMinutes::Overrides overrides;
+        bool operator==(const Snapshot&) const = default;
+    };
+    Snapshot snapshot() const;
+    void followStores();
     const TodoItem* item(std::size_t index) const;
     void store(std::size_t index, const LibraryTaskOverride& o);
 
@@ -120,6 +128,7 @@ private:
     std::string recordID_;
     Clock clock_;
     mutable std::size_t lastPosition_ = 0;  // where the record stood at the last lookup
+    Snapshot seen_;
 
     int tab_ = summaryTab;
     std::optional<QString> shareStatus_;

@@ -21,6 +21,7 @@ struct TranscriptView::Row {
     int y = 0;
     int height = 0;
     int speakerHeight = 0;
+    int estimatedWidth = 0;  // of the text on one line, without a layout
 };
 
 TranscriptView::TranscriptView(const std::vector<TranscriptLine>& lines, QWidget* parent)
@@ -42,6 +43,9 @@ TranscriptView::TranscriptView(const std::vector<TranscriptLine>& lines, QWidget
         QTextOption option;
         option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
         row->text.setTextOption(option);
+        // Wide (CJK) characters take about a full em, the others a little over half of one.
+        for (const QChar ch : row->text.text())
+            row->estimatedWidth += ch.unicode() >= 0x1100 ? 16 : 9;
         rows_.push_back(std::move(row));
     }
 }
@@ -79,14 +83,27 @@ void TranscriptView::layoutFor(int width) const {
     totalHeight_ = rows_.empty() ? 0 : y - kRowSpacing;
 }
 
+// Layouts ask for several widths in turn, and a full layout of an hour costs tens of
+// milliseconds: widths the view has had are answered exactly, others by an estimate that the
+// resize to that width corrects.
 int TranscriptView::heightForWidth(int width) const {
-    layoutFor(width);
-    return totalHeight_;
+    if (auto it = heights_.find(width); it != heights_.end()) return it->second;
+    const int textWidth = std::max(40, width - kSpeakerWidth - kColumnSpacing);
+    const int lineHeight = QFontMetrics(textFont_).height();
+    const int speakerHeight = QFontMetrics(speakerFont_).height();
+    int y = 0;
+    for (const auto& row : rows_) {
+        const int lines = std::max(1, (row->estimatedWidth + textWidth - 1) / textWidth);
+        const int column = speakerHeight + (row->time.isEmpty() ? 0 : 14);
+        y += std::max(lines * (lineHeight + kLineSpacing) - kLineSpacing, column) + kRowSpacing;
+    }
+    return rows_.empty() ? 0 : y - kRowSpacing;
 }
 
 QSize TranscriptView::sizeHint() const {
-    const int w = laidOutWidth_ > 0 ? laidOutWidth_ : 820;
-    return QSize(w, heightForWidth(w));
+    // A rough figure that needs no layout; the layouts use heightForWidth.
+    if (laidOutWidth_ > 0) return QSize(laidOutWidth_, totalHeight_);
+    return QSize(820, rowCount() * 60);
 }
 
 QRect TranscriptView::rowRect(int i) const {
@@ -96,9 +113,10 @@ QRect TranscriptView::rowRect(int i) const {
 }
 
 void TranscriptView::resizeEvent(QResizeEvent*) {
-    const int before = totalHeight_;
     layoutFor(width());
-    if (totalHeight_ != before) updateGeometry();
+    if (heights_.size() > 8) heights_.clear();
+    heights_[width()] = totalHeight_;
+    if (totalHeight_ != height()) updateGeometry();
 }
 
 int TranscriptView::rowAt(int y) const {

@@ -4,6 +4,7 @@
 // per line. The spoken text can be selected with the mouse and copied.
 #include <QWidget>
 
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -56,6 +57,7 @@ private:
     std::vector<std::unique_ptr<Row>> rows_;
     mutable int laidOutWidth_ = -1;
     mutable int totalHeight_ = 0;
+    mutable std::map<int, int> heights_;  // height for each width asked for
     Position anchor_, cursor_;
     QFont speakerFont_, timeFont_, textFont_;
 };
