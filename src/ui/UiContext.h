@@ -26,6 +26,14 @@ public:
     virtual std::optional<std::string> openAudioFile() = 0;
     // A minutes document (Word, PDF, text, Markdown) to make a template from, or nothing.
     virtual std::optional<std::string> openDocumentFile() = 0;
+    // Where to write an exported file, or nothing when the user cancels. The panel proposes
+    // `proposedName`, offers files ending in "." + `extension` and shows `message`. Answers
+    // "cancelled" unless a window overrides it, so that nothing is ever written unasked.
+    virtual std::optional<std::string> saveFile(const QString& proposedName, const QString& message,
+                                                const QString& extension) {
+        (void)proposedName, (void)message, (void)extension;
+        return std::nullopt;
+    }
 };
 
 struct UiContext {

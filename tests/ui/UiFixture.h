@@ -61,6 +61,11 @@ public:
         ++filePanels;
         return documentFile;
     }
+    std::optional<std::string> saveFile(const QString& proposedName, const QString& message,
+                                        const QString& extension) override {
+        savePanels.push_back({proposedName, message, extension});
+        return saveAnswer;
+    }
 
     bool answer = true;
     std::function<void()> onConfirm;  // runs while the question is open
@@ -68,6 +73,8 @@ public:
     std::optional<std::string> documentFile;
     std::vector<Question> asked;
     int filePanels = 0;
+    std::vector<Question> savePanels;  // proposed name, message, extension
+    std::optional<std::string> saveAnswer;
 };
 
 class StoresFixture : public ::testing::Test {

@@ -13,6 +13,7 @@
 #include "ui/main/HeaderView.h"
 #include "ui/main/MainViewModel.h"
 #include "ui/main/Motion.h"
+#include "ui/main/detail/DetailActions.h"
 #include "ui/main/detail/DetailView.h"
 #include "ui/main/dialogs/DialogHost.h"
 #include "ui/main/sidebar/SidebarView.h"
@@ -117,6 +118,7 @@ void MainView::followSelection() {
     QWidget* page = emptyState_;
     if (shown) {
         detailView_ = new DetailView(ctx_, *model_, shown->id);
+        new DetailActions(*detailView_, [this] { emit settingsRequested(); });
         detail_->addWidget(detailView_);
         page = detailView_;
     }

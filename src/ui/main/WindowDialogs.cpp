@@ -54,3 +54,19 @@ std::optional<std::string> WindowDialogs::openDocumentFile() {
     return chooseFile(parent_, QStringLiteral("テンプレートにする議事録を選択"),
                       {documentNameFilter(), QStringLiteral("すべてのファイル (*)")});
 }
+
+std::optional<std::string> WindowDialogs::saveFile(const QString& proposedName,
+                                                   const QString& message,
+                                                   const QString& extension) {
+    QFileDialog panel(parent_, message);
+    panel.setWindowModality(Qt::ApplicationModal);
+    panel.setFileMode(QFileDialog::AnyFile);
+    panel.setAcceptMode(QFileDialog::AcceptSave);
+    panel.setNameFilter(QStringLiteral("*.") + extension);
+    panel.setDefaultSuffix(extension);
+    panel.selectFile(proposedName);
+    if (panel.exec() != QDialog::Accepted) return std::nullopt;
+    const QStringList files = panel.selectedFiles();
+    if (files.isEmpty() || files.front().isEmpty()) return std::nullopt;
+    return files.front().toStdString();
+}

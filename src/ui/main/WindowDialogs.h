@@ -16,6 +16,8 @@ public:
                  const QString& destructiveButton) override;
     std::optional<std::string> openAudioFile() override;
     std::optional<std::string> openDocumentFile() override;
+    std::optional<std::string> saveFile(const QString& proposedName, const QString& message,
+                                        const QString& extension) override;
 
     static inline const QString kOpenAudioMessage =
         QStringLiteral("議事録にする音声ファイルを選択");

@@ -28,12 +28,17 @@ protected:
                                 : std::vector<Model::Page>{{"id-" + token, "ページ " + token}};
                 }};
 
-    void SetUp() override {
+    // The keyring is the session's: leave it as found for the other tests.
+    static void removeSecrets() {
         for (Model::Secret s : {Model::Secret::hubspotToken, Model::Secret::salesforceAccessToken,
                                 Model::Secret::zapierSigningSecret})
             SecureStore::remove(Model::account(s));
     }
-    void TearDown() override { settle(); }
+    void SetUp() override { removeSecrets(); }
+    void TearDown() override {
+        settle();
+        removeSecrets();
+    }
 };
 
 TEST_F(IntegrationSettingsTest, RowsAndGroupsFollowTheSettings) {

@@ -1,0 +1,37 @@
+#include "platform/FileManager.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QFileInfo>
+#include <QUrl>
+
+#include "platform/Desktop.h"
+
+namespace {
+
+void openFolderOf(const QString& path) {
+    Desktop::openUrl(QUrl::fromLocalFile(QFileInfo(path).absolutePath()));
+}
+
+}  // namespace
+
+void FileManager::showItem(const std::string& path) {
+    const QString file = QFileInfo(QString::fromStdString(path)).absoluteFilePath();
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) return openFolderOf(file);
+
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        QString::fromLatin1(kService), QString::fromLatin1(kPath), QString::fromLatin1(kInterface),
+        QStringLiteral("ShowItems"));
+    call << QStringList{QUrl::fromLocalFile(file).toString(QUrl::FullyEncoded)} << QString();
+    // Long enough for the bus to start a file manager that is not running yet.
+    auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, 10000));
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher,
+                     [file](QDBusPendingCallWatcher* w) {
+                         // No file manager on the bus, or one that refused: the folder at least.
+                         if (w->isError()) openFolderOf(file);
+                         w->deleteLater();
+                     });
+}

@@ -1,0 +1,35 @@
+#pragma once
+// The agent's part of the action tab: one card per item handed to the agent, then one block
+// that follows the record's run — a start button, the working banner, the result card with its
+// folder, report and re-run buttons, or the error card with the run's message and a retry.
+#include <QWidget>
+
+#include <vector>
+
+#include "model/TodoItem.h"
+
+class AgentSectionModel;
+class AiTaskCard;
+class QPushButton;
+class QVBoxLayout;
+
+class AgentSection : public QWidget {
+    Q_OBJECT
+public:
+    AgentSection(AgentSectionModel& model, std::vector<TodoItem> items, QWidget* parent = nullptr);
+
+    const std::vector<AiTaskCard*>& cards() const { return cards_; }
+    // The block of the run as it stands; replaced at each change of the run.
+    QWidget* stateBlock() const { return block_; }
+    // The block's button with this text, or nullptr.
+    QPushButton* button(const QString& text) const;
+
+private:
+    void rebuildBlock();
+
+    AgentSectionModel& model_;
+    bool hasItems_;
+    QVBoxLayout* column_;
+    std::vector<AiTaskCard*> cards_;
+    QWidget* block_ = nullptr;
+};
