@@ -122,11 +122,13 @@ void GeneralSettingsModel::finishImport(std::optional<QString> message) {
 }
 
 const std::vector<GeneralSettingsModel::Option>& GeneralSettingsModel::modifierOptions() {
+    // The stored ids stay; the labels name the keys as this keyboard has them ("command" is the
+    // Super key, "option" is Alt).
     static const std::vector<Option> options = {
-        {"command", QStringLiteral("⌘ コマンドキー 2回")},
-        {"option", QStringLiteral("⌥ オプションキー 2回")},
-        {"control", QStringLiteral("⌃ コントロールキー 2回")},
-        {"shift", QStringLiteral("⇧ シフトキー 2回")},
+        {"command", QStringLiteral("Super キー 2回")},
+        {"option", QStringLiteral("Alt キー 2回")},
+        {"control", QStringLiteral("Ctrl キー 2回")},
+        {"shift", QStringLiteral("Shift キー 2回")},
         {"none", QStringLiteral("無効")},
     };
     return options;
