@@ -81,7 +81,7 @@ TEST(UpdateCheckerRules, OnlyALoopbackFeedReplacesTheServicesOwn) {
     UserDefaults defaults(dir / "defaults.json");
     Notifier quiet(QDBusConnection(QStringLiteral("tavro-not-connected")));
     UpdateChecker checker("1.0", defaults, quiet);
-    const std::string service = std::string(TavroAPI::kDefaultBase) + "/version.json";
+    const std::string service = TavroAPI::base() + "/version.json";
     EXPECT_EQ(checker.feedURL(), service);
     for (const auto& [configured, used] : std::initializer_list<std::pair<std::string, bool>>{
              {"http://127.0.0.1:8123/feed.json", true},
@@ -140,6 +140,19 @@ TEST(UpdateCheckerTest, FoundPublishedAnnouncedOnceAndOpenedByAClick) {
     EXPECT_EQ(restarted.availableVersion(), version);
     QTest::qWait(200);  // time for a second notification to reach the server, were one sent
     EXPECT_EQ(watch.find(title).size(), 1u);
+}
+
+// Without a loopback override the feed is asked of the service the other requests go to.
+TEST_F(ServiceFixture, TheFeedFollowsTheServiceAddress) {
+    testsupport::TempDir dir;
+    UserDefaults defaults(dir / "defaults.json");
+    Notifier quiet(QDBusConnection(QStringLiteral("tavro-not-connected")));
+    fake.setLatestVersion("9.9.9");
+    UpdateChecker checker("1.0", defaults, quiet);
+    checker.check();
+    settleServiceCalls();
+    EXPECT_EQ(fake.requests("GET", "/version.json").size(), 1u);
+    EXPECT_EQ(checker.availableVersion(), "9.9.9");
 }
 
 }  // namespace
