@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <iterator>
 
 #include "model/ProcessResponse.h"
 #include "service/HttpClient.h"
@@ -26,6 +27,14 @@ constexpr std::int64_t kAskAllLineOverhead = 24;
 constexpr std::int64_t kAskAllMaxLineText = 6000;
 constexpr std::size_t kTemplateTextCharacters = 100000;
 constexpr std::chrono::seconds kMaxConnectWait{30};
+// The deepest reply of the contract is a processing result (result, sections, a section, its
+// points, a point, its refs: 7 levels). Anything much deeper is refused before it is parsed,
+// since copying, comparing or writing a parsed value recurses once per level.
+constexpr std::size_t kMaxReplyDepth = 16;
+
+std::optional<json::Value> parseReply(const std::string& body) {
+    return json::tryParse(body, kMaxReplyDepth);
+}
 
 // A reply object together with the status it came with, so that endpoint errors keep it.
 struct Reply {
@@ -115,7 +124,7 @@ Reply postReply(const std::string& path, const json::Value& body,
     setTimeout(request, timeout);
 
     const HttpClient::Response response = transmit(request);
-    auto parsed = json::tryParse(response.body);
+    auto parsed = parseReply(response.body);
     if (!parsed) throw APIError::service(APIError::kUnreadableReply, response.status);
     if (!parsed->is_object()) throw APIError::service("不正なレスポンス", response.status);
     if (response.status >= 400) throw statusError(*parsed, response.status);
@@ -136,7 +145,7 @@ Reply requestReply(const std::string& method, const std::string& path,
 
     const HttpClient::Response response = transmit(request);
     if (response.status == 204) return {response.status, json::Value::object()};
-    auto parsed = json::tryParse(response.body);
+    auto parsed = parseReply(response.body);
     json::Value object = parsed && parsed->is_object() ? std::move(*parsed) : json::Value::object();
     if (response.status >= 400) throw statusError(object, response.status);
     return {response.status, std::move(object)};
@@ -204,7 +213,7 @@ std::string upload(int fd, std::uint64_t size, const std::string& displayName) {
     setTimeout(put, 600);
     const HttpClient::Response response = transmit(put);
 
-    auto parsed = json::tryParse(response.body);
+    auto parsed = parseReply(response.body);
     if (!parsed) throw APIError::service(APIError::kUnreadableReply, response.status);
     const json::Value* file = member(*parsed, "file");
     auto uri = file && file->is_object() ? stringAt(*file, "uri") : std::nullopt;
@@ -357,12 +366,15 @@ TavroAPI::AskAllAnswer TavroAPI::askAll(const std::string& question,
     json::Value body = json::Value::object();
     body["question"] = question;
     body["meetings"] = makeAskAllMeetings(records);
-    const Reply reply = postReply("/api/ask-all", body, token, 90);
+    Reply reply = postReply("/api/ask-all", body, token, 90);
     auto answer = stringAt(reply.object, "answer");
     if (!answer) throw APIError::service("横断AIの回答を取得できませんでした", reply.status);
-    AskAllAnswer out{*answer, {}};
-    if (const json::Value* refs = objectListAt(reply.object, "refs"))
-        out.refs.assign(refs->begin(), refs->end());
+    AskAllAnswer out{std::move(*answer), {}};
+    if (objectListAt(reply.object, "refs")) {
+        // Moved out of the reply, never copied.
+        json::Value& refs = reply.object["refs"];
+        out.refs.assign(std::make_move_iterator(refs.begin()), std::make_move_iterator(refs.end()));
+    }
     return out;
 }
 
@@ -432,7 +444,7 @@ std::string TavroAPI::exportDocument(const std::string& format, const MinutesRes
 
     HttpClient::Response response = transmit(request);
     if (response.status >= 400) {
-        auto parsed = json::tryParse(response.body);
+        auto parsed = parseReply(response.body);
         if (auto text = parsed ? stringAt(*parsed, "error") : std::nullopt)
             throw APIError::service(*text, response.status);
         throw APIError::service("書き出しに失敗しました (" + std::to_string(response.status) + ")",
@@ -505,7 +517,7 @@ TavroAPI::Account TavroAPI::me(const std::string& token) {
     const HttpClient::Response response = transmit(request);
     constexpr const char* kInvalidSession = "セッションが無効です";
     if (response.status != 200) throw APIError::service(kInvalidSession, response.status);
-    auto parsed = json::tryParse(response.body);
+    auto parsed = parseReply(response.body);
     if (!parsed) throw APIError::service(APIError::kUnreadableReply, response.status);
     auto email = stringAt(*parsed, "email");
     if (!email) throw APIError::service(kInvalidSession, response.status);
