@@ -114,6 +114,7 @@ void UpdateChecker::check() {
             request.url = feed;
             request.connectTimeout = std::chrono::seconds(10);
             request.idleTimeout = std::chrono::seconds(10);
+            request.maxReplyBytes = kMaxFeedBytes;
             HttpClient::Response response;
             try {
                 response = HttpClient::send(request);
