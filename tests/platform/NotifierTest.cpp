@@ -61,4 +61,28 @@ TEST(Notifier, PostingFromAWorkerThreadAndWithoutAServer) {
     orphan.post("X", "t", "b");
 }
 
+// Every notification asks for the theme's sound, and where the server plays none (the test
+// server has no "sound" capability) the app plays it itself, once.
+TEST(Notifier, NotificationsCarrySound) {
+    TAVRO_REQUIRE_ENV("notification server", testsupport::probeNotificationServer());
+    Notifier notifier(QDBusConnection::sessionBus());
+    int played = 0;
+    notifier.setSoundPlayer([&] { ++played; });
+    post(notifier, "S", "音付きの通知", "本文");
+    const auto shown = waitFor("音付きの通知");
+    ASSERT_TRUE(shown);
+    EXPECT_TRUE(shown->textHints.contains("sound-name=message-new-instant"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return played == 1; }, 5000));
+}
+
+// The server reads bodies as markup ("body-markup"): text from the service shows as written.
+TEST(Notifier, BodiesAreEscapedForMarkupServers) {
+    TAVRO_REQUIRE_ENV("notification server", testsupport::probeNotificationServer());
+    Notifier notifier(QDBusConnection::sessionBus());
+    post(notifier, "M", "題にマークアップ", R"(<a href="https://x.example">定例</a> & <b>)");
+    const auto shown = waitFor("題にマークアップ");
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(shown->body, R"(&lt;a href="https://x.example"&gt;定例&lt;/a&gt; &amp; &lt;b&gt;)");
+}
+
 }  // namespace
