@@ -3,6 +3,7 @@
 #include <QApplication>
 
 #include "app/AppDelegate.h"
+#include "app/AppIcon.h"
 #include "app/AppServices.h"
 #include "app/MainWindow.h"
 #include "desktop/MenuBarContent.h"
@@ -56,8 +57,11 @@ TavroApp::TavroApp(AppServices& services, UpdateChecker& updates, Dialogs* dialo
         connect(app, &QCoreApplication::aboutToQuit, this, &TavroApp::finishRecording);
     // Closing a window only hides it: the hotkey, the calendar prompt and the update check go
     // on, and a later start or the tray brings the window back. Only a quit ends the app.
-    if (auto* gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+    if (auto* gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
         gui->setQuitOnLastWindowClosed(false);
+        // Every window, and the task switcher, shows the app's own icon.
+        QGuiApplication::setWindowIcon(AppIcon::icon());
+    }
 }
 
 TavroApp::~TavroApp() {

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QListWidget>
 #include <QMenu>
+#include <QProcess>
 #include <QSystemTrayIcon>
 #include <QTest>
 
@@ -309,6 +310,27 @@ TEST_F(LaunchTest, TheMainWindowHasItsSizesAndOpensTheSettings) {
     app->handleArguments({});
     EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(app->mainWindow(), window);
+}
+
+// The app's own icon: named by the desktop entry, installed beside it, and on the X window.
+TEST_F(LaunchTest, TheAppHasItsOwnIcon) {
+    const auto entry = atomicfile::read(fs::path(TAVRO_SOURCE_DIR) / "data" / "tavro.desktop");
+    ASSERT_TRUE(entry);
+    EXPECT_NE(entry->find("\nIcon=tavro\n"), std::string::npos);
+    EXPECT_TRUE(fs::exists(fs::path(TAVRO_SOURCE_DIR) / "data" / "tavro.svg"));
+
+    auto app = makeApp();
+    app->launch();
+    MainWindow* window = app->mainWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+    const QImage icon = window->windowIcon().pixmap(128).toImage();
+    ASSERT_EQ(icon.size(), QSize(128, 128));
+    QDir().mkpath(QStringLiteral(TAVRO_ARTIFACT_DIR));
+    icon.save(QStringLiteral(TAVRO_ARTIFACT_DIR "/app-icon.png"));
+    QProcess xprop;
+    xprop.start("xprop", {"-id", QString::number(window->winId()), "_NET_WM_ICON"});
+    ASSERT_TRUE(xprop.waitForFinished(5000));
+    EXPECT_TRUE(xprop.readAllStandardOutput().startsWith("_NET_WM_ICON(CARDINAL) = "));
 }
 
 TEST_F(LaunchTest, AnImportedAudioFileBecomesTheTopRecordOfTheList) {
