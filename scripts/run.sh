@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The run command: installs what is missing, builds TAVRO in Release into build/release,
-# installs its desktop entry (so that "tavro://" links open the app) and starts it.
+# installs its desktop entry (so that "tavro://" links open the app) with its icon, and starts it.
 #
 # Without TAVRO_SERVICE_URL the app talks to the local fake service (tests/fakeservice), which
 # this script starts on 127.0.0.1 and stops again when the app ends. Set TAVRO_SERVICE_URL to
@@ -36,6 +36,11 @@ while IFS= read -r line; do
         printf '%s\n' "$line"
     fi
 done <data/tavro.desktop >"$apps/tavro.desktop"
+# The icon the entry names, in the user's hicolor theme.
+icons="${XDG_DATA_HOME:-$HOME/.local/share}/icons/hicolor"
+mkdir -p "$icons/scalable/apps"
+cp data/tavro.svg "$icons/scalable/apps/tavro.svg"
+touch "$icons"  # icon caches notice a changed theme folder by its time
 update-desktop-database "$apps" 2>/dev/null || true
 xdg-mime default tavro.desktop x-scheme-handler/tavro 2>/dev/null ||
     echo "run: could not make TAVRO the handler of tavro:// links (xdg-mime failed)" >&2

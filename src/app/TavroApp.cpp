@@ -3,6 +3,7 @@
 #include <QApplication>
 
 #include "app/AppDelegate.h"
+#include "app/AppIcon.h"
 #include "app/AppServices.h"
 #include "app/MainWindow.h"
 #include "desktop/MenuBarContent.h"
@@ -54,10 +55,12 @@ TavroApp::TavroApp(AppServices& services, UpdateChecker& updates, Dialogs* dialo
     // However the application ends, an open recording is closed into its files.
     if (auto* app = QCoreApplication::instance())
         connect(app, &QCoreApplication::aboutToQuit, this, &TavroApp::finishRecording);
+    // Closing a window only hides it: the hotkey, the calendar prompt and the update check go
+    // on, and a later start or the tray brings the window back. Only a quit ends the app.
     if (auto* gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
-        // Closing the last window ends the app only where nothing else leads back to it.
         gui->setQuitOnLastWindowClosed(false);
-        connect(gui, &QGuiApplication::lastWindowClosed, this, &TavroApp::lastWindowClosed);
+        // Every window, and the task switcher, shows the app's own icon.
+        QGuiApplication::setWindowIcon(AppIcon::icon());
     }
 }
 
@@ -118,11 +121,4 @@ void TavroApp::finishRecording() {
 void TavroApp::quit() {
     finishRecording();
     QCoreApplication::quit();
-}
-
-void TavroApp::lastWindowClosed() {
-    if (menuBarIconWanted() && MenuBarIcon::available()) return;
-    // The pill is the way back to a running recording, so that keeps the app up as well.
-    if (services_.recorder().phase() != RecorderEngine::Phase::idle) return;
-    quit();
 }

@@ -51,7 +51,6 @@ public:
 private:
     void finishRecording();
     void applyMenuBarIcon();
-    void lastWindowClosed();
 
     AppServices& services_;
     UpdateChecker& updates_;

@@ -7,3 +7,9 @@ add_executable(tavro ${CMAKE_CURRENT_SOURCE_DIR}/entry/main.cpp)
 target_link_libraries(tavro PRIVATE tavro_app)
 set_target_properties(tavro PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 install(TARGETS tavro RUNTIME DESTINATION bin)
+
+# The application's icon, from the scalable file the run command installs into the icon theme.
+find_package(Qt6 REQUIRED COMPONENTS Svg)
+set_target_properties(tavro_app PROPERTIES AUTORCC ON)
+target_sources(tavro_app PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/appicon.qrc)
+target_link_libraries(tavro_app PUBLIC Qt6::Svg)

@@ -1,14 +1,22 @@
 #include "desktop/MenuBarIcon.h"
 
 #include <QCursor>
-#include <QGuiApplication>
+#include <QImage>
 #include <QMenu>
-#include <QPalette>
+#include <QPainter>
+#include <QPixmap>
 #include <QSystemTrayIcon>
 
 #include "desktop/MenuModel.h"
 #include "desktop/Symbols.h"
 #include "engine/RecorderControl.h"
+
+#include <algorithm>
+
+namespace {
+const QColor kInk(0xf4, 0xf4, 0xf4);
+const QColor kRim(0x1c, 0x1c, 0x1c);
+}  // namespace
 
 MenuBarIcon::MenuBarIcon(RecorderControl& recorder, QMenu* menu, QObject* parent)
     : QObject(parent),
@@ -32,6 +40,27 @@ bool MenuBarIcon::available() {
     return QSystemTrayIcon::isSystemTrayAvailable();
 }
 
+QIcon MenuBarIcon::trayIconFor(const QString& symbol) {
+    QIcon icon;
+    for (const int side : {16, 22, 24, 32, 48, 64}) {
+        QImage image(side, side, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        const qreal rim = std::max(1, side / 20);
+        const QRectF box = QRectF(0, 0, side, side).adjusted(rim, rim, -rim, -rim);
+        // The rim: the symbol in the dark colour, shifted around the light one.
+        for (const int dx : {-1, 0, 1})
+            for (const int dy : {-1, 0, 1})
+                if (dx != 0 || dy != 0)
+                    Symbols::paint(painter, symbol, box.translated(dx * rim, dy * rim), kRim);
+        Symbols::paint(painter, symbol, box, kInk);
+        painter.end();
+        icon.addPixmap(QPixmap::fromImage(image));
+    }
+    return icon;
+}
+
 void MenuBarIcon::setVisible(bool visible) {
     tray_->setVisible(visible);
 }
@@ -40,5 +69,5 @@ void MenuBarIcon::refresh() {
     const QString name = QString::fromStdString(menuBarSymbol(recorder_.phase()));
     if (name == symbol_) return;
     symbol_ = name;
-    tray_->setIcon(Symbols::icon(name, QGuiApplication::palette().color(QPalette::WindowText)));
+    tray_->setIcon(trayIconFor(name));
 }

@@ -2,6 +2,7 @@
 // The tray symbol: follows the recorder's phase and opens the tray menu when clicked. Where no
 // tray host runs (GNOME without an extension), nothing shows and the main window remains the
 // way in.
+#include <QIcon>
 #include <QObject>
 #include <QString>
 
@@ -19,6 +20,9 @@ public:
 
     // Whether the desktop has a tray to show it in.
     static bool available();
+    // A symbol as the tray shows it: light, with a dark rim, since panels are light or dark and
+    // nothing tells which.
+    static QIcon trayIconFor(const QString& symbol);
 
     void setVisible(bool visible);
     QString symbolName() const { return symbol_; }

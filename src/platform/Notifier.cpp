@@ -9,6 +9,8 @@
 #include <QThread>
 #include <QVariantMap>
 
+#include <canberra.h>
+
 #include "util/Uuid.h"
 
 namespace {
@@ -16,6 +18,36 @@ namespace {
 const QString kService = QStringLiteral("org.freedesktop.Notifications");
 const QString kPath = QStringLiteral("/org/freedesktop/Notifications");
 const QString kInterface = QStringLiteral("org.freedesktop.Notifications");
+
+// Servers with "body-markup" read <, > and & as markup; a title from the service must show as
+// written, never as a link or formatting.
+QString escapedMarkup(const QString& text) {
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        if (c == u'&')
+            out += QStringLiteral("&amp;");
+        else if (c == u'<')
+            out += QStringLiteral("&lt;");
+        else if (c == u'>')
+            out += QStringLiteral("&gt;");
+        else
+            out += c;
+    }
+    return out;
+}
+
+void playThemeSound() {
+    // One context for the process; libcanberra plays asynchronously on its own thread.
+    static ca_context* context = [] {
+        ca_context* c = nullptr;
+        if (ca_context_create(&c) != CA_SUCCESS) return static_cast<ca_context*>(nullptr);
+        ca_context_change_props(c, CA_PROP_APPLICATION_NAME, "TAVRO", CA_PROP_APPLICATION_ID,
+                                "tavro", nullptr);
+        return c;
+    }();
+    if (context) ca_context_play(context, 0, CA_PROP_EVENT_ID, Notifier::kSoundName, nullptr);
+}
 
 }  // namespace
 
@@ -28,12 +60,17 @@ Notifier& Notifier::shared() {
     return *instance;
 }
 
-Notifier::Notifier(QDBusConnection bus, QObject* parent) : QObject(parent), bus_(std::move(bus)) {
+Notifier::Notifier(QDBusConnection bus, QObject* parent)
+    : QObject(parent), bus_(std::move(bus)), playSound_(playThemeSound) {
     // Subscribed before anything is posted, so that no click can be missed.
     bus_.connect(kService, kPath, kInterface, QStringLiteral("ActionInvoked"), this,
                  SLOT(onActionInvoked(uint, QString)));
     bus_.connect(kService, kPath, kInterface, QStringLiteral("NotificationClosed"), this,
                  SLOT(onClosed(uint, uint)));
+}
+
+void Notifier::setSoundPlayer(std::function<void()> player) {
+    playSound_ = std::move(player);
 }
 
 bool Notifier::available() const {
@@ -53,18 +90,38 @@ void Notifier::post(const QString& identifier, const QString& title, const QStri
 
 void Notifier::send(const QString& identifier, const QString& title, const QString& body) {
     if (!bus_.isConnected()) return;
+    // Asked before each notification, as the server may have been replaced since the last one.
+    const QDBusMessage ask =
+        QDBusMessage::createMethodCall(kService, kPath, kInterface, "GetCapabilities");
+    auto* watcher = new QDBusPendingCallWatcher(bus_.asyncCall(ask), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this,
+            [this, identifier, title, body](QDBusPendingCallWatcher* w) {
+                QDBusPendingReply<QStringList> reply = *w;
+                w->deleteLater();
+                if (!reply.isError()) notify(identifier, title, body, reply.value());
+            });
+}
+
+void Notifier::notify(const QString& identifier, const QString& title, const QString& body,
+                      const QStringList& capabilities) {
+    const bool markup = capabilities.contains(QStringLiteral("body-markup"));
+    const bool serverPlaysSound = capabilities.contains(QStringLiteral("sound"));
     QDBusMessage msg = QDBusMessage::createMethodCall(kService, kPath, kInterface, "Notify");
-    msg.setArguments({QStringLiteral("TAVRO"), uint(0), QString(), title, body,
+    msg.setArguments({QStringLiteral("TAVRO"), uint(0), QString(), title,
+                      markup ? escapedMarkup(body) : body,
                       QStringList{QStringLiteral("default"), QStringLiteral("開く")},
-                      QVariantMap{{QStringLiteral("desktop-entry"), QStringLiteral("tavro")}},
+                      QVariantMap{{QStringLiteral("desktop-entry"), QStringLiteral("tavro")},
+                                  {QStringLiteral("sound-name"), QString::fromLatin1(kSoundName)}},
                       int(-1)});
     // Asynchronous: a missing or hung server must never stall the caller.
     auto* watcher = new QDBusPendingCallWatcher(bus_.asyncCall(msg), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
-            [this, identifier](QDBusPendingCallWatcher* w) {
+            [this, identifier, serverPlaysSound](QDBusPendingCallWatcher* w) {
                 QDBusPendingReply<uint> reply = *w;
-                if (!reply.isError()) identifiers_.insert(reply.value(), identifier);
                 w->deleteLater();
+                if (reply.isError()) return;
+                identifiers_.insert(reply.value(), identifier);
+                if (!serverPlaysSound && playSound_) playSound_();
             });
 }
 

@@ -5,7 +5,9 @@
 #include <QHash>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
+#include <functional>
 #include <string>
 
 class Notifier : public QObject {
@@ -23,6 +25,12 @@ public:
     // Whether a notification server is there to show anything.
     bool available() const;
 
+    // The theme event every notification asks the server to play ("sound-name" hint).
+    static constexpr const char* kSoundName = "message-new-instant";
+    // Plays that sound where the server says it plays none (no "sound" capability). The default
+    // plays it from the desktop's sound theme; tests put their own.
+    void setSoundPlayer(std::function<void()> player);
+
 signals:
     void clicked(const QString& identifier);
 
@@ -32,10 +40,13 @@ private slots:
 
 private:
     void send(const QString& identifier, const QString& title, const QString& body);
+    void notify(const QString& identifier, const QString& title, const QString& body,
+                const QStringList& capabilities);
 
     QDBusConnection bus_;
     // Server ids of notifications still showing, to our identifiers.
     QHash<uint, QString> identifiers_;
+    std::function<void()> playSound_;
 };
 
 // Posts a notification with a fresh identifier; used for every message of the engine.

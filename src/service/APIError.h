@@ -20,6 +20,7 @@ public:
     static constexpr const char* kTimedOut = "サーバーの応答がタイムアウトしました";
     static constexpr const char* kTransferFailed = "通信に失敗しました";
     static constexpr const char* kUnreadableReply = "サーバーの応答を読み取れませんでした";
+    static constexpr const char* kReplyTooLarge = "サーバーの応答が大きすぎるため中断しました";
     static constexpr const char* kInvalidAddress = "接続先のURLが不正です";
     static constexpr const char* kUnencodable = "送信するデータを作成できませんでした";
     static constexpr const char* kUnreadableFile = "録音ファイルを読み込めませんでした";

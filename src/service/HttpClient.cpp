@@ -61,9 +61,29 @@ int seekFile(void* userdata, curl_off_t offset, int origin) {
     return CURL_SEEKFUNC_OK;
 }
 
-std::size_t writeBody(char* data, std::size_t size, std::size_t nmemb, void* userdata) {
-    static_cast<std::string*>(userdata)->append(data, size * nmemb);
-    return size * nmemb;
+// Where the reply goes. libcurl calls in from C, so nothing may be thrown out of writeBody;
+// what went wrong is noted here and thrown after the transfer.
+struct ReplySink {
+    std::string& body;
+    std::size_t limit;
+    bool tooLarge = false;
+    bool outOfMemory = false;
+};
+
+std::size_t writeBody(char* data, std::size_t size, std::size_t nmemb, void* userdata) noexcept {
+    auto* sink = static_cast<ReplySink*>(userdata);
+    const std::size_t n = size * nmemb;
+    if (n > sink->limit - sink->body.size()) {
+        sink->tooLarge = true;
+        return CURL_WRITEFUNC_ERROR;
+    }
+    try {
+        sink->body.append(data, n);
+    } catch (...) {
+        sink->outOfMemory = true;
+        return CURL_WRITEFUNC_ERROR;
+    }
+    return n;
 }
 
 bool equalsIgnoringCase(const std::string& a, const char* b) {
@@ -149,7 +169,8 @@ HttpClient::Response HttpClient::send(const Request& request) {
     curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, static_cast<long>(request.idleTimeout.count()));
     curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, writeBody);
-    curl_easy_setopt(h, CURLOPT_WRITEDATA, &response.body);
+    ReplySink sink{response.body, request.maxReplyBytes};
+    curl_easy_setopt(h, CURLOPT_WRITEDATA, &sink);
 
     const bool hasBody = request.body.has_value() || request.fileBody.has_value();
     std::optional<FileSource> file;
@@ -195,6 +216,10 @@ HttpClient::Response HttpClient::send(const Request& request) {
     if (rc != CURLE_OK) {
         const std::string detail = errorBuffer[0] ? errorBuffer : curl_easy_strerror(rc);
         if (file && file->failed) throw Error(Error::Kind::bodyUnreadable, detail);
+        if (sink.tooLarge)
+            throw Error(Error::Kind::replyTooLarge,
+                        "the reply is larger than " + std::to_string(sink.limit) + " bytes");
+        if (sink.outOfMemory) throw Error(Error::Kind::failed, "no memory for the reply");
         throw Error(kindOf(rc), detail);
     }
     curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &response.status);

@@ -1,5 +1,6 @@
 #pragma once
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <stdexcept>
@@ -30,6 +31,8 @@ public:
         std::optional<FileBody> fileBody;  // takes the place of `body`
         std::chrono::seconds connectTimeout{30};
         std::chrono::seconds idleTimeout{60};
+        // The most reply bytes taken in; a longer reply stops the transfer (replyTooLarge).
+        std::size_t maxReplyBytes = 1024 * 1024;
     };
 
     struct Response {
@@ -44,6 +47,7 @@ public:
             cannotConnect,   // name lookup or connection failed
             timedOut,        // connecting took too long, or the transfer stalled
             bodyUnreadable,  // the file body could not be read
+            replyTooLarge,   // the reply went past Request::maxReplyBytes
             failed,          // any other transport failure
         };
         Error(Kind kind, const std::string& detail) : std::runtime_error(detail), kind_(kind) {}

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <iterator>
 
 #include "model/ProcessResponse.h"
 #include "service/HttpClient.h"
@@ -26,6 +27,22 @@ constexpr std::int64_t kAskAllLineOverhead = 24;
 constexpr std::int64_t kAskAllMaxLineText = 6000;
 constexpr std::size_t kTemplateTextCharacters = 100000;
 constexpr std::chrono::seconds kMaxConnectWait{30};
+
+// The largest reply each kind of endpoint may send; a longer one is cut off while it arrives.
+constexpr std::size_t kMiB = 1024 * 1024;
+constexpr std::size_t kSmallReply = 1 * kMiB;     // upload address, upload, share, login, template
+constexpr std::size_t kListReply = 4 * kMiB;      // Notion pages
+constexpr std::size_t kAnswerReply = 8 * kMiB;    // ask-across; postJSON and requestJSON
+constexpr std::size_t kMinutesReply = 32 * kMiB;  // processing and hosted shared minutes
+constexpr std::size_t kDocumentReply = 128 * kMiB;  // an exported Word or PDF file
+// The deepest reply of the contract is a processing result (result, sections, a section, its
+// points, a point, its refs: 7 levels). Anything much deeper is refused before it is parsed,
+// since copying, comparing or writing a parsed value recurses once per level.
+constexpr std::size_t kMaxReplyDepth = 16;
+
+std::optional<json::Value> parseReply(const std::string& body) {
+    return json::tryParse(body, kMaxReplyDepth);
+}
 
 // A reply object together with the status it came with, so that endpoint errors keep it.
 struct Reply {
@@ -72,7 +89,8 @@ std::string encodeBody(const json::Value& body) {
     }
 }
 
-void setTimeout(HttpClient::Request& request, int timeout) {
+void setLimits(HttpClient::Request& request, int timeout, std::size_t maxReplyBytes) {
+    request.maxReplyBytes = maxReplyBytes;
     const std::chrono::seconds idle{std::max(timeout, 1)};
     request.idleTimeout = idle;
     request.connectTimeout = std::min(idle, kMaxConnectWait);
@@ -91,6 +109,8 @@ HttpClient::Response transmit(const HttpClient::Request& request) {
                 throw APIError::network(APIError::kCannotConnect);
             case HttpClient::Error::Kind::timedOut:
                 throw APIError::network(APIError::kTimedOut);
+            case HttpClient::Error::Kind::replyTooLarge:
+                throw APIError::network(APIError::kReplyTooLarge);
             case HttpClient::Error::Kind::failed:
                 break;
         }
@@ -105,17 +125,17 @@ APIError statusError(const json::Value& object, long status) {
 }
 
 Reply postReply(const std::string& path, const json::Value& body,
-                const std::optional<std::string>& token, int timeout) {
+                const std::optional<std::string>& token, int timeout, std::size_t maxReplyBytes) {
     HttpClient::Request request;
     request.method = "POST";
     request.url = urlFor(path);
     request.headers.emplace_back("Content-Type", "application/json");
     if (token) request.headers.emplace_back("Authorization", "Bearer " + *token);
     request.body = encodeBody(body);
-    setTimeout(request, timeout);
+    setLimits(request, timeout, maxReplyBytes);
 
     const HttpClient::Response response = transmit(request);
-    auto parsed = json::tryParse(response.body);
+    auto parsed = parseReply(response.body);
     if (!parsed) throw APIError::service(APIError::kUnreadableReply, response.status);
     if (!parsed->is_object()) throw APIError::service("不正なレスポンス", response.status);
     if (response.status >= 400) throw statusError(*parsed, response.status);
@@ -123,7 +143,8 @@ Reply postReply(const std::string& path, const json::Value& body,
 }
 
 Reply requestReply(const std::string& method, const std::string& path,
-                   const std::optional<json::Value>& body, const std::string& token, int timeout) {
+                   const std::optional<json::Value>& body, const std::string& token, int timeout,
+                   std::size_t maxReplyBytes) {
     HttpClient::Request request;
     request.method = method;
     request.url = urlFor(path);
@@ -132,11 +153,11 @@ Reply requestReply(const std::string& method, const std::string& path,
         request.headers.emplace_back("Content-Type", "application/json");
         request.body = encodeBody(*body);
     }
-    setTimeout(request, timeout);
+    setLimits(request, timeout, maxReplyBytes);
 
     const HttpClient::Response response = transmit(request);
     if (response.status == 204) return {response.status, json::Value::object()};
-    auto parsed = json::tryParse(response.body);
+    auto parsed = parseReply(response.body);
     json::Value object = parsed && parsed->is_object() ? std::move(*parsed) : json::Value::object();
     if (response.status >= 400) throw statusError(object, response.status);
     return {response.status, std::move(object)};
@@ -191,7 +212,7 @@ std::string upload(int fd, std::uint64_t size, const std::string& displayName) {
     request["mimeType"] = "audio/mp4";
     request["sizeBytes"] = static_cast<std::int64_t>(size);
     request["displayName"] = displayName;
-    const Reply address = postReply("/api/upload-url", request, std::nullopt, 60);
+    const Reply address = postReply("/api/upload-url", request, std::nullopt, 60, kSmallReply);
     auto uploadUrl = stringAt(address.object, "uploadUrl");
     if (!uploadUrl || !HttpClient::isValidUrl(*uploadUrl))
         throw APIError::service("アップロードURL取得に失敗", address.status);
@@ -201,10 +222,10 @@ std::string upload(int fd, std::uint64_t size, const std::string& displayName) {
     put.url = *uploadUrl;
     put.headers = {{"X-Goog-Upload-Offset", "0"}, {"X-Goog-Upload-Command", "upload, finalize"}};
     put.fileBody = HttpClient::FileBody{fd, size};
-    setTimeout(put, 600);
+    setLimits(put, 600, kSmallReply);
     const HttpClient::Response response = transmit(put);
 
-    auto parsed = json::tryParse(response.body);
+    auto parsed = parseReply(response.body);
     if (!parsed) throw APIError::service(APIError::kUnreadableReply, response.status);
     const json::Value* file = member(*parsed, "file");
     auto uri = file && file->is_object() ? stringAt(*file, "uri") : std::nullopt;
@@ -261,13 +282,13 @@ std::string TavroAPI::base() {
 
 json::Value TavroAPI::postJSON(const std::string& path, const json::Value& body,
                                const std::optional<std::string>& token, int timeout) {
-    return postReply(path, body, token, timeout).object;
+    return postReply(path, body, token, timeout, kAnswerReply).object;
 }
 
 json::Value TavroAPI::requestJSON(const std::string& method, const std::string& path,
                                   const std::optional<json::Value>& body, const std::string& token,
                                   int timeout) {
-    return requestReply(method, path, body, token, timeout).object;
+    return requestReply(method, path, body, token, timeout, kAnswerReply).object;
 }
 
 MinutesResult TavroAPI::process(const std::filesystem::path& audioURL,
@@ -295,7 +316,7 @@ MinutesResult TavroAPI::process(const std::filesystem::path& audioURL,
         body["fileUri"] = upload(file.fd(), size, audioURL.filename().string());
     }
 
-    const Reply reply = postReply("/api/process", body, std::nullopt, 320);
+    const Reply reply = postReply("/api/process", body, std::nullopt, 320, kMinutesReply);
     ProcessResponse response;
     try {
         response = ProcessResponse::fromJson(reply.object);
@@ -357,27 +378,32 @@ TavroAPI::AskAllAnswer TavroAPI::askAll(const std::string& question,
     json::Value body = json::Value::object();
     body["question"] = question;
     body["meetings"] = makeAskAllMeetings(records);
-    const Reply reply = postReply("/api/ask-all", body, token, 90);
+    Reply reply = postReply("/api/ask-all", body, token, 90, kAnswerReply);
     auto answer = stringAt(reply.object, "answer");
     if (!answer) throw APIError::service("横断AIの回答を取得できませんでした", reply.status);
-    AskAllAnswer out{*answer, {}};
-    if (const json::Value* refs = objectListAt(reply.object, "refs"))
-        out.refs.assign(refs->begin(), refs->end());
+    AskAllAnswer out{std::move(*answer), {}};
+    if (objectListAt(reply.object, "refs")) {
+        // Moved out of the reply, never copied.
+        json::Value& refs = reply.object["refs"];
+        out.refs.assign(std::make_move_iterator(refs.begin()), std::make_move_iterator(refs.end()));
+    }
     return out;
 }
 
 TavroAPI::CreatedShare TavroAPI::createSharedMinutes(const MinutesResult& result,
                                                      const std::vector<Collaborator>& collaborators,
                                                      bool isPublic, const std::string& token) {
-    const Reply reply = postReply("/api/shared-minutes",
-                                  sharedMinutesBody(result, collaborators, isPublic), token, 60);
+    const Reply reply =
+        postReply("/api/shared-minutes", sharedMinutesBody(result, collaborators, isPublic), token,
+                  60, kMinutesReply);
     auto id = stringAt(reply.object, "id");
     if (!id) throw APIError::service("共有設定の作成に失敗しました", reply.status);
     return {*id, publicLink(reply.object)};
 }
 
 TavroAPI::ShareSettings TavroAPI::sharedMinutes(const std::string& id, const std::string& token) {
-    const Reply reply = requestReply("GET", sharedMinutesPath(id), std::nullopt, token, 60);
+    const Reply reply =
+        requestReply("GET", sharedMinutesPath(id), std::nullopt, token, 60, kMinutesReply);
     ShareSettings settings;
     if (const json::Value* list = objectListAt(reply.object, "collaborators")) {
         for (const auto& entry : *list) {
@@ -396,12 +422,13 @@ std::optional<std::string> TavroAPI::updateSharedMinutes(
     const std::vector<Collaborator>& collaborators, bool isPublic, const std::string& token) {
     const std::string path = sharedMinutesPath(id);
     const Reply reply =
-        requestReply("PATCH", path, sharedMinutesBody(result, collaborators, isPublic), token, 60);
+        requestReply("PATCH", path, sharedMinutesBody(result, collaborators, isPublic), token, 60,
+                     kMinutesReply);
     return publicLink(reply.object);
 }
 
 void TavroAPI::deleteSharedMinutes(const std::string& id, const std::string& token) {
-    requestReply("DELETE", sharedMinutesPath(id), std::nullopt, token, 60);
+    requestReply("DELETE", sharedMinutesPath(id), std::nullopt, token, 60, kSmallReply);
 }
 
 void TavroAPI::share(const std::string& target, const std::map<std::string, std::string>& config,
@@ -413,7 +440,7 @@ void TavroAPI::share(const std::string& target, const std::map<std::string, std:
     for (const auto& [key, value] : config) body["config"][key] = value;
     body["result"] = result.toJson();
     body["templateLabel"] = templateLabel;
-    postReply("/api/share", body, token, 60);
+    postReply("/api/share", body, token, 60, kSmallReply);
 }
 
 std::string TavroAPI::exportDocument(const std::string& format, const MinutesResult& result,
@@ -428,11 +455,11 @@ std::string TavroAPI::exportDocument(const std::string& format, const MinutesRes
     request.url = urlFor("/api/export");
     request.headers.emplace_back("Content-Type", "application/json");
     request.body = encodeBody(body);
-    setTimeout(request, 120);
+    setLimits(request, 120, kDocumentReply);
 
     HttpClient::Response response = transmit(request);
     if (response.status >= 400) {
-        auto parsed = json::tryParse(response.body);
+        auto parsed = parseReply(response.body);
         if (auto text = parsed ? stringAt(*parsed, "error") : std::nullopt)
             throw APIError::service(*text, response.status);
         throw APIError::service("書き出しに失敗しました (" + std::to_string(response.status) + ")",
@@ -445,7 +472,7 @@ CustomTemplate TavroAPI::importTemplate(const std::string& text, const std::stri
     json::Value body = json::Value::object();
     body["text"] = text::graphemePrefix(text, kTemplateTextCharacters);
     body["fileName"] = fileName;
-    const Reply reply = postReply("/api/template-import", body, std::nullopt, 120);
+    const Reply reply = postReply("/api/template-import", body, std::nullopt, 120, kSmallReply);
 
     auto label = stringAt(reply.object, "label");
     auto instruction = stringAt(reply.object, "instruction");
@@ -463,7 +490,8 @@ CustomTemplate TavroAPI::importTemplate(const std::string& text, const std::stri
 }
 
 std::vector<TavroAPI::NotionPage> TavroAPI::notionPages(const std::string& token) {
-    const Reply reply = postReply("/api/notion/pages", {{"token", token}}, std::nullopt, 60);
+    const Reply reply =
+        postReply("/api/notion/pages", {{"token", token}}, std::nullopt, 60, kListReply);
     const json::Value* pages = objectListAt(reply.object, "pages");
     if (!pages) {
         throw APIError::service(
@@ -480,15 +508,16 @@ std::vector<TavroAPI::NotionPage> TavroAPI::notionPages(const std::string& token
 }
 
 std::string TavroAPI::requestCode(const std::string& email) {
-    const Reply reply = postReply("/api/auth/request-code", {{"email", email}}, std::nullopt, 30);
+    const Reply reply =
+        postReply("/api/auth/request-code", {{"email", email}}, std::nullopt, 30, kSmallReply);
     auto challenge = stringAt(reply.object, "challenge");
     if (!challenge) throw APIError::service("チャレンジ取得に失敗", reply.status);
     return *challenge;
 }
 
 TavroAPI::Login TavroAPI::verifyCode(const std::string& challenge, const std::string& code) {
-    const Reply reply =
-        postReply("/api/auth/verify", {{"challenge", challenge}, {"code", code}}, std::nullopt, 30);
+    const Reply reply = postReply("/api/auth/verify", {{"challenge", challenge}, {"code", code}},
+                                  std::nullopt, 30, kSmallReply);
     auto token = stringAt(reply.object, "token");
     auto email = stringAt(reply.object, "email");
     if (!token || !email) throw APIError::service("認証に失敗しました", reply.status);
@@ -500,12 +529,12 @@ TavroAPI::Account TavroAPI::me(const std::string& token) {
     request.method = "GET";
     request.url = urlFor("/api/me");
     request.headers.emplace_back("Authorization", "Bearer " + token);
-    setTimeout(request, 30);
+    setLimits(request, 30, kSmallReply);
 
     const HttpClient::Response response = transmit(request);
     constexpr const char* kInvalidSession = "セッションが無効です";
     if (response.status != 200) throw APIError::service(kInvalidSession, response.status);
-    auto parsed = json::tryParse(response.body);
+    auto parsed = parseReply(response.body);
     if (!parsed) throw APIError::service(APIError::kUnreadableReply, response.status);
     auto email = stringAt(*parsed, "email");
     if (!email) throw APIError::service(kInvalidSession, response.status);

@@ -100,7 +100,8 @@ std::string UpdateChecker::feedURL() const {
         const QUrl url = parseAbsolute(*configured);
         if (isLoopbackHost(url.host())) return *configured;
     }
-    return std::string(TavroAPI::kDefaultBase) + "/version.json";
+    // The same service every other request goes to, TAVRO_SERVICE_URL included.
+    return TavroAPI::base() + "/version.json";
 }
 
 void UpdateChecker::check() {
@@ -113,6 +114,7 @@ void UpdateChecker::check() {
             request.url = feed;
             request.connectTimeout = std::chrono::seconds(10);
             request.idleTimeout = std::chrono::seconds(10);
+            request.maxReplyBytes = kMaxFeedBytes;
             HttpClient::Response response;
             try {
                 response = HttpClient::send(request);
@@ -163,7 +165,7 @@ bool UpdateChecker::isNewer(const std::string& a, const std::string& than) {
 
 bool UpdateChecker::isAllowedDownload(const std::string& text) {
     const QUrl url = parseAbsolute(text);
-    const QUrl service = parseAbsolute(TavroAPI::kDefaultBase);
+    const QUrl service = parseAbsolute(TavroAPI::base());
     return !url.isEmpty() && url.scheme() == QLatin1String("https") && !url.host().isEmpty() &&
            url.host() == service.host() && url.path() == QLatin1String("/download/TAVRO.dmg");
 }

@@ -6,9 +6,16 @@
 #include <cerrno>
 #include <cstring>
 
+#include "util/Text.h"
+
 namespace atomicfile {
 
 namespace {
+
+// NAME_MAX of the usual Linux file systems, in bytes.
+constexpr std::size_t kNameMax = 255;
+// "." before the kept part of the name and ".XXXXXX" after it.
+constexpr std::size_t kTemporaryExtra = 8;
 
 std::string failure(const std::filesystem::path& path, int err) {
     return path.string() + ": " + std::strerror(err);
@@ -45,8 +52,11 @@ int syncFolder(const std::filesystem::path& folder) {
 std::string write(const std::filesystem::path& path, std::string_view data, mode_t mode) {
     const std::filesystem::path folder =
         path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
-    // Same folder, so the rename stays on one file system; hidden, so nobody picks it up.
-    std::string tmp = (folder / ("." + path.filename().string() + ".XXXXXX")).string();
+    // Same folder, so the rename stays on one file system; hidden, so nobody picks it up. The
+    // target's name is shortened (at a character) so that a target whose own name just fits
+    // still gets a temporary name that fits.
+    const std::string kept = text::utf8Prefix(path.filename().string(), kNameMax - kTemporaryExtra);
+    std::string tmp = (folder / ("." + kept + ".XXXXXX")).string();
     const int fd = ::mkostemp(tmp.data(), O_CLOEXEC);
     if (fd < 0) return failure(path, errno);
 

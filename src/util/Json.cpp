@@ -86,6 +86,34 @@ std::optional<Value> tryParse(std::string_view text) {
     return v;
 }
 
+bool nestsDeeperThan(std::string_view text, std::size_t maxDepth) {
+    std::size_t depth = 0;
+    bool inString = false;
+    bool escaped = false;
+    for (const char c : text) {
+        if (inString) {
+            if (escaped)
+                escaped = false;
+            else if (c == '\\')
+                escaped = true;
+            else if (c == '"')
+                inString = false;
+        } else if (c == '"') {
+            inString = true;
+        } else if (c == '[' || c == '{') {
+            if (++depth > maxDepth) return true;
+        } else if ((c == ']' || c == '}') && depth > 0) {
+            --depth;
+        }
+    }
+    return false;
+}
+
+std::optional<Value> tryParse(std::string_view text, std::size_t maxDepth) {
+    if (nestsDeeperThan(text, maxDepth)) return std::nullopt;
+    return tryParse(text);
+}
+
 std::string dumpCompact(const Value& v) {
     try {
         return v.dump(-1, ' ', false, Value::error_handler_t::strict);

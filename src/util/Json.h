@@ -26,6 +26,13 @@ Value parse(std::string_view text);
 // Parses text; nullopt when it is not JSON.
 std::optional<Value> tryParse(std::string_view text);
 
+// Whether arrays and objects in `text` nest more than `maxDepth` levels. Counted over the raw
+// text without building anything, so that input too deep for the recursive copy, compare and
+// write of a parsed value is refused before it exists.
+bool nestsDeeperThan(std::string_view text, std::size_t maxDepth);
+// As tryParse, and nullopt as well when the text nests deeper than `maxDepth`.
+std::optional<Value> tryParse(std::string_view text, std::size_t maxDepth);
+
 // Compact output (no spaces, no line breaks). Throws Error if a string is not valid UTF-8.
 std::string dumpCompact(const Value& v);
 // Two-space indentation, keys sorted (nlohmann's object keeps keys sorted).

@@ -23,41 +23,70 @@ namespace {
 constexpr const char* kDataTag = "$data";
 constexpr const char* kDictTag = "$dict";
 
-json::Value encode(const DefaultsValue& value, const std::string& where);
+// No setting nests deep; a file nesting deeper than this is damaged, and a value that would
+// could not be read back. It also bounds the recursion below.
+constexpr std::size_t kMaxDepth = 32;
 
-json::Value encodeEntries(const DefaultsDictionary& dict, const std::string& where) {
+// Where a value sits, as a chain on the stack; made into text only for an error message.
+struct Where {
+    const Where* parent = nullptr;
+    std::string_view key;              // a key of the file or of a dictionary
+    std::optional<std::size_t> index;  // or the place in an array
+    std::size_t depth = 1;             // JSON levels around the value
+
+    Where child(std::string_view k, std::size_t levels) const {
+        return {this, k, std::nullopt, depth + levels};
+    }
+    Where element(std::size_t i) const { return {this, {}, i, depth + 1}; }
+
+    static Where top(std::string_view key) { return {nullptr, key, std::nullopt, 1}; }
+
+    std::string text() const {
+        if (!parent) return std::string(key);
+        if (index) return parent->text() + "[" + std::to_string(*index) + "]";
+        return parent->text() + "." + std::string(key);
+    }
+    [[noreturn]] void fail(const char* problem) const {
+        throw json::Error(text() + ": " + problem);
+    }
+};
+
+json::Value encode(const DefaultsValue& value, const Where& at);
+
+json::Value encodeEntries(const DefaultsDictionary& dict, const Where& at) {
     json::Value obj = json::Value::object();
     for (const auto& [key, v] : dict) {
-        if (!text::isValidUtf8(key)) throw json::Error(where + ": a key is not valid UTF-8");
-        obj[key] = encode(v, where + "." + key);
+        if (!text::isValidUtf8(key)) at.fail("a key is not valid UTF-8");
+        obj[key] = encode(v, at.child(key, 2));
     }
     return obj;
 }
 
 // Throws json::Error for what JSON cannot hold: such a value could never be written, and
 // keeping it would make every later write fail too.
-json::Value encode(const DefaultsValue& value, const std::string& where) {
+json::Value encode(const DefaultsValue& value, const Where& at) {
     return std::visit(
         [&](const auto& v) -> json::Value {
             using T = std::decay_t<decltype(v)>;
             if constexpr (std::is_same_v<T, double>) {
-                if (!std::isfinite(v)) throw json::Error(where + ": a number that is not finite");
+                if (!std::isfinite(v)) at.fail("a number that is not finite");
                 return v;
             } else if constexpr (std::is_same_v<T, std::string>) {
-                if (!text::isValidUtf8(v)) throw json::Error(where + ": text is not valid UTF-8");
+                if (!text::isValidUtf8(v)) at.fail("text is not valid UTF-8");
                 return v;
             } else if constexpr (std::is_same_v<T, DefaultsData>) {
                 const QByteArray raw(v.bytes.data(), static_cast<qsizetype>(v.bytes.size()));
                 return json::Value{{kDataTag, raw.toBase64().toStdString()}};
             } else if constexpr (std::is_same_v<T, DefaultsArray>) {
+                if (at.depth + 1 > kMaxDepth) at.fail("nested too deep");
                 json::Value arr = json::Value::array();
-                for (std::size_t i = 0; i < v.size(); ++i) {
-                    arr.push_back(encode(v[i], where + "[" + std::to_string(i) + "]"));
-                }
+                for (std::size_t i = 0; i < v.size(); ++i)
+                    arr.push_back(encode(v[i], at.element(i)));
                 return arr;
             } else if constexpr (std::is_same_v<T, DefaultsDictionary>) {
+                if (at.depth + 2 > kMaxDepth) at.fail("nested too deep");
                 json::Value obj = json::Value::object();
-                obj[kDictTag] = encodeEntries(v, where);
+                obj[kDictTag] = encodeEntries(v, at);
                 return obj;
             } else {
                 return v;  // bool, int64
@@ -66,41 +95,43 @@ json::Value encode(const DefaultsValue& value, const std::string& where) {
         value.storage());
 }
 
-DefaultsValue decode(const json::Value& j, const std::string& where) {
-    if (j.is_boolean()) return json::asBool(j, where);
+// The file's nesting was checked before parsing, so the recursion here is bounded.
+DefaultsValue decode(const json::Value& j, const Where& at) {
+    if (j.is_boolean()) return j.get<bool>();
     if (j.is_number_float()) {
-        const double d = json::asNumber(j, where);  // 1e999 reads as infinity
-        if (!std::isfinite(d)) throw json::Error(where + ": a number out of range");
+        const double d = j.get<double>();  // 1e999 reads as infinity
+        if (!std::isfinite(d)) at.fail("a number out of range");
         return d;
     }
-    if (j.is_number()) return json::asInt(j, where);
-    if (j.is_string()) return json::asString(j, where);
+    if (j.is_number()) {
+        if (!json::isInteger(j)) at.fail("integer out of range");
+        return j.get<std::int64_t>();
+    }
+    if (j.is_string()) return j.get<std::string>();
     if (j.is_array()) {
         DefaultsArray arr;
-        for (std::size_t i = 0; i < j.size(); ++i) {
-            arr.push_back(decode(j[i], where + "[" + std::to_string(i) + "]"));
-        }
+        arr.reserve(j.size());
+        for (std::size_t i = 0; i < j.size(); ++i) arr.push_back(decode(j[i], at.element(i)));
         return arr;
     }
     if (j.is_object() && j.size() == 1) {
         if (const auto data = json::optionalString(j, kDataTag)) {
             auto raw = QByteArray::fromBase64Encoding(QByteArray::fromStdString(*data),
                                                       QByteArray::AbortOnBase64DecodingErrors);
-            if (!raw) throw json::Error(where + ": data that is not base64");
+            if (!raw) at.fail("data that is not base64");
             return DefaultsData{raw.decoded.toStdString()};
         }
         if (const json::Value* dict = json::optionalObject(j, kDictTag)) {
             DefaultsDictionary out;
             for (const auto& [key, v] : dict->items())
-                out.emplace(key, decode(v, where + "." + key));
+                out.emplace(key, decode(v, at.child(key, 2)));
             return out;
         }
     }
-    if (j.is_object()) throw json::Error(where + ": an object without a known tag");
-    throw json::Error(where + ": a null value");
+    if (j.is_object()) at.fail("an object without a known tag");
+    at.fail("a null value");
 }
 
-// Creates the missing folders of `folder` with mode 0700: settings are private.
 int makeFolders(const std::filesystem::path& folder) {
     std::filesystem::path partial;
     for (const auto& part : folder) {
@@ -171,13 +202,16 @@ void UserDefaults::load() {
     std::string problem;
     if (const auto content = atomicfile::read(file_); !content) {
         problem = "it cannot be read";
+    } else if (json::nestsDeeperThan(*content, kMaxDepth)) {
+        problem = "it nests deeper than " + std::to_string(kMaxDepth) + " levels";
     } else if (const auto doc = json::tryParse(*content); !doc) {
         problem = "it is not JSON";
     } else if (!doc->is_object()) {
         problem = "it is not a JSON object";
     } else {
         try {
-            for (const auto& [key, v] : doc->items()) values_.emplace(key, decode(v, key));
+            for (const auto& [key, v] : doc->items())
+                values_.emplace(key, decode(v, Where::top(key)));
             return;
         } catch (const json::Error& e) {
             values_.clear();
@@ -201,7 +235,7 @@ bool UserDefaults::writeLocked() {
     std::string error;
     try {
         json::Value doc = json::Value::object();
-        for (const auto& [key, v] : values_) doc[key] = encode(v, key);
+        for (const auto& [key, v] : values_) doc[key] = encode(v, Where::top(key));
         if (const int err = makeFolders(file_.parent_path())) {
             error = file_.parent_path().string() + ": " + std::strerror(err);
         } else {
@@ -266,7 +300,7 @@ bool UserDefaults::boolOr(const std::string& key, bool fallback) const {
 bool UserDefaults::set(const std::string& key, DefaultsValue value) {
     try {
         if (!text::isValidUtf8(key)) throw json::Error("a key that is not valid UTF-8");
-        encode(value, key);
+        encode(value, Where::top(key));
     } catch (const json::Error& e) {
         std::unique_lock lock(mutex_);
         lastWriteError_ = std::string("not stored: ") + e.what();

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QListWidget>
 #include <QMenu>
+#include <QProcess>
 #include <QSystemTrayIcon>
 #include <QTest>
 
@@ -285,6 +286,13 @@ TEST_F(LaunchTest, TheMainWindowHasItsSizesAndOpensTheSettings) {
     EXPECT_EQ(window->size(), QSize(1100, 760));
     EXPECT_EQ(window->minimumSize(), QSize(920, 600));
     EXPECT_FALSE(window->windowFlags() & Qt::FramelessWindowHint);
+    // The app's own icon is on the X window, and the desktop entry names the installed one.
+    QProcess xprop;
+    xprop.start("xprop", {"-id", QString::number(window->winId()), "_NET_WM_ICON"});
+    ASSERT_TRUE(xprop.waitForFinished(5000));
+    EXPECT_TRUE(xprop.readAllStandardOutput().startsWith("_NET_WM_ICON(CARDINAL) = "));
+    const auto entry = atomicfile::read(fs::path(TAVRO_SOURCE_DIR) / "data" / "tavro.desktop");
+    EXPECT_NE(entry.value_or("").find("\nIcon=tavro\n"), std::string::npos);
     window->resize(700, 400);
     EXPECT_EQ(window->size(), QSize(920, 600));
 

@@ -4,6 +4,7 @@
 #include <QLocalSocket>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTest>
 #include <QtEndian>
 
@@ -15,6 +16,7 @@
 #include "AppFixture.h"
 #include "app/LaunchArguments.h"
 #include "app/SingleInstance.h"
+#include "support/KeyboardLock.h"
 #include "support/NotificationWatch.h"
 #include "support/TestEnv.h"
 
@@ -101,40 +103,49 @@ TEST(SingleInstance, DamagedAndOversizedMessagesAreDropped) {
     EXPECT_FALSE(lone.forward({"x"}, std::chrono::milliseconds(200)));
 }
 
+// A home, a runtime folder and a fake service of their own for processes of the built program.
+struct ProgramEnvironment {
+    testsupport::TempDir root;
+    FakeService service;
+    fs::path runtime = root.path() / "run";
+    fs::path defaultsFile = root.path() / "XDG_CONFIG_HOME" / "TAVRO" / "defaults.json";
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+
+    ProgramEnvironment() {
+        fs::create_directories(runtime);
+        ::chmod(runtime.c_str(), 0700);
+        for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"}) {
+            const fs::path p = root.path() / name;
+            fs::create_directories(p);
+            env.insert(name, QString::fromStdString(p.string()));
+        }
+        env.insert("XDG_RUNTIME_DIR", QString::fromStdString(runtime.string()));
+        env.insert("TAVRO_SERVICE_URL", QString::fromStdString(service.baseUrl()));
+        env.remove("QT_QPA_PLATFORM");
+    }
+};
+
 // The built program, twice, with a runtime folder of its own: the second start's address
 // reaches the first, which applies it, and the second ends at once.
 TEST(SingleInstanceProcesses, ASecondStartsAddressReachesTheFirst) {
     TAVRO_REQUIRE_ENV("X server", testsupport::probeDisplay());
     TAVRO_REQUIRE_ENV("session bus", testsupport::probeSessionBus());
-    testsupport::TempDir root;
-    FakeService service;
-    const fs::path runtime = root.path() / "run";
-    fs::create_directories(runtime);
-    ::chmod(runtime.c_str(), 0700);
-
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"}) {
-        const fs::path p = root.path() / name;
-        fs::create_directories(p);
-        env.insert(name, QString::fromStdString(p.string()));
-    }
-    env.insert("XDG_RUNTIME_DIR", QString::fromStdString(runtime.string()));
-    env.insert("TAVRO_SERVICE_URL", QString::fromStdString(service.baseUrl()));
-    env.remove("QT_QPA_PLATFORM");
+    ProgramEnvironment program;
+    const fs::path& file = program.defaultsFile;
     {
         // What the first process finds at start: a connection waiting for its callback, and the
         // update check kept on the fake service.
-        UserDefaults defaults(root.path() / "XDG_CONFIG_HOME" / "TAVRO" / "defaults.json");
+        UserDefaults defaults(file);
         defaults.set("oauthPendingNonce", "N-7");
-        defaults.set("updateFeedURL", service.baseUrl() + "/version.json");
+        defaults.set("updateFeedURL", program.service.baseUrl() + "/version.json");
     }
 
     QProcess first;
-    first.setProcessEnvironment(env);
+    first.setProcessEnvironment(program.env);
     first.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     first.start(TAVRO_APP_BINARY, {});
     ASSERT_TRUE(first.waitForStarted(5000));
-    ASSERT_TRUE(waitUntil([&] { return fs::exists(runtime / "tavro.socket"); }, 15000))
+    ASSERT_TRUE(waitUntil([&] { return fs::exists(program.runtime / "tavro.socket"); }, 15000))
         << "the first process never listened";
 
     const QString patch =
@@ -142,7 +153,7 @@ TEST(SingleInstanceProcesses, ASecondStartsAddressReachesTheFirst) {
             .toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals);
     NotificationWatch watch;
     QProcess second;
-    second.setProcessEnvironment(env);
+    second.setProcessEnvironment(program.env);
     second.setProcessChannelMode(QProcess::ForwardedChannels);
     second.start(TAVRO_APP_BINARY, {"--", "tavro://oauth?nonce=N-7&provider=slack&patch=" + patch});
     ASSERT_TRUE(second.waitForFinished(10000));
@@ -150,7 +161,6 @@ TEST(SingleInstanceProcesses, ASecondStartsAddressReachesTheFirst) {
     EXPECT_EQ(second.exitCode(), 0);
 
     // The first applied it: the setting is written and the connection announced.
-    const fs::path file = root.path() / "XDG_CONFIG_HOME" / "TAVRO" / "defaults.json";
     EXPECT_TRUE(waitUntil(
         [&] { return UserDefaults(file).stringValue("slackChannel") == "#minutes"; }, 5000));
     if (testsupport::probeNotificationServer().ok) {
@@ -162,6 +172,44 @@ TEST(SingleInstanceProcesses, ASecondStartsAddressReachesTheFirst) {
     ASSERT_TRUE(first.waitForFinished(10000));
     EXPECT_EQ(first.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(first.exitCode(), 0);
+}
+
+// With no tray, closing the main window through the window manager hides it and the app goes
+// on: a later start brings the window back, and Ctrl+Q quits.
+TEST(SingleInstanceProcesses, ClosingTheWindowOnlyHidesIt) {
+    TAVRO_REQUIRE_ENV("X server", testsupport::probeDisplay());
+    TAVRO_REQUIRE_ENV("xdotool", !QStandardPaths::findExecutable("xdotool").isEmpty());
+    testsupport::KeyboardLock keyboard;
+    ProgramEnvironment program;
+    UserDefaults(program.defaultsFile).set("hideMenuBarIcon", true);
+    QProcess app, again;
+    app.setProcessEnvironment(program.env);
+    again.setProcessEnvironment(program.env);
+    app.start(TAVRO_APP_BINARY, {});
+    QString window;  // the visible main window's id, or ""
+    auto shown = [&] {
+        QProcess search;
+        search.start("xdotool", {"search", "--onlyvisible", "--pid",
+                                 QString::number(app.processId()), "--name", "^TAVRO$"});
+        search.waitForFinished(5000);
+        window = QString::fromLatin1(search.readAllStandardOutput()).section('\n', 0, 0);
+        return !window.isEmpty();
+    };
+    auto type = [&](const char* keys) {  // into the window, once the window manager activated it
+        QProcess xdotool;
+        xdotool.start("xdotool", {"windowactivate", "--sync", window, "key", keys});
+        return xdotool.waitForFinished(5000);
+    };
+    // Keys are typed again while nothing happened: under load one may come before the focus.
+    ASSERT_TRUE(waitUntil(shown, 20000));
+    ASSERT_TRUE(waitUntil([&] { return !shown() || (type("alt+F4") && false); }, 20000));
+    again.start(TAVRO_APP_BINARY, {});
+    ASSERT_TRUE(again.waitForFinished(10000));  // handed over to the app, which stayed up
+    ASSERT_TRUE(waitUntil(shown, 10000));
+    ASSERT_TRUE(waitUntil(
+        [&] { return app.state() != QProcess::Running || (type("ctrl+q") && false); }, 20000));
+    EXPECT_EQ(app.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(app.exitCode(), 0);
 }
 
 }  // namespace

@@ -3,4 +3,5 @@ target_link_libraries(test_app PRIVATE tavro_fakeservice Qt6::Widgets Qt6::Netwo
 add_dependencies(test_app tavro)
 target_compile_definitions(test_app PRIVATE
                            TAVRO_APP_BINARY="$<TARGET_FILE:tavro>"
+                           TAVRO_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
                            TAVRO_ARTIFACT_DIR="${CMAKE_BINARY_DIR}/artifacts/app")

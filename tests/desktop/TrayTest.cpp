@@ -4,8 +4,11 @@
 #include <QDBusMessage>
 #include <QDBusPendingCall>
 #include <QDBusVariant>
+#include <QImage>
 #include <QMenu>
 #include <QMutex>
+#include <QPainter>
+#include <QSystemTrayIcon>
 #include <QTest>
 #include <QThread>
 
@@ -14,6 +17,7 @@
 #include "FakeRecorder.h"
 #include "desktop/MenuBarContent.h"
 #include "desktop/MenuBarIcon.h"
+#include "desktop/Symbols.h"
 #include "support/TestEnv.h"
 
 namespace {
@@ -168,6 +172,32 @@ TEST_F(TrayTest, ClickedThroughTheStatusNotifierWatcher) {
                 QStringLiteral("録音を停止して議事録作成 (0:09)"));
         },
         5000));
+}
+
+// In every phase the tray symbol stands out on a light and on a dark panel: at least a third as
+// many pixels (a step of half the grey scale) as a plain black symbol on white, as a filled shape
+// may show by its rim alone. The old symbol in the window text colour vanished on dark panels.
+TEST(TrayIcon, LegibleOnLightAndDarkPanels) {
+    auto standingOut = [](const QIcon& symbol, QColor panel) {
+        QImage image(22, 22, QImage::Format_RGB32);
+        image.fill(panel);
+        QPainter(&image).drawPixmap(0, 0, symbol.pixmap(22));
+        int count = 0;
+        for (int i = 0; i < 22 * 22; ++i)
+            count += std::abs(qGray(image.pixel(i % 22, i / 22)) - qGray(panel.rgb())) >= 128;
+        return count;
+    };
+    FakeRecorder rec;
+    QMenu menu;
+    MenuBarIcon icon(rec, &menu);
+    for (const auto phase : {RecorderControl::Phase::idle, RecorderControl::Phase::recording,
+                             RecorderControl::Phase::processing}) {
+        rec.setPhase(phase);
+        const int plain = standingOut(Symbols::icon(icon.symbolName(), Qt::black), Qt::white);
+        for (const QColor panel : {QColor(0xf6, 0xf5, 0xf4), QColor(0x24, 0x24, 0x24)})
+            EXPECT_GE(standingOut(icon.trayIcon()->icon(), panel), plain / 3)
+                << icon.symbolName().toStdString() << " on " << panel.name().toStdString();
+    }
 }
 
 }  // namespace

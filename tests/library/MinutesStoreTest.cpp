@@ -82,13 +82,18 @@ TEST_F(MinutesStoreTest, AddWritesBothFilesAndInsertsLater) {
     EXPECT_EQ(again->records()[0].result, record.result);
 }
 
+// Forty flags (8 bytes each) give the longest base: it and the clash on it still fit, the
+// temporary names of their atomic writes included.
 TEST_F(MinutesStoreTest, SameMinuteAndTitleNeverShareFiles) {
+    std::string flags, errorA, errorB;
+    for (int i = 0; i < 40; ++i) flags += "🇯🇵";
     auto store = open();
     MinutesRecord a, b;
     do {  // retried only if the two adds straddle a minute boundary
-        a = store->add(titled("同じ題"), "minutes", "a.m4a");
-        b = store->add(titled("同じ題"), "minutes", "b.m4a");
+        a = store->add(titled(flags), "minutes", "a.m4a", &errorA);
+        b = store->add(titled(flags), "minutes", "b.m4a", &errorB);
     } while (MinutesStore::fileBase(a) != MinutesStore::fileBase(b));
+    EXPECT_EQ(errorA + errorB, "");
     QCoreApplication::processEvents();
     EXPECT_EQ(store->mdURL(b).stem().string(), MinutesStore::fileBase(b) + "-2");
 

@@ -32,16 +32,22 @@ void post(Notifier& n, const QString& id, const QString& base, const QString& bo
     n.post(id, QString("%1 %2").arg(base).arg(QCoreApplication::applicationPid()), body);
 }
 
+// The test server has no "sound" of its own, so the app plays the sound it asks for; and it reads
+// bodies as markup, so text (a title from the service) is escaped to show as written.
 TEST(Notifier, PostsAndReportsTheClickedIdentifier) {
     TAVRO_REQUIRE_ENV("notification server", testsupport::probeNotificationServer());
     Notifier notifier(QDBusConnection::sessionBus());
     EXPECT_TRUE(notifier.available());
+    int played = 0;
+    notifier.setSoundPlayer([&] { ++played; });
     QSignalSpy clicked(&notifier, &Notifier::clicked);
     post(notifier, "update-2.0", "TAVRO 2.0 が利用できます",
-         "通知をクリックするとダウンロードします");
+         R"(<a href="https://x">定例</a> & <b>)");
     const auto shown = waitFor("TAVRO 2.0 が利用できます");
     ASSERT_TRUE(shown);
-    EXPECT_EQ(shown->body, "通知をクリックするとダウンロードします");
+    EXPECT_EQ(shown->body, R"(&lt;a href="https://x"&gt;定例&lt;/a&gt; &amp; &lt;b&gt;)");
+    EXPECT_TRUE(shown->textHints.contains("sound-name=message-new-instant"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return played == 1; }, 5000));
     EXPECT_TRUE(shown->actions.contains("default"));
     // The reply carrying the server's id may still be on its way.
     QTest::qWait(100);

@@ -102,4 +102,13 @@ TEST_F(AskAllTest, AskAcrossRecords) {
     EXPECT_EQ(fake.requests().size(), 1u);
 }
 
+// A reference nesting 100,000 arrays deep once overflowed the stack of the service thread.
+TEST_F(AskAllTest, AReplyNestedDeeperThanTheContractIsRefused) {
+    const std::string deep = std::string(100000, '[') + std::string(100000, ']');
+    const std::string body = R"({"answer":"a","refs":[{"meetingId":"REC-1","x":)" + deep + "}]}";
+    fake.script("POST", "/api/ask-all", Reply::withBody(200, body, "application/json"));
+    EXPECT_EQ(errorOf([&] { TavroAPI::askAll("q", {record(1)}, fake.issueToken("a@b.jp")); }),
+              APIError::service(APIError::kUnreadableReply, 200));
+}
+
 }  // namespace

@@ -86,6 +86,16 @@ TEST_F(TransportTest, NoAnswerIsANetworkFailure) {
               APIError::network(APIError::kCannotConnect));
 }
 
+// A login reply is read up to its cap of 1 MiB; one byte more stops the transfer with one error.
+TEST_F(TransportTest, RepliesAreCappedPerEndpoint) {
+    const std::string reply = R"({"challenge":")" + std::string((1 << 20) - 16, 'c') + "\"}";
+    fake.script("POST", "/api/auth/request-code", Reply::withBody(200, reply, "text/plain"));
+    EXPECT_EQ(TavroAPI::requestCode("a@x").size(), reply.size() - 16);
+    fake.script("POST", "/api/auth/request-code", Reply::withBody(200, reply + " ", "text/plain"));
+    EXPECT_EQ(errorOf([] { TavroAPI::requestCode("a@x"); }),
+              APIError::network(APIError::kReplyTooLarge));
+}
+
 // The rest of the code login runs through the account model's tests.
 TEST_F(TransportTest, OnlyAPlainOkIsASession) {
     EXPECT_EQ(TavroAPI::me(fake.issueToken("b@example.jp", "pro")).plan, "pro");

@@ -81,7 +81,7 @@ TEST(UpdateCheckerRules, OnlyALoopbackFeedReplacesTheServicesOwn) {
     UserDefaults defaults(dir / "defaults.json");
     Notifier quiet(QDBusConnection(QStringLiteral("tavro-not-connected")));
     UpdateChecker checker("1.0", defaults, quiet);
-    const std::string service = std::string(TavroAPI::kDefaultBase) + "/version.json";
+    const std::string service = TavroAPI::base() + "/version.json";
     EXPECT_EQ(checker.feedURL(), service);
     for (const auto& [configured, used] : std::initializer_list<std::pair<std::string, bool>>{
              {"http://127.0.0.1:8123/feed.json", true},
@@ -107,7 +107,7 @@ TEST(UpdateCheckerTest, FoundPublishedAnnouncedOnceAndOpenedByAClick) {
     const std::string version = "9." + std::to_string(getpid());
     const QString title = QString::fromStdString("TAVRO " + version + " が利用できます");
     const std::string download = fake.baseUrl() + "/download/TAVRO.dmg";
-    defaults.set("updateFeedURL", fake.baseUrl() + "/version.json");
+    ScopedServiceUrl service(fake.baseUrl());  // the feed follows the service's address
     fake.setLatestVersion(version);
 
     NotificationWatch watch;

@@ -41,6 +41,7 @@ std::optional<std::vector<RecordedNotification>> TestNotificationServer::notific
         r.summary = m.value("summary").toString();
         r.body = m.value("body").toString();
         r.actions = m.value("actions").toStringList();
+        r.textHints = m.value("text_hints").toStringList();
         r.expireTimeout = m.value("expire_timeout").toInt();
         r.open = m.value("open").toBool();
         out.push_back(r);

@@ -15,7 +15,8 @@ struct RecordedNotification {
     uint replacesId = 0;
     QString summary;
     QString body;
-    QStringList actions;  // key, label, key, label, ...
+    QStringList actions;    // key, label, key, label, ...
+    QStringList textHints;  // "key=value" for each hint that is text
     int expireTimeout = -1;
     bool open = false;  // still showing
 };

@@ -66,15 +66,18 @@ TEST(UserDefaults, TypesSurviveARestart) {
 }
 
 TEST(UserDefaults, DamagedFileIsMovedAsideAndReported) {
-    const char* damaged[] = {"",
-                             "{not json",
-                             "[1, 2]",
-                             R"({"k": null})",
-                             R"({"k": {"$what": 1}})",
-                             R"({"k": {"$data": "***"}})",
-                             R"({"k": 9223372036854775808})"};
-    for (const char* content : damaged) {
-        SCOPED_TRACE(content);
+    // Arrays 20,000 deep once crashed every start before the file could be moved aside.
+    const std::string deep = R"({"k": )" + std::string(20000, '[') + std::string(20000, ']') + "}";
+    const std::string damaged[] = {"",
+                                   "{not json",
+                                   "[1, 2]",
+                                   R"({"k": null})",
+                                   R"({"k": {"$what": 1}})",
+                                   R"({"k": {"$data": "***"}})",
+                                   R"({"k": 9223372036854775808})",
+                                   deep};
+    for (const std::string& content : damaged) {
+        SCOPED_TRACE(content.substr(0, 40));
         testsupport::TempDir dir;
         const fs::path file = dir / "defaults.json";
         ASSERT_EQ(atomicfile::write(file, content), "");

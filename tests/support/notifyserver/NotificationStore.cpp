@@ -7,6 +7,10 @@ uint NotificationStore::notify(const QString& appName, uint replacesId, const QS
     // A replacement keeps the id of a notification that is still showing.
     const uint id = (replacesId != 0 && open_.contains(replacesId)) ? replacesId : ++lastId_;
     if (!open_.contains(id)) open_.append(id);
+    QStringList textHints;  // "key=value" for every hint that is text
+    for (auto it = hints.cbegin(); it != hints.cend(); ++it)
+        if (it.value().metaType().id() == QMetaType::QString)
+            textHints.append(it.key() + "=" + it.value().toString());
     records_.append(QVariantMap{
         {"id", id},
         {"app_name", appName},
@@ -16,6 +20,7 @@ uint NotificationStore::notify(const QString& appName, uint replacesId, const QS
         {"body", body},
         {"actions", actions},
         {"hint_keys", QStringList(hints.keys())},
+        {"text_hints", textHints},
         {"expire_timeout", expireTimeout},
     });
     return id;

@@ -22,7 +22,8 @@ void NotificationsAdaptor::CloseNotification(uint id) {
 }
 
 QStringList NotificationsAdaptor::GetCapabilities() {
-    return {"actions", "body"};
+    // Like most desktop servers: markup in bodies, no sound of its own.
+    return {"actions", "body", "body-markup"};
 }
 
 QString NotificationsAdaptor::GetServerInformation(QString& vendor, QString& version,
