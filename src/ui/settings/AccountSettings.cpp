@@ -1,7 +1,6 @@
 #include "ui/settings/AccountSettings.h"
 
 #include <QFormLayout>
-#include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -12,16 +11,9 @@
 #include "ui/UiContext.h"
 #include "ui/settings/AccountSettingsModel.h"
 #include "ui/settings/SettingsCaption.h"
+#include "ui/settings/SettingsDivider.h"
 
 namespace {
-
-QFrame* divider() {
-    auto* line = new QFrame;
-    line->setFrameShape(QFrame::HLine);
-    line->setFrameShadow(QFrame::Sunken);
-    line->setContentsMargins(0, 4, 0, 4);
-    return line;
-}
 
 QVBoxLayout* column(QWidget* page) {
     auto* c = new QVBoxLayout(page);
@@ -95,7 +87,7 @@ void AccountSettings::build() {
     rows->addRow(QStringLiteral("プラン"), plan_);
     rows->addRow(QStringLiteral("今月の作成数"), count_);
     in->addLayout(rows);
-    in->addWidget(divider());
+    in->addWidget(settingsDivider());
     auto* proTitle = new QLabel(QStringLiteral("Proプラン(準備中)"));
     QFont bold = proTitle->font();
     bold.setBold(true);
@@ -107,7 +99,7 @@ void AccountSettings::build() {
     upgrade_ = new QPushButton(QStringLiteral("Proにアップグレード"));
     upgrade_->setEnabled(false);  // information only, for now
     in->addWidget(upgrade_, 0, Qt::AlignLeft);
-    in->addWidget(divider());
+    in->addWidget(settingsDivider());
     logout_ = new QPushButton(QStringLiteral("ログアウト"));
     in->addWidget(logout_, 0, Qt::AlignLeft);
     connect(logout_, &QPushButton::clicked, model_, &AccountSettingsModel::logout);

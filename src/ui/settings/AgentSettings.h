@@ -42,10 +42,6 @@ public:
     QLabel* message() const { return message_; }
     QComboBox* picker() const { return picker_; }
 
-protected:
-    void showEvent(QShowEvent* event) override;
-    void hideEvent(QHideEvent* event) override;
-
 private:
     void build();
     void follow();

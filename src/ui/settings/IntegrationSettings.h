@@ -38,10 +38,6 @@ public:
     // Opens every hand-entry group, for a picture of the whole tab.
     void expandAll();
 
-protected:
-    void showEvent(QShowEvent* event) override;
-    void hideEvent(QHideEvent* event) override;
-
 private:
     struct Bound {
         QLineEdit* field;
