@@ -25,7 +25,7 @@ QVBoxLayout* column(QWidget* page) {
 }  // namespace
 
 AccountSettings::AccountSettings(UiContext& ctx, QWidget* parent)
-    : SettingsForm(parent), ctx_(ctx), model_(new AccountSettingsModel(ctx.auth, ctx.store, this)) {
+    : SettingsForm(parent), model_(new AccountSettingsModel(ctx.auth, ctx.store, this)) {
     build();
     connect(model_, &AccountSettingsModel::changed, this, &AccountSettings::follow);
     follow();

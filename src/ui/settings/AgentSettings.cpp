@@ -20,8 +20,8 @@
 AgentSettings::AgentSettings(UiContext& ctx, QWidget* parent)
     : AgentSettings(ctx, new AgentSettingsModel(ctx.defaults), parent) {}
 
-AgentSettings::AgentSettings(UiContext& ctx, AgentSettingsModel* model, QWidget* parent)
-    : SettingsForm(parent), ctx_(ctx), model_(model) {
+AgentSettings::AgentSettings(UiContext&, AgentSettingsModel* model, QWidget* parent)
+    : SettingsForm(parent), model_(model) {
     model_->setParent(this);
     build();
     connect(model_, &AgentSettingsModel::changed, this, &AgentSettings::follow);

@@ -1,7 +1,5 @@
 #pragma once
 // The AI agent tab: autonomy, the agent tool, and each tool's sign-in.
-#include <QPointer>
-
 #include <map>
 
 #include "agents/AgentKind.h"
@@ -46,7 +44,6 @@ private:
     void build();
     void follow();
 
-    [[maybe_unused]] UiContext& ctx_;
     AgentSettingsModel* model_;
     QCheckBox* autoAgent_ = nullptr;
     QComboBox* picker_ = nullptr;

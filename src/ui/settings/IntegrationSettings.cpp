@@ -41,9 +41,9 @@ QWidget* hstack(const std::vector<QWidget*>& items, int spacing = 8) {
 IntegrationSettings::IntegrationSettings(UiContext& ctx, QWidget* parent)
     : IntegrationSettings(ctx, new IntegrationSettingsModel(ctx.defaults), parent) {}
 
-IntegrationSettings::IntegrationSettings(UiContext& ctx, IntegrationSettingsModel* model,
+IntegrationSettings::IntegrationSettings(UiContext&, IntegrationSettingsModel* model,
                                          QWidget* parent)
-    : SettingsForm(parent), ctx_(ctx), model_(model) {
+    : SettingsForm(parent), model_(model) {
     model_->setParent(this);
     build();
     connect(model_, &IntegrationSettingsModel::changed, this, &IntegrationSettings::follow);

@@ -51,7 +51,6 @@ private:
                      std::function<void(const QString&)> edit);
     void follow();
 
-    [[maybe_unused]] UiContext& ctx_;
     IntegrationSettingsModel* model_;
     QCheckBox* autoShare_ = nullptr;
     QCheckBox* zapierTranscript_ = nullptr;
