@@ -12,6 +12,7 @@
 #include "ui/settings/AccountSettingsModel.h"
 #include "ui/settings/SettingsCaption.h"
 #include "ui/settings/SettingsDivider.h"
+#include "ui/settings/SettingsParts.h"
 
 namespace {
 
@@ -108,9 +109,7 @@ void AccountSettings::build() {
     error_ = new QLabel;
     error_->setWordWrap(true);
     error_->setFont(PanelStyle::font(11));
-    QPalette red = error_->palette();
-    red.setColor(QPalette::WindowText, PanelStyle::red());
-    error_->setPalette(red);
+    settingsTint(error_, PanelStyle::red());
     form()->addRow(error_);
 }
 

@@ -1,5 +1,5 @@
 #pragma once
-// Small parts the agent and integration tabs build their rows from.
+// Small parts the settings tabs build their rows from.
 #include <QString>
 
 class QColor;
