@@ -1,7 +1,6 @@
 #include "ui/settings/AccountSettings.h"
 
 #include <QFormLayout>
-#include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -12,16 +11,10 @@
 #include "ui/UiContext.h"
 #include "ui/settings/AccountSettingsModel.h"
 #include "ui/settings/SettingsCaption.h"
+#include "ui/settings/SettingsDivider.h"
+#include "ui/settings/SettingsParts.h"
 
 namespace {
-
-QFrame* divider() {
-    auto* line = new QFrame;
-    line->setFrameShape(QFrame::HLine);
-    line->setFrameShadow(QFrame::Sunken);
-    line->setContentsMargins(0, 4, 0, 4);
-    return line;
-}
 
 QVBoxLayout* column(QWidget* page) {
     auto* c = new QVBoxLayout(page);
@@ -33,7 +26,7 @@ QVBoxLayout* column(QWidget* page) {
 }  // namespace
 
 AccountSettings::AccountSettings(UiContext& ctx, QWidget* parent)
-    : SettingsForm(parent), ctx_(ctx), model_(new AccountSettingsModel(ctx.auth, ctx.store, this)) {
+    : SettingsForm(parent), model_(new AccountSettingsModel(ctx.auth, ctx.store, this)) {
     build();
     connect(model_, &AccountSettingsModel::changed, this, &AccountSettings::follow);
     follow();
@@ -95,7 +88,7 @@ void AccountSettings::build() {
     rows->addRow(QStringLiteral("プラン"), plan_);
     rows->addRow(QStringLiteral("今月の作成数"), count_);
     in->addLayout(rows);
-    in->addWidget(divider());
+    in->addWidget(settingsDivider());
     auto* proTitle = new QLabel(QStringLiteral("Proプラン(準備中)"));
     QFont bold = proTitle->font();
     bold.setBold(true);
@@ -107,7 +100,7 @@ void AccountSettings::build() {
     upgrade_ = new QPushButton(QStringLiteral("Proにアップグレード"));
     upgrade_->setEnabled(false);  // information only, for now
     in->addWidget(upgrade_, 0, Qt::AlignLeft);
-    in->addWidget(divider());
+    in->addWidget(settingsDivider());
     logout_ = new QPushButton(QStringLiteral("ログアウト"));
     in->addWidget(logout_, 0, Qt::AlignLeft);
     connect(logout_, &QPushButton::clicked, model_, &AccountSettingsModel::logout);
@@ -116,9 +109,7 @@ void AccountSettings::build() {
     error_ = new QLabel;
     error_->setWordWrap(true);
     error_->setFont(PanelStyle::font(11));
-    QPalette red = error_->palette();
-    red.setColor(QPalette::WindowText, PanelStyle::red());
-    error_->setPalette(red);
+    settingsTint(error_, PanelStyle::red());
     form()->addRow(error_);
 }
 

@@ -32,7 +32,6 @@ private:
     void build();
     void follow();
 
-    [[maybe_unused]] UiContext& ctx_;
     AccountSettingsModel* model_;
     QWidget* pages_[3] = {};
     QLineEdit* emailField_ = nullptr;

@@ -3,47 +3,30 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFormLayout>
-#include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QShowEvent>
 #include <QVBoxLayout>
 
-#include "desktop/PanelStyle.h"
 #include "ui/UiContext.h"
 #include "ui/settings/AgentSettingsModel.h"
 #include "ui/settings/BrandIcon.h"
 #include "ui/settings/SettingsCaption.h"
-
-namespace {
-
-QFrame* divider() {
-    auto* line = new QFrame;
-    line->setFrameShape(QFrame::HLine);
-    line->setFrameShadow(QFrame::Sunken);
-    line->setContentsMargins(0, 6, 0, 6);
-    return line;
-}
-
-QPushButton* captionButton(const QString& text) {
-    auto* b = new QPushButton(text);
-    b->setFont(PanelStyle::font(11));
-    return b;
-}
-
-}  // namespace
+#include "ui/settings/SettingsDivider.h"
+#include "ui/settings/SettingsParts.h"
 
 AgentSettings::AgentSettings(UiContext& ctx, QWidget* parent)
     : AgentSettings(ctx, new AgentSettingsModel(ctx.defaults), parent) {}
 
-AgentSettings::AgentSettings(UiContext& ctx, AgentSettingsModel* model, QWidget* parent)
-    : SettingsForm(parent), ctx_(ctx), model_(model) {
+AgentSettings::AgentSettings(UiContext&, AgentSettingsModel* model, QWidget* parent)
+    : SettingsForm(parent), model_(model) {
     model_->setParent(this);
     build();
     connect(model_, &AgentSettingsModel::changed, this, &AgentSettings::follow);
+    connect(this, &SettingsForm::tabShown, model_, &AgentSettingsModel::tabShown);
+    connect(this, &SettingsForm::tabLeft, model_, &AgentSettingsModel::tabLeft);
     follow();
 }
 
@@ -61,18 +44,15 @@ void AgentSettings::build() {
     connect(picker_, &QComboBox::activated, this,
             [this](int i) { model_->setAgentCmd(picker_->itemData(i).toString().toStdString()); });
 
-    warning_ = settingsCaption(QStringLiteral(
+    warning_ = settingsWarning(QStringLiteral(
         "⚠️ "
         "選択中のエージェントは未接続です。下の「接続する」からサインインしてください。"));
-    QPalette orange = warning_->palette();
-    orange.setColor(QPalette::WindowText, QColor(0xE0, 0x7A, 0x00));
-    warning_->setPalette(orange);
     f->addRow(warning_);
     f->addRow(settingsCaption(QStringLiteral(
         "議事録の作成が終わると、PC上で完結できるTODOをエージェントがバックグラウンドで実行し、"
         "TAVROデータフォルダのagent内に成果物とREPORT.mdを保存します。外部への送信・連絡・購入は"
         "行いません。")));
-    f->addRow(divider());
+    f->addRow(settingsDivider());
     f->addRow(settingsCaption(QStringLiteral("接続")));
 
     for (AgentKind kind : agentkind::allCases) {
@@ -91,14 +71,11 @@ void AgentSettings::build() {
         w.subtitle->setWordWrap(false);  // one line at most
         names->addWidget(w.subtitle);
         line->addLayout(names, 1);
-        w.spinner = new QProgressBar;
-        w.spinner->setRange(0, 0);  // busy, no end known
-        w.spinner->setTextVisible(false);
-        w.spinner->setFixedSize(36, 8);
-        w.cancel = captionButton(QStringLiteral("キャンセル"));
+        w.spinner = settingsSpinner();
+        w.cancel = settingsSmallButton(QStringLiteral("キャンセル"));
         w.connected = settingsCaption(QStringLiteral("接続済み ✓"));
         w.connected->setWordWrap(false);
-        w.reconnect = captionButton(QStringLiteral("再接続"));
+        w.reconnect = settingsSmallButton(QStringLiteral("再接続"));
         w.connect = new QPushButton(QStringLiteral("接続する"));
         w.notInstalled = settingsCaption(QStringLiteral("未インストール"));
         w.notInstalled->setWordWrap(false);
@@ -155,16 +132,4 @@ void AgentSettings::follow() {
     }
     message_->setVisible(model_->message().has_value());
     message_->setText(model_->message().value_or(QString()));
-}
-
-void AgentSettings::showEvent(QShowEvent* event) {
-    SettingsForm::showEvent(event);
-    // A window restored from the taskbar is no new visit.
-    if (!event->spontaneous()) model_->tabShown();
-}
-
-void AgentSettings::hideEvent(QHideEvent* event) {
-    SettingsForm::hideEvent(event);
-    // Minimising hides the window spontaneously; the user is in the browser signing in then.
-    if (!event->spontaneous()) model_->tabLeft();
 }

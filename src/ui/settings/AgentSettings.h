@@ -1,7 +1,5 @@
 #pragma once
 // The AI agent tab: autonomy, the agent tool, and each tool's sign-in.
-#include <QPointer>
-
 #include <map>
 
 #include "agents/AgentKind.h"
@@ -42,15 +40,10 @@ public:
     QLabel* message() const { return message_; }
     QComboBox* picker() const { return picker_; }
 
-protected:
-    void showEvent(QShowEvent* event) override;
-    void hideEvent(QHideEvent* event) override;
-
 private:
     void build();
     void follow();
 
-    [[maybe_unused]] UiContext& ctx_;
     AgentSettingsModel* model_;
     QCheckBox* autoAgent_ = nullptr;
     QComboBox* picker_ = nullptr;

@@ -3,13 +3,11 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFormLayout>
-#include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QShowEvent>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -18,39 +16,12 @@
 #include "ui/settings/BrandIcon.h"
 #include "ui/settings/IntegrationSettingsModel.h"
 #include "ui/settings/SettingsCaption.h"
+#include "ui/settings/SettingsDivider.h"
+#include "ui/settings/SettingsParts.h"
 
 namespace {
 
 using Model = IntegrationSettingsModel;
-
-QFrame* divider() {
-    auto* line = new QFrame;
-    line->setFrameShape(QFrame::HLine);
-    line->setFrameShadow(QFrame::Sunken);
-    line->setContentsMargins(0, 6, 0, 6);
-    return line;
-}
-
-QPushButton* smallButton(const QString& text) {
-    auto* b = new QPushButton(text);
-    b->setFont(PanelStyle::font(11));
-    return b;
-}
-
-QLabel* tinted(QLabel* label, const QColor& color) {
-    QPalette pal = label->palette();
-    pal.setColor(QPalette::WindowText, color);
-    label->setPalette(pal);
-    return label;
-}
-
-QProgressBar* spinner() {
-    auto* bar = new QProgressBar;
-    bar->setRange(0, 0);  // busy, no end known
-    bar->setTextVisible(false);
-    bar->setFixedSize(36, 8);
-    return bar;
-}
 
 QWidget* hstack(const std::vector<QWidget*>& items, int spacing = 8) {
     // Short lines: wrapping would squeeze them to their narrowest.
@@ -65,19 +36,19 @@ QWidget* hstack(const std::vector<QWidget*>& items, int spacing = 8) {
     return row;
 }
 
-const QColor kOrange(0xE0, 0x7A, 0x00);
-
 }  // namespace
 
 IntegrationSettings::IntegrationSettings(UiContext& ctx, QWidget* parent)
     : IntegrationSettings(ctx, new IntegrationSettingsModel(ctx.defaults), parent) {}
 
-IntegrationSettings::IntegrationSettings(UiContext& ctx, IntegrationSettingsModel* model,
+IntegrationSettings::IntegrationSettings(UiContext&, IntegrationSettingsModel* model,
                                          QWidget* parent)
-    : SettingsForm(parent), ctx_(ctx), model_(model) {
+    : SettingsForm(parent), model_(model) {
     model_->setParent(this);
     build();
     connect(model_, &IntegrationSettingsModel::changed, this, &IntegrationSettings::follow);
+    connect(this, &SettingsForm::tabShown, model_, &IntegrationSettingsModel::tabShown);
+    connect(this, &SettingsForm::tabLeft, model_, &IntegrationSettingsModel::tabLeft);
     follow();
 }
 
@@ -90,21 +61,20 @@ void IntegrationSettings::build() {
     f->addRow(autoShare_);
     f->addRow(
         settingsCaption(QStringLiteral("オフにするとライブラリからの手動送信のみになります。")));
-    f->addRow(divider());
+    f->addRow(settingsDivider());
     f->addRow(providerRow("notion"));
     f->addRow(pageArea());
-    f->addRow(divider());
+    f->addRow(settingsDivider());
     f->addRow(providerRow("slack"));
-    auto* again = smallButton(QStringLiteral("再接続する"));
+    auto* again = settingsSmallButton(QStringLiteral("再接続する"));
     connect(again, &QPushButton::clicked, this, [this] { model_->connectProvider("slack"); });
-    slackNotice_ = hstack({tinted(settingsCaption(QStringLiteral(
-                                      "PDF/Word添付を有効にするには接続し直してください。")),
-                                  kOrange),
-                           again});
+    slackNotice_ = hstack(
+        {settingsWarning(QStringLiteral("PDF/Word添付を有効にするには接続し直してください。")),
+         again});
     f->addRow(slackNotice_);
-    f->addRow(divider());
+    f->addRow(settingsDivider());
     f->addRow(providerRow("discord"));
-    f->addRow(divider());
+    f->addRow(settingsDivider());
 
     auto text = [this](std::string key) { return [this, key] { return model_->text(key); }; };
     auto setText = [this](std::string key) {
@@ -164,7 +134,7 @@ void IntegrationSettings::build() {
                             "を付与し、一時障害時は最大3回再試行します。"))},
         settingsCaption(QString())));
     readiness_.back().second = int(Model::Group::zapier);
-    f->addRow(divider());
+    f->addRow(settingsDivider());
 
     QWidget* manual =
         group(QStringLiteral("手動設定(上級者向け)"),
@@ -194,7 +164,7 @@ QWidget* IntegrationSettings::providerRow(const std::string& id) {
     bold.setBold(true);
     name->setFont(bold);
     column->addWidget(name);
-    ProviderWidgets w{settingsCaption(QString()), smallButton(QString())};
+    ProviderWidgets w{settingsCaption(QString()), settingsSmallButton(QString())};
     column->addWidget(w.status);
     auto* row = new QWidget;
     auto* line = new QHBoxLayout(row);
@@ -219,7 +189,7 @@ QWidget* IntegrationSettings::pageArea() {
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(6);
 
-    auto* change = smallButton(QStringLiteral("変更する"));
+    auto* change = settingsSmallButton(QStringLiteral("変更する"));
     connect(change, &QPushButton::clicked, model_, &IntegrationSettingsModel::changePage);
     chosenRow_ = hstack({settingsCaption(QStringLiteral("保存先ページ設定済み")), change});
     column->addWidget(chosenRow_);
@@ -230,12 +200,12 @@ QWidget* IntegrationSettings::pageArea() {
     choose->setSpacing(6);
     auto* heading = new QLabel(QStringLiteral("議事録の保存先ページを選択:"));
     heading->setFont(PanelStyle::font(11));
-    pageSpinner_ = spinner();
+    pageSpinner_ = settingsSpinner();
     choose->addWidget(hstack({heading, pageSpinner_}));
     pageError_ = new QLabel;
     pageError_->setFont(PanelStyle::font(11));
-    tinted(pageError_, PanelStyle::red());
-    auto* reload = smallButton(QStringLiteral("再読み込み"));
+    settingsTint(pageError_, PanelStyle::red());
+    auto* reload = settingsSmallButton(QStringLiteral("再読み込み"));
     connect(reload, &QPushButton::clicked, model_, &IntegrationSettingsModel::reloadPages);
     pageErrorRow_ = hstack({pageError_, reload});
     choose->addWidget(pageErrorRow_);
@@ -338,14 +308,4 @@ void IntegrationSettings::follow() {
     for (auto& [label, g] : readiness_) label->setText(model_->readiness(Model::Group(g)));
     for (auto& b : bound_)
         if (const QString v = b.value(); b.field->text() != v) b.field->setText(v);
-}
-
-void IntegrationSettings::showEvent(QShowEvent* event) {
-    SettingsForm::showEvent(event);
-    if (!event->spontaneous()) model_->tabShown();
-}
-
-void IntegrationSettings::hideEvent(QHideEvent* event) {
-    SettingsForm::hideEvent(event);
-    if (!event->spontaneous()) model_->tabLeft();
 }

@@ -38,10 +38,6 @@ public:
     // Opens every hand-entry group, for a picture of the whole tab.
     void expandAll();
 
-protected:
-    void showEvent(QShowEvent* event) override;
-    void hideEvent(QHideEvent* event) override;
-
 private:
     struct Bound {
         QLineEdit* field;
@@ -55,7 +51,6 @@ private:
                      std::function<void(const QString&)> edit);
     void follow();
 
-    [[maybe_unused]] UiContext& ctx_;
     IntegrationSettingsModel* model_;
     QCheckBox* autoShare_ = nullptr;
     QCheckBox* zapierTranscript_ = nullptr;

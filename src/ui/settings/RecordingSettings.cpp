@@ -17,6 +17,7 @@
 #include "ui/settings/RecordingSettingsModel.h"
 #include "ui/settings/SettingsCaption.h"
 #include "ui/settings/SettingsDivider.h"
+#include "ui/settings/SettingsParts.h"
 
 namespace {
 
@@ -125,12 +126,9 @@ RecordingSettings::RecordingSettings(UiContext& ctx, QWidget* parent)
     auto* deniedLine = new QHBoxLayout(denied_);
     deniedLine->setContentsMargins(0, 0, 0, 0);
     deniedLine->setSpacing(8);
-    QLabel* refused =
-        text(QStringLiteral("カレンダーへのアクセスが許可されていません。"), kCaption);
-    QPalette red = refused->palette();
-    red.setColor(QPalette::WindowText, PanelStyle::red());
-    refused->setPalette(red);
-    deniedLine->addWidget(refused);
+    deniedLine->addWidget(
+        settingsTint(text(QStringLiteral("カレンダーへのアクセスが許可されていません。"), kCaption),
+                     PanelStyle::red()));
     deniedLine->addWidget(openCalendarApp_);
     deniedLine->addStretch(1);
     rows()->addWidget(denied_);

@@ -1,6 +1,8 @@
 #include "ui/settings/SettingsForm.h"
 
 #include <QFormLayout>
+#include <QHideEvent>
+#include <QShowEvent>
 
 SettingsForm::SettingsForm(QWidget* parent) : QScrollArea(parent) {
     setFrameShape(QFrame::NoFrame);
@@ -11,4 +13,14 @@ SettingsForm::SettingsForm(QWidget* parent) : QScrollArea(parent) {
     form_->setContentsMargins(kPadding, kPadding, kPadding, kPadding);
     setWidget(page);
     viewport()->setAutoFillBackground(false);
+}
+
+void SettingsForm::showEvent(QShowEvent* event) {
+    QScrollArea::showEvent(event);
+    if (!event->spontaneous()) emit tabShown();
+}
+
+void SettingsForm::hideEvent(QHideEvent* event) {
+    QScrollArea::hideEvent(event);
+    if (!event->spontaneous()) emit tabLeft();
 }

@@ -14,6 +14,16 @@ public:
 
     static constexpr int kPadding = 20;
 
+signals:
+    // The user opened the tab, or left it for another tab or by closing the window. Restoring
+    // or minimising the window is neither: the user may be in the browser, signing in.
+    void tabShown();
+    void tabLeft();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
 private:
     QFormLayout* form_;
 };

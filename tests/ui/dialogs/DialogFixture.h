@@ -2,15 +2,9 @@
 // What the dialog tests share: the stores, the fake service with a signed-in user, waiting for
 // a condition, and screenshots kept as artifacts.
 #include <QCoreApplication>
-#include <QDeadlineTimer>
-#include <QDir>
-#include <QImage>
-#include <QWidget>
-
-#include <functional>
-
 #include <QDBusConnection>
 
+#include "../Screenshots.h"
 #include "../UiFixture.h"
 #include "desktop/CalendarWatcher.h"
 #include "engine/RecorderEngine.h"
@@ -22,22 +16,8 @@
 
 namespace dialogtest {
 
-inline bool waitFor(const std::function<bool()>& done, int ms = 15000) {
-    for (QDeadlineTimer deadline(ms); !deadline.hasExpired();) {
-        if (done()) return true;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return done();
-}
-
-inline void shoot(QWidget& w, const QString& name) {
-    w.ensurePolished();
-    QCoreApplication::processEvents();
-    const QImage img = w.grab().toImage();
-    const QString dir = QStringLiteral(TAVRO_ARTIFACT_DIR);
-    QDir().mkpath(dir);
-    EXPECT_TRUE(img.save(dir + QLatin1Char('/') + name + QStringLiteral(".png")));
-}
+using uitest::shoot;
+using uitest::waitFor;
 
 }  // namespace dialogtest
 

@@ -1,10 +1,9 @@
 #pragma once
 // What the settings tab tests share: a context over real stores, the fake service, waiting for
 // a condition, and saving a picture of a tab as a build artifact.
-#include <QDir>
-#include <QTest>
-#include <QWidget>
+#include <QCoreApplication>
 
+#include "../Screenshots.h"
 #include "../UiFixture.h"
 #include "desktop/CalendarWatcher.h"
 #include "engine/RecorderEngine.h"
@@ -17,22 +16,13 @@
 
 namespace settingstest {
 
-inline bool waitFor(const std::function<bool()>& done) {
-    return QTest::qWaitFor(done, 20000);
-}
+using uitest::shoot;
+using uitest::waitFor;
 
 // Every worker call has ended and its answer has reached its receiver.
 inline void settle() {
     ASSERT_TRUE(servicecall_detail::pool()->waitForDone(20000));
     QCoreApplication::processEvents();
-}
-
-inline void shoot(QWidget& w, const QString& name) {
-    w.ensurePolished();
-    QCoreApplication::processEvents();
-    const QString dir = QStringLiteral(TAVRO_ARTIFACT_DIR);
-    QDir().mkpath(dir);
-    EXPECT_TRUE(w.grab().toImage().save(dir + QLatin1Char('/') + name + QStringLiteral(".png")));
 }
 
 class SettingsFixture : public StoresFixture {

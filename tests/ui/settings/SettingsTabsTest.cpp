@@ -2,7 +2,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDBusConnection>
-#include <QDir>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
@@ -15,6 +14,7 @@
 #include "service/AuthModel.h"
 #include "service/UpdateChecker.h"
 #include "support/FakeCalendarStore.h"
+#include "ui/Screenshots.h"
 #include "ui/UiFixture.h"
 #include "ui/settings/GeneralSettings.h"
 #include "ui/settings/PrivacySettings.h"
@@ -23,12 +23,7 @@
 
 namespace {
 
-void shoot(QWidget& w, const QString& name) {
-    QCoreApplication::processEvents();
-    const QString dir = QStringLiteral(TAVRO_ARTIFACT_DIR);
-    QDir().mkpath(dir);
-    EXPECT_TRUE(w.grab().save(dir + QLatin1Char('/') + name + QStringLiteral(".png")));
-}
+using uitest::shoot;
 
 class SettingsTabsTest : public StoresFixture {
 protected:

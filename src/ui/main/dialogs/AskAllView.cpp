@@ -40,24 +40,16 @@ AskAllView::AskAllView(AskAllModel* model, QWidget* parent)
     stack->setContentsMargins(24, 24, 24, 24);
     stack->setSpacing(16);
 
-    auto* top = new QHBoxLayout;
+    QHBoxLayout* top = DialogStyle::titleBar(*this, QStringLiteral("横断AI検索"));
     auto* icon = new QLabel;
     icon->setPixmap(DialogSymbols::pixmap(QStringLiteral("sparkles"), 20,
                                           palette().color(QPalette::WindowText),
                                           devicePixelRatioF()));
-    top->addWidget(icon);
-    top->addWidget(DialogStyle::label(QStringLiteral("横断AI検索"), Text::title));
-    top->addStretch(1);
-    auto* close = new QPushButton(QStringLiteral("閉じる"));
-    close->setAutoDefault(false);
-    top->addWidget(close);
+    top->insertWidget(0, icon);
     stack->addLayout(top);
 
-    QLabel* help = DialogStyle::label(
-        QStringLiteral("最大100件の議事録を横断し、文字起こしを根拠に回答します。"), Text::body,
-        true);
-    DialogStyle::setSecondary(help);
-    stack->addWidget(help);
+    stack->addWidget(DialogStyle::secondaryLabel(
+        QStringLiteral("最大100件の議事録を横断し、文字起こしを根拠に回答します。"), Text::body));
 
     // The records to search, folded away until asked for.
     scope_->setCheckable(true);
@@ -128,18 +120,13 @@ AskAllView::AskAllView(AskAllModel* model, QWidget* parent)
     answerLayout->addWidget(answer_);
     referenceLayout_->setContentsMargins(0, 0, 0, 0);
     referenceLayout_->setSpacing(12);
-    auto* divider = new QFrame;
-    divider->setFrameShape(QFrame::HLine);
-    divider->setFrameShadow(QFrame::Plain);
-    DialogStyle::setSecondary(divider);
-    referenceLayout_->addWidget(divider);
+    referenceLayout_->addWidget(DialogStyle::divider());
     referenceLayout_->addWidget(DialogStyle::label(QStringLiteral("根拠"), Text::headline));
     answerLayout->addWidget(referenceBox_);
     answerLayout->addStretch(1);
     answerArea->setWidget(answerContent);
     stack->addWidget(answerArea, 1);
 
-    connect(close, &QPushButton::clicked, this, &QDialog::reject);
     connect(question_, &QLineEdit::textEdited, this,
             [this](const QString& text) { model_->setQuestion(text.toStdString()); });
     connect(question_, &QLineEdit::returnPressed, model_, &AskAllModel::ask);

@@ -1,6 +1,8 @@
 #include "ui/main/dialogs/DialogStyle.h"
 
 #include <QDialog>
+#include <QFrame>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QPalette>
 #include <QPushButton>
@@ -51,6 +53,31 @@ QLabel* label(const QString& text, Text style, bool wrap) {
     l->setFont(font(style));
     l->setWordWrap(wrap);
     return l;
+}
+
+QLabel* secondaryLabel(const QString& text, Text style) {
+    QLabel* l = label(text, style, true);
+    setSecondary(l);
+    return l;
+}
+
+QHBoxLayout* titleBar(QDialog& sheet, const QString& title) {
+    auto* bar = new QHBoxLayout;
+    bar->addWidget(label(title, Text::title));
+    bar->addStretch(1);
+    auto* close = new QPushButton(QStringLiteral("閉じる"));
+    close->setAutoDefault(false);
+    QObject::connect(close, &QPushButton::clicked, &sheet, &QDialog::reject);
+    bar->addWidget(close);
+    return bar;
+}
+
+QFrame* divider() {
+    auto* line = new QFrame;
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Plain);
+    setSecondary(line);
+    return line;
 }
 
 void setColor(QWidget* w, const QColor& color) {

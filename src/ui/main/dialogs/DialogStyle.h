@@ -6,6 +6,8 @@
 #include <QString>
 
 class QDialog;
+class QFrame;
+class QHBoxLayout;
 class QLabel;
 class QPushButton;
 class QWidget;
@@ -23,6 +25,12 @@ QColor blue();
 void makeSheet(QDialog& dialog, QSize size);
 // A label in `style`, word-wrapped when `wrap`.
 QLabel* label(const QString& text, Text style, bool wrap = false);
+// A word-wrapped label in `style` and the secondary colour: help lines and notes.
+QLabel* secondaryLabel(const QString& text, Text style);
+// The sheet's top row: its title, and a close button on the right that dismisses `sheet`.
+QHBoxLayout* titleBar(QDialog& sheet, const QString& title);
+// A thin line in the secondary colour between the groups of a sheet.
+QFrame* divider();
 void setColor(QWidget* w, const QColor& color);
 // The secondary text colour of `w`'s palette.
 void setSecondary(QWidget* w);

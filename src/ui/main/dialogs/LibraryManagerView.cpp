@@ -46,12 +46,6 @@ void syncKind(QVBoxLayout* layout, std::map<std::string, EditorRow*>& rows,
     }
 }
 
-QLabel* emptyNote(const QString& text) {
-    QLabel* note = DialogStyle::label(text, Text::callout, true);
-    DialogStyle::setSecondary(note);
-    return note;
-}
-
 }  // namespace
 
 LibraryManagerView::LibraryManagerView(LibraryManagerModel* model, QWidget* parent)
@@ -60,12 +54,13 @@ LibraryManagerView::LibraryManagerView(LibraryManagerModel* model, QWidget* pare
       error_(DialogStyle::label(QString(), Text::callout, true)),
       folderField_(new QLineEdit),
       addFolder_(new QPushButton(QStringLiteral("追加"))),
-      noFolders_(
-          emptyNote(QStringLiteral("まだフォルダがありません。上の欄から作成してください。"))),
+      noFolders_(DialogStyle::secondaryLabel(
+          QStringLiteral("まだフォルダがありません。上の欄から作成してください。"), Text::callout)),
       folderRows_(new QVBoxLayout),
       tagField_(new QLineEdit),
       addTag_(new QPushButton(QStringLiteral("追加"))),
-      noTags_(emptyNote(QStringLiteral("まだタグがありません。上の欄から作成してください。"))),
+      noTags_(DialogStyle::secondaryLabel(
+          QStringLiteral("まだタグがありません。上の欄から作成してください。"), Text::callout)),
       tagRows_(new QVBoxLayout) {
     model_->setParent(this);
     DialogStyle::makeSheet(*this, kSize);
@@ -75,13 +70,7 @@ LibraryManagerView::LibraryManagerView(LibraryManagerModel* model, QWidget* pare
     stack->setContentsMargins(24, 24, 24, 24);
     stack->setSpacing(14);
 
-    auto* top = new QHBoxLayout;
-    top->addWidget(DialogStyle::label(QStringLiteral("フォルダとタグを管理"), Text::title));
-    top->addStretch(1);
-    auto* close = new QPushButton(QStringLiteral("閉じる"));
-    close->setAutoDefault(false);
-    top->addWidget(close);
-    stack->addLayout(top);
+    stack->addLayout(DialogStyle::titleBar(*this, QStringLiteral("フォルダとタグを管理")));
 
     DialogStyle::setColor(error_, PanelStyle::red());
     stack->addWidget(error_);
@@ -107,11 +96,7 @@ LibraryManagerView::LibraryManagerView(LibraryManagerModel* model, QWidget* pare
     column->addLayout(fieldRow(folderField_, QStringLiteral("新しいフォルダ名"), addFolder_));
     column->addWidget(noFolders_);
     column->addLayout(folderRows_);
-    auto* divider = new QFrame;
-    divider->setFrameShape(QFrame::HLine);
-    divider->setFrameShadow(QFrame::Plain);
-    DialogStyle::setSecondary(divider);
-    column->addWidget(divider);
+    column->addWidget(DialogStyle::divider());
     column->addWidget(DialogStyle::label(QStringLiteral("タグ"), Text::headline));
     column->addLayout(fieldRow(tagField_, QStringLiteral("新しいタグ名"), addTag_));
     column->addWidget(noTags_);
@@ -125,13 +110,10 @@ LibraryManagerView::LibraryManagerView(LibraryManagerModel* model, QWidget* pare
     scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     stack->addWidget(scroll, 1);
 
-    QLabel* hint = DialogStyle::label(
+    stack->addWidget(DialogStyle::secondaryLabel(
         QStringLiteral("議事録を右クリック →「フォルダへ移動」「タグを追加」で振り分けられます。"),
-        Text::caption, true);
-    DialogStyle::setSecondary(hint);
-    stack->addWidget(hint);
+        Text::caption));
 
-    connect(close, &QPushButton::clicked, this, &QDialog::reject);
     connect(folderField_, &QLineEdit::textEdited, this,
             [this](const QString& t) { model_->setNewFolderName(t.toStdString()); });
     connect(tagField_, &QLineEdit::textEdited, this,

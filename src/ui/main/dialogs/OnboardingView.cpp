@@ -88,10 +88,8 @@ OnboardingView::OnboardingView(OnboardingModel* model, QWidget* parent)
         layout->addWidget(row);
         rows_.push_back({mark, button});
     }
-    QLabel* note = centred(DialogStyle::label(
-        QStringLiteral("連携は後から設定画面でも変更できます。"), Text::caption, true));
-    DialogStyle::setSecondary(note);
-    layout->addWidget(note);
+    layout->addWidget(centred(DialogStyle::secondaryLabel(
+        QStringLiteral("連携は後から設定画面でも変更できます。"), Text::caption)));
     stack->addWidget(pages_, 1);
 
     auto* nav = new QHBoxLayout;

@@ -39,20 +39,11 @@ ShareAccessView::ShareAccessView(ShareAccessModel* model, QWidget* parent)
     // Tighter than the other sheets: with a link and a status shown, everything must fit.
     stack->setSpacing(10);
 
-    auto* top = new QHBoxLayout;
-    top->addWidget(DialogStyle::label(QStringLiteral("共有権限"), Text::title));
-    top->addStretch(1);
-    auto* close = new QPushButton(QStringLiteral("閉じる"));
-    close->setAutoDefault(false);
-    top->addWidget(close);
-    stack->addLayout(top);
-
-    QLabel* help = DialogStyle::label(
+    stack->addLayout(DialogStyle::titleBar(*this, QStringLiteral("共有権限")));
+    stack->addWidget(DialogStyle::secondaryLabel(
         QStringLiteral(
             "オーナーのみが権限を変更できます。編集者は内容を編集でき、閲覧者は読み取り専用です。"),
-        Text::callout, true);
-    DialogStyle::setSecondary(help);
-    stack->addWidget(help);
+        Text::callout));
 
     auto* addRow = new QHBoxLayout;
     email_->setPlaceholderText(QStringLiteral("member@example.com"));
@@ -107,7 +98,6 @@ ShareAccessView::ShareAccessView(ShareAccessModel* model, QWidget* parent)
     bottom->addWidget(primary_);
     stack->addLayout(bottom);
 
-    connect(close, &QPushButton::clicked, this, &QDialog::reject);
     connect(email_, &QLineEdit::textEdited, this,
             [this](const QString& text) { model_->setEmail(text.toStdString()); });
     connect(role_, &QComboBox::currentIndexChanged, this,
