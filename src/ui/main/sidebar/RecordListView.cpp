@@ -1,0 +1,130 @@
+#include "ui/main/sidebar/RecordListView.h"
+
+#include <QContextMenuEvent>
+#include <QMouseEvent>
+#include <QVariantAnimation>
+
+#include "desktop/PanelStyle.h"
+#include "ui/main/MainViewModel.h"
+#include "ui/main/Motion.h"
+#include "ui/main/sidebar/RecordListModel.h"
+#include "ui/main/sidebar/RecordRowDelegate.h"
+
+RecordListView::RecordListView(MainViewModel& model, RecordListModel& rows, QWidget* parent)
+    : QListView(parent),
+      model_(model),
+      rows_(rows),
+      delegate_(new RecordRowDelegate(this)),
+      pulse_(motion::loop(viewport(), 1700)) {
+    setModel(&rows_);
+    setItemDelegate(delegate_);
+    delegate_->setPulse([this] { return motion::thereAndBack(motion::progress(pulse_)); });
+    setFrameShape(QFrame::NoFrame);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    setUniformItemSizes(true);  // one height for all rows: no per-row measuring on a refilter
+    setSpacing(0);
+    setViewportMargins(8, 4, 8, 4);
+    setMouseTracking(true);
+    viewport()->setAttribute(Qt::WA_Hover);
+
+    connect(&rows_, &QAbstractItemModel::modelReset, this, &RecordListView::followModel);
+    connect(&model_, &MainViewModel::selectedIDChanged, this, &RecordListView::followModel);
+    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &RecordListView::chosen);
+    connect(&rows_, &QAbstractItemModel::modelReset, this, &RecordListView::followAgents);
+    connect(&rows_, &QAbstractItemModel::dataChanged, this, &RecordListView::followAgents);
+    followModel();
+}
+
+std::string RecordListView::idAt(const QPoint& viewportPos) const {
+    const QModelIndex i = indexAt(viewportPos);
+    return i.isValid() ? rows_.idAt(i.row()) : std::string();
+}
+
+QRect RecordListView::checkRectOf(int row) const {
+    return RecordRowDelegate::checkRect(visualRect(rows_.index(row)));
+}
+
+// The row of the shown record is selected; a record the filters hide selects nothing and is
+// not forgotten.
+void RecordListView::followModel() {
+    following_ = true;
+    const auto& id = model_.selectedID();
+    const int row = id ? rows_.rowOf(*id) : -1;
+    if (row < 0) {
+        selectionModel()->clearSelection();
+    } else {
+        const QModelIndex i = rows_.index(row);
+        selectionModel()->setCurrentIndex(i, QItemSelectionModel::ClearAndSelect);
+    }
+    following_ = false;
+}
+
+void RecordListView::chosen() {
+    if (following_) return;
+    const QModelIndexList picked = selectionModel()->selectedIndexes();
+    if (picked.isEmpty()) return;  // only a row chooses; nothing unchooses
+    model_.setSelectedID(rows_.idAt(picked.front().row()));
+}
+
+void RecordListView::followAgents() {
+    bool any = false;
+    for (int r = 0; r < rows_.rowCount() && !any; ++r)
+        any = rows_.index(r).data(RecordListModel::AgentRunningRole).toBool();
+    const bool run = any && !PanelStyle::reduceMotion();
+    if (run && pulse_->state() != QAbstractAnimation::Running) pulse_->start();
+    if (!run && pulse_->state() == QAbstractAnimation::Running) pulse_->stop();
+}
+
+void RecordListView::mousePressEvent(QMouseEvent* e) {
+    swallow_ = false;
+    const QPoint pos = e->position().toPoint();
+    if (e->button() == Qt::RightButton) {
+        e->accept();  // the menu acts on the row; the selection stays where it is
+        return;
+    }
+    const QModelIndex i = indexAt(pos);
+    if (e->button() == Qt::LeftButton && i.isValid() && checkRectOf(i.row()).contains(pos)) {
+        swallow_ = true;
+        e->accept();
+        emit checkToggled(rows_.idAt(i.row()));
+        return;
+    }
+    QListView::mousePressEvent(e);
+}
+
+void RecordListView::mouseReleaseEvent(QMouseEvent* e) {
+    if (swallow_ || e->button() == Qt::RightButton) {
+        e->accept();
+        return;
+    }
+    QListView::mouseReleaseEvent(e);
+}
+
+void RecordListView::mouseDoubleClickEvent(QMouseEvent* e) {
+    const QModelIndex i = indexAt(e->position().toPoint());
+    if (i.isValid() && checkRectOf(i.row()).contains(e->position().toPoint())) {
+        // The second click of a quick pair toggles again, as two single clicks would.
+        swallow_ = true;
+        e->accept();
+        emit checkToggled(rows_.idAt(i.row()));
+        return;
+    }
+    QListView::mouseDoubleClickEvent(e);
+}
+
+void RecordListView::mouseMoveEvent(QMouseEvent* e) {
+    if (swallow_) {
+        e->accept();  // no drag-selection from a check circle
+        return;
+    }
+    QListView::mouseMoveEvent(e);
+}
+
+void RecordListView::contextMenuEvent(QContextMenuEvent* e) {
+    const std::string id = idAt(e->pos());  // handed on by the viewport, in its coordinates
+    if (id.empty()) return;
+    emit menuRequested(id, e->globalPos());
+}
