@@ -1,16 +1,18 @@
 #include "ui/main/sidebar/SidebarButton.h"
 
 #include <QEvent>
+
 #include <QPainter>
 #include <QPainterPath>
+#include <algorithm>
 
 #include "desktop/PanelStyle.h"
 #include "ui/main/Motion.h"
 #include "ui/main/sidebar/SidebarSymbols.h"
 
 namespace {
-constexpr int kPadX = 4;
-constexpr int kGap = 4;
+constexpr int kPadX = 3;
+constexpr int kGap = 3;
 constexpr int kChevron = 7;
 }  // namespace
 
@@ -61,8 +63,16 @@ QSize SidebarButton::sizeHint() const {
     return {w + 2, fm.height() + 6};  // a little slack: advances are fractional
 }
 
+void SidebarButton::setShrinkable(bool on) {
+    shrinkable_ = on;
+    setSizePolicy(on ? QSizePolicy::Preferred : QSizePolicy::Maximum, QSizePolicy::Fixed);
+    updateGeometry();
+}
+
 QSize SidebarButton::minimumSizeHint() const {
-    return sizeHint();
+    const QSize full = sizeHint();
+    if (!shrinkable_) return full;
+    return {std::min(full.width(), 56), full.height()};
 }
 
 void SidebarButton::changeEvent(QEvent* e) {

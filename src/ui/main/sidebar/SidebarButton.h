@@ -20,6 +20,8 @@ public:
     void setTint(const QColor& tint);
     // Drawn as switched on: a faint accent bezel.
     void setOn(bool on);
+    // May be narrower than its text, which is then cut (a long folder name, say).
+    void setShrinkable(bool on);
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
@@ -33,5 +35,6 @@ private:
     Style style_;
     bool menu_ = false;
     bool on_ = false;
+    bool shrinkable_ = false;
     QColor tint_;
 };

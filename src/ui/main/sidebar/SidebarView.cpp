@@ -72,6 +72,8 @@ SidebarView::SidebarView(UiContext& ctx, MainViewModel& model, QWidget* parent)
     setPalette(white);
 
     filter_->setToolTip(QStringLiteral("絞り込み"));
+    folders_->setShrinkable(true);
+    tags_->setShrinkable(true);
     manager_->setToolTip(QStringLiteral("フォルダとタグを管理"));
     manager_->setTint(PanelStyle::secondary(this));
     selectAll_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_A));
