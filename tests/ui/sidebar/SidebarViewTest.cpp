@@ -1,6 +1,7 @@
 // The sidebar as widgets over real stores: check circles, the kept selection, the library's
 // error line, and screenshots kept as artifacts.
 #include <QDBusConnection>
+#include <QDateEdit>
 #include <QDir>
 #include <QKeyEvent>
 #include <QLabel>
@@ -17,6 +18,7 @@
 #include "ui/main/MainView.h"
 #include "ui/main/MainViewModel.h"
 #include "ui/main/sidebar/BulkBar.h"
+#include "ui/main/sidebar/FilterPopup.h"
 #include "ui/main/sidebar/RecordListModel.h"
 #include "ui/main/sidebar/RecordListView.h"
 #include "ui/main/sidebar/SidebarButton.h"
@@ -136,6 +138,15 @@ TEST_F(SidebarViewTest, Screenshots) {
     EXPECT_EQ(view->folderButton()->text(), "フォルダ2件");
     EXPECT_EQ(view->recordList()->model()->rowCount(), 2);
     shoot(*view, QStringLiteral("sidebar-filtered"));
+
+    browser.setUseDateRange(true);
+    browser.setParticipant("伊藤");
+    view->openFilterPopup();
+    auto* popup = view->findChild<FilterPopup*>();
+    ASSERT_NE(popup, nullptr);
+    EXPECT_TRUE(popup->startDate()->isVisible());
+    shoot(*popup, QStringLiteral("sidebar-filter-popup"));
+    popup->close();
 }
 
 TEST_F(SidebarViewTest, AnUnsavedLibraryChangeShowsOneLineUntilTheNextSave) {

@@ -19,8 +19,6 @@ RecordListModel::RecordListModel(MainViewModel& model, LibraryStore& library,
 void RecordListModel::reload() {
     beginResetModel();
     rows_ = model_.filtered();
-    rowByID_.clear();
-    for (int i = 0; i < static_cast<int>(rows_.size()); ++i) rowByID_.emplace(rows_[i]->id, i);
     labels_.clear();  // a custom template may have been renamed meanwhile
     endResetModel();
 }
@@ -33,9 +31,12 @@ int RecordListModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(rows_.size());
 }
 
+// A scan rather than an index: it is asked for one id now and then, while an index would be
+// rebuilt at every keystroke.
 int RecordListModel::rowOf(const std::string& id) const {
-    auto it = rowByID_.find(id);
-    return it == rowByID_.end() ? -1 : it->second;
+    for (std::size_t i = 0; i < rows_.size(); ++i)
+        if (rows_[i]->id == id) return static_cast<int>(i);
+    return -1;
 }
 
 std::string RecordListModel::idAt(int row) const {
@@ -46,6 +47,12 @@ void RecordListModel::setRunningAgents(std::set<std::string> ids) {
     if (ids == running_) return;
     running_ = std::move(ids);
     refreshAll({AgentRunningRole});
+}
+
+bool RecordListModel::anyAgentRunning() const {
+    for (const std::string& id : running_)
+        if (rowOf(id) >= 0) return true;
+    return false;
 }
 
 QVariant RecordListModel::data(const QModelIndex& index, int role) const {

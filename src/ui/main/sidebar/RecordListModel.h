@@ -39,6 +39,8 @@ public:
     std::string idAt(int row) const;
     // Which records the agent is working on now.
     void setRunningAgents(std::set<std::string> ids);
+    // Whether a listed record's agent is at work.
+    bool anyAgentRunning() const;
 
 private:
     void reload();
@@ -48,7 +50,6 @@ private:
     LibraryStore& library_;
     UserDefaults& defaults_;
     std::vector<const MinutesRecord*> rows_;
-    std::map<std::string, int> rowByID_;
     std::set<std::string> running_;
     // Template labels by id: looking one up reads the custom templates.
     mutable std::map<std::string, QString> labels_;

@@ -2,6 +2,7 @@
 
 #include <QContextMenuEvent>
 #include <QMouseEvent>
+#include <QScrollBar>
 #include <QVariantAnimation>
 
 #include "desktop/PanelStyle.h"
@@ -29,6 +30,14 @@ RecordListView::RecordListView(MainViewModel& model, RecordListModel& rows, QWid
     setMouseTracking(true);
     viewport()->setAttribute(Qt::WA_Hover);
 
+    // A refilter resets the model; the list stays where the user scrolled it.
+    connect(&rows_, &QAbstractItemModel::modelAboutToBeReset, this,
+            [this] { scrollKept_ = verticalScrollBar()->value(); });
+    connect(&rows_, &QAbstractItemModel::modelReset, this, [this] {
+        if (scrollKept_ <= 0) return;  // at the top already: no layout needed now
+        doItemsLayout();
+        verticalScrollBar()->setValue(scrollKept_);
+    });
     connect(&rows_, &QAbstractItemModel::modelReset, this, &RecordListView::followModel);
     connect(&model_, &MainViewModel::selectedIDChanged, this, &RecordListView::followModel);
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
@@ -70,10 +79,7 @@ void RecordListView::chosen() {
 }
 
 void RecordListView::followAgents() {
-    bool any = false;
-    for (int r = 0; r < rows_.rowCount() && !any; ++r)
-        any = rows_.index(r).data(RecordListModel::AgentRunningRole).toBool();
-    const bool run = any && !PanelStyle::reduceMotion();
+    const bool run = rows_.anyAgentRunning() && !PanelStyle::reduceMotion();
     if (run && pulse_->state() != QAbstractAnimation::Running) pulse_->start();
     if (!run && pulse_->state() == QAbstractAnimation::Running) pulse_->stop();
 }

@@ -46,4 +46,5 @@ private:
     bool following_ = false;
     // A press on a check circle: its release and a double click must not select.
     bool swallow_ = false;
+    int scrollKept_ = 0;
 };

@@ -57,10 +57,10 @@ void SidebarButton::setOn(bool on) {
 QSize SidebarButton::sizeHint() const {
     const QFontMetrics fm(font());
     int w = 2 * kPadX + fm.horizontalAdvance(text());
-    const int glyph = fm.height() - 2;
+    const int glyph = fm.height() - 4;
     if (!symbol_.isEmpty()) w += glyph + (text().isEmpty() ? 0 : kGap);
     if (menu_) w += kGap + kChevron;
-    return {w + 2, fm.height() + 6};  // a little slack: advances are fractional
+    return {w + 1, fm.height() + 6};  // a little slack: advances are fractional
 }
 
 void SidebarButton::setShrinkable(bool on) {
@@ -96,7 +96,7 @@ void SidebarButton::paintEvent(QPaintEvent*) {
                                             : motion::accent(this);
     if (!isEnabled()) color = PanelStyle::secondary(this, 0.5);
     const QFontMetrics fm(font());
-    const qreal glyph = fm.height() - 2;
+    const qreal glyph = fm.height() - 4;
     qreal x = kPadX;
     if (!symbol_.isEmpty()) {
         SidebarSymbols::paint(p, symbol_, QRectF(x, (height() - glyph) / 2.0, glyph, glyph), color);

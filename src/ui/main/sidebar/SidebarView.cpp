@@ -159,9 +159,7 @@ void SidebarView::followFilters() {
     favorites_->setOn(model_.favoritesOnly());
     archive_->setOn(model_.archivedOnly());
     folders_->setText(model_.folderFilterLabel());
-    folders_->updateGeometry();
     tags_->setText(model_.tagFilterLabel());
-    tags_->updateGeometry();
 }
 
 void SidebarView::followList() {
@@ -173,7 +171,6 @@ void SidebarView::followList() {
 void SidebarView::followMarks() {
     selectAll_->setText(sidebar_->selectAllLabel());
     selectAll_->setSymbol(sidebar_->selectAllSymbol());
-    selectAll_->updateGeometry();
     bulkBar_->follow();
     const bool show = sidebar_->showsBulkBar();
     const bool heading = slide_->state() == QAbstractAnimation::Running
