@@ -49,6 +49,15 @@ void RecordListModel::setRunningAgents(std::set<std::string> ids) {
     refreshAll({AgentRunningRole});
 }
 
+QString RecordListModel::colorIdOf(const std::string& id) const {
+    // Read in place: a copy of the entry per painted row would be wasted.
+    const auto& entries = library_.state().records;
+    const auto it = entries.find(id);
+    if (it == entries.end() || !it->second.color) return {};
+    const std::string& color = *it->second.color;
+    return RecordColorChoice::find(color) ? QString::fromStdString(color) : QString();
+}
+
 bool RecordListModel::anyAgentRunning() const {
     for (const std::string& id : running_)
         if (rowOf(id) >= 0) return true;
@@ -78,13 +87,8 @@ QVariant RecordListModel::data(const QModelIndex& index, int role) const {
             return it->second;
         }
         case ColorRole: {
-            // Read in place: a copy of the entry per painted row would be wasted.
-            const auto& entries = library_.state().records;
-            const auto it = entries.find(r.id);
-            if (it == entries.end() || !it->second.color) return {};
-            const std::string& color = *it->second.color;
-            if (!RecordColorChoice::find(color)) return {};
-            return QString::fromStdString(color);
+            const QString color = colorIdOf(r.id);
+            return color.isEmpty() ? QVariant() : QVariant(color);
         }
         case CheckedRole:
             return model_.bulkSelection().count(r.id) > 0;

@@ -37,6 +37,8 @@ public:
     // The row of a record, or -1 when the list does not hold it.
     int rowOf(const std::string& id) const;
     std::string idAt(int row) const;
+    // The palette colour id the library holds for a record, or empty (also for an unknown id).
+    QString colorIdOf(const std::string& id) const;
     // Which records the agent is working on now.
     void setRunningAgents(std::set<std::string> ids);
     // Whether a listed record's agent is at work.

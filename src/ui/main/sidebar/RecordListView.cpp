@@ -8,17 +8,23 @@
 #include "desktop/PanelStyle.h"
 #include "ui/main/MainViewModel.h"
 #include "ui/main/Motion.h"
+#include "ui/main/sidebar/RecordColorChoice.h"
 #include "ui/main/sidebar/RecordListModel.h"
 #include "ui/main/sidebar/RecordRowDelegate.h"
+#include "ui/main/sidebar/RowMotion.h"
+#include "ui/main/sidebar/SwatchImages.h"
 
 RecordListView::RecordListView(MainViewModel& model, RecordListModel& rows, QWidget* parent)
     : QListView(parent),
       model_(model),
       rows_(rows),
       delegate_(new RecordRowDelegate(this)),
-      pulse_(motion::loop(viewport(), 1700)) {
+      pulse_(motion::loop(viewport(), 1700)),
+      motion_(new RowMotion(viewport())),
+      marks_(model.bulkSelection()) {
     setModel(&rows_);
     setItemDelegate(delegate_);
+    delegate_->setMotion(motion_);
     delegate_->setPulse([this] { return motion::thereAndBack(motion::progress(pulse_)); });
     setFrameShape(QFrame::NoFrame);
     setSelectionMode(QAbstractItemView::SingleSelection);
@@ -33,6 +39,7 @@ RecordListView::RecordListView(MainViewModel& model, RecordListModel& rows, QWid
     // A refilter resets the model; the list stays where the user scrolled it.
     connect(&rows_, &QAbstractItemModel::modelAboutToBeReset, this,
             [this] { scrollKept_ = verticalScrollBar()->value(); });
+    connect(&model_, &MainViewModel::bulkSelectionChanged, this, &RecordListView::followMarks);
     connect(&rows_, &QAbstractItemModel::modelReset, this, [this] {
         if (scrollKept_ <= 0) return;  // at the top already: no layout needed now
         doItemsLayout();
@@ -84,6 +91,22 @@ void RecordListView::followAgents() {
     if (!run && pulse_->state() == QAbstractAnimation::Running) pulse_->stop();
 }
 
+void RecordListView::followMarks() {
+    const auto& now = model_.bulkSelection();
+    std::vector<std::string> changed;
+    std::set_symmetric_difference(marks_.begin(), marks_.end(), now.begin(), now.end(),
+                                  std::back_inserter(changed));
+    // A whole list marked at once springs no row: there would be thousands.
+    if (changed.size() <= 64)
+        for (const std::string& id : changed) motion_->checkChanged(id, now.count(id) > 0);
+    marks_ = now;
+}
+
+void RecordListView::leaveEvent(QEvent* e) {
+    motion_->setHovered({});
+    QListView::leaveEvent(e);
+}
+
 void RecordListView::mousePressEvent(QMouseEvent* e) {
     swallow_ = false;
     const QPoint pos = e->position().toPoint();
@@ -122,6 +145,7 @@ void RecordListView::mouseDoubleClickEvent(QMouseEvent* e) {
 }
 
 void RecordListView::mouseMoveEvent(QMouseEvent* e) {
+    motion_->setHovered(idAt(e->position().toPoint()));
     if (swallow_) {
         e->accept();  // no drag-selection from a check circle
         return;

@@ -5,12 +5,14 @@
 // row's menu without moving the selection.
 #include <QListView>
 
+#include <set>
 #include <string>
 
 class MainViewModel;
 class QVariantAnimation;
 class RecordListModel;
 class RecordRowDelegate;
+class RowMotion;
 
 class RecordListView : public QListView {
     Q_OBJECT
@@ -33,16 +35,21 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* e) override;
     void mouseMoveEvent(QMouseEvent* e) override;
     void contextMenuEvent(QContextMenuEvent* e) override;
+    void leaveEvent(QEvent* e) override;
 
 private:
     void followModel();
     void chosen();
     void followAgents();
+    void followMarks();
 
     MainViewModel& model_;
     RecordListModel& rows_;
     RecordRowDelegate* delegate_;
     QVariantAnimation* pulse_;
+    RowMotion* motion_;
+    // The marks as last seen, to spring the ones that change.
+    std::set<std::string> marks_;
     bool following_ = false;
     // A press on a check circle: its release and a double click must not select.
     bool swallow_ = false;

@@ -10,6 +10,7 @@
 #include "ui/main/Motion.h"
 #include "ui/main/sidebar/RecordColorChoice.h"
 #include "ui/main/sidebar/RecordListModel.h"
+#include "ui/main/sidebar/RowMotion.h"
 #include "ui/main/sidebar/SidebarSymbols.h"
 #include "ui/main/sidebar/SwatchImages.h"
 
@@ -29,6 +30,27 @@ QColor withAlpha(QColor c, qreal a) {
 const RecordColorChoice* choiceOf(const QModelIndex& index) {
     const QVariant v = index.data(RecordListModel::ColorRole);
     return v.isValid() ? RecordColorChoice::find(v.toString().toStdString()) : nullptr;
+}
+
+qreal tintOpacityOf(const QColor& c) {
+    return RecordColorChoice::tintOpacity({c.redF(), c.greenF(), c.blueF()});
+}
+
+// A colour label at `amount` of its full strength: tint and border unless selected, and the
+// bar at the leading edge, which grows from 0.4 of its size as it fades in.
+void paintLabel(QPainter& p, const QRect& row, const QPainterPath& shape, const QColor& c,
+                qreal amount, bool selected) {
+    if (!c.isValid() || amount <= 0) return;
+    if (!selected) {
+        p.fillPath(shape, withAlpha(c, tintOpacityOf(c) * amount));
+        p.strokePath(shape, QPen(withAlpha(c, 0.45 * amount), 1));
+    }
+    const qreal scale = 0.4 + 0.6 * amount;
+    const qreal h = (row.height() - 8) * scale;
+    QPainterPath bar;
+    bar.addRoundedRect(QRectF(row.left() + 1.5, row.center().y() + 0.5 - h / 2, 3 * scale, h), 1.5,
+                       1.5);
+    p.fillPath(bar, withAlpha(c, amount));
 }
 
 // The text column's left edge inside a row.
@@ -102,20 +124,27 @@ void RecordRowDelegate::paint(QPainter* p, const QStyleOptionViewItem& option,
     const bool checked = index.data(RecordListModel::CheckedRole).toBool();
     const QColor accent = motion::accent(w);
 
+    const std::string id = index.data(RecordListModel::IdRole).toString().toStdString();
     QPainterPath shape;
     shape.addRoundedRect(QRectF(row).adjusted(0.5, 0.5, -0.5, -0.5), kRadius, kRadius);
-    if (selected) {
-        p->fillPath(shape, accent);
+    if (selected) p->fillPath(shape, accent);
+    QColor from;
+    if (motion_) motion_->painted(id, tint);
+    const qreal change = motion_ ? motion_->colorProgress(id, &from) : 1;
+    if (change < 1 && from.isValid() && tint.isValid()) {
+        // One colour easing into another.
+        const QColor mix =
+            QColor::fromRgbF(from.redF() + (tint.redF() - from.redF()) * change,
+                             from.greenF() + (tint.greenF() - from.greenF()) * change,
+                             from.blueF() + (tint.blueF() - from.blueF()) * change);
+        paintLabel(*p, row, shape, mix, 1, selected);
     } else {
-        if (choice) p->fillPath(shape, withAlpha(tint, choice->tintOpacity()));
-        if (hovered) p->fillPath(shape, withAlpha(option.palette.color(QPalette::Text), 0.05));
-        if (choice) p->strokePath(shape, QPen(withAlpha(tint, 0.45), 1));
+        if (change < 1) paintLabel(*p, row, shape, from, 1 - change, selected);
+        paintLabel(*p, row, shape, tint, change, selected);
     }
-    if (choice) {
-        QPainterPath bar;
-        bar.addRoundedRect(QRectF(row.left() + 1.5, row.top() + 4, 3, row.height() - 8), 1.5, 1.5);
-        p->fillPath(bar, tint);
-    }
+    const qreal wash = motion_ ? motion_->hover(id) : (hovered ? 1 : 0);
+    if (!selected && wash > 0)
+        p->fillPath(shape, withAlpha(option.palette.color(QPalette::Text), 0.05 * wash));
 
     const QColor text = selected ? option.palette.color(QPalette::HighlightedText)
                                  : option.palette.color(QPalette::Text);
@@ -123,12 +152,15 @@ void RecordRowDelegate::paint(QPainter* p, const QStyleOptionViewItem& option,
 
     // Check circle.
     const QRectF check = checkRect(row);
+    const qreal scale = motion_ ? motion_->checkScale(id, checked) : (checked ? 1.12 : 1.0);
     if (checked) {
-        const qreal grow = (1.12 - 1) * check.width() / 2;
+        const qreal grow = (scale - 1) * check.width() / 2;
         SidebarSymbols::paint(*p, QStringLiteral("checkmark.circle.fill"),
                               check.adjusted(-grow, -grow, grow, grow), selected ? text : accent);
     } else {
-        SidebarSymbols::paint(*p, QStringLiteral("circle"), check, secondary);
+        const qreal grow = (scale - 1) * check.width() / 2;
+        SidebarSymbols::paint(*p, QStringLiteral("circle"),
+                              check.adjusted(-grow, -grow, grow, grow), secondary);
     }
 
     // Title line.

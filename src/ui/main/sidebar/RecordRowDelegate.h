@@ -8,6 +8,8 @@
 
 #include <functional>
 
+class RowMotion;
+
 class RecordRowDelegate : public QStyledItemDelegate {
     Q_OBJECT
 public:
@@ -15,6 +17,8 @@ public:
 
     // Where the sparkle stands in its pulse, 0 to 1 (still: 0).
     void setPulse(std::function<qreal()> pulse) { pulse_ = std::move(pulse); }
+    // The rows' hover, check and colour transitions; none: every change shows at once.
+    void setMotion(RowMotion* motion) { motion_ = motion; }
 
     void paint(QPainter* p, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override;
@@ -39,4 +43,5 @@ private:
     QRect sparkleRect(const QStyleOptionViewItem& option, const QModelIndex& index) const;
 
     std::function<qreal()> pulse_;
+    RowMotion* motion_ = nullptr;
 };
