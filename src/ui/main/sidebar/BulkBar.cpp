@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QPainter>
 #include <QVBoxLayout>
+#include <QVariantAnimation>
 
 #include "desktop/PanelStyle.h"
 #include "ui/main/MainViewModel.h"
@@ -43,7 +44,8 @@ BulkBar::BulkBar(SidebarModel& sidebar, QWidget* parent)
       grid_(new ColorSwatchGrid(std::nullopt, 7, 6)),
       menu_(new SidebarButton(QStringLiteral("slider.horizontal.3"),
                               QStringLiteral("選択した議事録を操作"),
-                              SidebarButton::Style::borderless, kCallout)) {
+                              SidebarButton::Style::borderless, kCallout)),
+      counter_(new QVariantAnimation(this)) {
     setFont(PanelStyle::font(kCallout));
     count_->setFont(PanelStyle::font(kCallout, QFont::DemiBold));
     clear_->setToolTip(QStringLiteral("選択をすべて外します"));
@@ -67,6 +69,11 @@ BulkBar::BulkBar(SidebarModel& sidebar, QWidget* parent)
     column->addWidget(grid_);
     column->addWidget(menu_, 0, Qt::AlignLeft);
 
+    counter_->setDuration(200);
+    counter_->setEasingCurve(QEasingCurve::OutQuad);
+    connect(counter_, &QVariantAnimation::valueChanged, this,
+            [this](const QVariant& v) { count_->setText(SidebarModel::countText(v.toInt())); });
+
     MainViewModel& browser = sidebar_.browser();
     connect(toggle_, &QAbstractButton::clicked, this, [&browser] { browser.toggleSelectAll(); });
     connect(clear_, &QAbstractButton::clicked, this, [this] { sidebar_.clearBulk(); });
@@ -80,7 +87,18 @@ BulkBar::BulkBar(SidebarModel& sidebar, QWidget* parent)
 }
 
 void BulkBar::follow() {
-    count_->setText(sidebar_.bulkCountText());
+    const int count = static_cast<int>(sidebar_.browser().bulkSelection().size());
+    if (count != shownCount_) {
+        counter_->stop();
+        if (shownCount_ < 0 || PanelStyle::reduceMotion() || !isVisible()) {
+            count_->setText(sidebar_.bulkCountText());
+        } else {
+            counter_->setStartValue(shownCount_);
+            counter_->setEndValue(count);
+            counter_->start();
+        }
+        shownCount_ = count;
+    }
     toggle_->setText(sidebar_.bulkToggleLabel());
     toggle_->updateGeometry();
     clear_->setVisible(sidebar_.showsBulkClear());

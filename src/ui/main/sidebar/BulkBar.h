@@ -4,6 +4,7 @@
 #include <QWidget>
 
 class QLabel;
+class QVariantAnimation;
 class SidebarButton;
 class SidebarModel;
 class ColorSwatchGrid;
@@ -31,4 +32,7 @@ private:
     SidebarButton* clear_;
     ColorSwatchGrid* grid_;
     SidebarButton* menu_;
+    // The count runs up or down to a new value rather than jumping.
+    QVariantAnimation* counter_;
+    int shownCount_ = -1;
 };

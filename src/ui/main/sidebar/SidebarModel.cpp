@@ -209,7 +209,11 @@ bool SidebarModel::showsBulkBar() const {
 }
 
 QString SidebarModel::bulkCountText() const {
-    return countWith(model_.bulkSelection().size(), "件を選択中");
+    return countText(static_cast<int>(model_.bulkSelection().size()));
+}
+
+QString SidebarModel::countText(int count) {
+    return countWith(static_cast<std::size_t>(count), "件を選択中");
 }
 
 QString SidebarModel::bulkToggleLabel() const {

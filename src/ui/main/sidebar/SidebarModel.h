@@ -50,6 +50,7 @@ public:
     // --- Bulk bar, present while something is marked.
     bool showsBulkBar() const;
     QString bulkCountText() const;
+    static QString countText(int count);
     QString bulkToggleLabel() const;
     // The "解除" button: only while not every listed record is marked.
     bool showsBulkClear() const;
