@@ -243,6 +243,7 @@ TEST_F(SidebarModelTest, BulkBarAndMenu) {
     // Only archiving clears the marks, even when the library refuses nothing to save.
     choose(sidebar.bulkMenu(), "アーカイブする");
     EXPECT_TRUE(browser.bulkSelection().empty());
+    EXPECT_TRUE(browser.filtered().empty()) << "a library change refilters the kept list";
     EXPECT_TRUE(library.metadata(b).archivedAt.has_value());
     browser.setArchivedOnly(true);
     browser.setQuery("");
