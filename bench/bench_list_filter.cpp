@@ -164,6 +164,8 @@ int main(int argc, char** argv) {
         sidebar.show();
         QLineEdit* edit = sidebar.searchField()->edit();
         RecordListModel& rows = *sidebar.rows();
+        // The first showing and painting are not the preparation's doing.
+        QCoreApplication::processEvents();
         auto lastTick = Clock::now();
         QTimer tick;
         tick.setInterval(1);
