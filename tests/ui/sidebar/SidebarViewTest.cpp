@@ -97,6 +97,16 @@ TEST_F(SidebarViewTest, CheckCircleMarksWithoutMovingTheSelectionWhichSurvivesAF
     EXPECT_EQ(browser.query(), "");
     ASSERT_EQ(list.selectionModel()->selectedIndexes().size(), 1);
     EXPECT_EQ(list.selectionModel()->selectedIndexes().front().row(), 1);
+
+    // Ctrl+Shift+A marks every listed record, also from the search field, and again clears
+    // them.
+    view->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(view.get()));
+    view->searchField()->edit()->setFocus();
+    QTest::keyClick(view.get(), Qt::Key_A, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(browser.bulkSelection().size(), 3u);
+    QTest::keyClick(view.get(), Qt::Key_A, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_TRUE(browser.bulkSelection().empty());
 }
 
 TEST_F(SidebarViewTest, Screenshots) {

@@ -1,6 +1,7 @@
 #include "ui/main/sidebar/SidebarSearchField.h"
 
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPainterPath>
@@ -56,6 +57,10 @@ SidebarSearchField::SidebarSearchField(QWidget* parent)
     row->addWidget(edit_, 1, Qt::AlignVCenter);
     row->addWidget(clear_, 0, Qt::AlignVCenter);
 
+    // Ctrl+Shift+A belongs to the window's select-all, not to the field's "deselect" (bound
+    // to those keys on some desktops).
+    edit_->installEventFilter(this);
+
     connect(edit_, &QLineEdit::textEdited, this, [this](const QString& text) {
         clear_->setVisible(!text.isEmpty());
         emit queryEdited(text);
@@ -65,6 +70,18 @@ SidebarSearchField::SidebarSearchField(QWidget* parent)
         clear_->setVisible(false);
         emit queryEdited(QString());
     });
+}
+
+bool SidebarSearchField::eventFilter(QObject* watched, QEvent* e) {
+    if (watched == edit_ && e->type() == QEvent::ShortcutOverride) {
+        const auto* key = static_cast<QKeyEvent*>(e);
+        if (key->keyCombination() ==
+            QKeyCombination(Qt::ControlModifier | Qt::ShiftModifier, Qt::Key_A)) {
+            e->ignore();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, e);
 }
 
 QString SidebarSearchField::query() const {

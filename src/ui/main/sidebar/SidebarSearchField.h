@@ -25,6 +25,7 @@ signals:
 
 protected:
     void paintEvent(QPaintEvent*) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
     QLineEdit* edit_;

@@ -3,6 +3,7 @@
 #include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QPalette>
+#include <QShortcut>
 #include <QVBoxLayout>
 #include <QVariantAnimation>
 
@@ -76,7 +77,6 @@ SidebarView::SidebarView(UiContext& ctx, MainViewModel& model, QWidget* parent)
     tags_->setShrinkable(true);
     manager_->setToolTip(QStringLiteral("フォルダとタグを管理"));
     manager_->setTint(PanelStyle::secondary(this));
-    selectAll_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_A));
 
     auto* switches = row(7);
     switches->addStretch(1);
@@ -117,6 +117,11 @@ SidebarView::SidebarView(UiContext& ctx, MainViewModel& model, QWidget* parent)
     });
     connect(manager_, &QAbstractButton::clicked, sidebar_, &SidebarModel::openManager);
     connect(selectAll_, &QAbstractButton::clicked, this, [this] { model_.toggleSelectAll(); });
+    // A shortcut of its own: a button's setText() replaces the button's shortcut.
+    auto* selectAllKeys = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_A), this);
+    connect(selectAllKeys, &QShortcut::activated, this, [this] {
+        if (selectAll_->isEnabled()) model_.toggleSelectAll();
+    });
     connect(list_, &RecordListView::checkToggled, sidebar_, &SidebarModel::toggleCheck);
     connect(list_, &RecordListView::menuRequested, this,
             [this](const std::string& id, const QPoint& at) {
