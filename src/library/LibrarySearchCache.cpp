@@ -119,3 +119,30 @@ void LibrarySearchCache::prune(const std::vector<MinutesRecord>& records) {
     for (const auto& r : records) live.insert(r.id);
     std::erase_if(slots_, [&](const auto& kv) { return !live.count(kv.first); });
 }
+
+bool LibrarySearchCache::isPrepared(const MinutesRecord& record) const {
+    auto it = slots_.find(record.id);
+    return it != slots_.end() && it->second.text_ && it->second.participants_ &&
+           it->second.guard == guardOf(record);
+}
+
+LibrarySearchCache::Pieces LibrarySearchCache::piecesOf(const MinutesRecord& record) {
+    return {record.id, guardOf(record), recordPieces(record), participantPieces(record)};
+}
+
+LibrarySearchCache::Prepared LibrarySearchCache::prepare(Pieces pieces) {
+    return {std::move(pieces.id), pieces.guard, LibrarySearchText(std::move(pieces.text)),
+            LibrarySearchText(std::move(pieces.participants))};
+}
+
+void LibrarySearchCache::install(Prepared prepared) {
+    auto [it, added] = slots_.try_emplace(prepared.id);
+    Slot& slot = it->second;
+    if (added) {
+        slot.guard = prepared.guard;
+    } else if (slot.guard != prepared.guard) {
+        return;
+    }
+    if (!slot.text_) slot.text_ = std::move(prepared.text);
+    if (!slot.participants_) slot.participants_ = std::move(prepared.participants);
+}

@@ -22,6 +22,8 @@ class LibrarySearchCache {
 public:
     class Slot {
     public:
+        using Guard = std::array<std::int64_t, 10>;
+
         // The record's own searchable pieces (everything but its tag and folder names).
         const LibrarySearchText& text(const MinutesRecord& record);
         // Attendees, speakers and assignees.
@@ -33,7 +35,6 @@ public:
 
     private:
         friend class LibrarySearchCache;
-        using Guard = std::array<std::int64_t, 10>;
         Guard guard{};
         // The record's id buffer when last seen: a record that stays in the list keeps it
         // (moving a record moves the buffer along), so the id need not be read to find the slot.
@@ -50,6 +51,28 @@ public:
     void prune(const std::vector<MinutesRecord>& records);
 
     std::size_t size() const { return slots_.size(); }
+
+    // Preparing texts away from the main thread: the raw pieces of a record are copied out,
+    // folded on a worker, and installed back on the cache's thread.
+    struct Pieces {
+        std::string id;
+        Slot::Guard guard{};
+        std::string text;
+        std::string participants;
+    };
+    struct Prepared {
+        std::string id;
+        Slot::Guard guard{};
+        LibrarySearchText text;
+        LibrarySearchText participants;
+    };
+    // Whether both texts of `record` are ready.
+    bool isPrepared(const MinutesRecord& record) const;
+    static Pieces piecesOf(const MinutesRecord& record);
+    // Any thread.
+    static Prepared prepare(Pieces pieces);
+    // Texts of a record that changed under its id meanwhile are dropped.
+    void install(Prepared prepared);
 
     // The raw texts before folding, lines joined with "\n".
     static std::string recordPieces(const MinutesRecord& record);

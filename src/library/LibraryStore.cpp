@@ -362,6 +362,19 @@ const LibraryRecordMetadata& LibraryStore::entryOrDefault(const std::string& rec
     return it == state_.records.end() ? empty : it->second;
 }
 
+void LibraryStore::prepareSearch(MinutesStore& store) {
+    if (!preparer_) {
+        preparer_ = std::make_unique<LibrarySearchPreparer>(searchCache_);
+        connect(preparer_.get(), &LibrarySearchPreparer::finished, this,
+                &LibraryStore::searchPrepared);
+    }
+    preparer_->follow(store);
+}
+
+bool LibraryStore::preparingSearch() const {
+    return preparer_ && preparer_->busy();
+}
+
 LibraryRecordMetadata LibraryStore::metadata(const std::string& recordID) const {
     return entryOrDefault(recordID);
 }

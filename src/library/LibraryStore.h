@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -14,10 +15,13 @@
 #include "library/LibraryFileSystem.h"
 #include "library/LibraryFilter.h"
 #include "library/LibrarySearchCache.h"
+#include "library/LibrarySearchPreparer.h"
 #include "library/LibraryState.h"
 #include "library/LibraryStoreError.h"
 #include "model/MinutesRecord.h"
 #include "util/UserDefaults.h"
+
+class MinutesStore;
 
 // The one owner of the library while the application runs. Loads "library-state.json" at
 // creation, recovers from a damaged file by setting it aside, and writes the whole file
@@ -59,6 +63,12 @@ public:
     std::string searchableText(const MinutesRecord& record,
                                const LibraryRecordMetadata& metadata) const;
 
+    // Prepares the search texts of the store's records on worker threads, now and whenever
+    // they change, so that a search finds them ready. A search before that prepares what it
+    // needs on the spot, as without this.
+    void prepareSearch(MinutesStore& store);
+    bool preparingSearch() const;
+
     // Throws std::overflow_error, writing nothing, when the largest sortOrder is already the
     // largest integer and so has no successor.
     LibraryFolder createFolder(std::string_view name);
@@ -90,6 +100,8 @@ public:
 signals:
     void stateChanged();
     void lastErrorChanged();
+    // The background preparation has caught up with the records.
+    void searchPrepared();
 
 private:
     Timestamp now() const;
@@ -141,4 +153,6 @@ private:
     // the generation they were found in.
     std::uint64_t stateGeneration_ = 1;
     mutable std::optional<NameIndex> nameIndex_;
+    // After the cache, which it fills: destroyed first.
+    std::unique_ptr<LibrarySearchPreparer> preparer_;
 };

@@ -1,10 +1,10 @@
 // The application as a whole, in this process: its services, their wiring, the tray, the
 // windows, notification clicks and quitting. The bus, the notification server, the sound
 // server and the fake service are the real ones of the test environment.
+#include <QAbstractItemModel>
 #include <QAction>
 #include <QDBusConnection>
 #include <QDir>
-#include <QListWidget>
 #include <QMenu>
 #include <QProcess>
 #include <QSystemTrayIcon>
@@ -37,6 +37,7 @@
 #include "ui/main/HeaderView.h"
 #include "ui/main/MainView.h"
 #include "ui/main/ToolbarButton.h"
+#include "ui/main/sidebar/RecordListView.h"
 #include "util/AtomicFile.h"
 
 namespace fs = std::filesystem;
@@ -327,8 +328,8 @@ TEST_F(LaunchTest, AnImportedAudioFileBecomesTheTopRecordOfTheList) {
     app->launch();
     MainWindow* window = app->mainWindow();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
-    QListWidget* list = window->view()->recordList();
-    ASSERT_TRUE(waitUntil([&] { return list->count() == 1; }, 3000));
+    QAbstractItemModel* list = window->view()->recordList()->model();
+    ASSERT_TRUE(waitUntil([&] { return list->rowCount() == 1; }, 3000));
 
     // The file chooser answers with a file; the fake service does not listen to the audio.
     const fs::path audio = home.home() / "会議の録音.m4a";
@@ -336,9 +337,9 @@ TEST_F(LaunchTest, AnImportedAudioFileBecomesTheTopRecordOfTheList) {
     dialogs.audioFile = audio.string();
     window->view()->headerView()->importButton()->click();
     EXPECT_EQ(dialogs.opened, 1);
-    ASSERT_TRUE(waitUntil([&] { return list->count() == 2; }, 20000));
-    EXPECT_EQ(list->item(0)->text(), QStringLiteral("新製品ローンチ準備 定例会議"));
-    EXPECT_EQ(list->item(1)->text(), QStringLiteral("先週の定例"));
+    ASSERT_TRUE(waitUntil([&] { return list->rowCount() == 2; }, 20000));
+    EXPECT_EQ(list->index(0, 0).data().toString(), QStringLiteral("新製品ローンチ準備 定例会議"));
+    EXPECT_EQ(list->index(1, 0).data().toString(), QStringLiteral("先週の定例"));
     const auto calls = service.requests("POST", "/api/process");
     ASSERT_EQ(calls.size(), 1u);
     EXPECT_EQ(services().store().records().front().sourceName, "会議の録音.m4a");

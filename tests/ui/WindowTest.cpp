@@ -1,11 +1,11 @@
 // The windows as widgets: over real stores and the recorder engine against the fake service,
 // with screenshots kept as artifacts of the build.
+#include <QAbstractItemModel>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFileDialog>
 #include <QImage>
 #include <QLabel>
-#include <QListWidget>
 #include <QMessageBox>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -36,6 +36,8 @@
 #include "ui/main/SpinnerRing.h"
 #include "ui/main/ToolbarButton.h"
 #include "ui/main/WindowDialogs.h"
+#include "ui/main/sidebar/RecordListView.h"
+#include "ui/main/sidebar/SidebarView.h"
 #include "ui/settings/BrandIcon.h"
 #include "ui/settings/SettingsForm.h"
 #include "ui/settings/SettingsScroll.h"
@@ -92,9 +94,13 @@ protected:
 
     static QStringList listTitles(const MainView& view) {
         QStringList out;
-        for (int i = 0; i < view.recordList()->count(); ++i)
-            out << view.recordList()->item(i)->text();
+        const QAbstractItemModel* rows = view.recordList()->model();
+        for (int i = 0; i < rows->rowCount(); ++i) out << rows->index(i, 0).data().toString();
         return out;
+    }
+    static QString selectedTitle(const MainView& view) {
+        const auto picked = view.recordList()->selectionModel()->selectedIndexes();
+        return picked.isEmpty() ? QString() : picked.front().data().toString();
     }
 };
 
@@ -108,11 +114,11 @@ TEST_F(WindowTest, EmptyMainWindow) {
     EXPECT_TRUE(view.model().showOnboarding()) << "the first showing asks for onboarding";
     const QImage img = shoot(view, QStringLiteral("main-empty"));
     EXPECT_EQ(img.size() / img.devicePixelRatio(), QSize(1100, 760));
-    EXPECT_EQ(view.recordList()->count(), 0);
+    EXPECT_EQ(view.recordList()->model()->rowCount(), 0);
     EXPECT_FALSE(view.showsRecord());
     EXPECT_EQ(view.emptyState()->texts(),
               QStringList{QStringLiteral("記録を選択するか、新しく録音してください")});
-    EXPECT_EQ(view.recordList()->parentWidget()->width(), MainView::kSidebarWidth);
+    EXPECT_EQ(view.sidebar()->width(), MainView::kSidebarWidth);
     EXPECT_EQ(view.headerView()->height(), HeaderView::kHeight);
 }
 
@@ -131,7 +137,7 @@ TEST_F(WindowTest, MainWindowWithThreeRecords) {
                                              QStringLiteral("4月度 予算会議")}));
 
     // Choosing a row shows its record; a filter that hides it brings the placeholder back.
-    view.recordList()->setCurrentRow(1);
+    view.recordList()->setCurrentIndex(view.recordList()->model()->index(1, 0));
     EXPECT_EQ(view.model().selectedID(), store.records()[1].id);
     EXPECT_TRUE(view.showsRecord());
     view.model().setQuery("予算");
@@ -139,19 +145,17 @@ TEST_F(WindowTest, MainWindowWithThreeRecords) {
     EXPECT_FALSE(view.showsRecord());
     view.model().setQuery("");
     EXPECT_TRUE(view.showsRecord());
-    EXPECT_EQ(view.recordList()->selectedItems().front()->text(),
-              QStringLiteral("採用面接（エンジニア）"));
+    EXPECT_EQ(selectedTitle(view), QStringLiteral("採用面接（エンジニア）"));
 
     // A record that arrives is listed at the top; the selection stays on its record.
     addRecord("新しい議事録");
     EXPECT_EQ(listTitles(view).front(), QStringLiteral("新しい議事録"));
-    EXPECT_EQ(view.recordList()->selectedItems().front()->text(),
-              QStringLiteral("採用面接（エンジニア）"));
+    EXPECT_EQ(selectedTitle(view), QStringLiteral("採用面接（エンジニア）"));
 
     // Deleting the shown record empties the detail column.
     view.model().deleteRecord(*view.model().selected());
     EXPECT_FALSE(view.showsRecord());
-    EXPECT_EQ(view.recordList()->count(), 3);
+    EXPECT_EQ(view.recordList()->model()->rowCount(), 3);
 }
 
 TEST_F(WindowTest, ACancelledOpenPanelNeverProcesses) {
@@ -185,7 +189,7 @@ TEST_F(WindowTest, AnImportedFileBecomesTheTopRecord) {
     ASSERT_TRUE(waitFor([&] { return store.records().size() == 2; }, 5000));
     EXPECT_EQ(engine.lastError(), std::nullopt);
     EXPECT_EQ(store.records().front().sourceName, "取り込み.m4a");
-    EXPECT_EQ(view.recordList()->item(0)->text(),
+    EXPECT_EQ(listTitles(view).front(),
               QString::fromStdString(store.records().front().result.title));
     EXPECT_TRUE(view.headerView()->importButton()->isEnabled());
     EXPECT_EQ(view.emptyState()->content().kind, EmptyStateContent::Kind::idle);

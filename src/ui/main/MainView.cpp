@@ -1,6 +1,7 @@
 #include "ui/main/MainView.h"
 
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QPalette>
 #include <QShowEvent>
 #include <QStackedWidget>
@@ -16,6 +17,8 @@
 #include "ui/main/detail/DetailActions.h"
 #include "ui/main/detail/DetailView.h"
 #include "ui/main/dialogs/DialogHost.h"
+#include "ui/main/sidebar/RecordListView.h"
+#include "ui/main/sidebar/SidebarSymbols.h"
 #include "ui/main/sidebar/SidebarView.h"
 
 namespace {
@@ -51,7 +54,9 @@ MainView::MainView(UiContext& ctx, QWidget* parent)
       sidebar_(new SidebarView(ctx, *model_)),
       detail_(new QStackedWidget),
       emptyState_(new EmptyStateView),
-      dialogHost_(new DialogHost(ctx, *model_, this)) {
+      dialogHost_(new DialogHost(ctx, *model_, this)),
+      errorLine_(new QWidget),
+      errorText_(new QLabel) {
     QFont f = font();
     f.setFamily(QStringLiteral("Noto Sans CJK JP"));  // Han glyphs in their Japanese shapes
     setFont(f);
@@ -70,12 +75,37 @@ MainView::MainView(UiContext& ctx, QWidget* parent)
     detail_->addWidget(emptyState_);
     detailStack->addWidget(detail_, 1);
 
-    auto* columns = new QHBoxLayout(this);
+    auto* columns = new QHBoxLayout;
     columns->setContentsMargins(0, 0, 0, 0);
     columns->setSpacing(0);
     columns->addWidget(sidebar_);
     columns->addWidget(divider(Qt::Vertical));
     columns->addWidget(detailColumn, 1);
+
+    // A change the library could not save looks applied until the next start: say so in one
+    // line across the window's foot, until a later change saves.
+    auto* errorRow = new QHBoxLayout(errorLine_);
+    errorRow->setContentsMargins(12, 5, 12, 5);
+    errorRow->setSpacing(6);
+    auto* warning = new QLabel;
+    warning->setPixmap(
+        SidebarSymbols::icon(QStringLiteral("exclamationmark.triangle"), QColor(196, 43, 28))
+            .pixmap(14, 14));
+    errorRow->addWidget(warning);
+    errorRow->addWidget(errorText_, 1);
+    errorText_->setTextFormat(Qt::PlainText);
+    errorText_->setMinimumWidth(1);
+    QPalette alarm = errorLine_->palette();
+    alarm.setColor(QPalette::Window, QColor(253, 236, 234));
+    alarm.setColor(QPalette::WindowText, QColor(160, 30, 20));
+    errorLine_->setPalette(alarm);
+    errorLine_->setAutoFillBackground(true);
+
+    auto* window = new QVBoxLayout(this);
+    window->setContentsMargins(0, 0, 0, 0);
+    window->setSpacing(0);
+    window->addLayout(columns, 1);
+    window->addWidget(errorLine_);
 
     connect(model_, &MainViewModel::listChanged, this, &MainView::followSelection);
     connect(model_, &MainViewModel::selectedIDChanged, this, &MainView::followSelection);
@@ -86,13 +116,16 @@ MainView::MainView(UiContext& ctx, QWidget* parent)
     connect(&ctx_.engine, &RecorderControl::elapsedChanged, this, &MainView::followRecorder);
     connect(&ctx_.engine, &RecorderEngine::lastErrorChanged, this, &MainView::followRecorder);
 
+    connect(model_, &MainViewModel::libraryErrorChanged, this, &MainView::followLibraryError);
+
     followSelection();
     followRecorder();
+    followLibraryError();
 }
 
 MainView::~MainView() = default;
 
-QListWidget* MainView::recordList() const {
+RecordListView* MainView::recordList() const {
     return sidebar_->recordList();
 }
 
@@ -129,4 +162,13 @@ void MainView::followSelection() {
 void MainView::followRecorder() {
     emptyState_->setContent(EmptyStateContent::forState(ctx_.engine.phase(), ctx_.engine.elapsed(),
                                                         ctx_.engine.lastError()));
+}
+
+void MainView::followLibraryError() {
+    const QString error = model_->libraryError();
+    // One line: a long message is cut, and shown whole on hover.
+    const QString oneLine = QString(error).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    errorText_->setText(errorText_->fontMetrics().elidedText(oneLine, Qt::ElideRight, 2000));
+    errorText_->setToolTip(error);
+    errorLine_->setVisible(!error.isEmpty());
 }

@@ -13,8 +13,9 @@ class EmptyStateView;
 class HeaderModel;
 class HeaderView;
 class MainViewModel;
-class QListWidget;
+class QLabel;
 class QStackedWidget;
+class RecordListView;
 class SidebarView;
 
 class MainView : public QWidget {
@@ -27,7 +28,10 @@ public:
     HeaderModel& headerModel() const { return *header_; }
     HeaderView* headerView() const { return headerView_; }
     SidebarView* sidebar() const { return sidebar_; }
-    QListWidget* recordList() const;
+    RecordListView* recordList() const;
+    // The library's last failure in one line, hidden while there is none.
+    QWidget* libraryErrorLine() const { return errorLine_; }
+    QLabel* libraryErrorLabel() const { return errorText_; }
     // The shown record's view, or none while the placeholder shows.
     DetailView* detailView() const { return detailView_; }
     EmptyStateView* emptyState() const { return emptyState_; }
@@ -50,6 +54,7 @@ protected:
 private:
     void followSelection();
     void followRecorder();
+    void followLibraryError();
 
     UiContext& ctx_;
     MainViewModel* model_;
@@ -60,4 +65,6 @@ private:
     EmptyStateView* emptyState_;
     DetailView* detailView_ = nullptr;
     DialogHost* dialogHost_;
+    QWidget* errorLine_;
+    QLabel* errorText_;
 };

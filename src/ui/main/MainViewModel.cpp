@@ -55,6 +55,9 @@ MainViewModel::MainViewModel(MinutesStore& store, LibraryStore& library, UserDef
     endDate_ = now;
     connect(&store_, &MinutesStore::recordsChanged, this, &MainViewModel::recordsChanged);
     connect(&library_, &LibraryStore::stateChanged, this, &MainViewModel::libraryChanged);
+    connect(&library_, &LibraryStore::lastErrorChanged, this, &MainViewModel::libraryErrorChanged);
+    // The first search should find every record's text folded already.
+    library_.prepareSearch(store_);
 }
 
 // --- State
@@ -65,7 +68,12 @@ void MainViewModel::setSelectedID(std::optional<std::string> id) {
     emit selectedIDChanged();
 }
 
+void MainViewModel::invalidateList() {
+    filtered_.reset();
+}
+
 void MainViewModel::filterChanged() {
+    invalidateList();
     emit filtersChanged();
     emit listChanged();
 }
@@ -165,8 +173,14 @@ LibraryFilter MainViewModel::filter() const {
     return f;
 }
 
-std::vector<const MinutesRecord*> MainViewModel::filtered() const {
-    return library_.records(store_.records(), filter());
+const std::vector<const MinutesRecord*>& MainViewModel::filtered() const {
+    const auto& records = store_.records();
+    if (!filtered_ || filteredData_ != records.data() || filteredSize_ != records.size()) {
+        filtered_ = library_.records(records, filter());
+        filteredData_ = records.data();
+        filteredSize_ = records.size();
+    }
+    return *filtered_;
 }
 
 const MinutesRecord* MainViewModel::selected() const {
@@ -182,7 +196,7 @@ MainViewModel::IDs MainViewModel::targets(const std::string& id) const {
 }
 
 bool MainViewModel::allFilteredSelected() const {
-    const auto shown = filtered();
+    const auto& shown = filtered();
     if (shown.empty()) return false;
     return std::all_of(shown.begin(), shown.end(),
                        [&](const MinutesRecord* r) { return bulkSelection_.count(r->id) > 0; });
@@ -204,6 +218,11 @@ QString MainViewModel::folderFilterLabel() const {
 
 QString MainViewModel::tagFilterLabel() const {
     return filterLabel(QStringLiteral("タグ"), library_.state().tags, selectedTagIDs_);
+}
+
+QString MainViewModel::libraryError() const {
+    const auto& error = library_.lastError();
+    return error ? QString::fromStdString(*error) : QString();
 }
 
 // --- Deleting
@@ -296,11 +315,13 @@ void MainViewModel::recordsChanged() {
     // Marks on records that no longer exist are dropped, whoever deleted them.
     const IDs existing = idsOf(store_.records());
     IDs marks = bulkSelection_;
+    invalidateList();
     if (prune(marks, existing)) setBulkSelection(std::move(marks));
     emit listChanged();
 }
 
 void MainViewModel::libraryChanged() {
+    invalidateList();
     const LibraryState& state = library_.state();
     if (state.folders != folders_) {
         folders_ = state.folders;

@@ -72,7 +72,7 @@ public:
     // --- Derived, computed at each call.
     LibraryFilter filter() const;
     // Pointers into MinutesStore::records(), valid until the records change.
-    std::vector<const MinutesRecord*> filtered() const;
+    const std::vector<const MinutesRecord*>& filtered() const;
     // The shown record: none when nothing is selected or the filters hide it.
     const MinutesRecord* selected() const;
     // A row action's records: the whole bulk selection when it holds `id`, else `id` alone.
@@ -81,6 +81,9 @@ public:
     void toggleSelectAll();
     QString folderFilterLabel() const;
     QString tagFilterLabel() const;
+    // The library's last failure (a change that could not be saved), or empty; the next
+    // successful change clears it.
+    QString libraryError() const;
 
     // --- Deleting. The questions go through Dialogs; the answers act at once.
     void requestDelete(const MinutesRecord& record);
@@ -108,11 +111,14 @@ signals:
     void filtersChanged();
     // A delete question or a sheet opened or closed.
     void presentationChanged();
+    void libraryErrorChanged();
 
 private:
     void recordsChanged();
     void libraryChanged();
     void filterChanged();
+    // The list is filtered once per change and kept until the next one.
+    void invalidateList();
 
     MinutesStore& store_;
     LibraryStore& library_;
@@ -139,4 +145,9 @@ private:
     // The library's lists as last seen, so that only a change of them prunes the filters.
     std::vector<LibraryFolder> folders_;
     std::vector<LibraryTag> tags_;
+    mutable std::optional<std::vector<const MinutesRecord*>> filtered_;
+    // The store's list the cache was made over: a change seen before our own handler ran
+    // still invalidates it.
+    mutable const MinutesRecord* filteredData_ = nullptr;
+    mutable std::size_t filteredSize_ = 0;
 };

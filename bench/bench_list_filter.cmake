@@ -1,0 +1,1 @@
+target_link_libraries(bench_list_filter PRIVATE tavro_ui_main Qt6::Widgets)

@@ -1,0 +1,182 @@
+// The sidebar as widgets over real stores: check circles, the kept selection, the library's
+// error line, and screenshots kept as artifacts.
+#include <QDBusConnection>
+#include <QDateEdit>
+#include <QDir>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTest>
+
+#include "desktop/CalendarWatcher.h"
+#include "engine/RecorderEngine.h"
+#include "library/TestFileSystem.h"
+#include "platform/Notifier.h"
+#include "service/AuthModel.h"
+#include "service/UpdateChecker.h"
+#include "ui/UiFixture.h"
+#include "ui/main/MainView.h"
+#include "ui/main/MainViewModel.h"
+#include "ui/main/sidebar/BulkBar.h"
+#include "ui/main/sidebar/FilterPopup.h"
+#include "ui/main/sidebar/RecordListModel.h"
+#include "ui/main/sidebar/RecordListView.h"
+#include "ui/main/sidebar/SidebarButton.h"
+#include "ui/main/sidebar/SidebarSearchField.h"
+#include "ui/main/sidebar/SidebarView.h"
+
+namespace {
+
+QImage shoot(QWidget& w, const QString& name) {
+    QCoreApplication::processEvents();
+    const QImage img = w.grab().toImage();
+    const QString dir = QStringLiteral(TAVRO_ARTIFACT_DIR);
+    QDir().mkpath(dir);
+    EXPECT_TRUE(img.save(dir + QLatin1Char('/') + name + QStringLiteral(".png")));
+    return img;
+}
+
+class SidebarViewTest : public StoresFixture {
+protected:
+    RecorderEngine engine{store, defaults};
+    AuthModel auth{defaults};
+    Notifier notifier{QDBusConnection(QStringLiteral("no-bus"))};
+    UpdateChecker updates{"1.0.0", defaults, notifier};
+    CalendarWatcher calendar{nullptr, defaults};
+    UiContext ctx{store, library, engine, auth, updates, calendar, defaults, dialogs};
+    MainViewModel browser{store, library, defaults, dialogs};
+
+    void SetUp() override {
+        qputenv("TAVRO_REDUCE_MOTION", "1");
+        defaults.set(MainViewModel::kOnboardingKey, true);
+    }
+    void TearDown() override { qunsetenv("TAVRO_REDUCE_MOTION"); }
+
+    std::unique_ptr<SidebarView> sidebar() {
+        auto view = std::make_unique<SidebarView>(ctx, browser);
+        view->resize(280, 520);
+        view->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(view.get()));
+        return view;
+    }
+    static void click(RecordListView& list, int row, bool onCheck) {
+        const QRect r = list.visualRect(list.model()->index(row, 0));
+        const QPoint at = onCheck ? list.checkRectOf(row).center() : r.center() + QPoint(40, 0);
+        QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, at);
+    }
+};
+
+TEST_F(SidebarViewTest, CheckCircleMarksWithoutMovingTheSelectionWhichSurvivesAFilter) {
+    const std::string a = addRecord("予算会議").id;
+    const std::string b = addRecord("採用面接").id;
+    addRecord("週次定例");
+    auto view = sidebar();
+    RecordListView& list = *view->recordList();
+
+    click(list, 1, false);
+    ASSERT_EQ(browser.selectedID(), b);
+    click(list, 2, true);
+    EXPECT_EQ(browser.bulkSelection(), MainViewModel::IDs{a});
+    EXPECT_EQ(browser.selectedID(), b) << "the check circle leaves the shown record alone";
+    EXPECT_TRUE(view->bulkBar()->isVisible());
+    click(list, 2, true);
+    EXPECT_TRUE(browser.bulkSelection().empty());
+    EXPECT_FALSE(view->bulkBar()->isVisible());
+
+    // Typing hides the shown record without forgetting it; clearing brings its row back.
+    view->searchField()->edit()->setFocus();
+    for (const QString& ch : {QStringLiteral("予"), QStringLiteral("算")}) {
+        QKeyEvent key(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, ch);
+        QCoreApplication::sendEvent(view->searchField()->edit(), &key);
+    }
+    EXPECT_EQ(browser.query(), "予算");
+    EXPECT_EQ(list.model()->rowCount(), 1);
+    EXPECT_TRUE(list.selectionModel()->selectedIndexes().isEmpty());
+    EXPECT_EQ(browser.selectedID(), b);
+    QTest::mouseClick(view->searchField()->clearButton(), Qt::LeftButton);
+    EXPECT_EQ(browser.query(), "");
+    ASSERT_EQ(list.selectionModel()->selectedIndexes().size(), 1);
+    EXPECT_EQ(list.selectionModel()->selectedIndexes().front().row(), 1);
+
+    // Ctrl+Shift+A marks every listed record, also from the search field, and again clears
+    // them.
+    view->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(view.get()));
+    view->searchField()->edit()->setFocus();
+    QTest::keyClick(view.get(), Qt::Key_A, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(browser.bulkSelection().size(), 3u);
+    QTest::keyClick(view.get(), Qt::Key_A, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_TRUE(browser.bulkSelection().empty());
+}
+
+TEST_F(SidebarViewTest, Screenshots) {
+    const auto sales = library.createFolder("営業").id;
+    const auto design = library.createFolder("デザイン").id;
+    const std::string plain = addRecord("4月度 予算会議").id;
+    const std::string emoji =
+        addRecord("🎉 新製品キックオフ 🚀 とても長いタイトルが一行に収まらない場合").id;
+    const std::string agent = addRecord("採用面接（エンジニア）").id;
+    const std::string checked = addRecord("週次定例ミーティング").id;
+    const std::string colored = addRecord("デザインレビュー 予算の確認").id;
+    library.setColor("orange", {colored});
+    library.setColor("blue", {agent});
+    library.setColor("green", {checked});
+    library.setFavorite(true, {colored, agent, plain});
+    library.setFolders({sales}, {colored, plain});
+    library.setFolders({design}, {agent});
+
+    auto view = sidebar();
+    view->rows()->setRunningAgents({agent});
+    browser.setSelectedID(agent);
+    browser.setBulkSelection({checked});
+    shoot(*view, QStringLiteral("sidebar-five-rows"));
+    EXPECT_TRUE(view->recordList()
+                    ->model()
+                    ->index(view->rows()->rowOf(agent), 0)
+                    .data(RecordListModel::AgentRunningRole)
+                    .toBool());
+
+    browser.setBulkSelection({checked, colored});
+    EXPECT_EQ(view->bulkBar()->countLabel()->text(), "2件を選択中");
+    shoot(*view, QStringLiteral("sidebar-bulk-bar"));
+
+    browser.setBulkSelection({});
+    view->searchField()->edit()->setText(QStringLiteral("予算"));
+    browser.setQuery("予算");
+    view->favoritesButton()->click();
+    browser.setSelectedFolderIDs({sales, design});
+    EXPECT_EQ(view->folderButton()->text(), "フォルダ2件");
+    EXPECT_EQ(view->recordList()->model()->rowCount(), 2);
+    shoot(*view, QStringLiteral("sidebar-filtered"));
+
+    browser.setUseDateRange(true);
+    browser.setParticipant("伊藤");
+    view->openFilterPopup();
+    auto* popup = view->findChild<FilterPopup*>();
+    ASSERT_NE(popup, nullptr);
+    EXPECT_TRUE(popup->startDate()->isVisible());
+    shoot(*popup, QStringLiteral("sidebar-filter-popup"));
+    popup->close();
+}
+
+TEST_F(SidebarViewTest, AnUnsavedLibraryChangeShowsOneLineUntilTheNextSave) {
+    TestFileSystem files;
+    LibraryStore failing{home.home() / "other", defaults, files};
+    UiContext other{store, failing, engine, auth, updates, calendar, defaults, dialogs};
+    const std::string id = addRecord("予算会議").id;
+    MainView view(other);
+    view.show();
+    EXPECT_FALSE(view.libraryErrorLine()->isVisible());
+
+    files.failWrites = true;
+    EXPECT_THROW(failing.setFavorite(true, {id}), std::runtime_error);
+    EXPECT_TRUE(view.libraryErrorLine()->isVisible());
+    EXPECT_EQ(view.libraryErrorLabel()->text(), "disk full");
+    shoot(view, QStringLiteral("main-library-error"));
+
+    files.failWrites = false;
+    failing.setFavorite(true, {id});
+    EXPECT_FALSE(view.libraryErrorLine()->isVisible());
+}
+
+}  // namespace
