@@ -12,6 +12,7 @@
 #include <map>
 #include <memory>
 
+#include "NoDialogs.h"
 #include "desktop/CalendarWatcher.h"
 #include "engine/RecorderEngine.h"
 #include "library/LibraryStore.h"
@@ -26,13 +27,6 @@
 #include "util/UserDefaults.h"
 
 namespace {
-
-class NoDialogs : public Dialogs {
-public:
-    bool confirm(const QString&, const QString&, const QString&) override { return false; }
-    std::optional<std::string> openAudioFile() override { return std::nullopt; }
-    std::optional<std::string> openDocumentFile() override { return std::nullopt; }
-};
 
 MinutesResult oneHourMeeting() {
     const char* people[] = {"田中", "佐藤", "鈴木", "高橋"};

@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <random>
 
+#include "NoDialogs.h"
 #include "desktop/CalendarWatcher.h"
 #include "engine/RecorderEngine.h"
 #include "library/LibraryStore.h"
@@ -105,12 +106,6 @@ double median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
     return v[v.size() / 2];
 }
-
-class NoDialogs : public Dialogs {
-public:
-    bool confirm(const QString&, const QString&, const QString&) override { return false; }
-    std::optional<std::string> openAudioFile() override { return std::nullopt; }
-};
 
 void typeKey(QLineEdit* edit, const QString& ch) {
     QKeyEvent key(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, ch);
