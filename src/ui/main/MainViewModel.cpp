@@ -221,8 +221,11 @@ QString MainViewModel::tagFilterLabel() const {
 }
 
 QString MainViewModel::libraryError() const {
+    // The store's message comes from the file system; say first what it means for the user.
     const auto& error = library_.lastError();
-    return error ? QString::fromStdString(*error) : QString();
+    return error ? QStringLiteral("ライブラリの変更を保存できませんでした: ") +
+                       QString::fromStdString(*error)
+                 : QString();
 }
 
 // --- Deleting

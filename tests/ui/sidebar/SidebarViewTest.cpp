@@ -171,7 +171,7 @@ TEST_F(SidebarViewTest, AnUnsavedLibraryChangeShowsOneLineUntilTheNextSave) {
     files.failWrites = true;
     EXPECT_THROW(failing.setFavorite(true, {id}), std::runtime_error);
     EXPECT_TRUE(view.libraryErrorLine()->isVisible());
-    EXPECT_EQ(view.libraryErrorLabel()->text(), "disk full");
+    EXPECT_EQ(view.libraryErrorLabel()->text(), "ライブラリの変更を保存できませんでした: disk full");
     shoot(view, QStringLiteral("main-library-error"));
 
     files.failWrites = false;
