@@ -2,6 +2,8 @@
 
 #include <canberra.h>
 
+#include <memory>
+
 namespace SystemSound {
 
 std::string themeEventFor(const std::string& name) {
@@ -12,8 +14,16 @@ std::string themeEventFor(const std::string& name) {
 }
 
 void play(const std::string& name) {
+    play(name, nullptr);
+}
+
+void play(const std::string& name, std::function<void()> finished) {
+    auto done = std::make_unique<std::function<void()>>(std::move(finished));
+    const auto nothingPlays = [&done] {
+        if (*done) (*done)();
+    };
     const std::string event = themeEventFor(name);
-    if (event.empty()) return;
+    if (event.empty()) return nothingPlays();
     // One context for the process; libcanberra plays asynchronously on its own thread.
     static ca_context* context = [] {
         ca_context* c = nullptr;
@@ -22,8 +32,22 @@ void play(const std::string& name) {
                                 "tavro", nullptr);
         return c;
     }();
-    if (!context) return;
-    ca_context_play(context, 0, CA_PROP_EVENT_ID, event.c_str(), nullptr);
+    ca_proplist* props = nullptr;
+    if (!context || ca_proplist_create(&props) != CA_SUCCESS) return nothingPlays();
+    ca_proplist_sets(props, CA_PROP_EVENT_ID, event.c_str());
+    const int result = ca_context_play_full(
+        context, 0, props,
+        [](ca_context*, std::uint32_t, int, void* user) {
+            std::unique_ptr<std::function<void()>> done(static_cast<std::function<void()>*>(user));
+            if (*done) (*done)();
+        },
+        done.get());
+    ca_proplist_destroy(props);
+    // The callback owns the function only when the sound started.
+    if (result == CA_SUCCESS)
+        done.release();
+    else
+        nothingPlays();
 }
 
 }  // namespace SystemSound

@@ -1,6 +1,7 @@
 #pragma once
 // Short feedback sounds from the desktop's sound theme. Playing never blocks and never fails
 // loudly: without a sound server or theme nothing is heard.
+#include <functional>
 #include <string>
 
 namespace SystemSound {
@@ -8,6 +9,10 @@ namespace SystemSound {
 // Plays one of the app's named sounds: "Tink" (recording starts), "Pop" (recording stops) or
 // "Glass" (a meeting begins). Unknown names are ignored. Call on the main thread.
 void play(const std::string& name);
+
+// The same, and `finished` is called once the sound has ended, failed or could not start: on
+// the player's own thread, or at once on the caller's when nothing plays.
+void play(const std::string& name, std::function<void()> finished);
 
 // The freedesktop sound-theme event a name is played as; empty for an unknown name.
 std::string themeEventFor(const std::string& name);
