@@ -26,7 +26,7 @@ while getopts "n:r:j:b:o:kh" opt; do
         b) build=$OPTARG ;;
         o) outdir=$OPTARG ;;
         k) keep_going=true ;;
-        *) sed -n '2,17p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2 ;;
+        *) sed -n '2,16p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2 ;;
     esac
 done
 shift $((OPTIND - 1))
