@@ -97,8 +97,9 @@ TEST(SystemAudioCaptureTest, RecordingsLineUpOnTheWallClock) {
 
     MicrophoneRecorder mic(dir / "rec.m4a");
     SystemAudioCapture sys;
-    mic.record();
+    // The microphone file's time zero is the call of record(), as the engine takes it.
     const auto micStartedAt = Clock::now();
+    mic.record();
     sys.start(dir / "rec-sys.m4a");
     ASSERT_TRUE(hasFirstSample(sys));
     std::this_thread::sleep_for(300ms);

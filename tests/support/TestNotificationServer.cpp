@@ -43,6 +43,7 @@ std::optional<std::vector<RecordedNotification>> TestNotificationServer::notific
         r.actions = m.value("actions").toStringList();
         r.expireTimeout = m.value("expire_timeout").toInt();
         r.open = m.value("open").toBool();
+        r.sender = m.value("sender").toString();
         out.push_back(r);
     }
     return out;

@@ -18,6 +18,7 @@ struct RecordedNotification {
     QStringList actions;  // key, label, key, label, ...
     int expireTimeout = -1;
     bool open = false;  // still showing
+    QString sender;     // the caller's unique bus name
 };
 
 class TestNotificationServer {
