@@ -25,9 +25,10 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* kCalendarParticipantsKey = "calendarMeetingParticipants";
-// The theme's cues last a fraction of a second; a player that never reports the end must not
-// keep the computer's audio from being recorded.
-constexpr auto kCueBound = std::chrono::seconds(2);
+// The theme's cues last a fraction of a second, but an idle output can take two seconds to
+// play the first; a player that never reports the end must not keep the computer's audio from
+// being recorded for long.
+constexpr auto kCueBound = std::chrono::seconds(5);
 
 // What a processing run hands back to the main thread.
 struct Stored {
@@ -187,16 +188,16 @@ void RecorderEngine::begin(std::unique_ptr<MicrophoneRecorder> recorder,
     if (detectParticipants()) meetingVision_->start();
 
     // The capture hears everything the computer plays, so it starts only once the start cue
-    // has ended (or failed, or is taking far too long).
+    // has ended; a cue that takes far too long is cancelled first.
     auto cueEnded = std::make_shared<std::promise<void>>();
     std::shared_future<void> cue = cueEnded->get_future().share();
-    SystemSound::play("Tink", [cueEnded] { cueEnded->set_value(); });
+    const std::uint32_t cueId = SystemSound::play("Tink", [cueEnded] { cueEnded->set_value(); });
 
     const fs::path sysURL = micURL.parent_path() / (micURL.stem().string() + "-sys.m4a");
     auto promise = std::make_shared<std::promise<bool>>();
     sysStartTask_ = promise->get_future().share();
-    std::thread([capture = sysCapture_, sysURL, promise, cue] {
-        cue.wait_for(kCueBound);
+    std::thread([capture = sysCapture_, sysURL, promise, cue, cueId] {
+        if (cue.wait_for(kCueBound) == std::future_status::timeout) SystemSound::cancel(cueId);
         bool started = true;
         try {
             capture->start(sysURL);

@@ -2,6 +2,7 @@
 
 #include <canberra.h>
 
+#include <atomic>
 #include <memory>
 
 namespace SystemSound {
@@ -13,18 +14,10 @@ std::string themeEventFor(const std::string& name) {
     return {};
 }
 
-void play(const std::string& name) {
-    play(name, nullptr);
-}
+namespace {
 
-void play(const std::string& name, std::function<void()> finished) {
-    auto done = std::make_unique<std::function<void()>>(std::move(finished));
-    const auto nothingPlays = [&done] {
-        if (*done) (*done)();
-    };
-    const std::string event = themeEventFor(name);
-    if (event.empty()) return nothingPlays();
-    // One context for the process; libcanberra plays asynchronously on its own thread.
+// One context for the process; libcanberra plays asynchronously on its own thread.
+ca_context* context() {
     static ca_context* context = [] {
         ca_context* c = nullptr;
         if (ca_context_create(&c) != CA_SUCCESS) return static_cast<ca_context*>(nullptr);
@@ -32,22 +25,44 @@ void play(const std::string& name, std::function<void()> finished) {
                                 "tavro", nullptr);
         return c;
     }();
+    return context;
+}
+
+}  // namespace
+
+void play(const std::string& name) {
+    play(name, nullptr);
+}
+
+std::uint32_t play(const std::string& name, std::function<void()> finished) {
+    static std::atomic<std::uint32_t> lastId{0};
+    auto done = std::make_unique<std::function<void()>>(std::move(finished));
+    const auto nothingPlays = [&done] {
+        if (*done) (*done)();
+        return std::uint32_t{0};
+    };
+    const std::string event = themeEventFor(name);
+    if (event.empty()) return nothingPlays();
     ca_proplist* props = nullptr;
-    if (!context || ca_proplist_create(&props) != CA_SUCCESS) return nothingPlays();
+    if (!context() || ca_proplist_create(&props) != CA_SUCCESS) return nothingPlays();
     ca_proplist_sets(props, CA_PROP_EVENT_ID, event.c_str());
+    const std::uint32_t id = ++lastId;
     const int result = ca_context_play_full(
-        context, 0, props,
+        context(), id, props,
         [](ca_context*, std::uint32_t, int, void* user) {
             std::unique_ptr<std::function<void()>> done(static_cast<std::function<void()>*>(user));
             if (*done) (*done)();
         },
         done.get());
     ca_proplist_destroy(props);
-    // The callback owns the function only when the sound started.
-    if (result == CA_SUCCESS)
-        done.release();
-    else
-        nothingPlays();
+    if (result != CA_SUCCESS) return nothingPlays();
+    // The callback owns the function now.
+    done.release();
+    return id;
+}
+
+void cancel(std::uint32_t id) {
+    if (id != 0 && context()) ca_context_cancel(context(), id);
 }
 
 }  // namespace SystemSound
