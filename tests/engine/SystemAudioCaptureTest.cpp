@@ -114,7 +114,10 @@ TEST(SystemAudioCaptureTest, RecordingsLineUpOnTheWallClock) {
     const auto wall = [](Clock::time_point start, double offset) {
         return std::chrono::duration<double>(start.time_since_epoch()).count() + offset;
     };
-    EXPECT_NEAR(wall(micStartedAt, *inMic), wall(*sys.firstSampleAt(), *inSys), 0.05);
+    // Each side times its first block by when it arrived; on a busy machine the two estimates
+    // differ by up to a tenth of a second, while the faults this guards against (the wait for
+    // the first block lost, or counted twice) cost whole seconds.
+    EXPECT_NEAR(wall(micStartedAt, *inMic), wall(*sys.firstSampleAt(), *inSys), 0.15);
 }
 
 // A headset becomes the default output mid-recording: the capture moves to it, and what it plays
