@@ -25,6 +25,10 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* kCalendarParticipantsKey = "calendarMeetingParticipants";
+// The theme's cues last a fraction of a second, but an idle output can take two seconds to
+// play the first; a player that never reports the end must not keep the computer's audio from
+// being recorded for long.
+constexpr auto kCueBound = std::chrono::seconds(5);
 
 // What a processing run hands back to the main thread.
 struct Stored {
@@ -174,17 +178,26 @@ void RecorderEngine::begin(std::unique_ptr<MicrophoneRecorder> recorder,
     setElapsed(0);
     setPhase(Phase::recording);
     timer_.start();
-    SystemSound::play("Tink");
     micStartedAt_ = startedAt;
     sysStartTask_.reset();
 
-    if (!captureSystemAudio()) return;
+    if (!captureSystemAudio()) {
+        SystemSound::play("Tink");
+        return;
+    }
     if (detectParticipants()) meetingVision_->start();
+
+    // The capture hears everything the computer plays, so it starts only once the start cue
+    // has ended; a cue that takes far too long is cancelled first.
+    auto cueEnded = std::make_shared<std::promise<void>>();
+    std::shared_future<void> cue = cueEnded->get_future().share();
+    const std::uint32_t cueId = SystemSound::play("Tink", [cueEnded] { cueEnded->set_value(); });
 
     const fs::path sysURL = micURL.parent_path() / (micURL.stem().string() + "-sys.m4a");
     auto promise = std::make_shared<std::promise<bool>>();
     sysStartTask_ = promise->get_future().share();
-    std::thread([capture = sysCapture_, sysURL, promise] {
+    std::thread([capture = sysCapture_, sysURL, promise, cue, cueId] {
+        if (cue.wait_for(kCueBound) == std::future_status::timeout) SystemSound::cancel(cueId);
         bool started = true;
         try {
             capture->start(sysURL);
@@ -203,12 +216,12 @@ void RecorderEngine::stop() {
     recorder_->stop();
     recorder_.reset();
     timer_.stop();
-    SystemSound::play("Pop");
     detectedParticipants_ =
         meetingVision_->isRunning() ? meetingVision_->stop() : std::vector<std::string>{};
 
     const std::string sourceName = micURL.filename().string();
     if (!sysStartTask_) {
+        SystemSound::play("Pop");
         process(micURL, sourceName);
         return;
     }
@@ -224,6 +237,8 @@ void RecorderEngine::finished(const fs::path& mic, const std::string& sourceName
     std::thread([self = this, capture = sysCapture_, handoff = handoff_.handle(), mic, sourceName,
                  sysStarted, micStartedAt] {
         const std::optional<fs::path> sys = sysStarted.get() ? capture->stop() : std::nullopt;
+        // The stop cue only now, so that the capture does not hear it.
+        handoff.post([] { SystemSound::play("Pop"); });
         fs::path toProcess = mic;
         if (sys) {
             const auto sysStartedAt = capture->firstSampleAt().value_or(micStartedAt);

@@ -4,6 +4,9 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <functional>
+
 X11VisionBackend::X11VisionBackend() = default;
 X11VisionBackend::~X11VisionBackend() = default;
 
@@ -14,7 +17,13 @@ std::optional<GrayImage> X11VisionBackend::captureMeetingWindow() {
     if (!capture_) return std::nullopt;
     const auto window = MeetingVision::chooseMeetingWindow(capture_->windows(), ::getpid());
     if (!window) return std::nullopt;
-    return capture_->screenshot(window->id);
+    auto image = capture_->screenshot(window->id);
+    // A window that is new, resized or just redirected reads as one flat colour until its
+    // application has repainted it; such a pass would find no names, so there is none.
+    if (image && std::adjacent_find(image->pixels.begin(), image->pixels.end(),
+                                    std::not_equal_to<>()) == image->pixels.end())
+        return std::nullopt;
+    return image;
 }
 
 std::optional<std::vector<std::string>> X11VisionBackend::recognizeText(const GrayImage& image) {

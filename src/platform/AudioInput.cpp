@@ -46,6 +46,8 @@ struct Query {
 
 // A block of samples this long keeps wake-ups rare while adding little latency.
 constexpr pa_usec_t kFragmentUsec = 100 * 1000;
+// Shorter gaps at a move are within the jitter of the block times and are not filled.
+constexpr double kMoveGapTolerance = 0.03;
 
 }  // namespace
 
@@ -74,28 +76,94 @@ void AudioInput::onStreamState(pa_stream* s, void* self) {
 }
 
 void AudioInput::onRead(pa_stream* s, std::size_t, void* self) {
-    auto* in = static_cast<AudioInput*>(self);
+    static_cast<AudioInput*>(self)->deliverQueued(s);
+}
+
+void AudioInput::deliverQueued(pa_stream* s) {
     const auto now = std::chrono::system_clock::now();
-    std::size_t queued = pa_stream_readable_size(s) / in->frameBytes_;  // frames, this block on
+    const auto seconds = [this](std::size_t frames) {
+        return std::chrono::duration_cast<std::chrono::system_clock::duration>(
+            std::chrono::duration<double>(static_cast<double>(frames) / sampleRate_));
+    };
+    std::size_t queued = pa_stream_readable_size(s) / frameBytes_;  // frames, this block on
     while (pa_stream_readable_size(s) > 0) {
         const void* data = nullptr;
         std::size_t bytes = 0;
         if (pa_stream_peek(s, &data, &bytes) < 0 || bytes == 0) return;
-        const std::size_t frames = bytes / in->frameBytes_;
-        const auto age = std::chrono::duration_cast<std::chrono::system_clock::duration>(
-            std::chrono::duration<double>(static_cast<double>(queued) / in->sampleRate_));
+        const std::size_t frames = bytes / frameBytes_;
+        const auto capturedAt = now - seconds(queued);
         queued -= std::min(queued, frames);
-        if (in->receiver_ && frames > 0) {
+        if (receiver_ && frames > 0) {
             try {
-                in->receiver_(static_cast<const float*>(data), frames, now - age);
+                // Before anything was delivered there is no time to keep.
+                if (afterMove_ && deliveredUntil_ != std::chrono::system_clock::time_point{}) {
+                    // The new device delivers from when the move was done; what the old one
+                    // did not deliver meanwhile is silence, so later blocks keep their time.
+                    const double gap =
+                        std::chrono::duration<double>(capturedAt - deliveredUntil_).count();
+                    if (gap > kMoveGapTolerance)
+                        receiver_(nullptr, static_cast<std::size_t>(gap * sampleRate_),
+                                  deliveredUntil_);
+                }
+                afterMove_ = false;
+                receiver_(static_cast<const float*>(data), frames, capturedAt);
             } catch (const std::exception& e) {
                 // Nothing may unwind into libpulse; the receiver is not called again.
-                in->setStreamError(e.what());
-                in->receiver_ = nullptr;
+                setStreamError(e.what());
+                receiver_ = nullptr;
             }
         }
+        deliveredUntil_ = capturedAt + seconds(frames);
         pa_stream_drop(s);
     }
+}
+
+void AudioInput::onMoved(pa_stream* s, void* self) {
+    auto* in = static_cast<AudioInput*>(self);
+    // What is still queued came from the old device: it goes first, and the gap is measured
+    // from its end.
+    in->deliverQueued(s);
+    in->afterMove_ = true;
+}
+
+std::string AudioInput::sourceName() const {
+    std::lock_guard lock(sourceMutex_);
+    return sourceName_;
+}
+
+// Runs on the loop's thread whenever the server's defaults may have changed; every step is
+// asynchronous, as a callback must not wait for the server.
+void AudioInput::followDefaultSink() {
+    pa_operation* op = pa_context_get_server_info(
+        context_,
+        [](pa_context* c, const pa_server_info* info, void* self) {
+            auto* in = static_cast<AudioInput*>(self);
+            if (!info || !info->default_sink_name || !in->stream_ ||
+                in->followedSink_ == info->default_sink_name)
+                return;
+            pa_operation* sinkOp = pa_context_get_sink_info_by_name(
+                c, info->default_sink_name,
+                [](pa_context* c, const pa_sink_info* sink, int, void* self) {
+                    auto* in = static_cast<AudioInput*>(self);
+                    if (!sink || !sink->monitor_source_name || !in->stream_ ||
+                        in->followedSink_ == sink->name)
+                        return;
+                    in->followedSink_ = sink->name;
+                    {
+                        std::lock_guard lock(in->sourceMutex_);
+                        in->sourceName_ = sink->monitor_source_name;
+                    }
+                    // A refused move leaves the stream where it is; there is nothing better.
+                    if (pa_operation* moveOp = pa_context_move_source_output_by_name(
+                            c, pa_stream_get_index(in->stream_), sink->monitor_source_name, nullptr,
+                            nullptr))
+                        pa_operation_unref(moveOp);
+                },
+                in);
+            if (sinkOp) pa_operation_unref(sinkOp);
+        },
+        this);
+    if (op) pa_operation_unref(op);
 }
 
 void AudioInput::setStreamError(const std::string& text) {
@@ -138,6 +206,10 @@ void AudioInput::connect() {
 void AudioInput::open(Device device) {
     stop();
     stopping_ = false;
+    device_ = device;
+    followedSink_.clear();
+    deliveredUntil_ = {};
+    afterMove_ = false;
     {
         std::lock_guard lock(errorMutex_);
         streamError_.clear();
@@ -179,6 +251,8 @@ void AudioInput::open(Device device) {
                 &sq));
             if (!sink.found || sink.monitor.empty())
                 throw Error(Error::Kind::noDevice, "the default sink has no monitor source");
+            followedSink_ = names.defaultSink;
+            std::lock_guard sourceLock(sourceMutex_);
             sourceName_ = sink.monitor;
         } else {
             if (names.defaultSource.empty())
@@ -204,6 +278,7 @@ void AudioInput::open(Device device) {
             if (source.isMonitor)
                 throw Error(Error::Kind::monitorAsMicrophone,
                             "the default source is a monitor of a sink, not a microphone");
+            std::lock_guard sourceLock(sourceMutex_);
             sourceName_ = names.defaultSource;
         }
     } catch (...) {
@@ -233,11 +308,12 @@ void AudioInput::start(int sampleRate, int channels, Receiver receiver) {
         if (!stream_) throw Error(Error::Kind::stream, lastServerError());
         pa_stream_set_state_callback(stream_, &AudioInput::onStreamState, this);
         pa_stream_set_read_callback(stream_, &AudioInput::onRead, this);
+        pa_stream_set_moved_callback(stream_, &AudioInput::onMoved, this);
         pa_buffer_attr attr{};
         attr.maxlength = static_cast<std::uint32_t>(-1);
         attr.tlength = attr.prebuf = attr.minreq = static_cast<std::uint32_t>(-1);
         attr.fragsize = static_cast<std::uint32_t>(pa_usec_to_bytes(kFragmentUsec, &sampleFormat));
-        if (pa_stream_connect_record(stream_, sourceName_.c_str(), &attr,
+        if (pa_stream_connect_record(stream_, sourceName().c_str(), &attr,
                                      PA_STREAM_ADJUST_LATENCY) < 0)
             throw Error(Error::Kind::stream, lastServerError());
         for (;;) {
@@ -245,6 +321,21 @@ void AudioInput::start(int sampleRate, int channels, Receiver receiver) {
             if (st == PA_STREAM_READY) break;
             if (!PA_STREAM_IS_GOOD(st)) throw Error(Error::Kind::stream, lastServerError());
             pa_threaded_mainloop_wait(loop_);
+        }
+        if (device_ == Device::computerOutput) {
+            pa_context_set_subscribe_callback(
+                context_,
+                [](pa_context*, pa_subscription_event_type_t type, std::uint32_t, void* self) {
+                    if ((type & PA_SUBSCRIPTION_EVENT_FACILITY_MASK) ==
+                        PA_SUBSCRIPTION_EVENT_SERVER)
+                        static_cast<AudioInput*>(self)->followDefaultSink();
+                },
+                this);
+            if (pa_operation* op =
+                    pa_context_subscribe(context_, PA_SUBSCRIPTION_MASK_SERVER, nullptr, nullptr))
+                pa_operation_unref(op);
+            // The default may have changed since open() looked.
+            followDefaultSink();
         }
     } catch (...) {
         stop();
@@ -260,12 +351,14 @@ void AudioInput::stop() {
         if (stream_) {
             pa_stream_set_read_callback(stream_, nullptr, nullptr);
             pa_stream_set_state_callback(stream_, nullptr, nullptr);
+            pa_stream_set_moved_callback(stream_, nullptr, nullptr);
             pa_stream_disconnect(stream_);
             pa_stream_unref(stream_);
             stream_ = nullptr;
         }
         if (context_) {
             pa_context_set_state_callback(context_, nullptr, nullptr);
+            pa_context_set_subscribe_callback(context_, nullptr, nullptr);
             pa_context_disconnect(context_);
             pa_context_unref(context_);
             context_ = nullptr;

@@ -1,7 +1,8 @@
 #pragma once
 // Records PCM from the sound server (PulseAudio, or PipeWire's PulseAudio server) with libpulse:
 // either the microphone (the default source) or what the computer plays (the monitor of the
-// default sink). Samples arrive as interleaved 32-bit floats on the input's own thread.
+// default sink, followed when the default sink changes). Samples arrive as interleaved 32-bit
+// floats on the input's own thread.
 #include <chrono>
 #include <cstddef>
 #include <functional>
@@ -49,12 +50,16 @@ public:
     // Connects to the server (never spawning one) and finds the device. Throws Error. The
     // server comes from the usual libpulse settings (PULSE_SERVER, client.conf).
     void open(Device device);
-    // The server's name of the device that open() found.
-    const std::string& sourceName() const { return sourceName_; }
+    // The server's name of the device recorded from: the one open() found, or the monitor of
+    // the sink that became the default since.
+    std::string sourceName() const;
 
     // Starts recording from the device found by open(), resampled by the server to
     // `sampleRate` and `channels`. Returns once the server has accepted the stream; throws
-    // Error otherwise (the connection is then closed).
+    // Error otherwise (the connection is then closed). Recording the computer's output, the
+    // stream moves to the new default sink's monitor whenever the default sink changes (a
+    // headset plugged in); the time the move took reaches the Receiver as a gap, so that the
+    // blocks stay on the wall clock.
     void start(int sampleRate, int channels, Receiver receiver);
 
     // Ends the stream and the connection. No Receiver call runs once it returns. Idempotent.
@@ -68,6 +73,10 @@ private:
     static void onContextState(pa_context* c, void* self);
     static void onStreamState(pa_stream* s, void* self);
     static void onRead(pa_stream* s, std::size_t bytes, void* self);
+    static void onMoved(pa_stream* s, void* self);
+
+    void deliverQueued(pa_stream* s);
+    void followDefaultSink();
 
     void connect();
     std::string lastServerError() const;
@@ -78,7 +87,13 @@ private:
     pa_threaded_mainloop* loop_ = nullptr;
     pa_context* context_ = nullptr;
     pa_stream* stream_ = nullptr;
+    Device device_ = Device::microphone;
+    mutable std::mutex sourceMutex_;  // sourceName_ changes on the loop's thread
     std::string sourceName_;
+    std::string followedSink_;  // the sink whose monitor is recorded (computer's output only)
+    // End of the last block delivered, and whether the next one is the first after a move.
+    std::chrono::system_clock::time_point deliveredUntil_;
+    bool afterMove_ = false;
     Receiver receiver_;
     std::size_t frameBytes_ = 0;
     int sampleRate_ = 0;

@@ -2,6 +2,9 @@
 
 #include <canberra.h>
 
+#include <atomic>
+#include <memory>
+
 namespace SystemSound {
 
 std::string themeEventFor(const std::string& name) {
@@ -11,10 +14,10 @@ std::string themeEventFor(const std::string& name) {
     return {};
 }
 
-void play(const std::string& name) {
-    const std::string event = themeEventFor(name);
-    if (event.empty()) return;
-    // One context for the process; libcanberra plays asynchronously on its own thread.
+namespace {
+
+// One context for the process; libcanberra plays asynchronously on its own thread.
+ca_context* context() {
     static ca_context* context = [] {
         ca_context* c = nullptr;
         if (ca_context_create(&c) != CA_SUCCESS) return static_cast<ca_context*>(nullptr);
@@ -22,8 +25,44 @@ void play(const std::string& name) {
                                 "tavro", nullptr);
         return c;
     }();
-    if (!context) return;
-    ca_context_play(context, 0, CA_PROP_EVENT_ID, event.c_str(), nullptr);
+    return context;
+}
+
+}  // namespace
+
+void play(const std::string& name) {
+    play(name, nullptr);
+}
+
+std::uint32_t play(const std::string& name, std::function<void()> finished) {
+    static std::atomic<std::uint32_t> lastId{0};
+    auto done = std::make_unique<std::function<void()>>(std::move(finished));
+    const auto nothingPlays = [&done] {
+        if (*done) (*done)();
+        return std::uint32_t{0};
+    };
+    const std::string event = themeEventFor(name);
+    if (event.empty()) return nothingPlays();
+    ca_proplist* props = nullptr;
+    if (!context() || ca_proplist_create(&props) != CA_SUCCESS) return nothingPlays();
+    ca_proplist_sets(props, CA_PROP_EVENT_ID, event.c_str());
+    const std::uint32_t id = ++lastId;
+    const int result = ca_context_play_full(
+        context(), id, props,
+        [](ca_context*, std::uint32_t, int, void* user) {
+            std::unique_ptr<std::function<void()>> done(static_cast<std::function<void()>*>(user));
+            if (*done) (*done)();
+        },
+        done.get());
+    ca_proplist_destroy(props);
+    if (result != CA_SUCCESS) return nothingPlays();
+    // The callback owns the function now.
+    done.release();
+    return id;
+}
+
+void cancel(std::uint32_t id) {
+    if (id != 0 && context()) ca_context_cancel(context(), id);
 }
 
 }  // namespace SystemSound

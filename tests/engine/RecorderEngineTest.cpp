@@ -4,7 +4,9 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <cmath>
 #include <fstream>
+#include <mutex>
 
 #include <gtest/gtest.h>
 
@@ -16,6 +18,7 @@
 #include "library/MinutesStore.h"
 #include "model/Markdown.h"
 #include "platform/AudioFixtures.h"
+#include "platform/AudioInput.h"
 #include "platform/Clipboard.h"
 #include "support/NotificationWatch.h"
 #include "support/TempDir.h"
@@ -235,6 +238,49 @@ TEST_F(RecorderEngineTest, QuittingFinishesTheFilesWithoutProcessing) {
         EXPECT_GT(audiotest::decodeMono(store.recordingsDir() / f, 24000).size(), 24000u) << f;
     QTest::qWait(200);
     EXPECT_TRUE(service.requests("POST", "/api/process").empty());
+}
+
+// The start and stop cues are heard on the speakers but are not in the recording of the
+// computer's audio: on a quiet private server (speakers and a silent microphone), the mix stays
+// silent while a listener on the speakers hears both cues.
+TEST_F(RecorderEngineTest, TheAppsOwnCuesStayOutOfTheRecording) {
+    TAVRO_REQUIRE_ENV("pulseaudio", audiotest::commandExists("pulseaudio"));
+    audiotest::PrivateSoundServer server(
+        "load-module module-null-sink sink_name=spk rate=48000 channels=2\n"
+        "load-module module-null-source source_name=mic rate=48000 channels=1\n"
+        "set-default-sink spk\nset-default-source mic\n");
+    defaults.set("detectParticipants", false);
+    std::mutex mutex;
+    std::vector<std::pair<QDateTime, float>> heard;  // loud blocks on the speakers
+    AudioInput speakers;
+    speakers.open(AudioInput::Device::computerOutput);
+    speakers.start(24000, 1, [&](const float* x, std::size_t n, auto) {
+        float peak = 0;
+        for (std::size_t i = 0; x && i < n; ++i) peak = std::max(peak, std::fabs(x[i]));
+        std::lock_guard lock(mutex);
+        if (peak > 0.05f) heard.emplace_back(QDateTime::currentDateTimeUtc(), peak);
+    });
+    const auto heardAfter = [&](const QDateTime& t) {
+        std::lock_guard lock(mutex);
+        return std::any_of(heard.begin(), heard.end(), [&](const auto& h) { return h.first > t; });
+    };
+
+    const auto begun = QDateTime::currentDateTimeUtc();
+    ASSERT_TRUE(startRecording());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return heardAfter(begun); }, 10000)) << "no start cue";
+    // The companion file gets its first block of audio after two seconds of capture.
+    const auto mic = fs::path(filesIn(store.recordingsDir()).back());  // "rec-….m4a" sorts last
+    const auto sys = store.recordingsDir() / (mic.stem().string() + "-sys.m4a");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return fs::exists(sys) && fs::file_size(sys) > 0; }, 30000));
+    const auto stopped = QDateTime::currentDateTimeUtc();
+    engine.toggle();
+    ASSERT_TRUE(waitPhase(Phase::idle, 60000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return heardAfter(stopped); }, 10000)) << "no stop cue";
+
+    const auto mix =
+        audiotest::decodeMono(store.recordingsDir() / (mic.stem().string() + "-mix.m4a"), 24000);
+    EXPECT_GT(mix.size(), 24000u * 2);
+    EXPECT_LT(audiotest::peak(mix), 0.01f);
 }
 
 // The vocabulary's blank lines are covered end to end above.

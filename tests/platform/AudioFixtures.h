@@ -6,6 +6,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -156,12 +157,14 @@ public:
         sockaddr_un addr{};
         addr.sun_family = AF_UNIX;
         std::strncpy(addr.sun_path, socket.c_str(), sizeof addr.sun_path - 1);
-        for (int tries = 0;; ++tries) {
+        // A generous bound: on a busy machine the server can take many seconds to come up.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        for (;;) {
             const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
             const bool up = ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
             ::close(fd);
             if (up) break;
-            if (tries == 1000 || !child_->running())
+            if (std::chrono::steady_clock::now() > deadline || !child_->running())
                 throw std::runtime_error("private sound server did not start: " +
                                          fileText(d + "/log"));
             std::this_thread::sleep_for(std::chrono::milliseconds(10));

@@ -44,6 +44,7 @@ std::optional<std::vector<RecordedNotification>> TestNotificationServer::notific
         r.textHints = m.value("text_hints").toStringList();
         r.expireTimeout = m.value("expire_timeout").toInt();
         r.open = m.value("open").toBool();
+        r.sender = m.value("sender").toString();
         out.push_back(r);
     }
     return out;

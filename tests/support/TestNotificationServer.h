@@ -19,6 +19,7 @@ struct RecordedNotification {
     QStringList textHints;  // "key=value" for each hint that is text
     int expireTimeout = -1;
     bool open = false;  // still showing
+    QString sender;     // the caller's unique bus name
 };
 
 class TestNotificationServer {

@@ -26,6 +26,10 @@ uint NotificationStore::notify(const QString& appName, uint replacesId, const QS
     return id;
 }
 
+void NotificationStore::noteSender(const QString& sender) {
+    if (!records_.isEmpty()) records_.last().insert("sender", sender);
+}
+
 void NotificationStore::close(uint id, CloseReason reason) {
     if (!open_.removeOne(id)) return;
     emit notificationClosed(id, reason);

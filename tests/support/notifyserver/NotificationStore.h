@@ -19,12 +19,14 @@ public:
     uint notify(const QString& appName, uint replacesId, const QString& appIcon,
                 const QString& summary, const QString& body, const QStringList& actions,
                 const QVariantMap& hints, int expireTimeout);
+    // The bus name of the last call's sender: tests running at once tell theirs apart by it.
+    void noteSender(const QString& sender);
     void close(uint id, CloseReason reason);
     // Emits the action as if the user had pressed it; false if the id is not showing.
     bool invokeAction(uint id, const QString& actionKey);
 
     // Every Notify call so far, oldest first, each as a{sv} with the keys id, app_name,
-    // replaces_id, app_icon, summary, body, actions, hint_keys, expire_timeout, open.
+    // replaces_id, app_icon, summary, body, actions, hint_keys, expire_timeout, open, sender.
     QList<QVariantMap> records() const;
     void clear();
 

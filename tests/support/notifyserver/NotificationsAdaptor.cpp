@@ -12,9 +12,12 @@ NotificationsAdaptor::NotificationsAdaptor(NotificationStore* store)
 uint NotificationsAdaptor::Notify(const QString& app_name, uint replaces_id,
                                   const QString& app_icon, const QString& summary,
                                   const QString& body, const QStringList& actions,
-                                  const QVariantMap& hints, int expire_timeout) {
-    return store_->notify(app_name, replaces_id, app_icon, summary, body, actions, hints,
-                          expire_timeout);
+                                  const QVariantMap& hints, int expire_timeout,
+                                  const QDBusMessage& message) {
+    const uint id = store_->notify(app_name, replaces_id, app_icon, summary, body, actions, hints,
+                                   expire_timeout);
+    store_->noteSender(message.service());
+    return id;
 }
 
 void NotificationsAdaptor::CloseNotification(uint id) {

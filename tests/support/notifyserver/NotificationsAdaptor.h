@@ -1,5 +1,6 @@
 #pragma once
 #include <QDBusAbstractAdaptor>
+#include <QDBusMessage>
 #include <QStringList>
 #include <QVariantMap>
 
@@ -15,7 +16,7 @@ public:
 public slots:
     uint Notify(const QString& app_name, uint replaces_id, const QString& app_icon,
                 const QString& summary, const QString& body, const QStringList& actions,
-                const QVariantMap& hints, int expire_timeout);
+                const QVariantMap& hints, int expire_timeout, const QDBusMessage& message);
     void CloseNotification(uint id);
     QStringList GetCapabilities();
     QString GetServerInformation(QString& vendor, QString& version, QString& protocol_version);
