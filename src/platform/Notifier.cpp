@@ -6,7 +6,6 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QStringList>
-#include <QThread>
 #include <QVariantMap>
 
 #include <canberra.h>
@@ -79,10 +78,8 @@ bool Notifier::available() const {
 }
 
 void Notifier::post(const QString& identifier, const QString& title, const QString& body) {
-    if (QThread::currentThread() == thread()) {
-        send(identifier, title, body);
-        return;
-    }
+    // Always through the notifier's event queue, also from its own thread: a post from a worker
+    // thread that is still queued must not be overtaken by a later one from this thread.
     QMetaObject::invokeMethod(
         this, [this, identifier, title, body] { send(identifier, title, body); },
         Qt::QueuedConnection);
