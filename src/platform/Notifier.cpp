@@ -85,18 +85,30 @@ void Notifier::post(const QString& identifier, const QString& title, const QStri
         Qt::QueuedConnection);
 }
 
+// One notification at a time, so that they reach the server in the order they were posted.
 void Notifier::send(const QString& identifier, const QString& title, const QString& body) {
-    if (!bus_.isConnected()) return;
+    pending_.push_back({identifier, title, body});
+    if (pending_.size() == 1) sendNext();
+}
+
+void Notifier::sendNext() {
+    if (pending_.empty()) return;
+    if (!bus_.isConnected()) {
+        pending_.clear();
+        return;
+    }
     // Asked before each notification, as the server may have been replaced since the last one.
     const QDBusMessage ask =
         QDBusMessage::createMethodCall(kService, kPath, kInterface, "GetCapabilities");
     auto* watcher = new QDBusPendingCallWatcher(bus_.asyncCall(ask), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this,
-            [this, identifier, title, body](QDBusPendingCallWatcher* w) {
-                QDBusPendingReply<QStringList> reply = *w;
-                w->deleteLater();
-                if (!reply.isError()) notify(identifier, title, body, reply.value());
-            });
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* w) {
+        QDBusPendingReply<QStringList> reply = *w;
+        w->deleteLater();
+        const Pending next = pending_.front();
+        pending_.pop_front();
+        if (!reply.isError()) notify(next.identifier, next.title, next.body, reply.value());
+        sendNext();
+    });
 }
 
 void Notifier::notify(const QString& identifier, const QString& title, const QString& body,

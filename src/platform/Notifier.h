@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <deque>
 #include <functional>
 #include <string>
 
@@ -39,13 +40,18 @@ private slots:
     void onClosed(uint id, uint reason);
 
 private:
+    struct Pending {
+        QString identifier, title, body;
+    };
     void send(const QString& identifier, const QString& title, const QString& body);
+    void sendNext();
     void notify(const QString& identifier, const QString& title, const QString& body,
                 const QStringList& capabilities);
 
     QDBusConnection bus_;
     // Server ids of notifications still showing, to our identifiers.
     QHash<uint, QString> identifiers_;
+    std::deque<Pending> pending_;  // the front one is being sent
     std::function<void()> playSound_;
 };
 
