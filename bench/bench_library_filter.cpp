@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <random>
 
+#include "SampleMeetings.h"
 #include "library/LibraryStore.h"
 #include "util/Uuid.h"
 
@@ -45,48 +46,7 @@ const char* const kPeople[] = {"田中",   "佐藤", "鈴木", "高橋", "伊藤
                                "阿部",   "石川", "山下", "中島", "石井",   "小川", "前田", "岡田",
                                "長谷川", "藤田", "後藤", "近藤", "村上",   "遠藤", "青木", "坂本"};
 
-template <typename T, std::size_t N>
-const T& pick(std::mt19937& rng, const T (&list)[N]) {
-    return list[rng() % N];
-}
-
-std::string sentence(std::mt19937& rng) {
-    std::string s;
-    const int words = 3 + static_cast<int>(rng() % 4);
-    for (int i = 0; i < words; ++i) {
-        s += pick(rng, kWords);
-        s += i + 1 < words ? pick(rng, kJoins) : pick(rng, kEnds);
-    }
-    return s;
-}
-
-MinutesRecord meeting(std::mt19937& rng, int n, Timestamp created) {
-    const std::string topic = std::string(pick(rng, kPlaces)) + pick(rng, kSubjects);
-    std::vector<std::string> people;
-    while (people.size() < 4) {
-        std::string p = pick(rng, kPeople);
-        if (std::find(people.begin(), people.end(), p) == people.end()) people.push_back(p);
-    }
-    MinutesResult r;
-    r.title = topic + " 定例 第" + std::to_string(n) + "回";
-    r.meta = MinutesMeta{"2025-03-07", "会議室A", people};
-    r.summary = topic + "の進捗と来期の予算について確認した。" + sentence(rng);
-    for (int i = 0; i < 6; ++i) r.keyPoints.push_back(sentence(rng));
-    for (int i = 0; i < 3; ++i) r.decisions.push_back(sentence(rng));
-    for (int i = 0; i < 5; ++i) {
-        r.todos.push_back(TodoItem{sentence(rng), people[rng() % people.size()], "3/14",
-                                   std::nullopt, std::nullopt});
-    }
-    for (int i = 0; i < kLines; ++i) {
-        char time[16];
-        std::snprintf(time, sizeof time, "%02d:%02d", i * 9 / 60, i * 9 % 60);
-        std::string text = sentence(rng);
-        if (i % 97 == 13) text = topic + "について。" + text;
-        r.transcript.push_back(TranscriptLine{people[rng() % people.size()], time, text});
-    }
-    return MinutesRecord{uuid::make(), created, "general", "meeting-" + std::to_string(n) + ".m4a",
-                         r};
-}
+const SampleMeetings kMeetings{kWords, kJoins, kEnds, kPlaces, kSubjects, kPeople, kLines};
 
 struct Fixture {
     fs::path root = fs::temp_directory_path() / ("tavro-bench-" + uuid::make());
@@ -104,7 +64,7 @@ struct Fixture {
         std::mt19937 rng(7);
         const Timestamp now = std::chrono::system_clock::now();
         for (int i = 0; i < kRecords; ++i) {
-            records.push_back(meeting(rng, i, now - std::chrono::hours(i)));
+            records.push_back(kMeetings.meeting(rng, i, now - std::chrono::hours(i)));
         }
         for (int i = 0; i < kFolders; ++i) {
             folderIDs.push_back(store->createFolder("フォルダ" + std::to_string(i)).id);

@@ -17,6 +17,7 @@
 #include <random>
 
 #include "NoDialogs.h"
+#include "SampleMeetings.h"
 #include "desktop/CalendarWatcher.h"
 #include "engine/RecorderEngine.h"
 #include "library/LibraryStore.h"
@@ -56,47 +57,7 @@ const char* const kSubjects[] = {"物流拠点", "新店舗",   "採用計画", 
 const char* const kPeople[] = {"田中", "佐藤", "鈴木", "高橋", "伊藤",   "渡辺", "山本", "中村",
                                "小林", "加藤", "吉田", "山田", "佐々木", "山口", "松本", "井上"};
 
-template <typename T, std::size_t N>
-const T& pick(std::mt19937& rng, const T (&list)[N]) {
-    return list[rng() % N];
-}
-
-std::string sentence(std::mt19937& rng) {
-    std::string s;
-    const int words = 3 + static_cast<int>(rng() % 4);
-    for (int i = 0; i < words; ++i) {
-        s += pick(rng, kWords);
-        s += i + 1 < words ? pick(rng, kJoins) : pick(rng, kEnds);
-    }
-    return s;
-}
-
-MinutesRecord meeting(std::mt19937& rng, int n, Timestamp created) {
-    const std::string topic = std::string(pick(rng, kPlaces)) + pick(rng, kSubjects);
-    std::vector<std::string> people;
-    while (people.size() < 4) {
-        std::string p = pick(rng, kPeople);
-        if (std::find(people.begin(), people.end(), p) == people.end()) people.push_back(p);
-    }
-    MinutesResult r;
-    r.title = topic + " 定例 第" + std::to_string(n) + "回";
-    r.meta = MinutesMeta{"2025-03-07", "会議室A", people};
-    r.summary = topic + "の進捗と来期の予算について確認した。" + sentence(rng);
-    for (int i = 0; i < 6; ++i) r.keyPoints.push_back(sentence(rng));
-    for (int i = 0; i < 3; ++i) r.decisions.push_back(sentence(rng));
-    for (int i = 0; i < 5; ++i)
-        r.todos.push_back(TodoItem{sentence(rng), people[rng() % people.size()], "3/14",
-                                   std::nullopt, std::nullopt});
-    for (int i = 0; i < kLines; ++i) {
-        char time[16];
-        std::snprintf(time, sizeof time, "%02d:%02d", i * 9 / 60, i * 9 % 60);
-        std::string text = sentence(rng);
-        if (i % 97 == 13) text = topic + "について。" + text;
-        r.transcript.push_back(TranscriptLine{people[rng() % people.size()], time, text});
-    }
-    return MinutesRecord{uuid::make(), created, "general", "meeting-" + std::to_string(n) + ".m4a",
-                         r};
-}
+const SampleMeetings kMeetings{kWords, kJoins, kEnds, kPlaces, kSubjects, kPeople, kLines};
 
 double ms(Clock::duration d) {
     return std::chrono::duration<double, std::milli>(d).count();
@@ -125,7 +86,7 @@ int main(int argc, char** argv) {
         std::mt19937 rng(7);
         const Timestamp now = std::chrono::system_clock::now();
         for (int i = 0; i < kRecords; ++i) {
-            const MinutesRecord r = meeting(rng, i, now - std::chrono::hours(i));
+            const MinutesRecord r = kMeetings.meeting(rng, i, now - std::chrono::hours(i));
             atomicfile::write(root / "data" / "minutes" / (std::to_string(i) + ".json"),
                               json::dumpCompact(r.toJson()));
         }

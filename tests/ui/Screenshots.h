@@ -18,12 +18,15 @@ inline bool waitFor(const std::function<bool()>& done, int ms = 20000) {
     return QTest::qWaitFor(done, ms);
 }
 
-inline void shoot(QWidget& w, const QString& name) {
+// Saves the widget as a test artifact and returns the picture.
+inline QImage shoot(QWidget& w, const QString& name) {
     w.ensurePolished();
     QCoreApplication::processEvents();
+    const QImage img = w.grab().toImage();
     const QString dir = QStringLiteral(TAVRO_ARTIFACT_DIR);
     QDir().mkpath(dir);
-    EXPECT_TRUE(w.grab().toImage().save(dir + QLatin1Char('/') + name + QStringLiteral(".png")));
+    EXPECT_TRUE(img.save(dir + QLatin1Char('/') + name + QStringLiteral(".png")));
+    return img;
 }
 
 }  // namespace uitest

@@ -11,9 +11,14 @@
 
 #include <gtest/gtest.h>
 
+#include "desktop/CalendarWatcher.h"
 #include "engine/RecorderControl.h"
+#include "engine/RecorderEngine.h"
 #include "library/LibraryStore.h"
 #include "library/MinutesStore.h"
+#include "platform/Notifier.h"
+#include "service/AuthModel.h"
+#include "service/UpdateChecker.h"
 #include "support/TempDir.h"
 #include "ui/UiContext.h"
 #include "util/UserDefaults.h"
@@ -100,4 +105,22 @@ protected:
         for (const MinutesRecord* r : records) out.push_back(r->result.title);
         return out;
     }
+};
+
+// The services a window is built with over the fixture's stores; notifications go nowhere.
+struct WindowServices {
+    WindowServices(MinutesStore& store, LibraryStore& library, UserDefaults& defaults,
+                   Dialogs& dialogs, CalendarStore* calendarStore = nullptr)
+        : engine(store, defaults),
+          auth(defaults),
+          updates("1.0.0", defaults, notifier),
+          calendar(calendarStore, defaults),
+          ctx{store, library, engine, auth, updates, calendar, defaults, dialogs} {}
+
+    RecorderEngine engine;
+    AuthModel auth;
+    Notifier notifier{QDBusConnection(QStringLiteral("no-bus"))};
+    UpdateChecker updates;
+    CalendarWatcher calendar;
+    UiContext ctx;
 };

@@ -1,8 +1,6 @@
 // The windows as widgets: over real stores and the recorder engine against the fake service,
 // with screenshots kept as artifacts of the build.
 #include <QAbstractItemModel>
-#include <QDeadlineTimer>
-#include <QDir>
 #include <QFileDialog>
 #include <QImage>
 #include <QLabel>
@@ -14,14 +12,10 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "Screenshots.h"
 #include "UiFixture.h"
-#include "desktop/CalendarWatcher.h"
-#include "engine/RecorderEngine.h"
 #include "fakeservice/FakeService.h"
 #include "fakeservice/ScopedServiceUrl.h"
-#include "platform/Notifier.h"
-#include "service/AuthModel.h"
-#include "service/UpdateChecker.h"
 #include "ui/main/DetailColumn.h"
 #include "ui/main/EmptyStateView.h"
 #include "ui/main/HeaderModel.h"
@@ -48,24 +42,8 @@ namespace {
 
 using Phase = RecorderControl::Phase;
 
-bool waitFor(const std::function<bool()>& done, int ms) {
-    for (QDeadlineTimer deadline(ms); !deadline.hasExpired();) {
-        if (done()) return true;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return done();
-}
-
-// Saves the widget as a test artifact and returns the picture.
-QImage shoot(QWidget& w, const QString& name) {
-    w.ensurePolished();
-    QCoreApplication::processEvents();
-    const QImage img = w.grab().toImage();
-    const QString dir = QStringLiteral(TAVRO_ARTIFACT_DIR);
-    QDir().mkpath(dir);
-    EXPECT_TRUE(img.save(dir + QLatin1Char('/') + name + QStringLiteral(".png")));
-    return img;
-}
+using uitest::shoot;
+using uitest::waitFor;
 
 // Still frames, so that the saved pictures are stable.
 class StillFrames : public StoresFixture {
@@ -79,16 +57,12 @@ class WindowTest : public StillFrames {
 protected:
     FakeService service;
     ScopedServiceUrl serviceUrl{service.baseUrl()};
-    RecorderEngine engine{store, defaults};
-    AuthModel auth{defaults};
-    Notifier notifier{QDBusConnection(QStringLiteral("no-bus"))};
-    UpdateChecker updates{"1.0.0", defaults, notifier};
-    CalendarWatcher calendar{nullptr, defaults};
-    UiContext ctx{store, library, engine, auth, updates, calendar, defaults, dialogs};
+    WindowServices services{store, library, defaults, dialogs};
+    UiContext& ctx = services.ctx;
 
     void SetUp() override {
         StillFrames::SetUp();
-        engine.setSecretReader([](const std::string&) { return std::string(); });
+        services.engine.setSecretReader([](const std::string&) { return std::string(); });
         defaults.set(MainViewModel::kOnboardingKey, true);
     }
 
@@ -164,7 +138,7 @@ TEST_F(WindowTest, ACancelledOpenPanelNeverProcesses) {
     dialogs.audioFile = std::nullopt;
     view.headerView()->importButton()->click();
     EXPECT_EQ(dialogs.filePanels, 1);
-    EXPECT_EQ(engine.phase(), Phase::idle);
+    EXPECT_EQ(services.engine.phase(), Phase::idle);
     QTest::qWait(200);
     EXPECT_TRUE(service.requests("POST", "/api/process").empty());
 }
@@ -180,14 +154,14 @@ TEST_F(WindowTest, AnImportedFileBecomesTheTopRecord) {
     dialogs.audioFile = file.string();
 
     view.headerView()->importButton()->click();
-    EXPECT_EQ(engine.phase(), Phase::processing) << "at once";
+    EXPECT_EQ(services.engine.phase(), Phase::processing) << "at once";
     EXPECT_FALSE(view.headerView()->importButton()->isEnabled());
     EXPECT_FALSE(view.headerView()->recordButton()->isEnabled());
     EXPECT_EQ(view.emptyState()->content().kind, EmptyStateContent::Kind::processing);
 
-    ASSERT_TRUE(waitFor([&] { return engine.phase() == Phase::idle; }, 30000));
+    ASSERT_TRUE(waitFor([&] { return services.engine.phase() == Phase::idle; }, 30000));
     ASSERT_TRUE(waitFor([&] { return store.records().size() == 2; }, 5000));
-    EXPECT_EQ(engine.lastError(), std::nullopt);
+    EXPECT_EQ(services.engine.lastError(), std::nullopt);
     EXPECT_EQ(store.records().front().sourceName, "取り込み.m4a");
     EXPECT_EQ(listTitles(view).front(),
               QString::fromStdString(store.records().front().result.title));
@@ -205,7 +179,7 @@ TEST_F(WindowTest, AFailedImportLeavesItsErrorUnderThePlaceholder) {
     atomicfile::write(file, "x");
     dialogs.audioFile = file.string();
     view.headerView()->importButton()->click();
-    ASSERT_TRUE(waitFor([&] { return engine.phase() == Phase::idle; }, 30000));
+    ASSERT_TRUE(waitFor([&] { return services.engine.phase() == Phase::idle; }, 30000));
     EXPECT_EQ(view.emptyState()->texts(),
               (QStringList{QStringLiteral("記録を選択するか、新しく録音してください"),
                            QStringLiteral("処理に失敗しました")}));

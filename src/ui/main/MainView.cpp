@@ -9,6 +9,7 @@
 
 #include "engine/RecorderEngine.h"
 #include "ui/UiContext.h"
+#include "ui/main/Divider.h"
 #include "ui/main/EmptyStateView.h"
 #include "ui/main/HeaderModel.h"
 #include "ui/main/HeaderView.h"
@@ -20,25 +21,6 @@
 #include "ui/main/sidebar/RecordListView.h"
 #include "ui/main/sidebar/SidebarSymbols.h"
 #include "ui/main/sidebar/SidebarView.h"
-
-namespace {
-
-QWidget* divider(Qt::Orientation orientation) {
-    auto* line = new QWidget;
-    line->setAutoFillBackground(true);
-    QPalette pal = line->palette();
-    QColor c = pal.color(QPalette::WindowText);
-    c.setAlphaF(0.12f);
-    pal.setColor(QPalette::Window, c);
-    line->setPalette(pal);
-    if (orientation == Qt::Horizontal)
-        line->setFixedHeight(1);
-    else
-        line->setFixedWidth(1);
-    return line;
-}
-
-}  // namespace
 
 MainView::MainView(UiContext& ctx, QWidget* parent)
     : QWidget(parent),

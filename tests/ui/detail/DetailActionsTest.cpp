@@ -1,7 +1,6 @@
 // The detail view's menus, exports, status line and agent section over real stores, the fake
 // service, the keyring and a file manager on the session bus.
 #include <QDBusConnection>
-#include <QDir>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
@@ -9,19 +8,15 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "../Screenshots.h"
 #include "../UiFixture.h"
 #include "agents/FakeTools.h"
-#include "desktop/CalendarWatcher.h"
-#include "engine/RecorderEngine.h"
 #include "fakeservice/FakeService.h"
 #include "fakeservice/ScopedServiceUrl.h"
 #include "library/EffectiveMinutes.h"
 #include "platform/Desktop.h"
 #include "platform/FileManager.h"
-#include "platform/Notifier.h"
-#include "service/AuthModel.h"
 #include "service/SecureStore.h"
-#include "service/UpdateChecker.h"
 #include "ui/main/MainView.h"
 #include "ui/main/MainViewModel.h"
 #include "ui/main/detail/AgentProcessingBanner.h"
@@ -60,23 +55,15 @@ QString uri(const fs::path& file) {
     return QUrl::fromLocalFile(QString::fromStdString(file.string())).toString(QUrl::FullyEncoded);
 }
 
-void shoot(QWidget& w, const QString& name) {
-    QCoreApplication::processEvents();
-    const QString dir = QStringLiteral(TAVRO_ARTIFACT_DIR);
-    QDir().mkpath(dir);
-    EXPECT_TRUE(w.grab().save(dir + QLatin1Char('/') + name + QStringLiteral(".png")));
-}
+using uitest::shoot;
+using uitest::waitFor;
 
 class DetailActionsTest : public StoresFixture {
 protected:
     FakeService service;
     ScopedServiceUrl serviceUrl{service.baseUrl()};
-    RecorderEngine engine{store, defaults};
-    AuthModel auth{defaults};
-    Notifier notifier{QDBusConnection(QStringLiteral("no-bus"))};
-    UpdateChecker updates{"1.0.0", defaults, notifier};
-    CalendarWatcher calendar{nullptr, defaults};
-    UiContext ctx{store, library, engine, auth, updates, calendar, defaults, dialogs};
+    WindowServices services{store, library, defaults, dialogs};
+    UiContext& ctx = services.ctx;
     FakeFileManager fileManager;
     QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "fm");
     std::vector<QUrl> opened;
@@ -115,7 +102,6 @@ protected:
         return model;
     }
     static QString status(const DetailActionsModel& m) { return m.shareStatus().value_or("—"); }
-    static bool waitFor(const std::function<bool()>& done) { return QTest::qWaitFor(done, 20000); }
 };
 
 TEST(ExportName, StemsFollowTheTitle) {
@@ -311,7 +297,7 @@ TEST_F(DetailActionsTest, TheAgentSectionFollowsTheRun) {
     QCoreApplication::processEvents();
     const MinutesRecord record = store.records().front();
     auto actions = modelFor(record);
-    AgentSectionModel model(engine, defaults, record.id, [&] { actions->requestAgent(); });
+    AgentSectionModel model(services.engine, defaults, record.id, [&] { actions->requestAgent(); });
     AgentSection section(model, minutes.todos);
     section.resize(640, section.sizeHint().height() + 40);
     section.show();

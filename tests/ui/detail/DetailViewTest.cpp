@@ -1,9 +1,7 @@
 // The detail pane: its view-model over real stores, and the view with screenshots.
 #include <QCheckBox>
 #include <QCoreApplication>
-#include <QDBusConnection>
 #include <QDateTimeEdit>
-#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -12,11 +10,7 @@
 #include <QTest>
 #include <QToolButton>
 
-#include "desktop/CalendarWatcher.h"
-#include "engine/RecorderEngine.h"
-#include "platform/Notifier.h"
-#include "service/AuthModel.h"
-#include "service/UpdateChecker.h"
+#include "ui/Screenshots.h"
 #include "ui/UiFixture.h"
 #include "ui/main/MainViewModel.h"
 #include "ui/main/detail/ActionItemView.h"
@@ -26,6 +20,8 @@
 #include "ui/main/detail/TranscriptView.h"
 
 namespace {
+
+using uitest::shoot;
 
 namespace em = EffectiveMinutes;
 
@@ -170,12 +166,8 @@ TEST_F(DetailViewModelTest, TabLabels) {
 // The view, over the engine and the other services a window is built with.
 class DetailViewTest : public StoresFixture {
 protected:
-    RecorderEngine engine{store, defaults};
-    AuthModel auth{defaults};
-    Notifier notifier{QDBusConnection(QStringLiteral("no-bus"))};
-    UpdateChecker updates{"1.0.0", defaults, notifier};
-    CalendarWatcher calendar{nullptr, defaults};
-    UiContext ctx{store, library, engine, auth, updates, calendar, defaults, dialogs};
+    WindowServices services{store, library, defaults, dialogs};
+    UiContext& ctx = services.ctx;
     MainViewModel main{store, library, defaults, dialogs};
 
     void SetUp() override { qputenv("TAVRO_REDUCE_MOTION", "1"); }
@@ -190,13 +182,6 @@ protected:
         view->show();
         QCoreApplication::processEvents();
         return view;
-    }
-
-    static void shoot(QWidget& w, const QString& name) {
-        QCoreApplication::processEvents();
-        const QString dir = QStringLiteral(TAVRO_ARTIFACT_DIR);
-        QDir().mkpath(dir);
-        EXPECT_TRUE(w.grab().save(dir + QLatin1Char('/') + name + QStringLiteral(".png")));
     }
 
     static QStringList texts(QWidget* page) {

@@ -2,17 +2,11 @@
 // What the dialog tests share: the stores, the fake service with a signed-in user, waiting for
 // a condition, and screenshots kept as artifacts.
 #include <QCoreApplication>
-#include <QDBusConnection>
 
 #include "../Screenshots.h"
 #include "../UiFixture.h"
-#include "desktop/CalendarWatcher.h"
-#include "engine/RecorderEngine.h"
 #include "fakeservice/FakeService.h"
 #include "fakeservice/ScopedServiceUrl.h"
-#include "platform/Notifier.h"
-#include "service/AuthModel.h"
-#include "service/UpdateChecker.h"
 
 namespace dialogtest {
 
@@ -38,10 +32,6 @@ protected:
 // Everything the main window is built with.
 class WindowFixture : public ServiceFixture {
 protected:
-    RecorderEngine engine{store, defaults};
-    AuthModel auth{defaults};
-    Notifier notifier{QDBusConnection(QStringLiteral("no-bus"))};
-    UpdateChecker updates{"1.0.0", defaults, notifier};
-    CalendarWatcher calendar{nullptr, defaults};
-    UiContext ctx{store, library, engine, auth, updates, calendar, defaults, dialogs};
+    WindowServices services{store, library, defaults, dialogs};
+    UiContext& ctx = services.ctx;
 };

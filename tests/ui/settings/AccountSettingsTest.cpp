@@ -23,7 +23,7 @@ protected:
 };
 
 TEST_F(AccountSettingsTest, WhenTheButtonsMaySend) {
-    AccountSettingsModel m(auth, store);
+    AccountSettingsModel m(services.auth, store);
     for (const auto& [email, ok] :
          {std::pair{"", false}, {"user.example.jp", false}, {"@", true}, {" a@b ", true}}) {
         m.setEmail(QString::fromUtf8(email));
@@ -37,7 +37,7 @@ TEST_F(AccountSettingsTest, WhenTheButtonsMaySend) {
         EXPECT_EQ(m.canVerify(), ok) << code;
     }
     for (const char* plan : {"pro", "Pro", "free", "", "team"}) {
-        auth.setState(AuthModel::LoggedIn{"a@x.jp", plan});
+        services.auth.setState(AuthModel::LoggedIn{"a@x.jp", plan});
         EXPECT_EQ(m.planBadge(), plan == std::string("pro") ? "Pro" : "Free") << plan;
     }
 }
@@ -55,7 +55,7 @@ TEST_F(AccountSettingsTest, LoginByCodeThenLogout) {
     tab.requestButton()->click();
     EXPECT_EQ(tab.requestButton()->text(), "送信中…");
     EXPECT_FALSE(tab.requestButton()->isEnabled());
-    ASSERT_TRUE(waitFor([&] { return !auth.busy(); }));
+    ASSERT_TRUE(waitFor([&] { return !services.auth.busy(); }));
     EXPECT_EQ(tab.error()->text(), "メールアドレスが不正です");
     EXPECT_EQ(tab.shownPage(), 0);
 

@@ -5,14 +5,9 @@
 
 #include "../Screenshots.h"
 #include "../UiFixture.h"
-#include "desktop/CalendarWatcher.h"
-#include "engine/RecorderEngine.h"
 #include "fakeservice/FakeService.h"
 #include "fakeservice/ScopedServiceUrl.h"
-#include "platform/Notifier.h"
-#include "service/AuthModel.h"
 #include "service/ServiceCall.h"
-#include "service/UpdateChecker.h"
 
 namespace settingstest {
 
@@ -29,12 +24,8 @@ class SettingsFixture : public StoresFixture {
 protected:
     FakeService service;
     ScopedServiceUrl serviceUrl{service.baseUrl()};
-    RecorderEngine engine{store, defaults};
-    AuthModel auth{defaults};
-    Notifier notifier{QDBusConnection(QStringLiteral("no-bus"))};
-    UpdateChecker updates{"1.0.0", defaults, notifier};
-    CalendarWatcher calendar{nullptr, defaults};
-    UiContext ctx{store, library, engine, auth, updates, calendar, defaults, dialogs};
+    WindowServices services{store, library, defaults, dialogs};
+    UiContext& ctx = services.ctx;
 };
 
 }  // namespace settingstest

@@ -1,18 +1,12 @@
 // The general, recording and privacy tabs as widgets, with screenshots kept as artifacts.
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDBusConnection>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
 #include <QToolButton>
 
-#include "desktop/CalendarWatcher.h"
-#include "engine/RecorderEngine.h"
 #include "library/CustomTemplateStore.h"
-#include "platform/Notifier.h"
-#include "service/AuthModel.h"
-#include "service/UpdateChecker.h"
 #include "support/FakeCalendarStore.h"
 #include "ui/Screenshots.h"
 #include "ui/UiFixture.h"
@@ -27,13 +21,9 @@ using uitest::shoot;
 
 class SettingsTabsTest : public StoresFixture {
 protected:
-    RecorderEngine engine{store, defaults};
-    AuthModel auth{defaults};
-    Notifier notifier{QDBusConnection(QStringLiteral("no-bus"))};
-    UpdateChecker updates{"1.0.0", defaults, notifier};
     FakeCalendarStore calendarStore;
-    CalendarWatcher calendar{&calendarStore, defaults};
-    UiContext ctx{store, library, engine, auth, updates, calendar, defaults, dialogs};
+    WindowServices services{store, library, defaults, dialogs, &calendarStore};
+    UiContext& ctx = services.ctx;
 };
 
 TEST_F(SettingsTabsTest, GeneralAndPrivacyTabs) {
@@ -84,7 +74,7 @@ TEST_F(SettingsTabsTest, RecordingTabWithSixMeetings) {
         e.attendees = {{"mailto:a@example.com", "A"}, {"mailto:b@example.com", "B"}};
         calendarStore.events.push_back(e);
     }
-    calendar.start();
+    services.calendar.start();
     SettingsView view(ctx);
     view.show();
     view.tabs()->setCurrentIndex(1);

@@ -1,19 +1,13 @@
 // The sidebar as widgets over real stores: check circles, the kept selection, the library's
 // error line, and screenshots kept as artifacts.
-#include <QDBusConnection>
 #include <QDateEdit>
-#include <QDir>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTest>
 
-#include "desktop/CalendarWatcher.h"
-#include "engine/RecorderEngine.h"
 #include "library/TestFileSystem.h"
-#include "platform/Notifier.h"
-#include "service/AuthModel.h"
-#include "service/UpdateChecker.h"
+#include "ui/Screenshots.h"
 #include "ui/UiFixture.h"
 #include "ui/main/MainView.h"
 #include "ui/main/MainViewModel.h"
@@ -27,23 +21,12 @@
 
 namespace {
 
-QImage shoot(QWidget& w, const QString& name) {
-    QCoreApplication::processEvents();
-    const QImage img = w.grab().toImage();
-    const QString dir = QStringLiteral(TAVRO_ARTIFACT_DIR);
-    QDir().mkpath(dir);
-    EXPECT_TRUE(img.save(dir + QLatin1Char('/') + name + QStringLiteral(".png")));
-    return img;
-}
+using uitest::shoot;
 
 class SidebarViewTest : public StoresFixture {
 protected:
-    RecorderEngine engine{store, defaults};
-    AuthModel auth{defaults};
-    Notifier notifier{QDBusConnection(QStringLiteral("no-bus"))};
-    UpdateChecker updates{"1.0.0", defaults, notifier};
-    CalendarWatcher calendar{nullptr, defaults};
-    UiContext ctx{store, library, engine, auth, updates, calendar, defaults, dialogs};
+    WindowServices services{store, library, defaults, dialogs};
+    UiContext& ctx = services.ctx;
     MainViewModel browser{store, library, defaults, dialogs};
 
     void SetUp() override {
@@ -162,7 +145,8 @@ TEST_F(SidebarViewTest, Screenshots) {
 TEST_F(SidebarViewTest, AnUnsavedLibraryChangeShowsOneLineUntilTheNextSave) {
     TestFileSystem files;
     LibraryStore failing{home.home() / "other", defaults, files};
-    UiContext other{store, failing, engine, auth, updates, calendar, defaults, dialogs};
+    UiContext other(store, failing, services.engine, services.auth, services.updates,
+                    services.calendar, defaults, dialogs);
     const std::string id = addRecord("予算会議").id;
     MainView view(other);
     view.show();
@@ -171,7 +155,8 @@ TEST_F(SidebarViewTest, AnUnsavedLibraryChangeShowsOneLineUntilTheNextSave) {
     files.failWrites = true;
     EXPECT_THROW(failing.setFavorite(true, {id}), std::runtime_error);
     EXPECT_TRUE(view.libraryErrorLine()->isVisible());
-    EXPECT_EQ(view.libraryErrorLabel()->text(), "ライブラリの変更を保存できませんでした: disk full");
+    EXPECT_EQ(view.libraryErrorLabel()->text(),
+              "ライブラリの変更を保存できませんでした: disk full");
     shoot(view, QStringLiteral("main-library-error"));
 
     files.failWrites = false;

@@ -16,6 +16,7 @@
 #include "engine/RecorderEngine.h"
 #include "ui/UiContext.h"
 #include "ui/main/DetailColumn.h"
+#include "ui/main/Divider.h"
 #include "ui/main/MainViewModel.h"
 #include "ui/main/Motion.h"
 #include "ui/main/detail/ActionItemView.h"
@@ -159,22 +160,13 @@ DetailView::DetailView(UiContext& ctx, MainViewModel& model, std::string recordI
     status_ = DetailStyle::caption(QString(), 13, DetailStyle::secondary(this));
     auto* statusRow = columned(status_, 12, 0);
 
-    auto* line = new QWidget;
-    line->setFixedHeight(1);
-    line->setAutoFillBackground(true);
-    QPalette pal = line->palette();
-    QColor c = pal.color(QPalette::WindowText);
-    c.setAlphaF(0.12f);
-    pal.setColor(QPalette::Window, c);
-    line->setPalette(pal);
-
     auto* stack = new QVBoxLayout(this);
     stack->setContentsMargins(0, 0, 0, 0);
     stack->setSpacing(0);
     stack->addWidget(columned(header, 30, 18));
     stack->addWidget(columned(leading(segments), 0, 0));
     stack->addWidget(statusRow);
-    stack->addWidget(columned(line, 16, 0));
+    stack->addWidget(columned(divider(), 16, 0));
     stack->addWidget(pages_, 1);
 
     for (int i = 0; i < 3; ++i) {

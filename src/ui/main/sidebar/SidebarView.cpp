@@ -10,6 +10,7 @@
 #include "desktop/PanelStyle.h"
 #include "engine/RecorderEngine.h"
 #include "ui/UiContext.h"
+#include "ui/main/Divider.h"
 #include "ui/main/MainViewModel.h"
 #include "ui/main/sidebar/BulkBar.h"
 #include "ui/main/sidebar/FilterPopup.h"
@@ -24,18 +25,6 @@ namespace {
 
 constexpr qreal kCaption = 11;
 using Style = SidebarButton::Style;
-
-QWidget* divider() {
-    auto* line = new QWidget;
-    line->setAutoFillBackground(true);
-    QPalette pal = line->palette();
-    QColor c = pal.color(QPalette::WindowText);
-    c.setAlphaF(0.12f);
-    pal.setColor(QPalette::Window, c);
-    line->setPalette(pal);
-    line->setFixedHeight(1);
-    return line;
-}
 
 QHBoxLayout* row(int spacing) {
     auto* r = new QHBoxLayout;
