@@ -8,8 +8,7 @@
 #include <QStringList>
 #include <QVariantMap>
 
-#include <canberra.h>
-
+#include "platform/SystemSound.h"
 #include "util/Uuid.h"
 
 namespace {
@@ -36,18 +35,6 @@ QString escapedMarkup(const QString& text) {
     return out;
 }
 
-void playThemeSound() {
-    // One context for the process; libcanberra plays asynchronously on its own thread.
-    static ca_context* context = [] {
-        ca_context* c = nullptr;
-        if (ca_context_create(&c) != CA_SUCCESS) return static_cast<ca_context*>(nullptr);
-        ca_context_change_props(c, CA_PROP_APPLICATION_NAME, "TAVRO", CA_PROP_APPLICATION_ID,
-                                "tavro", nullptr);
-        return c;
-    }();
-    if (context) ca_context_play(context, 0, CA_PROP_EVENT_ID, Notifier::kSoundName, nullptr);
-}
-
 }  // namespace
 
 Notifier& Notifier::shared() {
@@ -60,7 +47,9 @@ Notifier& Notifier::shared() {
 }
 
 Notifier::Notifier(QDBusConnection bus, QObject* parent)
-    : QObject(parent), bus_(std::move(bus)), playSound_(playThemeSound) {
+    : QObject(parent),
+      bus_(std::move(bus)),
+      playSound_([] { SystemSound::playEvent(kSoundName); }) {
     // Subscribed before anything is posted, so that no click can be missed.
     bus_.connect(kService, kPath, kInterface, QStringLiteral("ActionInvoked"), this,
                  SLOT(onActionInvoked(uint, QString)));

@@ -34,6 +34,10 @@ void play(const std::string& name) {
     play(name, nullptr);
 }
 
+void playEvent(const char* event) {
+    if (context()) ca_context_play(context(), 0, CA_PROP_EVENT_ID, event, nullptr);
+}
+
 std::uint32_t play(const std::string& name, std::function<void()> finished) {
     static std::atomic<std::uint32_t> lastId{0};
     auto done = std::make_unique<std::function<void()>>(std::move(finished));

@@ -19,6 +19,9 @@ std::uint32_t play(const std::string& name, std::function<void()> finished);
 // Stops a sound that play() started, if it still plays. Any thread.
 void cancel(std::uint32_t id);
 
+// Plays a freedesktop sound-theme event by its own name (e.g. "message-new-instant").
+void playEvent(const char* event);
+
 // The freedesktop sound-theme event a name is played as; empty for an unknown name.
 std::string themeEventFor(const std::string& name);
 
