@@ -236,6 +236,23 @@ TEST_F(StillFrames, HeaderInItsThreePhases) {
     shoot(header, QStringLiteral("header-agent-off"));
 }
 
+// With motion, a new look springs to its width instead of jumping there; ticks of the clock
+// change nothing but the text.
+TEST_F(StoresFixture, RecordButtonSpringsToANewLook) {
+    ScriptedRecorder recorder;
+    HeaderModel model(recorder, defaults, dialogs, [](const auto&, const auto&) {});
+    RecordButton button(model);
+    button.show();
+    const int idle = button.width();
+    recorder.set(Phase::recording, 5);
+    const int target = button.sizeHint().width();
+    EXPECT_GT(target, idle);
+    EXPECT_LT(button.width(), target) << "the width moves there";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return button.width() == target; }, 5000));
+    recorder.set(Phase::recording, 6);
+    EXPECT_EQ(button.width(), target);
+}
+
 TEST_F(StillFrames, PlaceholderPerPhase) {
     struct Case {
         const char* file;

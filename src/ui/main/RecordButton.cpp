@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPalette>
+#include <QVariantAnimation>
 
 #include "desktop/PanelStyle.h"
 #include "desktop/Symbols.h"
@@ -23,11 +24,20 @@ RecordButton::RecordButton(HeaderModel& model, QWidget* parent)
     : BezelButton(parent),
       model_(model),
       pulse_(new RecordingPulse(8, this)),
-      spinner_(new SpinnerRing(16, 2, QColor(), this)) {
+      spinner_(new SpinnerRing(16, 2, QColor(), this)),
+      resize_(new QVariantAnimation(this)) {
     setToolTip(HeaderModel::kRecordHelp);
     setFocusPolicy(Qt::TabFocus);
     connect(this, &QAbstractButton::clicked, &model_, &HeaderModel::toggleRecording);
     connect(&model_, &HeaderModel::recorderChanged, this, &RecordButton::follow);
+    // A lightly damped spring: the new look fades in while the width settles with a small
+    // overshoot.
+    resize_->setDuration(350);
+    resize_->setEasingCurve(QEasingCurve(QEasingCurve::OutBack));
+    connect(resize_, &QVariantAnimation::valueChanged, this, [this](const QVariant& w) {
+        setFixedWidth(w.toInt());
+        updateGeometry();
+    });
     follow();
 }
 
@@ -48,6 +58,7 @@ QSize RecordButton::sizeHint() const {
 
 void RecordButton::follow() {
     const auto look = model_.recordLook();
+    const bool newKind = look.kind != look_.kind;
     look_ = look;
     setEnabled(look_.enabled);
     using Kind = HeaderModel::RecordLook::Kind;
@@ -58,10 +69,23 @@ void RecordButton::follow() {
     pulse_->setVisible(look_.kind == Kind::clock);
     spinner_->setVisible(look_.kind == Kind::spinner);
     const QSize size = sizeHint();
-    if (size != this->size()) {
+    const bool animate = newKind && isVisible() && !PanelStyle::reduceMotion();
+    const bool springing = resize_->state() == QAbstractAnimation::Running;
+    if (springing && !animate && resize_->endValue().toInt() == size.width()) {
+        update();  // already on its way there
+        return;
+    }
+    resize_->stop();
+    if (animate && size.width() != width()) {
+        setFixedHeight(size.height());
+        resize_->setStartValue(width());
+        resize_->setEndValue(size.width());
+        resize_->start();
+    } else if (size != this->size()) {
         setFixedSize(size);
         updateGeometry();
     }
+    if (animate) motion::fadeIn(this, 220, QEasingCurve::OutCubic);
     update();
 }
 

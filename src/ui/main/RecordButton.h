@@ -5,6 +5,7 @@
 
 #include "ui/main/HeaderModel.h"
 
+class QVariantAnimation;
 class RecordingPulse;
 class SpinnerRing;
 
@@ -28,4 +29,5 @@ private:
     HeaderModel::RecordLook look_;
     RecordingPulse* pulse_;
     SpinnerRing* spinner_;
+    QVariantAnimation* resize_;  // the width springing to a new look's
 };
