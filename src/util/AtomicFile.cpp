@@ -12,8 +12,6 @@ namespace atomicfile {
 
 namespace {
 
-// NAME_MAX of the usual Linux file systems, in bytes.
-constexpr std::size_t kNameMax = 255;
 // "." before the kept part of the name and ".XXXXXX" after it.
 constexpr std::size_t kTemporaryExtra = 8;
 
@@ -55,7 +53,7 @@ std::string write(const std::filesystem::path& path, std::string_view data, mode
     // Same folder, so the rename stays on one file system; hidden, so nobody picks it up. The
     // target's name is shortened (at a character) so that a target whose own name just fits
     // still gets a temporary name that fits.
-    const std::string kept = text::utf8Prefix(path.filename().string(), kNameMax - kTemporaryExtra);
+    const std::string kept = text::fileNamePrefix(path.filename().string(), kTemporaryExtra);
     std::string tmp = (folder / ("." + kept + ".XXXXXX")).string();
     const int fd = ::mkostemp(tmp.data(), O_CLOEXEC);
     if (fd < 0) return failure(path, errno);

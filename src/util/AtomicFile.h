@@ -11,8 +11,9 @@ namespace atomicfile {
 
 // Writes `data` to `path`. Returns an empty string on success, else a message naming the path
 // and the system error. The target's previous content is untouched on failure, and no
-// temporary file is left behind.
-std::string write(const std::filesystem::path& path, std::string_view data, mode_t mode = 0644);
+// temporary file is left behind. The file gets `mode` whatever the umask: by default only its
+// owner may read it.
+std::string write(const std::filesystem::path& path, std::string_view data, mode_t mode = 0600);
 
 // Reads the whole file; nullopt when it cannot be read.
 std::optional<std::string> read(const std::filesystem::path& path);

@@ -1,6 +1,7 @@
 // One TAVRO per session: the lock, the hand-over of a later start's arguments, and two real
 // processes of the built program.
 #include <QDataStream>
+#include <QLocalServer>
 #include <QLocalSocket>
 #include <QProcess>
 #include <QSignalSpy>
@@ -9,8 +10,10 @@
 #include <QtEndian>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <fstream>
+#include <functional>
 #include <future>
 
 #include "AppFixture.h"
@@ -40,11 +43,16 @@ TEST(LaunchArguments, OnlyWhatFollowsTheSeparatorIsAnAddress) {
         {{"tavro", "--"}, 1, {}},
     };
     for (const Case& c : cases) {
+        std::vector<std::string> storage(c.argv.begin(), c.argv.end());
         std::vector<char*> argv;
-        for (const char* a : c.argv) argv.push_back(const_cast<char*>(a));
+        for (std::string& a : storage) argv.push_back(a.data());
         const LaunchArguments parsed = LaunchArguments::split(int(argv.size()), argv.data());
         EXPECT_EQ(parsed.qtArgc, c.qtArgc) << c.argv.size();
         EXPECT_EQ(parsed.urls, c.urls);
+        // The addresses are blanked where they were read; what Qt reads is left alone.
+        for (std::size_t i = 0; i < storage.size(); ++i)
+            EXPECT_EQ(storage[i], int(i) <= parsed.qtArgc ? std::string(c.argv[i])
+                                                          : std::string(storage[i].size(), '\0'));
     }
 }
 
@@ -101,6 +109,58 @@ TEST(SingleInstance, DamagedAndOversizedMessagesAreDropped) {
     // A forward with no listener left gives up within its wait.
     SingleInstance lone(QString::fromStdString((dir.path() / "none").string()));
     EXPECT_FALSE(lone.forward({"x"}, std::chrono::milliseconds(200)));
+}
+
+// Without a runtime folder the fallback in the temp folder is used only when nobody else can
+// have made it or reach into it; otherwise nothing is locked or forwarded, and the error says so.
+TEST(SingleInstance, AFallbackFolderSomebodyElseCouldHoldIsRefused) {
+    TAVRO_REQUIRE_ENV("root, to make another user's folder", ::getuid() == 0);
+    testsupport::TempDir tmp;
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR"), temp = qgetenv("TMPDIR");
+    qunsetenv("XDG_RUNTIME_DIR");
+    qputenv("TMPDIR", QByteArray::fromStdString(tmp.path().string()));
+    const fs::path fallback = tmp / ("tavro-" + std::to_string(::getuid()));
+    const struct {
+        const char* name;
+        std::function<void()> make;
+        bool used;
+    } cases[] = {
+        {"made afresh", [] {}, true},
+        {"another user's, open to all",
+         [&] {
+             fs::create_directory(fallback);
+             ::chmod(fallback.c_str(), 0777);
+             ASSERT_EQ(::chown(fallback.c_str(), 4242, 4242), 0);
+         },
+         false},
+        {"a link to a private folder",
+         [&] {
+             fs::create_directory(tmp / "elsewhere");
+             ::chmod((tmp / "elsewhere").c_str(), 0700);
+             fs::create_directory_symlink(tmp / "elsewhere", fallback);
+         },
+         false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(fallback);
+        c.make();
+        SingleInstance instance;
+        EXPECT_EQ(instance.tryLock(), c.used);
+        EXPECT_FALSE(instance.heldByAnother());
+        if (c.used) {
+            EXPECT_EQ(instance.lockPath().toStdString(), (fallback / "tavro.lock").string());
+            EXPECT_EQ(fs::status(fallback).permissions(), fs::perms::owner_all);
+        } else {
+            EXPECT_NE(instance.lockError().toStdString().find(fallback.string()), std::string::npos)
+                << instance.lockError().toStdString();
+            EXPECT_FALSE(instance.listen());
+            EXPECT_FALSE(instance.forward({"tavro://oauth"}, std::chrono::milliseconds(100)));
+            EXPECT_FALSE(fs::exists(tmp / "elsewhere" / "tavro.lock"));
+        }
+    }
+    qputenv("XDG_RUNTIME_DIR", runtime);
+    temp.isNull() ? qunsetenv("TMPDIR") : qputenv("TMPDIR", temp);
 }
 
 // A home, a runtime folder and a fake service of their own for processes of the built program.
@@ -172,6 +232,28 @@ TEST(SingleInstanceProcesses, ASecondStartsAddressReachesTheFirst) {
     ASSERT_TRUE(first.waitForFinished(10000));
     EXPECT_EQ(first.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(first.exitCode(), 0);
+}
+
+// A callback link carries the integration's tokens: once read, the program's command line no
+// longer shows it to other local users.
+TEST(SingleInstanceProcesses, ACallbackLinkLeavesTheCommandLine) {
+    ProgramEnvironment program;
+    SingleInstance holder(QString::fromStdString(program.runtime.string()));
+    ASSERT_TRUE(holder.tryLock());
+    // Takes the hand-over but never answers: the start waits for the answer meanwhile.
+    QLocalServer first;
+    ASSERT_TRUE(first.listen(holder.serverName()));
+    QProcess start;
+    start.setProcessEnvironment(program.env);
+    start.start(TAVRO_APP_BINARY, {"--", "tavro://oauth?nonce=N&provider=slack&patch=SECRET"});
+    ASSERT_TRUE(first.waitForNewConnection(15000));
+    std::ifstream in("/proc/" + std::to_string(start.processId()) + "/cmdline", std::ios::binary);
+    const std::string cmdline{std::istreambuf_iterator<char>(in), {}};
+    EXPECT_TRUE(cmdline.starts_with(TAVRO_APP_BINARY)) << "read while it runs";
+    EXPECT_EQ(cmdline.find("oauth"), std::string::npos);
+    EXPECT_EQ(cmdline.find("SECRET"), std::string::npos);
+    delete first.nextPendingConnection();
+    EXPECT_TRUE(start.waitForFinished(10000));
 }
 
 // With no tray, closing the main window through the window manager hides it and the app goes

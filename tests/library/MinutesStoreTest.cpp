@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include "library/LibraryStore.h"
 #include "library/MinutesStore.h"
 #include "library/TestFileSystem.h"
 #include "support/TempDir.h"
@@ -157,6 +160,47 @@ TEST_F(MinutesStoreTest, NoMigrationWhenLegacyIsTheDataFolder) {
     std::set<std::string> entries;
     for (const auto& e : fs::directory_iterator(base)) entries.insert(e.path().filename());
     EXPECT_EQ(entries, (std::set<std::string>{"agent", "minutes", "recordings"}));
+}
+
+// Other users on the machine can read nothing of the data folder: a fresh start makes it
+// private, and a start over a folder made readable before takes that away, links left alone.
+TEST_F(MinutesStoreTest, OnlyItsOwnerCanReadTheDataFolder) {
+    const mode_t umask = ::umask(022);
+    auto store = open();
+    const auto record = store->add(titled("定例"), "minutes", "a.m4a");
+    LibraryStore library(base, defaults);
+    library.setTaskOverride(LibraryTaskOverride{}, "task-1", record.id);
+    auto json = store->mdURL(record);
+    json.replace_extension(".json");
+    const auto folder = fs::perms::owner_all, file = fs::perms::owner_read | fs::perms::owner_write;
+    const std::pair<fs::path, fs::perms> table[] = {
+        {base, folder},
+        {base / "minutes", folder},
+        {base / "recordings", folder},
+        {base / "agent", folder},
+        {store->mdURL(record), file},
+        {json, file},
+        {library.stateURL(), file},
+    };
+    for (const auto& [path, mode] : table) EXPECT_EQ(fs::status(path).permissions(), mode) << path;
+
+    // Made readable by an older version, or by hand; a link leads out of the folder.
+    const fs::path outside = dir / "outside";
+    writeFile(outside / "shared.txt", "");
+    fs::create_directory_symlink(outside, base / "recordings" / "link");
+    writeFile(base / "recordings" / "old" / "rec.m4a", "");
+    const auto readable = fs::perms::group_read | fs::perms::others_read;
+    for (const auto& [path, mode] : table) fs::permissions(path, readable, fs::perm_options::add);
+    for (const fs::path& p : {outside, outside / "shared.txt", base / "recordings" / "old",
+                              base / "recordings" / "old" / "rec.m4a"})
+        fs::permissions(p, readable, fs::perm_options::add);
+    store = open();
+    for (const auto& [path, mode] : table) EXPECT_EQ(fs::status(path).permissions(), mode) << path;
+    EXPECT_EQ(fs::status(base / "recordings" / "old").permissions(), folder);
+    EXPECT_EQ(fs::status(base / "recordings" / "old" / "rec.m4a").permissions(), file);
+    EXPECT_EQ(fs::status(outside / "shared.txt").permissions() & readable, readable);
+    EXPECT_EQ(fs::status(outside).permissions() & readable, readable);
+    ::umask(umask);
 }
 
 TEST_F(MinutesStoreTest, ThisMonthCountFollowsTheLocalCalendar) {
