@@ -137,7 +137,7 @@ TEST_F(AgentRunnerTest, TheSettingChoosesTheToolWhichGetsInstructionsAndMinutes)
         EXPECT_GE(fence.size(), 3u);
         EXPECT_EQ(fence.find_first_not_of('`'), std::string::npos);
         EXPECT_EQ(markdown.find(fence), std::string::npos);
-        EXPECT_EQ(quoted, fence + "markdown\n" + markdown + "\n" + fence + "\n");
+        EXPECT_EQ(quoted, fence + "markdown\n" + markdown + fence + "\n");
         const auto listEnd = list + head.size() + row.list.size();
         if (introduction.empty()) {
             introduction = prompt.substr(0, listEnd - row.list.size());
