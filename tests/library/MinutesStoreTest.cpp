@@ -162,45 +162,29 @@ TEST_F(MinutesStoreTest, NoMigrationWhenLegacyIsTheDataFolder) {
     EXPECT_EQ(entries, (std::set<std::string>{"agent", "minutes", "recordings"}));
 }
 
-// Other users on the machine can read nothing of the data folder: a fresh start makes it
-// private, and a start over a folder made readable before takes that away, links left alone.
+// Nobody else on the machine reads the data folder: a fresh start makes everything private, and
+// a start over a tree made readable before (0755/0644) takes that away, leaving links alone.
 TEST_F(MinutesStoreTest, OnlyItsOwnerCanReadTheDataFolder) {
-    const mode_t umask = ::umask(022);
-    auto store = open();
-    const auto record = store->add(titled("定例"), "minutes", "a.m4a");
-    LibraryStore library(base, defaults);
-    library.setTaskOverride(LibraryTaskOverride{}, "task-1", record.id);
-    auto json = store->mdURL(record);
-    json.replace_extension(".json");
-    const auto folder = fs::perms::owner_all, file = fs::perms::owner_read | fs::perms::owner_write;
-    const std::pair<fs::path, fs::perms> table[] = {
-        {base, folder},
-        {base / "minutes", folder},
-        {base / "recordings", folder},
-        {base / "agent", folder},
-        {store->mdURL(record), file},
-        {json, file},
-        {library.stateURL(), file},
-    };
-    for (const auto& [path, mode] : table) EXPECT_EQ(fs::status(path).permissions(), mode) << path;
-
-    // Made readable by an older version, or by hand; a link leads out of the folder.
-    const fs::path outside = dir / "outside";
-    writeFile(outside / "shared.txt", "");
-    fs::create_directory_symlink(outside, base / "recordings" / "link");
-    writeFile(base / "recordings" / "old" / "rec.m4a", "");
-    const auto readable = fs::perms::group_read | fs::perms::others_read;
-    for (const auto& [path, mode] : table) fs::permissions(path, readable, fs::perm_options::add);
-    for (const fs::path& p : {outside, outside / "shared.txt", base / "recordings" / "old",
-                              base / "recordings" / "old" / "rec.m4a"})
-        fs::permissions(p, readable, fs::perm_options::add);
-    store = open();
-    for (const auto& [path, mode] : table) EXPECT_EQ(fs::status(path).permissions(), mode) << path;
-    EXPECT_EQ(fs::status(base / "recordings" / "old").permissions(), folder);
-    EXPECT_EQ(fs::status(base / "recordings" / "old" / "rec.m4a").permissions(), file);
-    EXPECT_EQ(fs::status(outside / "shared.txt").permissions() & readable, readable);
-    EXPECT_EQ(fs::status(outside).permissions() & readable, readable);
-    ::umask(umask);
+    ::umask(022);
+    const auto record = open()->add(titled("定例"), "minutes", "a.m4a");
+    LibraryStore(base, defaults).setTaskOverride(LibraryTaskOverride{}, "t", record.id);
+    writeFile(dir / "outside" / "shared.txt", "");
+    for (const bool loosened : {false, true}) {
+        if (loosened) {
+            fs::create_directory_symlink(dir / "outside", base / "minutes" / "link");
+            for (const auto& e : fs::recursive_directory_iterator(dir.path()))
+                fs::permissions(e.path(), fs::perms(e.is_directory() ? 055 : 044),
+                                fs::perm_options::add);
+            open();
+        }
+        EXPECT_EQ(fs::status(base).permissions(), fs::perms(0700));
+        for (const auto& e : fs::recursive_directory_iterator(base)) {
+            const auto want = e.is_symlink() ? e.symlink_status().permissions()
+                                             : fs::perms(e.is_directory() ? 0700 : 0600);
+            EXPECT_EQ(e.symlink_status().permissions(), want) << e.path();
+        }
+    }
+    EXPECT_EQ(fs::status(dir / "outside" / "shared.txt").permissions(), fs::perms(0644));
 }
 
 TEST_F(MinutesStoreTest, ThisMonthCountFollowsTheLocalCalendar) {
