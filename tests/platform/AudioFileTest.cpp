@@ -1,5 +1,8 @@
 // The AAC writer, the reader and the mixer against each other, with real files.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <csignal>
 
 #include "platform/AudioError.h"
 #include "platform/AudioFixtures.h"
@@ -60,7 +63,8 @@ TEST(AacFileTest, ReaderKeepsTheWholeFragmentsOfATornFile) {
     std::vector<std::size_t> at;  // where each fragment's header begins
     for (auto i = bytes.find("moof"); i != std::string::npos; i = bytes.find("moof", i + 1))
         at.push_back(i - 4);
-    ASSERT_EQ(at.size(), 4u);  // two seconds each
+    ASSERT_EQ(at.size(), 5u);  // the first packets at once, then two seconds each
+    at.erase(at.begin());
     const struct {
         const char* name;
         std::size_t length;
@@ -84,6 +88,31 @@ TEST(AacFileTest, ReaderKeepsTheWholeFragmentsOfATornFile) {
         pcm.erase(pcm.begin(), pcm.begin() + std::min<std::ptrdiff_t>(2400, pcm.size()));
         EXPECT_LT(peak(pcm), 0.65);
     }
+}
+
+// A write that fails (a file size limit here, a full disk alike) says why and leaves the file cut
+// back to its last complete fragment. The first fragment goes out at once: a failure right after
+// the start still leaves audio.
+TEST(AacFileTest, AFailedWriteLeavesAPlayableFile) {
+    testsupport::TempDir dir;
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);  // the write fails with EFBIG instead
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    for (const auto& [limit, minSeconds] : {std::pair{2000, 0.04}, std::pair{40000, 5.9}}) {
+        rlimit capped = old;
+        capped.rlim_cur = static_cast<rlim_t>(limit);
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &capped), 0);
+        try {
+            writeToneM4a(dir / "a.m4a", kMic, {440, 20.0, 0.5, 0});
+            ADD_FAILURE() << "the write went through";
+        } catch (const AacFileWriter::WriteError& e) {
+            EXPECT_EQ(e.code(), std::errc::file_too_large);
+        }
+        setrlimit(RLIMIT_FSIZE, &old);
+        EXPECT_LE(fs::file_size(dir / "a.m4a"), static_cast<std::uintmax_t>(limit));
+        EXPECT_GE(seconds(decodeMono(dir / "a.m4a", 24000)), minSeconds) << limit;
+    }
+    std::signal(SIGXFSZ, oldHandler);
 }
 
 TEST(AacFileTest, WriterCancelRemovesTheFileAndOpenFailureLeavesNothing) {
