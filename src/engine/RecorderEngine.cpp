@@ -3,6 +3,7 @@
 #include <stdlib.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <system_error>
 #include <thread>
 
@@ -372,8 +373,8 @@ void RecorderEngine::process(const fs::path& url, const std::string& sourceName,
     callService(
         this,
         [&store = store_, &defaults = defaults_, url, templateId, sourceName, detected, scratch] {
-            // A stray double press stops a recording before any audio arrived: there is
-            // nothing to make minutes of.
+            // A recording stopped before any audio arrived (a stray double press) or a file
+            // without audio: there is nothing to make minutes of.
             if (AudioFileReader::holdsNoAudio(url)) return Stored{{}, {}, true};
             const auto terms = vocabularyTerms(defaults.stringValue("vocabulary").value_or(""));
             const auto participants =
