@@ -13,3 +13,6 @@ find_package(Qt6 REQUIRED COMPONENTS Svg)
 set_target_properties(tavro_app PROPERTIES AUTORCC ON)
 target_sources(tavro_app PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/appicon.qrc)
 target_link_libraries(tavro_app PUBLIC Qt6::Svg)
+
+# Documents are read by a program of their own, found beside `tavro`.
+add_dependencies(tavro tavro-document-text)

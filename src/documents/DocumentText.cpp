@@ -36,16 +36,27 @@ std::string quotedName(const std::filesystem::path& file) {
     throw DocumentError("ファイル「" + fileName + "」をWord文書として読み込めませんでした");
 }
 
+[[noreturn]] void notAFile(const std::filesystem::path& file) {
+    throw DocumentError("「" + file.filename().string() +
+                        "」は通常のファイルではないため読み込めません");
+}
+
 // Reads the whole file, refusing one over the limit even when it grows after the size check.
 std::string readBounded(const std::filesystem::path& file) {
-    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    // Checked before opening: opening a named pipe for reading waits for a writer, and a
+    // device may never end.
+    struct stat st {};
+    if (::stat(file.c_str(), &st) != 0) unreadable(file);
+    if (!S_ISREG(st.st_mode)) notAFile(file);
+    // Non-blocking, in case a pipe took the file's place since: it is refused below.
+    const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) unreadable(file);
     struct Closer {
         int fd;
         ~Closer() { ::close(fd); }
     } closer{fd};
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) unreadable(file);
+    if (::fstat(fd, &st) != 0) unreadable(file);
+    if (!S_ISREG(st.st_mode)) notAFile(file);
     if (static_cast<std::uintmax_t>(st.st_size) > kMaxFileBytes) throw DocumentError(kTooLarge);
     std::string data(static_cast<std::size_t>(st.st_size) + 1, '\0');
     std::size_t filled = 0;
@@ -112,7 +123,11 @@ std::pair<std::string, bool> documentXml(const std::string& docx, const std::str
     zip_fclose(entry);
     if (failed) notWord(fileName);
     const bool complete = filled <= kMaxWordXmlBytes;
-    xml.resize(std::min(filled, kMaxWordXmlBytes));
+    std::size_t end = std::min(filled, kMaxWordXmlBytes);
+    // A cut inside a character would leave it half there: cut before it instead.
+    if (!complete)
+        while (end > 0 && (static_cast<unsigned char>(xml[end]) & 0xC0) == 0x80) --end;
+    xml.resize(end);
     return {std::move(xml), complete};
 }
 
@@ -185,6 +200,9 @@ std::string extract(const std::filesystem::path& file) {
 std::string wordXmlText(std::string& xml, bool complete, const std::string& fileName,
                         std::size_t maxCharacters) {
     pugi::xml_document doc;
+    // Parsed in place, pugixml takes the buffer's last byte for its terminator: give it one of
+    // its own, so that no text is lost at a cut.
+    xml.push_back('\0');
     const pugi::xml_parse_result parsed = doc.load_buffer_inplace(
         xml.data(), xml.size(), pugi::parse_default | pugi::parse_ws_pcdata_single);
     // A cut-short document ends in unclosed elements; what came before the cut is kept.

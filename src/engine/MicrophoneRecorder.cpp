@@ -22,7 +22,7 @@ MicrophoneRecorder::~MicrophoneRecorder() {
     stop();
 }
 
-void MicrophoneRecorder::record() {
+void MicrophoneRecorder::record(WriteFailed onWriteFailed) {
     if (input_) return;
     auto input = std::make_unique<AudioInput>("tavro-mic");
     try {
@@ -35,6 +35,8 @@ void MicrophoneRecorder::record() {
         url_, AacSettings{settings_.sampleRate, settings_.channels, settings_.bitRate});
     recordCalledAt_ = std::chrono::system_clock::now();
     awaitingFirstBlock_ = true;
+    onWriteFailed_ = std::move(onWriteFailed);
+    writeFailed_ = false;
     try {
         input->start(settings_.sampleRate, settings_.channels,
                      [this](const float* data, std::size_t frames, auto capturedAt) {
@@ -50,14 +52,21 @@ void MicrophoneRecorder::record() {
 
 void MicrophoneRecorder::receive(const float* interleaved, std::size_t frames,
                                  std::chrono::system_clock::time_point capturedAt) {
-    if (awaitingFirstBlock_) {
-        awaitingFirstBlock_ = false;
-        // A source may take a while to deliver: silence stands in for the wait, so that the
-        // file's time zero stays the moment record() was called.
-        const double lead = std::chrono::duration<double>(capturedAt - recordCalledAt_).count();
-        if (lead > 0) writer_->writeSilence(static_cast<std::size_t>(lead * settings_.sampleRate));
+    if (writeFailed_) return;
+    try {
+        if (awaitingFirstBlock_) {
+            awaitingFirstBlock_ = false;
+            // A source may take a while to deliver: silence stands in for the wait, so that the
+            // file's time zero stays the moment record() was called.
+            const double lead = std::chrono::duration<double>(capturedAt - recordCalledAt_).count();
+            if (lead > 0)
+                writer_->writeSilence(static_cast<std::size_t>(lead * settings_.sampleRate));
+        }
+        writer_->write(interleaved, frames);
+    } catch (const AacFileWriter::WriteError& e) {
+        writeFailed_ = true;
+        if (onWriteFailed_) onWriteFailed_(e.code());
     }
-    writer_->write(interleaved, frames);
 }
 
 void MicrophoneRecorder::stop() {

@@ -5,7 +5,9 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
+#include <system_error>
 
 #include "platform/AacFileWriter.h"
 #include "platform/AudioInput.h"
@@ -22,6 +24,10 @@ struct RecorderSettings {
 
 class MicrophoneRecorder {
 public:
+    // Called once, on the sound server's thread, when writing the file fails; the file keeps
+    // what was written before and no more audio goes to it.
+    using WriteFailed = std::function<void(std::error_code)>;
+
     // Throws std::invalid_argument (with a message fit for the user) when the settings ask for
     // something this recorder cannot write. Touches neither the file nor the sound server.
     MicrophoneRecorder(std::filesystem::path url, RecorderSettings settings = {});
@@ -33,7 +39,7 @@ public:
     // Starts recording into url(), replacing any file there. Throws std::runtime_error with a
     // message fit for the user when there is no microphone or no sound server; nothing is left
     // running and no file is left behind then. Does nothing while already recording.
-    void record();
+    void record(WriteFailed onWriteFailed = {});
     // Ends the recording and finishes the file. Idempotent; never throws.
     void stop();
 
@@ -51,4 +57,6 @@ private:
     std::unique_ptr<AacFileWriter> writer_;
     std::chrono::system_clock::time_point recordCalledAt_;
     bool awaitingFirstBlock_ = false;
+    WriteFailed onWriteFailed_;
+    bool writeFailed_ = false;
 };

@@ -1,6 +1,9 @@
 #include "engine/RecorderEngine.h"
 
+#include <stdlib.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <system_error>
 #include <thread>
 
@@ -11,6 +14,7 @@
 #include "library/CustomTemplateStore.h"
 #include "library/MinutesStore.h"
 #include "model/Markdown.h"
+#include "platform/AudioFileReader.h"
 #include "platform/Clipboard.h"
 #include "platform/Notifier.h"
 #include "platform/SystemSound.h"
@@ -34,6 +38,30 @@ constexpr auto kCueBound = std::chrono::seconds(5);
 struct Stored {
     MinutesRecord record;
     std::string saveError;
+    bool noAudio = false;  // nothing was sent
+};
+
+// A private folder (mode 0700) in the system's temporary area, removed with what it holds when
+// the last holder lets go.
+class ScratchFolder {
+public:
+    static std::shared_ptr<const ScratchFolder> make() {
+        std::error_code ec;
+        std::string pattern = (fs::temp_directory_path(ec) / "tavro-XXXXXX").string();
+        if (ec || !mkdtemp(pattern.data())) return nullptr;
+        return std::shared_ptr<const ScratchFolder>(new ScratchFolder(pattern));
+    }
+    ~ScratchFolder() {
+        std::error_code ec;
+        fs::remove_all(path_, ec);
+    }
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+    const fs::path& path() const { return path_; }
+
+private:
+    explicit ScratchFolder(fs::path path) : path_(std::move(path)) {}
+    fs::path path_;
 };
 
 std::vector<std::string> storedStrings(const UserDefaults& defaults, const char* key) {
@@ -152,7 +180,9 @@ void RecorderEngine::start() {
         try {
             recorder = std::make_unique<MicrophoneRecorder>(url);
             startedAt = Clock::now();  // the file's time zero is the call of record()
-            recorder->record();
+            recorder->record([self, handoff](std::error_code e) {
+                handoff.post([self, e] { self->writeFailed(e); });
+            });
         } catch (const std::exception& e) {
             error = e.what();
             recorder.reset();
@@ -196,11 +226,14 @@ void RecorderEngine::begin(std::unique_ptr<MicrophoneRecorder> recorder,
     const fs::path sysURL = micURL.parent_path() / (micURL.stem().string() + "-sys.m4a");
     auto promise = std::make_shared<std::promise<bool>>();
     sysStartTask_ = promise->get_future().share();
-    std::thread([capture = sysCapture_, sysURL, promise, cue, cueId] {
+    std::thread([self = this, handoff = handoff_.handle(), capture = sysCapture_, sysURL, promise,
+                 cue, cueId] {
         if (cue.wait_for(kCueBound) == std::future_status::timeout) SystemSound::cancel(cueId);
         bool started = true;
         try {
-            capture->start(sysURL);
+            capture->start(sysURL, [self, handoff](std::error_code e) {
+                handoff.post([self, e] { self->writeFailed(e); });
+            });
         } catch (const std::exception&) {
             started = false;
             notify("システム音声は録音されません(マイクのみで録音中)",
@@ -208,6 +241,17 @@ void RecorderEngine::begin(std::unique_ptr<MicrophoneRecorder> recorder,
         }
         promise->set_value(started);
     }).detach();
+}
+
+void RecorderEngine::writeFailed(std::error_code error) {
+    if (!recorder_ || phase_ != Phase::recording) return;
+    // Recording on would write nothing, and a track cut off later could lose what it holds.
+    const std::string keeping = "ここまでの録音から議事録を作成します";
+    if (error == std::errc::no_space_on_device || error.value() == EDQUOT)
+        notify("ディスクの空きがないため録音を停止しました", keeping);
+    else
+        notify("録音を保存できないため停止しました", keeping + "\n" + error.message());
+    stop();
 }
 
 void RecorderEngine::stop() {
@@ -240,20 +284,34 @@ void RecorderEngine::finished(const fs::path& mic, const std::string& sourceName
         // The stop cue only now, so that the capture does not hear it.
         handoff.post([] { SystemSound::play("Pop"); });
         fs::path toProcess = mic;
+        std::shared_ptr<const ScratchFolder> scratch;
         if (sys) {
             const auto sysStartedAt = capture->firstSampleAt().value_or(micStartedAt);
-            const fs::path mixURL = mic.parent_path() / (mic.stem().string() + "-mix.m4a");
+            const auto mix = [&](const fs::path& out) {
+                SystemAudioCapture::mix(mic, micStartedAt, *sys, sysStartedAt, out);
+                toProcess = out;
+            };
+            const auto mixName = mic.stem().string() + "-mix.m4a";
             try {
-                SystemAudioCapture::mix(mic, micStartedAt, *sys, sysStartedAt, mixURL);
-                toProcess = mixURL;
+                mix(mic.parent_path() / mixName);
                 std::error_code ec;
                 fs::remove(*sys, ec);
+            } catch (const std::system_error&) {
+                // The mix could not be written, typically for a full disk: one made in a
+                // temporary folder still gives minutes of both sides. It is not kept, so the
+                // "-sys" file stays.
+                try {
+                    if ((scratch = ScratchFolder::make())) mix(scratch->path() / mixName);
+                } catch (const std::exception&) {
+                }
             } catch (const std::exception&) {
                 // The microphone alone is processed; the "-sys" file is kept, since it holds
                 // the other participants' voices.
             }
         }
-        handoff.post([self, toProcess, sourceName] { self->process(toProcess, sourceName); });
+        handoff.post([self, toProcess, sourceName, scratch] {
+            self->process(toProcess, sourceName, scratch);
+        });
     }).detach();
 }
 
@@ -302,6 +360,11 @@ std::vector<std::string> RecorderEngine::mergedParticipants(
 }
 
 void RecorderEngine::process(const fs::path& url, const std::string& sourceName) {
+    process(url, sourceName, nullptr);
+}
+
+void RecorderEngine::process(const fs::path& url, const std::string& sourceName,
+                             std::shared_ptr<const void> scratch) {
     setPhase(Phase::processing);
     setLastError(std::nullopt);
     const std::string templateId = this->templateId();
@@ -309,7 +372,10 @@ void RecorderEngine::process(const fs::path& url, const std::string& sourceName)
 
     callService(
         this,
-        [&store = store_, &defaults = defaults_, url, templateId, sourceName, detected] {
+        [&store = store_, &defaults = defaults_, url, templateId, sourceName, detected, scratch] {
+            // A recording stopped before any audio arrived (a stray double press) or a file
+            // without audio: there is nothing to make minutes of.
+            if (AudioFileReader::holdsNoAudio(url)) return Stored{{}, {}, true};
             const auto terms = vocabularyTerms(defaults.stringValue("vocabulary").value_or(""));
             const auto participants =
                 mergedParticipants(detected, storedStrings(defaults, kCalendarParticipantsKey));
@@ -328,6 +394,10 @@ void RecorderEngine::process(const fs::path& url, const std::string& sourceName)
             if (!outcome.ok()) {
                 setLastError(outcome.error().message());
                 notify("議事録の作成に失敗しました", outcome.error().message());
+                return;
+            }
+            if (outcome.value().noAudio) {
+                notify("音声がありません", "音声が含まれていないため、議事録は作成しませんでした");
                 return;
             }
             const MinutesRecord& record = outcome.value().record;

@@ -14,6 +14,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "agents/AgentRun.h"
@@ -92,6 +93,11 @@ signals:
 
 private:
     void begin(std::unique_ptr<MicrophoneRecorder> recorder, Clock::time_point startedAt);
+    // Stops a recording whose files can no longer be written, and says why.
+    void writeFailed(std::error_code error);
+    // `scratch` is held until the run ends (a file to process that is not kept).
+    void process(const std::filesystem::path& url, const std::string& sourceName,
+                 std::shared_ptr<const void> scratch);
     void setPhase(Phase phase);
     void setElapsed(int elapsed);
     void setLastError(std::optional<std::string> error);

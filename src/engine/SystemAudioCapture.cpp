@@ -10,7 +10,7 @@ SystemAudioCapture::~SystemAudioCapture() {
     stop();
 }
 
-void SystemAudioCapture::start(const std::filesystem::path& url) {
+void SystemAudioCapture::start(const std::filesystem::path& url, WriteFailed onWriteFailed) {
     if (input_) stop();  // one capture at a time
 
     auto input = std::make_unique<AudioInput>("tavro.sysaudio");
@@ -31,6 +31,8 @@ void SystemAudioCapture::start(const std::filesystem::path& url) {
     }
 
     sessionStarted_ = false;
+    onWriteFailed_ = std::move(onWriteFailed);
+    writeFailed_ = false;
     {
         std::lock_guard lock(mutex_);
         firstSampleAt_.reset();
@@ -54,6 +56,7 @@ void SystemAudioCapture::start(const std::filesystem::path& url) {
 
 void SystemAudioCapture::receive(const float* interleaved, std::size_t frames,
                                  Timestamp capturedAt) {
+    if (writeFailed_) return;
     if (!sessionStarted_.load(std::memory_order_relaxed)) {
         // An idle sink may take seconds to deliver, so the first sample, not the start, times
         // the track.
@@ -61,7 +64,12 @@ void SystemAudioCapture::receive(const float* interleaved, std::size_t frames,
         firstSampleAt_ = capturedAt;
         sessionStarted_ = true;
     }
-    writer_->write(interleaved, frames);
+    try {
+        writer_->write(interleaved, frames);
+    } catch (const AacFileWriter::WriteError& e) {
+        writeFailed_ = true;
+        if (onWriteFailed_) onWriteFailed_(e.code());
+    }
 }
 
 std::optional<std::filesystem::path> SystemAudioCapture::stop() {

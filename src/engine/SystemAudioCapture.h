@@ -6,9 +6,11 @@
 #include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <system_error>
 
 #include "platform/AacFileWriter.h"
 #include "platform/AudioInput.h"
@@ -16,6 +18,9 @@
 class SystemAudioCapture {
 public:
     using Timestamp = std::chrono::system_clock::time_point;
+    // Called once, on the sound server's thread, when writing the file fails; the file keeps
+    // what was written before and no more audio goes to it.
+    using WriteFailed = std::function<void(std::error_code)>;
 
     // The companion file: 48 kHz stereo at 96 kbit/s.
     static constexpr AacSettings kCaptureSettings{48000, 2, 96000};
@@ -33,7 +38,7 @@ public:
     // no monitor (nothing is touched then), AudioError code 2 when the writer cannot start
     // without saying why, and otherwise the sound server's or the writer's own error. On any
     // throw nothing is left running and no half-written file is left at `url`.
-    void start(const std::filesystem::path& url);
+    void start(const std::filesystem::path& url, WriteFailed onWriteFailed = {});
 
     // Ends the capture and closes the file. Returns its path when at least one block of audio
     // arrived; otherwise the empty file is removed and nullopt returned. Without a running
@@ -60,6 +65,8 @@ private:
     std::unique_ptr<AudioInput> input_;
     std::unique_ptr<AacFileWriter> writer_;
     std::atomic<bool> sessionStarted_{false};
+    WriteFailed onWriteFailed_;
+    bool writeFailed_ = false;  // the sound server's thread only, while capturing
     mutable std::mutex mutex_;  // guards the two fields below
     std::optional<Timestamp> firstSampleAt_;
     std::optional<std::filesystem::path> outputURL_;

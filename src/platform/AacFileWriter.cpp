@@ -1,10 +1,11 @@
 #include "platform/AacFileWriter.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <stdexcept>
-#include <system_error>
 #include <utility>
 
 #include "platform/FfmpegError.h"
@@ -35,6 +36,7 @@ AacFileWriter::AacFileWriter(std::filesystem::path path, AacSettings settings)
         settings_.bitRate <= 0)
         throw std::invalid_argument("AAC writer: unsupported settings");
     ffmpeg::quietLogs();
+    bool created = false;
     try {
         const AVCodec* encoder = avcodec_find_encoder_by_name("aac");
         if (!encoder) throw std::runtime_error("AAC writer: no AAC encoder available");
@@ -67,7 +69,7 @@ AacFileWriter::AacFileWriter(std::filesystem::path path, AacSettings settings)
         ffmpeg::check(av_frame_get_buffer(frame_, 0), "AAC writer: frame");
 
         ffmpeg::check(avio_open(&format_->pb, path_.c_str(), AVIO_FLAG_WRITE), path_.c_str());
-        open_ = true;
+        open_ = created = true;
         // Recordings are private; FFmpeg creates the file with the umask's mode, and nothing is
         // in it yet.
         ::chmod(path_.c_str(), 0600);
@@ -76,12 +78,12 @@ AacFileWriter::AacFileWriter(std::filesystem::path path, AacSettings settings)
         const int ret = avformat_write_header(format_, &opts);
         const bool allTaken = av_dict_count(opts) == 0;
         av_dict_free(&opts);
-        ffmpeg::check(ret, "AAC writer: header");
+        checkWritten(ret, "AAC writer: header");
         // Crash safety rests on these options; a library that ignores one must not pass.
         if (!allTaken) throw std::runtime_error("AAC writer: container options not supported");
     } catch (...) {
         // Remove only what this writer created; a file it could not open is not ours.
-        if (open_)
+        if (created)
             cancel();
         else
             close();
@@ -149,17 +151,47 @@ void AacFileWriter::drain() {
         ffmpeg::check(ret, "AAC writer: encode");
         av_packet_rescale_ts(packet_, codec_->time_base, stream_->time_base);
         packet_->stream_index = stream_->index;
+        const bool audible = packet_->pts >= 0;  // not the encoder's priming alone
         const int written = av_write_frame(format_, packet_);
         av_packet_unref(packet_);
-        ffmpeg::check(written, "AAC writer: write");
+        checkWritten(written, "AAC writer: write");
+        if (audible && !fragmentWritten_) {
+            fragmentWritten_ = true;
+            // The header and a first fragment with audio go to disk at once (the first flush
+            // writes the header only), so that a disk that fills up soon after the start still
+            // leaves a playable file.
+            for (int i = 0; i < 2; ++i)
+                checkWritten(av_write_frame(format_, nullptr), "AAC writer: write");
+        }
     }
+}
+
+// After every successful write the file ends with a complete fragment. A failed write leaves a
+// torn one behind: the file is closed and cut back, so what was written stays playable and
+// nothing lands after the tear.
+void AacFileWriter::checkWritten(int ret, const char* what) {
+    if (ret >= 0) {
+        avio_flush(format_->pb);
+        ret = format_->pb->error;
+    }
+    if (ret >= 0) {
+        durable_ = avio_tell(format_->pb);
+        return;
+    }
+    close();
+    if (::truncate(path_.c_str(), durable_) != 0) {
+        // Nothing better to do: the reader still drops a torn last fragment.
+    }
+    // FFmpeg's codes for system errors are the negated errno values.
+    const int err = ret > -4096 ? -ret : EIO;
+    throw WriteError(std::error_code(err, std::generic_category()), what);
 }
 
 void AacFileWriter::finish() {
     if (!open_) return;
     try {
         encodePending(true);
-        ffmpeg::check(av_write_trailer(format_), "AAC writer: trailer");
+        checkWritten(av_write_trailer(format_), "AAC writer: trailer");
     } catch (...) {
         close();
         throw;

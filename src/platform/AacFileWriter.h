@@ -1,10 +1,11 @@
 #pragma once
-// AAC-LC into a fragmented MPEG-4 audio file (.m4a). The header goes out with the first fragment
-// and a fragment follows every two seconds, so a file whose writer is killed still plays up to
-// its last complete fragment.
+// AAC-LC into a fragmented MPEG-4 audio file (.m4a). The header goes out with a first fragment
+// as soon as the encoder gives its first packet, and a fragment follows every two seconds, so a
+// file whose writer is killed still plays up to its last complete fragment.
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <system_error>
 
 struct AVCodecContext;
 struct AVFormatContext;
@@ -21,6 +22,13 @@ struct AacSettings {
 
 class AacFileWriter {
 public:
+    // Writing to the file failed (a full disk, a file size limit, an I/O error). The file is
+    // closed then, cut back to its last complete fragment, and stays playable up to there.
+    class WriteError : public std::system_error {
+    public:
+        using std::system_error::system_error;
+    };
+
     // Creates (or truncates) `path` and writes the container header. Throws std::runtime_error
     // with the library's reason when the file or the encoder cannot be set up; nothing is left
     // at `path` then.
@@ -31,11 +39,12 @@ public:
     AacFileWriter& operator=(const AacFileWriter&) = delete;
 
     // Appends interleaved float samples (settings().channels per frame, nominal range -1..1).
-    // Throws std::runtime_error when encoding or writing fails.
+    // Throws WriteError when writing fails, std::runtime_error when encoding fails.
     void write(const float* interleaved, std::size_t frames);
     void writeSilence(std::size_t frames);
 
-    // Encodes what is buffered, writes the index and closes the file. Idempotent.
+    // Encodes what is buffered, writes the index and closes the file. Idempotent, and nothing
+    // after a WriteError. Throws WriteError when writing fails.
     void finish();
     // Closes and removes the file. Idempotent; also after finish().
     void cancel();
@@ -47,6 +56,7 @@ public:
 private:
     void encodePending(bool last);
     void drain();
+    void checkWritten(int ret, const char* what);
     void close();
 
     std::filesystem::path path_;
@@ -59,5 +69,7 @@ private:
     int frameFill_ = 0;
     std::int64_t framesIn_ = 0;
     std::int64_t nextPts_ = 0;
+    std::int64_t durable_ = 0;  // bytes on disk that end with a complete fragment
+    bool fragmentWritten_ = false;
     bool open_ = false;
 };

@@ -132,6 +132,20 @@ AudioFileReader::~AudioFileReader() {
     release();
 }
 
+bool AudioFileReader::holdsNoAudio(const std::filesystem::path& path) {
+    std::error_code ec;
+    if (std::filesystem::file_size(path, ec) == 0 && !ec) return true;
+    try {
+        AudioFileReader reader(path, 8000, 1);
+        float sample;
+        return reader.read(&sample, 1) == 0;
+    } catch (const NoAudioTrack&) {
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
 void AudioFileReader::openTrimmed(const std::filesystem::path& path, std::int64_t length) {
     const std::string name = path.string();
     trimmed_ = std::make_unique<TrimmedInput>();

@@ -32,6 +32,10 @@ public:
     AudioFileReader(const AudioFileReader&) = delete;
     AudioFileReader& operator=(const AudioFileReader&) = delete;
 
+    // Whether `path` holds no audio at all: an empty file, a file without an audio track, or a
+    // track without samples. A file that cannot be read is not known to be empty: false.
+    static bool holdsNoAudio(const std::filesystem::path& path);
+
     // Fills up to `frames` frames; fewer only at the end of the track.
     std::size_t read(float* interleaved, std::size_t frames);
 

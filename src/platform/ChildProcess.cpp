@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <condition_variable>
 #include <csignal>
@@ -88,7 +89,9 @@ std::unique_ptr<ChildProcess> ChildProcess::spawn(const Options& options, std::s
         return nullptr;
     };
     if (options.input == Input::pipe && pipe2(in, O_CLOEXEC) != 0) return fail(errno);
-    if (options.output == Output::capture && pipe2(out, O_CLOEXEC) != 0) return fail(errno);
+    const bool capture =
+        options.output == Output::capture || options.output == Output::captureStdout;
+    if (capture && pipe2(out, O_CLOEXEC) != 0) return fail(errno);
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -110,6 +113,9 @@ std::unique_ptr<ChildProcess> ChildProcess::spawn(const Options& options, std::s
         case Output::capture:
             posix_spawn_file_actions_adddup2(&actions, out[1], 1);
             posix_spawn_file_actions_adddup2(&actions, out[1], 2);
+            break;
+        case Output::captureStdout:
+            posix_spawn_file_actions_adddup2(&actions, out[1], 1);
             break;
         case Output::inherit:
             break;
@@ -172,6 +178,7 @@ std::unique_ptr<ChildProcess> ChildProcess::spawn(const Options& options, std::s
     if (out[0] >= 0) {
         fcntl(out[0], F_SETFL, fcntl(out[0], F_GETFL) | O_NONBLOCK);
         child->outputFd_ = out[0];
+        child->outputLimit_ = options.outputLimit;
     }
     if (in[1] >= 0) child->input_ = std::make_shared<PipeWriter>(in[1]);
     return child;
@@ -201,7 +208,9 @@ void ChildProcess::readAvailable() {
     while (outputFd_ >= 0) {
         const ssize_t n = ::read(outputFd_, buf, sizeof buf);
         if (n > 0) {
-            output_.append(buf, static_cast<std::size_t>(n));
+            const std::size_t room = outputLimit_ - output_.size();
+            output_.append(buf, std::min(static_cast<std::size_t>(n), room));
+            outputOverflowed_ = outputOverflowed_ || static_cast<std::size_t>(n) > room;
         } else if (n == 0) {
             closeOutput();
         } else if (errno != EINTR) {

@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <string>
@@ -18,8 +19,9 @@
 class ChildProcess {
 public:
     enum class Input { null, inherit, pipe };
-    // capture: standard output and standard error into one pipe, read while waiting.
-    enum class Output { null, inherit, capture };
+    // capture: standard output and standard error into one pipe, read while waiting;
+    // captureStdout: standard output alone, standard error inherited.
+    enum class Output { null, inherit, capture, captureStdout };
 
     struct Options {
         std::string program;                   // path of the executable; PATH is not searched
@@ -32,6 +34,9 @@ public:
         // A session of its own (and a group): the child is untouched by the application's
         // terminal and outlives the application.
         bool newSession = false;
+        // Captured output past this many bytes is read and dropped, so that a runaway child
+        // cannot fill our memory; outputOverflowed() tells.
+        std::size_t outputLimit = std::numeric_limits<std::size_t>::max();
     };
 
     // How a child ended: its exit code, or the number of the signal that ended it.
@@ -72,6 +77,7 @@ public:
 
     // The captured output read so far.
     const std::string& output() const { return output_; }
+    bool outputOverflowed() const { return outputOverflowed_; }
 
     // Signals the child itself (not its group) while it has not been reaped.
     void terminate();
@@ -91,5 +97,7 @@ private:
     std::shared_ptr<State> state_;
     int outputFd_ = -1;
     std::string output_;
+    std::size_t outputLimit_ = 0;
+    bool outputOverflowed_ = false;
     std::shared_ptr<PipeWriter> input_;
 };

@@ -1,12 +1,18 @@
 // Text out of documents written here: Word in a real zip, PDF, strict UTF-8.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <zip.h>
+#include <zlib.h>
+#include <QTest>
 
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <thread>
 
 #include "documents/DocumentError.h"
+#include "documents/DocumentReader.h"
 #include "documents/DocumentText.h"
 #include "support/TempDir.h"
 #include "util/AtomicFile.h"
@@ -59,7 +65,7 @@ std::string makePdf() {
 
 std::string errorOf(const fs::path& file) {
     try {
-        extract(file);
+        DocumentReader(TAVRO_DOCUMENT_TEXT_PROGRAM).read(file);
     } catch (const DocumentError& e) {
         return e.what();
     }
@@ -98,13 +104,18 @@ TEST(DocumentText, EachFormatByItsExtension) {
             ASSERT_EQ(atomicfile::write(file, c.bytes), "");
         }
         if (c.error.empty()) {
-            EXPECT_EQ(extract(file), c.text);
+            EXPECT_EQ(DocumentReader(TAVRO_DOCUMENT_TEXT_PROGRAM).read(file), c.text);
         } else {
             EXPECT_NE(errorOf(file).find(c.error), std::string::npos) << errorOf(file);
         }
     }
     EXPECT_NE(errorOf(dir / "absent.txt").find("「absent.txt」を開けませんでした"),
               std::string::npos);
+    // Opened, a pipe would wait for a writer and a device never end.
+    ASSERT_EQ(mkfifo((dir / "pipe.txt").c_str(), 0600), 0);
+    for (const fs::path& special : {dir / "pipe.txt", fs::path("/dev/zero")})
+        EXPECT_EQ(errorOf(special), "「" + special.filename().string() +
+                                        "」は通常のファイルではないため読み込めません");
 }
 
 TEST(DocumentText, TheSizeLimitIsInclusive) {
@@ -135,6 +146,88 @@ TEST(DocumentText, ACompressedFloodIsReadOnlyToTheCap) {
     for (unsigned char c : text) characters += (c & 0xC0) != 0x80;
     EXPECT_EQ(characters, documenttext::kMaxCharacters);
     EXPECT_TRUE(text.starts_with("議事録です\n議事録です\n"));
+}
+
+TEST(DocumentText, AWordDocumentCutInsideACharacterKeepsTheTextBefore) {
+    testsupport::TempDir dir;
+    // A comment, which holds no text, puts the cut before each byte of "事".
+    const std::string tail = "--><w:p><w:r><w:t>議事録</w:t></w:r></w:p>";
+    const std::size_t at = wordXml("<!--" + tail).find("事");
+    for (std::size_t into : {0, 1, 2}) {
+        const std::string padding(documenttext::kMaxWordXmlBytes - at - into, ' ');
+        writeDocx(dir / "long.docx", wordXml("<!--" + padding + tail));
+        EXPECT_EQ(extract(dir / "long.docx"), "議") << into;
+    }
+}
+
+std::string stream(const std::string& data, const std::string& dict = "") {
+    return "<<" + dict + "/Length " + std::to_string(data.size()) + ">>stream\n" + data +
+           "\nendstream";
+}
+
+// `count` times `chunk`, as a compressed stream.
+std::string deflated(const std::string& chunk, int count) {
+    std::string data, out(compressBound(chunk.size() * count), '\0');
+    while (count-- > 0) data += chunk;
+    uLongf size = out.size();
+    compress2(reinterpret_cast<Bytef*>(out.data()), &size,
+              reinterpret_cast<const Bytef*>(data.data()), data.size(), Z_BEST_COMPRESSION);
+    return stream(out.substr(0, size), "/Filter/FlateDecode");
+}
+
+// A PDF without the cross-reference table, which readers rebuild: `pages` pages that draw
+// object 3 with the font of object 4 and form 5, then `objects` from number 5 on.
+std::string bombPdf(const std::string& content, int pages, std::vector<std::string> objects) {
+    std::string kids, pdf = "%PDF-1.4\n";
+    for (int i = 0; i < pages; ++i) kids += std::to_string(5 + objects.size() + i) + " 0 R ";
+    const std::string head[] = {
+        "<</Type/Catalog/Pages 2 0 R>>",
+        "<</Type/Pages/Count " + std::to_string(pages) + "/Kids[" + kids + "]>>", content,
+        "<</Subtype/Type1/BaseFont/Helvetica>>"};
+    objects.insert(objects.begin(), std::begin(head), std::end(head));
+    objects.resize(objects.size() + pages,
+                   "<</Type/Page/Parent 2 0 R/MediaBox[0 0 300 200]"
+                   "/Contents 3 0 R/Resources<</Font<</F1 4 0 R>>/XObject<</X 5 0 R>>>>>>");
+    for (std::size_t i = 0; i < objects.size(); ++i)
+        pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
+    return pdf + "trailer<</Root 1 0 R>>\n%%EOF\n";
+}
+
+TEST(DocumentReader, ADocumentBombEndsSoonInAnErrorOrWhenCancelled) {
+    testsupport::TempDir dir;
+    const std::string text =
+        "BT /F1 8 Tf 20 100 Td -4.448 Tc (" + std::string(1000, 'a') + ") Tj ET";
+    std::vector<std::string> forms;  // each drawing the next twice, 20 deep
+    for (int i = 6; i < 26; ++i)
+        forms.push_back(stream(i < 25 ? "/Y Do /Y Do" : text,
+                               "/Subtype/Form/BBox[0 0 300 200]/Resources<</XObject<</Y " +
+                                   std::to_string(i) + " 0 R>>/Font<</F1 4 0 R>>>>"));
+    const std::pair<const char*, std::string> bombs[] = {
+        {"piled.pdf", bombPdf(deflated(text + "\n", 20000), 1, {})},  // 20 million letters
+        {"shared.pdf", bombPdf(deflated("0 0 m 300 200 l S\n", 250000), 1000, {})},
+        {"forms.pdf", bombPdf(stream("/X Do"), 1, forms)},
+    };
+    rusage before{}, after{}, children{};
+    getrusage(RUSAGE_SELF, &before);
+    for (const auto& [name, bytes] : bombs) {
+        ASSERT_EQ(atomicfile::write(dir / name, bytes), "");
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_NE(errorOf(dir / name).find("文書が大きすぎるか複雑すぎます"), std::string::npos)
+            << name;
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30)) << name;
+    }
+    getrusage(RUSAGE_SELF, &after);
+    getrusage(RUSAGE_CHILDREN, &children);
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 64 * 1024);  // swollen elsewhere,
+    EXPECT_LT(children.ru_maxrss, 768 * 1024);                 // and only so far
+
+    DocumentReader reader(TAVRO_DOCUMENT_TEXT_PROGRAM);
+    std::thread reading([&] { EXPECT_THROW(reader.read(dir / "forms.pdf"), DocumentError); });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return reader.processId() > 0; }, 10000));
+    const fs::path process = "/proc/" + std::to_string(reader.processId());
+    reader.cancel();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !fs::exists(process); }, 5000));
+    reading.join();
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // The recorder engine end to end: the real sound server, the session bus with the test
 // notification server, and the fake service.
+#include <sys/mount.h>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTest>
@@ -20,6 +21,7 @@
 #include "platform/AudioFixtures.h"
 #include "platform/AudioInput.h"
 #include "platform/Clipboard.h"
+#include "service/TavroAPI.h"
 #include "support/NotificationWatch.h"
 #include "support/TempDir.h"
 #include "support/TestEnv.h"
@@ -61,14 +63,17 @@ protected:
     }
 
     // Plays a tone into the microphone and another into the speakers, at the same time.
-    void playTones(double seconds) {
+    void startTones(double seconds, QProcess& a, QProcess& b) {
         const auto mic = home.home() / "mic.wav";
         const auto speakers = home.home() / "speakers.wav";
         ASSERT_TRUE(testsupport::Tone::writeWav(mic, 2000, seconds));
         ASSERT_TRUE(testsupport::Tone::writeWav(speakers, 440, seconds));
-        QProcess a, b;
         a.start("paplay", {"-d", "ci_mic_feed", QString::fromStdString(mic.string())});
         b.start("paplay", {QString::fromStdString(speakers.string())});
+    }
+    void playTones(double seconds) {
+        QProcess a, b;
+        startTones(seconds, a, b);
         a.waitForFinished(int(seconds * 1000) + 5000);
         b.waitForFinished(int(seconds * 1000) + 5000);
     }
@@ -139,10 +144,16 @@ TEST_F(RecorderEngineTest, WithoutSystemAudioTheMicrophoneFileIsSentAtOnce) {
     EXPECT_EQ(files[0].substr(0, 4), "rec-");
 }
 
-TEST_F(RecorderEngineTest, QuickTogglesMakeOneRecordingAndIgnoreProcessing) {
-    TAVRO_REQUIRE_ENV("sound server", testsupport::probeSoundServer());
+// A stray double press ends the recording before any audio came (here from a microphone that
+// delivers nothing): nothing is sent, one notice says why, and the service would refuse the file.
+TEST_F(RecorderEngineTest, QuickTogglesMakeOneRecordingAndSendNothingWithoutAudio) {
+    TAVRO_REQUIRE_ENV("pulseaudio", audiotest::commandExists("pulseaudio"));
+    TAVRO_REQUIRE_ENV("notification server", testsupport::probeNotificationServer());
+    audiotest::PrivateSoundServer server(
+        "load-module module-null-source source_name=mic\nsuspend-source mic 1\n");
     defaults.set("captureSystemAudio", false);
     QSignalSpy phases(&engine, &RecorderEngine::phaseChanged);
+    NotificationWatch watch;
     engine.toggle();
     engine.toggle();  // still opening the microphone: ignored
     ASSERT_TRUE(startRecording());
@@ -153,8 +164,11 @@ TEST_F(RecorderEngineTest, QuickTogglesMakeOneRecordingAndIgnoreProcessing) {
     engine.toggle();  // nothing while processing
     EXPECT_EQ(engine.phase(), Phase::processing);
     ASSERT_TRUE(waitPhase(Phase::idle, 30000));
-    EXPECT_EQ(service.requests("POST", "/api/process").size(), 1u);
-    EXPECT_EQ(filesIn(store.recordingsDir()).size(), 1u);
+    EXPECT_TRUE(service.requests("POST", "/api/process").empty());
+    EXPECT_EQ(watch.find("音声がありません").size(), 1u);
+    const auto files = filesIn(store.recordingsDir());
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_THROW(TavroAPI::process(store.recordingsDir() / files[0], "minutes", {}), APIError);
 }
 
 TEST_F(RecorderEngineTest, AFailedMixKeepsTheOtherSidesRecording) {
@@ -170,6 +184,39 @@ TEST_F(RecorderEngineTest, AFailedMixKeepsTheOtherSidesRecording) {
     EXPECT_TRUE(fs::exists(store.recordingsDir() / (fs::path(mic).stem().string() + "-sys.m4a")));
     ASSERT_EQ(service.requests("POST", "/api/process").size(), 1u);
     EXPECT_EQ(store.records().front().sourceName, mic);
+}
+
+// A disk that fills during a meeting (a small file system on the recordings folder): the
+// recording stops by itself and says why, each track keeps its side up to there, and the audio
+// sent for the minutes holds both.
+TEST_F(RecorderEngineTest, AFullDiskStopsTheRecordingAndKeepsBothSides) {
+    TAVRO_REQUIRE_ENV("sound server", testsupport::probeSoundServer());
+    TAVRO_REQUIRE_ENV("notification server", testsupport::probeNotificationServer());
+    TAVRO_REQUIRE_ENV("a private mount namespace", std::getenv("TAVRO_TEST_PRIVATE_MOUNTS"));
+    const fs::path dir = store.recordingsDir(), sent = home.home() / "sent.m4a";
+    ASSERT_EQ(mount("tavro-test", dir.c_str(), "tmpfs", 0, "size=96k"), 0) << errno;
+    const std::shared_ptr<void> unmount(nullptr, [&](void*) { umount2(dir.c_str(), MNT_DETACH); });
+    defaults.set("detectParticipants", false);
+    NotificationWatch watch;
+    ASSERT_TRUE(startRecording());
+    QProcess a, b;
+    startTones(60, a, b);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return engine.phase() != Phase::recording; }, 60000));
+    a.kill(), b.kill(), a.waitForFinished(), b.waitForFinished();
+    ASSERT_TRUE(waitPhase(Phase::idle, 60000));
+    EXPECT_EQ(watch.find("ディスクの空きがないため録音を停止しました").size(), 1u);
+    const auto calls = service.requests("POST", "/api/process");
+    const auto files = filesIn(dir);  // "rec-…-sys.m4a" sorts first
+    ASSERT_TRUE(calls.size() == 1 && files.size() == 2);
+    const auto audio = json::asString(calls[0].json()["inlineBase64"], "audio");
+    atomicfile::write(sent, QByteArray::fromBase64(QByteArray::fromStdString(audio)).toStdString());
+    const std::pair<fs::path, std::vector<int>> heard[] = {
+        {dir / files[0], {440}}, {dir / files[1], {2000}}, {sent, {440, 2000}}};
+    for (const auto& [file, tones] : heard) {
+        const auto pcm = audiotest::decodeMono(file, 24000);
+        EXPECT_GT(pcm.size(), 24000u) << file;
+        for (int tone : tones) EXPECT_GT(audiotest::toneLevel(pcm, 24000, tone), 0.1) << file;
+    }
 }
 
 TEST_F(RecorderEngineTest, ServiceFailureIsAnnouncedAndKeepsTheCalendarNames) {

@@ -374,6 +374,9 @@ Answer FakeService::State::process(const Request& r) {
         const QByteArray decoded = QByteArray::fromBase64(QByteArray::fromStdString(*inlineAudio),
                                                           QByteArray::AbortOnBase64DecodingErrors);
         if (decoded.isEmpty()) return errorAnswer(400, "音声データを読み取れませんでした");
+        // An MPEG-4 file without a media data box: a recording stopped before any audio came.
+        if (decoded.mid(4, 4) == "ftyp" && !decoded.contains("mdat"))
+            return errorAnswer(400, "音声が含まれていません");
     } else {
         std::lock_guard lock(mutex);
         if (!uploadedFiles.count(*fileUri))

@@ -6,7 +6,6 @@
 #include <cmath>
 
 #include "documents/DocumentError.h"
-#include "documents/DocumentText.h"
 #include "library/CustomTemplateStore.h"
 #include "model/Templates.h"
 #include "platform/Desktop.h"
@@ -26,12 +25,13 @@ QString qs(const std::string& s) {
 
 GeneralSettingsModel::GeneralSettingsModel(UserDefaults& defaults, Dialogs& dialogs,
                                            LoginItem loginItem, std::filesystem::path dataFolder,
-                                           QObject* parent)
+                                           QObject* parent, std::filesystem::path documentReader)
     : QObject(parent),
       defaults_(defaults),
       dialogs_(dialogs),
       loginItem_(std::move(loginItem)),
       dataFolder_(std::move(dataFolder)),
+      documentReader_(std::move(documentReader)),
       customTemplates_(CustomTemplateStore::load(defaults)),
       launchAtLogin_(loginItem_.enabled()) {
     // Other windows and the hotkey itself read the same keys; follow them here too.
@@ -40,6 +40,10 @@ GeneralSettingsModel::GeneralSettingsModel(UserDefaults& defaults, Dialogs& dial
         if (key == QLatin1String(kModifierKey) || key == QLatin1String(kIntervalKey))
             emit hotkeyChanged();
     });
+}
+
+GeneralSettingsModel::~GeneralSettingsModel() {
+    if (reader_) reader_->cancel();
 }
 
 std::vector<GeneralSettingsModel::Option> GeneralSettingsModel::templateOptions() const {
@@ -87,19 +91,23 @@ void GeneralSettingsModel::importTemplateFile() {
     importing_ = true;
     message_.reset();
     emit importChanged();
+    auto reader = std::make_shared<DocumentReader>(documentReader_);
+    reader_ = reader;
     callService(
         this,
-        [file] {
+        [file, reader] {
             std::string text;
             try {
-                text = documenttext::extract(file);
+                text = reader->read(file);
             } catch (const DocumentError& e) {
                 throw APIError::local(e.what());
             }
             if (text::trim(text).empty()) throw APIError::local(kNoText.toStdString());
             return TavroAPI::importTemplate(text, file.filename().string());
         },
-        [this](ServiceOutcome<CustomTemplate> outcome) {
+        [this, reader](ServiceOutcome<CustomTemplate> outcome) {
+            if (reader != reader_) return;
+            reader_.reset();
             if (!outcome.ok()) return finishImport(qs(outcome.error().message()));
             std::vector<CustomTemplate> list = CustomTemplateStore::load(defaults_);
             if (list.size() >= CustomTemplateStore::kMaxTemplates)
@@ -113,6 +121,13 @@ void GeneralSettingsModel::importTemplateFile() {
             finishImport(QStringLiteral("テンプレート「") + qs(added.label) +
                          QStringLiteral("」を追加しました。今後この構成で出力されます"));
         });
+}
+
+void GeneralSettingsModel::cancelImport() {
+    if (!reader_) return;
+    reader_->cancel();
+    reader_.reset();
+    finishImport(std::nullopt);
 }
 
 void GeneralSettingsModel::finishImport(std::optional<QString> message) {

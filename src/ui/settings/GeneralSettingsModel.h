@@ -5,10 +5,12 @@
 #include <QString>
 
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "documents/DocumentReader.h"
 #include "model/CustomTemplate.h"
 #include "platform/LoginItem.h"
 
@@ -42,8 +44,11 @@ public:
         bool operator==(const Option&) const = default;
     };
 
+    // `documentReader`: the program that reads a chosen document's text.
     GeneralSettingsModel(UserDefaults& defaults, Dialogs& dialogs, LoginItem loginItem,
-                         std::filesystem::path dataFolder, QObject* parent = nullptr);
+                         std::filesystem::path dataFolder, QObject* parent = nullptr,
+                         std::filesystem::path documentReader = DocumentReader::installedProgram());
+    ~GeneralSettingsModel() override;
 
     // Built-in templates, then the user's own marked " (カスタム)".
     std::vector<Option> templateOptions() const;
@@ -60,6 +65,8 @@ public:
     // Asks for a document, reads its text off the main thread and has the service make a
     // template of it, which becomes the default.
     void importTemplateFile();
+    // Ends a running import without a word (the window closed): its reading process at once.
+    void cancelImport();
 
     static const std::vector<Option>& modifierOptions();
     std::string hotkeyModifier() const;
@@ -89,6 +96,9 @@ private:
     Dialogs& dialogs_;
     LoginItem loginItem_;
     std::filesystem::path dataFolder_;
+    std::filesystem::path documentReader_;
+    // The running import's reader; an answer of an earlier one is dropped.
+    std::shared_ptr<DocumentReader> reader_;
     std::vector<CustomTemplate> customTemplates_;
     bool launchAtLogin_;
     bool importing_ = false;

@@ -9,6 +9,7 @@
 #include "ui/settings/AccountSettings.h"
 #include "ui/settings/AgentSettings.h"
 #include "ui/settings/GeneralSettings.h"
+#include "ui/settings/GeneralSettingsModel.h"
 #include "ui/settings/IntegrationSettings.h"
 #include "ui/settings/PrivacySettings.h"
 #include "ui/settings/RecordingSettings.h"
@@ -19,7 +20,7 @@ const SettingsView::Tab SettingsView::kTabs[6] = {
 };
 
 SettingsView::SettingsView(UiContext& ctx, QWidget* parent)
-    : QWidget(parent), ctx_(ctx), tabs_(new QTabWidget(this)) {
+    : QWidget(parent), ctx_(ctx), tabs_(new QTabWidget(this)), general_(new GeneralSettings(ctx)) {
     QFont f = font();
     f.setFamily(QStringLiteral("Noto Sans CJK JP"));  // Han glyphs in their Japanese shapes
     setFont(f);
@@ -31,8 +32,12 @@ SettingsView::SettingsView(UiContext& ctx, QWidget* parent)
 
     const QColor ink = palette().color(QPalette::WindowText);
     QWidget* const pages[6] = {
-        new GeneralSettings(ctx), new RecordingSettings(ctx),   new PrivacySettings(ctx),
-        new AgentSettings(ctx),   new IntegrationSettings(ctx), new AccountSettings(ctx),
+        general_,
+        new RecordingSettings(ctx),
+        new PrivacySettings(ctx),
+        new AgentSettings(ctx),
+        new IntegrationSettings(ctx),
+        new AccountSettings(ctx),
     };
     for (int i = 0; i < 6; ++i) {
         tabs_->addTab(pages[i], Symbols::icon(QString::fromUtf8(kTabs[i].symbol), ink),
@@ -42,4 +47,9 @@ SettingsView::SettingsView(UiContext& ctx, QWidget* parent)
     setWindowTitle(tabs_->tabText(0));
     connect(tabs_, &QTabWidget::currentChanged, this,
             [this](int i) { setWindowTitle(tabs_->tabText(i)); });
+}
+
+void SettingsView::closeEvent(QCloseEvent* event) {
+    general_->model().cancelImport();
+    QWidget::closeEvent(event);
 }

@@ -4,6 +4,7 @@
 #include <QWidget>
 
 struct UiContext;
+class GeneralSettings;
 class QTabWidget;
 
 class SettingsView : public QWidget {
@@ -20,7 +21,12 @@ public:
     static const Tab kTabs[6];
     static constexpr QSize kSize{560, 560};
 
+protected:
+    // Closing the window ends what its tabs still do in the background.
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     [[maybe_unused]] UiContext& ctx_;
     QTabWidget* tabs_;
+    GeneralSettings* general_;
 };

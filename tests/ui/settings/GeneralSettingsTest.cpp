@@ -22,7 +22,7 @@ protected:
     std::unique_ptr<GeneralSettingsModel> model(fs::path entry = {}) {
         return std::make_unique<GeneralSettingsModel>(
             defaults, dialogs, LoginItem(entry.empty() ? autostart : entry, "/opt/TAVRO app/tavro"),
-            home.home() / "data");
+            home.home() / "data", nullptr, TAVRO_DOCUMENT_TEXT_PROGRAM);
     }
 
     // Imports `name` holding `bytes` and waits for the end.
