@@ -20,29 +20,40 @@ int makeFolders(const fs::path& folder) {
     return 0;
 }
 
-void tighten(const fs::path& root) {
-    const auto restrict = [](const fs::path& p) {
-        std::error_code ec;
-        const fs::file_status st = fs::symlink_status(p, ec);
-        if (ec || fs::is_symlink(st)) return;
-        if ((st.permissions() & (fs::perms::group_all | fs::perms::others_all)) == fs::perms::none)
-            return;  // already private: nothing to write
-        const fs::perms open = fs::perms::group_all | fs::perms::others_all;
-        fs::permissions(p, open, fs::perm_options::remove | fs::perm_options::nofollow, ec);
-        // Without /proc the C library cannot change a mode without following; the entry was
-        // seen not to be a link just before.
-        if (ec == std::errc::operation_not_supported)
-            fs::permissions(p, open, fs::perm_options::remove, ec);
-    };
-    restrict(root);
+namespace {
+
+const fs::perms kOthers = fs::perms::group_all | fs::perms::others_all;
+
+void makePrivate(const fs::path& p, fs::perms current, bool followLink) {
+    if ((current & kOthers) == fs::perms::none) return;  // nothing to write
     std::error_code ec;
-    if (!fs::is_directory(fs::symlink_status(root, ec))) return;
-    // The iterator does not descend through links to folders.
+    const auto how = followLink ? fs::perm_options::remove
+                                : fs::perm_options::remove | fs::perm_options::nofollow;
+    fs::permissions(p, kOthers, how, ec);
+    // Without /proc the C library cannot change a mode without following; the entry was seen
+    // not to be a link just before.
+    if (ec == std::errc::operation_not_supported)
+        fs::permissions(p, kOthers, fs::perm_options::remove, ec);
+}
+
+}  // namespace
+
+void tighten(const fs::path& root) {
+    std::error_code ec;
+    // The root may be a link the user made to keep the data elsewhere; below it, links are
+    // neither followed nor changed (the iterator does not descend through them).
+    const fs::file_status st = fs::status(root, ec);
+    if (!fs::is_directory(st)) return;
+    makePrivate(root, st.permissions(), true);
     for (fs::recursive_directory_iterator
              it(root, fs::directory_options::skip_permission_denied, ec),
          end;
-         !ec && it != end; it.increment(ec))
-        restrict(it->path());
+         !ec && it != end; it.increment(ec)) {
+        std::error_code entryError;
+        const fs::file_status entry = it->symlink_status(entryError);
+        if (!entryError && !fs::is_symlink(entry))
+            makePrivate(it->path(), entry.permissions(), false);
+    }
 }
 
 }  // namespace privatefiles

@@ -9,9 +9,9 @@ namespace privatefiles {
 // are. 0 on success, else the errno of the first folder that could not be made.
 int makeFolders(const std::filesystem::path& folder);
 
-// Takes group and other access away from `root` and from everything under it, walking it once.
-// Links are neither followed nor changed. Failures are skipped: this is a tightening, and what
-// cannot be changed stays as it was.
+// Takes group and other access away from the folder `root` and from everything under it,
+// walking it once. Links under it are neither followed nor changed. Failures are skipped: this
+// is a tightening, and what cannot be changed stays as it was.
 void tighten(const std::filesystem::path& root);
 
 }  // namespace privatefiles
