@@ -208,7 +208,7 @@ TEST_F(DetailActionsTest, AWordExportIsWrittenFromTheServiceAndShown) {
 
     model->exportFile("docx", "Word");
     ASSERT_EQ(dialogs.savePanels.size(), 1u);
-    EXPECT_EQ(dialogs.savePanels[0].title, QStringLiteral("a_b_c.docx"));
+    EXPECT_TRUE(dialogs.savePanels[0].title.endsWith(QStringLiteral("/a_b_c.docx")));
     EXPECT_EQ(dialogs.savePanels[0].message, QStringLiteral("Wordファイルとして書き出し"));
     EXPECT_EQ(detail->statusLabel()->text(), QStringLiteral("Wordを生成中…"));
     shoot(view, QStringLiteral("detail-status-generating"));
@@ -250,6 +250,66 @@ TEST_F(DetailActionsTest, AMarkdownWriteThatFailsShowsItsErrorAndRevealsNothing)
     ASSERT_TRUE(waitFor([&] { return !fileManager.shown.empty(); }));
     EXPECT_EQ(fileManager.shown, QStringList{uri(home.home() / "議事録A.md")});
     EXPECT_TRUE(opened.empty());
+}
+
+TEST(ExportPath, TheFormatsExtensionIsAddedUnlessPresentInAnyCase) {
+    const struct {
+        const char *typed, *format, *written;
+    } cases[] = {
+        {"/d/x.pdf", "docx", "/d/x.pdf.docx"}, {"/d/x.DOCX", "docx", "/d/x.DOCX"},
+        {"/d/x.", "md", "/d/x.md"},           {"/d/x", "pdf", "/d/x.pdf"},
+        {"/d/x.md.pdf", "md", "/d/x.md.pdf.md"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(DetailActionsModel::withExtension(c.typed, c.format), c.written) << c.typed;
+}
+
+TEST_F(DetailActionsTest, SavePanelsStartInTheLastExportFolderAndAskBeforeReplacing) {
+    const auto& record = addRecord("議事録A");
+    auto model = modelFor(record);
+    const fs::path documents = home.home() / "書類", out = home.home() / "out";
+    const auto proposed = [&] { return dialogs.savePanels.back().title.toStdString(); };
+    model->exportFile("md", "Markdown");
+    EXPECT_EQ(proposed(), (home.home() / "議事録A.md").string()) << "no Documents folder";
+    fs::create_directories(documents);
+    fs::create_directories(home.home() / ".config");
+    ASSERT_EQ(atomicfile::write(home.home() / ".config/user-dirs.dirs",
+                                "XDG_DOCUMENTS_DIR=\"$HOME/書類\"\n"),
+              "");
+    model->exportFile("md", "Markdown");
+    EXPECT_EQ(proposed(), (documents / "議事録A.md").string());
+
+    // "x.pdf" typed for Markdown is written as x.pdf.md, and only that name is asked about.
+    fs::create_directories(out);
+    ASSERT_EQ(atomicfile::write(out / "x.pdf.md", "old"), "");
+    dialogs.saveAnswer = (out / "x.pdf").string();
+    dialogs.answer = false;
+    dialogs.onConfirm = [&] { dialogs.saveAnswer.reset(); };
+    model->exportFile("md", "Markdown");
+    ASSERT_EQ(dialogs.asked.size(), 1u);
+    EXPECT_EQ(dialogs.asked[0].title, QStringLiteral("「x.pdf.md」はすでに存在します。置き換えますか？"));
+    EXPECT_EQ(proposed(), (out / "x.pdf.md").string()) << "declined: the panel again";
+    EXPECT_EQ(*atomicfile::read(out / "x.pdf.md"), "old");
+    EXPECT_FALSE(fs::exists(out / "x.pdf"));
+
+    dialogs.answer = true;
+    dialogs.onConfirm = {};
+    dialogs.saveAnswer = (out / "x.pdf").string();
+    model->exportFile("md", "Markdown");
+    EXPECT_NE(atomicfile::read(out / "x.pdf.md")->find("編集後のタスク"), std::string::npos);
+    dialogs.saveAnswer.reset();
+    model->exportFile("md", "Markdown");
+    EXPECT_EQ(proposed(), (out / "議事録A.md").string()) << "the last export's folder";
+    fs::remove_all(out);
+    model->exportFile("md", "Markdown");
+    EXPECT_EQ(proposed(), (documents / "議事録A.md").string()) << "that folder is gone";
+
+    // A folder that is not there is named in Japanese.
+    dialogs.saveAnswer = (home.home() / "nowhere/a.md").string();
+    model->exportFile("md", "Markdown");
+    EXPECT_EQ(status(*model),
+              QStringLiteral("Markdown書き出しエラー: 「a.md」に書き込めませんでした "
+                             "(保存先のフォルダが見つかりません)"));
 }
 
 TEST_F(DetailActionsTest, WithoutAFileManagerOnTheBusTheFolderOpens) {
