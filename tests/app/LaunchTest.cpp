@@ -354,14 +354,11 @@ TEST_F(LaunchTest, AnImportedAudioFileBecomesTheTopRecordOfTheList) {
     EXPECT_TRUE(window->grab().save(dir + QStringLiteral("/app-window.png")));
 }
 
-// The file panels and message boxes speak the interface's language, whatever the locale.
+// Qt's own dialogs speak the interface's language, whatever the locale.
 TEST(QtTranslations, QtsOwnTextsAreJapanese) {
-    QTranslator* translator = qttranslations::install();
-    ASSERT_NE(translator, nullptr) << "Qt's translations are a run dependency";
-    EXPECT_EQ(QCoreApplication::translate("QFileDialog", "Look in:"), QStringLiteral("XX"));
-    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("XX"));
-    QCoreApplication::removeTranslator(translator);
-    delete translator;
+    const std::unique_ptr<QTranslator> translator(qttranslations::install());
+    ASSERT_TRUE(translator) << "Qt's translations are a run dependency";
+    EXPECT_EQ(QCoreApplication::translate("QFileDialog", "Look in:"), QStringLiteral("アドレス:"));
 }
 
 }  // namespace

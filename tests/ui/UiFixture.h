@@ -66,9 +66,9 @@ public:
         ++filePanels;
         return documentFile;
     }
-    std::optional<std::string> saveFile(const QString& proposedPath, const QString& message,
+    std::optional<std::string> saveFile(const QString& proposedName, const QString& message,
                                         const QString& extension) override {
-        savePanels.push_back({proposedPath, message, extension});
+        savePanels.push_back({proposedName, message, extension});
         return saveAnswer;
     }
 
@@ -78,7 +78,7 @@ public:
     std::optional<std::string> documentFile;
     std::vector<Question> asked;
     int filePanels = 0;
-    std::vector<Question> savePanels;  // proposed path, message, extension
+    std::vector<Question> savePanels;  // proposed name, message, extension
     std::optional<std::string> saveAnswer;
 };
 

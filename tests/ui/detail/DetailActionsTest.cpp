@@ -231,13 +231,13 @@ TEST_F(DetailActionsTest, AWordExportIsWrittenFromTheServiceAndShown) {
 TEST_F(DetailActionsTest, AMarkdownWriteThatFailsShowsItsErrorAndRevealsNothing) {
     const auto& record = addRecord("議事録A");
     auto model = modelFor(record);
-    // A folder where nobody may create files, whoever runs the test.
-    dialogs.saveAnswer = "/proc/議事録A.md";
+    // A folder that is not there, named in the user's words.
+    dialogs.saveAnswer = (home.home() / "nowhere/議事録A.md").string();
 
     model->exportFile("md", "Markdown");
-    EXPECT_TRUE(status(*model).startsWith(QStringLiteral("Markdown書き出しエラー: ")))
-        << status(*model).toStdString();
-    EXPECT_FALSE(fs::exists("/proc/議事録A.md"));
+    EXPECT_EQ(status(*model),
+              QStringLiteral("Markdown書き出しエラー: 「議事録A.md」に書き込めません"
+                             "でした (保存先のフォルダが見つかりません)"));
 
     // Written: no status, the file holds the effective minutes and is shown.
     clears.front()();
@@ -252,64 +252,31 @@ TEST_F(DetailActionsTest, AMarkdownWriteThatFailsShowsItsErrorAndRevealsNothing)
     EXPECT_TRUE(opened.empty());
 }
 
-TEST(ExportPath, TheFormatsExtensionIsAddedUnlessPresentInAnyCase) {
-    const struct {
-        const char *typed, *format, *written;
-    } cases[] = {
-        {"/d/x.pdf", "docx", "/d/x.pdf.docx"}, {"/d/x.DOCX", "docx", "/d/x.DOCX"},
-        {"/d/x.", "md", "/d/x.md"},           {"/d/x", "pdf", "/d/x.pdf"},
-        {"/d/x.md.pdf", "md", "/d/x.md.pdf.md"},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(DetailActionsModel::withExtension(c.typed, c.format), c.written) << c.typed;
-}
-
+// Panels start in the last export's folder, else Documents, else home; a name without the
+// format's extension gets it, and only the name written is asked about.
 TEST_F(DetailActionsTest, SavePanelsStartInTheLastExportFolderAndAskBeforeReplacing) {
-    const auto& record = addRecord("議事録A");
-    auto model = modelFor(record);
-    const fs::path documents = home.home() / "書類", out = home.home() / "out";
-    const auto proposed = [&] { return dialogs.savePanels.back().title.toStdString(); };
-    model->exportFile("md", "Markdown");
-    EXPECT_EQ(proposed(), (home.home() / "議事録A.md").string()) << "no Documents folder";
-    fs::create_directories(documents);
-    fs::create_directories(home.home() / ".config");
-    ASSERT_EQ(atomicfile::write(home.home() / ".config/user-dirs.dirs",
-                                "XDG_DOCUMENTS_DIR=\"$HOME/書類\"\n"),
-              "");
-    model->exportFile("md", "Markdown");
-    EXPECT_EQ(proposed(), (documents / "議事録A.md").string());
-
-    // "x.pdf" typed for Markdown is written as x.pdf.md, and only that name is asked about.
+    auto model = modelFor(addRecord("議事録A"));
+    const fs::path out = home.home() / "out";
+    const auto proposed = [&] { return fs::path(dialogs.savePanels.back().title.toStdString()); };
     fs::create_directories(out);
     ASSERT_EQ(atomicfile::write(out / "x.pdf.md", "old"), "");
     dialogs.saveAnswer = (out / "x.pdf").string();
     dialogs.answer = false;
-    dialogs.onConfirm = [&] { dialogs.saveAnswer.reset(); };
+    dialogs.onConfirm = [&] { dialogs.saveAnswer = (out / "X.MD").string(); };
     model->exportFile("md", "Markdown");
-    ASSERT_EQ(dialogs.asked.size(), 1u);
-    EXPECT_EQ(dialogs.asked[0].title, QStringLiteral("「x.pdf.md」はすでに存在します。置き換えますか？"));
-    EXPECT_EQ(proposed(), (out / "x.pdf.md").string()) << "declined: the panel again";
+    EXPECT_EQ(dialogs.savePanels.at(0).title.toStdString(), (home.home() / "議事録A.md").string());
+    EXPECT_EQ(dialogs.asked.at(0).title,
+              QStringLiteral("「x.pdf.md」はすでに存在します。置き換えますか？"));
+    EXPECT_EQ(proposed(), out / "x.pdf.md") << "declined: the panel again";
     EXPECT_EQ(*atomicfile::read(out / "x.pdf.md"), "old");
-    EXPECT_FALSE(fs::exists(out / "x.pdf"));
-
-    dialogs.answer = true;
-    dialogs.onConfirm = {};
-    dialogs.saveAnswer = (out / "x.pdf").string();
-    model->exportFile("md", "Markdown");
-    EXPECT_NE(atomicfile::read(out / "x.pdf.md")->find("編集後のタスク"), std::string::npos);
+    EXPECT_TRUE(fs::exists(out / "X.MD"));
     dialogs.saveAnswer.reset();
     model->exportFile("md", "Markdown");
-    EXPECT_EQ(proposed(), (out / "議事録A.md").string()) << "the last export's folder";
+    EXPECT_EQ(proposed(), out / "議事録A.md");
     fs::remove_all(out);
+    fs::create_directories(home.home() / "Documents");
     model->exportFile("md", "Markdown");
-    EXPECT_EQ(proposed(), (documents / "議事録A.md").string()) << "that folder is gone";
-
-    // A folder that is not there is named in Japanese.
-    dialogs.saveAnswer = (home.home() / "nowhere/a.md").string();
-    model->exportFile("md", "Markdown");
-    EXPECT_EQ(status(*model),
-              QStringLiteral("Markdown書き出しエラー: 「a.md」に書き込めませんでした "
-                             "(保存先のフォルダが見つかりません)"));
+    EXPECT_EQ(proposed(), home.home() / "Documents/議事録A.md");
 }
 
 TEST_F(DetailActionsTest, WithoutAFileManagerOnTheBusTheFolderOpens) {

@@ -62,7 +62,8 @@ ActionItemView::ActionItemView(Style style, const DetailViewModel::ItemLook& loo
                   : DetailStyle::body(look.title, 6);
     title_->setTextInteractionFlags(Qt::NoTextInteraction);  // a click ticks the item
     // A card's title fills the card; a row's takes what it needs, so its meta text follows it.
-    DetailStyle::setHorizontalPolicy(title_, card ? QSizePolicy::Expanding : QSizePolicy::Preferred);
+    DetailStyle::setHorizontalPolicy(title_,
+                                     card ? QSizePolicy::Expanding : QSizePolicy::Preferred);
     if (done_) {
         QFont f = title_->font();
         f.setStrikeOut(true);

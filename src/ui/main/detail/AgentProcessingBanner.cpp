@@ -28,8 +28,8 @@ AgentProcessingBanner::AgentProcessingBanner(const QString& engine, QWidget* par
     title_ = new QLabel(AgentSectionModel::bannerTitle(0), this);
     title_->setFont(PanelStyle::font(15, QFont::DemiBold));
     texts->addWidget(title_);
-    detail_ = UserText::plainLabel(engine + QStringLiteral("がPCで完結するタスクを実行しています"),
-                                   this);
+    detail_ =
+        UserText::plainLabel(engine + QStringLiteral("がPCで完結するタスクを実行しています"), this);
     detail_->setFont(PanelStyle::font(12));
     QPalette colours = detail_->palette();
     colours.setColor(QPalette::WindowText, PanelStyle::secondary(this));

@@ -185,10 +185,10 @@ std::optional<std::string> DetailActionsModel::askExportPath(const std::string& 
         const QString path = withExtension(QString::fromStdString(*chosen), extension);
         const QFileInfo file(path);
         if (!file.exists() ||
-            ctx_.dialogs.confirm(QStringLiteral("「%1」はすでに存在します。置き換えますか？")
-                                     .arg(file.fileName()),
-                                 QStringLiteral("置き換えると、今の内容は失われます。"),
-                                 QStringLiteral("置き換える"))) {
+            ctx_.dialogs.confirm(
+                QStringLiteral("「%1」はすでに存在します。置き換えますか？").arg(file.fileName()),
+                QStringLiteral("置き換えると、今の内容は失われます。"),
+                QStringLiteral("置き換える"))) {
             if (!self) return std::nullopt;
             ctx_.defaults.set(kExportFolderKey, file.absolutePath().toStdString());
             return path.toStdString();
