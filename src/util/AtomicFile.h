@@ -13,6 +13,9 @@ namespace atomicfile {
 // and the system error. The target's previous content is untouched on failure, and no
 // temporary file is left behind.
 std::string write(const std::filesystem::path& path, std::string_view data, mode_t mode = 0644);
+// The same write, giving the system's error number (0 on success) for callers that word the
+// failure themselves.
+int writeOrError(const std::filesystem::path& path, std::string_view data, mode_t mode = 0644);
 
 // Reads the whole file; nullopt when it cannot be read.
 std::optional<std::string> read(const std::filesystem::path& path);

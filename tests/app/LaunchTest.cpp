@@ -9,6 +9,7 @@
 #include <QProcess>
 #include <QSystemTrayIcon>
 #include <QTest>
+#include <QTranslator>
 
 #include <csignal>
 #include <filesystem>
@@ -17,6 +18,7 @@
 #include "AppFixture.h"
 #include "app/AppDelegate.h"
 #include "app/MainWindow.h"
+#include "app/QtTranslations.h"
 #include "app/TavroApp.h"
 #include "app/TerminationSignals.h"
 #include "desktop/CalendarWatcher.h"
@@ -350,6 +352,13 @@ TEST_F(LaunchTest, AnImportedAudioFileBecomesTheTopRecordOfTheList) {
     const QString dir = QStringLiteral(TAVRO_ARTIFACT_DIR);
     QDir().mkpath(dir);
     EXPECT_TRUE(window->grab().save(dir + QStringLiteral("/app-window.png")));
+}
+
+// Qt's own dialogs speak the interface's language, whatever the locale.
+TEST(QtTranslations, QtsOwnTextsAreJapanese) {
+    const std::unique_ptr<QTranslator> translator(qttranslations::install());
+    ASSERT_TRUE(translator) << "Qt's translations are a run dependency";
+    EXPECT_EQ(QCoreApplication::translate("QFileDialog", "Look in:"), QStringLiteral("アドレス:"));
 }
 
 }  // namespace

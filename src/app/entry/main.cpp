@@ -7,6 +7,7 @@
 
 #include "app/AppServices.h"
 #include "app/LaunchArguments.h"
+#include "app/QtTranslations.h"
 #include "app/SingleInstance.h"
 #include "app/TavroApp.h"
 #include "app/TerminationSignals.h"
@@ -30,6 +31,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("TAVRO"));
     QApplication::setApplicationVersion(QString::fromLatin1(UpdateChecker::buildVersion()));
     QApplication::setDesktopFileName(QStringLiteral("tavro"));
+    qttranslations::install();
     if (!first) {
         // Better one app too many than none: it runs, but cannot be told apart from another.
         std::fprintf(stderr, "tavro: %s; later starts will not find this one\n",

@@ -1,6 +1,7 @@
 #include "ui/main/WindowDialogs.h"
 
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -55,16 +56,19 @@ std::optional<std::string> WindowDialogs::openDocumentFile() {
                       {documentNameFilter(), QStringLiteral("すべてのファイル (*)")});
 }
 
-std::optional<std::string> WindowDialogs::saveFile(const QString& proposedName,
+std::optional<std::string> WindowDialogs::saveFile(const QString& proposedPath,
                                                    const QString& message,
                                                    const QString& extension) {
     QFileDialog panel(parent_, message);
     panel.setWindowModality(Qt::ApplicationModal);
     panel.setFileMode(QFileDialog::AnyFile);
     panel.setAcceptMode(QFileDialog::AcceptSave);
+    // The caller adds a missing extension and asks about overwriting under the final name.
+    panel.setOption(QFileDialog::DontConfirmOverwrite);
     panel.setNameFilter(QStringLiteral("*.") + extension);
-    panel.setDefaultSuffix(extension);
-    panel.selectFile(proposedName);
+    const QFileInfo proposed(proposedPath);
+    if (proposed.isAbsolute()) panel.setDirectory(proposed.absolutePath());
+    panel.selectFile(proposed.fileName());
     if (panel.exec() != QDialog::Accepted) return std::nullopt;
     const QStringList files = panel.selectedFiles();
     if (files.isEmpty() || files.front().isEmpty()) return std::nullopt;
