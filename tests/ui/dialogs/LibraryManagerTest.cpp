@@ -1,7 +1,10 @@
 // The folder and tag manager over the real library store.
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTest>
 #include <QToolButton>
 
@@ -100,4 +103,29 @@ TEST_F(LibraryManagerTest, RowsFollowTheLibraryWithoutLosingTyping) {
     ASSERT_TRUE(waitFor([&] { return library.state().tags.empty(); }));
     EXPECT_EQ(view.tagRow(tagID), nullptr);
     EXPECT_TRUE(view.noTagsLabel()->isVisibleTo(&view));
+}
+
+// After "追加" the keyboard stays in the emptied field, the list where it was, and a refusal
+// quotes the name as typed.
+TEST_F(LibraryManagerTest, AnAddKeepsTheFieldAndTheScroll) {
+    for (int i = 0; i < 12; ++i) library.createFolder("フォルダ " + std::to_string(i));
+    view.show();
+    view.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&view));
+    auto* scroll = view.findChild<QScrollArea*>();
+    const QString name = QStringLiteral("<b>R&D</b> &lt;");
+    for (auto [field, add] : {std::pair{view.folderField(), view.addFolderButton()},
+                              std::pair{view.tagField(), view.addTagButton()}}) {
+        scroll->ensureWidgetVisible(field);
+        const int at = scroll->verticalScrollBar()->value();
+        type(field, name);
+        QTest::mouseClick(add, Qt::LeftButton);
+        EXPECT_EQ(field->text(), QString());
+        EXPECT_EQ(QApplication::focusWidget(), field);
+        EXPECT_EQ(scroll->verticalScrollBar()->value(), at);
+    }
+    type(view.folderField(), name);
+    view.addFolderButton()->click();
+    EXPECT_EQ(error(), QStringLiteral("「<b>R&D</b> &lt;」はすでに存在します。"));
+    EXPECT_EQ(view.errorLabel()->textFormat(), Qt::PlainText);
 }

@@ -1,10 +1,16 @@
 // The sidebar as widgets over real stores: check circles, the kept selection, the library's
 // error line, and screenshots kept as artifacts.
+#include <QApplication>
 #include <QDateEdit>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QScrollBar>
 #include <QTest>
+#include <QTextDocumentFragment>
+#include <QTimer>
+#include <QToolTip>
 
 #include "library/TestFileSystem.h"
 #include "ui/Screenshots.h"
@@ -15,6 +21,7 @@
 #include "ui/main/sidebar/FilterPopup.h"
 #include "ui/main/sidebar/RecordListModel.h"
 #include "ui/main/sidebar/RecordListView.h"
+#include "ui/main/sidebar/RecordRowDelegate.h"
 #include "ui/main/sidebar/SidebarButton.h"
 #include "ui/main/sidebar/SidebarSearchField.h"
 #include "ui/main/sidebar/SidebarView.h"
@@ -92,6 +99,102 @@ TEST_F(SidebarViewTest, CheckCircleMarksWithoutMovingTheSelectionWhichSurvivesAF
     EXPECT_TRUE(browser.bulkSelection().empty());
 }
 
+TEST_F(SidebarViewTest, LibraryChangesKeepTheScrollAndAFilterChangeStartsAtTheTop) {
+    std::vector<std::string> ids;
+    for (int i = 0; i < 40; ++i) ids.push_back(addRecord("会議 " + std::to_string(i)).id);
+    auto view = sidebar();
+    RecordListView& list = *view->recordList();
+    QScrollBar& bar = *list.verticalScrollBar();
+    browser.setSelectedID(ids[20]);
+    bar.setValue(bar.maximum());
+    const int bottom = bar.value();
+    ASSERT_GT(bottom, 0);
+    const std::vector<std::pair<const char*, std::function<void()>>> changes = {
+        {"colour", [&] { library.setColor("red", {ids[1]}); }},
+        {"favourite", [&] { library.setFavorite(true, {ids[2]}); }},
+        {"folder", [&] { library.createFolder("営業"); }},
+        {"new record", [&] { addRecord("新しい会議"); }},
+    };
+    for (const auto& [what, change] : changes) {
+        change();
+        QCoreApplication::processEvents();
+        EXPECT_EQ(bar.value(), bottom) << what;
+        ASSERT_EQ(list.selectionModel()->selectedIndexes().size(), 1u) << what;
+        EXPECT_EQ(list.selectionModel()->selectedIndexes().front().row(),
+                  view->rows()->rowOf(ids[20]))
+            << what;
+    }
+    browser.setQuery("会議");
+    QCoreApplication::processEvents();
+    EXPECT_EQ(bar.value(), 0) << "another list starts at its top";
+}
+
+TEST_F(SidebarViewTest, RowsAndMenusShowNamesAsWritten) {
+    const std::string rd = library.createFolder("R&D").id;
+    library.createTag("Q&A");
+    const QString longTitle =
+        QStringLiteral("<b>R&D</b> &lt; 新製品キックオフ とても長いタイトルが一行に収まらない");
+    const std::string running = addRecord("採用面接").id;
+    const std::string cut = addRecord(longTitle.toStdString()).id;
+    const std::string orange = addRecord("定例").id;
+    library.setColor("orange", {orange});
+    auto view = sidebar();
+    RecordListView& list = *view->recordList();
+    view->rows()->setRunningAgents({running});
+
+    // The filter button shows the folder's name and takes no Alt+D from it.
+    browser.setSelectedFolderIDs({rd});
+    EXPECT_EQ(view->folderButton()->text(), "R&D");
+    EXPECT_TRUE(view->folderButton()->shortcut().isEmpty());
+    browser.setSelectedFolderIDs({});
+
+    // Every item of the row menu reads as written and marks no shortcut.
+    QStringList shown;
+    QTimer::singleShot(0, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        ASSERT_TRUE(menu);
+        std::function<void(QMenu*)> read = [&](QMenu* m) {
+            for (QAction* a : m->actions()) {
+                EXPECT_TRUE(QKeySequence::mnemonic(a->text()).isEmpty()) << a->text().toStdString();
+                shown << QString(a->text()).replace(QStringLiteral("&&"), QStringLiteral("&"));
+                if (a->menu()) read(a->menu());
+            }
+        };
+        read(menu);
+        menu->close();
+    });
+    emit list.menuRequested(orange, list.mapToGlobal(QPoint(20, 20)));
+    EXPECT_TRUE(shown.contains("R&D") && shown.contains("Q&A")) << shown.join('|').toStdString();
+
+    // An elided title is shown whole on hover, as written; the sparkle keeps its own help.
+    const auto tip = [&](const std::string& id, QPoint at) {
+        const QRect row = list.visualRect(view->rows()->index(view->rows()->rowOf(id)));
+        at += row.topLeft();
+        QHelpEvent e(QEvent::ToolTip, at, list.viewport()->mapToGlobal(at));
+        QCoreApplication::sendEvent(list.viewport(), &e);
+        return QToolTip::isVisible() ? QTextDocumentFragment::fromHtml(QToolTip::text()).toPlainText()
+                                     : QString();
+    };
+    EXPECT_EQ(tip(cut, {80, 12}), longTitle);
+    const int sparkleX = RecordRowDelegate::kPadX + RecordRowDelegate::kCheck + 8 +
+                         QFontMetrics(RecordRowDelegate::titleFont()).horizontalAdvance("採用面接") +
+                         12;
+    EXPECT_EQ(tip(running, {sparkleX, 12}), "AIが作業中");
+
+    // A selected row keeps its colour around the template badge: orange on the accent.
+    browser.setSelectedID(orange);
+    const QRect row = list.visualRect(view->rows()->index(view->rows()->rowOf(orange)));
+    const QImage image = list.viewport()->grab().toImage();
+    int orangeish = 0;
+    for (int y = row.center().y(); y < row.bottom(); ++y)
+        for (int x = row.left() + 40; x < row.right(); ++x) {
+            const QColor c = image.pixelColor(x * image.width() / list.viewport()->width(),
+                                              y * image.height() / list.viewport()->height());
+            orangeish += c.red() > c.blue() + 60;
+        }
+    EXPECT_GT(orangeish, 10);
+}
+
 TEST_F(SidebarViewTest, Screenshots) {
     const auto sales = library.createFolder("営業").id;
     const auto design = library.createFolder("デザイン").id;
@@ -140,6 +243,10 @@ TEST_F(SidebarViewTest, Screenshots) {
     EXPECT_TRUE(popup->startDate()->isVisible());
     shoot(*popup, QStringLiteral("sidebar-filter-popup"));
     popup->close();
+
+    browser.setQuery("存在しない会議");
+    EXPECT_EQ(view->rows()->emptyNote(), "条件に一致する議事録はありません");
+    shoot(*view, QStringLiteral("sidebar-empty-search"));
 }
 
 TEST_F(SidebarViewTest, AnUnsavedLibraryChangeShowsOneLineUntilTheNextSave) {
