@@ -1,11 +1,9 @@
 #include <functional>
-#include <tuple>
 
 #include "library/LibraryStore.h"
 #include "ui/UiFixture.h"
 #include "ui/main/MainViewModel.h"
 #include "ui/main/sidebar/RecordColorChoice.h"
-#include "ui/main/sidebar/RecordListModel.h"
 #include "ui/main/sidebar/SidebarModel.h"
 
 namespace {
@@ -254,34 +252,6 @@ TEST_F(SidebarModelTest, BulkBarAndMenu) {
     choose(sidebar.bulkMenu(), "アーカイブから戻す");
     EXPECT_FALSE(library.metadata(a).archivedAt.has_value());
     EXPECT_FALSE(sidebar.showsBulkBar());
-}
-
-TEST_F(SidebarModelTest, AnEmptyListSaysWhy) {
-    RecordListModel rows(browser, library, defaults);
-    EXPECT_EQ(rows.emptyNote(), "まだ議事録がありません");
-    addRecord("予算会議");
-    const auto now = std::chrono::system_clock::now();
-    const QString noMatch = QStringLiteral("条件に一致する議事録はありません");
-    const std::vector<std::tuple<const char*, std::function<void()>, QString>> steps = {
-        {"a listed record", [] {}, ""},
-        {"a search", [&] { browser.setQuery("採用"); }, noMatch},
-        {"the archive", [&] { browser.setQuery(""); browser.setArchivedOnly(true); },
-         "アーカイブされた議事録はありません"},
-        {"the archive's favourites", [&] { browser.setFavoritesOnly(true); }, noMatch},
-        {"the active list", [&] { browser.setFavoritesOnly(false); browser.setArchivedOnly(false); },
-         ""},
-        {"an earlier month",
-         [&] {
-             browser.setStartDate(now - std::chrono::hours(24 * 90));
-             browser.setEndDate(now - std::chrono::hours(24 * 60));
-             browser.setUseDateRange(true);
-         },
-         noMatch},
-    };
-    for (const auto& [what, act, note] : steps) {
-        act();
-        EXPECT_EQ(rows.emptyNote(), note) << what;
-    }
 }
 
 TEST(RecordColorChoice, TintOpacityFromLuma) {

@@ -66,7 +66,8 @@ AskAllView::AskAllView(AskAllModel* model, QWidget* parent)
     scopeLayout->setSpacing(4);
     for (std::size_t i = 0; i < model_->toggleCount(); ++i) {
         const MinutesRecord& record = model_->records()[i];
-        auto* toggle = new QCheckBox(UserText::forMenu(QString::fromStdString(record.result.title)));
+        auto* toggle =
+            new QCheckBox(UserText::forMenu(QString::fromStdString(record.result.title)));
         connect(toggle, &QCheckBox::toggled, this,
                 [this, id = record.id](bool on) { model_->setSelected(id, on); });
         scopeLayout->addWidget(toggle);
@@ -169,14 +170,15 @@ void AskAllView::rebuildReferences() {
     shownReferences_ = model_->references();
     for (QLabel* link : links_) delete link;
     links_.clear();
-    const QString style = QStringLiteral("color: %1; text-decoration: none").arg(DialogStyle::blue().name());
+    const QString style =
+        QStringLiteral("color: %1; text-decoration: none").arg(DialogStyle::blue().name());
     for (const AskReference& ref : model_->references()) {
         // A link around the title as written: its "<b>" or "&" is text, and it wraps.
-        auto* link = DialogStyle::label(
-            QStringLiteral("<a href=\"%1\" style=\"%2\">%3</a>")
-                .arg(QString::number(links_.size()), style,
-                     UserText::forRichText(QString::fromStdString(ref.label))),
-            Text::body, true);
+        auto* link =
+            DialogStyle::label(QStringLiteral("<a href=\"%1\" style=\"%2\">%3</a>")
+                                   .arg(QString::number(links_.size()), style,
+                                        UserText::forRichText(QString::fromStdString(ref.label))),
+                               Text::body, true);
         link->setTextFormat(Qt::RichText);
         link->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
         link->setCursor(Qt::PointingHandCursor);

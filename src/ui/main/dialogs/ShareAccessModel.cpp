@@ -197,7 +197,8 @@ void ShareAccessModel::loadExistingShare() {
                     const std::string url = SecureStore::read(publicURLAccount(id));
                     publicURL_ = url.empty() ? std::nullopt : std::optional(url);
                     loadFailed_ = false;
-                } else if (const auto http = outcome.error().httpStatus(); http == 403 || http == 410) {
+                } else if (const auto http = outcome.error().httpStatus();
+                           http == 403 || http == 410) {
                     // The stored copy is gone or another account's: a new one replaces the link.
                     setStatus(
                         "保存されていた共有は削除されたか、このアカウントのものではありません。"

@@ -113,8 +113,8 @@ QRect RecordRowDelegate::sparkleRect(const QStyleOptionViewItem& option,
     if (!agentRunning(index)) return {};
     const QRect row = option.rect;
     const QFontMetrics fm(titleFont());
-    const QString title = fm.elidedText(index.data(Qt::DisplayRole).toString(), Qt::ElideRight,
-                                        titleRoom(row, true));
+    const QString title =
+        fm.elidedText(index.data(Qt::DisplayRole).toString(), Qt::ElideRight, titleRoom(row, true));
     const int x = textLeft(row) + fm.horizontalAdvance(title) + kInnerGap;
     const int y = row.top() + kPadY + (fm.height() - static_cast<int>(kSparkle)) / 2;
     return {x, y, static_cast<int>(kSparkle), static_cast<int>(kSparkle)};
@@ -229,15 +229,15 @@ void RecordRowDelegate::paint(QPainter* p, const QStyleOptionViewItem& option,
 
 bool RecordRowDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view,
                                   const QStyleOptionViewItem& option, const QModelIndex& index) {
-    if (event->type() == QEvent::ToolTip && sparkleRect(option, index).contains(event->pos())) {
+    const bool tip = event->type() == QEvent::ToolTip;
+    if (tip && sparkleRect(option, index).contains(event->pos())) {
         QToolTip::showText(event->globalPos(), kAgentHelp, view);
         return true;
     }
     // A title cut short is shown whole, as the characters it holds.
     const QString title = index.data(Qt::DisplayRole).toString();
-    if (event->type() == QEvent::ToolTip &&
-        QFontMetrics(titleFont()).elidedText(title, Qt::ElideRight,
-                                             titleRoom(option.rect, agentRunning(index))) != title) {
+    const int room = titleRoom(option.rect, agentRunning(index));
+    if (tip && QFontMetrics(titleFont()).elidedText(title, Qt::ElideRight, room) != title) {
         QToolTip::showText(event->globalPos(),
                            QStringLiteral("<p>%1</p>").arg(UserText::forRichText(title)), view,
                            option.rect);
