@@ -56,7 +56,7 @@ bool ShareAccessModel::isCreating() const {
 void ShareAccessModel::othersFollow(bool reloading) {
     for (ShareAccessModel* other : models()) {
         // This model too, when a new login made it wait for its own create.
-        if ((other == this && !waiting_) || &other->library_ != &library_ ||
+        if ((other == this && !waiting_) || other->released_ || &other->library_ != &library_ ||
             other->recordID_ != recordID_)
             continue;
         if (reloading)
