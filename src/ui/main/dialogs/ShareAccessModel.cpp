@@ -71,6 +71,7 @@ void ShareAccessModel::reload() {
     publicURL_.reset();
     loaded_ = false;
     loadFailed_ = false;
+    emit changed();  // the buttons wait for the load
     loadExistingShare();
 }
 
