@@ -143,7 +143,8 @@ void UpdateChecker::publish(const Offer& offer) {
     notifier_.post(
         QString::fromStdString("update-" + offer.version),
         QString::fromStdString("TAVRO " + offer.version + " が利用できます"),
-        QStringLiteral("通知をクリックするとダウンロードします(メニューバーからも可能)"));
+        QStringLiteral("通知をクリックするとダウンロードします(メニューバーからも可能)"),
+        Notifier::Click::opens);
 }
 
 void UpdateChecker::openDownload() {

@@ -4,6 +4,7 @@
 #include "FakeTools.h"
 #include "agents/AgentAuth.h"
 #include "support/TempDir.h"
+#include "util/Text.h"
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -127,6 +128,20 @@ TEST_F(AgentAuthTest, SignInTakesAPastedCodeAndSignOutRunsItsCommand) {
         AgentAuth::logout(kind, options);
         EXPECT_EQ(readFile(dir / "args"), kind == kClaude ? "auth\nlogout\n" : "logout\n");
     }
+}
+
+TEST_F(AgentAuthTest, CancellingASignInEndsWhatTheToolStarted) {
+    // A wrapper, as npm installs them, whose child would outlive a signal to the wrapper alone.
+    fake(kCodex, "sleep 300 & echo $! > grandchild\nwait\n");
+    auto login = AgentAuth::startLogin(kCodex, options);
+    ASSERT_TRUE(login);
+    ASSERT_TRUE(fakes::waitUntil([&] { return readFile(dir / "grandchild").ends_with('\n'); }));
+    const fs::path stat = "/proc/" + text::trim(readFile(dir / "grandchild")) + "/stat";
+    login->proc->terminate();
+    EXPECT_TRUE(fakes::waitUntil([&] {
+        const std::string s = readFile(stat);
+        return s.empty() || s.find(") Z ") != std::string::npos;  // gone, or dead and unreaped
+    }));
 }
 
 }  // namespace

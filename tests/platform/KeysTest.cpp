@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/AudioFixtures.h"
+#include "platform/DisplaySession.h"
 #include "platform/GlobalKeySource.h"
 #include "support/KeyboardLock.h"
 #include "support/TestEnv.h"
@@ -37,6 +38,29 @@ TEST(GlobalKeySource, WithoutDisplayStaysSilent) {
     GlobalKeySource keys;
     EXPECT_FALSE(keys.start());
     EXPECT_FALSE(keys.available());
+}
+
+// The platform TAVRO runs on, and where its double press is then seen, by the session.
+TEST(DisplaySession, ChoosesXWaylandWhereThereIsOne) {
+    using Reach = DisplaySession::HotkeyReach;
+    const struct {
+        DisplaySession session;
+        std::string platform;
+        Reach reach;
+    } table[] = {
+        {{"wayland", "wayland-0", ":0", ""}, "xcb", Reach::x11Windows},
+        {{"x11", "", ":0", ""}, "xcb", Reach::everywhere},
+        {{"wayland", "wayland-0", "", ""}, "wayland", Reach::tavroWindows},
+        // The user's own choice stands.
+        {{"wayland", "wayland-0", ":0", "wayland"}, "", Reach::x11Windows},
+        {{"", "", "", ""}, "", Reach::tavroWindows},
+    };
+    for (const auto& row : table) {
+        SCOPED_TRACE(row.session.sessionType + "/" + row.session.waylandDisplay + "/" +
+                     row.session.display + "/" + row.session.qtPlatform);
+        EXPECT_EQ(row.session.chosenQtPlatform(), row.platform);
+        EXPECT_EQ(row.session.hotkeyReach(), row.reach);
+    }
 }
 
 }  // namespace
