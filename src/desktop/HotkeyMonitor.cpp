@@ -118,7 +118,7 @@ void HotkeyMonitor::startMonitoring(const QString& qtPlatform) {
         source_.reset();
     }
     // The X display sees our windows only when they are X11 windows on it; otherwise (no
-    // display, or Qt on Wayland beside XWayland) watch what reaches them. Both never see the
+    // display, or Qt on Wayland beside XWayland) watch what reaches them. The two never see the
     // same key: XWayland gets keys only while one of its own windows has the focus.
     if (global_ && qtPlatform == QLatin1String("xcb")) return;
     if (auto* app = QCoreApplication::instance()) {

@@ -41,15 +41,15 @@ QColor secondary(const QWidget* w, qreal opacity) {
 void paintBackground(QPainter& p, const QWidget* w, qreal cornerRadius) {
     const QColor fill = windowBackground(w);
     const QColor text = w->palette().color(QPalette::WindowText);
-    // Opaque, a third of the way from the background to the text: darker than a light panel,
-    // lighter than a dark one.
-    const qreal t = 0.35;
-    const QColor edge = QColor::fromRgbF(
-        static_cast<float>(fill.redF() + (text.redF() - fill.redF()) * t),
-        static_cast<float>(fill.greenF() + (text.greenF() - fill.greenF()) * t),
-        static_cast<float>(fill.blueF() + (text.blueF() - fill.blueF()) * t));
+    // Opaque, about a third of the way from the background to the text: darker than a light
+    // panel, lighter than a dark one.
+    auto mix = [](float from, float to) { return from + (to - from) * 0.35f; };
+    const QColor edge =
+        QColor::fromRgbF(mix(fill.redF(), text.redF()), mix(fill.greenF(), text.greenF()),
+                         mix(fill.blueF(), text.blueF()));
     p.save();
-    p.setRenderHint(QPainter::Antialiasing, w->window()->testAttribute(Qt::WA_TranslucentBackground));
+    p.setRenderHint(QPainter::Antialiasing,
+                    w->window()->testAttribute(Qt::WA_TranslucentBackground));
     const QRectF r(w->rect());
     QPainterPath outer, inner;
     outer.addRoundedRect(r, cornerRadius, cornerRadius);

@@ -106,13 +106,13 @@ void Notifier::notify(const Pending& n, const QStringList& capabilities) {
     const bool serverPlaysSound = capabilities.contains(QStringLiteral("sound"));
     const bool opens = n.click == Click::opens;
     QDBusMessage msg = QDBusMessage::createMethodCall(kService, kPath, kInterface, "Notify");
-    msg.setArguments({QStringLiteral("TAVRO"), uint(0), QString(), n.title,
-                      markup ? escapedMarkup(n.body) : n.body,
-                      opens ? QStringList{QStringLiteral("default"), QStringLiteral("開く")}
-                            : QStringList{},
-                      QVariantMap{{QStringLiteral("desktop-entry"), QStringLiteral("tavro")},
-                                  {QStringLiteral("sound-name"), QString::fromLatin1(kSoundName)}},
-                      int(-1)});
+    msg.setArguments(
+        {QStringLiteral("TAVRO"), uint(0), QString(), n.title,
+         markup ? escapedMarkup(n.body) : n.body,
+         opens ? QStringList{QStringLiteral("default"), QStringLiteral("開く")} : QStringList{},
+         QVariantMap{{QStringLiteral("desktop-entry"), QStringLiteral("tavro")},
+                     {QStringLiteral("sound-name"), QString::fromLatin1(kSoundName)}},
+         int(-1)});
     // Asynchronous: a missing or hung server must never stall the caller.
     auto* watcher = new QDBusPendingCallWatcher(bus_.asyncCall(msg), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this,

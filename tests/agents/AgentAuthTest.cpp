@@ -4,7 +4,6 @@
 #include "FakeTools.h"
 #include "agents/AgentAuth.h"
 #include "support/TempDir.h"
-#include "util/Text.h"
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -116,32 +115,28 @@ TEST_F(AgentAuthTest, SignInTakesAPastedCodeAndSignOutRunsItsCommand) {
         EXPECT_EQ(readFile(dir / "args"), kind == kClaude ? "auth\nlogin\n" : "login\n");
         EXPECT_FALSE(AgentAuth::startLogin(kind, {{"/nonexistent"}, 1000ms}));
 
-        // Cancelled by the caller; a code sent afterwards meets a closed pipe, which must not
-        // end the application.
+        // Cancelled by the caller, which ends what a wrapper started too; a code sent afterwards
+        // meets a closed pipe, which must not end the application.
+        fake(kind, "sleep 300 & echo $! > grandchild\nexec cat\n");
+        fs::remove(dir / "grandchild");
         auto cancelled = AgentAuth::startLogin(kind, options);
         ASSERT_TRUE(cancelled);
+        ASSERT_TRUE(fakes::waitUntil([&] { return readFile(dir / "grandchild").ends_with('\n'); }));
+        const fs::path grandchild =
+            "/proc/" + std::to_string(std::stoi(readFile(dir / "grandchild")));
         cancelled->proc->terminate();
         EXPECT_TRUE(cancelled->proc->waitUntil(Clock::now() + 10s));
+        EXPECT_TRUE(fakes::waitUntil([&] {  // gone, or ended and not yet reaped
+            const std::string stat = readFile(grandchild / "stat");
+            return stat.empty() || stat.find(") Z ") != std::string::npos;
+        }));
         AgentAuth::submitCode("abc", *cancelled->stdinPipe);
         EXPECT_FALSE(cancelled->stdinPipe->write("abc"));
 
+        fake(kind, "");
         AgentAuth::logout(kind, options);
         EXPECT_EQ(readFile(dir / "args"), kind == kClaude ? "auth\nlogout\n" : "logout\n");
     }
-}
-
-TEST_F(AgentAuthTest, CancellingASignInEndsWhatTheToolStarted) {
-    // A wrapper, as npm installs them, whose child would outlive a signal to the wrapper alone.
-    fake(kCodex, "sleep 300 & echo $! > grandchild\nwait\n");
-    auto login = AgentAuth::startLogin(kCodex, options);
-    ASSERT_TRUE(login);
-    ASSERT_TRUE(fakes::waitUntil([&] { return readFile(dir / "grandchild").ends_with('\n'); }));
-    const fs::path stat = "/proc/" + text::trim(readFile(dir / "grandchild")) + "/stat";
-    login->proc->terminate();
-    EXPECT_TRUE(fakes::waitUntil([&] {
-        const std::string s = readFile(stat);
-        return s.empty() || s.find(") Z ") != std::string::npos;  // gone, or dead and unreaped
-    }));
 }
 
 }  // namespace

@@ -62,8 +62,7 @@ TEST(Notifier, PostingFromAWorkerThreadAndWithoutAServer) {
     Notifier notifier(QDBusConnection::sessionBus());
     std::thread([&] { post(notifier, "ABC", "議事録が完成しました", "定例"); }).join();
     const auto shown = waitFor("議事録が完成しました");
-    ASSERT_TRUE(shown);
-    EXPECT_EQ(shown->actions, QStringList()) << "nothing opens, so nothing is offered";
+    EXPECT_TRUE(shown && shown->actions.isEmpty()) << "nothing opens, so nothing is offered";
     // A connection that leads nowhere: nothing shown, nothing thrown, nothing blocks.
     Notifier orphan(QDBusConnection(QStringLiteral("tavro-not-connected")));
     EXPECT_FALSE(orphan.available());

@@ -176,7 +176,8 @@ QString GeneralSettingsModel::intervalCaption() const {
             reach = QStringLiteral("どのアプリの使用中でも");
             break;
         case DisplaySession::HotkeyReach::x11Windows:
-            reach = QStringLiteral("TAVROとX11アプリの使用中のみ。Waylandアプリの使用中は反応しません");
+            reach =
+                QStringLiteral("TAVROとX11アプリの使用中のみ。Waylandアプリの使用中は反応しません");
             break;
         case DisplaySession::HotkeyReach::tavroWindows:
             reach = QStringLiteral("TAVROのウィンドウの使用中のみ");
