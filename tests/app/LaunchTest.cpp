@@ -234,7 +234,8 @@ TEST_F(LaunchTest, OnlyAClickOnAnUpdateNoticeOpensTheDownload) {
         opened.urls.clear();
         NotificationWatch watch;
         const QString title = QStringLiteral("通知 %1").arg(c.identifier);
-        notifier.post(QString::fromLatin1(c.identifier), title, QStringLiteral("本文"));
+        notifier.post(QString::fromLatin1(c.identifier), title, QStringLiteral("本文"),
+                      Notifier::Click::opens);
         const auto shown = watch.find(title);
         ASSERT_EQ(shown.size(), 1u);
         ASSERT_TRUE(testsupport::TestNotificationServer::click(shown[0].id));
