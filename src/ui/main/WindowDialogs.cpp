@@ -2,15 +2,22 @@
 
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+
+#include "desktop/UserText.h"
 
 bool WindowDialogs::confirm(const QString& title, const QString& message,
                             const QString& destructiveButton) {
     QMessageBox box(parent_);
     box.setIcon(QMessageBox::Warning);
+    // Titles and messages name records and folders: their text is shown as written.
+    box.setTextFormat(Qt::PlainText);
     box.setText(title);
     box.setInformativeText(message);
+    if (auto* info = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel")))
+        UserText::makePlain(info);
     QPushButton* yes = box.addButton(destructiveButton, QMessageBox::DestructiveRole);
     QPushButton* no = box.addButton(kCancel, QMessageBox::RejectRole);
     box.setDefaultButton(no);
