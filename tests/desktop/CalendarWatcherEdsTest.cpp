@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "desktop/CalendarWatcher.h"
 #include "platform/EdsCalendarStore.h"
@@ -68,6 +69,25 @@ TEST(CalendarWatcherEds, AnnouncesOnceAndFollowsOtherPrograms) {
     EXPECT_EQ(announcements, 1);
     edstest::removeEvent(uid);
     edstest::removeEvent(uid + "-later");
+}
+
+TEST(CalendarWatcherEdsDeathTest, WithoutTheServiceOnTheBusItIsUnavailableNotRefused) {
+    // In a fresh process, so that no bus connection made by another test is reused.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/tavro-bus", 1);
+            testsupport::TempDir dir;
+            UserDefaults defaults(dir / "defaults.json");
+            EdsCalendarStore store;
+            CalendarWatcher watcher(&store, defaults);
+            watcher.start();
+            const bool said = QTest::qWaitFor(
+                [&] { return watcher.access() == CalendarWatcher::Access::unavailable; }, 10000);
+            std::_Exit(
+                said && store.authorization() == CalendarStore::Authorization::unavailable ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace

@@ -5,9 +5,12 @@
 #include <QPushButton>
 
 #include <atomic>
+#include <cstdio>
+#include <cstdlib>
 
 #include "SettingsFixture.h"
 #include "service/SecureStore.h"
+#include "support/TempDir.h"
 #include "ui/settings/BrandIcon.h"
 #include "ui/settings/IntegrationSettings.h"
 #include "ui/settings/IntegrationSettingsModel.h"
@@ -142,6 +145,30 @@ TEST_F(IntegrationSettingsTest, SecretsLiveInTheKeyringAndAreWrittenOnEditsOnly)
     EXPECT_EQ(reopened.secret(Model::Secret::hubspotToken), "");
     EXPECT_EQ(reopened.secret(Model::Secret::zapierSigningSecret), "hmac");
     EXPECT_FALSE(defaults.contains("hubspotToken")) << "secrets never reach the settings file";
+}
+
+TEST(IntegrationSettingsDeathTest, WithoutAKeyringTheRowSaysTheSecretWasNotKept) {
+    // In a fresh process whose session bus has no keyring: no connection is reused.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/tavro-bus", 1);
+            testsupport::TempDir dir;
+            UserDefaults defaults(dir / "defaults.json");
+            defaults.set("hubspotObjectId", "42");
+            Model model(defaults);
+            model.tabShown();
+            model.editSecret(Model::Secret::hubspotToken, "tok");
+            const QString row = model.readiness(Model::Group::hubspot);
+            std::fprintf(stderr, "%s\n", qPrintable(row));
+            std::_Exit(row.startsWith("キーリングに保存できませんでした: ") &&
+                               model.saveFailed(Model::Group::hubspot) &&
+                               !model.ready(Model::Group::hubspot) &&
+                               model.secret(Model::Secret::hubspotToken) == "tok"
+                           ? 0
+                           : 1);
+        },
+        ::testing::ExitedWithCode(0), "見つかりません");
 }
 
 TEST_F(IntegrationSettingsTest, NotionConnectedWithThePagePicker) {

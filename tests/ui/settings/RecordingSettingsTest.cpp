@@ -129,9 +129,17 @@ TEST_F(RecordingSettingsTest, SwitchesAndTheCalendarWatch) {
     model.selectAllCalendars();
     EXPECT_FALSE(defaults.contains(CalendarWatcher::kSelectedCalendarsKey));
 
-    store.auth = CalendarStore::Authorization::denied;
-    watcher.start();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return model.calendarBlock() == Block::denied; }, 5000));
+    // A refusal, and no calendar service at all, each said as it is.
+    store.grants = false;
+    for (const auto& [refusal, block, words] :
+         {std::tuple{CalendarStore::Authorization::denied, Block::denied, "許可されていません"},
+          {CalendarStore::Authorization::unavailable, Block::unavailable,
+           "カレンダーサービスに接続できません"}}) {
+        store.refusal = refusal;
+        watcher.start();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return model.calendarBlock() == block; }, 5000));
+        EXPECT_TRUE(model.calendarProblem().startsWith(QString::fromUtf8(words)));
+    }
 }
 
 TEST_F(StoresFixture, StealthIsOnlyOfferedWhereItWorks) {
@@ -141,6 +149,7 @@ TEST_F(StoresFixture, StealthIsOnlyOfferedWhereItWorks) {
         int applied = 0;
         PrivacySettingsModel model(defaults, supported, false, [&] { ++applied; });
         EXPECT_TRUE(model.stealthMode());
+        EXPECT_EQ(model.stealthShown(), supported);
         EXPECT_EQ(model.stealthEditable(), supported);
         EXPECT_EQ(model.stealthCaption().contains("除外できません"), !supported);
         model.setStealthMode(false);
