@@ -133,7 +133,6 @@ RecordingSettings::RecordingSettings(UiContext& ctx, QWidget* parent)
     problem_->setWordWrap(true);
     deniedLine->addWidget(problem_, 1);
     deniedLine->addWidget(openCalendarApp_, 0, Qt::AlignTop);
-    deniedLine->addStretch(1);
     rows()->addWidget(denied_);
 
     auto* grantedColumn = new QVBoxLayout(granted_);
