@@ -5,12 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 
 #include "desktop/CalendarWatcher.h"
 #include "platform/EdsCalendarStore.h"
 #include "platform/EdsTestCalendar.h"  // tests/platform
 #include "support/TempDir.h"
+#include "support/WithoutSessionBus.h"
 #include "util/UserDefaults.h"
 
 namespace {
@@ -72,22 +72,13 @@ TEST(CalendarWatcherEds, AnnouncesOnceAndFollowsOtherPrograms) {
 }
 
 TEST(CalendarWatcherEdsDeathTest, WithoutTheServiceOnTheBusItIsUnavailableNotRefused) {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");  // a fresh process: no bus connection reused
-    EXPECT_EXIT(
-        {
-            setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/tavro-bus", 1);
-            testsupport::TempDir dir;
-            UserDefaults defaults(dir / "defaults.json");
-            EdsCalendarStore store;
-            CalendarWatcher watcher(&store, defaults);
-            watcher.start();
-            std::_Exit(
-                QTest::qWaitFor(
-                    [&] { return watcher.access() == CalendarWatcher::Access::unavailable; }, 10000)
-                    ? 0
-                    : 1);
-        },
-        ::testing::ExitedWithCode(0), "");
+    testsupport::expectWithoutSessionBus([](UserDefaults& defaults) {
+        EdsCalendarStore store;
+        CalendarWatcher watcher(&store, defaults);
+        watcher.start();
+        return QTest::qWaitFor(
+            [&] { return watcher.access() == CalendarWatcher::Access::unavailable; }, 10000);
+    });
 }
 
 }  // namespace

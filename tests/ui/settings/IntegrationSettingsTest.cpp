@@ -5,11 +5,10 @@
 #include <QPushButton>
 
 #include <atomic>
-#include <cstdlib>
 
 #include "SettingsFixture.h"
 #include "service/SecureStore.h"
-#include "support/TempDir.h"
+#include "support/WithoutSessionBus.h"
 #include "ui/settings/BrandIcon.h"
 #include "ui/settings/IntegrationSettings.h"
 #include "ui/settings/IntegrationSettingsModel.h"
@@ -147,22 +146,13 @@ TEST_F(IntegrationSettingsTest, SecretsLiveInTheKeyringAndAreWrittenOnEditsOnly)
 }
 
 TEST(IntegrationSettingsDeathTest, WithoutAKeyringTheRowSaysTheSecretWasNotKept) {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");  // a fresh process: no bus connection reused
-    EXPECT_EXIT(
-        {
-            setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/tavro-bus", 1);
-            testsupport::TempDir dir;
-            UserDefaults defaults(dir / "defaults.json");
-            Model model(defaults);
-            model.editSecret(Model::Secret::hubspotToken, "tok");
-            std::_Exit(model.readiness(Model::Group::hubspot) ==
-                                   "キーリングに保存できませんでした: キーリング(Secret "
-                                   "Service)が見つかりません" &&
-                               model.secret(Model::Secret::hubspotToken) == "tok"
-                           ? 0
-                           : 1);
-        },
-        ::testing::ExitedWithCode(0), "");
+    testsupport::expectWithoutSessionBus([](UserDefaults& defaults) {
+        Model model(defaults);
+        model.editSecret(Model::Secret::hubspotToken, "tok");
+        return model.readiness(Model::Group::hubspot) ==
+                   "キーリングに保存できませんでした: キーリング(Secret Service)が見つかりません" &&
+               model.secret(Model::Secret::hubspotToken) == "tok";
+    });
 }
 
 TEST_F(IntegrationSettingsTest, NotionConnectedWithThePagePicker) {
