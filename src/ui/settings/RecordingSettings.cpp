@@ -42,7 +42,7 @@ QLabel* text(const QString& s, qreal size, bool secondary = false,
 QLabel* oneLine(const QString& s, qreal size, int width) {
     QLabel* label = text(QString(), size);
     label->setText(label->fontMetrics().elidedText(s, Qt::ElideRight, width));
-    // A tooltip is read as rich text when it looks like markup: escape it and say so.
+    // A tooltip that looks like markup is read as such: give it the text escaped, as rich text.
     label->setToolTip(QStringLiteral("<qt>%1</qt>").arg(UserText::forRichText(s)));
     return label;
 }
