@@ -1,6 +1,5 @@
 #pragma once
-// A check run where no session bus answers: in a fresh process, so that no connection made by
-// an earlier test is reused, with its settings in a throwaway folder.
+// A check in a fresh process (no earlier bus connection reused) whose session bus leads nowhere.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
