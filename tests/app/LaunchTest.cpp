@@ -323,6 +323,35 @@ TEST_F(LaunchTest, TheMainWindowHasItsSizesAndOpensTheSettings) {
     EXPECT_EQ(app->mainWindow(), window);
 }
 
+TEST_F(LaunchTest, TheWindowsOpenWhereTheyWereLeft) {
+    const QRect left(60, 80, 1000, 650);
+    {
+        auto app = makeApp();
+        app->launch();
+        MainWindow* window = app->mainWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+        // The settings open over the main window the first time, then where they were left.
+        app->showSettings();
+        QWidget* settings = app->settingsWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(settings));
+        EXPECT_LE((settings->geometry().center() - window->geometry().center()).manhattanLength(),
+                  4);
+        const QPoint moved = settings->pos() + QPoint(-40, 30);
+        settings->move(moved);
+        ASSERT_TRUE(waitUntil([&] { return settings->pos() == moved; }, 3000));
+        settings->hide();
+        app->showSettings();
+        EXPECT_EQ(settings->pos(), moved);
+        window->setGeometry(left);
+        ASSERT_TRUE(waitUntil([&] { return window->geometry() == left; }, 3000));
+        window->close();
+    }
+    auto app = makeApp();
+    app->launch();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(app->mainWindow()));
+    EXPECT_TRUE(waitUntil([&] { return app->mainWindow()->geometry() == left; }, 3000));
+}
+
 TEST_F(LaunchTest, AnImportedAudioFileBecomesTheTopRecordOfTheList) {
     MinutesResult older;
     older.title = "先週の定例";
