@@ -133,7 +133,7 @@ export XDG_CACHE_HOME="$root/cache" XDG_RUNTIME_DIR="$root/run"
 export TZ=UTC LANG=C.UTF-8 LC_ALL=C.UTF-8
 export GSETTINGS_BACKEND=memory GIO_USE_VFS=local NO_AT_BRIDGE=1
 export TAVRO_TEST_ENV="$root"
-unset DISPLAY WAYLAND_DISPLAY DBUS_SESSION_BUS_ADDRESS XAUTHORITY SESSION_MANAGER
+unset DISPLAY WAYLAND_DISPLAY XDG_SESSION_TYPE DBUS_SESSION_BUS_ADDRESS XAUTHORITY SESSION_MANAGER
 
 # --- sound server: slowest to come up (about 2 s), so it starts first and is awaited last ---
 cat >"$root/ci.pa" <<'EOF'

@@ -162,6 +162,9 @@ std::optional<Login> startLogin(AgentKind kind, const Options& options) {
     o.environment = environment(options.searchDirs);
     o.input = ChildProcess::Input::pipe;
     o.output = ChildProcess::Output::null;
+    // A group of its own: cancelling ends what the tool started too (a callback server, a
+    // wrapper's child), not just the tool.
+    o.newProcessGroup = true;
     auto child = ChildProcess::spawn(o);
     if (!child) return std::nullopt;
     auto pipe = child->input();

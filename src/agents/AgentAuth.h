@@ -26,7 +26,8 @@ struct Options {
 };
 Options defaultOptions();
 
-// A sign-in in progress. The caller owns both: terminating the process cancels the sign-in.
+// A sign-in in progress. The caller owns both: terminating the process cancels the sign-in and
+// ends everything the tool started (it runs in a process group of its own).
 struct Login {
     std::shared_ptr<ChildProcess> proc;
     std::shared_ptr<PipeWriter> stdinPipe;

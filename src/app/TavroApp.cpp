@@ -1,6 +1,7 @@
 #include "app/TavroApp.h"
 
 #include <QApplication>
+#include <QScreen>
 
 #include "app/AppDelegate.h"
 #include "app/AppIcon.h"
@@ -8,6 +9,7 @@
 #include "app/MainWindow.h"
 #include "desktop/MenuBarContent.h"
 #include "desktop/MenuBarIcon.h"
+#include "desktop/WindowPlacement.h"
 #include "engine/RecorderEngine.h"
 #include "service/UpdateChecker.h"
 #include "util/UserDefaults.h"
@@ -52,9 +54,14 @@ TavroApp::TavroApp(AppServices& services, UpdateChecker& updates, Dialogs* dialo
         if (key == QLatin1String(kHideMenuBarIconKey)) applyMenuBarIcon();
     });
 
-    // However the application ends, an open recording is closed into its files.
-    if (auto* app = QCoreApplication::instance())
+    // However the application ends, an open recording is closed into its files, and the main
+    // window's place is kept for the next start.
+    if (auto* app = QCoreApplication::instance()) {
         connect(app, &QCoreApplication::aboutToQuit, this, &TavroApp::finishRecording);
+        connect(app, &QCoreApplication::aboutToQuit, this, [this] {
+            if (mainWindow_ && mainWindow_->isVisible()) mainWindow_->rememberGeometry();
+        });
+    }
     // Closing a window only hides it: the hotkey, the calendar prompt and the update check go
     // on, and a later start or the tray brings the window back. Only a quit ends the app.
     if (auto* gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
@@ -107,10 +114,25 @@ void TavroApp::showSettings() {
         settingsWindow_->setObjectName(QStringLiteral("settings"));
         if (settingsWindow_->windowTitle().isEmpty())
             settingsWindow_->setWindowTitle(QStringLiteral("設定"));
+        placeSettings();
     }
     settingsWindow_->show();
     settingsWindow_->raise();
     settingsWindow_->activateWindow();
+}
+
+void TavroApp::placeSettings() {
+    // Only the first time: later openings keep where the user put the window.
+    const bool overMain = mainWindow_ && mainWindow_->isVisible();
+    const QScreen* primary = QGuiApplication::primaryScreen();
+    if (!overMain && !primary) return;
+    const QRect anchor = overMain ? mainWindow_->geometry() : primary->availableGeometry();
+    const QScreen* screen = QGuiApplication::screenAt(anchor.center());
+    if (!screen) screen = primary;
+    if (!screen) return;
+    const QMargins frame = mainWindow_ ? mainWindow_->frameMargins() : MainWindow::kLikelyFrame;
+    settingsWindow_->setGeometry(WindowPlacement::centredOver(settingsWindow_->size(), anchor,
+                                                              screen->availableGeometry(), frame));
 }
 
 void TavroApp::finishRecording() {

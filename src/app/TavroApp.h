@@ -50,6 +50,7 @@ public:
 
 private:
     void finishRecording();
+    void placeSettings();
     void applyMenuBarIcon();
 
     AppServices& services_;

@@ -89,6 +89,9 @@ void CalendarWatcher::refreshAccessState() {
         case CalendarStore::Authorization::denied:
             setAccess(Access::denied);
             break;
+        case CalendarStore::Authorization::unavailable:
+            setAccess(Access::unavailable);
+            break;
     }
 }
 
@@ -98,8 +101,14 @@ void CalendarWatcher::start() {
     QPointer<CalendarWatcher> self(this);
     store_->requestAccess([self](bool granted) {
         if (!self) return;
-        self->setAccess(granted ? Access::granted : Access::denied);
-        if (!granted) return;
+        if (!granted) {
+            // Only a store that says it refused is a refusal.
+            const bool refused = self->store_ && self->store_->authorization() ==
+                                                     CalendarStore::Authorization::denied;
+            self->setAccess(refused ? Access::denied : Access::unavailable);
+            return;
+        }
+        self->setAccess(Access::granted);
         QMetaObject::invokeMethod(
             self.data(),
             [self] {

@@ -22,7 +22,8 @@ class UserDefaults;
 class CalendarWatcher : public QObject {
     Q_OBJECT
 public:
-    enum class Access { unknown, granted, denied };
+    // `unavailable`: no calendar service answers, which is not the user's refusal.
+    enum class Access { unknown, granted, denied, unavailable };
     using Clock = std::function<std::chrono::system_clock::time_point()>;
 
     static constexpr const char* kWatchKey = "calendarWatch";

@@ -18,8 +18,12 @@ FloatingPanel::FloatingPanel(QWidget* content)
                            Qt::WindowDoesNotAcceptFocus),
       content_(content) {
     setAttribute(Qt::WA_ShowWithoutActivating);
-    setAttribute(Qt::WA_TranslucentBackground);
+    // Only a compositor blends see-through pixels; without one they show black, and the panel is
+    // opaque and cut to its shape instead (orderFront).
+    setAttribute(Qt::WA_TranslucentBackground, desktopComposites());
     setAttribute(Qt::WA_MacAlwaysShowToolWindow);  // stays when the application is inactive
+    // Tooltips otherwise wait for an active window, which this never becomes.
+    setAttribute(Qt::WA_AlwaysShowToolTips);
     setFocusPolicy(Qt::NoFocus);
     content_->setParent(this);
     content_->move(0, 0);

@@ -1,6 +1,7 @@
 #include "desktop/HotkeyMonitor.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QKeyEvent>
 
 #include <chrono>
@@ -68,7 +69,7 @@ HotkeyMonitor::HotkeyMonitor(UserDefaults& defaults, QObject* parent)
 HotkeyMonitor::HotkeyMonitor() : HotkeyMonitor(UserDefaults::standard()) {}
 
 HotkeyMonitor::~HotkeyMonitor() {
-    if (started_ && !global_ && QCoreApplication::instance())
+    if (watchesOwnWindows_ && QCoreApplication::instance())
         QCoreApplication::instance()->removeEventFilter(this);
 }
 
@@ -100,6 +101,10 @@ std::uint32_t HotkeyMonitor::modifierFlag(quint32 keysym) {
 }
 
 void HotkeyMonitor::startMonitoring() {
+    startMonitoring(QGuiApplication::platformName());
+}
+
+void HotkeyMonitor::startMonitoring(const QString& qtPlatform) {
     if (started_) return;
     started_ = true;
     source_ = std::make_unique<GlobalKeySource>();
@@ -109,11 +114,17 @@ void HotkeyMonitor::startMonitoring() {
                 [this](quint32 sym) { keyEvent(sym, true); });
         connect(source_.get(), &GlobalKeySource::keyReleased, this,
                 [this](quint32 sym) { keyEvent(sym, false); });
-        return;
+    } else {
+        source_.reset();
     }
-    source_.reset();
-    // No display to listen to: fall back to what reaches our own windows.
-    if (QCoreApplication::instance()) QCoreApplication::instance()->installEventFilter(this);
+    // The X display sees our windows only when they are X11 windows on it; otherwise (no
+    // display, or Qt on Wayland beside XWayland) watch what reaches them. The two never see the
+    // same key: XWayland gets keys only while one of its own windows has the focus.
+    if (global_ && qtPlatform == QLatin1String("xcb")) return;
+    if (auto* app = QCoreApplication::instance()) {
+        app->installEventFilter(this);
+        watchesOwnWindows_ = true;
+    }
 }
 
 bool HotkeyMonitor::eventFilter(QObject* watched, QEvent* event) {

@@ -1,9 +1,11 @@
 #pragma once
 // The global hotkey: a double press of the chosen modifier key ("hotkeyModifier",
-// "hotkeyInterval") runs onTrigger on the main thread, from any application. Keys come from the
-// X display's raw key events; without an X display (Wayland alone) only key events of this
-// application's own windows are seen, so the hotkey then works only while it is active.
+// "hotkeyInterval") runs onTrigger on the main thread. Keys come from the X display's raw key
+// events, which on Wayland (XWayland) cover X11 windows only; wherever that leaves out this
+// application's own windows (no X display, or Qt on Wayland), their key events are watched as
+// well, so the double press always works at least while a TAVRO window has the focus.
 #include <QObject>
+#include <QString>
 
 #include <cstdint>
 #include <functional>
@@ -25,8 +27,10 @@ public:
     // Run, queued on this object's thread, on every recognised double press.
     std::function<void()> onTrigger = [] {};
 
-    // Starts listening; called once at launch.
+    // Starts listening; called once at launch. `qtPlatform` is the platform this application's
+    // windows are on (by default the running one): only on "xcb" does the X display see them.
     void startMonitoring();
+    void startMonitoring(const QString& qtPlatform);
     // Whether keys of other applications are seen (an X display was found).
     bool isGlobal() const { return global_; }
 
@@ -48,5 +52,6 @@ private:
     std::unique_ptr<GlobalKeySource> source_;
     std::set<quint32> heldModifiers_;
     bool global_ = false;
+    bool watchesOwnWindows_ = false;
     bool started_ = false;
 };

@@ -95,9 +95,7 @@ void MeetingPromptView::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
 
-    QPainterPath card;
-    card.addRoundedRect(QRectF(rect()), kCornerRadius, kCornerRadius);
-    p.fillPath(card, PanelStyle::windowBackground(this));
+    PanelStyle::paintBackground(p, this, kCornerRadius);
 
     PanelStyle::paintIconTile(p, QRectF(kPadH, (height() - kTile) / 2.0, kTile, kTile), kTileRadius,
                               kSymbolSize);

@@ -4,11 +4,17 @@
 #include <QKeySequence>
 #include <QMenu>
 
+#include "desktop/UserText.h"
 #include "engine/RecorderControl.h"
 
 namespace {
 // Same items apart from their texts and enabled state: the actions can be updated in place,
 // which keeps an open menu open while the clock ticks.
+// Labels carry the service's words (an update's version): "&" is no shortcut marker there.
+QString actionText(const MenuItem& item) {
+    return UserText::forMenu(QString::fromStdString(item.label));
+}
+
 bool sameShape(const std::vector<MenuItem>& a, const std::vector<MenuItem>& b) {
     if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i)
@@ -41,7 +47,7 @@ void MenuBarContent::refresh() {
     if (next == items_) return;
     if (sameShape(next, items_)) {
         for (size_t i = 0; i < next.size(); ++i) {
-            qactions_[i]->setText(QString::fromStdString(next[i].label));
+            qactions_[i]->setText(actionText(next[i]));
             qactions_[i]->setEnabled(next[i].enabled);
         }
         items_ = std::move(next);
@@ -55,7 +61,7 @@ void MenuBarContent::refresh() {
             qactions_.push_back(menu_->addSeparator());
             continue;
         }
-        QAction* a = menu_->addAction(QString::fromStdString(item.label));
+        QAction* a = menu_->addAction(actionText(item));
         if (!item.shortcut.empty())
             a->setShortcut(QKeySequence(QString::fromStdString(item.shortcut)));
         a->setEnabled(item.enabled);

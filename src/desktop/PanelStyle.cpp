@@ -38,6 +38,27 @@ QColor secondary(const QWidget* w, qreal opacity) {
     return c;
 }
 
+void paintBackground(QPainter& p, const QWidget* w, qreal cornerRadius) {
+    const QColor fill = windowBackground(w);
+    const QColor text = w->palette().color(QPalette::WindowText);
+    // Opaque, about a third of the way from the background to the text: darker than a light
+    // panel, lighter than a dark one.
+    auto mix = [](float from, float to) { return from + (to - from) * 0.35f; };
+    const QColor edge =
+        QColor::fromRgbF(mix(fill.redF(), text.redF()), mix(fill.greenF(), text.greenF()),
+                         mix(fill.blueF(), text.blueF()));
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing,
+                    w->window()->testAttribute(Qt::WA_TranslucentBackground));
+    const QRectF r(w->rect());
+    QPainterPath outer, inner;
+    outer.addRoundedRect(r, cornerRadius, cornerRadius);
+    inner.addRoundedRect(r.adjusted(1, 1, -1, -1), cornerRadius - 1, cornerRadius - 1);
+    p.fillPath(outer, edge);
+    p.fillPath(inner, fill);
+    p.restore();
+}
+
 void paintIconTile(QPainter& p, const QRectF& tile, qreal cornerRadius, qreal symbolSize) {
     p.save();
     p.setRenderHint(QPainter::Antialiasing);

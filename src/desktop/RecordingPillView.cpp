@@ -113,10 +113,7 @@ void RecordingPillView::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
 
-    QPainterPath capsule;
-    const qreal r = width() / 2.0;
-    capsule.addRoundedRect(QRectF(rect()), r, r);
-    p.fillPath(capsule, PanelStyle::windowBackground(this));
+    PanelStyle::paintBackground(p, this, width() / 2.0);
 
     PanelStyle::paintIconTile(p, tileRect(), kTileRadius, kSymbolSize);
 

@@ -128,7 +128,8 @@ TodoItem effectiveItem(const TodoItem& item, const std::optional<LibraryTaskOver
     TodoItem out = item;
     if (!o) return out;
     if (o->title && !o->title->empty()) out.task = *o->title;
-    if (o->assignee && !o->assignee->empty()) out.assignee = *o->assignee;
+    // A cleared assignee is the user's choice: it leaves the item without one.
+    if (o->assignee) out.assignee = o->assignee->empty() ? std::nullopt : o->assignee;
     if (o->dueDate) out.due = dueText(*o->dueDate);
     return out;
 }

@@ -36,8 +36,8 @@ std::optional<Timestamp> parseTaskDate(const std::optional<std::string>& text, T
 // "yyyy-MM-dd" of `t` in the local time zone.
 std::string dueText(Timestamp t);
 
-// One item with its override applied. An empty title or assignee in the override gives way to
-// the item's own value; the detail view shows the same values it sends.
+// One item with its override applied. An empty title in the override gives way to the item's
+// own; an empty assignee removes the item's. The detail view shows the same values it sends.
 TodoItem effectiveItem(const TodoItem& item, const std::optional<LibraryTaskOverride>& o);
 MinutesResult effectiveResult(const MinutesResult& result, const Overrides& overrides);
 // The Markdown of the effective minutes.

@@ -15,7 +15,8 @@
 class CalendarStore : public QObject {
     Q_OBJECT
 public:
-    enum class Authorization { notDetermined, granted, denied };
+    // `denied`: the store refused this program; `unavailable`: no store could be reached.
+    enum class Authorization { notDetermined, granted, denied, unavailable };
 
     using AccessCallback = std::function<void(bool granted)>;
     using EventsCallback = std::function<void(std::vector<CalendarEvent> events)>;
@@ -25,7 +26,8 @@ public:
 
     // Access as last established; never blocks.
     virtual Authorization authorization() const = 0;
-    // Establishes access. `done` runs later on this object's thread.
+    // Establishes access. `done` runs later on this object's thread; afterwards authorization()
+    // tells a refusal from an unreachable store.
     virtual void requestAccess(AccessCallback done) = 0;
     // Every event calendar, in the store's order.
     virtual std::vector<CalendarSource> calendars() const = 0;

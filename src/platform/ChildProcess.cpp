@@ -250,26 +250,26 @@ std::optional<ChildProcess::Exit> ChildProcess::waitUntil(Clock::time_point dead
         }
     };
     if (waitFor(deadline)) return exitStatus();
-    signal(SIGTERM, true);
+    signal(SIGTERM);
     if (!waitFor(Clock::now() + grace)) {
-        signal(SIGKILL, true);
+        signal(SIGKILL);
         waitFor(Clock::now() + 5s);
     }
     return std::nullopt;
 }
 
-void ChildProcess::signal(int sig, bool group) {
+void ChildProcess::signal(int sig) {
     std::lock_guard lock(state_->mutex);
     if (state_->exit) return;  // reaped: the pid may belong to someone else by now
-    ::kill(group && state_->grouped ? -state_->pid : state_->pid, sig);
+    ::kill(state_->grouped ? -state_->pid : state_->pid, sig);
 }
 
 void ChildProcess::terminate() {
-    signal(SIGTERM, false);
+    signal(SIGTERM);
 }
 
 void ChildProcess::kill() {
-    signal(SIGKILL, false);
+    signal(SIGKILL);
 }
 
 void ChildProcess::onExit(std::function<void(Exit)> handler) {

@@ -79,7 +79,8 @@ public:
     const std::string& output() const { return output_; }
     bool outputOverflowed() const { return outputOverflowed_; }
 
-    // Signals the child itself (not its group) while it has not been reaped.
+    // Signal the child, with its group when it has one (so that whatever it started ends too),
+    // while it has not been reaped.
     void terminate();
     void kill();
 
@@ -92,7 +93,7 @@ private:
     explicit ChildProcess(std::shared_ptr<State> state);
     void readAvailable();
     void closeOutput();
-    void signal(int sig, bool group);
+    void signal(int sig);
 
     std::shared_ptr<State> state_;
     int outputFd_ = -1;

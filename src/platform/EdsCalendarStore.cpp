@@ -95,7 +95,9 @@ struct EdsCalendarStore::Private {
 
     void finishAccess(bool granted) {
         connecting = false;
-        authorization = granted ? Authorization::granted : Authorization::denied;
+        // The service never refuses a reader of the user's own session: a failure means it
+        // could not be reached.
+        authorization = granted ? Authorization::granted : Authorization::unavailable;
         auto callbacks = std::move(waiting);
         waiting.clear();
         for (auto& cb : callbacks) cb(granted);

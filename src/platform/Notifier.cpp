@@ -66,17 +66,18 @@ bool Notifier::available() const {
            bus_.interface()->isServiceRegistered(kService).value();
 }
 
-void Notifier::post(const QString& identifier, const QString& title, const QString& body) {
+void Notifier::post(const QString& identifier, const QString& title, const QString& body,
+                    Click click) {
     // Always through the notifier's event queue, also from its own thread: a post from a worker
     // thread that is still queued must not be overtaken by a later one from this thread.
     QMetaObject::invokeMethod(
-        this, [this, identifier, title, body] { send(identifier, title, body); },
+        this, [this, next = Pending{identifier, title, body, click}] { send(next); },
         Qt::QueuedConnection);
 }
 
 // One notification at a time, so that they reach the server in the order they were posted.
-void Notifier::send(const QString& identifier, const QString& title, const QString& body) {
-    pending_.push_back({identifier, title, body});
+void Notifier::send(Pending notification) {
+    pending_.push_back(std::move(notification));
     if (pending_.size() == 1) sendNext();
 }
 
@@ -95,30 +96,31 @@ void Notifier::sendNext() {
         w->deleteLater();
         const Pending next = pending_.front();
         pending_.pop_front();
-        if (!reply.isError()) notify(next.identifier, next.title, next.body, reply.value());
+        if (!reply.isError()) notify(next, reply.value());
         sendNext();
     });
 }
 
-void Notifier::notify(const QString& identifier, const QString& title, const QString& body,
-                      const QStringList& capabilities) {
+void Notifier::notify(const Pending& n, const QStringList& capabilities) {
     const bool markup = capabilities.contains(QStringLiteral("body-markup"));
     const bool serverPlaysSound = capabilities.contains(QStringLiteral("sound"));
+    const bool opens = n.click == Click::opens;
     QDBusMessage msg = QDBusMessage::createMethodCall(kService, kPath, kInterface, "Notify");
-    msg.setArguments({QStringLiteral("TAVRO"), uint(0), QString(), title,
-                      markup ? escapedMarkup(body) : body,
-                      QStringList{QStringLiteral("default"), QStringLiteral("開く")},
-                      QVariantMap{{QStringLiteral("desktop-entry"), QStringLiteral("tavro")},
-                                  {QStringLiteral("sound-name"), QString::fromLatin1(kSoundName)}},
-                      int(-1)});
+    msg.setArguments(
+        {QStringLiteral("TAVRO"), uint(0), QString(), n.title,
+         markup ? escapedMarkup(n.body) : n.body,
+         opens ? QStringList{QStringLiteral("default"), QStringLiteral("開く")} : QStringList{},
+         QVariantMap{{QStringLiteral("desktop-entry"), QStringLiteral("tavro")},
+                     {QStringLiteral("sound-name"), QString::fromLatin1(kSoundName)}},
+         int(-1)});
     // Asynchronous: a missing or hung server must never stall the caller.
     auto* watcher = new QDBusPendingCallWatcher(bus_.asyncCall(msg), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
-            [this, identifier, serverPlaysSound](QDBusPendingCallWatcher* w) {
+            [this, identifier = n.identifier, opens, serverPlaysSound](QDBusPendingCallWatcher* w) {
                 QDBusPendingReply<uint> reply = *w;
                 w->deleteLater();
                 if (reply.isError()) return;
-                identifiers_.insert(reply.value(), identifier);
+                if (opens) identifiers_.insert(reply.value(), identifier);
                 if (!serverPlaysSound && playSound_) playSound_();
             });
 }

@@ -1,6 +1,8 @@
 #pragma once
 // Desktop notifications over the freedesktop Notifications service on the session bus.
-// A click (the "default" action) comes back as clicked() with the identifier given at posting.
+// A notification posted as one that opens something offers the "default" action ("開く"); a
+// click on it comes back as clicked() with the identifier given at posting. The others offer no
+// action, so that no server shows a button that would do nothing.
 #include <QDBusConnection>
 #include <QHash>
 #include <QObject>
@@ -19,9 +21,12 @@ public:
 
     explicit Notifier(QDBusConnection bus, QObject* parent = nullptr);
 
+    enum class Click { ignored, opens };
+
     // Shows a notification at once. Safe from any thread; never blocks and never fails loudly:
     // without a notification server nothing is shown.
-    void post(const QString& identifier, const QString& title, const QString& body);
+    void post(const QString& identifier, const QString& title, const QString& body,
+              Click click = Click::ignored);
 
     // Whether a notification server is there to show anything.
     bool available() const;
@@ -42,14 +47,14 @@ private slots:
 private:
     struct Pending {
         QString identifier, title, body;
+        Click click = Click::ignored;
     };
-    void send(const QString& identifier, const QString& title, const QString& body);
+    void send(Pending notification);
     void sendNext();
-    void notify(const QString& identifier, const QString& title, const QString& body,
-                const QStringList& capabilities);
+    void notify(const Pending& notification, const QStringList& capabilities);
 
     QDBusConnection bus_;
-    // Server ids of notifications still showing, to our identifiers.
+    // Server ids of clickable notifications still showing, to our identifiers.
     QHash<uint, QString> identifiers_;
     std::deque<Pending> pending_;  // the front one is being sent
     std::function<void()> playSound_;

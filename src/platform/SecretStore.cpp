@@ -68,11 +68,23 @@ Attributes attributes(const std::string& service, const std::string& account) {
                                               account.c_str(), nullptr));
 }
 
-// The items named so, in every collection. Locked items are found but not unlocked.
-bool search(SecretService* svc, GHashTable* attrs, SecretSearchFlags flags, ItemList& found) {
+// The items named so, in every collection. Locked items are found but not unlocked. Nullopt
+// when the search worked; else why not.
+std::optional<SecretStore::Failure> search(SecretService* svc, GHashTable* attrs,
+                                           SecretSearchFlags flags, ItemList& found) {
     Error error;
     found.p = secret_service_search_sync(svc, schema(), attrs, flags, nullptr, error.out());
-    return !error;
+    if (!error) return std::nullopt;
+    // A bus without the service answers for it.
+    const bool absent = g_error_matches(error.e, G_DBUS_ERROR, G_DBUS_ERROR_SERVICE_UNKNOWN) ||
+                        g_error_matches(error.e, G_DBUS_ERROR, G_DBUS_ERROR_NAME_HAS_NO_OWNER);
+    return absent ? SecretStore::Failure::noService : SecretStore::Failure::refused;
+}
+
+// Says why, for the caller that asked, and gives false.
+bool failed(SecretStore::Failure* why, SecretStore::Failure failure) {
+    if (why) *why = failure;
+    return false;
 }
 
 }  // namespace
@@ -83,7 +95,8 @@ std::optional<std::string> SecretStore::read(const std::string& service,
     if (!svc) return std::nullopt;
     Attributes attrs = attributes(service, account);
     ItemList items;
-    if (!search(svc.p, attrs.p, SECRET_SEARCH_LOAD_SECRETS, items) || !items) return std::nullopt;
+    if (search(svc.p, attrs.p, SECRET_SEARCH_LOAD_SECRETS, items).has_value() || !items)
+        return std::nullopt;
     Value value(secret_item_get_secret(static_cast<SecretItem*>(items.p->data)));
     if (!value) return std::nullopt;  // locked
     gsize length = 0;
@@ -92,26 +105,27 @@ std::optional<std::string> SecretStore::read(const std::string& service,
 }
 
 bool SecretStore::write(const std::string& service, const std::string& account,
-                        std::string_view value, const std::string& label) {
+                        std::string_view value, const std::string& label, Failure* why) {
     ServicePtr svc = connect();
-    if (!svc) return false;
+    if (!svc) return failed(why, Failure::noService);
     Attributes attrs = attributes(service, account);
     ItemList items;
-    if (!search(svc.p, attrs.p, SECRET_SEARCH_ALL, items)) return false;
+    if (auto f = search(svc.p, attrs.p, SECRET_SEARCH_ALL, items)) return failed(why, *f);
     Value secret(secret_value_new(value.data(), static_cast<gssize>(value.size()), "text/plain"));
 
     if (items) {
         // Updated in place: the item keeps its identity, and a stray duplicate cannot keep an
         // old value that a later read might pick.
-        bool ok = true;
+        std::optional<Failure> failure;
         for (GList* l = items.p; l; l = l->next) {
             auto* item = static_cast<SecretItem*>(l->data);
             Error error;
-            if (secret_item_get_locked(item) ||
-                !secret_item_set_secret_sync(item, secret.p, nullptr, error.out()))
-                ok = false;
+            if (secret_item_get_locked(item))
+                failure = Failure::locked;
+            else if (!secret_item_set_secret_sync(item, secret.p, nullptr, error.out()))
+                failure = Failure::refused;
         }
-        return ok;
+        return failure ? failed(why, *failure) : true;
     }
 
     // A new item goes into the default collection, and only when it is there and unlocked;
@@ -119,26 +133,27 @@ bool SecretStore::write(const std::string& service, const std::string& account,
     Error error;
     CollectionPtr collection(secret_collection_for_alias_sync(
         svc.p, SECRET_COLLECTION_DEFAULT, SECRET_COLLECTION_NONE, nullptr, error.out()));
-    if (!collection || secret_collection_get_locked(collection.p)) return false;
+    if (!collection) return failed(why, error ? Failure::refused : Failure::noKeyring);
+    if (secret_collection_get_locked(collection.p)) return failed(why, Failure::locked);
     ItemPtr created(secret_item_create_sync(collection.p, schema(), attrs.p, label.c_str(),
                                             secret.p, SECRET_ITEM_CREATE_NONE, nullptr,
                                             error.out()));
-    return static_cast<bool>(created);
+    return created ? true : failed(why, Failure::refused);
 }
 
-bool SecretStore::remove(const std::string& service, const std::string& account) {
+bool SecretStore::remove(const std::string& service, const std::string& account, Failure* why) {
     ServicePtr svc = connect();
-    if (!svc) return false;
+    if (!svc) return failed(why, Failure::noService);
     Attributes attrs = attributes(service, account);
     ItemList items;
-    if (!search(svc.p, attrs.p, SECRET_SEARCH_ALL, items)) return false;
+    if (auto f = search(svc.p, attrs.p, SECRET_SEARCH_ALL, items)) return failed(why, *f);
     bool ok = true;
     for (GList* l = items.p; l; l = l->next) {
         Error error;
         if (!secret_item_delete_sync(static_cast<SecretItem*>(l->data), nullptr, error.out()))
             ok = false;
     }
-    return ok;
+    return ok ? true : failed(why, Failure::refused);
 }
 
 bool SecretStore::available() {

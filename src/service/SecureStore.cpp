@@ -9,9 +9,10 @@ std::string SecureStore::read(const std::string& account) {
     return *bytes;
 }
 
-bool SecureStore::write(const std::string& value, const std::string& account) {
-    if (value.empty()) return remove(account);
-    return SecretStore::write(kService, account, value, "TAVRO " + account);
+bool SecureStore::write(const std::string& value, const std::string& account,
+                        SecretStore::Failure* why) {
+    if (value.empty()) return SecretStore::remove(kService, account, why);
+    return SecretStore::write(kService, account, value, "TAVRO " + account, why);
 }
 
 bool SecureStore::remove(const std::string& account) {

@@ -140,10 +140,10 @@ void UpdateChecker::publish(const Offer& offer) {
     emit downloadURLChanged();
     if (defaults_.stringValue(kNotifiedVersion) == offer.version) return;
     defaults_.set(kNotifiedVersion, offer.version);
-    notifier_.post(
-        QString::fromStdString("update-" + offer.version),
-        QString::fromStdString("TAVRO " + offer.version + " が利用できます"),
-        QStringLiteral("通知をクリックするとダウンロードします(メニューバーからも可能)"));
+    notifier_.post(QString::fromStdString("update-" + offer.version),
+                   QString::fromStdString("TAVRO " + offer.version + " が利用できます"),
+                   QStringLiteral("通知をクリックするとダウンロードします(メニューバーからも可能)"),
+                   Notifier::Click::opens);
 }
 
 void UpdateChecker::openDownload() {

@@ -26,12 +26,13 @@ public:
     virtual std::optional<std::string> openAudioFile() = 0;
     // A minutes document (Word, PDF, text, Markdown) to make a template from, or nothing.
     virtual std::optional<std::string> openDocumentFile() = 0;
-    // Where to write an exported file, or nothing when the user cancels. The panel proposes
-    // `proposedName`, offers files ending in "." + `extension` and shows `message`. Answers
-    // "cancelled" unless a window overrides it, so that nothing is ever written unasked.
-    virtual std::optional<std::string> saveFile(const QString& proposedName, const QString& message,
+    // Where to write an exported file, or nothing when the user cancels. The panel starts in
+    // the folder of `proposedPath` and proposes its name, offers files ending in "." +
+    // `extension` and shows `message`; it does not ask about overwriting, the caller does.
+    // Answers "cancelled" unless a window overrides it, so that nothing is ever written unasked.
+    virtual std::optional<std::string> saveFile(const QString& proposedPath, const QString& message,
                                                 const QString& extension) {
-        (void)proposedName, (void)message, (void)extension;
+        (void)proposedPath, (void)message, (void)extension;
         return std::nullopt;
     }
 };

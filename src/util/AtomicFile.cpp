@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
 
 #include "util/Text.h"
 
@@ -48,6 +50,11 @@ int syncFolder(const std::filesystem::path& folder) {
 }  // namespace
 
 std::string write(const std::filesystem::path& path, std::string_view data, mode_t mode) {
+    const int err = writeOrError(path, data, mode);
+    return err == 0 ? std::string() : failure(path, err);
+}
+
+int writeOrError(const std::filesystem::path& path, std::string_view data, mode_t mode) {
     const std::filesystem::path folder =
         path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
     // Same folder, so the rename stays on one file system; hidden, so nobody picks it up. The
@@ -56,7 +63,7 @@ std::string write(const std::filesystem::path& path, std::string_view data, mode
     const std::string kept = text::fileNamePrefix(path.filename().string(), kTemporaryExtra);
     std::string tmp = (folder / ("." + kept + ".XXXXXX")).string();
     const int fd = ::mkostemp(tmp.data(), O_CLOEXEC);
-    if (fd < 0) return failure(path, errno);
+    if (fd < 0) return errno;
 
     int err = 0;
     if (!writeAll(fd, data) || ::fchmod(fd, mode) != 0 || ::fsync(fd) != 0) err = errno;
@@ -64,10 +71,18 @@ std::string write(const std::filesystem::path& path, std::string_view data, mode
     if (err == 0 && ::rename(tmp.c_str(), path.c_str()) != 0) err = errno;
     if (err != 0) {
         ::unlink(tmp.c_str());
-        return failure(path, err);
+        return err;
     }
-    if (const int syncErr = syncFolder(folder)) return failure(path, syncErr);
-    return {};
+    return syncFolder(folder);
+}
+
+mode_t umaskMode() {
+    // Read, not set and put back: setting it would race with files other threads create.
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.starts_with("Umask:"))
+            return 0666 & ~static_cast<mode_t>(std::strtoul(line.c_str() + 6, nullptr, 8));
+    return 0644;
 }
 
 std::optional<std::string> read(const std::filesystem::path& path) {

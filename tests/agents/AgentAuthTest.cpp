@@ -115,15 +115,25 @@ TEST_F(AgentAuthTest, SignInTakesAPastedCodeAndSignOutRunsItsCommand) {
         EXPECT_EQ(readFile(dir / "args"), kind == kClaude ? "auth\nlogin\n" : "login\n");
         EXPECT_FALSE(AgentAuth::startLogin(kind, {{"/nonexistent"}, 1000ms}));
 
-        // Cancelled by the caller; a code sent afterwards meets a closed pipe, which must not
-        // end the application.
+        // Cancelled by the caller, which ends what a wrapper started too; a code sent afterwards
+        // meets a closed pipe, which must not end the application.
+        fake(kind, "sleep 300 & echo $! > grandchild\nexec cat\n");
+        fs::remove(dir / "grandchild");
         auto cancelled = AgentAuth::startLogin(kind, options);
         ASSERT_TRUE(cancelled);
+        ASSERT_TRUE(fakes::waitUntil([&] { return readFile(dir / "grandchild").ends_with('\n'); }));
+        const fs::path grandchild =
+            "/proc/" + std::to_string(std::stoi(readFile(dir / "grandchild")));
         cancelled->proc->terminate();
         EXPECT_TRUE(cancelled->proc->waitUntil(Clock::now() + 10s));
+        EXPECT_TRUE(fakes::waitUntil([&] {  // gone, or ended and not yet reaped
+            const std::string stat = readFile(grandchild / "stat");
+            return stat.empty() || stat.find(") Z ") != std::string::npos;
+        }));
         AgentAuth::submitCode("abc", *cancelled->stdinPipe);
         EXPECT_FALSE(cancelled->stdinPipe->write("abc"));
 
+        fake(kind, "");
         AgentAuth::logout(kind, options);
         EXPECT_EQ(readFile(dir / "args"), kind == kClaude ? "auth\nlogout\n" : "logout\n");
     }

@@ -9,6 +9,7 @@
 #include <QProcess>
 #include <QSystemTrayIcon>
 #include <QTest>
+#include <QTranslator>
 
 #include <csignal>
 #include <filesystem>
@@ -17,6 +18,7 @@
 #include "AppFixture.h"
 #include "app/AppDelegate.h"
 #include "app/MainWindow.h"
+#include "app/QtTranslations.h"
 #include "app/TavroApp.h"
 #include "app/TerminationSignals.h"
 #include "desktop/CalendarWatcher.h"
@@ -232,7 +234,8 @@ TEST_F(LaunchTest, OnlyAClickOnAnUpdateNoticeOpensTheDownload) {
         opened.urls.clear();
         NotificationWatch watch;
         const QString title = QStringLiteral("通知 %1").arg(c.identifier);
-        notifier.post(QString::fromLatin1(c.identifier), title, QStringLiteral("本文"));
+        notifier.post(QString::fromLatin1(c.identifier), title, QStringLiteral("本文"),
+                      Notifier::Click::opens);
         const auto shown = watch.find(title);
         ASSERT_EQ(shown.size(), 1u);
         ASSERT_TRUE(testsupport::TestNotificationServer::click(shown[0].id));
@@ -320,6 +323,35 @@ TEST_F(LaunchTest, TheMainWindowHasItsSizesAndOpensTheSettings) {
     EXPECT_EQ(app->mainWindow(), window);
 }
 
+TEST_F(LaunchTest, TheWindowsOpenWhereTheyWereLeft) {
+    const QRect left(60, 80, 1000, 650);
+    {
+        auto app = makeApp();
+        app->launch();
+        MainWindow* window = app->mainWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+        // The settings open over the main window the first time, then where they were left.
+        app->showSettings();
+        QWidget* settings = app->settingsWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(settings));
+        EXPECT_LE((settings->geometry().center() - window->geometry().center()).manhattanLength(),
+                  4);
+        const QPoint moved = settings->pos() + QPoint(-40, 30);
+        settings->move(moved);
+        ASSERT_TRUE(waitUntil([&] { return settings->pos() == moved; }, 3000));
+        settings->hide();
+        app->showSettings();
+        EXPECT_EQ(settings->pos(), moved);
+        window->setGeometry(left);
+        ASSERT_TRUE(waitUntil([&] { return window->geometry() == left; }, 3000));
+        window->close();
+    }
+    auto app = makeApp();
+    app->launch();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(app->mainWindow()));
+    EXPECT_TRUE(waitUntil([&] { return app->mainWindow()->geometry() == left; }, 3000));
+}
+
 TEST_F(LaunchTest, AnImportedAudioFileBecomesTheTopRecordOfTheList) {
     MinutesResult older;
     older.title = "先週の定例";
@@ -350,6 +382,13 @@ TEST_F(LaunchTest, AnImportedAudioFileBecomesTheTopRecordOfTheList) {
     const QString dir = QStringLiteral(TAVRO_ARTIFACT_DIR);
     QDir().mkpath(dir);
     EXPECT_TRUE(window->grab().save(dir + QStringLiteral("/app-window.png")));
+}
+
+// Qt's own dialogs speak the interface's language, whatever the locale.
+TEST(QtTranslations, QtsOwnTextsAreJapanese) {
+    const std::unique_ptr<QTranslator> translator(qttranslations::install());
+    ASSERT_TRUE(translator) << "Qt's translations are a run dependency";
+    EXPECT_EQ(QCoreApplication::translate("QFileDialog", "Look in:"), QStringLiteral("アドレス:"));
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "platform/EdsCalendarStore.h"
 #include "platform/EdsTestCalendar.h"  // tests/platform
 #include "support/TempDir.h"
+#include "support/WithoutSessionBus.h"
 #include "util/UserDefaults.h"
 
 namespace {
@@ -68,6 +69,16 @@ TEST(CalendarWatcherEds, AnnouncesOnceAndFollowsOtherPrograms) {
     EXPECT_EQ(announcements, 1);
     edstest::removeEvent(uid);
     edstest::removeEvent(uid + "-later");
+}
+
+TEST(CalendarWatcherEdsDeathTest, WithoutTheServiceOnTheBusItIsUnavailableNotRefused) {
+    testsupport::expectWithoutSessionBus([](UserDefaults& defaults) {
+        EdsCalendarStore store;
+        CalendarWatcher watcher(&store, defaults);
+        watcher.start();
+        return QTest::qWaitFor(
+            [&] { return watcher.access() == CalendarWatcher::Access::unavailable; }, 10000);
+    });
 }
 
 }  // namespace

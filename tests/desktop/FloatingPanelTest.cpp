@@ -1,6 +1,8 @@
 #include <QCoreApplication>
 #include <QLabel>
+#include <QScreen>
 #include <QTest>
+#include <QToolTip>
 #include <QWindow>
 
 #include <xcb/xcb.h>
@@ -13,6 +15,7 @@
 
 #include "FakeRecorder.h"
 #include "desktop/FloatingPanel.h"
+#include "desktop/MeetingPromptView.h"
 #include "desktop/RecordingPillView.h"
 #include "platform/Compositing.h"
 #include "support/TestEnv.h"
@@ -64,18 +67,50 @@ TEST(FloatingPanel, OnEveryDesktopAboveOthersWithoutFocus) {
     EXPECT_FALSE(panel.isActiveWindow()) << "showing it does not take the focus";
 }
 
-// The test X server has no compositing manager, so the rounded panel is cut to its shape.
+// The test X server has no compositing manager, so the rounded panels are cut to their shape.
+// Over a light and a dark window an edge sets each apart, and their buttons' help shows though
+// they never become active.
 TEST(FloatingPanel, ShapedWithoutCompositing) {
     TAVRO_REQUIRE_ENV("X server (DISPLAY)", testsupport::probeDisplay());
     ASSERT_EQ(QGuiApplication::platformName(), QStringLiteral("xcb"));
     ASSERT_FALSE(desktopComposites());
     FakeRecorder rec;
     rec.start();
-    FloatingPanel panel(new RecordingPillView(rec));
+    auto* pill = new RecordingPillView(rec);
+    FloatingPanel panel(pill);
     panel.orderFront();
     const QRegion mask = panel.mask();
     EXPECT_TRUE(mask.contains(panel.rect().center()));
     EXPECT_FALSE(mask.contains(QPoint(0, 0))) << "the capsule's corner is cut away";
+
+    auto* card = new MeetingPromptView(QStringLiteral("定例"), {}, {});
+    FloatingPanel prompt(card);
+    const QRect area(200, 150, 600, 260);
+    panel.move(area.topLeft() + QPoint(30, 30));
+    prompt.move(area.topLeft() + QPoint(120, 30));
+    for (const QColor behind : {QColor(Qt::white), QColor(32, 32, 32)}) {
+        QWidget backdrop(nullptr, Qt::FramelessWindowHint);
+        backdrop.setStyleSheet(QStringLiteral("background: ") + behind.name());
+        backdrop.setGeometry(area);
+        backdrop.show();
+        panel.orderFront();
+        prompt.orderFront();
+        QImage shot;
+        EXPECT_TRUE(QTest::qWaitFor([&] {  // the prompt's edge, halfway down, stands out
+            shot = panel.screen()->grabWindow(0).toImage();
+            const QColor edge = shot.pixelColor(prompt.pos() + QPoint(0, prompt.height() / 2));
+            return shot.pixelColor(area.topLeft()) == behind &&
+                   std::abs(edge.lightness() - behind.lightness()) > 60;
+        }));
+        shot.copy(area).save(QStringLiteral(TAVRO_ARTIFACT_DIR "/panels-over-") + behind.name() +
+                             QStringLiteral(".png"));
+    }
+    auto shows = [](QWidget* view, QRect button, const QString& help) {
+        QTest::mouseMove(view, button.center());
+        return QTest::qWaitFor([&] { return QToolTip::isVisible() && QToolTip::text() == help; });
+    };
+    EXPECT_TRUE(shows(pill, pill->stopButtonRect(), RecordingPillView::kStopHelp));
+    EXPECT_TRUE(shows(card, card->closeButtonRect(), MeetingPromptView::kSkipHelp));
 }
 
 }  // namespace

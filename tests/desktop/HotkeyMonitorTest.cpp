@@ -82,18 +82,21 @@ TEST(HotkeyMonitor, OnXDoubleSuperTriggersOnceAndSuperCDoesNot) {
     EXPECT_EQ(fired, 1);
 }
 
-// Without an X display (Wayland alone) only keys typed into our own windows are seen.
-TEST(HotkeyMonitor, WithoutDisplayListensToItsOwnWindows) {
+// Where the X display cannot see our windows (Wayland alone, or Qt on Wayland beside XWayland),
+// keys typed into them are watched.
+class OwnWindows : public ::testing::TestWithParam<bool> {};
+INSTANTIATE_TEST_SUITE_P(HotkeyMonitor, OwnWindows, ::testing::Values(false, true));
+TEST_P(OwnWindows, KeysOfOurWindowsAreSeenWithoutOrBesideTheDisplay) {
     testsupport::TempDir dir;
     UserDefaults defaults(dir / "defaults.json");
     HotkeyMonitor monitor(defaults);
     int fired = 0;
     monitor.onTrigger = [&] { ++fired; };
     const QByteArray display = qgetenv("DISPLAY");
-    qputenv("DISPLAY", "");
-    monitor.startMonitoring();
+    if (!GetParam()) qputenv("DISPLAY", "");
+    monitor.startMonitoring(QStringLiteral("wayland"));
     qputenv("DISPLAY", display);
-    EXPECT_FALSE(monitor.isGlobal());
+    EXPECT_TRUE(GetParam() || !monitor.isGlobal());
 
     QWindow window;
     window.show();

@@ -82,7 +82,9 @@ TEST(MenuBarContent, RendersAndDrives) {
     EXPECT_EQ(std::vector<int>({downloads, mains, settings, quits}), std::vector<int>(4, 1));
 
     MenuBarContent bare(rec, {});
-    bare.setAvailableVersion(std::string("1.4.0"));
+    bare.setAvailableVersion(std::string("1.4.0 Q&A"));
+    EXPECT_EQ(bare.menu()->actions()[0]->text(),
+              QStringLiteral("\u2B07\uFE0E アップデート (v1.4.0 Q&&A) をダウンロード…"));
     bare.menu()->actions()[0]->trigger();  // nothing wired: nothing happens, no crash
 }
 

@@ -1,8 +1,5 @@
-#include <QApplication>
 #include <QDir>
-#include <QHelpEvent>
 #include <QImage>
-#include <QToolTip>
 
 #include <gtest/gtest.h>
 
@@ -28,13 +25,6 @@ protected:
             img.save(QStringLiteral(TAVRO_ARTIFACT_DIR "/") + name + QStringLiteral(".png")));
         return QSizeF(img.size()) / img.devicePixelRatio();
     }
-
-    // The help text shown when the pointer rests at `at`.
-    static QString hoverText(QWidget& w, QPoint at) {
-        QHelpEvent help(QEvent::ToolTip, at, w.mapToGlobal(at));
-        QApplication::sendEvent(&w, &help);
-        return QToolTip::isVisible() ? QToolTip::text() : QString();
-    }
 };
 
 TEST_F(PanelViews, PillRecordingThenProcessing) {
@@ -48,8 +38,6 @@ TEST_F(PanelViews, PillRecordingThenProcessing) {
     EXPECT_EQ(pill.clockLabel(), QStringLiteral("1:15"));
     EXPECT_TRUE(pill.showsStopButton());
     EXPECT_TRUE(pill.findChild<WaveBars*>()->isVisible());
-    EXPECT_EQ(hoverText(pill, pill.tileRect().center()), QString());
-    EXPECT_EQ(hoverText(pill, pill.stopButtonRect().center()), RecordingPillView::kStopHelp);
 
     rec.toggle();
     EXPECT_EQ(shoot(pill, QStringLiteral("pill-processing")), recording)
@@ -77,7 +65,6 @@ TEST_F(PanelViews, MeetingPrompt) {
         else
             EXPECT_EQ(view.shownTitle(), full);
         EXPECT_LT(view.startButtonRect().right(), view.closeButtonRect().left());
-        EXPECT_EQ(hoverText(view, view.closeButtonRect().center()), MeetingPromptView::kSkipHelp);
         EXPECT_EQ(presses, 0);
     }
 }

@@ -91,11 +91,12 @@ TEST(EffectiveMinutes, EffectiveResultInANonUtcZone) {
 
     const MinutesResult out = em::effectiveResult(r, map);
     EXPECT_EQ(out.todos[0], item("見積もり（改）", "佐藤", "2025-05-10"));
-    EXPECT_EQ(out.todos[1], r.todos[1]) << "empty edits fall back to the item";
-    EXPECT_EQ(out.todos[2], r.todos[2]);
+    EXPECT_EQ(out.todos[1], r.todos[1]) << "an empty title falls back to the item's";
+    EXPECT_EQ(out.todos[2], item("契約書の確認")) << "a cleared assignee is left out";
     EXPECT_EQ(out.todos[3], r.todos[3]);
     EXPECT_EQ(out.title, r.title);
     EXPECT_NE(em::markdown(r, map, "議事録").find("見積もり（改）"), std::string::npos);
+    EXPECT_EQ(em::markdown(r, map, "議事録").find("鈴木"), std::string::npos);
 }
 
 TEST(EffectiveMinutes, HeaderLine) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/AudioFixtures.h"
+#include "platform/DisplaySession.h"
 #include "platform/GlobalKeySource.h"
 #include "support/KeyboardLock.h"
 #include "support/TestEnv.h"
@@ -37,6 +38,20 @@ TEST(GlobalKeySource, WithoutDisplayStaysSilent) {
     GlobalKeySource keys;
     EXPECT_FALSE(keys.start());
     EXPECT_FALSE(keys.available());
+}
+
+// The platform TAVRO runs on, and where its double press is then seen, by the session.
+TEST(DisplaySession, ChoosesXWaylandWhereThereIsOne) {
+    using Reach = DisplaySession::HotkeyReach;
+    const std::tuple<DisplaySession, std::string, Reach> table[] = {
+        {{"wayland", "wayland-0", ":0", ""}, "xcb", Reach::x11Windows},
+        {{"x11", "", ":0", ""}, "xcb", Reach::everywhere},
+        {{"wayland", "wayland-0", "", ""}, "wayland", Reach::tavroWindows},
+        {{"wayland", "wayland-0", ":0", "wayland"}, "", Reach::x11Windows},  // the user's choice
+    };
+    for (const auto& [session, platform, reach] : table)
+        EXPECT_EQ(std::pair(session.chosenQtPlatform(), session.hotkeyReach()),
+                  std::pair(platform, reach));
 }
 
 }  // namespace

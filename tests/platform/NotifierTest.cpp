@@ -28,8 +28,9 @@ std::optional<testsupport::RecordedNotification> waitFor(const QString& base) {
     return std::nullopt;
 }
 
-void post(Notifier& n, const QString& id, const QString& base, const QString& body) {
-    n.post(id, QString("%1 %2").arg(base).arg(QCoreApplication::applicationPid()), body);
+void post(Notifier& n, const QString& id, const QString& base, const QString& body,
+          Notifier::Click click = Notifier::Click::ignored) {
+    n.post(id, QString("%1 %2").arg(base).arg(QCoreApplication::applicationPid()), body, click);
 }
 
 // The test server has no "sound" of its own, so the app plays the sound it asks for; and it reads
@@ -42,7 +43,7 @@ TEST(Notifier, PostsAndReportsTheClickedIdentifier) {
     notifier.setSoundPlayer([&] { ++played; });
     QSignalSpy clicked(&notifier, &Notifier::clicked);
     post(notifier, "update-2.0", "TAVRO 2.0 が利用できます",
-         R"(<a href="https://x">定例</a> & <b>)");
+         R"(<a href="https://x">定例</a> & <b>)", Notifier::Click::opens);
     const auto shown = waitFor("TAVRO 2.0 が利用できます");
     ASSERT_TRUE(shown);
     EXPECT_EQ(shown->body, R"(&lt;a href="https://x"&gt;定例&lt;/a&gt; &amp; &lt;b&gt;)");
@@ -60,7 +61,8 @@ TEST(Notifier, PostingFromAWorkerThreadAndWithoutAServer) {
     TAVRO_REQUIRE_ENV("notification server", testsupport::probeNotificationServer());
     Notifier notifier(QDBusConnection::sessionBus());
     std::thread([&] { post(notifier, "ABC", "議事録が完成しました", "定例"); }).join();
-    EXPECT_TRUE(waitFor("議事録が完成しました"));
+    const auto shown = waitFor("議事録が完成しました");
+    EXPECT_TRUE(shown && shown->actions.isEmpty()) << "nothing opens, so nothing is offered";
     // A connection that leads nowhere: nothing shown, nothing thrown, nothing blocks.
     Notifier orphan(QDBusConnection(QStringLiteral("tavro-not-connected")));
     EXPECT_FALSE(orphan.available());

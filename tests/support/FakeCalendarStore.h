@@ -8,6 +8,7 @@ class FakeCalendarStore : public CalendarStore {
 public:
     Authorization auth = Authorization::notDetermined;
     bool grants = true;
+    Authorization refusal = Authorization::denied;  // what a request that fails leaves
     int accessRequests = 0;
     std::vector<CalendarSource> sources;
     std::vector<CalendarEvent> events;
@@ -17,7 +18,7 @@ public:
 
     void requestAccess(AccessCallback done) override {
         ++accessRequests;
-        auth = grants ? Authorization::granted : Authorization::denied;
+        auth = grants ? Authorization::granted : refusal;
         QTimer::singleShot(0, this, [done, granted = grants] { done(granted); });
     }
 

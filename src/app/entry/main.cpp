@@ -4,12 +4,15 @@
 #include <QCoreApplication>
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "app/AppServices.h"
 #include "app/LaunchArguments.h"
+#include "app/QtTranslations.h"
 #include "app/SingleInstance.h"
 #include "app/TavroApp.h"
 #include "app/TerminationSignals.h"
+#include "platform/DisplaySession.h"
 #include "service/UpdateChecker.h"
 
 int main(int argc, char** argv) {
@@ -26,10 +29,16 @@ int main(int argc, char** argv) {
         return 1;
     }
 
+    // The platform is chosen for this process only: programs it starts (a browser, the agent
+    // tools) keep the desktop's own choice.
+    const std::string platform = DisplaySession::fromEnvironment().chosenQtPlatform();
+    if (!platform.empty()) setenv("QT_QPA_PLATFORM", platform.c_str(), 1);
     QApplication app(qtArgc, argv);
+    if (!platform.empty()) unsetenv("QT_QPA_PLATFORM");
     QApplication::setApplicationName(QStringLiteral("TAVRO"));
     QApplication::setApplicationVersion(QString::fromLatin1(UpdateChecker::buildVersion()));
     QApplication::setDesktopFileName(QStringLiteral("tavro"));
+    qttranslations::install();
     if (!first) {
         // Better one app too many than none: it runs, but cannot be told apart from another.
         std::fprintf(stderr, "tavro: %s; later starts will not find this one\n",

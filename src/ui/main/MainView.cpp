@@ -7,6 +7,7 @@
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
+#include "desktop/UserText.h"
 #include "engine/RecorderEngine.h"
 #include "ui/UiContext.h"
 #include "ui/main/Divider.h"
@@ -38,7 +39,7 @@ MainView::MainView(UiContext& ctx, QWidget* parent)
       emptyState_(new EmptyStateView),
       dialogHost_(new DialogHost(ctx, *model_, this)),
       errorLine_(new QWidget),
-      errorText_(new QLabel) {
+      errorText_(UserText::plainLabel()) {
     QFont f = font();
     f.setFamily(QStringLiteral("Noto Sans CJK JP"));  // Han glyphs in their Japanese shapes
     setFont(f);

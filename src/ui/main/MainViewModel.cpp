@@ -72,9 +72,10 @@ void MainViewModel::invalidateList() {
     filtered_.reset();
 }
 
-void MainViewModel::filterChanged() {
+void MainViewModel::filterChanged(bool edited) {
     invalidateList();
     emit filtersChanged();
+    if (edited) emit filterEdited();
     emit listChanged();
 }
 
@@ -337,5 +338,5 @@ void MainViewModel::libraryChanged() {
         if (prune(ids, idsOf(tags_))) selectedTagIDs_ = std::move(ids);
     }
     // Names may have changed even when no id was dropped.
-    filterChanged();
+    filterChanged(false);
 }

@@ -109,6 +109,9 @@ signals:
     void bulkSelectionChanged();
     // Filter state, including the folder and tag labels.
     void filtersChanged();
+    // The user changed a filter: the list that follows is another list, not the same one
+    // changed. Comes before its listChanged().
+    void filterEdited();
     // A delete question or a sheet opened or closed.
     void presentationChanged();
     void libraryErrorChanged();
@@ -116,7 +119,8 @@ signals:
 private:
     void recordsChanged();
     void libraryChanged();
-    void filterChanged();
+    // `edited`: by the user, rather than by a change of the library's names or lists.
+    void filterChanged(bool edited = true);
     // The list is filtered once per change and kept until the next one.
     void invalidateList();
 

@@ -1,15 +1,23 @@
 #include "ui/main/WindowDialogs.h"
 
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+
+#include "desktop/UserText.h"
 
 bool WindowDialogs::confirm(const QString& title, const QString& message,
                             const QString& destructiveButton) {
     QMessageBox box(parent_);
     box.setIcon(QMessageBox::Warning);
+    // Titles and messages name records and folders: their text is shown as written.
+    box.setTextFormat(Qt::PlainText);
     box.setText(title);
     box.setInformativeText(message);
+    if (auto* info = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel")))
+        UserText::makePlain(info);
     QPushButton* yes = box.addButton(destructiveButton, QMessageBox::DestructiveRole);
     QPushButton* no = box.addButton(kCancel, QMessageBox::RejectRole);
     box.setDefaultButton(no);
@@ -55,16 +63,19 @@ std::optional<std::string> WindowDialogs::openDocumentFile() {
                       {documentNameFilter(), QStringLiteral("すべてのファイル (*)")});
 }
 
-std::optional<std::string> WindowDialogs::saveFile(const QString& proposedName,
+std::optional<std::string> WindowDialogs::saveFile(const QString& proposedPath,
                                                    const QString& message,
                                                    const QString& extension) {
     QFileDialog panel(parent_, message);
     panel.setWindowModality(Qt::ApplicationModal);
     panel.setFileMode(QFileDialog::AnyFile);
     panel.setAcceptMode(QFileDialog::AcceptSave);
+    // The caller adds a missing extension and asks about overwriting under the final name.
+    panel.setOption(QFileDialog::DontConfirmOverwrite);
     panel.setNameFilter(QStringLiteral("*.") + extension);
-    panel.setDefaultSuffix(extension);
-    panel.selectFile(proposedName);
+    const QFileInfo proposed(proposedPath);
+    if (proposed.isAbsolute()) panel.setDirectory(proposed.absolutePath());
+    panel.selectFile(proposed.fileName());
     if (panel.exec() != QDialog::Accepted) return std::nullopt;
     const QStringList files = panel.selectedFiles();
     if (files.isEmpty() || files.front().isEmpty()) return std::nullopt;

@@ -16,7 +16,7 @@ public:
                  const QString& destructiveButton) override;
     std::optional<std::string> openAudioFile() override;
     std::optional<std::string> openDocumentFile() override;
-    std::optional<std::string> saveFile(const QString& proposedName, const QString& message,
+    std::optional<std::string> saveFile(const QString& proposedPath, const QString& message,
                                         const QString& extension) override;
 
     static inline const QString kOpenAudioMessage =

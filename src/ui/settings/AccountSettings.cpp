@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "desktop/PanelStyle.h"
+#include "desktop/UserText.h"
 #include "ui/UiContext.h"
 #include "ui/settings/AccountSettingsModel.h"
 #include "ui/settings/SettingsCaption.h"
@@ -71,9 +72,10 @@ void AccountSettings::build() {
     pages_[2] = new QWidget;
     auto* in = column(pages_[2]);
     auto* rows = new QFormLayout;
-    account_ = new QLabel;
+    // The address, the plan's name and the errors are the user's and the service's words.
+    account_ = UserText::plainLabel();
     account_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    plan_ = new QLabel;
+    plan_ = UserText::plainLabel();
     const QColor line = PanelStyle::secondary(plan_);
     // A capsule outline around the plan's name, as wide as the name.
     plan_->setStyleSheet(QStringLiteral("QLabel { border: 1px solid rgba(%1, %2, %3, %4); "
@@ -83,7 +85,7 @@ void AccountSettings::build() {
                              .arg(line.blue())
                              .arg(line.alpha()));
     plan_->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-    count_ = new QLabel;
+    count_ = UserText::plainLabel();
     rows->addRow(QStringLiteral("アカウント"), account_);
     rows->addRow(QStringLiteral("プラン"), plan_);
     rows->addRow(QStringLiteral("今月の作成数"), count_);
@@ -106,7 +108,7 @@ void AccountSettings::build() {
     connect(logout_, &QPushButton::clicked, model_, &AccountSettingsModel::logout);
 
     for (QWidget* page : pages_) form()->addRow(page);
-    error_ = new QLabel;
+    error_ = UserText::plainLabel();
     error_->setWordWrap(true);
     error_->setFont(PanelStyle::font(11));
     settingsTint(error_, PanelStyle::red());

@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "desktop/PanelStyle.h"
+#include "desktop/UserText.h"
 #include "library/MinutesStore.h"
 #include "platform/LoginItem.h"
 #include "ui/UiContext.h"
@@ -135,7 +136,7 @@ void GeneralSettings::showTemplates() {
         auto* row = new QWidget;
         auto* line = new QHBoxLayout(row);
         line->setContentsMargins(0, 0, 0, 0);
-        auto* text = new QLabel(GeneralSettingsModel::rowText(t));
+        QLabel* text = UserText::plainLabel(GeneralSettingsModel::rowText(t));
         text->setFont(PanelStyle::font(10));
         text->setWordWrap(true);
         line->addWidget(text, 1);

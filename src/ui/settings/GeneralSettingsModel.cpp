@@ -9,6 +9,7 @@
 #include "library/CustomTemplateStore.h"
 #include "model/Templates.h"
 #include "platform/Desktop.h"
+#include "platform/DisplaySession.h"
 #include "service/ServiceCall.h"
 #include "service/TavroAPI.h"
 #include "ui/UiContext.h"
@@ -183,9 +184,22 @@ void GeneralSettingsModel::setIntervalStep(int step) {
 }
 
 QString GeneralSettingsModel::intervalCaption() const {
-    // The double press is seen in other applications only through an X server.
-    return QString::asprintf("%.2f", hotkeyInterval()) +
-           QStringLiteral("秒以内の2回押しで反応(他のアプリの使用中に検知するにはX11が必要)");
+    // Where the double press is seen depends on the session: say exactly where.
+    QString reach;
+    switch (DisplaySession::fromEnvironment().hotkeyReach()) {
+        case DisplaySession::HotkeyReach::everywhere:
+            reach = QStringLiteral("どのアプリの使用中でも");
+            break;
+        case DisplaySession::HotkeyReach::x11Windows:
+            reach =
+                QStringLiteral("TAVROとX11アプリの使用中のみ。Waylandアプリの使用中は反応しません");
+            break;
+        case DisplaySession::HotkeyReach::tavroWindows:
+            reach = QStringLiteral("TAVROのウィンドウの使用中のみ");
+            break;
+    }
+    return QString::asprintf("%.2f", hotkeyInterval()) + QStringLiteral("秒以内の2回押しで反応(") +
+           reach + QStringLiteral(")");
 }
 
 void GeneralSettingsModel::setLaunchAtLogin(bool on) {

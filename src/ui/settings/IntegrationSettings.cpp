@@ -149,8 +149,8 @@ void IntegrationSettings::build() {
               nullptr);
     for (QWidget* w : manual->findChildren<QWidget*>()) w->setFont(PanelStyle::font(11));
     f->addRow(manual);
-    f->addRow(
-        settingsCaption(QStringLiteral("接続情報はこのMacにのみ保存され、送信時だけ使われます。")));
+    f->addRow(settingsCaption(
+        QStringLiteral("接続情報はこのパソコンにのみ保存され、送信時だけ使われます。")));
 }
 
 QWidget* IntegrationSettings::providerRow(const std::string& id) {
@@ -305,7 +305,11 @@ void IntegrationSettings::follow() {
         pagePicker_->setCurrentIndex(0);
     }
 
-    for (auto& [label, g] : readiness_) label->setText(model_->readiness(Model::Group(g)));
+    for (auto& [label, g] : readiness_) {
+        label->setText(model_->readiness(Model::Group(g)));
+        settingsTint(label, model_->saveFailed(Model::Group(g)) ? PanelStyle::red()
+                                                                : PanelStyle::secondary(label));
+    }
     for (auto& b : bound_)
         if (const QString v = b.value(); b.field->text() != v) b.field->setText(v);
 }

@@ -20,6 +20,34 @@ constexpr IntegrationSettingsModel::Secret kSecrets[] = {
     IntegrationSettingsModel::Secret::zapierSigningSecret,
 };
 
+IntegrationSettingsModel::Secret secretOf(IntegrationSettingsModel::Group group) {
+    using G = IntegrationSettingsModel::Group;
+    using S = IntegrationSettingsModel::Secret;
+    switch (group) {
+        case G::hubspot:
+            return S::hubspotToken;
+        case G::salesforce:
+            return S::salesforceAccessToken;
+        case G::zapier:
+            break;
+    }
+    return S::zapierSigningSecret;
+}
+
+QString failureText(SecretStore::Failure why) {
+    switch (why) {
+        case SecretStore::Failure::noService:
+            return QStringLiteral("キーリング(Secret Service)が見つかりません");
+        case SecretStore::Failure::noKeyring:
+            return QStringLiteral("既定のキーリングがありません");
+        case SecretStore::Failure::locked:
+            return QStringLiteral("キーリングがロックされています");
+        case SecretStore::Failure::refused:
+            break;
+    }
+    return QStringLiteral("キーリングが受け付けませんでした");
+}
+
 }  // namespace
 
 const char* IntegrationSettingsModel::account(Secret secret) {
@@ -114,20 +142,27 @@ bool IntegrationSettingsModel::slackNeedsReconnect() const {
 }
 
 bool IntegrationSettingsModel::ready(Group group) const {
+    const auto stored = stored_.find(secretOf(group));
+    if (stored == stored_.end() || !stored->second) return false;
     switch (group) {
         case Group::hubspot:
-            return !secret(Secret::hubspotToken).isEmpty() && !text("hubspotObjectId").isEmpty();
+            return !text("hubspotObjectId").isEmpty();
         case Group::salesforce:
-            return !secret(Secret::salesforceAccessToken).isEmpty() &&
-                   !text("salesforceInstanceUrl").isEmpty();
+            return !text("salesforceInstanceUrl").isEmpty();
         case Group::zapier:
             break;
     }
-    return !text("zapierWebhook").isEmpty() && !secret(Secret::zapierSigningSecret).isEmpty();
+    return !text("zapierWebhook").isEmpty();
 }
 
 QString IntegrationSettingsModel::readiness(Group group) const {
+    if (const auto error = saveErrors_.find(secretOf(group)); error != saveErrors_.end())
+        return error->second;
     return ready(group) ? QStringLiteral("送信可能 ✓") : QStringLiteral("未接続");
+}
+
+bool IntegrationSettingsModel::saveFailed(Group group) const {
+    return saveErrors_.count(secretOf(group)) > 0;
 }
 
 QString IntegrationSettingsModel::secret(Secret secret) const {
@@ -137,9 +172,18 @@ QString IntegrationSettingsModel::secret(Secret secret) const {
 
 void IntegrationSettingsModel::editSecret(Secret which, const QString& value) {
     if (value == secret(which)) return;
-    secrets_[which] = value;
-    // A failed write is not shown; the field keeps what was typed.
-    SecureStore::write(value.toStdString(), account(which));
+    secrets_[which] = value;  // the field keeps what was typed, kept or not
+    SecretStore::Failure why{};
+    if (SecureStore::write(value.toStdString(), account(which), &why)) {
+        stored_[which] = !value.isEmpty();
+        saveErrors_.erase(which);
+    } else {
+        stored_[which] = !SecureStore::read(account(which)).empty();
+        saveErrors_[which] =
+            (value.isEmpty() ? QStringLiteral("キーリングから削除できませんでした: ")
+                             : QStringLiteral("キーリングに保存できませんでした: ")) +
+            failureText(why);
+    }
     emit changed();
 }
 
@@ -171,7 +215,11 @@ void IntegrationSettingsModel::reloadPages() {
 void IntegrationSettingsModel::tabShown() {
     shown_ = true;
     // Read only: writing back what was read could turn a locked keyring into a removal.
-    for (Secret s : kSecrets) secrets_[s] = qs(SecureStore::read(account(s)));
+    for (Secret s : kSecrets) {
+        secrets_[s] = qs(SecureStore::read(account(s)));
+        stored_[s] = !secrets_[s].isEmpty();
+    }
+    saveErrors_.clear();
     emit changed();
     loadNotionPages();
 }

@@ -61,9 +61,13 @@ public:
     // Slack connected before it handed out a bot token: files cannot be attached.
     bool slackNeedsReconnect() const;
 
+    // From what the keyring holds, not from what was typed.
     bool ready(Group group) const;
+    // "送信可能 ✓", "未接続", or why the group's last secret edit was not kept.
     QString readiness(Group group) const;
+    bool saveFailed(Group group) const;
 
+    // What the field shows: as read, or as last typed.
     QString secret(Secret secret) const;
     // The user's edit: stored at once; an empty value removes the secret.
     void editSecret(Secret secret, const QString& value);
@@ -91,6 +95,8 @@ private:
     UserDefaults& defaults_;
     FetchPages fetch_;
     std::map<Secret, QString> secrets_;
+    std::map<Secret, bool> stored_;  // the keyring holds a value
+    std::map<Secret, QString> saveErrors_;
     std::optional<std::vector<Page>> pages_;
     std::optional<QString> pagesError_;
     std::optional<std::string> requestedFor_;  // the token whose list is on its way

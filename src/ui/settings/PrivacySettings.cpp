@@ -41,7 +41,7 @@ PrivacySettings::PrivacySettings(PrivacySettingsModel* model, QWidget* parent)
 
 void PrivacySettings::follow() {
     for (const auto& [box, on] :
-         {std::pair{stealth_, model_->stealthMode()}, std::pair{tray_, model_->hideTrayIcon()}}) {
+         {std::pair{stealth_, model_->stealthShown()}, std::pair{tray_, model_->hideTrayIcon()}}) {
         const QSignalBlocker quiet(box);
         box->setChecked(on);
     }

@@ -19,6 +19,10 @@ bool PrivacySettingsModel::stealthMode() const {
     return defaults_.boolOr(kStealthKey, true);
 }
 
+bool PrivacySettingsModel::stealthShown() const {
+    return stealthSupported_ && stealthMode();
+}
+
 void PrivacySettingsModel::setStealthMode(bool on) {
     // The stored value stays as it is where it could promise nothing.
     if (!stealthSupported_) return;

@@ -20,6 +20,8 @@ public:
                          std::function<void()> applyStealth, QObject* parent = nullptr);
 
     bool stealthMode() const;
+    // What the switch shows: off where stealth cannot be had, whatever is stored.
+    bool stealthShown() const;
     bool stealthEditable() const { return stealthSupported_; }
     // Stored and applied at once; nothing where stealth cannot be had.
     void setStealthMode(bool on);

@@ -12,6 +12,7 @@
 
 #include "desktop/PanelStyle.h"
 #include "desktop/Symbols.h"
+#include "desktop/UserText.h"
 #include "platform/CalendarApplication.h"
 #include "ui/UiContext.h"
 #include "ui/settings/RecordingSettingsModel.h"
@@ -24,9 +25,10 @@ namespace {
 constexpr qreal kCaption = 11;
 constexpr qreal kCaption2 = 10;
 
+// Calendar and meeting names come from invitations: shown as written, never as markup.
 QLabel* text(const QString& s, qreal size, bool secondary = false,
              QFont::Weight weight = QFont::Normal) {
-    auto* label = new QLabel(s);
+    QLabel* label = UserText::plainLabel(s);
     label->setFont(PanelStyle::font(size, weight));
     if (secondary) {
         QPalette pal = label->palette();
@@ -40,7 +42,8 @@ QLabel* text(const QString& s, qreal size, bool secondary = false,
 QLabel* oneLine(const QString& s, qreal size, int width) {
     QLabel* label = text(QString(), size);
     label->setText(label->fontMetrics().elidedText(s, Qt::ElideRight, width));
-    label->setToolTip(s);
+    // A tooltip that looks like markup is read as such: give it the text escaped, as rich text.
+    label->setToolTip(QStringLiteral("<qt>%1</qt>").arg(UserText::forRichText(s)));
     return label;
 }
 
@@ -96,6 +99,7 @@ RecordingSettings::RecordingSettings(UiContext& ctx, QWidget* parent)
       pill_(new QCheckBox(QStringLiteral("録音中にフローティングレコーダーを表示"))),
       watch_(new QCheckBox(QStringLiteral("カレンダーの会議開始時に議事録の開始を提案"))),
       denied_(new QWidget),
+      problem_(text(QString(), kCaption)),
       openCalendarApp_(new QPushButton(QStringLiteral("カレンダーアプリを開く"))),
       granted_(new QWidget),
       disclosure_(new QToolButton),
@@ -126,11 +130,9 @@ RecordingSettings::RecordingSettings(UiContext& ctx, QWidget* parent)
     auto* deniedLine = new QHBoxLayout(denied_);
     deniedLine->setContentsMargins(0, 0, 0, 0);
     deniedLine->setSpacing(8);
-    deniedLine->addWidget(
-        settingsTint(text(QStringLiteral("カレンダーへのアクセスが許可されていません。"), kCaption),
-                     PanelStyle::red()));
-    deniedLine->addWidget(openCalendarApp_);
-    deniedLine->addStretch(1);
+    problem_->setWordWrap(true);
+    deniedLine->addWidget(problem_, 1);
+    deniedLine->addWidget(openCalendarApp_, 0, Qt::AlignTop);
     rows()->addWidget(denied_);
 
     auto* grantedColumn = new QVBoxLayout(granted_);
@@ -207,10 +209,7 @@ void RecordingSettings::showSettings() {
 }
 
 void RecordingSettings::scheduleCalendar() {
-    using Block = RecordingSettingsModel::CalendarBlock;
-    const Block block = model_->calendarBlock();
-    denied_->setVisible(block == Block::denied);
-    granted_->setVisible(block == Block::granted);
+    showAccess();
     // The rows later, never inside the handler of a control that the rebuild deletes.
     if (calendarPending_) return;
     calendarPending_ = true;
@@ -223,13 +222,20 @@ void RecordingSettings::scheduleCalendar() {
         Qt::QueuedConnection);
 }
 
-void RecordingSettings::showCalendar() {
+void RecordingSettings::showAccess() {
     using Block = RecordingSettingsModel::CalendarBlock;
     const Block block = model_->calendarBlock();
-    denied_->setVisible(block == Block::denied);
-    openCalendarApp_->setVisible(model_->canOpenCalendarApp());
+    denied_->setVisible(block == Block::denied || block == Block::unavailable);
+    problem_->setText(model_->calendarProblem());
+    // A refusal is the user's to undo; a missing service is only explained.
+    settingsTint(problem_,
+                 block == Block::denied ? PanelStyle::red() : PanelStyle::secondary(this));
+    openCalendarApp_->setVisible(block == Block::denied && model_->canOpenCalendarApp());
     granted_->setVisible(block == Block::granted);
+}
 
+void RecordingSettings::showCalendar() {
+    showAccess();
     while (QLayoutItem* item = contentLayout_->takeAt(0)) {
         delete item->widget();
         delete item;

@@ -22,7 +22,9 @@ public:
     QCheckBox* participantsToggle() const { return participants_; }
     QCheckBox* pillToggle() const { return pill_; }
     QCheckBox* calendarWatchToggle() const { return watch_; }
+    // The line that says why no calendar is shown.
     QWidget* deniedRow() const { return denied_; }
+    QLabel* calendarProblem() const { return problem_; }
     // The collapsible "対象カレンダーと今後7日間の予定" group: its title button and content.
     QToolButton* calendarDisclosure() const { return disclosure_; }
     QWidget* calendarContent() const { return content_; }
@@ -33,6 +35,7 @@ public:
 private:
     void showSettings();
     void scheduleCalendar();
+    void showAccess();
     void showCalendar();
 
     RecordingSettingsModel* model_;
@@ -41,6 +44,7 @@ private:
     QCheckBox* pill_;
     QCheckBox* watch_;
     QWidget* denied_;
+    QLabel* problem_;
     QPushButton* openCalendarApp_;
     QWidget* granted_;
     QToolButton* disclosure_;

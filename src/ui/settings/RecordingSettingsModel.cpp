@@ -91,10 +91,28 @@ RecordingSettingsModel::CalendarBlock RecordingSettingsModel::calendarBlock() co
             return CalendarBlock::granted;
         case CalendarWatcher::Access::denied:
             return CalendarBlock::denied;
+        case CalendarWatcher::Access::unavailable:
+            return CalendarBlock::unavailable;
         case CalendarWatcher::Access::unknown:
             break;
     }
     return CalendarBlock::hidden;
+}
+
+QString RecordingSettingsModel::calendarProblem() const {
+    switch (calendarBlock()) {
+        case CalendarBlock::denied:
+            return QStringLiteral("カレンダーへのアクセスが許可されていません。");
+        case CalendarBlock::unavailable:
+            return QStringLiteral(
+                "カレンダーサービスに接続できません。予定を読むには evolution-data-server "
+                "(デスクトップのオンラインアカウントやカレンダーアプリが使うサービス) "
+                "が必要です。");
+        case CalendarBlock::hidden:
+        case CalendarBlock::granted:
+            break;
+    }
+    return {};
 }
 
 std::vector<RecordingSettingsModel::CalendarRow> RecordingSettingsModel::calendars() const {

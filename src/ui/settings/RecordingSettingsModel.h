@@ -28,7 +28,7 @@ public:
         std::function<bool()> open = [] { return false; };
     };
 
-    enum class CalendarBlock { hidden, denied, granted };
+    enum class CalendarBlock { hidden, denied, unavailable, granted };
 
     struct CalendarRow {
         std::string id;
@@ -65,6 +65,8 @@ public:
     void setVocabulary(const QString& text);
 
     CalendarBlock calendarBlock() const;
+    // Why no calendar can be shown (denied, unavailable); empty otherwise.
+    QString calendarProblem() const;
     bool canOpenCalendarApp() const { return calendarApp_.available(); }
     void openCalendarApp() const { calendarApp_.open(); }
 

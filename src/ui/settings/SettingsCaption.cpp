@@ -3,9 +3,11 @@
 #include <QLabel>
 
 #include "desktop/PanelStyle.h"
+#include "desktop/UserText.h"
 
 QLabel* settingsCaption(const QString& text, QWidget* parent) {
-    auto* label = new QLabel(text, parent);
+    // Captions carry service and user text too (errors, names): never markup.
+    QLabel* label = UserText::plainLabel(text, parent);
     label->setObjectName(QStringLiteral("settingsCaption"));
     label->setWordWrap(true);
     label->setFont(PanelStyle::font(10));

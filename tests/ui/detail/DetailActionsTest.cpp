@@ -8,6 +8,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <sys/stat.h>
+
 #include "../Screenshots.h"
 #include "../UiFixture.h"
 #include "agents/FakeTools.h"
@@ -123,10 +125,12 @@ TEST(ExportName, StemsFollowTheTitle) {
         {std::string("定例") + '\0' + "会議\x1b[31m\u0085", "pdf", "定例会議[31m.pdf"},
     };
     testsupport::TempDir dir;  // each name is one the file system takes as it is
+    ::umask(027);              // and an export follows the user's umask
     for (const auto& c : cases) {
         const std::string name = exportname::proposedName(c.title, c.format);
         EXPECT_EQ(name, c.name) << c.title;
         EXPECT_EQ(exportwriter::write((dir / name).string(), "x"), "") << name;
+        EXPECT_EQ(fs::status(dir / name).permissions(), fs::perms(0640)) << name;
     }
     EXPECT_EQ(exportname::stem(repeat(family, 81)), repeat(family, 14)) << "255 bytes, whole";
 }
@@ -217,7 +221,7 @@ TEST_F(DetailActionsTest, AWordExportIsWrittenFromTheServiceAndShown) {
 
     model->exportFile("docx", "Word");
     ASSERT_EQ(dialogs.savePanels.size(), 1u);
-    EXPECT_EQ(dialogs.savePanels[0].title, QStringLiteral("a_b_c.docx"));
+    EXPECT_TRUE(dialogs.savePanels[0].title.endsWith(QStringLiteral("/a_b_c.docx")));
     EXPECT_EQ(dialogs.savePanels[0].message, QStringLiteral("Wordファイルとして書き出し"));
     EXPECT_EQ(detail->statusLabel()->text(), QStringLiteral("Wordを生成中…"));
     shoot(view, QStringLiteral("detail-status-generating"));
@@ -240,13 +244,13 @@ TEST_F(DetailActionsTest, AWordExportIsWrittenFromTheServiceAndShown) {
 TEST_F(DetailActionsTest, AMarkdownWriteThatFailsShowsItsErrorAndRevealsNothing) {
     const auto& record = addRecord("議事録A");
     auto model = modelFor(record);
-    // A folder where nobody may create files, whoever runs the test.
-    dialogs.saveAnswer = "/proc/議事録A.md";
+    // A folder that is not there, named in the user's words.
+    dialogs.saveAnswer = (home.home() / "nowhere/議事録A.md").string();
 
     model->exportFile("md", "Markdown");
-    EXPECT_TRUE(status(*model).startsWith(QStringLiteral("Markdown書き出しエラー: ")))
-        << status(*model).toStdString();
-    EXPECT_FALSE(fs::exists("/proc/議事録A.md"));
+    EXPECT_EQ(status(*model),
+              QStringLiteral("Markdown書き出しエラー: 「議事録A.md」に書き込めません"
+                             "でした (保存先のフォルダが見つかりません)"));
 
     // Written: no status, the file holds the effective minutes and is shown.
     clears.front()();
@@ -259,6 +263,33 @@ TEST_F(DetailActionsTest, AMarkdownWriteThatFailsShowsItsErrorAndRevealsNothing)
     ASSERT_TRUE(waitFor([&] { return !fileManager.shown.empty(); }));
     EXPECT_EQ(fileManager.shown, QStringList{uri(home.home() / "議事録A.md")});
     EXPECT_TRUE(opened.empty());
+}
+
+// Panels start in the last export's folder, else Documents, else home; a name without the
+// format's extension gets it, and only the name written is asked about.
+TEST_F(DetailActionsTest, SavePanelsStartInTheLastExportFolderAndAskBeforeReplacing) {
+    auto model = modelFor(addRecord("議事録A"));
+    const fs::path out = home.home() / "out";
+    const auto proposed = [&] { return fs::path(dialogs.savePanels.back().title.toStdString()); };
+    fs::create_directories(out);
+    ASSERT_EQ(atomicfile::write(out / "x.pdf.md", "old"), "");
+    dialogs.saveAnswer = (out / "x.pdf").string();
+    dialogs.answer = false;
+    dialogs.onConfirm = [&] { dialogs.saveAnswer = (out / "X.MD").string(); };
+    model->exportFile("md", "Markdown");
+    EXPECT_EQ(dialogs.savePanels.at(0).title.toStdString(), (home.home() / "議事録A.md").string());
+    EXPECT_EQ(dialogs.asked.at(0).title,
+              QStringLiteral("「x.pdf.md」はすでに存在します。置き換えますか？"));
+    EXPECT_EQ(proposed(), out / "x.pdf.md") << "declined: the panel again";
+    EXPECT_EQ(*atomicfile::read(out / "x.pdf.md"), "old");
+    EXPECT_TRUE(fs::exists(out / "X.MD"));
+    dialogs.saveAnswer.reset();
+    model->exportFile("md", "Markdown");
+    EXPECT_EQ(proposed(), out / "議事録A.md");
+    fs::remove_all(out);
+    fs::create_directories(home.home() / "Documents");
+    model->exportFile("md", "Markdown");
+    EXPECT_EQ(proposed(), home.home() / "Documents/議事録A.md");
 }
 
 TEST_F(DetailActionsTest, WithoutAFileManagerOnTheBusTheFolderOpens) {

@@ -12,6 +12,7 @@
 
 #include "ui/Screenshots.h"
 #include "ui/UiFixture.h"
+#include "ui/main/MainView.h"
 #include "ui/main/MainViewModel.h"
 #include "ui/main/detail/ActionItemView.h"
 #include "ui/main/detail/DetailView.h"
@@ -162,15 +163,13 @@ TEST_F(DetailViewModelTest, WhatIsShownIsWhatIsSent) {
     const TodoItem sent = vm.effectiveResult().todos[0];
     EXPECT_EQ(look.title.toStdString(), sent.task);
     EXPECT_EQ(look.assignee.toStdString(), sent.assignee.value_or(""));
-    EXPECT_EQ(look.assignee, QStringLiteral("田中")) << "a cleared assignee falls back";
-    EXPECT_EQ(look.meta(QStringLiteral(" ・ ")),
-              QStringLiteral("担当: 田中 ・ 期限: 5/10 ・ 優先度: 低"));
-    EXPECT_EQ(look.meta(QStringLiteral("  ・  ")),
-              QStringLiteral("担当: 田中  ・  期限: 5/10  ・  優先度: 低"));
+    EXPECT_EQ(sent.assignee, std::nullopt) << "a cleared assignee is left out";
+    EXPECT_EQ(look.meta(QStringLiteral(" ・ ")), QStringLiteral("期限: 5/10 ・ 優先度: 低"));
+    EXPECT_EQ(look.meta(QStringLiteral("  ・  ")), QStringLiteral("期限: 5/10  ・  優先度: 低"));
     vm.beginEditingTask(0);
     EXPECT_EQ(vm.taskAssignee(), QString()) << "the editor shows what was typed";
     EXPECT_EQ(vm.userDoneCount(), 1u);
-    EXPECT_NE(vm.markdown().find("田中"), std::string::npos);
+    EXPECT_EQ(vm.markdown().find("担当: 田中"), std::string::npos);
 }
 
 TEST_F(DetailViewModelTest, TabLabels) {
@@ -262,6 +261,9 @@ TEST_F(DetailViewTest, ActionTabTicksAndEdits) {
     ASSERT_TRUE(editor && editor->isVisible());
     EXPECT_EQ(editor->titleField()->text(), QStringLiteral("見積もりを3社から取る"));
     EXPECT_TRUE(editor->dueField()->isVisible());
+    const QLabel* dueLabel = editor->dueField()->parentWidget()->findChild<QLabel*>();
+    ASSERT_TRUE(dueLabel && dueLabel->isVisible() && dueLabel->buddy() == editor->dueField());
+    EXPECT_EQ(dueLabel->text(), QStringLiteral("期限"));
     shoot(*editor, QStringLiteral("detail-task-editor"));
     editor->titleField()->clear();
     QTest::keyClicks(editor->titleField(), QStringLiteral("   "));
@@ -272,6 +274,44 @@ TEST_F(DetailViewTest, ActionTabTicksAndEdits) {
     editor->saveButton()->click();
     EXPECT_FALSE(editor->isVisible());
     EXPECT_EQ(view->viewModel().effectiveResult().todos[0], todo("Quote", "田中", "5/10"));
+}
+
+// At the window's minimum size no text is cut or read as markup, action items stand at even
+// gaps, and a row's meta text follows its title rather than the pencil.
+TEST_F(DetailViewTest, AtTheMinimumWindowSizeTextIsWholeAndAsWritten) {
+    defaults.set(MainViewModel::kOnboardingKey, true);
+    MinutesResult r = meeting();
+    r.title = "週次<b>定例</b> &lt;";
+    r.todos[0] = todo("ログイン画面の<table>" + r.summary + "<b>修正</b>する", "田中",
+                      "2025年5月10日 10:00まで");
+    store.add(r, "minutes", "a.m4a");
+    QCoreApplication::processEvents();
+    MainView window(ctx);
+    window.resize(MainView::kMinimumSize);
+    window.show();
+    window.model().setSelectedID(store.records().front().id);
+    auto* view = window.findChild<DetailView*>();
+    ASSERT_TRUE(view);
+    view->viewModel().setShareStatus(QStringLiteral("Word書き出しエラー: <img src=x> &amp;"));
+    for (const int tab : {DetailViewModel::summaryTab, DetailViewModel::actionsTab}) {
+        view->viewModel().setTab(tab);
+        QCoreApplication::processEvents();
+        for (QLabel* l : view->findChildren<QLabel*>()) {
+            if (!l->isVisible()) continue;
+            EXPECT_GE(l->height(), l->heightForWidth(l->width())) << l->text().toStdString();
+            EXPECT_TRUE(!Qt::mightBeRichText(l->text()) || l->textFormat() == Qt::PlainText)
+                << l->text().toStdString();
+        }
+        const auto items = view->actionItems(tab);
+        for (std::size_t i = 0; i < items.size(); ++i) {
+            const QLabel* t = items[i]->titleLabel();
+            EXPECT_TRUE(tab || t->width() <= t->sizeHint().width())
+                << "a row's title fits its text";
+            EXPECT_TRUE(i == 0 ||
+                        items[i]->y() - items[i - 1]->geometry().bottom() - 1 == (tab ? 8 : 10));
+        }
+        shoot(window, QStringLiteral("detail-actions-minimum-%1").arg(tab));
+    }
 }
 
 TEST_F(DetailViewTest, ActionTabBlocksFollowTheItemsAndAutonomy) {

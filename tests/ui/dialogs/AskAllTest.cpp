@@ -3,7 +3,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTest>
+#include <QTextDocumentFragment>
 #include <QToolButton>
 
 #include "DialogFixture.h"
@@ -97,7 +100,8 @@ TEST_F(AskAllTest, ReturnAsksOnlyWhenTheButtonMay) {
 TEST_F(AskAllTest, AReferenceShowsItsRecordInTheMainWindow) {
     addRecord("別の会議");
     MinutesResult r;
-    r.title = "製品ローンチ準備会議";
+    r.title =
+        "R&D定例 <b>製品</b>ローンチ準備会議 &lt; 公開日・告知計画・FAQ拡充・価格改定の最終確認";
     r.transcript = {{"佐藤", "00:00", "公開日は1月15日で確定です。"}};
     store.add(r, "minutes", "launch.m4a");
     QCoreApplication::processEvents();
@@ -108,17 +112,24 @@ TEST_F(AskAllTest, AReferenceShowsItsRecordInTheMainWindow) {
     main.model().setShowAskAll(true);
     AskAllView* view = main.dialogHost()->askAll();
     ASSERT_TRUE(view);
+    EXPECT_EQ(view->toggles().front()->text(), QString::fromStdString(r.title).replace("&", "&&"));
     view->questionField()->setText(QStringLiteral("公開日はいつ？"));
     emit view->questionField()->textEdited(view->questionField()->text());
     view->askButton()->click();
     ASSERT_TRUE(waitFor([&] { return !view->model().isLoading(); }));
     ASSERT_EQ(view->referenceLinks().size(), 1u);
-    EXPECT_EQ(view->referenceLinks()[0]->text(),
-              QStringLiteral("製品ローンチ準備会議 — 文字起こし 1行目"));
+    QLabel* link = view->referenceLinks()[0];
+    EXPECT_EQ(QTextDocumentFragment::fromHtml(link->text()).toPlainText(),
+              QString::fromStdString(r.title) + QStringLiteral(" — 文字起こし 1行目"));
     EXPECT_FALSE(view->answerLabel()->text().isEmpty());
+    EXPECT_EQ(view->errorLabel()->textFormat(), Qt::PlainText) << "service texts";
+    // The answer and the links wrap within the width; nothing scrolls sideways.
+    EXPECT_FALSE(view->answerArea()->horizontalScrollBar()->isVisible());
+    EXPECT_LE(view->answerArea()->widget()->width(), view->answerArea()->viewport()->width());
+    EXPECT_GE(link->height(), 2 * link->fontMetrics().height());
     dialogtest::shoot(*view, QStringLiteral("ask-across-answer"));
 
-    view->referenceLinks()[0]->click();
+    QTest::mouseClick(link, Qt::LeftButton, {}, QPoint(20, link->fontMetrics().height() / 2));
     EXPECT_EQ(main.model().selectedID(), store.records().front().id);
     EXPECT_FALSE(main.model().showAskAll());
     EXPECT_TRUE(waitFor([&] { return main.dialogHost()->askAll() == nullptr; }));

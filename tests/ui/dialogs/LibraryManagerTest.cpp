@@ -1,4 +1,5 @@
 // The folder and tag manager over the real library store.
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -41,15 +42,20 @@ TEST_F(LibraryManagerTest, OnlyNamesWithTextCanBeAdded) {
 }
 
 TEST_F(LibraryManagerTest, CreatingAndRefusals) {
+    view.show();
+    view.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&view));
     type(view.folderField(), QStringLiteral("Projects"));
-    view.addFolderButton()->click();
+    QTest::mouseClick(view.addFolderButton(), Qt::LeftButton);
     ASSERT_EQ(library.state().folders.size(), 1u);
     EXPECT_EQ(view.folderField()->text(), QString());
+    EXPECT_EQ(QApplication::focusWidget(), view.folderField()) << "the keyboard stays there";
     EXPECT_FALSE(view.noFoldersLabel()->isVisibleTo(&view));
 
     type(view.folderField(), QStringLiteral("projects"));
     QTest::keyClick(view.folderField(), Qt::Key_Return);
     EXPECT_EQ(error(), QStringLiteral("「projects」はすでに存在します。"));
+    EXPECT_EQ(view.errorLabel()->textFormat(), Qt::PlainText) << "it quotes what was typed";
     EXPECT_EQ(view.folderField()->text(), QStringLiteral("projects"));
 
     type(view.tagField(), QStringLiteral("重要"));

@@ -229,6 +229,36 @@ TEST_F(ShareAccessTest, LocalFailuresKeepTheCopyReachable) {
     delete m;
 }
 
+// A new login loads the record's copy before anything is saved; a create still running for the
+// record holds back the next dialog's until its copy can be loaded.
+TEST_F(ShareAccessTest, OneCopyPerRecordAcrossLoginsAndDialogs) {
+    const std::string id = createCopy();
+    defaults.remove("authToken");
+    ShareAccessModel* m = open();
+    logIn();
+    EXPECT_FALSE(m->canSave());
+    EXPECT_TRUE(waitFor([&] { return m->shareID() == id && m->canSave(); }));
+    delete m;
+
+    shareLibrary.setRemoteReference(std::nullopt, "tavro-share", recordID);
+    service.script("POST", "/api/shared-minutes",
+                   FakeService::Reply::late(std::chrono::seconds(1)));
+    auto* view = new ShareAccessView(open());
+    view->primaryButton()->click();
+    delete view;
+    m = open();
+    EXPECT_EQ(m->shareID(), storedShareID().value_or("none"));
+    EXPECT_EQ(service.requests("POST", "/api/shared-minutes").size(), 2u);
+    delete m;
+
+    // A copy gone (410) or another account's is said so, and a new one may replace it.
+    service.script("GET", "/api/shared-minutes/" + storedShareID().value_or(""),
+                   FakeService::Reply::withJson(403, json::Value::object()));
+    m = open();
+    EXPECT_TRUE(m->canSave() && m->status() && !m->statusIsError());
+    delete m;
+}
+
 TEST_F(ShareAccessTest, ASaveFinishesAfterTheDialogIsGone) {
     auto* view = new ShareAccessView(open());
     QPointer<ShareAccessModel> model = &view->model();
@@ -248,7 +278,7 @@ TEST_F(ShareAccessTest, Screenshot) {
     view.emailField()->setText(QStringLiteral("sato@example.com"));
     emit view.emailField()->textEdited(view.emailField()->text());
     view.addButton()->click();
-    view.model().setEmail("tanaka@example.com");
+    view.model().setEmail("<b>tanaka</b>&lt;@example.com");
     view.model().setRole("editor");
     view.addButton()->click();
     view.publicToggle()->click();
@@ -261,6 +291,9 @@ TEST_F(ShareAccessTest, Screenshot) {
     EXPECT_EQ(view.memberCount(), 2);
     EXPECT_TRUE(view.urlLabel()->text().contains(QStringLiteral("/shared/pub-")));
     EXPECT_EQ(view.statusLabel()->text(), QStringLiteral("作成に失敗: サーバーが混雑しています"));
+    EXPECT_EQ(view.statusLabel()->textFormat(), Qt::PlainText) << "it quotes the service";
+    for (QLabel* label : view.findChildren<QLabel*>())  // the members' addresses as typed
+        EXPECT_TRUE(!label->text().contains('@') || label->textFormat() == Qt::PlainText);
     EXPECT_EQ(view.primaryButton()->text(), QStringLiteral("変更を保存"));
     EXPECT_TRUE(view.deleteButton()->isVisibleTo(&view));
     dialogtest::shoot(view, QStringLiteral("share-access"));

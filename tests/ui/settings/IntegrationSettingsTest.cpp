@@ -8,6 +8,7 @@
 
 #include "SettingsFixture.h"
 #include "service/SecureStore.h"
+#include "support/WithoutSessionBus.h"
 #include "ui/settings/BrandIcon.h"
 #include "ui/settings/IntegrationSettings.h"
 #include "ui/settings/IntegrationSettingsModel.h"
@@ -142,6 +143,16 @@ TEST_F(IntegrationSettingsTest, SecretsLiveInTheKeyringAndAreWrittenOnEditsOnly)
     EXPECT_EQ(reopened.secret(Model::Secret::hubspotToken), "");
     EXPECT_EQ(reopened.secret(Model::Secret::zapierSigningSecret), "hmac");
     EXPECT_FALSE(defaults.contains("hubspotToken")) << "secrets never reach the settings file";
+}
+
+TEST(IntegrationSettingsDeathTest, WithoutAKeyringTheRowSaysTheSecretWasNotKept) {
+    testsupport::expectWithoutSessionBus([](UserDefaults& defaults) {
+        Model model(defaults);
+        model.editSecret(Model::Secret::hubspotToken, "tok");
+        return model.readiness(Model::Group::hubspot) ==
+                   "キーリングに保存できませんでした: キーリング(Secret Service)が見つかりません" &&
+               model.secret(Model::Secret::hubspotToken) == "tok";
+    });
 }
 
 TEST_F(IntegrationSettingsTest, NotionConnectedWithThePagePicker) {

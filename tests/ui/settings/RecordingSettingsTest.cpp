@@ -141,6 +141,7 @@ TEST_F(StoresFixture, StealthIsOnlyOfferedWhereItWorks) {
         int applied = 0;
         PrivacySettingsModel model(defaults, supported, false, [&] { ++applied; });
         EXPECT_TRUE(model.stealthMode());
+        EXPECT_EQ(model.stealthShown(), supported);
         EXPECT_EQ(model.stealthEditable(), supported);
         EXPECT_EQ(model.stealthCaption().contains("除外できません"), !supported);
         model.setStealthMode(false);

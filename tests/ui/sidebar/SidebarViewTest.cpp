@@ -1,10 +1,15 @@
 // The sidebar as widgets over real stores: check circles, the kept selection, the library's
 // error line, and screenshots kept as artifacts.
+#include <QApplication>
 #include <QDateEdit>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QScrollBar>
 #include <QTest>
+#include <QTimer>
+#include <QToolTip>
 
 #include "library/TestFileSystem.h"
 #include "ui/Screenshots.h"
@@ -92,12 +97,31 @@ TEST_F(SidebarViewTest, CheckCircleMarksWithoutMovingTheSelectionWhichSurvivesAF
     EXPECT_TRUE(browser.bulkSelection().empty());
 }
 
+TEST_F(SidebarViewTest, LibraryChangesKeepTheScrollAndAFilterStartsAtTheTop) {
+    std::vector<std::string> ids;
+    for (int i = 0; i < 40; ++i) ids.push_back(addRecord("会議 " + std::to_string(i)).id);
+    auto view = sidebar();
+    QScrollBar& bar = *view->recordList()->verticalScrollBar();
+    browser.setSelectedID(ids[20]);
+    bar.setValue(bar.maximum());
+    const int bottom = bar.value();
+    library.setColor("red", {ids[1]});
+    addRecord("新しい会議");
+    EXPECT_EQ(bar.value(), bottom);
+    browser.setQuery("会議");
+    EXPECT_EQ(bar.value(), 0);
+    browser.setQuery("");
+    browser.setArchivedOnly(true);
+    EXPECT_EQ(view->rows()->emptyNote(), "アーカイブされた議事録はありません");
+}
+
 TEST_F(SidebarViewTest, Screenshots) {
-    const auto sales = library.createFolder("営業").id;
+    EXPECT_EQ(RecordListModel(browser, library, defaults).emptyNote(), "まだ議事録がありません");
+    const auto sales = library.createFolder("R&D").id;
     const auto design = library.createFolder("デザイン").id;
     const std::string plain = addRecord("4月度 予算会議").id;
-    const std::string emoji =
-        addRecord("🎉 新製品キックオフ 🚀 とても長いタイトルが一行に収まらない場合").id;
+    const std::string longTitle = "🎉 新製品キックオフ 🚀 とても長いタイトルが一行に収まらない場合";
+    const std::string emoji = addRecord(longTitle).id;
     const std::string agent = addRecord("採用面接（エンジニア）").id;
     const std::string checked = addRecord("週次定例ミーティング").id;
     const std::string colored = addRecord("デザインレビュー 予算の確認").id;
@@ -110,9 +134,24 @@ TEST_F(SidebarViewTest, Screenshots) {
 
     auto view = sidebar();
     view->rows()->setRunningAgents({agent});
-    browser.setSelectedID(agent);
+    browser.setSelectedID(colored);
     browser.setBulkSelection({checked});
     shoot(*view, QStringLiteral("sidebar-five-rows"));
+    RecordListView& list = *view->recordList();
+    // An elided title is shown whole on hover; names in menus and buttons mark no shortcut.
+    const QPoint at = list.visualRect(view->rows()->index(view->rows()->rowOf(emoji))).center();
+    QHelpEvent hover(QEvent::ToolTip, at, list.viewport()->mapToGlobal(at));
+    QCoreApplication::sendEvent(list.viewport(), &hover);
+    EXPECT_TRUE(QToolTip::text().contains(QString::fromStdString(longTitle)));
+    QStringList items;
+    QTimer::singleShot(0, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        for (QMenu* m : menu->findChildren<QMenu*>() + QList<QMenu*>{menu})
+            for (QAction* a : m->actions()) items << a->text();
+        menu->close();
+    });
+    emit list.menuRequested(colored, list.mapToGlobal(QPoint(20, 20)));
+    EXPECT_TRUE(items.contains("✓ R&&D")) << items.join('|').toStdString();
     EXPECT_TRUE(view->recordList()
                     ->model()
                     ->index(view->rows()->rowOf(agent), 0)
@@ -127,6 +166,8 @@ TEST_F(SidebarViewTest, Screenshots) {
     view->searchField()->edit()->setText(QStringLiteral("予算"));
     browser.setQuery("予算");
     view->favoritesButton()->click();
+    browser.setSelectedFolderIDs({sales});
+    EXPECT_TRUE(view->folderButton()->shortcut().isEmpty()) << "no Alt+D";
     browser.setSelectedFolderIDs({sales, design});
     EXPECT_EQ(view->folderButton()->text(), "フォルダ2件");
     EXPECT_EQ(view->recordList()->model()->rowCount(), 2);
@@ -140,6 +181,10 @@ TEST_F(SidebarViewTest, Screenshots) {
     EXPECT_TRUE(popup->startDate()->isVisible());
     shoot(*popup, QStringLiteral("sidebar-filter-popup"));
     popup->close();
+
+    browser.setQuery("存在しない会議");
+    EXPECT_EQ(view->rows()->emptyNote(), "条件に一致する議事録はありません");
+    shoot(*view, QStringLiteral("sidebar-empty-search"));
 }
 
 TEST_F(SidebarViewTest, AnUnsavedLibraryChangeShowsOneLineUntilTheNextSave) {

@@ -10,10 +10,14 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 #include "ui/main/Motion.h"
 #include "ui/main/detail/DetailStyle.h"
 
 namespace {
+
+constexpr int kRowMetaMinWidth = 200;
 
 // The 22 px tick box; clicks pass through to the item.
 class TaskCheckbox : public QWidget {
@@ -57,7 +61,9 @@ ActionItemView::ActionItemView(Style style, const DetailViewModel::ItemLook& loo
     title_ = card ? DetailStyle::caption(look.title, 16, palette().color(QPalette::WindowText))
                   : DetailStyle::body(look.title, 6);
     title_->setTextInteractionFlags(Qt::NoTextInteraction);  // a click ticks the item
-    title_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    // A card's title fills the card; a row's takes what it needs, so its meta text follows it.
+    DetailStyle::setHorizontalPolicy(title_,
+                                     card ? QSizePolicy::Expanding : QSizePolicy::Preferred);
     if (done_) {
         QFont f = title_->font();
         f.setStrikeOut(true);
@@ -80,13 +86,17 @@ ActionItemView::ActionItemView(Style style, const DetailViewModel::ItemLook& loo
     auto* top = new QHBoxLayout;
     top->setSpacing(card ? 14 : 12);
     top->addWidget(new TaskCheckbox(done_), 0, Qt::AlignVCenter);
-    top->addWidget(title_, 1);
+    top->addWidget(title_, card ? 1 : 0);
     if (!metaText.isEmpty()) {
         meta_ = DetailStyle::caption(
             metaText, 13, card ? DetailStyle::secondary(this) : DetailStyle::tertiary(this));
-        meta_->setWordWrap(card);
-        if (!card) top->addWidget(meta_, 0, Qt::AlignVCenter);
+        if (!card) {
+            // Beside a long title the meta text wraps, but never into a sliver.
+            meta_->setMinimumWidth(std::min(meta_->sizeHint().width(), kRowMetaMinWidth));
+            top->addWidget(meta_, 0, Qt::AlignVCenter);
+        }
     }
+    if (!card) top->addStretch(1);
     top->addWidget(edit_, 0, Qt::AlignVCenter);
 
     if (!card) {

@@ -5,6 +5,7 @@
 #include <QVBoxLayout>
 
 #include "desktop/PanelStyle.h"
+#include "desktop/UserText.h"
 #include "ui/main/Motion.h"
 #include "ui/main/SpinnerRing.h"
 #include "ui/main/detail/AgentPulseBadge.h"
@@ -27,7 +28,8 @@ AgentProcessingBanner::AgentProcessingBanner(const QString& engine, QWidget* par
     title_ = new QLabel(AgentSectionModel::bannerTitle(0), this);
     title_->setFont(PanelStyle::font(15, QFont::DemiBold));
     texts->addWidget(title_);
-    detail_ = new QLabel(engine + QStringLiteral("がPCで完結するタスクを実行しています"), this);
+    detail_ =
+        UserText::plainLabel(engine + QStringLiteral("がPCで完結するタスクを実行しています"), this);
     detail_->setFont(PanelStyle::font(12));
     QPalette colours = detail_->palette();
     colours.setColor(QPalette::WindowText, PanelStyle::secondary(this));

@@ -8,6 +8,7 @@
 #include "desktop/Symbols.h"
 #include "ui/main/Motion.h"
 #include "ui/main/detail/AgentSectionModel.h"
+#include "ui/main/detail/DetailStyle.h"
 
 AiTaskCard::AiTaskCard(const TodoItem& item, QWidget* parent) : CardFrame(12, parent) {
     auto* column = new QVBoxLayout(this);
@@ -25,7 +26,7 @@ AiTaskCard::AiTaskCard(const TodoItem& item, QWidget* parent) : CardFrame(12, pa
     task_->setFont(PanelStyle::font(16));
     task_->setWordWrap(true);
     task_->setTextFormat(Qt::PlainText);
-    task_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    DetailStyle::setHorizontalPolicy(task_, QSizePolicy::Expanding);
     row->addWidget(task_, 1);
     column->addLayout(row);
 

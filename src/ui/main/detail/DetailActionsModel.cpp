@@ -1,6 +1,9 @@
 #include "ui/main/detail/DetailActionsModel.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QPointer>
+#include <QStandardPaths>
 #include <QTimer>
 
 #include <algorithm>
@@ -114,10 +117,8 @@ void DetailActionsModel::exportFile(const std::string& format, const std::string
     const std::string templateName = templateLabelOf(*r);
 
     QPointer<DetailActionsModel> self(this);
-    const auto chosen = ctx_.dialogs.saveFile(
-        QString::fromStdString(proposed), QString::fromStdString(label + "ファイルとして書き出し"),
-        QString::fromStdString(format));
-    if (!self || !chosen || chosen->empty()) return;
+    const auto chosen = askExportPath(proposed, label, format);
+    if (!self || !chosen) return;
     const std::string path = *chosen;
 
     if (format == "md") {
@@ -152,6 +153,49 @@ void DetailActionsModel::exportFile(const std::string& format, const std::string
             }
             clearLater(task);
         });
+}
+
+QString DetailActionsModel::exportFolder() const {
+    for (const QString& folder :
+         {QString::fromStdString(ctx_.defaults.stringValue(kExportFolderKey).value_or("")),
+          QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)}) {
+        if (!folder.isEmpty() && QFileInfo(folder).isDir()) return folder;
+    }
+    return QDir::homePath();
+}
+
+QString DetailActionsModel::withExtension(const QString& path, const QString& format) {
+    const QString suffix = QLatin1Char('.') + format;
+    if (path.endsWith(suffix, Qt::CaseInsensitive)) return path;
+    // "x." means "x" with the extension, not "x..docx".
+    return (path.endsWith(QLatin1Char('.')) ? path.chopped(1) : path) + suffix;
+}
+
+std::optional<std::string> DetailActionsModel::askExportPath(const std::string& proposedName,
+                                                             const std::string& label,
+                                                             const std::string& format) {
+    QPointer<DetailActionsModel> self(this);
+    const QString message = QString::fromStdString(label + "ファイルとして書き出し");
+    const QString extension = QString::fromStdString(format);
+    QString proposed = QDir(exportFolder()).filePath(QString::fromStdString(proposedName));
+    for (;;) {
+        const auto chosen = ctx_.dialogs.saveFile(proposed, message, extension);
+        if (!self || !chosen || chosen->empty()) return std::nullopt;
+        // The panel's own overwrite question saw the typed name; the file written is this one.
+        const QString path = withExtension(QString::fromStdString(*chosen), extension);
+        const QFileInfo file(path);
+        if (!file.exists() ||
+            ctx_.dialogs.confirm(
+                QStringLiteral("「%1」はすでに存在します。置き換えますか？").arg(file.fileName()),
+                QStringLiteral("置き換えると、今の内容は失われます。"),
+                QStringLiteral("置き換える"))) {
+            if (!self) return std::nullopt;
+            ctx_.defaults.set(kExportFolderKey, file.absolutePath().toStdString());
+            return path.toStdString();
+        }
+        if (!self) return std::nullopt;
+        proposed = path;  // declined: choose again, from that name
+    }
 }
 
 void DetailActionsModel::copyMarkdown() {

@@ -33,6 +33,11 @@ public:
         std::string label;   // used in the status texts and the save panel
     };
     static const std::vector<ExportFormat>& exportFormats();
+    // The folder of the last export; save panels start there.
+    static constexpr const char* kExportFolderKey = "lastExportFolder";
+    // `path` ending in "." + `format` (any case): a name typed with another format's extension
+    // must not get this format's content.
+    static QString withExtension(const QString& path, const QString& format);
 
     DetailActionsModel(UiContext& ctx, std::string recordID, Minutes effectiveMinutes,
                        QObject* parent = nullptr);
@@ -66,6 +71,12 @@ signals:
     void agentChanged();
 
 private:
+    // Where a save panel starts: the last export's folder, else Documents, else home.
+    QString exportFolder() const;
+    // The save panel's answer with the format's extension, overwriting confirmed; nothing
+    // when the user cancels.
+    std::optional<std::string> askExportPath(const std::string& proposedName,
+                                             const std::string& label, const std::string& format);
     std::string templateLabelOf(const MinutesRecord& record) const;
     // Each request owns the line from its latest write; its clearing only removes its own text.
     std::uint64_t beginTask();

@@ -6,6 +6,7 @@
 
 #include "desktop/PanelStyle.h"
 #include "desktop/Symbols.h"
+#include "desktop/UserText.h"
 
 namespace DetailStyle {
 
@@ -26,32 +27,37 @@ QColor green() {
 }
 
 QLabel* sectionTitle(const QString& text) {
-    auto* label = new QLabel(text);
+    QLabel* label = UserText::plainLabel(text);
     label->setFont(font(23, QFont::DemiBold));
     label->setWordWrap(true);
     return label;
 }
 
 QLabel* body(const QString& text, int lineSpacing) {
-    auto* label = new QLabel(text);
-    label->setTextFormat(Qt::PlainText);
+    QLabel* label = UserText::plainLabel(text);
     label->setFont(font(16));
     label->setWordWrap(true);
     label->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    label->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    setHorizontalPolicy(label, QSizePolicy::Expanding);
     // A label has no line spacing of its own; the extra leading goes around the text.
     label->setContentsMargins(0, lineSpacing / 2, 0, lineSpacing - lineSpacing / 2);
     return label;
 }
 
 QLabel* caption(const QString& text, qreal pixelSize, const QColor& color) {
-    auto* label = new QLabel(text);
+    QLabel* label = UserText::plainLabel(text);
     label->setFont(font(pixelSize));
     label->setWordWrap(true);
     QPalette pal = label->palette();
     pal.setColor(QPalette::WindowText, color);
     label->setPalette(pal);
     return label;
+}
+
+void setHorizontalPolicy(QLabel* label, QSizePolicy::Policy policy) {
+    QSizePolicy p = label->sizePolicy();
+    p.setHorizontalPolicy(policy);
+    label->setSizePolicy(p);
 }
 
 QPixmap glyph(const QString& name, int side, const QColor& color, qreal dpr) {

@@ -1,8 +1,10 @@
 #pragma once
-// The detail pane's type and colours, and the small text blocks its pages are made of.
+// The detail pane's type and colours, and the small text blocks its pages are made of. Their
+// labels are plain text: what they show comes from records, the user and the service.
 #include <QColor>
 #include <QFont>
 #include <QPixmap>
+#include <QSizePolicy>
 #include <QString>
 
 class QLabel;
@@ -22,6 +24,10 @@ QLabel* sectionTitle(const QString& text);
 QLabel* body(const QString& text, int lineSpacing);
 // A wrapped caption of `pixelSize` in `color`.
 QLabel* caption(const QString& text, qreal pixelSize, const QColor& color);
+
+// A wrapped label's horizontal policy. A fresh QSizePolicy would drop the height-for-width
+// that wrapping set, and the layout would then give the label one line's height too few.
+void setHorizontalPolicy(QLabel* label, QSizePolicy::Policy policy);
 
 // The pane's own glyphs: "checkmark", "checkmark.circle.fill", "pencil"; anything else is
 // looked up in the application's symbol set.

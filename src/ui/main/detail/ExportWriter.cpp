@@ -1,30 +1,18 @@
 #include "ui/main/detail/ExportWriter.h"
 
-#include <QFileInfo>
-#include <QSaveFile>
+#include <filesystem>
+
+#include "util/AtomicFile.h"
+#include "util/FileErrorText.h"
 
 namespace exportwriter {
 
-namespace {
-
-std::string failure(const QString& path, const QSaveFile& file) {
-    return "「" + QFileInfo(path).fileName().toStdString() + "」に書き込めませんでした (" +
-           file.errorString().toStdString() + ")";
-}
-
-}  // namespace
-
 std::string write(const std::string& path, std::string_view bytes) {
-    const QString target = QString::fromStdString(path);
-    QSaveFile file(target);
-    if (!file.open(QIODevice::WriteOnly)) return failure(target, file);
-    const auto size = static_cast<qint64>(bytes.size());
-    if (file.write(bytes.data(), size) != size) {
-        file.cancelWriting();
-        return failure(target, file);
-    }
-    if (!file.commit()) return failure(target, file);
-    return {};
+    // Saved where the user chose: the user's umask decides who else may read it.
+    const int err = atomicfile::writeOrError(path, bytes, atomicfile::umaskMode());
+    if (err == 0) return {};
+    return "「" + std::filesystem::path(path).filename().string() + "」に書き込めませんでした (" +
+           fileerror::text(err) + ")";
 }
 
 }  // namespace exportwriter

@@ -66,11 +66,19 @@ TaskEditor::TaskEditor(DetailViewModel& model, QWidget* parent) : QDialog(parent
 
     hasDue_ = new QCheckBox(QStringLiteral("期限を設定"));
     stack->addWidget(hasDue_);
+    dueRow_ = new QWidget;
+    auto* dueRow = new QHBoxLayout(dueRow_);
+    dueRow->setContentsMargins(0, 0, 0, 0);
+    dueRow->setSpacing(12);
+    auto* dueLabel = new QLabel(QStringLiteral("期限"));
     due_ = new QDateTimeEdit;
     due_->setCalendarPopup(true);
     due_->setDisplayFormat(QStringLiteral("yyyy/MM/dd HH:mm"));
-    due_->setAccessibleName(QStringLiteral("期限"));
-    stack->addWidget(due_);
+    dueLabel->setBuddy(due_);
+    dueRow->addWidget(dueLabel);
+    dueRow->addWidget(due_);
+    dueRow->addStretch(1);
+    stack->addWidget(dueRow_);
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
@@ -120,7 +128,7 @@ void TaskEditor::load() {
 }
 
 void TaskEditor::follow() {
-    due_->setVisible(model_.taskHasDueDate());
+    dueRow_->setVisible(model_.taskHasDueDate());
     save_->setEnabled(model_.canSave());
     resize(kWidth, sizeHint().height());
 }

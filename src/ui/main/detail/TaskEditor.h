@@ -40,6 +40,7 @@ private:
     QLineEdit* assignee_;
     QButtonGroup* priority_;
     QCheckBox* hasDue_;
+    QWidget* dueRow_;  // the "期限" label and the picker
     QDateTimeEdit* due_;
     QPushButton* cancel_;
     QPushButton* save_;

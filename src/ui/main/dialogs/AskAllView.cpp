@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include "desktop/PanelStyle.h"
+#include "desktop/UserText.h"
 #include "ui/main/dialogs/AskAllModel.h"
 #include "ui/main/dialogs/DialogStyle.h"
 #include "ui/main/dialogs/DialogSymbols.h"
@@ -30,6 +31,7 @@ AskAllView::AskAllView(AskAllModel* model, QWidget* parent)
       progress_(new QWidget),
       error_(DialogStyle::label(QString(), Text::body, true)),
       answer_(DialogStyle::label(QString(), Text::body, true)),
+      answerArea_(new QScrollArea),
       referenceBox_(new QWidget),
       referenceLayout_(new QVBoxLayout(referenceBox_)) {
     model_->setParent(this);
@@ -64,7 +66,8 @@ AskAllView::AskAllView(AskAllModel* model, QWidget* parent)
     scopeLayout->setSpacing(4);
     for (std::size_t i = 0; i < model_->toggleCount(); ++i) {
         const MinutesRecord& record = model_->records()[i];
-        auto* toggle = new QCheckBox(QString::fromStdString(record.result.title));
+        auto* toggle =
+            new QCheckBox(UserText::forMenu(QString::fromStdString(record.result.title)));
         connect(toggle, &QCheckBox::toggled, this,
                 [this, id = record.id](bool on) { model_->setSelected(id, on); });
         scopeLayout->addWidget(toggle);
@@ -103,20 +106,23 @@ AskAllView::AskAllView(AskAllModel* model, QWidget* parent)
     progressLayout->addWidget(new QLabel(QStringLiteral("議事録を横断して確認中…")), 1);
     stack->addWidget(progress_);
 
+    UserText::makePlain(error_);
     DialogStyle::setColor(error_, PanelStyle::red());
     stack->addWidget(error_);
 
-    // The answer and its references.
-    auto* answerArea = new QScrollArea;
-    answerArea->setWidgetResizable(true);
-    answerArea->setFrameShape(QFrame::NoFrame);
-    answerArea->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // The answer and its references, wrapped to the sheet's width: the content is never wider
+    // than the area, so a long title or answer grows downwards only.
+    answerArea_->setWidgetResizable(true);
+    answerArea_->setFrameShape(QFrame::NoFrame);
+    answerArea_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    answerArea_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     auto* answerContent = new QWidget;
+    answerContent->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     auto* answerLayout = new QVBoxLayout(answerContent);
     answerLayout->setContentsMargins(0, 0, 0, 0);
     answerLayout->setSpacing(12);
     answer_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    answer_->setTextFormat(Qt::PlainText);
+    UserText::makePlain(answer_);
     answerLayout->addWidget(answer_);
     referenceLayout_->setContentsMargins(0, 0, 0, 0);
     referenceLayout_->setSpacing(12);
@@ -124,8 +130,8 @@ AskAllView::AskAllView(AskAllModel* model, QWidget* parent)
     referenceLayout_->addWidget(DialogStyle::label(QStringLiteral("根拠"), Text::headline));
     answerLayout->addWidget(referenceBox_);
     answerLayout->addStretch(1);
-    answerArea->setWidget(answerContent);
-    stack->addWidget(answerArea, 1);
+    answerArea_->setWidget(answerContent);
+    stack->addWidget(answerArea_, 1);
 
     connect(question_, &QLineEdit::textEdited, this,
             [this](const QString& text) { model_->setQuestion(text.toStdString()); });
@@ -162,18 +168,21 @@ void AskAllView::follow() {
 void AskAllView::rebuildReferences() {
     if (model_->references() == shownReferences_) return;
     shownReferences_ = model_->references();
-    for (QPushButton* link : links_) delete link;
+    for (QLabel* link : links_) delete link;
     links_.clear();
+    const QString style =
+        QStringLiteral("color: %1; text-decoration: none").arg(DialogStyle::blue().name());
     for (const AskReference& ref : model_->references()) {
-        auto* link = new QPushButton(QString::fromStdString(ref.label));
-        link->setFlat(true);
-        link->setAutoDefault(false);
+        // A link around the title as written: its "<b>" or "&" is text, and it wraps.
+        auto* link =
+            DialogStyle::label(QStringLiteral("<a href=\"%1\" style=\"%2\">%3</a>")
+                                   .arg(QString::number(links_.size()), style,
+                                        UserText::forRichText(QString::fromStdString(ref.label))),
+                               Text::body, true);
+        link->setTextFormat(Qt::RichText);
+        link->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
         link->setCursor(Qt::PointingHandCursor);
-        link->setFont(DialogStyle::font(Text::body));
-        link->setStyleSheet(QStringLiteral("QPushButton { color: %1; text-align: left; border: "
-                                           "none; padding: 0; }")
-                                .arg(DialogStyle::blue().name()));
-        connect(link, &QPushButton::clicked, this,
+        connect(link, &QLabel::linkActivated, this,
                 [this, id = QString::fromStdString(ref.recordID)] { emit recordChosen(id); });
         referenceLayout_->addWidget(link);
         links_.push_back(link);

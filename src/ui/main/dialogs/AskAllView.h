@@ -32,8 +32,9 @@ public:
     QWidget* progress() const { return progress_; }
     QLabel* errorLabel() const { return error_; }
     QLabel* answerLabel() const { return answer_; }
+    QScrollArea* answerArea() const { return answerArea_; }
     // The reference links shown, in order.
-    const std::vector<QPushButton*>& referenceLinks() const { return links_; }
+    const std::vector<QLabel*>& referenceLinks() const { return links_; }
 
     static constexpr QSize kSize{700, 520};
 
@@ -58,8 +59,9 @@ private:
     QWidget* progress_;
     QLabel* error_;
     QLabel* answer_;
+    QScrollArea* answerArea_;
     QWidget* referenceBox_;
     QVBoxLayout* referenceLayout_;
-    std::vector<QPushButton*> links_;
+    std::vector<QLabel*> links_;
     std::vector<AskReference> shownReferences_;
 };

@@ -9,8 +9,10 @@
 #include <QVBoxLayout>
 
 #include <set>
+#include <tuple>
 
 #include "desktop/PanelStyle.h"
+#include "desktop/UserText.h"
 #include "library/LibraryStore.h"
 #include "ui/main/dialogs/DialogStyle.h"
 #include "ui/main/dialogs/EditorRow.h"
@@ -72,6 +74,7 @@ LibraryManagerView::LibraryManagerView(LibraryManagerModel* model, QWidget* pare
 
     stack->addLayout(DialogStyle::titleBar(*this, QStringLiteral("フォルダとタグを管理")));
 
+    UserText::makePlain(error_);  // it quotes the name the user typed
     DialogStyle::setColor(error_, PanelStyle::red());
     stack->addWidget(error_);
 
@@ -145,8 +148,13 @@ void LibraryManagerView::follow() {
     if (folderField_->text() != folder) folderField_->setText(folder);
     const QString tag = QString::fromStdString(model_->newTagName());
     if (tagField_->text() != tag) tagField_->setText(tag);
-    addFolder_->setEnabled(model_->canAddFolder());
-    addTag_->setEnabled(model_->canAddTag());
+    // A button disabled while it has the keyboard would hand it to the next field (a folder's
+    // name, text selected) and scroll there: the field it adds from takes it back.
+    for (auto [add, field, on] : {std::tuple{addFolder_, folderField_, model_->canAddFolder()},
+                                  std::tuple{addTag_, tagField_, model_->canAddTag()}}) {
+        if (!on && window()->focusWidget() == add) field->setFocus(Qt::OtherFocusReason);
+        add->setEnabled(on);
+    }
 }
 
 void LibraryManagerView::syncRows() {

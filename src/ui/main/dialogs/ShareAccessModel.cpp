@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <chrono>
 #include <exception>
+#include <set>
+#include <utility>
 
 #include "library/LibraryStore.h"
 #include "service/SecureStore.h"
@@ -13,6 +15,18 @@
 namespace {
 
 constexpr const char* kFailed = "失敗";
+constexpr const char* kSaving = "共有設定を保存中…";
+
+// Every open model, and the records whose copy one of them is creating: a dialog closed during
+// a create and opened again must not make a second copy before the first is linked.
+std::set<ShareAccessModel*>& models() {
+    static std::set<ShareAccessModel*> all;
+    return all;
+}
+std::set<std::pair<const LibraryStore*, std::string>>& creating() {
+    static std::set<std::pair<const LibraryStore*, std::string>> records;
+    return records;
+}
 
 }  // namespace
 
@@ -23,10 +37,42 @@ ShareAccessModel::ShareAccessModel(LibraryStore& library, UserDefaults& defaults
       defaults_(defaults),
       recordID_(std::move(recordID)),
       result_(std::move(result)) {
-    // Logging in or out elsewhere enables or disables the buttons at once.
+    models().insert(this);
+    // Another login may hold another copy of this record, or none: what it holds is read
+    // before anything can be saved.
     connect(&defaults_, &UserDefaults::changed, this, [this](const QString& key) {
-        if (key == QLatin1String(kTokenKey)) emit changed();
+        if (key == QLatin1String(kTokenKey) && authToken() != loadedToken_ && !released_) reload();
     });
+}
+
+ShareAccessModel::~ShareAccessModel() {
+    models().erase(this);
+}
+
+bool ShareAccessModel::isCreating() const {
+    return creating().count({&library_, recordID_}) > 0;
+}
+
+void ShareAccessModel::othersFollow(bool reloading) {
+    for (ShareAccessModel* other : models()) {
+        // This model too, when a new login made it wait for its own create.
+        if ((other == this && !waiting_) || other->released_ || &other->library_ != &library_ ||
+            other->recordID_ != recordID_)
+            continue;
+        if (reloading)
+            other->reload();
+        else
+            emit other->changed();
+    }
+}
+
+void ShareAccessModel::reload() {
+    shareID_.reset();
+    publicURL_.reset();
+    loaded_ = false;
+    loadFailed_ = false;
+    emit changed();  // the buttons wait for the load
+    loadExistingShare();
 }
 
 std::string ShareAccessModel::publicURLAccount(const std::string& shareID) {
@@ -74,7 +120,7 @@ QString ShareAccessModel::primaryTitle() const {
 }
 
 bool ShareAccessModel::canSave() const {
-    return !authToken().empty() && !isSaving_ && loaded_ && !loadFailed_;
+    return !authToken().empty() && !isSaving_ && loaded_ && !loadFailed_ && !isCreating();
 }
 
 bool ShareAccessModel::canDelete() const {
@@ -122,6 +168,15 @@ void ShareAccessModel::release() {
 void ShareAccessModel::loadExistingShare() {
     const std::uint64_t generation = ++loadGeneration_;
     const std::string token = authToken();
+    loadedToken_ = token;
+    if (waiting_) status_.reset();
+    waiting_ = isCreating();
+    if (waiting_) {
+        // Loaded again once that create has linked its copy.
+        setStatus(kSaving);
+        emit changed();
+        return;
+    }
     const auto& references = library_.metadata(recordID_).remoteReferences;
     const auto found = references.find(kReferenceKey);
     if (token.empty() || found == references.end()) {
@@ -143,11 +198,17 @@ void ShareAccessModel::loadExistingShare() {
                     const std::string url = SecureStore::read(publicURLAccount(id));
                     publicURL_ = url.empty() ? std::nullopt : std::optional(url);
                     loadFailed_ = false;
+                } else if (const auto http = outcome.error().httpStatus();
+                           http == 403 || http == 410) {
+                    // The stored copy is gone or another account's: a new one replaces the link.
+                    setStatus(
+                        "保存されていた共有は削除されたか、このアカウントのものではありません。"
+                        "「共有を作成」で新しく共有できます。");
                 } else {
                     setStatus("共有設定の読み込みに失敗: " + outcome.error().message());
                     // A copy the service no longer has leaves nothing to orphan; any other
                     // failure may hide a live copy, so no second one is made over its link.
-                    loadFailed_ = outcome.error().httpStatus() != 404;
+                    loadFailed_ = http != 404;
                 }
                 loaded_ = true;
                 emit changed();
@@ -175,13 +236,15 @@ std::optional<std::string> ShareAccessModel::storeReference(const std::string& s
 void ShareAccessModel::save() {
     if (!canSave()) return;
     begin();
-    setStatus("共有設定を保存中…");
+    setStatus(kSaving);
     emit changed();
     const std::string token = authToken();
     const std::vector<Collaborator> members = collaborators_;
     const bool isPublic = isPublic_;
     MinutesResult result = result_;
     if (!shareID_) {
+        creating().insert({&library_, recordID_});
+        othersFollow(false);
         callService(
             this,
             [result = std::move(result), members, isPublic, token] {
@@ -204,8 +267,10 @@ void ShareAccessModel::save() {
 }
 
 void ShareAccessModel::finishCreate(ServiceOutcome<TavroAPI::CreatedShare> outcome) {
+    creating().erase({&library_, recordID_});
     if (!outcome.ok()) {
         setStatus("作成に失敗: " + outcome.error().message());
+        othersFollow(true);
         end();
         return;
     }
@@ -219,6 +284,7 @@ void ShareAccessModel::finishCreate(ServiceOutcome<TavroAPI::CreatedShare> outco
     publicURL_ = created.publicURL;
     setStatus(localError ? "共有設定を作成しましたが、ライブラリへの保存に失敗: " + *localError
                          : "共有設定を作成しました");
+    othersFollow(true);
     end();
 }
 

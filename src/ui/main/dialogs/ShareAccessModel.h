@@ -38,6 +38,7 @@ public:
 
     ShareAccessModel(LibraryStore& library, UserDefaults& defaults, std::string recordID,
                      MinutesResult result, QObject* parent = nullptr);
+    ~ShareAccessModel() override;
 
     // The secret store account of a copy's public address.
     static std::string publicURLAccount(const std::string& shareID);
@@ -62,7 +63,8 @@ public:
     std::string authToken() const;
 
     // The primary button: "共有を作成" or "変更を保存", and whether it may be pressed. A copy
-    // that could not be loaded blocks it, so that no second copy replaces the stored link.
+    // that could not be loaded blocks it, so that no second copy replaces the stored link, and
+    // so does a copy of the record that any dialog is creating.
     QString primaryTitle() const;
     bool canSave() const;
     bool canDelete() const;
@@ -82,6 +84,11 @@ signals:
     void changed();
 
 private:
+    // Forgets the copy and loads again (another login).
+    void reload();
+    bool isCreating() const;
+    // The other models of this record: told that a create began, or reloaded once it ended.
+    void othersFollow(bool reloading);
     void setStatus(std::string text);
     void begin();
     void end();
@@ -107,6 +114,10 @@ private:
     std::optional<std::string> shareID_;
     bool loaded_ = false;
     bool loadFailed_ = false;
+    // The token the copy was last loaded with.
+    std::string loadedToken_;
+    // Loading waits for another dialog's create of this record.
+    bool waiting_ = false;
 
     std::uint64_t loadGeneration_ = 0;
     int pending_ = 0;

@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include "desktop/PanelStyle.h"
+#include "desktop/UserText.h"
 #include "platform/Clipboard.h"
 #include "ui/main/dialogs/DialogStyle.h"
 #include "ui/main/dialogs/DialogSymbols.h"
@@ -84,6 +85,7 @@ ShareAccessView::ShareAccessView(ShareAccessModel* model, QWidget* parent)
     urlLayout->addWidget(url_, 1);
     urlLayout->addWidget(copy);
     stack->addWidget(urlRow_);
+    UserText::makePlain(status_);  // it quotes the service's error texts
     stack->addWidget(status_);
     stack->addStretch(1);
 
@@ -154,7 +156,7 @@ void ShareAccessView::rebuildMembers() {
         auto* row = new QWidget;
         auto* layout = new QHBoxLayout(row);
         layout->setContentsMargins(8, 2, 8, 2);
-        layout->addWidget(new QLabel(QString::fromStdString(list[i].email)), 1);
+        layout->addWidget(UserText::plainLabel(QString::fromStdString(list[i].email)), 1);
         QLabel* role = new QLabel(ShareAccessModel::roleLabel(list[i].role));
         DialogStyle::setSecondary(role);
         layout->addWidget(role);

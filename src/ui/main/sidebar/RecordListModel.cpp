@@ -64,6 +64,16 @@ bool RecordListModel::anyAgentRunning() const {
     return false;
 }
 
+QString RecordListModel::emptyNote() const {
+    if (!rows_.empty()) return {};
+    LibraryFilter narrowing = model_.filter();
+    narrowing.archive = LibraryFilter::active().archive;
+    if (narrowing != LibraryFilter::active())
+        return QStringLiteral("条件に一致する議事録はありません");
+    if (model_.archivedOnly()) return QStringLiteral("アーカイブされた議事録はありません");
+    return QStringLiteral("まだ議事録がありません");
+}
+
 QVariant RecordListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rowCount()) return {};
     const MinutesRecord& r = *rows_[index.row()];

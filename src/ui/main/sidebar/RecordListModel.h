@@ -43,6 +43,8 @@ public:
     void setRunningAgents(std::set<std::string> ids);
     // Whether a listed record's agent is at work.
     bool anyAgentRunning() const;
+    // What an empty list says instead of rows: why it is empty. Empty while rows are listed.
+    QString emptyNote() const;
 
 private:
     void reload();

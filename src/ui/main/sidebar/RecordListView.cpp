@@ -2,6 +2,7 @@
 
 #include <QContextMenuEvent>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QScrollBar>
 #include <QVariantAnimation>
 
@@ -36,16 +37,23 @@ RecordListView::RecordListView(MainViewModel& model, RecordListModel& rows, QWid
     setMouseTracking(true);
     viewport()->setAttribute(Qt::WA_Hover);
 
-    // A refilter resets the model; the list stays where the user scrolled it.
-    connect(&rows_, &QAbstractItemModel::modelAboutToBeReset, this,
-            [this] { scrollKept_ = verticalScrollBar()->value(); });
+    // A change of the same list (records, colours, favourites) keeps where the user scrolled
+    // it; another list, from a filter the user changed, starts at its top.
+    connect(&model_, &MainViewModel::filterEdited, this, [this] { restart_ = true; });
+    connect(&rows_, &QAbstractItemModel::modelAboutToBeReset, this, [this] {
+        scrollKept_ = restart_ ? 0 : verticalScrollBar()->value();
+        restart_ = false;
+    });
     connect(&model_, &MainViewModel::bulkSelectionChanged, this, &RecordListView::followMarks);
     connect(&rows_, &QAbstractItemModel::modelReset, this, [this] {
-        if (scrollKept_ <= 0) return;  // at the top already: no layout needed now
-        doItemsLayout();
+        // The shown record's row is selected again without scrolling to it.
+        const bool scrolls = hasAutoScroll();
+        setAutoScroll(false);
+        followModel();
+        setAutoScroll(scrolls);
+        if (scrollKept_ > 0) doItemsLayout();  // the new rows' height, to scroll within
         verticalScrollBar()->setValue(scrollKept_);
     });
-    connect(&rows_, &QAbstractItemModel::modelReset, this, &RecordListView::followModel);
     connect(&model_, &MainViewModel::selectedIDChanged, this, &RecordListView::followModel);
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &RecordListView::chosen);
@@ -105,6 +113,18 @@ void RecordListView::followMarks() {
 void RecordListView::leaveEvent(QEvent* e) {
     motion_->setHovered({});
     QListView::leaveEvent(e);
+}
+
+// An empty list says why it is empty, in the middle of the pane.
+void RecordListView::paintEvent(QPaintEvent* e) {
+    QListView::paintEvent(e);
+    const QString note = rows_.emptyNote();
+    if (note.isEmpty()) return;
+    QPainter p(viewport());
+    p.setFont(PanelStyle::font(13));
+    p.setPen(PanelStyle::secondary(this));
+    p.drawText(viewport()->rect().adjusted(12, 0, -12, 0), Qt::AlignCenter | Qt::TextWordWrap,
+               note);
 }
 
 void RecordListView::mousePressEvent(QMouseEvent* e) {

@@ -36,6 +36,7 @@ protected:
     void mouseMoveEvent(QMouseEvent* e) override;
     void contextMenuEvent(QContextMenuEvent* e) override;
     void leaveEvent(QEvent* e) override;
+    void paintEvent(QPaintEvent* e) override;
 
 private:
     void followModel();
@@ -54,4 +55,6 @@ private:
     // A press on a check circle: its release and a double click must not select.
     bool swallow_ = false;
     int scrollKept_ = 0;
+    // The next reset brings another list: it starts at the top.
+    bool restart_ = false;
 };

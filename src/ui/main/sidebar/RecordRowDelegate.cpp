@@ -7,6 +7,7 @@
 #include <QToolTip>
 
 #include "desktop/PanelStyle.h"
+#include "desktop/UserText.h"
 #include "ui/main/Motion.h"
 #include "ui/main/sidebar/RecordColorChoice.h"
 #include "ui/main/sidebar/RecordListModel.h"
@@ -58,6 +59,16 @@ int textLeft(const QRect& row) {
     return row.left() + RecordRowDelegate::kPadX + RecordRowDelegate::kCheck + kSpacing;
 }
 
+// Room for the title: the row less its padding and, while the agent works, the sparkle.
+int titleRoom(const QRect& row, bool running) {
+    const int room = row.right() - RecordRowDelegate::kPadX - textLeft(row);
+    return running ? room - kInnerGap - static_cast<int>(kSparkle) : room;
+}
+
+bool agentRunning(const QModelIndex& index) {
+    return index.data(RecordListModel::AgentRunningRole).toBool();
+}
+
 }  // namespace
 
 RecordRowDelegate::RecordRowDelegate(QObject* parent) : QStyledItemDelegate(parent) {}
@@ -99,14 +110,12 @@ QRect RecordRowDelegate::checkRect(const QRect& row) {
 
 QRect RecordRowDelegate::sparkleRect(const QStyleOptionViewItem& option,
                                      const QModelIndex& index) const {
-    if (!index.data(RecordListModel::AgentRunningRole).toBool()) return {};
+    if (!agentRunning(index)) return {};
     const QRect row = option.rect;
     const QFontMetrics fm(titleFont());
-    const int left = textLeft(row);
-    const int room = row.right() - kPadX - left - kInnerGap - static_cast<int>(kSparkle);
     const QString title =
-        fm.elidedText(index.data(Qt::DisplayRole).toString(), Qt::ElideRight, room);
-    const int x = left + fm.horizontalAdvance(title) + kInnerGap;
+        fm.elidedText(index.data(Qt::DisplayRole).toString(), Qt::ElideRight, titleRoom(row, true));
+    const int x = textLeft(row) + fm.horizontalAdvance(title) + kInnerGap;
     const int y = row.top() + kPadY + (fm.height() - static_cast<int>(kSparkle)) / 2;
     return {x, y, static_cast<int>(kSparkle), static_cast<int>(kSparkle)};
 }
@@ -167,9 +176,8 @@ void RecordRowDelegate::paint(QPainter* p, const QStyleOptionViewItem& option,
     const QFont tf = titleFont();
     const QFontMetrics tm(tf);
     const int left = textLeft(row);
-    const bool running = index.data(RecordListModel::AgentRunningRole).toBool();
-    int room = row.right() - kPadX - left;
-    if (running) room -= kInnerGap + static_cast<int>(kSparkle);
+    const bool running = agentRunning(index);
+    const int room = titleRoom(row, running);
     const QString title =
         tm.elidedText(index.data(Qt::DisplayRole).toString(), Qt::ElideRight, room);
     p->setFont(tf);
@@ -206,9 +214,10 @@ void RecordRowDelegate::paint(QPainter* p, const QStyleOptionViewItem& option,
                                            Qt::ElideRight, badgeRoom);
         const QRectF badge(badgeLeft + 0.5, line.top() + 0.5, cm.horizontalAdvance(name) + 12,
                            line.height() - 1);
-        const QColor outline = selected ? withAlpha(text, 0.7)
-                               : choice ? withAlpha(tint, 0.8)
-                                        : PanelStyle::secondary(w, 0.5);
+        // The record's colour also on a selected row, whose highlight hides its tint.
+        const QColor outline = choice     ? withAlpha(tint, 0.8)
+                               : selected ? withAlpha(text, 0.7)
+                                          : PanelStyle::secondary(w, 0.5);
         p->setPen(QPen(outline, 1));
         p->setBrush(Qt::NoBrush);
         p->drawRoundedRect(badge, badge.height() / 2, badge.height() / 2);
@@ -220,8 +229,18 @@ void RecordRowDelegate::paint(QPainter* p, const QStyleOptionViewItem& option,
 
 bool RecordRowDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view,
                                   const QStyleOptionViewItem& option, const QModelIndex& index) {
-    if (event->type() == QEvent::ToolTip && sparkleRect(option, index).contains(event->pos())) {
+    const bool tip = event->type() == QEvent::ToolTip;
+    if (tip && sparkleRect(option, index).contains(event->pos())) {
         QToolTip::showText(event->globalPos(), kAgentHelp, view);
+        return true;
+    }
+    // A title cut short is shown whole, as the characters it holds.
+    const QString title = index.data(Qt::DisplayRole).toString();
+    const int room = titleRoom(option.rect, agentRunning(index));
+    if (tip && QFontMetrics(titleFont()).elidedText(title, Qt::ElideRight, room) != title) {
+        QToolTip::showText(event->globalPos(),
+                           QStringLiteral("<p>%1</p>").arg(UserText::forRichText(title)), view,
+                           option.rect);
         return true;
     }
     QToolTip::hideText();

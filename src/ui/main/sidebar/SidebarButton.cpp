@@ -25,6 +25,11 @@ SidebarButton::SidebarButton(const QString& symbol, const QString& text, Style s
     setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Fixed);
 }
 
+void SidebarButton::setText(const QString& text) {
+    QAbstractButton::setText(text);
+    setShortcut(QKeySequence());
+}
+
 void SidebarButton::setSymbol(const QString& symbol) {
     if (symbol == symbol_) return;
     symbol_ = symbol;

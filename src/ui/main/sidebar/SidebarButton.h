@@ -13,6 +13,8 @@ public:
     SidebarButton(const QString& symbol, const QString& text, Style style, qreal fontSize,
                   QWidget* parent = nullptr);
 
+    // The text is drawn as written: an "&" in it (a folder "R&D") marks no Alt shortcut.
+    void setText(const QString& text);
     void setSymbol(const QString& symbol);
     const QString& symbol() const { return symbol_; }
     void setMenuIndicator(bool on);

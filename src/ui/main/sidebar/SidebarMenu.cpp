@@ -5,6 +5,7 @@
 #include <map>
 
 #include "desktop/PanelStyle.h"
+#include "desktop/UserText.h"
 #include "ui/main/sidebar/SidebarSymbols.h"
 #include "ui/main/sidebar/SwatchImages.h"
 
@@ -12,6 +13,7 @@ namespace {
 
 using Actions = std::map<QAction*, std::function<void()>>;
 
+// Labels hold folder, tag and colour names as the user wrote them: "R&D" marks no shortcut.
 void fill(QMenu& menu, const std::vector<MenuEntry>& entries, Actions& actions) {
     for (const MenuEntry& e : entries) {
         switch (e.kind) {
@@ -19,7 +21,7 @@ void fill(QMenu& menu, const std::vector<MenuEntry>& entries, Actions& actions) 
                 menu.addSeparator();
                 continue;
             case MenuEntry::Kind::submenu: {
-                QMenu* sub = menu.addMenu(e.label);
+                QMenu* sub = menu.addMenu(UserText::forMenu(e.label));
                 sub->setEnabled(e.enabled);
                 fill(*sub, e.children, actions);
                 continue;
@@ -27,7 +29,7 @@ void fill(QMenu& menu, const std::vector<MenuEntry>& entries, Actions& actions) 
             default:
                 break;
         }
-        QAction* a = menu.addAction(e.label);
+        QAction* a = menu.addAction(UserText::forMenu(e.label));
         a->setEnabled(e.enabled && e.kind != MenuEntry::Kind::text);
         if (e.kind == MenuEntry::Kind::toggle) {
             a->setCheckable(true);

@@ -1,0 +1,12 @@
+#pragma once
+// Qt's own texts (the file panels' "Save", "Cancel", "Look in") in Japanese, like the rest of
+// the interface, whatever the system's language.
+class QTranslator;
+
+namespace qttranslations {
+
+// Installs Qt's Japanese translations into the running application. The translator is owned by
+// the application; nullptr when the translations are not installed on this system.
+QTranslator* install();
+
+}  // namespace qttranslations
