@@ -107,16 +107,4 @@ TEST(CalendarDescriptor, Colours) {
               (CalendarDescriptor{"id", "Team", "Acme", "#3465A4", true}));
 }
 
-TEST(MeetingVideoProvider, RawValues) {
-    using P = MeetingVideoProvider;
-    for (const auto& [provider, raw] : {std::pair{P::zoom, "Zoom"},
-                                        {P::googleMeet, "Google Meet"},
-                                        {P::microsoftTeams, "Microsoft Teams"},
-                                        {P::other, "オンライン会議"}}) {
-        EXPECT_EQ(rawValue(provider), raw);
-        EXPECT_EQ(meetingVideoProviderFromRawValue(raw), provider);
-    }
-    EXPECT_EQ(meetingVideoProviderFromRawValue("zoom"), std::nullopt);
-}
-
 }  // namespace
