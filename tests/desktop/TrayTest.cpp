@@ -1,4 +1,4 @@
-// The tray: the menu model, its rendered menu, and the icon clicked through a tray host on the
+// The tray: the clock text, the rendered menu, and the icon clicked through a tray host on the
 // private bus.
 #include <QAction>
 #include <QDBusArgument>
@@ -21,7 +21,6 @@
 #include "desktop/ClockText.h"
 #include "desktop/MenuBarContent.h"
 #include "desktop/MenuBarIcon.h"
-#include "desktop/MenuModel.h"
 #include "desktop/Symbols.h"
 #include "support/TestEnv.h"
 
@@ -33,34 +32,6 @@ TEST(ClockText, MinutesAreNeverFoldedIntoHours) {
     for (const auto& [seconds, text] :
          {std::pair{0, "0:00"}, {9, "0:09"}, {60, "1:00"}, {3725, "62:05"}, {-5, "0:00"}})
         EXPECT_EQ(clockText(seconds), text) << seconds;
-}
-
-// The labels joined by " | ", "-" for a separator, "(off)" after a disabled item.
-std::string shape(const std::vector<MenuItem>& items) {
-    std::string out;
-    for (const MenuItem& i : items) {
-        out += out.empty() ? "" : " | ";
-        out += i.kind == MenuItem::Kind::separator ? "-" : i.label + (i.enabled ? "" : " (off)");
-    }
-    return out;
-}
-
-TEST(MenuModel, ItemsFollowPhaseClockAndUpdate) {
-    const std::string rest = " | - | TAVROを開く | 設定… | - | TAVROを終了";
-    const struct {
-        Phase phase;
-        int elapsed;
-        std::optional<std::string> version;
-        std::string head;
-    } cases[] = {
-        {Phase::idle, 0, {}, "録音を開始"},
-        {Phase::recording, 3725, {}, "録音を停止して議事録作成 (62:05)"},
-        {Phase::processing, 75, {}, "AIが議事録を作成中… (off)"},
-        {Phase::idle, 0, "1.4.0",
-         "\u2B07\uFE0E アップデート (v1.4.0) をダウンロード… | - | 録音を開始"},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(shape(menuItems(c.phase, c.elapsed, c.version)), c.head + rest);
 }
 
 QAction* labelled(QMenu* menu, const char* text) {
