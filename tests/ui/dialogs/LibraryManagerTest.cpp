@@ -11,8 +11,6 @@
 #include "ui/main/dialogs/LibraryManagerModel.h"
 #include "ui/main/dialogs/LibraryManagerView.h"
 
-using dialogtest::waitFor;
-
 class LibraryManagerTest : public ServiceFixture {
 protected:
     LibraryManagerView view{new LibraryManagerModel(library)};
@@ -26,7 +24,7 @@ protected:
     }
 };
 
-TEST_F(LibraryManagerTest, OnlyNamesWithTextCanBeAdded) {
+TEST_F(LibraryManagerTest, OnlyNewNamesWithTextAreCreated) {
     const std::vector<std::pair<std::string, bool>> cases = {
         {"", false},      {"   ", false}, {"\t \t", false}, {"\u3000", false},
         {" 企画 ", true}, {"\n", true},   {"a", true},
@@ -34,17 +32,15 @@ TEST_F(LibraryManagerTest, OnlyNamesWithTextCanBeAdded) {
     for (const auto& [typed, ok] : cases)
         EXPECT_EQ(LibraryManagerModel::hasName(typed), ok) << typed;
 
+    view.show();
+    view.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&view));
     type(view.folderField(), QStringLiteral("   "));
     EXPECT_FALSE(view.addFolderButton()->isEnabled());
     QTest::keyClick(view.folderField(), Qt::Key_Return);
     EXPECT_TRUE(library.state().folders.empty());
     EXPECT_TRUE(view.noFoldersLabel()->isVisibleTo(&view));
-}
 
-TEST_F(LibraryManagerTest, CreatingAndRefusals) {
-    view.show();
-    view.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&view));
     type(view.folderField(), QStringLiteral("Projects"));
     QTest::mouseClick(view.addFolderButton(), Qt::LeftButton);
     ASSERT_EQ(library.state().folders.size(), 1u);
@@ -100,7 +96,7 @@ TEST_F(LibraryManagerTest, RowsFollowTheLibraryWithoutLosingTyping) {
     view.tagRow(tagID)->saveButton()->click();
     EXPECT_EQ(library.state().tags[0].name, "主要顧客");
     EXPECT_EQ(library.state().tags[0].color, "red") << "an update keeps the colour";
-    dialogtest::shoot(view, QStringLiteral("library-manager"));
+    shoot(view, QStringLiteral("library-manager"));
 
     view.tagRow(tagID)->deleteButton()->click();
     ASSERT_TRUE(waitFor([&] { return library.state().tags.empty(); }));
