@@ -61,9 +61,7 @@ TEST_F(LibraryManagerTest, OnlyNewNamesWithTextAreCreated) {
     EXPECT_EQ(library.state().tags[0].color, std::nullopt);
 
     // A refused rename says why; the typed name stays to be corrected.
-    library.createFolder("Archive");
-    const std::string archiveID = library.state().folders[1].id;
-    EditorRow* archive = view.folderRow(archiveID);
+    EditorRow* archive = view.folderRow(library.createFolder("Archive").id);
     ASSERT_TRUE(archive);
     archive->nameField()->setText(QStringLiteral("PROJECTS"));
     archive->saveButton()->click();
@@ -73,12 +71,9 @@ TEST_F(LibraryManagerTest, OnlyNewNamesWithTextAreCreated) {
 }
 
 TEST_F(LibraryManagerTest, RowsFollowTheLibraryWithoutLosingTyping) {
-    library.createFolder("企画");
-    library.createFolder("営業");
-    library.createTag("顧客", std::string("red"));
-    const std::string planID = library.state().folders[0].id;
-    const std::string salesID = library.state().folders[1].id;
-    const std::string tagID = library.state().tags[0].id;
+    const std::string planID = library.createFolder("企画").id;
+    const std::string salesID = library.createFolder("営業").id;
+    const std::string tagID = library.createTag("顧客", std::string("red")).id;
 
     // Text typed in one row survives a rename in another.
     view.folderRow(salesID)->nameField()->setText(QStringLiteral("営業部（入力中"));

@@ -30,13 +30,12 @@ TEST_F(OnboardingTest, StepsAndOneCompletion) {
     OnboardingView view(new OnboardingModel(
         defaults, SoundSettings{"/bin/sh", {"-c", "echo $0 > " + marker.string(), "sound"}}));
     QSignalSpy completed(&view.model(), &OnboardingModel::completed);
-    const QStringList titles = {QStringLiteral("TAVROへようこそ"), QStringLiteral("録音の準備"),
-                                QStringLiteral("サービス連携")};
-    const QStringList buttons = {QStringLiteral("次へ"), QStringLiteral("次へ"),
-                                 QStringLiteral("セットアップを完了")};
+    const char* const steps[][2] = {{"TAVROへようこそ", "次へ"},
+                                    {"録音の準備", "次へ"},
+                                    {"サービス連携", "セットアップを完了"}};
     for (int step = 0; step < 3; ++step) {
-        EXPECT_EQ(view.titleLabel()->text(), titles[step]);
-        EXPECT_EQ(view.primaryButton()->text(), buttons[step]);
+        EXPECT_EQ(view.titleLabel()->text(), QString::fromUtf8(steps[step][0]));
+        EXPECT_EQ(view.primaryButton()->text(), QString::fromUtf8(steps[step][1]));
         EXPECT_EQ(view.backButton()->isVisibleTo(&view), step > 0);
         EXPECT_EQ(view.microphoneButton()->isVisibleTo(&view), step == 1);
         shoot(view, QStringLiteral("onboarding-step-%1").arg(step + 1));
