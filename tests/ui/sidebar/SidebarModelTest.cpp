@@ -9,6 +9,7 @@
 namespace {
 
 using IDs = MainViewModel::IDs;
+using V = std::vector<QString>;
 
 // A menu as one line per entry: "-" a divider, "[x] "/"[ ] " a switch, "> " a submenu ("(off)"
 // when disabled), "( )" a plain text.
@@ -85,7 +86,6 @@ TEST_F(SidebarModelTest, SwitchesExcludeEachOtherAndClearingKeepsQueryAndSwitche
 }
 
 TEST_F(SidebarModelTest, FolderAndTagFilterMenus) {
-    using V = std::vector<QString>;
     EXPECT_EQ(describe(sidebar.folderFilterMenu()),
               (V{"(フォルダがありません)", "-", "フォルダを作成・整理…"}));
     EXPECT_EQ(describe(sidebar.tagFilterMenu()),
@@ -134,7 +134,6 @@ TEST_F(SidebarModelTest, RowMenuLabelsFollowTheClickedRecordAndActOnTheTargets) 
     auto tail = [](std::vector<MenuEntry> menu) {
         return describe(std::vector<MenuEntry>(menu.begin() + 13, menu.end()));
     };
-    using V = std::vector<QString>;
     struct Case {
         std::string id;
         bool archived;
@@ -193,7 +192,6 @@ TEST_F(SidebarModelTest, RowMenuLabelsFollowTheClickedRecordAndActOnTheTargets) 
 TEST_F(SidebarModelTest, BulkBarAndMenu) {
     const std::string a = addRecord("予算会議").id;
     const std::string b = addRecord("採用面接").id;
-    using V = std::vector<QString>;
     EXPECT_FALSE(sidebar.showsBulkBar());
     EXPECT_EQ(sidebar.selectAllHelp(), "表示中の2件をまとめて選択 (Ctrl+Shift+A)");
 
