@@ -67,17 +67,12 @@ TEST_F(ShareAccessTest, MembersAreNormalisedAndListedOnce) {
         std::string typed, role, fieldAfter;
         std::vector<Collaborator> after;
     };
+    const Collaborator alice{"alice@example.com", "viewer"}, bob{"bob@example.com", "editor"};
     const std::vector<Step> steps = {
-        {"  Alice@Example.COM \n", "viewer", "", {{"alice@example.com", "viewer"}}},
-        {"bob.example.com", "editor", "bob.example.com", {{"alice@example.com", "viewer"}}},
-        {"bob@example.com",
-         "editor",
-         "",
-         {{"alice@example.com", "viewer"}, {"bob@example.com", "editor"}}},
-        {"ALICE@example.com",
-         "editor",
-         "",
-         {{"bob@example.com", "editor"}, {"alice@example.com", "editor"}}},
+        {"  Alice@Example.COM \n", "viewer", "", {alice}},
+        {"bob.example.com", "editor", "bob.example.com", {alice}},
+        {"bob@example.com", "editor", "", {alice, bob}},
+        {"ALICE@example.com", "editor", "", {bob, {"alice@example.com", "editor"}}},
     };
     for (const Step& s : steps) {
         m->setEmail(s.typed);
