@@ -50,6 +50,7 @@ TEST_F(AskAllTest, ReturnAsksOnlyWhenTheButtonMay) {
     AskAllView view(new AskAllModel(records(150), defaults));
     view.show();
     EXPECT_EQ(view.toggles().size(), 100u);
+    EXPECT_EQ(view.scopeDisclosure()->text(), QStringLiteral("検索対象（100件）"));
     EXPECT_EQ(view.toggles().front()->text(), QStringLiteral("会議 149"));
     for (QCheckBox* t : view.toggles()) EXPECT_TRUE(t->isChecked());
     view.toggles().front()->click();
