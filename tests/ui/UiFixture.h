@@ -1,6 +1,6 @@
 #pragma once
 // What the window tests share: a recorder that changes phase on command, dialogs that answer at
-// once, and real stores in a temporary home.
+// once, real stores in a temporary home, and the fake service with still frames.
 #include <QCoreApplication>
 #include <QDBusConnection>
 
@@ -14,6 +14,8 @@
 #include "desktop/CalendarWatcher.h"
 #include "engine/RecorderControl.h"
 #include "engine/RecorderEngine.h"
+#include "fakeservice/FakeService.h"
+#include "fakeservice/ScopedServiceUrl.h"
 #include "library/LibraryStore.h"
 #include "library/MinutesStore.h"
 #include "platform/Notifier.h"
@@ -99,12 +101,6 @@ protected:
         QCoreApplication::processEvents();
         return store.records().front();
     }
-
-    std::vector<std::string> titles(const std::vector<const MinutesRecord*>& records) const {
-        std::vector<std::string> out;
-        for (const MinutesRecord* r : records) out.push_back(r->result.title);
-        return out;
-    }
 };
 
 // The services a window is built with over the fixture's stores; notifications go nowhere.
@@ -123,4 +119,25 @@ struct WindowServices {
     UpdateChecker updates;
     CalendarWatcher calendar;
     UiContext ctx;
+};
+
+class ServiceFixture : public StoresFixture {
+protected:
+    FakeService service;
+    ScopedServiceUrl serviceUrl{service.baseUrl()};
+
+    void SetUp() override { qputenv("TAVRO_REDUCE_MOTION", "1"); }
+    void TearDown() override {
+        qunsetenv("TAVRO_REDUCE_MOTION");
+        // Sheets and models closed by the test body go now, not in a later test.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    void logIn() { defaults.set("authToken", service.issueToken("owner@example.com")); }
+};
+
+// Everything the main window is built with.
+class WindowFixture : public ServiceFixture {
+protected:
+    WindowServices services{store, library, defaults, dialogs};
+    UiContext& ctx = services.ctx;
 };

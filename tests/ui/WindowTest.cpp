@@ -5,17 +5,13 @@
 #include <QImage>
 #include <QLabel>
 #include <QMessageBox>
-#include <QScrollArea>
 #include <QScrollBar>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
-#include <QVBoxLayout>
 
 #include "Screenshots.h"
 #include "UiFixture.h"
-#include "fakeservice/FakeService.h"
-#include "fakeservice/ScopedServiceUrl.h"
 #include "ui/main/DetailColumn.h"
 #include "ui/main/EmptyStateView.h"
 #include "ui/main/HeaderModel.h"
@@ -33,7 +29,6 @@
 #include "ui/main/sidebar/RecordListView.h"
 #include "ui/main/sidebar/SidebarView.h"
 #include "ui/settings/BrandIcon.h"
-#include "ui/settings/SettingsForm.h"
 #include "ui/settings/SettingsScroll.h"
 #include "ui/settings/SettingsView.h"
 #include "util/AtomicFile.h"
@@ -45,23 +40,12 @@ using Phase = RecorderControl::Phase;
 using uitest::shoot;
 using uitest::waitFor;
 
-// Still frames, so that the saved pictures are stable.
-class StillFrames : public StoresFixture {
+// Everything a window is built with, the engine speaking to the fake service; still frames, so
+// that the saved pictures are stable.
+class WindowTest : public WindowFixture {
 protected:
-    void SetUp() override { qputenv("TAVRO_REDUCE_MOTION", "1"); }
-    void TearDown() override { qunsetenv("TAVRO_REDUCE_MOTION"); }
-};
-
-// Everything a window is built with, the engine speaking to the fake service.
-class WindowTest : public StillFrames {
-protected:
-    FakeService service;
-    ScopedServiceUrl serviceUrl{service.baseUrl()};
-    WindowServices services{store, library, defaults, dialogs};
-    UiContext& ctx = services.ctx;
-
     void SetUp() override {
-        StillFrames::SetUp();
+        WindowFixture::SetUp();
         services.engine.setSecretReader([](const std::string&) { return std::string(); });
         defaults.set(MainViewModel::kOnboardingKey, true);
     }
@@ -78,30 +62,22 @@ protected:
     }
 };
 
-TEST_F(WindowTest, EmptyMainWindow) {
-    defaults.remove(MainViewModel::kOnboardingKey);
+// Empty, then with records that arrive while it is open.
+TEST_F(WindowTest, MainWindowEmptyThenWithThreeRecords) {
     MainView view(ctx);
     EXPECT_EQ(view.minimumSize(), QSize(920, 600));
     EXPECT_EQ(view.size(), QSize(1100, 760));
-    EXPECT_FALSE(view.model().showOnboarding());
     view.show();
-    EXPECT_TRUE(view.model().showOnboarding()) << "the first showing asks for onboarding";
-    const QImage img = shoot(view, QStringLiteral("main-empty"));
-    EXPECT_EQ(img.size() / img.devicePixelRatio(), QSize(1100, 760));
+    shoot(view, QStringLiteral("main-empty"));
     EXPECT_EQ(view.recordList()->model()->rowCount(), 0);
     EXPECT_FALSE(view.showsRecord());
     EXPECT_EQ(view.emptyState()->texts(),
               QStringList{QStringLiteral("記録を選択するか、新しく録音してください")});
     EXPECT_EQ(view.sidebar()->width(), MainView::kSidebarWidth);
     EXPECT_EQ(view.headerView()->height(), HeaderView::kHeight);
-}
 
-TEST_F(WindowTest, MainWindowWithThreeRecords) {
-    addRecord("4月度 予算会議");
-    addRecord("採用面接（エンジニア）");
-    addRecord("週次定例ミーティング");
-    MainView view(ctx);
-    view.show();
+    for (const char* title : {"4月度 予算会議", "採用面接（エンジニア）", "週次定例ミーティング"})
+        addRecord(title);
     view.recordList()->setFocus();
     shoot(view, QStringLiteral("main-three-records"));
     EXPECT_EQ(view.model().selectedID(), std::nullopt) << "focus alone chooses no record";
@@ -132,91 +108,66 @@ TEST_F(WindowTest, MainWindowWithThreeRecords) {
     EXPECT_EQ(view.recordList()->model()->rowCount(), 3);
 }
 
-TEST_F(WindowTest, ACancelledOpenPanelNeverProcesses) {
-    MainView view(ctx);
-    view.show();
-    dialogs.audioFile = std::nullopt;
-    view.headerView()->importButton()->click();
-    EXPECT_EQ(dialogs.filePanels, 1);
-    EXPECT_EQ(services.engine.phase(), Phase::idle);
-    QTest::qWait(200);
-    EXPECT_TRUE(service.requests("POST", "/api/process").empty());
-}
-
-TEST_F(WindowTest, AnImportedFileBecomesTheTopRecord) {
+// A failed import leaves its error under the placeholder; the next import clears it and its
+// record comes first.
+TEST_F(WindowTest, ImportedFilesBecomeTheTopRecordOrLeaveTheirError) {
     addRecord("前回の会議");
-    service.script("POST", "/api/process",
-                   FakeService::Reply::late(std::chrono::milliseconds(300)));
     MainView view(ctx);
     view.show();
     const auto file = home.home() / "取り込み.m4a";
     atomicfile::write(file, "not really audio");
     dialogs.audioFile = file.string();
+    const auto idle = [&] { return services.engine.phase() == Phase::idle; };
 
+    service.script("POST", "/api/process",
+                   FakeService::Reply::withJson(500, {{"error", "処理に失敗しました"}}));
+    view.headerView()->importButton()->click();
+    ASSERT_TRUE(waitFor(idle, 30000));
+    EXPECT_EQ(view.emptyState()->texts(),
+              (QStringList{QStringLiteral("記録を選択するか、新しく録音してください"),
+                           QStringLiteral("処理に失敗しました")}));
+    shoot(view, QStringLiteral("main-import-failed"));
+
+    service.script("POST", "/api/process",
+                   FakeService::Reply::late(std::chrono::milliseconds(300)));
     view.headerView()->importButton()->click();
     EXPECT_EQ(services.engine.phase(), Phase::processing) << "at once";
     EXPECT_FALSE(view.headerView()->importButton()->isEnabled());
     EXPECT_FALSE(view.headerView()->recordButton()->isEnabled());
     EXPECT_EQ(view.emptyState()->content().kind, EmptyStateContent::Kind::processing);
 
-    ASSERT_TRUE(waitFor([&] { return services.engine.phase() == Phase::idle; }, 30000));
+    ASSERT_TRUE(waitFor(idle, 30000));
     ASSERT_TRUE(waitFor([&] { return store.records().size() == 2; }, 5000));
     EXPECT_EQ(services.engine.lastError(), std::nullopt);
     EXPECT_EQ(store.records().front().sourceName, "取り込み.m4a");
     EXPECT_EQ(listTitles(view).front(),
               QString::fromStdString(store.records().front().result.title));
     EXPECT_TRUE(view.headerView()->importButton()->isEnabled());
-    EXPECT_EQ(view.emptyState()->content().kind, EmptyStateContent::Kind::idle);
-    EXPECT_EQ(service.requests("POST", "/api/process").size(), 1u);
+    EXPECT_EQ(view.emptyState()->texts().size(), 1);
+    EXPECT_EQ(service.requests("POST", "/api/process").size(), 2u);
 }
 
-TEST_F(WindowTest, AFailedImportLeavesItsErrorUnderThePlaceholder) {
-    service.script("POST", "/api/process",
-                   FakeService::Reply::withJson(500, {{"error", "処理に失敗しました"}}));
-    MainView view(ctx);
-    view.show();
-    const auto file = home.home() / "a.m4a";
-    atomicfile::write(file, "x");
-    dialogs.audioFile = file.string();
-    view.headerView()->importButton()->click();
-    ASSERT_TRUE(waitFor([&] { return services.engine.phase() == Phase::idle; }, 30000));
-    EXPECT_EQ(view.emptyState()->texts(),
-              (QStringList{QStringLiteral("記録を選択するか、新しく録音してください"),
-                           QStringLiteral("処理に失敗しました")}));
-    shoot(view, QStringLiteral("main-import-failed"));
-}
-
-TEST_F(StillFrames, HeaderInItsThreePhases) {
+TEST_F(ServiceFixture, HeaderInItsThreePhases) {
     ScriptedRecorder recorder;
     HeaderModel model(recorder, defaults, dialogs, [](const auto&, const auto&) {});
     HeaderView header(model);
     header.resize(520, HeaderView::kHeight);
     header.show();
-    struct Case {
-        const char* file;
-        Phase phase;
-        int elapsed;
-        bool recordEnabled;
-        bool importEnabled;
+    const std::tuple<const char*, Phase, int> cases[] = {
+        {"header-idle", Phase::idle, 0},
+        {"header-recording", Phase::recording, 65},
+        {"header-processing", Phase::processing, 0},
     };
-    const Case cases[] = {
-        {"header-idle", Phase::idle, 0, true, true},
-        {"header-recording", Phase::recording, 65, true, false},
-        {"header-processing", Phase::processing, 0, false, false},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.file);
-        recorder.set(c.phase, c.elapsed);
-        const QImage img = shoot(header, QString::fromUtf8(c.file));
-        EXPECT_EQ(img.height() / img.devicePixelRatio(), HeaderView::kHeight);
-        EXPECT_EQ(header.recordButton()->isEnabled(), c.recordEnabled);
-        EXPECT_EQ(header.importButton()->isEnabled(), c.importEnabled);
+    for (const auto& [file, phase, elapsed] : cases) {
+        SCOPED_TRACE(file);
+        recorder.set(phase, elapsed);
+        shoot(header, QString::fromUtf8(file));
+        EXPECT_EQ(header.importButton()->isEnabled(), phase == Phase::idle);
         EXPECT_EQ(header.recordButton()->findChild<RecordingPulse*>()->isVisible(),
-                  c.phase == Phase::recording);
+                  phase == Phase::recording);
         EXPECT_EQ(header.recordButton()->findChild<SpinnerRing*>()->isVisible(),
-                  c.phase == Phase::processing);
+                  phase == Phase::processing);
     }
-    EXPECT_EQ(header.recordButton()->look().text, QString());
     // The trailing controls in their order.
     EXPECT_LT(header.askButton()->x(), header.agentButton()->x());
     EXPECT_LT(header.agentButton()->x(), header.recordButton()->x());
@@ -253,7 +204,8 @@ TEST_F(StoresFixture, RecordButtonSpringsToANewLook) {
     EXPECT_EQ(button.width(), target);
 }
 
-TEST_F(StillFrames, PlaceholderPerPhase) {
+// An empty last error still gets its (empty) red line; an error shows only while idle.
+TEST_F(ServiceFixture, PlaceholderPerPhase) {
     struct Case {
         const char* file;
         Phase phase;
@@ -262,24 +214,14 @@ TEST_F(StillFrames, PlaceholderPerPhase) {
         QStringList texts;
     };
     const QString hint = QStringLiteral("記録を選択するか、新しく録音してください");
+    const QString failed = QStringLiteral("処理に失敗しました");
+    const QString stop = QStringLiteral("停止すると自動で議事録を作成します");
     const Case cases[] = {
         {"placeholder-idle", Phase::idle, 0, std::nullopt, {hint}},
         {"placeholder-idle-empty-error", Phase::idle, 0, "", {hint, QString()}},
-        {"placeholder-idle-error",
-         Phase::idle,
-         0,
-         "処理に失敗しました",
-         {hint, QStringLiteral("処理に失敗しました")}},
-        {"placeholder-recording",
-         Phase::recording,
-         65,
-         std::nullopt,
-         {QStringLiteral("録音中 1:05"), QStringLiteral("停止すると自動で議事録を作成します")}},
-        {"placeholder-processing",
-         Phase::processing,
-         0,
-         std::nullopt,
-         {QStringLiteral("AIが議事録を作成中…")}},
+        {"placeholder-idle-error", Phase::idle, 0, failed.toStdString(), {hint, failed}},
+        {"placeholder-recording", Phase::recording, 65, "前回の失敗", {"録音中 1:05", stop}},
+        {"placeholder-processing", Phase::processing, 9, "x", {"AIが議事録を作成中…"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
@@ -313,22 +255,10 @@ TEST_F(StoresFixture, AnimatedViewsMoveUnlessMotionIsReduced) {
         QTest::qWait(120);
         EXPECT_EQ(ring->isSpinning(), !reduced);
         EXPECT_EQ(pulse->isAnimating(), !reduced);
-        if (reduced) {
-            EXPECT_DOUBLE_EQ(pulse->haloScale(), 0.55);
-            EXPECT_DOUBLE_EQ(pulse->haloOpacity(), 0.9);
-            EXPECT_DOUBLE_EQ(pulse->dotScale(), 0.92);
-            EXPECT_DOUBLE_EQ(line->phase(), -1);
-            EXPECT_DOUBLE_EQ(sparkle->scale(), 0.9);
-            EXPECT_DOUBLE_EQ(sparkle->opacity(), 0.55);
-        } else {
-            EXPECT_GT(line->phase(), -1);
-            EXPECT_GT(pulse->haloScale(), 0.55);
-            EXPECT_GT(sparkle->scale(), 0.9);
-        }
-        // Sizes follow the halo and the glyph box.
-        EXPECT_EQ(pulse->size(), QSize(34, 34));
-        EXPECT_EQ(ring->size(), QSize(20, 20));
-        EXPECT_EQ(line->size(), QSize(200, 11));
+        // Moving frames leave the still frame behind.
+        EXPECT_EQ(line->phase() > -1, !reduced);
+        EXPECT_EQ(pulse->haloScale() > 0.55, !reduced);
+        EXPECT_EQ(sparkle->scale() > 0.9, !reduced);
         host.hide();
         EXPECT_FALSE(ring->isSpinning()) << "nothing runs while hidden";
         qunsetenv("TAVRO_REDUCE_MOTION");
@@ -345,20 +275,14 @@ TEST(Motion, AFadeLeavesNoEffectBehind) {
 }
 
 TEST(DetailColumn, BandIsAtMost820WideAndCentred) {
-    struct Case {
-        int width;
-        QRect content;
-    };
-    const Case cases[] = {
-        {1200, QRect(190, 0, 820, 100)},
-        {900, QRect(40, 0, 820, 100)},
-        {600, QRect(40, 0, 520, 100)},
-    };
-    for (const Case& c : cases) {
+    const std::pair<int, QRect> cases[] = {{1200, QRect(190, 0, 820, 100)},
+                                           {900, QRect(40, 0, 820, 100)},
+                                           {600, QRect(40, 0, 520, 100)}};
+    for (const auto& [width, content] : cases) {
         DetailColumn column(new QWidget);
-        column.resize(c.width, 100);
+        column.resize(width, 100);
         column.show();
-        EXPECT_EQ(column.content()->geometry(), c.content) << c.width;
+        EXPECT_EQ(column.content()->geometry(), content) << width;
     }
 }
 
@@ -366,7 +290,6 @@ TEST_F(WindowTest, SettingsWindowFrame) {
     SettingsView view(ctx);
     view.show();
     shoot(view, QStringLiteral("settings"));
-    EXPECT_EQ(view.size(), QSize(560, 560));
     EXPECT_EQ(view.minimumSize(), view.maximumSize());
     QTabWidget* tabs = view.tabs();
     ASSERT_EQ(tabs->count(), 6);
@@ -375,20 +298,13 @@ TEST_F(WindowTest, SettingsWindowFrame) {
     for (int i = 0; i < 6; ++i) {
         EXPECT_EQ(tabs->tabText(i), labels[i]);
         EXPECT_FALSE(tabs->tabIcon(i).isNull()) << labels[i].toStdString();
-        if (i < 3) {
-            auto* scroll = qobject_cast<SettingsScroll*>(tabs->widget(i));
-            ASSERT_NE(scroll, nullptr);
-            EXPECT_GT(scroll->rows()->count(), 0);
-            EXPECT_EQ(scroll->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
-        } else {
-            ASSERT_NE(qobject_cast<SettingsForm*>(tabs->widget(i)), nullptr);
-        }
     }
     EXPECT_EQ(tabs->currentIndex(), 0);
     EXPECT_EQ(view.windowTitle(), "一般");
 
     // A tab taller than the window scrolls inside it.
     auto* general = qobject_cast<SettingsScroll*>(tabs->widget(0));
+    ASSERT_NE(general, nullptr);
     for (int i = 0; i < 30; ++i) general->addRow(new QLabel(QStringLiteral("行 %1").arg(i)));
     EXPECT_TRUE(waitFor([&] { return general->verticalScrollBar()->maximum() > 0; }, 2000));
     EXPECT_EQ(view.size(), QSize(560, 560));
@@ -405,16 +321,14 @@ TEST(BrandIcon, FallsBackToTheLinkSymbol) {
     EXPECT_TRUE(BrandIcon::loadable(QString::fromStdString(good.string())));
     EXPECT_FALSE(BrandIcon::loadable(QString::fromStdString(bad.string())));
     EXPECT_FALSE(BrandIcon::loadable(QString::fromStdString((dir / "absent.svg").string())));
-    EXPECT_EQ(BrandIcon::resourcePath("openai"), ":/brands/openai.svg");
 
     BrandIcon icon(QStringLiteral("no-such-brand"));
     EXPECT_FALSE(icon.showsLogo());
     EXPECT_EQ(icon.size(), QSize(18, 18));
     const QImage img = icon.grab().toImage();
-    bool inked = false;
-    for (int y = 0; y < img.height() && !inked; ++y)
-        for (int x = 0; x < img.width() && !inked; ++x) inked = qAlpha(img.pixel(x, y)) > 0;
-    EXPECT_TRUE(inked) << "the fallback symbol is drawn";
+    QImage blank(img.size(), img.format());
+    blank.fill(Qt::transparent);
+    EXPECT_NE(img, blank) << "the fallback symbol is drawn";
 }
 
 // Acts on the modal window as soon as it is open.
@@ -431,13 +345,11 @@ void onModal(std::function<void(QWidget*)> act) {
 }
 
 TEST(WindowDialogs, AnswersFollowTheButtonPressed) {
-    struct Case {
-        const char* press;  // the button's text; empty closes with Escape
-        bool answer;
-    };
-    const Case cases[] = {{"削除", true}, {"キャンセル", false}, {"", false}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.press);
+    // The button's text; empty closes with Escape.
+    const std::pair<const char*, bool> cases[] = {
+        {"削除", true}, {"キャンセル", false}, {"", false}};
+    for (const auto& [press, answer] : cases) {
+        SCOPED_TRACE(press);
         WindowDialogs dialogs;
         QString shownText, shownInfo;
         onModal([&](QWidget* modal) {
@@ -446,16 +358,16 @@ TEST(WindowDialogs, AnswersFollowTheButtonPressed) {
             ASSERT_NE(box, nullptr);
             shownText = box->text();
             shownInfo = box->informativeText();
-            if (*c.press == 0) {
+            if (*press == 0) {
                 QTest::keyClick(box, Qt::Key_Escape);
                 return;
             }
             for (QAbstractButton* b : box->buttons())
-                if (b->text() == QString::fromUtf8(c.press)) b->click();
+                if (b->text() == QString::fromUtf8(press)) b->click();
         });
         EXPECT_EQ(
             dialogs.confirm("「予算」を削除しますか?", "Markdownファイルも削除されます。", "削除"),
-            c.answer);
+            answer);
         EXPECT_EQ(shownText, "「予算」を削除しますか?");
         EXPECT_EQ(shownInfo, "Markdownファイルも削除されます。");
     }
@@ -465,7 +377,6 @@ TEST(WindowDialogs, AnswersFollowTheButtonPressed) {
         auto* panel = qobject_cast<QFileDialog*>(modal);
         if (!panel) modal->close();
         ASSERT_NE(panel, nullptr);
-        EXPECT_EQ(panel->windowTitle(), WindowDialogs::kOpenAudioMessage);
         EXPECT_EQ(panel->fileMode(), QFileDialog::ExistingFile);
         panel->reject();
     });

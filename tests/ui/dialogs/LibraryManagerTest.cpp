@@ -11,8 +11,6 @@
 #include "ui/main/dialogs/LibraryManagerModel.h"
 #include "ui/main/dialogs/LibraryManagerView.h"
 
-using dialogtest::waitFor;
-
 class LibraryManagerTest : public ServiceFixture {
 protected:
     LibraryManagerView view{new LibraryManagerModel(library)};
@@ -26,7 +24,7 @@ protected:
     }
 };
 
-TEST_F(LibraryManagerTest, OnlyNamesWithTextCanBeAdded) {
+TEST_F(LibraryManagerTest, OnlyNewNamesWithTextAreCreated) {
     const std::vector<std::pair<std::string, bool>> cases = {
         {"", false},      {"   ", false}, {"\t \t", false}, {"\u3000", false},
         {" 企画 ", true}, {"\n", true},   {"a", true},
@@ -34,17 +32,15 @@ TEST_F(LibraryManagerTest, OnlyNamesWithTextCanBeAdded) {
     for (const auto& [typed, ok] : cases)
         EXPECT_EQ(LibraryManagerModel::hasName(typed), ok) << typed;
 
+    view.show();
+    view.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&view));
     type(view.folderField(), QStringLiteral("   "));
     EXPECT_FALSE(view.addFolderButton()->isEnabled());
     QTest::keyClick(view.folderField(), Qt::Key_Return);
     EXPECT_TRUE(library.state().folders.empty());
     EXPECT_TRUE(view.noFoldersLabel()->isVisibleTo(&view));
-}
 
-TEST_F(LibraryManagerTest, CreatingAndRefusals) {
-    view.show();
-    view.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&view));
     type(view.folderField(), QStringLiteral("Projects"));
     QTest::mouseClick(view.addFolderButton(), Qt::LeftButton);
     ASSERT_EQ(library.state().folders.size(), 1u);
@@ -65,9 +61,7 @@ TEST_F(LibraryManagerTest, CreatingAndRefusals) {
     EXPECT_EQ(library.state().tags[0].color, std::nullopt);
 
     // A refused rename says why; the typed name stays to be corrected.
-    library.createFolder("Archive");
-    const std::string archiveID = library.state().folders[1].id;
-    EditorRow* archive = view.folderRow(archiveID);
+    EditorRow* archive = view.folderRow(library.createFolder("Archive").id);
     ASSERT_TRUE(archive);
     archive->nameField()->setText(QStringLiteral("PROJECTS"));
     archive->saveButton()->click();
@@ -77,12 +71,9 @@ TEST_F(LibraryManagerTest, CreatingAndRefusals) {
 }
 
 TEST_F(LibraryManagerTest, RowsFollowTheLibraryWithoutLosingTyping) {
-    library.createFolder("企画");
-    library.createFolder("営業");
-    library.createTag("顧客", std::string("red"));
-    const std::string planID = library.state().folders[0].id;
-    const std::string salesID = library.state().folders[1].id;
-    const std::string tagID = library.state().tags[0].id;
+    const std::string planID = library.createFolder("企画").id;
+    const std::string salesID = library.createFolder("営業").id;
+    const std::string tagID = library.createTag("顧客", std::string("red")).id;
 
     // Text typed in one row survives a rename in another.
     view.folderRow(salesID)->nameField()->setText(QStringLiteral("営業部（入力中"));
@@ -100,7 +91,7 @@ TEST_F(LibraryManagerTest, RowsFollowTheLibraryWithoutLosingTyping) {
     view.tagRow(tagID)->saveButton()->click();
     EXPECT_EQ(library.state().tags[0].name, "主要顧客");
     EXPECT_EQ(library.state().tags[0].color, "red") << "an update keeps the colour";
-    dialogtest::shoot(view, QStringLiteral("library-manager"));
+    shoot(view, QStringLiteral("library-manager"));
 
     view.tagRow(tagID)->deleteButton()->click();
     ASSERT_TRUE(waitFor([&] { return library.state().tags.empty(); }));

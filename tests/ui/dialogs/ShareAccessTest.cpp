@@ -2,39 +2,21 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QPointer>
 #include <QPushButton>
 
-#include <stdexcept>
-
 #include "DialogFixture.h"
-#include "library/LibraryFileSystem.h"
+#include "library/TestFileSystem.h"
 #include "service/SecureStore.h"
 #include "support/TestEnv.h"
 #include "ui/main/dialogs/ShareAccessModel.h"
 #include "ui/main/dialogs/ShareAccessView.h"
 
-using dialogtest::waitFor;
 using Collaborator = ShareAccessModel::Collaborator;
-
-namespace {
-
-// Saves fail while `broken` is set.
-class BreakableFileSystem : public LibraryFileSystem {
-public:
-    void writeAtomically(const std::filesystem::path& path, std::string_view data) override {
-        if (broken) throw std::runtime_error("ディスクに書き込めません");
-        LibraryFileSystem::writeAtomically(path, data);
-    }
-    bool broken = false;
-};
-
-}  // namespace
 
 class ShareAccessTest : public ServiceFixture {
 protected:
-    BreakableFileSystem fs;
+    TestFileSystem fs;  // saves fail while failWrites is set
     LibraryStore shareLibrary{home.home() / "share", defaults, fs};
     std::string recordID = "rec-1";
 
@@ -48,10 +30,10 @@ protected:
     }
 
     // A model over the breakable library, its load finished.
-    ShareAccessModel* open() {
+    std::unique_ptr<ShareAccessModel> open() {
         MinutesResult minutes;
         minutes.title = "週次定例";
-        auto* model = new ShareAccessModel(shareLibrary, defaults, recordID, minutes);
+        auto model = std::make_unique<ShareAccessModel>(shareLibrary, defaults, recordID, minutes);
         model->loadExistingShare();
         EXPECT_TRUE(waitFor([&] { return model->loaded(); }));
         return model;
@@ -67,35 +49,29 @@ protected:
     }
     // A created public copy with one member, the dialog then closed.
     std::string createCopy() {
-        ShareAccessModel* m = open();
+        auto m = open();
         m->setEmail("a@example.com");
         m->addMember();
         m->setPublic(true);
         m->save();
         EXPECT_TRUE(idle(*m));
         std::string id = m->shareID().value_or("");
-        delete m;
         return id;
     }
 };
 
 TEST_F(ShareAccessTest, MembersAreNormalisedAndListedOnce) {
-    ShareAccessModel* m = open();
+    auto m = open();
     struct Step {
         std::string typed, role, fieldAfter;
         std::vector<Collaborator> after;
     };
+    const Collaborator alice{"alice@example.com", "viewer"}, bob{"bob@example.com", "editor"};
     const std::vector<Step> steps = {
-        {"  Alice@Example.COM \n", "viewer", "", {{"alice@example.com", "viewer"}}},
-        {"bob.example.com", "editor", "bob.example.com", {{"alice@example.com", "viewer"}}},
-        {"bob@example.com",
-         "editor",
-         "",
-         {{"alice@example.com", "viewer"}, {"bob@example.com", "editor"}}},
-        {"ALICE@example.com",
-         "editor",
-         "",
-         {{"bob@example.com", "editor"}, {"alice@example.com", "editor"}}},
+        {"  Alice@Example.COM \n", "viewer", "", {alice}},
+        {"bob.example.com", "editor", "bob.example.com", {alice}},
+        {"bob@example.com", "editor", "", {alice, bob}},
+        {"ALICE@example.com", "editor", "", {bob, {"alice@example.com", "editor"}}},
     };
     for (const Step& s : steps) {
         m->setEmail(s.typed);
@@ -105,7 +81,6 @@ TEST_F(ShareAccessTest, MembersAreNormalisedAndListedOnce) {
         EXPECT_EQ(m->email(), s.fieldAfter) << s.typed;
     }
     EXPECT_EQ(ShareAccessModel::roleLabel("owner"), QStringLiteral("閲覧者"));
-    delete m;
 }
 
 TEST_F(ShareAccessTest, LoadingTheStoredCopy) {
@@ -116,29 +91,22 @@ TEST_F(ShareAccessTest, LoadingTheStoredCopy) {
     struct Case {
         const char* name;
         std::function<void()> arrange;
+        int reply;  // the service's status for the copy; 0 answers it
         bool canSave;
         std::optional<std::string> shareID;
         bool red;
     };
     const std::vector<Case> cases = {
-        {"success", [] {}, true, id, false},
-        {"no token", [&] { defaults.remove("authToken"); }, false, std::nullopt, false},
+        {"success", [] {}, 0, true, id, false},
+        {"no token", [&] { defaults.remove("authToken"); }, 0, false, std::nullopt, false},
         {"no reference",
-         [&] { shareLibrary.setRemoteReference(std::nullopt, "tavro-share", recordID); }, true,
+         [&] { shareLibrary.setRemoteReference(std::nullopt, "tavro-share", recordID); }, 0, true,
          std::nullopt, false},
         // Any failure but a missing copy may hide a live copy: no second one over its link.
-        {"failure",
-         [&] {
-             service.script("GET", "/api/shared-minutes/" + id,
-                            FakeService::Reply::withJson(500, {{"error", "混雑しています"}}));
-         },
-         false, std::nullopt, true},
-        {"copy gone",
-         [&] {
-             service.script("GET", "/api/shared-minutes/" + id,
-                            FakeService::Reply::withJson(404, json::Value::object()));
-         },
-         true, std::nullopt, true},
+        {"failure", [] {}, 500, false, std::nullopt, true},
+        {"copy gone", [] {}, 404, true, std::nullopt, true},
+        // Gone or another account's is said so, and a new one may replace it.
+        {"not ours", [] {}, 403, true, std::nullopt, false},
     };
     for (const Case& c : cases) {
         logIn();
@@ -146,41 +114,51 @@ TEST_F(ShareAccessTest, LoadingTheStoredCopy) {
         shareLibrary.setRemoteReference(LibraryRemoteReference{"tavro", id, 1, {}}, "tavro-share",
                                         recordID);
         c.arrange();
-        ShareAccessModel* m = open();
+        if (c.reply)
+            service.script("GET", "/api/shared-minutes/" + id,
+                           FakeService::Reply::withJson(c.reply, {{"error", "混雑しています"}}));
+        auto m = open();
         EXPECT_EQ(m->canSave(), c.canSave) << c.name;
         EXPECT_EQ(m->shareID(), c.shareID) << c.name;
         EXPECT_EQ(m->statusIsError(), c.red) << c.name;
+        EXPECT_TRUE(!c.reply || m->status()) << c.name << ": a failure is said";
         if (c.shareID) {
             EXPECT_EQ(m->collaborators(), (std::vector<Collaborator>{{"a@example.com", "viewer"}}));
             EXPECT_TRUE(m->isPublic());
             EXPECT_EQ(m->publicURL(), std::nullopt) << "no secret, no link row";
             EXPECT_EQ(m->primaryTitle(), QStringLiteral("変更を保存"));
         }
-        delete m;
     }
 }
 
-TEST_F(ShareAccessTest, CreateUpdateAndDelete) {
-    ShareAccessModel* m = open();
+// A copy on the service is never left unreachable by a local failure: a create whose save fails
+// keeps the copy and its link for the next save; a delete whose clean-up fails still clears the
+// form and the link.
+TEST_F(ShareAccessTest, CreateUpdateAndDeleteThroughLocalFailures) {
+    auto m = open();
     EXPECT_EQ(m->primaryTitle(), QStringLiteral("共有を作成"));
     m->setPublic(true);
+    fs.failWrites = true;
     m->save();
     EXPECT_EQ(m->status(), "共有設定を保存中…");
     EXPECT_FALSE(m->canSave());
     ASSERT_TRUE(idle(*m));
-    EXPECT_EQ(m->status(), "共有設定を作成しました");
-    ASSERT_TRUE(m->shareID());
+    ASSERT_TRUE(m->shareID() && m->publicURL());
     const std::string id = *m->shareID();
     const std::string account = "sharePublicURL:" + id;
-    EXPECT_EQ(storedShareID(), id);
-    const std::string link = SecureStore::read(account);
-    EXPECT_TRUE(link.starts_with(service.baseUrl() + "/shared/pub-")) << link;
-    EXPECT_EQ(m->publicURL(), link);
+    EXPECT_TRUE(m->publicURL()->starts_with(service.baseUrl() + "/shared/pub-"));
+    EXPECT_EQ(SecureStore::read(account), *m->publicURL());
+    EXPECT_TRUE(m->statusIsError());
+    EXPECT_NE(m->status()->find("disk full"), std::string::npos);
+    EXPECT_EQ(storedShareID(), std::nullopt);
 
+    // The next save updates the same copy and records it; made private, its link goes.
+    fs.failWrites = false;
     m->setPublic(false);
     m->save();
     ASSERT_TRUE(idle(*m));
     EXPECT_EQ(m->status(), "共有設定を更新しました");
+    EXPECT_EQ(storedShareID(), id);
     EXPECT_EQ(m->publicURL(), std::nullopt);
     EXPECT_EQ(SecureStore::read(account), "");
     EXPECT_EQ(service.requests("POST", "/api/shared-minutes").size(), 1u);
@@ -194,39 +172,19 @@ TEST_F(ShareAccessTest, CreateUpdateAndDelete) {
     EXPECT_EQ(m->primaryTitle(), QStringLiteral("共有を作成"));
     EXPECT_EQ(storedShareID(), std::nullopt);
     EXPECT_FALSE(service.sharedCopy(id));
-    delete m;
-}
+    m.reset();
 
-// A copy on the service is never left unreachable by a local failure.
-TEST_F(ShareAccessTest, LocalFailuresKeepTheCopyReachable) {
-    ShareAccessModel* m = open();
-    m->setPublic(true);
-    fs.broken = true;
-    m->save();
-    ASSERT_TRUE(idle(*m));
-    ASSERT_TRUE(m->shareID() && m->publicURL());
-    const std::string id = *m->shareID();
-    EXPECT_EQ(SecureStore::read("sharePublicURL:" + id), *m->publicURL());
-    EXPECT_TRUE(m->statusIsError());
-    EXPECT_NE(m->status()->find("ディスクに書き込めません"), std::string::npos);
-    EXPECT_EQ(storedShareID(), std::nullopt);
-
-    // The next save updates the same copy and records the link it could not record before.
-    fs.broken = false;
-    m->save();
-    ASSERT_TRUE(idle(*m));
-    EXPECT_EQ(storedShareID(), id);
-    EXPECT_EQ(service.requests("POST", "/api/shared-minutes").size(), 1u);
-
-    fs.broken = true;
+    const std::string other = createCopy();
+    m = open();
+    ASSERT_TRUE(m->publicURL());
+    fs.failWrites = true;
     m->deleteShare();
     ASSERT_TRUE(idle(*m));
-    EXPECT_FALSE(service.sharedCopy(id));
+    EXPECT_FALSE(service.sharedCopy(other));
     EXPECT_EQ(m->shareID(), std::nullopt);
     EXPECT_EQ(m->publicURL(), std::nullopt);
-    EXPECT_EQ(SecureStore::read("sharePublicURL:" + id), "");
+    EXPECT_EQ(SecureStore::read("sharePublicURL:" + other), "");
     EXPECT_TRUE(m->statusIsError());
-    delete m;
 }
 
 // A new login loads the record's copy before anything is saved; a create still running for the
@@ -234,47 +192,31 @@ TEST_F(ShareAccessTest, LocalFailuresKeepTheCopyReachable) {
 TEST_F(ShareAccessTest, OneCopyPerRecordAcrossLoginsAndDialogs) {
     const std::string id = createCopy();
     defaults.remove("authToken");
-    ShareAccessModel* m = open();
+    auto m = open();
     logIn();
     EXPECT_FALSE(m->canSave());
     EXPECT_TRUE(waitFor([&] { return m->shareID() == id && m->canSave(); }));
-    delete m;
+    m.reset();
 
+    // The closed dialog's model finishes the create, records the link, and then goes.
     shareLibrary.setRemoteReference(std::nullopt, "tavro-share", recordID);
     service.script("POST", "/api/shared-minutes",
                    FakeService::Reply::late(std::chrono::seconds(1)));
-    auto* view = new ShareAccessView(open());
+    auto* view = new ShareAccessView(open().release());
+    QPointer<ShareAccessModel> model = &view->model();
+    view->publicToggle()->click();
     view->primaryButton()->click();
     delete view;
     m = open();
     EXPECT_EQ(m->shareID(), storedShareID().value_or("none"));
     EXPECT_EQ(service.requests("POST", "/api/shared-minutes").size(), 2u);
-    delete m;
-
-    // A copy gone (410) or another account's is said so, and a new one may replace it.
-    service.script("GET", "/api/shared-minutes/" + storedShareID().value_or(""),
-                   FakeService::Reply::withJson(403, json::Value::object()));
-    m = open();
-    EXPECT_TRUE(m->canSave() && m->status() && !m->statusIsError());
-    delete m;
-}
-
-TEST_F(ShareAccessTest, ASaveFinishesAfterTheDialogIsGone) {
-    auto* view = new ShareAccessView(open());
-    QPointer<ShareAccessModel> model = &view->model();
-    service.script("POST", "/api/shared-minutes",
-                   FakeService::Reply::late(std::chrono::milliseconds(300)));
-    view->publicToggle()->click();
-    view->primaryButton()->click();
-    delete view;
-    ASSERT_TRUE(waitFor([&] { return storedShareID().has_value(); }));
-    EXPECT_TRUE(
-        SecureStore::read("sharePublicURL:" + *storedShareID()).starts_with(service.baseUrl()));
-    EXPECT_TRUE(waitFor([&] { return model.isNull(); })) << "the model goes once it is done";
+    EXPECT_TRUE(SecureStore::read("sharePublicURL:" + m->shareID().value_or(""))
+                    .starts_with(service.baseUrl()));
+    EXPECT_TRUE(waitFor([&] { return model.isNull(); }));
 }
 
 TEST_F(ShareAccessTest, Screenshot) {
-    ShareAccessView view(open());
+    ShareAccessView view(open().release());
     view.emailField()->setText(QStringLiteral("sato@example.com"));
     emit view.emailField()->textEdited(view.emailField()->text());
     view.addButton()->click();
@@ -296,5 +238,5 @@ TEST_F(ShareAccessTest, Screenshot) {
         EXPECT_TRUE(!label->text().contains('@') || label->textFormat() == Qt::PlainText);
     EXPECT_EQ(view.primaryButton()->text(), QStringLiteral("変更を保存"));
     EXPECT_TRUE(view.deleteButton()->isVisibleTo(&view));
-    dialogtest::shoot(view, QStringLiteral("share-access"));
+    shoot(view, QStringLiteral("share-access"));
 }

@@ -28,17 +28,14 @@ namespace {
 
 using uitest::shoot;
 
-class SidebarViewTest : public StoresFixture {
+class SidebarViewTest : public WindowFixture {
 protected:
-    WindowServices services{store, library, defaults, dialogs};
-    UiContext& ctx = services.ctx;
     MainViewModel browser{store, library, defaults, dialogs};
 
     void SetUp() override {
-        qputenv("TAVRO_REDUCE_MOTION", "1");
+        WindowFixture::SetUp();
         defaults.set(MainViewModel::kOnboardingKey, true);
     }
-    void TearDown() override { qunsetenv("TAVRO_REDUCE_MOTION"); }
 
     std::unique_ptr<SidebarView> sidebar() {
         auto view = std::make_unique<SidebarView>(ctx, browser);
@@ -152,11 +149,8 @@ TEST_F(SidebarViewTest, Screenshots) {
     });
     emit list.menuRequested(colored, list.mapToGlobal(QPoint(20, 20)));
     EXPECT_TRUE(items.contains("✓ R&&D")) << items.join('|').toStdString();
-    EXPECT_TRUE(view->recordList()
-                    ->model()
-                    ->index(view->rows()->rowOf(agent), 0)
-                    .data(RecordListModel::AgentRunningRole)
-                    .toBool());
+    const QModelIndex agentRow = view->rows()->index(view->rows()->rowOf(agent));
+    EXPECT_TRUE(agentRow.data(RecordListModel::AgentRunningRole).toBool());
 
     browser.setBulkSelection({checked, colored});
     EXPECT_EQ(view->bulkBar()->countLabel()->text(), "2件を選択中");
@@ -190,10 +184,9 @@ TEST_F(SidebarViewTest, Screenshots) {
 TEST_F(SidebarViewTest, AnUnsavedLibraryChangeShowsOneLineUntilTheNextSave) {
     TestFileSystem files;
     LibraryStore failing{home.home() / "other", defaults, files};
-    UiContext other(store, failing, services.engine, services.auth, services.updates,
-                    services.calendar, defaults, dialogs);
+    WindowServices other{store, failing, defaults, dialogs};
     const std::string id = addRecord("予算会議").id;
-    MainView view(other);
+    MainView view(other.ctx);
     view.show();
     EXPECT_FALSE(view.libraryErrorLine()->isVisible());
 
