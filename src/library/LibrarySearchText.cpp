@@ -173,6 +173,12 @@ void LibrarySearchText::sign() {
 
 std::string LibrarySearchText::slice(std::size_t from, std::size_t to) const {
     std::string out;
+    sliceInto(out, from, to);
+    return out;
+}
+
+void LibrarySearchText::sliceInto(std::string& out, std::size_t from, std::size_t to) const {
+    out.clear();
     out.reserve(to - from);
     const std::size_t middleEnd = split_ + middleSize();
     for (std::size_t i = from; i < to;) {
@@ -189,7 +195,6 @@ std::string LibrarySearchText::slice(std::size_t from, std::size_t to) const {
             i = to;
         }
     }
-    return out;
 }
 
 std::string LibrarySearchText::suffix(std::size_t bytes) const {
@@ -215,9 +220,10 @@ bool LibrarySearchText::contains(const Pattern& pattern) const {
         return true;
     // A match across a join lies within the needle's length less one on either side of it.
     const std::size_t reach = needle.size() - 1;
+    std::string window;
     for (const std::size_t join : {split_, split_ + middle_->size()}) {
-        const std::size_t from = join - std::min(join, reach);
-        if (occursIn(slice(from, std::min(size(), join + reach)), needle)) return true;
+        sliceInto(window, join - std::min(join, reach), std::min(size(), join + reach));
+        if (occursIn(window, needle)) return true;
     }
     return false;
 }

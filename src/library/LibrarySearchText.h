@@ -51,6 +51,7 @@ private:
     std::size_t size() const { return own_.size() + middleSize(); }
     std::size_t middleSize() const { return middle_ ? middle_->size() : 0; }
     std::string slice(std::size_t from, std::size_t to) const;
+    void sliceInto(std::string& out, std::size_t from, std::size_t to) const;
 
     // The folded text is own_ with *middle_ put in at `split_`.
     std::string own_;

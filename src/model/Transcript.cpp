@@ -87,6 +87,7 @@ void Transcript::append(std::string_view speaker, std::optional<std::string_view
     l.time = static_cast<std::uint32_t>(d.times.size()) | (time ? kHasTime : 0);
     if (time) d.times += *time;
     d.lines.push_back(l);
+    size_ = d.lines.size();
 }
 
 std::string_view Transcript::joined() const {

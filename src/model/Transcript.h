@@ -44,8 +44,8 @@ public:
     Transcript(std::initializer_list<TranscriptLine> lines);
     Transcript(const std::vector<TranscriptLine>& lines);  // NOLINT: reads like the list it holds
 
-    std::size_t size() const { return data_ ? data_->lines.size() : 0; }
-    bool empty() const { return size() == 0; }
+    std::size_t size() const { return size_; }
+    bool empty() const { return size_ == 0; }
     // A copy of line `i`; const so that assigning to it is refused rather than lost.
     const TranscriptLine operator[](std::size_t i) const;
     std::string_view speaker(std::size_t i) const;
@@ -59,7 +59,10 @@ public:
     void push_back(const TranscriptLine& line);
     void append(std::string_view speaker, std::optional<std::string_view> time,
                 std::string_view text);
-    void clear() { data_.reset(); }
+    void clear() {
+        data_.reset();
+        size_ = 0;
+    }
 
     // Every line's speaker and text, all joined with "\n"; empty without lines.
     std::string_view joined() const;
@@ -87,6 +90,8 @@ private:
     std::size_t textEnd(std::size_t i) const;
 
     std::shared_ptr<Data> data_;
+    // Kept here as well, so that counting lines reads nothing behind the pointer.
+    std::size_t size_ = 0;
 };
 
 template <>
