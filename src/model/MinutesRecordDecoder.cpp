@@ -132,7 +132,14 @@ std::vector<T> each(const Slot& s, F&& decodeOne) {
     return out;
 }
 
-MinutesResult result(element e) {
+// One transcript line as read, before it is copied into the transcript's buffers.
+struct Said {
+    std::string_view speaker;
+    std::optional<std::string_view> time;
+    std::string_view text;
+};
+
+MinutesResult result(element e, std::vector<Said>& said) {
     const auto f = fieldsOf<8>(e, {"title", "meta", "summary", "keyPoints", "decisions", "todos",
                                    "sections", "transcript"});
     MinutesResult r;
@@ -152,12 +159,6 @@ MinutesResult result(element e) {
     if (absent(f[7])) unusual();
     const array lines = arrayOf(f[7].value);
     // Read first and sized exactly, so the transcript's buffer holds no slack.
-    struct Said {
-        std::string_view speaker;
-        std::optional<std::string_view> time;
-        std::string_view text;
-    };
-    thread_local std::vector<Said> said;
     said.clear();
     std::size_t bytes = 0, timeBytes = 0;
     for (const element line : lines) {
@@ -177,6 +178,7 @@ MinutesResult result(element e) {
 
 struct MinutesRecordDecoder::Parser {
     simdjson::dom::parser parser;
+    std::vector<Said> said;
 };
 
 MinutesRecordDecoder::MinutesRecordDecoder() : parser_(std::make_unique<Parser>()) {}
@@ -198,7 +200,7 @@ MinutesRecord MinutesRecordDecoder::decode(const std::string& text_) {
         r.templateId = required(f[2]);
         r.sourceName = required(f[3]);
         if (absent(f[4])) unusual();
-        r.result = result(f[4].value);
+        r.result = result(f[4].value, parser_->said);
         return r;
     } catch (const Unusual&) {
     }
