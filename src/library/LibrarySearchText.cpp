@@ -218,7 +218,9 @@ bool LibrarySearchText::contains(const Pattern& pattern) const {
     if (occursIn(own.substr(0, split_), needle) || occursIn(*middle_, needle) ||
         occursIn(own.substr(split_), needle))
         return true;
-    // A match across a join lies within the needle's length less one on either side of it.
+    // Each join is a line feed, so only a needle holding one can match across it; such a match
+    // lies within the needle's length less one on either side of the join.
+    if (needle.find('\n') == std::string::npos) return false;
     const std::size_t reach = needle.size() - 1;
     std::string window;
     for (const std::size_t join : {split_, split_ + middle_->size()}) {

@@ -26,9 +26,9 @@ public:
 
     LibrarySearchText() = default;
     explicit LibrarySearchText(std::string raw);
-    // The text `before` + `middle` + `after`, where each of the three begins and ends at a line
-    // feed or at the text's ends. `middle` is kept as it is, not copied, when folding leaves it
-    // unchanged, as it does for ordinary Japanese text.
+    // The text `before` + `middle` + `after`, where `before` ends with a line feed and `after`,
+    // unless empty, begins with one. `middle` is kept as it is, not copied, when folding leaves
+    // it unchanged, as it does for ordinary Japanese text.
     LibrarySearchText(std::string before, std::shared_ptr<const std::string> middle,
                       std::string after);
 
