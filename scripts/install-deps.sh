@@ -5,7 +5,7 @@ set -euo pipefail
 
 BUILD_PKGS=(build-essential cmake ninja-build pkg-config git
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
-  libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
+  libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libsimdjson-dev
   libcurl4-openssl-dev libicu-dev libsecret-1-dev libpulse-dev
   libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
   libtesseract-dev libx11-dev libxi-dev libxcb1-dev libxcb-composite0-dev libxcomposite-dev libx11-xcb-dev

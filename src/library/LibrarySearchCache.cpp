@@ -14,6 +14,7 @@ public:
         out_ += piece;
         first_ = false;
     }
+    bool any() const { return !first_; }
     std::string take() { return std::move(out_); }
 
 private:
@@ -23,35 +24,41 @@ private:
 
 }  // namespace
 
-std::string LibrarySearchCache::recordPieces(const MinutesRecord& record) {
+LibrarySearchCache::Around LibrarySearchCache::around(const MinutesRecord& record) {
     const MinutesResult& r = record.result;
     std::size_t bytes = record.sourceName.size() + r.title.size() + r.summary.size() + 3;
-    for (const auto& t : r.transcript) bytes += t.speaker.size() + t.text.size() + 2;
-    Lines lines(bytes + 1024);
-    lines.add(record.sourceName);
-    lines.add(r.title);
-    lines.add(r.summary);
-    for (const auto& k : r.keyPoints) lines.add(k);
-    for (const auto& d : r.decisions) lines.add(d);
+    Lines head(bytes + 1024);
+    head.add(record.sourceName);
+    head.add(r.title);
+    head.add(r.summary);
+    for (const auto& k : r.keyPoints) head.add(k);
+    for (const auto& d : r.decisions) head.add(d);
     if (r.sections) {
         for (const auto& s : *r.sections) {
-            lines.add(s.heading);
-            for (const auto& p : s.points) lines.add(p.text);
+            head.add(s.heading);
+            for (const auto& p : s.points) head.add(p.text);
         }
     }
-    for (const auto& t : r.transcript) {
-        lines.add(t.speaker);
-        lines.add(t.text);
-    }
+    Lines tail(512);
     if (r.meta && r.meta->attendees) {
-        for (const auto& a : *r.meta->attendees) lines.add(a);
+        for (const auto& a : *r.meta->attendees) tail.add(a);
     }
     for (const auto& todo : r.todos) {
-        lines.add(todo.task);
-        lines.add(todo.assignee.value_or(""));
-        lines.add(todo.due.value_or(""));
+        tail.add(todo.task);
+        tail.add(todo.assignee.value_or(""));
+        tail.add(todo.due.value_or(""));
     }
-    return lines.take();
+    Around out{head.take(), {}};
+    std::string& behind = r.transcript.empty() ? out.before : out.after;
+    if (!r.transcript.empty()) out.before += '\n';
+    if (tail.any()) behind += '\n' + tail.take();
+    return out;
+}
+
+std::string LibrarySearchCache::recordPieces(const MinutesRecord& record) {
+    Around parts = around(record);
+    parts.before += record.result.transcript.joined();
+    return parts.before + parts.after;
 }
 
 std::string LibrarySearchCache::participantPieces(const MinutesRecord& record) {
@@ -60,7 +67,7 @@ std::string LibrarySearchCache::participantPieces(const MinutesRecord& record) {
     if (r.meta && r.meta->attendees) {
         for (const auto& a : *r.meta->attendees) lines.add(a);
     }
-    for (const auto& t : r.transcript) lines.add(t.speaker);
+    for (std::size_t i = 0; i < r.transcript.size(); ++i) lines.add(r.transcript.speaker(i));
     for (const auto& todo : r.todos) {
         if (todo.assignee) lines.add(*todo.assignee);
     }
@@ -102,7 +109,10 @@ LibrarySearchCache::Slot& LibrarySearchCache::slotFor(const MinutesRecord& recor
 }
 
 const LibrarySearchText& LibrarySearchCache::Slot::text(const MinutesRecord& record) {
-    if (!text_) text_.emplace(recordPieces(record));
+    if (!text_) {
+        Around parts = around(record);
+        text_.emplace(std::move(parts.before), transcriptOf(record), std::move(parts.after));
+    }
     return *text_;
 }
 
@@ -126,12 +136,20 @@ bool LibrarySearchCache::isPrepared(const MinutesRecord& record) const {
            it->second.guard == guardOf(record);
 }
 
+std::shared_ptr<const std::string> LibrarySearchCache::transcriptOf(const MinutesRecord& record) {
+    const Transcript& t = record.result.transcript;
+    return t.empty() ? nullptr : t.sharedJoined();
+}
+
 LibrarySearchCache::Pieces LibrarySearchCache::piecesOf(const MinutesRecord& record) {
-    return {record.id, guardOf(record), recordPieces(record), participantPieces(record)};
+    return {record.id, guardOf(record), around(record), transcriptOf(record),
+            participantPieces(record)};
 }
 
 LibrarySearchCache::Prepared LibrarySearchCache::prepare(Pieces pieces) {
-    return {std::move(pieces.id), pieces.guard, LibrarySearchText(std::move(pieces.text)),
+    return {std::move(pieces.id), pieces.guard,
+            LibrarySearchText(std::move(pieces.text.before), std::move(pieces.transcript),
+                              std::move(pieces.text.after)),
             LibrarySearchText(std::move(pieces.participants))};
 }
 

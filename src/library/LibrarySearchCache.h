@@ -2,6 +2,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -52,12 +53,22 @@ public:
 
     std::size_t size() const { return slots_.size(); }
 
-    // Preparing texts away from the main thread: the raw pieces of a record are copied out,
-    // folded on a worker, and installed back on the cache's thread.
+    // The record's searchable pieces, joined with "\n", before and after its transcript; the
+    // joins next to the transcript are in `before` and `after`. Without a transcript all is in
+    // `before`.
+    struct Around {
+        std::string before;
+        std::string after;
+    };
+
+    // Preparing texts away from the main thread: the raw pieces of a record are copied out (its
+    // transcript shared, not copied), folded on a worker, and installed back on the cache's
+    // thread.
     struct Pieces {
         std::string id;
         Slot::Guard guard{};
-        std::string text;
+        Around text;
+        std::shared_ptr<const std::string> transcript;
         std::string participants;
     };
     struct Prepared {
@@ -80,6 +91,9 @@ public:
 
 private:
     static Slot::Guard guardOf(const MinutesRecord& record);
+    static Around around(const MinutesRecord& record);
+    // The transcript as the search reads it, or nothing when there is none.
+    static std::shared_ptr<const std::string> transcriptOf(const MinutesRecord& record);
 
     std::unordered_map<std::string, Slot> slots_;
     // The slots in the order of the last list filtered.

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,13 +26,20 @@ public:
 
     LibrarySearchText() = default;
     explicit LibrarySearchText(std::string raw);
+    // The text `before` + `middle` + `after`, where `before` ends with a line feed and `after`,
+    // unless empty, begins with one. `middle` is kept as it is, not copied, when folding leaves
+    // it unchanged, as it does for ordinary Japanese text.
+    LibrarySearchText(std::string before, std::shared_ptr<const std::string> middle,
+                      std::string after);
 
     // Lower-cased in the root locale, then composed (NFC).
     static std::string fold(std::string raw);
 
     // Whether the pattern occurs anywhere in the text.
     bool contains(const Pattern& pattern) const;
-    const std::string& folded() const { return folded_; }
+    // The folded text, whole or its last `bytes` bytes.
+    std::string folded() const { return slice(0, size()); }
+    std::string suffix(std::size_t bytes) const;
     std::size_t signatureBytes() const { return bits_.size() * sizeof(std::uint64_t); }
 
     // Plain substring test on already folded texts.
@@ -39,8 +47,16 @@ public:
 
 private:
     bool mayContain(const Pattern& pattern) const;
+    void sign();
+    std::size_t size() const { return own_.size() + middleSize(); }
+    std::size_t middleSize() const { return middle_ ? middle_->size() : 0; }
+    std::string slice(std::size_t from, std::size_t to) const;
+    void sliceInto(std::string& out, std::size_t from, std::size_t to) const;
 
-    std::string folded_;
+    // The folded text is own_ with *middle_ put in at `split_`.
+    std::string own_;
+    std::size_t split_ = 0;
+    std::shared_ptr<const std::string> middle_;
     std::vector<std::uint64_t> bits_;
     unsigned shift_ = 64;
 };

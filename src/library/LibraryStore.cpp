@@ -458,9 +458,7 @@ bool LibraryStore::matchesQuery(const LibrarySearchText& text,
     }
     const std::string names = libraryPieces(metadata, true);
     // A match may also start in the record's last characters and run on into the names.
-    const std::string& own = text.folded();
-    const std::size_t keep = std::min(own.size(), query.folded().size() - 1);
-    const std::string tail = own.substr(own.size() - keep) + names;
+    const std::string tail = text.suffix(query.folded().size() - 1) + names;
     return LibrarySearchText::occursIn(tail, query.folded());
 }
 

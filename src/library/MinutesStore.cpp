@@ -8,6 +8,7 @@
 #include "library/CustomTemplateStore.h"
 #include "library/DataDirectory.h"
 #include "model/Markdown.h"
+#include "model/MinutesRecordDecoder.h"
 #include "util/AtomicFile.h"
 #include "util/PrivateFiles.h"
 #include "util/Text.h"
@@ -59,12 +60,11 @@ struct Loaded {
 };
 
 // Reads and decodes one record file; an unreadable or undecodable file gives no record.
-Loaded loadOne(const fs::path& file) {
+Loaded loadOne(const fs::path& file, MinutesRecordDecoder& decoder, std::string& bytes) {
     Loaded out;
-    const auto bytes = atomicfile::read(file);
-    if (!bytes) return out;
+    if (!atomicfile::readInto(file, bytes, MinutesRecordDecoder::kPadding)) return out;
     try {
-        out.record = MinutesRecord::fromJson(json::parse(*bytes));
+        out.record = decoder.decode(bytes);
         out.base = file.stem().string();
     } catch (const json::Error&) {
     }
@@ -129,7 +129,10 @@ void MinutesStore::load() {
         std::min<std::size_t>(std::max(1u, std::thread::hardware_concurrency()), files.size());
     std::atomic<std::size_t> next{0};
     auto work = [&] {
-        for (std::size_t i; (i = next.fetch_add(1)) < files.size();) loaded[i] = loadOne(files[i]);
+        MinutesRecordDecoder decoder;
+        std::string buffer;
+        for (std::size_t i; (i = next.fetch_add(1)) < files.size();)
+            loaded[i] = loadOne(files[i], decoder, buffer);
     };
     std::vector<std::thread> pool;
     for (unsigned i = 1; i < workers; ++i) pool.emplace_back(work);

@@ -4,8 +4,8 @@
 
 namespace {
 
-template <typename T>
-json::Value arrayOf(const std::vector<T>& items) {
+template <typename List>
+json::Value arrayOf(const List& items) {
     json::Value a = json::Value::array();
     for (const auto& item : items) a.push_back(item.toJson());
     return a;

@@ -6,7 +6,7 @@
 #include "model/MinutesMeta.h"
 #include "model/MinutesSection.h"
 #include "model/TodoItem.h"
-#include "model/TranscriptLine.h"
+#include "model/Transcript.h"
 
 // The minutes of one meeting, as the service returns them.
 struct MinutesResult {
@@ -18,7 +18,7 @@ struct MinutesResult {
     std::vector<TodoItem> todos;
     // When present and non-empty, these take the place of key points and decisions in Markdown.
     std::optional<std::vector<MinutesSection>> sections;
-    std::vector<TranscriptLine> transcript;
+    Transcript transcript;
 
     bool operator==(const MinutesResult&) const = default;
 

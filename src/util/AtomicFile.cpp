@@ -85,24 +85,36 @@ mode_t umaskMode() {
     return 0644;
 }
 
-std::optional<std::string> read(const std::filesystem::path& path) {
+bool readInto(const std::filesystem::path& path, std::string& out, std::size_t spare) {
+    out.clear();
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return std::nullopt;
-    std::string out;
+    if (fd < 0) return false;
     struct stat st {};
-    if (::fstat(fd, &st) == 0 && st.st_size > 0) out.reserve(static_cast<std::size_t>(st.st_size));
-    char buf[65536];
+    const std::size_t expected =
+        ::fstat(fd, &st) == 0 && st.st_size > 0 ? static_cast<std::size_t>(st.st_size) : 0;
+    // Read straight into the string; room beyond the expected size tells the end of the file.
+    std::size_t used = 0;
+    out.resize(expected + spare + 1);
     for (;;) {
-        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (used + spare == out.size()) out.resize(out.size() * 2);
+        const ssize_t n = ::read(fd, out.data() + used, out.size() - spare - used);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
             ::close(fd);
-            return std::nullopt;
+            out.clear();
+            return false;
         }
         if (n == 0) break;
-        out.append(buf, static_cast<std::size_t>(n));
+        used += static_cast<std::size_t>(n);
     }
     ::close(fd);
+    out.resize(used);
+    return true;
+}
+
+std::optional<std::string> read(const std::filesystem::path& path) {
+    std::string out;
+    if (!readInto(path, out)) return std::nullopt;
     return out;
 }
 

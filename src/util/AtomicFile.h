@@ -24,5 +24,8 @@ mode_t umaskMode();
 
 // Reads the whole file; nullopt when it cannot be read.
 std::optional<std::string> read(const std::filesystem::path& path);
+// Reads the whole file into `out`, reusing its buffer and leaving at least `spare` bytes of
+// room behind the content; false (and `out` empty) when it cannot be read.
+bool readInto(const std::filesystem::path& path, std::string& out, std::size_t spare = 0);
 
 }  // namespace atomicfile

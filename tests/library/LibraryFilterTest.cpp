@@ -189,6 +189,32 @@ TEST_F(LibraryFilterTest, LongTextsAreSearchedEverywhere) {
     EXPECT_EQ(find(records, "話者7"), Ids{});
 }
 
+TEST_F(LibraryFilterTest, MatchesRunAcrossTheTranscriptsJoins) {
+    // The transcript is searched where it lies, beside a folded copy of the rest; a match may
+    // run from one into the other, and a transcript that folding changes is folded as well.
+    const std::vector<std::vector<TranscriptLine>> transcripts = {
+        {},
+        {{"田", std::nullopt, "x"}},
+        {{"話者", "00:01", "本文です"}, {"ＢＯＢ", std::nullopt, "Hello Ünï"}},
+    };
+    const char* queries[] = {"要約\n田\nx\n出席", "要約\n話者", "ünï\n出席者", "x\n出席者",
+                             "bob\nhello",        "\nx\n",     "要約\n出席者"};
+    int found = 0;
+    for (std::size_t i = 0; i < transcripts.size(); ++i) {
+        MinutesRecord r = record("R" + std::to_string(i));
+        r.result.summary = "要約";
+        r.result.transcript = transcripts[i];
+        r.result.meta = MinutesMeta{std::nullopt, std::nullopt, std::vector<std::string>{"出席者"}};
+        const std::string whole = LibrarySearchText::fold(store.searchableText(r, {}));
+        for (const char* q : queries) {
+            const bool expected = LibrarySearchText::occursIn(whole, LibrarySearchText::fold(q));
+            found += expected;
+            EXPECT_EQ(find({r}, q) == Ids{r.id}, expected) << i << ": " << q;
+        }
+    }
+    EXPECT_EQ(found, 6);
+}
+
 TEST(LibrarySearchText, FoldingMatchesLowerCaseComposedForm) {
     const char* samples[] = {"会議の資料を共有します。",
                              "ガギ and カ\u3099",

@@ -1,9 +1,39 @@
 #include <gtest/gtest.h>
 
 #include "model/MinutesRecord.h"
+#include "model/MinutesRecordDecoder.h"
 #include "model/ProcessResponse.h"
 
 namespace {
+
+// The record file decoder against the tree route on the same text: the same record, written
+// back byte for byte the same, or the same error.
+void expectDecoderAgrees(const std::string& text) {
+    static MinutesRecordDecoder decoder;
+    std::optional<MinutesRecord> tree, fast;
+    std::string treeError, fastError;
+    try {
+        tree = MinutesRecord::fromJson(json::parse(text));
+    } catch (const json::Error& e) {
+        treeError = e.what();
+    }
+    try {
+        fast = decoder.decode(text);
+    } catch (const json::Error& e) {
+        fastError = e.what();
+    }
+    EXPECT_EQ(fastError, treeError) << text;
+    ASSERT_EQ(fast, tree) << text;
+    if (fast) {
+        EXPECT_EQ(json::dumpCompact(fast->toJson()), json::dumpCompact(tree->toJson()));
+    }
+}
+
+std::string recordText(const std::string& result) {
+    return R"({"id":"A","createdAt":"2025-03-07T05:05:00Z","templateId":"m","sourceName":"s",)"
+           R"("result":)" +
+           result + "}";
+}
 
 // The decoding matrix: one member of a valid result replaced ("<absent>": removed); a result
 // decodes whole or not at all.
@@ -46,7 +76,40 @@ TEST(MinutesDecoding, AcceptsOrFailsWhole) {
             EXPECT_NO_THROW(MinutesResult::fromJson(v)) << c.key << ": " << c.value;
         else
             EXPECT_THROW(MinutesResult::fromJson(v), json::Error) << c.key << ": " << c.value;
+        expectDecoderAgrees(recordText(json::dumpCompact(v)));
     }
+}
+
+// Texts that only the record file decoder sees raw: each is read as the tree reads it.
+TEST(MinutesDecoding, RecordFilesAsTheTreeReadsThem) {
+    const std::string rest =
+        R"("summary":"s","keyPoints":[],"decisions":[],"transcript":[{"speaker":"A","text":"x"}])";
+    const std::string todos = R"(,"todos":[{"task":"x"}])";
+    const std::string ok = recordText("{" + rest + todos + R"(,"title":"t"})");
+    const std::string deep = std::string(3000, '[') + std::string(3000, ']');
+    const std::string cases[] = {
+        ok,
+        recordText(R"({"title":"a","title":"b",)" + rest + todos + "}"),
+        recordText(R"({"title":"t","meta":{},"meta":null,)" + rest + todos + "}"),
+        recordText(R"({"title":"t\udc00",)" + rest + todos + "}"),
+        recordText(R"({"title":"t\ud83d\ude00",)" + rest + todos + "}"),
+        recordText("{\"title\":\"t\x01\"," + rest + todos + "}"),
+        recordText("{\"title\":\"\xC0\xAF\"," + rest + todos + "}"),
+        recordText(R"({"title":"t",)" + rest + R"(,"todos":[{"task":"x","refs":[-0,9223372036854775807]}]})"),
+        recordText(R"({"title":"t",)" + rest + R"(,"todos":[{"task":"x","refs":[9223372036854775808]}]})"),
+        recordText(R"({"title":"t",)" + rest + todos +
+                   R"(,"sections":[{"heading":"h","points":[{"text":"p","refs":[9223372036854775808]}]}]})"),
+        recordText(R"({"title":"t","extra":1e400,)" + rest + todos + "}"),
+        recordText(R"({"title":"t","extra":)" + deep + "," + rest + todos + "}"),
+        "\xEF\xBB\xBF" + ok,
+        ok + " x",
+        ok.substr(0, ok.size() - 1),
+    };
+    for (const auto& text : cases) expectDecoderAgrees(text);
+    // What the store writes is read back as written.
+    const std::string written =
+        json::dumpCompact(MinutesRecord::fromJson(json::parse(ok)).toJson());
+    EXPECT_EQ(json::dumpCompact(MinutesRecordDecoder().decode(written).toJson()), written);
 }
 
 TEST(MinutesDecoding, PointRefsAreTolerant) {
@@ -75,6 +138,23 @@ TEST(MinutesEncoding, WritesOnlyWhatIsPresent) {
     auto empty = decoded;
     empty.sections = std::vector<MinutesSection>{};
     EXPECT_EQ(empty.toJson()["sections"], json::Value::array());
+}
+
+TEST(Transcript, KeepsEachLineAsGiven) {
+    const std::vector<TranscriptLine> lines = {
+        {"A", "00:01", "one\ntwo"}, {"", std::nullopt, ""}, {"B\n", "", "x"}, {"C", "1:02:03", ""}};
+    const Transcript t = lines;
+    ASSERT_EQ(t.size(), lines.size());
+    for (std::size_t i = 0; i < lines.size(); ++i) EXPECT_EQ(t[i], lines[i]) << i;
+    EXPECT_EQ(t.joined(), "A\none\ntwo\n\n\nB\n\nx\nC\n");
+    // A copy shares the lines until one of them changes.
+    Transcript copy = t;
+    EXPECT_EQ(copy, t);
+    EXPECT_EQ(std::hash<Transcript>{}(copy), std::hash<Transcript>{}(t));
+    copy.push_back({"D", std::nullopt, "y"});
+    EXPECT_EQ(t.size(), lines.size());
+    EXPECT_NE(copy, t);
+    EXPECT_NE(Transcript({{"A", std::nullopt, ""}}), Transcript({{"A", "", ""}}));
 }
 
 TEST(ProcessResponse, DecodesEitherPartOrNeither) {

@@ -86,7 +86,10 @@ TEST_F(AskAllTest, LineRules) {
     EXPECT_EQ(transcript[2], (json::Value{{"speaker", "C"}, {"time", ""}, {"text", "abcde"}}));
 
     // A cut inside a line never splits a character: 3-byte characters, 5 bytes of room.
-    records[0].result.transcript[4].text = "あいう";
+    std::vector<TranscriptLine> lines(records[0].result.transcript.begin(),
+                                      records[0].result.transcript.end());
+    lines[4].text = "あいう";
+    records[0].result.transcript = lines;
     const json::Value cut = TavroAPI::makeAskAllMeetings(records)[0]["transcript"];
     EXPECT_EQ(json::requireString(cut[2], "text"), "あ");
 }

@@ -24,7 +24,7 @@ struct TranscriptView::Row {
     int estimatedWidth = 0;  // of the text on one line, without a layout
 };
 
-TranscriptView::TranscriptView(const std::vector<TranscriptLine>& lines, QWidget* parent)
+TranscriptView::TranscriptView(const Transcript& lines, QWidget* parent)
     : QWidget(parent),
       speakerFont_(DetailStyle::font(14, QFont::DemiBold)),
       timeFont_(QFontDatabase::systemFont(QFontDatabase::FixedFont)),

@@ -8,14 +8,14 @@
 #include <memory>
 #include <vector>
 
-#include "model/TranscriptLine.h"
+#include "model/Transcript.h"
 
 class QTextLayout;
 
 class TranscriptView : public QWidget {
     Q_OBJECT
 public:
-    explicit TranscriptView(const std::vector<TranscriptLine>& lines, QWidget* parent = nullptr);
+    explicit TranscriptView(const Transcript& lines, QWidget* parent = nullptr);
     ~TranscriptView() override;
 
     bool hasHeightForWidth() const override { return true; }
