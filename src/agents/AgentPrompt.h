@@ -6,11 +6,16 @@
 // What an agent run is given: its instructions and the command line that starts the tool.
 namespace agentprompt {
 
-// One "- task" line per item marked for the agent, joined by line feeds; a request to judge
-// from the minutes when no item is marked.
+// One "- task" line per item marked for the agent, joined by line feeds, with the task's line
+// breaks and other control characters turned into spaces; a request to judge from the minutes
+// when no item is marked.
 std::string taskList(const MinutesResult& result);
 
-// The text of prompt.md: the introduction, the task list, the rules, then the whole minutes.
+// `markdown` as a fenced block that the text itself cannot close.
+std::string quoted(const std::string& markdown);
+
+// The text of prompt.md: the introduction, the task list, the rules, then the whole minutes,
+// quoted.
 std::string instructions(const MinutesResult& result, const std::string& markdown);
 
 // The shell command for the "agentCmd" setting, run from the run folder: "codex" selects Codex,

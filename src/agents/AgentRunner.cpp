@@ -12,6 +12,7 @@
 #include "platform/LoginShell.h"
 #include "platform/Notifier.h"
 #include "util/AtomicFile.h"
+#include "util/PrivateFiles.h"
 #include "util/UserDefaults.h"
 
 namespace fs = std::filesystem;
@@ -37,14 +38,13 @@ AgentRunner::~AgentRunner() {
 }
 
 fs::path AgentRunner::makeRunFolder() {
-    std::error_code ec;
-    fs::create_directories(agentDir_, ec);
+    privatefiles::makeFolders(agentDir_);
     const std::string stamp = localzone::format(clock_(), "%Y-%m-%d_%H%M%S");
     // A run started in the same second as another gets a folder of its own, so that it never
     // overwrites the files of a tool that may still be working. mkdir claims a name atomically.
     for (int n = 1; n < 1000; ++n) {
         const fs::path folder = agentDir_ / (n == 1 ? stamp : stamp + "-" + std::to_string(n));
-        if (mkdir(folder.c_str(), 0755) == 0 || errno != EEXIST) return folder;
+        if (mkdir(folder.c_str(), 0700) == 0 || errno != EEXIST) return folder;
     }
     return agentDir_ / stamp;
 }
@@ -57,6 +57,8 @@ void AgentRunner::dispatchAgent(const MinutesRecord& record) {
     const fs::path folder = makeRunFolder();
     atomicfile::write(folder / "prompt.md", agentprompt::instructions(record.result, markdown));
     atomicfile::write(folder / "minutes.md", markdown);
+    // The shell's redirection would make the log with the umask; one that exists keeps its mode.
+    atomicfile::write(folder / "agent.log", {});
 
     const std::string command =
         agentprompt::commandLine(defaults_.stringValue("agentCmd").value_or("claude"));

@@ -8,5 +8,7 @@ struct LaunchArguments {
     int qtArgc = 0;    // how many leading argv entries Qt may read (program name included)
     QStringList urls;  // the addresses, in order; none without "--"
 
+    // Reads the addresses and then blanks them in `argv` itself (Qt never sees them), so that the
+    // process's command line no longer shows them.
     static LaunchArguments split(int argc, char** argv);
 };

@@ -13,14 +13,22 @@
 
 namespace {
 
-// $XDG_RUNTIME_DIR, or else a folder of this user's own in the temp folder, which other users
-// cannot take first.
-QString runtimeFolder() {
+// $XDG_RUNTIME_DIR, or else a folder of this user's own in the temp folder. Another user can
+// make that name first, as a folder or a link, and would then receive what later starts hand
+// over: it is used only when it is a real folder of this user that nobody else may enter.
+// Otherwise there is no folder, and `error` says why.
+QString runtimeFolder(QString& error) {
     const QByteArray dir = qgetenv("XDG_RUNTIME_DIR");
     if (!dir.isEmpty()) return QString::fromLocal8Bit(dir);
     const QString own = QDir(QDir::tempPath()).filePath(QStringLiteral("tavro-%1").arg(::getuid()));
-    ::mkdir(QFile::encodeName(own).constData(), 0700);
-    return own;
+    const QByteArray path = QFile::encodeName(own);
+    ::mkdir(path.constData(), 0700);
+    struct stat st {};
+    if (::lstat(path.constData(), &st) != 0)
+        error = QStringLiteral("cannot create %1").arg(own);
+    else if (!S_ISDIR(st.st_mode) || st.st_uid != ::getuid() || (st.st_mode & 077) != 0)
+        error = QStringLiteral("%1 is not a private folder of this user").arg(own);
+    return error.isEmpty() ? own : QString();
 }
 
 // A message is a 4-byte big-endian length, then the argument list in QDataStream form.
@@ -37,7 +45,8 @@ QByteArray encode(const QStringList& arguments) {
 }  // namespace
 
 SingleInstance::SingleInstance(QString folder, QObject* parent)
-    : QObject(parent), folder_(folder.isEmpty() ? runtimeFolder() : std::move(folder)) {}
+    : QObject(parent),
+      folder_(folder.isEmpty() ? runtimeFolder(folderError_) : std::move(folder)) {}
 
 SingleInstance::~SingleInstance() = default;
 
@@ -50,6 +59,10 @@ QString SingleInstance::serverName() const {
 }
 
 bool SingleInstance::tryLock() {
+    if (!folderError_.isEmpty()) {
+        lockError_ = folderError_;
+        return false;
+    }
     lock_ = std::make_unique<QLockFile>(lockPath());
     // Never taken over by age: the app may run for weeks. A lock left by a process that died
     // is still recognised by its pid.
@@ -72,6 +85,7 @@ bool SingleInstance::tryLock() {
 }
 
 bool SingleInstance::listen() {
+    if (!folderError_.isEmpty()) return false;
     // Only the lock makes this process the one: a socket file left by a crash is taken over.
     QLocalServer::removeServer(serverName());
     server_ = std::make_unique<QLocalServer>();
@@ -108,6 +122,7 @@ void SingleInstance::accept() {
 }
 
 bool SingleInstance::forward(const QStringList& arguments, std::chrono::milliseconds wait) const {
+    if (!folderError_.isEmpty()) return false;
     const QByteArray message = encode(arguments);
     if (message.size() - 4 > kMaxMessageBytes) return false;
     QDeadlineTimer deadline(wait);

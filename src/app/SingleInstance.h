@@ -14,7 +14,9 @@
 class SingleInstance : public QObject {
     Q_OBJECT
 public:
-    // `folder` defaults to $XDG_RUNTIME_DIR (the temp folder when unset).
+    // `folder` defaults to $XDG_RUNTIME_DIR; when unset, to "tavro-<uid>" in the temp folder if
+    // that is a private folder of this user, else to none: the lock then cannot be taken and
+    // nothing is forwarded, and lockError() says why.
     explicit SingleInstance(QString folder = {}, QObject* parent = nullptr);
     ~SingleInstance() override;
 
@@ -45,6 +47,7 @@ signals:
 private:
     void accept();
 
+    QString folderError_;  // declared before folder_, which fills it
     QString folder_;
     QString lockError_;
     bool heldByAnother_ = false;

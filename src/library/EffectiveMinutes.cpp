@@ -68,7 +68,14 @@ std::optional<Timestamp> localMidnight(int year, int month, int day) {
     // mktime rolls 31 April into May; such a day does not exist.
     if (secs == static_cast<std::time_t>(-1) || tm.tm_mday != day || tm.tm_mon != month - 1)
         return std::nullopt;
-    return std::chrono::system_clock::from_time_t(secs);
+    // The clock counts nanoseconds in 64 bits (about 1678 to 2262); from_time_t would wrap a
+    // day outside that silently, so such a day is one the clock cannot hold.
+    using namespace std::chrono;
+    const seconds since(secs);
+    if (since < ceil<seconds>(Timestamp::min().time_since_epoch()) ||
+        since > floor<seconds>(Timestamp::max().time_since_epoch()))
+        return std::nullopt;
+    return Timestamp(duration_cast<Timestamp::duration>(since));
 }
 
 // The `groups` numbers of `text` split at `sep` (1 to 4 digits each); empty unless the whole

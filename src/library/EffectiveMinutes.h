@@ -30,7 +30,8 @@ bool isTaskDone(const Overrides& overrides, std::size_t index, const TodoItem& i
 LibraryTaskOverride toggled(const std::optional<LibraryTaskOverride>& current);
 
 // A due text of the forms "yyyy-MM-dd", "yyyy/MM/dd" or "M/d" (the year of `now`), as local
-// midnight of that day. The whole text must match and the day must exist; else nothing.
+// midnight of that day. The whole text must match, the day must exist and the clock must be able
+// to hold it (about 1678 to 2262); else nothing.
 std::optional<Timestamp> parseTaskDate(const std::optional<std::string>& text, Timestamp now);
 // "yyyy-MM-dd" of `t` in the local time zone.
 std::string dueText(Timestamp t);

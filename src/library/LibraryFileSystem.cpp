@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "util/AtomicFile.h"
+#include "util/PrivateFiles.h"
 
 namespace {
 
@@ -49,11 +50,10 @@ std::string LibraryFileSystem::readFile(const std::filesystem::path& path) const
 }
 
 void LibraryFileSystem::createDirectories(const std::filesystem::path& path) {
-    std::error_code ec;
-    std::filesystem::create_directories(path, ec);
-    if (ec || !std::filesystem::is_directory(path)) {
+    // The library's folder is the private data folder.
+    if (const int err = privatefiles::makeFolders(path)) {
         throw std::runtime_error("フォルダ" + quoted(path) + "を作成できませんでした（" +
-                                 (ec ? ec.message() : reason(ENOTDIR)) + "）。");
+                                 reason(err) + "）。");
     }
 }
 

@@ -9,6 +9,7 @@
 #include "library/DataDirectory.h"
 #include "model/Markdown.h"
 #include "util/AtomicFile.h"
+#include "util/PrivateFiles.h"
 #include "util/Text.h"
 #include "util/UserDefaults.h"
 #include "util/Uuid.h"
@@ -19,8 +20,8 @@ namespace {
 
 constexpr const char* kColorsKey = "recordColors";
 constexpr std::size_t kTitleCharacters = 40;
-// NAME_MAX is 255 bytes; the longest name written is the base plus ".json".
-constexpr std::size_t kMaxBaseBytes = 255 - 5;
+// The longest name written is the base plus ".json".
+constexpr std::size_t kExtensionBytes = 5;
 
 std::map<std::string, std::string> readColors(const UserDefaults& defaults) {
     std::map<std::string, std::string> colors;
@@ -80,10 +81,10 @@ MinutesStore::MinutesStore(UserDefaults& defaults, fs::path baseDir, fs::path le
     : QObject(parent), defaults_(defaults), baseDir_(std::move(baseDir)) {
     recordColors_ = readColors(defaults_);
     migrateLegacyDataIfNeeded(legacyDir);
-    for (const auto& dir : {minutesDir(), recordingsDir(), agentDir()}) {
-        std::error_code ec;
-        fs::create_directories(dir, ec);
-    }
+    for (const auto& dir : {minutesDir(), recordingsDir(), agentDir()})
+        privatefiles::makeFolders(dir);
+    // Folders and files made before everything was kept private, or copied by the migration.
+    privatefiles::tighten(baseDir_);
     load();
 }
 
@@ -94,7 +95,7 @@ void MinutesStore::migrateLegacyDataIfNeeded(const fs::path& legacyDir) {
     const auto legacy = fs::weakly_canonical(legacyDir, ec);
     const auto base = fs::weakly_canonical(baseDir_, ec);
     if (legacy == base) return;
-    fs::create_directories(baseDir_, ec);
+    privatefiles::makeFolders(baseDir_);
     for (const char* name : {"minutes", "recordings", "agent", "library-state.json"}) {
         const auto from = legacyDir / name;
         const auto to = baseDir_ / name;
@@ -155,7 +156,7 @@ void MinutesStore::load() {
 std::string MinutesStore::fileBase(const MinutesRecord& record) {
     std::string base = localzone::format(record.createdAt, "%Y-%m-%d_%H%M") + "_" +
                        text::graphemePrefix(sanitizedTitle(record.result.title), kTitleCharacters);
-    return text::utf8Prefix(base, kMaxBaseBytes);
+    return text::fileNamePrefix(base, kExtensionBytes);
 }
 
 std::string MinutesStore::baseFor(const MinutesRecord& record) const {
@@ -175,8 +176,7 @@ MinutesRecord MinutesStore::add(const MinutesResult& result, const std::string& 
         errors += e;
     };
 
-    std::error_code ec;
-    fs::create_directories(minutesDir(), ec);
+    privatefiles::makeFolders(minutesDir());
 
     std::string base;
     {
@@ -193,7 +193,7 @@ MinutesRecord MinutesStore::add(const MinutesResult& result, const std::string& 
         base = plain;
         for (int n = 2; taken(base); ++n) {
             const std::string suffix = "-" + std::to_string(n);
-            base = text::utf8Prefix(plain, kMaxBaseBytes - suffix.size()) + suffix;
+            base = text::fileNamePrefix(plain, kExtensionBytes + suffix.size()) + suffix;
         }
         bases_[record.id] = base;
     }

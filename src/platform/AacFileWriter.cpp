@@ -1,5 +1,6 @@
 #include "platform/AacFileWriter.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -69,6 +70,9 @@ AacFileWriter::AacFileWriter(std::filesystem::path path, AacSettings settings)
 
         ffmpeg::check(avio_open(&format_->pb, path_.c_str(), AVIO_FLAG_WRITE), path_.c_str());
         open_ = created = true;
+        // Recordings are private; FFmpeg creates the file with the umask's mode, and nothing is
+        // in it yet.
+        ::chmod(path_.c_str(), 0600);
         AVDictionary* opts = nullptr;
         setContainerOptions(&opts);
         const int ret = avformat_write_header(format_, &opts);

@@ -48,7 +48,7 @@ std::string LoginItem::setEnabled(bool on) {
     }
     std::filesystem::create_directories(file_.parent_path(), ec);
     if (ec) return file_.parent_path().string() + ": " + ec.message();
-    return atomicfile::write(file_, entryText());
+    return atomicfile::write(file_, entryText(), 0644);
 }
 
 std::string LoginItem::execValue(const std::filesystem::path& program) {

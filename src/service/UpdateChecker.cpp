@@ -182,8 +182,14 @@ std::optional<UpdateChecker::Offer> UpdateChecker::readFeed(long status, const s
         !download->is_string())
         return std::nullopt;
     Offer offer{json::asString(*version, "version"), json::asString(*download, "dmgUrl")};
-    if (parseAbsolute(offer.downloadURL).isEmpty()) return std::nullopt;
+    const QUrl address = parseAbsolute(offer.downloadURL);
+    if (address.isEmpty()) return std::nullopt;
     if (!loopbackFeed && !isAllowedDownload(offer.downloadURL)) return std::nullopt;
+    // A feed on this machine may offer any web address, but only a web address: the download
+    // is opened with the default handler, which would as well open a local file or program.
+    const bool web =
+        address.scheme() == QLatin1String("http") || address.scheme() == QLatin1String("https");
+    if (loopbackFeed && (!web || address.host().isEmpty())) return std::nullopt;
     if (!isNewer(offer.version, currentVersion)) return std::nullopt;
     return offer;
 }

@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
 
 #include "util/Text.h"
 
@@ -12,8 +14,6 @@ namespace atomicfile {
 
 namespace {
 
-// NAME_MAX of the usual Linux file systems, in bytes.
-constexpr std::size_t kNameMax = 255;
 // "." before the kept part of the name and ".XXXXXX" after it.
 constexpr std::size_t kTemporaryExtra = 8;
 
@@ -60,7 +60,7 @@ int writeOrError(const std::filesystem::path& path, std::string_view data, mode_
     // Same folder, so the rename stays on one file system; hidden, so nobody picks it up. The
     // target's name is shortened (at a character) so that a target whose own name just fits
     // still gets a temporary name that fits.
-    const std::string kept = text::utf8Prefix(path.filename().string(), kNameMax - kTemporaryExtra);
+    const std::string kept = text::fileNamePrefix(path.filename().string(), kTemporaryExtra);
     std::string tmp = (folder / ("." + kept + ".XXXXXX")).string();
     const int fd = ::mkostemp(tmp.data(), O_CLOEXEC);
     if (fd < 0) return errno;
@@ -74,6 +74,15 @@ int writeOrError(const std::filesystem::path& path, std::string_view data, mode_
         return err;
     }
     return syncFolder(folder);
+}
+
+mode_t umaskMode() {
+    // Read, not set and put back: setting it would race with files other threads create.
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.starts_with("Umask:"))
+            return 0666 & ~static_cast<mode_t>(std::strtoul(line.c_str() + 6, nullptr, 8));
+    return 0644;
 }
 
 std::optional<std::string> read(const std::filesystem::path& path) {

@@ -11,11 +11,16 @@ namespace atomicfile {
 
 // Writes `data` to `path`. Returns an empty string on success, else a message naming the path
 // and the system error. The target's previous content is untouched on failure, and no
-// temporary file is left behind.
-std::string write(const std::filesystem::path& path, std::string_view data, mode_t mode = 0644);
+// temporary file is left behind. The file gets `mode` whatever the umask: by default only its
+// owner may read it.
+std::string write(const std::filesystem::path& path, std::string_view data, mode_t mode = 0600);
 // The same write, giving the system's error number (0 on success) for callers that word the
 // failure themselves.
-int writeOrError(const std::filesystem::path& path, std::string_view data, mode_t mode = 0644);
+int writeOrError(const std::filesystem::path& path, std::string_view data, mode_t mode = 0600);
+
+// The mode a new file gets from the process's umask (0666 less it): for files saved where the
+// user chose, which follow the user's own setting.
+mode_t umaskMode();
 
 // Reads the whole file; nullopt when it cannot be read.
 std::optional<std::string> read(const std::filesystem::path& path);

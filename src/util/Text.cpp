@@ -1,5 +1,6 @@
 #include "util/Text.h"
 
+#include <algorithm>
 #include <memory>
 #include <stdexcept>
 
@@ -139,6 +140,37 @@ std::string utf8Prefix(std::string_view s, std::size_t maxBytes) {
     });
     clean.resize(static_cast<std::size_t>(end));
     return clean;
+}
+
+std::string fileNamePrefix(std::string_view stem, std::size_t reservedBytes) {
+    return utf8Prefix(stem, kFileNameMaxBytes - std::min(reservedBytes, kFileNameMaxBytes));
+}
+
+std::string replaceControls(std::string_view s, std::string_view by) {
+    std::string out;
+    out.reserve(s.size());
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        // In UTF-8 the C1 controls are C2 80-9F and the separators E2 80 A8/A9; these bytes
+        // mean nothing else there.
+        const auto next = [&](std::size_t k) {
+            return i + k < s.size() ? static_cast<unsigned char>(s[i + k]) : 0u;
+        };
+        std::size_t length = 0;
+        if (c < 0x20 || c == 0x7f)
+            length = 1;
+        else if (c == 0xc2 && next(1) >= 0x80 && next(1) <= 0x9f)
+            length = 2;
+        else if (c == 0xe2 && next(1) == 0x80 && (next(2) == 0xa8 || next(2) == 0xa9))
+            length = 3;
+        if (length == 0) {
+            out.push_back(s[i]);
+            continue;
+        }
+        out += by;
+        i += length - 1;
+    }
+    return out;
 }
 
 std::string fold(std::string_view s) {

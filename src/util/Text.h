@@ -19,6 +19,17 @@ std::string graphemePrefix(std::string_view s, std::size_t n);
 // boundary (never splits a cluster, never splits a code point).
 std::string utf8Prefix(std::string_view s, std::size_t maxBytes);
 
+// NAME_MAX of the usual Linux file systems: a file name holds at most this many bytes.
+inline constexpr std::size_t kFileNameMaxBytes = 255;
+
+// The longest prefix of `stem` that leaves `reservedBytes` for what follows it (a suffix, an
+// extension) within one file name, cut as utf8Prefix() cuts.
+std::string fileNamePrefix(std::string_view stem, std::size_t reservedBytes);
+
+// `s` with every control character (U+0000-U+001F, U+007F-U+009F) and the line and paragraph
+// separators U+2028/U+2029 replaced by `by`; other bytes are kept as they are.
+std::string replaceControls(std::string_view s, std::string_view by);
+
 // Folding for comparison and search: case-folded, diacritics removed, width-insensitive
 // compatibility forms are not touched. "Café" and "CAFE" fold to the same text.
 std::string fold(std::string_view s);

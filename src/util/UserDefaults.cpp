@@ -15,6 +15,7 @@
 #include "util/AtomicFile.h"
 #include "util/IsoDate.h"
 #include "util/Json.h"
+#include "util/PrivateFiles.h"
 #include "util/Text.h"
 
 namespace {
@@ -132,18 +133,6 @@ DefaultsValue decode(const json::Value& j, const Where& at) {
     at.fail("a null value");
 }
 
-int makeFolders(const std::filesystem::path& folder) {
-    std::filesystem::path partial;
-    for (const auto& part : folder) {
-        partial /= part;
-        if (::mkdir(partial.c_str(), 0700) == 0) continue;
-        const int err = errno;
-        struct stat st {};
-        if (::stat(partial.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return err;
-    }
-    return 0;
-}
-
 // Moves `file` to "<file>.damaged-<stamp>[-n]" without replacing anything already there.
 std::filesystem::path moveAside(const std::filesystem::path& file, std::string& error) {
     const std::string base = file.string() + ".damaged-" +
@@ -236,7 +225,7 @@ bool UserDefaults::writeLocked() {
     try {
         json::Value doc = json::Value::object();
         for (const auto& [key, v] : values_) doc[key] = encode(v, Where::top(key));
-        if (const int err = makeFolders(file_.parent_path())) {
+        if (const int err = privatefiles::makeFolders(file_.parent_path())) {
             error = file_.parent_path().string() + ": " + std::strerror(err);
         } else {
             error = atomicfile::write(file_, json::dumpPretty(doc) + "\n", 0600);

@@ -1,6 +1,7 @@
 // One TAVRO per session: the lock, the hand-over of a later start's arguments, and two real
 // processes of the built program.
 #include <QDataStream>
+#include <QLocalServer>
 #include <QLocalSocket>
 #include <QProcess>
 #include <QSignalSpy>
@@ -9,6 +10,7 @@
 #include <QtEndian>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <future>
@@ -40,8 +42,9 @@ TEST(LaunchArguments, OnlyWhatFollowsTheSeparatorIsAnAddress) {
         {{"tavro", "--"}, 1, {}},
     };
     for (const Case& c : cases) {
+        std::vector<std::string> storage(c.argv.begin(), c.argv.end());  // blanked where read
         std::vector<char*> argv;
-        for (const char* a : c.argv) argv.push_back(const_cast<char*>(a));
+        for (std::string& a : storage) argv.push_back(a.data());
         const LaunchArguments parsed = LaunchArguments::split(int(argv.size()), argv.data());
         EXPECT_EQ(parsed.qtArgc, c.qtArgc) << c.argv.size();
         EXPECT_EQ(parsed.urls, c.urls);
@@ -101,6 +104,25 @@ TEST(SingleInstance, DamagedAndOversizedMessagesAreDropped) {
     // A forward with no listener left gives up within its wait.
     SingleInstance lone(QString::fromStdString((dir.path() / "none").string()));
     EXPECT_FALSE(lone.forward({"x"}, std::chrono::milliseconds(200)));
+}
+
+// Without a runtime folder, a fallback that another user made, or a link, is never used.
+TEST(SingleInstance, AFallbackFolderSomebodyElseCouldHoldIsRefused) {
+    TAVRO_REQUIRE_ENV("root, to give a folder away", ::getuid() == 0);
+    testsupport::TempDir tmp;  // private, as mkdtemp makes it
+    qunsetenv("XDG_RUNTIME_DIR");
+    qputenv("TMPDIR", QByteArray::fromStdString(tmp.path().string()));
+    const fs::path own = tmp / ("tavro-" + std::to_string(::getuid()));
+    EXPECT_TRUE(SingleInstance().tryLock()) << "made afresh";
+    ::chmod(own.c_str(), 0777);
+    ASSERT_EQ(::chown(own.c_str(), 4242, 4242), 0);
+    EXPECT_FALSE(SingleInstance().tryLock()) << "another user's, open to all";
+    fs::remove_all(own);
+    fs::create_directory_symlink(tmp.path(), own);
+    SingleInstance linked;
+    EXPECT_FALSE(linked.tryLock());
+    EXPECT_TRUE(linked.lockError().contains(QString::fromStdString(own.string())));
+    EXPECT_FALSE(linked.forward({"tavro://oauth"}, std::chrono::milliseconds(50)));
 }
 
 // A home, a runtime folder and a fake service of their own for processes of the built program.
@@ -172,6 +194,23 @@ TEST(SingleInstanceProcesses, ASecondStartsAddressReachesTheFirst) {
     ASSERT_TRUE(first.waitForFinished(10000));
     EXPECT_EQ(first.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(first.exitCode(), 0);
+}
+
+// A callback link carries tokens: once read, the program's command line no longer shows it.
+TEST(SingleInstanceProcesses, ACallbackLinkLeavesTheCommandLine) {
+    ProgramEnvironment program;
+    SingleInstance holder(QString::fromStdString(program.runtime.string()));
+    QLocalServer first;  // takes the hand-over and never answers, so the start waits
+    ASSERT_TRUE(holder.tryLock() && first.listen(holder.serverName()));
+    QProcess start;
+    start.setProcessEnvironment(program.env);
+    start.start(TAVRO_APP_BINARY, {"--", "tavro://oauth?nonce=N&patch=SECRET"});
+    ASSERT_TRUE(first.waitForNewConnection(15000));
+    std::ifstream in("/proc/" + std::to_string(start.processId()) + "/cmdline");
+    const std::string cmdline{std::istreambuf_iterator<char>(in), {}};
+    EXPECT_EQ(cmdline, std::string(TAVRO_APP_BINARY) + '\0' + "--" + std::string(36, '\0'));
+    delete first.nextPendingConnection();
+    EXPECT_TRUE(start.waitForFinished(10000));
 }
 
 // With no tray, closing the main window through the window manager hides it and the app goes

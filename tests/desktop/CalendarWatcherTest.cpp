@@ -1,23 +1,128 @@
-// The watcher's rules against a store in memory and a clock of the test's own.
-#include "desktop/CalendarWatcher.h"
-#include "support/FakeCalendarStore.h"
-
+// The calendar: the pure conversions from iCalendar text to what the desktop shows, the
+// watcher's rules against a store in memory and a clock of the test's own, and the watcher end to
+// end against the real calendar service on the private test bus.
 #include <QTest>
-#include <QTimer>
+#include <QUuid>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+
+#include "desktop/CalendarDescriptor.h"
+#include "desktop/CalendarMeeting.h"
+#include "desktop/CalendarWatcher.h"
+#include "desktop/MeetingLink.h"
+#include "platform/CalendarICal.h"
+#include "platform/EdsCalendarStore.h"
+#include "platform/EdsTestCalendar.h"  // tests/platform
+#include "support/FakeCalendarStore.h"
 #include "support/TempDir.h"
+#include "support/WithoutSessionBus.h"
 #include "util/UserDefaults.h"
 
 namespace {
+
+// One event at 2026-12-07 01:00 UTC, with the given lines.
+CalendarEvent fromICal(const std::string& props) {
+    CalendarICalContext context;
+    context.calendarIdentifier = "cal";
+    context.userAddresses = {"me@example.com"};
+    const auto events = calendarEventsFromICalText(
+        "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nBEGIN:VEVENT\r\nDTSTART:20261207T010000Z\r\n" + props +
+            "END:VEVENT\r\nEND:VCALENDAR\r\n",
+        context);
+    EXPECT_EQ(events.size(), 1u);
+    return events.empty() ? CalendarEvent{} : events.front();
+}
+
+TEST(MeetingLink, FindsTheFirstMeetingLink) {
+    using P = MeetingVideoProvider;
+    const struct {
+        std::string props;
+        std::optional<std::string> url;
+        std::optional<P> provider;
+    } cases[] = {
+        {"DESCRIPTION:Join (https://zoom.us/j/1?pwd=x).", "https://zoom.us/j/1?pwd=x", P::zoom},
+        {"LOCATION:HTTPS://MEET.GOOGLE.COM/a-b-c", "HTTPS://MEET.GOOGLE.COM/a-b-c", P::googleMeet},
+        {"LOCATION:https://us02web.zoom.us/j/9", "https://us02web.zoom.us/j/9", P::zoom},
+        {"URL:https://eu.teams.microsoft.com/l/1", "https://eu.teams.microsoft.com/l/1",
+         P::microsoftTeams},
+        // A Meet subdomain is no meeting; the search goes on.
+        {"DESCRIPTION:https://x.meet.google.com/a https://zoom.us/j/2", "https://zoom.us/j/2",
+         P::zoom},
+        {"DESCRIPTION:https://notzoom.us/j/1 https://example.com/zoom.us", std::nullopt,
+         std::nullopt},
+        {"URL:https://teams.microsoft.com/l/1\r\nLOCATION:https://zoom.us/j/3\r\n"
+         "DESCRIPTION:https://meet.google.com/n",
+         "https://teams.microsoft.com/l/1", P::microsoftTeams},
+        {"LOCATION:Room https://zoom.us/j/4\r\nDESCRIPTION:https://meet.google.com/n",
+         "https://zoom.us/j/4", P::zoom},
+        {"DESCRIPTION:https://zoom.us/j/6　会議室", "https://zoom.us/j/6", P::zoom},
+        {"DESCRIPTION:<a href=\"https://zoom.us/j/7\">join</a>", "https://zoom.us/j/7", P::zoom},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.props);
+        const CalendarMeeting m = makeMeeting(fromICal("UID:u\r\n" + c.props + "\r\n"));
+        EXPECT_EQ(m.meetingURL, c.url);
+        EXPECT_EQ(m.videoProvider, c.provider);
+    }
+}
+
+TEST(MeetingAttendee, FromParticipants) {
+    const struct {
+        std::string line;
+        MeetingAttendee expected;
+    } cases[] = {
+        {"ROLE=OPT-PARTICIPANT:mailto:bob%2Bcal@example.com",
+         {"mailto:bob%2Bcal@example.com", "bob+cal@example.com", "bob+cal@example.com", false,
+          "未回答", "任意"}},
+        {"PARTSTAT=TENTATIVE:mailto:carol%zz@example.com",
+         {"mailto:carol%zz@example.com", "名前未設定", std::nullopt, false, "仮承諾", "必須"}},
+        {"CN=Me;PARTSTAT=DECLINED:MAILTO:me@example.com",
+         {"MAILTO:me@example.com", "Me", "me@example.com", true, "不参加", "必須"}},
+        // libical reads the standard spelling as an extension value.
+        {"PARTSTAT=IN-PROCESS:mailto:f@example.com",
+         {"mailto:f@example.com", "f@example.com", "f@example.com", false, "進行中", "必須"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        const CalendarMeeting m = makeMeeting(fromICal("UID:u\r\nATTENDEE;" + c.line + "\r\n"));
+        ASSERT_EQ(m.attendees.size(), 1u);
+        EXPECT_EQ(m.attendees[0], c.expected);
+    }
+}
+
+TEST(CalendarMeeting, IdentifiersAndTitles) {
+    EXPECT_EQ(makeMeeting(fromICal("UID:abc\r\n")).id, "abc-1796605200.0");
+
+    const CalendarMeeting bare = makeMeeting(fromICal(""));
+    EXPECT_EQ(bare.title, "名称未設定の予定");
+    EXPECT_EQ(bare.id, "cal-1796605200.0--1796605200.0");
+
+    // A fraction of a second survives into the id.
+    CalendarEvent fractional = fromICal("UID:x\r\n");
+    *fractional.startDate += std::chrono::milliseconds(250);
+    EXPECT_EQ(makeMeeting(fractional).id, "x-1796605200.25");
+}
+
+TEST(CalendarDescriptor, Colours) {
+    const std::pair<std::vector<double>, std::optional<std::string>> cases[] = {
+        {{0.5, 0.5, 0.5, 1}, "#7F7F7F"},
+        {{1.2, -0.1, 1.0, 1}, "#FF00FF"},
+        {{0.25, 1}, "#3F3F3F"},
+        {{0.5}, std::nullopt},
+        {{std::nan(""), 0.0, 0.0}, "#000000"},
+    };
+    for (const auto& [components, hex] : cases) EXPECT_EQ(calendarColorHex(components), hex);
+    EXPECT_EQ(makeCalendarDescriptor({"id", "Team", "Acme", parseCalendarColor("#3465A4"), false}),
+              (CalendarDescriptor{"id", "Team", "Acme", "#3465A4", true}));
+}
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::system_clock;
 using Names = std::vector<std::string>;
 const Clock::time_point kNow = Clock::from_time_t(1796605200);
-
-using FakeStore = FakeCalendarStore;
 
 CalendarEvent meeting(const std::string& title, Clock::duration fromNow,
                       const std::string& calendar = "work") {
@@ -38,7 +143,7 @@ class CalendarWatcherTest : public ::testing::Test {
 protected:
     testsupport::TempDir dir;
     UserDefaults defaults{dir / "defaults.json"};
-    FakeStore store;
+    FakeCalendarStore store;
     Clock::time_point now = kNow;
     CalendarWatcher watcher{&store, defaults, [this] { return now; }};
     Names announced;
@@ -171,7 +276,7 @@ TEST_F(CalendarWatcherTest, SelectionRules) {
     EXPECT_FALSE(watcher.isCalendarSelected("work"));
 }
 
-TEST_F(CalendarWatcherTest, OffAndOn) {
+TEST_F(CalendarWatcherTest, OffOnAndRefused) {
     defaults.set(CalendarWatcher::kWatchKey, false);
     watcher.start();
     QTest::qWait(20);
@@ -200,10 +305,8 @@ TEST_F(CalendarWatcherTest, OffAndOn) {
     watcher.start();
     QTest::qWait(20);
     EXPECT_EQ(store.queries.size(), queries);
-}
 
-TEST_F(CalendarWatcherTest, DeniedAccessEmptiesTheLists) {
-    startPolling();
+    // Refused: nothing polled, nothing listed.
     watcher.stop();
     store.grants = false;
     watcher.start();
@@ -212,6 +315,72 @@ TEST_F(CalendarWatcherTest, DeniedAccessEmptiesTheLists) {
     watcher.refreshSnapshot();
     EXPECT_FALSE(watcher.isPolling());
     EXPECT_TRUE(watcher.calendars().empty());
+}
+
+const CalendarMeeting* listed(const CalendarWatcher& w, const std::string& title) {
+    const auto& m = w.upcomingMeetings();
+    const auto it =
+        std::find_if(m.begin(), m.end(), [&](const auto& x) { return x.title == title; });
+    return it == m.end() ? nullptr : &*it;
+}
+
+TEST(CalendarWatcherEds, AnnouncesOnceAndFollowsOtherPrograms) {
+    TAVRO_REQUIRE_ENV("evolution-data-server", edstest::probe());
+    ASSERT_TRUE(edstest::addUserAddress("me@example.com"));
+    const std::string uid = QUuid::createUuid().toString(QUuid::WithoutBraces).toStdString();
+    const std::string title = "Review " + uid, laterTitle = "Later " + uid;
+    ASSERT_TRUE(
+        edstest::addEvent("BEGIN:VEVENT\r\nUID:" + uid + "\r\nDTSTART:" + edstest::utcStamp(60) +
+                          "\r\nDTEND:" + edstest::utcStamp(1860) + "\r\nSUMMARY:" + title +
+                          "\r\nDESCRIPTION:Join https://meet.google.com/abc-defg-hij\r\n"
+                          "ATTENDEE;CN=Me;PARTSTAT=ACCEPTED:mailto:me@example.com\r\n"
+                          "ATTENDEE;CN=Alice;PARTSTAT=ACCEPTED:mailto:alice@example.com\r\n"
+                          "ATTENDEE;CN=Bob;PARTSTAT=DECLINED:mailto:bob@example.com\r\n"
+                          "ATTENDEE;PARTSTAT=ACCEPTED:mailto:carol@example.com\r\nEND:VEVENT\r\n"));
+
+    testsupport::TempDir dir;
+    UserDefaults defaults(dir / "defaults.json");
+    EdsCalendarStore store;
+    CalendarWatcher watcher(&store, defaults);
+    int announcements = 0;
+    std::optional<DefaultsArray> names;
+    watcher.onMeetingStart = [&](const std::string& t) {
+        if (t != title) return;
+        ++announcements;
+        names = defaults.arrayValue(CalendarWatcher::kParticipantsKey);
+    };
+    watcher.start();
+    // The calendar connects in the background; its arrival refreshes and ticks.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return announcements > 0; }, 10000));
+    EXPECT_EQ(watcher.access(), CalendarWatcher::Access::granted);
+    EXPECT_EQ(names, DefaultsArray{"Alice"});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return listed(watcher, title); }, 5000));
+    EXPECT_EQ(listed(watcher, title)->videoProvider, MeetingVideoProvider::googleMeet);
+    EXPECT_EQ(listed(watcher, title)->attendees.size(), 4u);
+    EXPECT_TRUE(std::any_of(watcher.calendars().begin(), watcher.calendars().end(),
+                            [](const auto& c) { return c.id == "system-calendar"; }));
+
+    // Another program adds an event: the watcher's list follows without being asked, and the
+    // tick that comes with it does not announce the first meeting again.
+    ASSERT_TRUE(edstest::addEvent("BEGIN:VEVENT\r\nUID:" + uid +
+                                  "-later\r\nDTSTART:" + edstest::utcStamp(3 * 3600) +
+                                  "\r\nSUMMARY:" + laterTitle + "\r\nEND:VEVENT\r\n"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return listed(watcher, laterTitle); }, 5000));
+    watcher.tick();
+    QTest::qWait(200);
+    EXPECT_EQ(announcements, 1);
+    edstest::removeEvent(uid);
+    edstest::removeEvent(uid + "-later");
+}
+
+TEST(CalendarWatcherEdsDeathTest, WithoutTheServiceOnTheBusItIsUnavailableNotRefused) {
+    testsupport::expectWithoutSessionBus([](UserDefaults& defaults) {
+        EdsCalendarStore store;
+        CalendarWatcher watcher(&store, defaults);
+        watcher.start();
+        return QTest::qWaitFor(
+            [&] { return watcher.access() == CalendarWatcher::Access::unavailable; }, 10000);
+    });
 }
 
 }  // namespace

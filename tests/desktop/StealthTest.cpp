@@ -1,3 +1,4 @@
+// Keeping windows out of screen capture: the rules over stand-in windows, then over real ones.
 #include <QLabel>
 #include <QMainWindow>
 #include <QTest>
@@ -51,18 +52,8 @@ TEST(Stealth, ClassifiesWindowsAndWritesOnlyChanges) {
         {"panel already right", {true, false, S::none, 0}, true, S::none, 0, 0},
         {"resizable panel", {true, true, S::readOnly, kNone}, true, S::none, kNone, 1},
         {"main window", {false, true, S::none, kNone | 1}, true, S::readOnly, kPrimary | 1, 2},
-        {"main window, stealth off",
-         {false, true, S::readOnly, 0},
-         false,
-         S::readOnly,
-         kPrimary,
-         1},
-        {"settled main window",
-         {false, true, S::readOnly, kPrimary},
-         true,
-         S::readOnly,
-         kPrimary,
-         0},
+        {"main window, off", {false, true, S::readOnly, 0}, false, S::readOnly, kPrimary, 1},
+        {"settled main", {false, true, S::readOnly, kPrimary}, true, S::readOnly, kPrimary, 0},
         {"fixed-size window", {false, false, S::none, kNone}, false, S::none, kNone, 0},
     };
     for (const auto& c : cases) {
@@ -75,42 +66,28 @@ TEST(Stealth, ClassifiesWindowsAndWritesOnlyChanges) {
     }
 }
 
-// Over the application's real windows. Linux cannot honour the request, and says so.
-TEST(Stealth, AppliesToTheApplicationsWindows) {
+// Over the application's real windows: applied at start, then again at the next change of
+// focus window once the setting changed. Linux cannot honour the request, and says so.
+TEST(Stealth, AppliesToTheApplicationsWindowsAndFollowsTheSetting) {
     EXPECT_FALSE(Stealth::supported());
     EXPECT_FALSE(CaptureExclusion::supported());
-
-    testsupport::TempDir dir;
-    UserDefaults defaults(dir / "defaults.json");
+    // The triggers keep the store for the rest of the process.
+    static testsupport::TempDir dir;
+    static UserDefaults defaults(dir / "defaults.json");
     FloatingPanel panel(new QLabel(QStringLiteral("pill")));
     QMainWindow main;
     QLabel fixed(QStringLiteral("fixed"));
     fixed.setFixedSize(100, 40);
+    Stealth::setSharingType(&panel, SharingType::readOnly);
     Stealth::setSharingType(&fixed, SharingType::none);
 
-    Stealth::apply(defaults);  // on when absent
+    Stealth::start(defaults);  // on when absent
     EXPECT_EQ(Stealth::sharingType(&panel), SharingType::none);
     EXPECT_EQ(Stealth::sharingType(&main), SharingType::readOnly);
     EXPECT_EQ(main.property("tavroCollectionBehavior").toUInt(), kPrimary);
     EXPECT_EQ(Stealth::sharingType(&fixed), SharingType::none) << "not resizable: untouched";
 
     defaults.set("stealthMode", false);
-    Stealth::apply(defaults);
-    EXPECT_EQ(Stealth::sharingType(&panel), SharingType::readOnly);
-}
-
-// Settings changes reach existing panels at the next change of focus window.
-TEST(Stealth, StartReappliesOnFocusChange) {
-    // The triggers keep the store for the rest of the process.
-    static testsupport::TempDir dir;
-    static UserDefaults defaults(dir / "defaults.json");
-    FloatingPanel panel(new QLabel(QStringLiteral("pill")));
-    Stealth::setSharingType(&panel, SharingType::readOnly);
-    Stealth::start(defaults);
-    EXPECT_EQ(Stealth::sharingType(&panel), SharingType::none) << "applied at start";
-
-    defaults.set("stealthMode", false);
-    QMainWindow main;
     main.show();
     main.activateWindow();
     EXPECT_TRUE(QTest::qWaitFor(

@@ -1,3 +1,6 @@
+// The tray: the clock text, the rendered menu, and the icon clicked through a tray host on the
+// private bus.
+#include <QAction>
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusContext>
@@ -15,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include "FakeRecorder.h"
+#include "desktop/ClockText.h"
 #include "desktop/MenuBarContent.h"
 #include "desktop/MenuBarIcon.h"
 #include "desktop/Symbols.h"
@@ -22,12 +26,60 @@
 
 namespace {
 
+using Phase = RecorderControl::Phase;
+
+TEST(ClockText, MinutesAreNeverFoldedIntoHours) {
+    for (const auto& [seconds, text] :
+         {std::pair{0, "0:00"}, {9, "0:09"}, {60, "1:00"}, {3725, "62:05"}, {-5, "0:00"}})
+        EXPECT_EQ(clockText(seconds), text) << seconds;
+}
+
+QAction* labelled(QMenu* menu, const char* text) {
+    for (QAction* a : menu->actions())
+        if (a->text() == QString::fromUtf8(text)) return a;
+    return nullptr;
+}
+
+// The rendered menu drives the recorder and hands the other items to the application.
+TEST(MenuBarContent, RendersAndDrives) {
+    FakeRecorder rec;
+    int downloads = 0, mains = 0, settings = 0, quits = 0;
+    MenuBarContent content(
+        rec, {[&] { ++downloads; }, [&] { ++mains; }, [&] { ++settings; }, [&] { ++quits; }});
+    QMenu* menu = content.menu();
+    ASSERT_EQ(menu->actions().size(), 6);
+
+    labelled(menu, "録音を開始")->trigger();
+    rec.setElapsed(9);
+    QAction* stop = labelled(menu, "録音を停止して議事録作成 (0:09)");
+    ASSERT_NE(stop, nullptr);
+    rec.setElapsed(10);
+    EXPECT_EQ(stop->text(), QStringLiteral("録音を停止して議事録作成 (0:10)"))
+        << "the clock updates the same item";
+    stop->trigger();
+    ASSERT_NE(labelled(menu, "AIが議事録を作成中…"), nullptr);
+    EXPECT_FALSE(labelled(menu, "AIが議事録を作成中…")->isEnabled());
+    EXPECT_EQ(rec.toggles, 2);
+
+    content.setAvailableVersion(std::string("1.4.0"));
+    menu->actions()[0]->trigger();
+    content.setAvailableVersion(std::nullopt);
+    EXPECT_EQ(menu->actions().size(), 8) << "a found version stays";
+    for (const char* item : {"TAVROを開く", "設定…", "TAVROを終了"})
+        labelled(menu, item)->trigger();
+    EXPECT_EQ(std::vector<int>({downloads, mains, settings, quits}), std::vector<int>(4, 1));
+
+    MenuBarContent bare(rec, {});
+    bare.setAvailableVersion(std::string("1.4.0 Q&A"));
+    EXPECT_EQ(bare.menu()->actions()[0]->text(),
+              QStringLiteral("\u2B07\uFE0E アップデート (v1.4.0 Q&&A) をダウンロード…"));
+    bare.menu()->actions()[0]->trigger();  // nothing wired: nothing happens, no crash
+}
+
 const QString kConnection = QStringLiteral("tavro-test-tray");
 const QString kWatcherService = QStringLiteral("org.kde.StatusNotifierWatcher");
-const QString kWatcherPath = QStringLiteral("/StatusNotifierWatcher");
-const QString kItemPath = QStringLiteral("/StatusNotifierItem");
-const QString kItemInterface = QStringLiteral("org.kde.StatusNotifierItem");
-const QString kMenuInterface = QStringLiteral("com.canonical.dbusmenu");
+const QString kItem = QStringLiteral("org.kde.StatusNotifierItem");
+const QString kMenu = QStringLiteral("com.canonical.dbusmenu");
 
 }  // namespace
 
@@ -70,7 +122,7 @@ protected:
         TAVRO_REQUIRE_ENV("session bus", testsupport::probeSessionBus());
         ASSERT_TRUE(bus_.isConnected());
         ASSERT_TRUE(bus_.registerObject(
-            kWatcherPath, watcher_,
+            QStringLiteral("/StatusNotifierWatcher"), watcher_,
             QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllProperties));
         ASSERT_TRUE(bus_.registerService(kWatcherService))
             << bus_.lastError().message().toStdString();
@@ -96,7 +148,7 @@ protected:
     // " | " with "-" for a separator.
     std::pair<std::vector<int>, QString> menu(const QString& menuPath) {
         const QDBusMessage r =
-            call(menuPath, kMenuInterface, QStringLiteral("GetLayout"), {0, -1, QStringList()});
+            call(menuPath, kMenu, QStringLiteral("GetLayout"), {0, -1, QStringList()});
         if (r.arguments().size() < 2) return {};
         // (id, properties, children); of the children only their own id and properties.
         const QDBusArgument root = r.arguments().at(1).value<QDBusArgument>();
@@ -141,28 +193,24 @@ TEST_F(TrayTest, ClickedThroughTheStatusNotifierWatcher) {
     service_ = watcher_->firstItem();
 
     // A click on the symbol opens the menu.
-    call(kItemPath, kItemInterface, QStringLiteral("Activate"), {0, 0});
+    const QString item = QStringLiteral("/StatusNotifierItem");
+    call(item, kItem, QStringLiteral("Activate"), {0, 0});
     EXPECT_TRUE(QTest::qWaitFor([&] { return content.menu()->isVisible(); }, 5000));
     content.menu()->hide();
 
     // The menu as the tray host sees it, and a click on its first item.
-    const QDBusMessage menuProperty =
-        call(kItemPath, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"),
-             {kItemInterface, QStringLiteral("Menu")});
-    const QString menuPath = menuProperty.arguments()
-                                 .value(0)
-                                 .value<QDBusVariant>()
-                                 .variant()
-                                 .value<QDBusObjectPath>()
-                                 .path();
+    const QDBusMessage reply = call(item, QStringLiteral("org.freedesktop.DBus.Properties"),
+                                    QStringLiteral("Get"), {kItem, QStringLiteral("Menu")});
+    const QVariant menuProperty = reply.arguments().value(0).value<QDBusVariant>().variant();
+    const QString menuPath = menuProperty.value<QDBusObjectPath>().path();
     ASSERT_FALSE(menuPath.isEmpty());
     const auto [ids, labels] = menu(menuPath);
     EXPECT_EQ(labels, QStringLiteral("録音を開始 | - | TAVROを開く | 設定… | - | TAVROを終了"));
     ASSERT_FALSE(ids.empty());
-    call(menuPath, kMenuInterface, QStringLiteral("Event"),
+    call(menuPath, kMenu, QStringLiteral("Event"),
          {ids[0], QStringLiteral("clicked"), QVariant::fromValue(QDBusVariant(0)), 0u});
     ASSERT_TRUE(QTest::qWaitFor([&] { return rec.toggles == 1; }, 5000));
-    EXPECT_EQ(rec.phase(), RecorderControl::Phase::recording);
+    EXPECT_EQ(rec.phase(), Phase::recording);
     EXPECT_EQ(icon.symbolName(), QStringLiteral("record.circle.fill"));
 
     rec.setElapsed(9);
@@ -190,8 +238,7 @@ TEST(TrayIcon, LegibleOnLightAndDarkPanels) {
     FakeRecorder rec;
     QMenu menu;
     MenuBarIcon icon(rec, &menu);
-    for (const auto phase : {RecorderControl::Phase::idle, RecorderControl::Phase::recording,
-                             RecorderControl::Phase::processing}) {
+    for (const auto phase : {Phase::idle, Phase::recording, Phase::processing}) {
         rec.setPhase(phase);
         const int plain = standingOut(Symbols::icon(icon.symbolName(), Qt::black), Qt::white);
         for (const QColor panel : {QColor(0xf6, 0xf5, 0xf4), QColor(0x24, 0x24, 0x24)})

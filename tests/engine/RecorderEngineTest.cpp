@@ -145,7 +145,10 @@ TEST_F(RecorderEngineTest, QuickTogglesMakeOneRecordingAndSendNothingWithoutAudi
     TAVRO_REQUIRE_ENV("pulseaudio", audiotest::commandExists("pulseaudio"));
     TAVRO_REQUIRE_ENV("notification server", testsupport::probeNotificationServer());
     audiotest::PrivateSoundServer server(
-        "load-module module-null-source source_name=mic\nsuspend-source mic 1\n");
+        "load-module module-null-source source_name=mic\nsuspend-source mic 1\n"
+        // The cues need a sink: without one the sound library falls back to ALSA, whose plugin
+        // unloads mid-run and leaves the leak checker a thread it cannot read at exit.
+        "load-module module-null-sink sink_name=speaker\n");
     defaults.set("captureSystemAudio", false);
     QSignalSpy phases(&engine, &RecorderEngine::phaseChanged);
     NotificationWatch watch;

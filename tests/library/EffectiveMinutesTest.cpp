@@ -59,6 +59,11 @@ TEST(EffectiveMinutes, ParseTaskDate) {
         {"13/1", nullptr},
         {"来週", nullptr},
         {"2025-05-10T10:00", nullptr},
+        // The clock holds about 1678 to 2262: beyond, never a wrapped-around date.
+        {"1600-01-01", nullptr},
+        {"2261-12-31", "2261-12-30T15:00:00Z"},
+        {"2262-04-12", "2262-04-11T15:00:00Z"},  // just inside in Tokyo
+        {"9999-12-31", nullptr},
     };
     for (const auto& c : cases) {
         const auto got = em::parseTaskDate(c.text, now);
@@ -68,6 +73,8 @@ TEST(EffectiveMinutes, ParseTaskDate) {
         else
             EXPECT_EQ(got, std::nullopt);
     }
+    ScopedTimeZone utc("UTC");  // there midnight of 12 April 2262 is past the end
+    EXPECT_EQ(em::parseTaskDate("2262-04-12", now), std::nullopt);
 }
 
 TEST(EffectiveMinutes, EffectiveResultInANonUtcZone) {

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include "library/LibraryStore.h"
 #include "library/MinutesStore.h"
 #include "library/TestFileSystem.h"
 #include "support/TempDir.h"
@@ -157,6 +160,31 @@ TEST_F(MinutesStoreTest, NoMigrationWhenLegacyIsTheDataFolder) {
     std::set<std::string> entries;
     for (const auto& e : fs::directory_iterator(base)) entries.insert(e.path().filename());
     EXPECT_EQ(entries, (std::set<std::string>{"agent", "minutes", "recordings"}));
+}
+
+// Nobody else on the machine reads the data folder: a fresh start makes everything private, and
+// a start over a tree made readable before (0755/0644) takes that away, leaving links alone.
+TEST_F(MinutesStoreTest, OnlyItsOwnerCanReadTheDataFolder) {
+    ::umask(022);
+    const auto record = open()->add(titled("定例"), "minutes", "a.m4a");
+    LibraryStore(base, defaults).setTaskOverride(LibraryTaskOverride{}, "t", record.id);
+    writeFile(dir / "outside" / "shared.txt", "");
+    for (const bool loosened : {false, true}) {
+        if (loosened) {
+            fs::create_directory_symlink(dir / "outside", base / "minutes" / "link");
+            for (const auto& e : fs::recursive_directory_iterator(dir.path()))
+                fs::permissions(e.path(), fs::perms(e.is_directory() ? 055 : 044),
+                                fs::perm_options::add);
+            open();
+        }
+        EXPECT_EQ(fs::status(base).permissions(), fs::perms(0700));
+        for (const auto& e : fs::recursive_directory_iterator(base)) {
+            const auto want = e.is_symlink() ? e.symlink_status().permissions()
+                                             : fs::perms(e.is_directory() ? 0700 : 0600);
+            EXPECT_EQ(e.symlink_status().permissions(), want) << e.path();
+        }
+    }
+    EXPECT_EQ(fs::status(dir / "outside" / "shared.txt").permissions(), fs::perms(0644));
 }
 
 TEST_F(MinutesStoreTest, ThisMonthCountFollowsTheLocalCalendar) {

@@ -38,6 +38,8 @@ TEST(AacFileTest, RoundTripKeepsPositionLengthAndLevel) {
         SCOPED_TRACE(std::to_string(c.written.channels) + " read as " + std::to_string(c.rate) +
                      "/" + std::to_string(c.channels));
         writeToneM4a(dir / "tone.m4a", c.written, {1000, 1.0, 0.5, 0.3});
+        EXPECT_EQ(std::filesystem::status(dir / "tone.m4a").permissions(),
+                  std::filesystem::perms(0600));
         const auto pcm = decode(dir / "tone.m4a", c.rate, c.channels);
         std::vector<float> left(pcm.size() / c.channels);
         for (std::size_t i = 0; i < left.size(); ++i) left[i] = pcm[i * c.channels];

@@ -68,6 +68,8 @@ TEST(UpdateCheckerRules, FeedReplies) {
         {200, feed(site + "/download/other.dmg"), false, false},
         {200, feed(site + "/download/../download/TAVRO.dmg"), false, false},
         {200, feed("http://127.0.0.1:1/a.dmg"), true, true},
+        {200, feed("file:///usr/bin/xterm"), true, false},  // but only a web address
+        {200, feed("javascript:alert(1)"), true, false},
     };
     for (const auto& c : cases)
         EXPECT_EQ(UpdateChecker::readFeed(c.status, c.body, c.loopback, "1.2").has_value(),

@@ -8,6 +8,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <sys/stat.h>
+
 #include "../Screenshots.h"
 #include "../UiFixture.h"
 #include "agents/FakeTools.h"
@@ -28,6 +30,7 @@
 #include "ui/main/detail/DetailView.h"
 #include "ui/main/detail/DetailViewModel.h"
 #include "ui/main/detail/ExportName.h"
+#include "ui/main/detail/ExportWriter.h"
 #include "util/AtomicFile.h"
 
 namespace fs = std::filesystem;
@@ -116,10 +119,20 @@ TEST(ExportName, StemsFollowTheTitle) {
         {"週次\r\n定例", "md", "週次__定例.md"},
         {" \t 予算 ", "pdf", "_ 予算.pdf"},  // the tab is replaced before the trim
         {repeat("あ", 100), "md", repeat("あ", 80) + ".md"},
+        // 75 emoji are 300 bytes: cut at a character to fit 255 bytes; controls are dropped.
+        {repeat("😀", 75), "docx", repeat("😀", 62) + ".docx"},
+        {repeat("😀", 75), "md", repeat("😀", 63) + ".md"},
+        {std::string("定例") + '\0' + "会議\x1b[31m\u0085", "pdf", "定例会議[31m.pdf"},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(exportname::proposedName(c.title, c.format), c.name) << c.title;
-    EXPECT_EQ(exportname::stem(repeat(family, 81)), repeat(family, 80));
+    testsupport::TempDir dir;  // each name is one the file system takes as it is
+    ::umask(027);              // and an export follows the user's umask
+    for (const auto& c : cases) {
+        const std::string name = exportname::proposedName(c.title, c.format);
+        EXPECT_EQ(name, c.name) << c.title;
+        EXPECT_EQ(exportwriter::write((dir / name).string(), "x"), "") << name;
+        EXPECT_EQ(fs::status(dir / name).permissions(), fs::perms(0640)) << name;
+    }
+    EXPECT_EQ(exportname::stem(repeat(family, 81)), repeat(family, 14)) << "255 bytes, whole";
 }
 
 TEST_F(DetailActionsTest, EnablementAndConfigurationFollowSettingsAndKeyring) {

@@ -139,6 +139,23 @@ TEST_F(DetailViewModelTest, EditorPresetsAndSave) {
     EXPECT_EQ(vm.taskPriority(), QStringLiteral("中"));
 }
 
+// A save that leaves the date alone keeps a due text that is no date the clock can hold.
+TEST_F(DetailViewModelTest, AnUnreadableDueIsNeverWrittenBack) {
+    MinutesResult r = meeting();
+    r.todos = {todo("契約更新", {}, "9999-12-31"), todo("片付け", {}, "来週")};
+    const auto now = [] { return at("2026-12-06T03:00:00Z"); };
+    DetailViewModel m{store, library, defaults, add(r).id, now};
+    for (const char* zone : {"UTC", "America/Los_Angeles"}) {
+        testsupport::ScopedTimeZone tz(zone);
+        for (std::size_t i : {0u, 1u}) {
+            m.beginEditingTask(i);
+            m.setTaskTitle(QStringLiteral("改名"));
+            m.saveEditedTask();
+            EXPECT_EQ(m.effectiveResult().todos[i].due, r.todos[i].due) << zone;
+        }
+    }
+}
+
 TEST_F(DetailViewModelTest, WhatIsShownIsWhatIsSent) {
     library.setTaskOverride(LibraryTaskOverride{"", "", std::nullopt, "低", true},
                             em::taskID(record.result.todos[0]), record.id);

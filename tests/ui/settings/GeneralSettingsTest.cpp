@@ -1,22 +1,27 @@
-// The general tab's model: template import through the fake service, hotkey, autostart entry.
+// The general and privacy tabs: template import through the fake service, hotkey, autostart
+// entry, stealth where it cannot work, and the tabs as widgets with screenshots.
+#include <QCheckBox>
+#include <QComboBox>
 #include <QProcess>
+#include <QPushButton>
 #include <QTest>
+#include <QToolButton>
 
-#include "fakeservice/FakeService.h"
-#include "fakeservice/ScopedServiceUrl.h"
+#include "SettingsFixture.h"
 #include "library/CustomTemplateStore.h"
-#include "ui/UiFixture.h"
+#include "ui/settings/GeneralSettings.h"
 #include "ui/settings/GeneralSettingsModel.h"
+#include "ui/settings/PrivacySettings.h"
+#include "ui/settings/PrivacySettingsModel.h"
+#include "ui/settings/SettingsView.h"
 #include "util/AtomicFile.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-class GeneralSettingsTest : public StoresFixture {
+class GeneralSettingsTest : public settingstest::SettingsFixture {
 protected:
-    FakeService service;
-    ScopedServiceUrl serviceUrl{service.baseUrl()};
     fs::path autostart = home.home() / "config" / "autostart" / "tavro.desktop";
 
     std::unique_ptr<GeneralSettingsModel> model(fs::path entry = {}) {
@@ -106,7 +111,7 @@ TEST_F(GeneralSettingsTest, DeletingTheDefaultFallsBackToMinutes) {
     }
 }
 
-TEST_F(GeneralSettingsTest, HotkeyModifierAndInterval) {
+TEST_F(GeneralSettingsTest, HotkeyInterval) {
     auto m = model();
     EXPECT_EQ(m->intervalCaption(),
               "0.45秒以内の2回押しで反応(どのアプリの使用中でも)");  // the test's X11 session
@@ -115,8 +120,6 @@ TEST_F(GeneralSettingsTest, HotkeyModifierAndInterval) {
         EXPECT_EQ(defaults.doubleValue("hotkeyInterval"), seconds) << step;
     }
     EXPECT_TRUE(m->intervalCaption().startsWith("0.80秒以内"));
-    m->setHotkeyModifier("none");
-    EXPECT_EQ(defaults.stringValue("hotkeyModifier"), "none");
 }
 
 TEST_F(GeneralSettingsTest, LaunchAtLoginWritesTheAutostartEntry) {
@@ -148,6 +151,58 @@ TEST(LoginItem, ExecQuotesThePath) {
          R"("/x/\\"q\\"/\\$HOME/\\`c\\`/100%%/back\\\\slash" -- %u)"},
     };
     for (const auto& [path, exec] : cases) EXPECT_EQ(LoginItem::execValue(path), exec) << path;
+}
+
+TEST_F(StoresFixture, StealthIsOnlyOfferedWhereItWorks) {
+    for (const bool supported : {false, true}) {
+        SCOPED_TRACE(supported);
+        defaults.remove("stealthMode");
+        int applied = 0;
+        PrivacySettingsModel model(defaults, supported, false, [&] { ++applied; });
+        EXPECT_TRUE(model.stealthMode());
+        EXPECT_EQ(model.stealthShown(), supported);
+        EXPECT_EQ(model.stealthEditable(), supported);
+        EXPECT_EQ(model.stealthCaption().contains("除外できません"), !supported);
+        model.setStealthMode(false);
+        EXPECT_EQ(defaults.contains("stealthMode"), supported);
+        EXPECT_EQ(applied, supported ? 1 : 0);
+        EXPECT_TRUE(model.trayCaption().contains("システムトレイがない"));
+    }
+}
+
+TEST_F(GeneralSettingsTest, GeneralAndPrivacyTabs) {
+    CustomTemplateStore::save({{"custom-1", "Q&A <b>定例</b>", "R&D &lt;部&gt;を重視", "i"},
+                               {"custom-2", "開発レビュー", "課題と担当者の一覧", "i"}},
+                              defaults);
+    defaults.set("templateId", "custom-2");
+    SettingsView view(ctx);
+    view.show();
+    auto* tab = qobject_cast<GeneralSettings*>(view.tabs()->widget(0));
+    ASSERT_NE(tab, nullptr);
+    EXPECT_EQ(tab->templatePicker()->currentText(), "開発レビュー (カスタム)");
+    // A user's names read as written: no shortcut marker, no markup.
+    const QLabel* row =
+        settingstest::labelShowing(tab, QStringLiteral("Q&A <b>定例</b> — R&D &lt;部&gt;を重視"));
+    ASSERT_NE(row, nullptr);
+    EXPECT_EQ(row->textFormat(), Qt::PlainText);
+    settingstest::shoot(view, QStringLiteral("settings-general"));
+
+    // A deleted default goes back to "議事録" in the picker too.
+    ASSERT_EQ(tab->deleteButtons().size(), 2);
+    tab->deleteButtons()[1]->click();
+    EXPECT_EQ(tab->templatePicker()->currentText(), "議事録");
+    EXPECT_EQ(tab->deleteButtons().size(), 1);
+
+    // This desktop cannot withhold windows from capture: the switch says so and stays put.
+    view.tabs()->setCurrentIndex(2);
+    auto* privacy = qobject_cast<PrivacySettings*>(view.tabs()->widget(2));
+    ASSERT_NE(privacy, nullptr);
+    EXPECT_FALSE(privacy->stealthToggle()->isEnabled());
+    EXPECT_FALSE(privacy->stealthToggle()->isChecked()) << "not on where it cannot be";
+    EXPECT_TRUE(privacy->stealthCaption()->text().contains("除外できません"));
+    settingstest::shoot(view, QStringLiteral("settings-privacy"));
+    privacy->trayToggle()->click();
+    EXPECT_EQ(defaults.boolValue("hideMenuBarIcon"), true);
 }
 
 }  // namespace

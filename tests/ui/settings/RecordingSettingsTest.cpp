@@ -1,73 +1,68 @@
-// The recording and privacy tabs' models over a calendar store in memory.
+// The recording tab over a calendar store in memory: its model, and the tab in the settings
+// window with screenshots.
+#include <QCheckBox>
+#include <QPushButton>
+#include <QTabWidget>
 #include <QTest>
+#include <QTextDocument>
+#include <QToolButton>
 
+#include "SettingsFixture.h"
 #include "desktop/CalendarWatcher.h"
 #include "platform/Desktop.h"
 #include "support/FakeCalendarStore.h"
-#include "ui/UiFixture.h"
-#include "ui/settings/PrivacySettingsModel.h"
+#include "ui/settings/RecordingSettings.h"
 #include "ui/settings/RecordingSettingsModel.h"
+#include "ui/settings/SettingsView.h"
 
 namespace {
 
 using namespace std::chrono_literals;
 using Block = RecordingSettingsModel::CalendarBlock;
 
-CalendarEvent event(int n) {
+// The n-th meeting from now, a day or so apart, with two attendees.
+CalendarEvent event(int n, std::string title = {}, std::string url = {}) {
     CalendarEvent e;
-    e.externalIdentifier = e.title = "会議" + std::to_string(n);
-    e.startDate = std::chrono::system_clock::now() + std::chrono::hours(2 + n);
+    e.externalIdentifier = e.title = title.empty() ? "会議" + std::to_string(n) : title;
+    e.startDate = std::chrono::system_clock::now() + std::chrono::hours(2 + 20 * n);
     e.endDate = *e.startDate + 30min;
     e.calendarIdentifier = "work";
     e.calendarTitle = "仕事";
+    if (!url.empty()) e.url = url;
+    e.attendees = {{"mailto:a@example.com", "A"}, {"mailto:b@example.com", "B"}};
     return e;
 }
 
 class RecordingSettingsTest : public StoresFixture {
 protected:
-    FakeCalendarStore store;
-    CalendarWatcher watcher{&store, defaults};
+    FakeCalendarStore calendars;
+    WindowServices services{store, library, defaults, dialogs, &calendars};
+    CalendarWatcher& watcher = services.calendar;
     RecordingSettingsModel model{defaults, watcher, {}};
 
     void SetUp() override {
-        store.auth = CalendarStore::Authorization::granted;
-        store.sources = {{"work", "仕事", "Google", {0.2, 0.4, 0.8, 1}, true},
-                         {"home", "家族", "ローカル", {}, true}};
+        calendars.auth = CalendarStore::Authorization::granted;
+        calendars.sources = {{"work", "仕事", "Google", {0.2, 0.4, 0.8, 1}, true},
+                             {"home", "家族の予定", "ローカル", {}, true}};
     }
     void startWith(int meetings) {
-        for (int i = 0; i < meetings; ++i) store.events.push_back(event(i));
+        for (int i = 0; i < meetings; ++i) calendars.events.push_back(event(i));
         watcher.start();
         ASSERT_TRUE(QTest::qWaitFor(
             [&] {
-                return watcher.upcomingMeetings().size() == store.events.size() &&
+                return watcher.upcomingMeetings().size() == calendars.events.size() &&
                        model.calendarBlock() == Block::granted;
             },
             5000));
     }
 };
 
-TEST_F(RecordingSettingsTest, FiveMeetingsShownThenACount) {
-    struct Case {
-        int meetings;
-        std::size_t rows;
-        const char* header;
-        const char* more;
-        const char* empty;
-    };
-    const Case cases[] = {
-        {7, 5, "今後7日間（7件）", "ほか2件", ""},
-        {0, 0, "今後7日間（0件）", "", "予定はありません"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.meetings);
-        store.events.clear();
-        startWith(c.meetings);
-        EXPECT_EQ(model.meetingRows().size(), c.rows);
-        EXPECT_EQ(model.meetingsHeader(), c.header);
-        EXPECT_EQ(model.moreText(), c.more);
-        EXPECT_EQ(model.emptyText(), c.empty);
-        watcher.stop();
-    }
+TEST_F(RecordingSettingsTest, NoMeetingsSaySo) {
+    startWith(0);
+    EXPECT_TRUE(model.meetingRows().empty());
+    EXPECT_EQ(model.meetingsHeader(), "今後7日間（0件）");
+    EXPECT_EQ(model.moreText(), "");
+    EXPECT_EQ(model.emptyText(), "予定はありません");
 }
 
 TEST_F(RecordingSettingsTest, OnlyWebLinksAreJoined) {
@@ -81,10 +76,7 @@ TEST_F(RecordingSettingsTest, OnlyWebLinksAreJoined) {
     for (const auto& [link, web] : links)
         EXPECT_EQ(RecordingSettingsModel::isWebLink(link), web) << link;
 
-    CalendarEvent zoom = event(0);
-    zoom.url = "https://zoom.us/j/123";
-    zoom.attendees = {{"mailto:a@example.com", "A"}, {"mailto:b@example.com", "B"}};
-    store.events = {zoom, event(1)};
+    calendars.events = {event(0, "", "https://zoom.us/j/123"), event(1)};
     startWith(0);
     const auto rows = model.meetingRows();
     EXPECT_TRUE(rows[0].canJoin);
@@ -129,26 +121,63 @@ TEST_F(RecordingSettingsTest, SwitchesAndTheCalendarWatch) {
     model.selectAllCalendars();
     EXPECT_FALSE(defaults.contains(CalendarWatcher::kSelectedCalendarsKey));
 
-    store.auth = CalendarStore::Authorization::denied;
+    calendars.auth = CalendarStore::Authorization::denied;
     watcher.start();
     EXPECT_TRUE(QTest::qWaitFor([&] { return model.calendarBlock() == Block::denied; }, 5000));
 }
 
-TEST_F(StoresFixture, StealthIsOnlyOfferedWhereItWorks) {
-    for (const bool supported : {false, true}) {
-        SCOPED_TRACE(supported);
-        defaults.remove("stealthMode");
-        int applied = 0;
-        PrivacySettingsModel model(defaults, supported, false, [&] { ++applied; });
-        EXPECT_TRUE(model.stealthMode());
-        EXPECT_EQ(model.stealthShown(), supported);
-        EXPECT_EQ(model.stealthEditable(), supported);
-        EXPECT_EQ(model.stealthCaption().contains("除外できません"), !supported);
-        model.setStealthMode(false);
-        EXPECT_EQ(defaults.contains("stealthMode"), supported);
-        EXPECT_EQ(applied, supported ? 1 : 0);
-        EXPECT_TRUE(model.trayCaption().contains("システムトレイがない"));
-    }
+TEST_F(RecordingSettingsTest, TheTabWithSixMeetings) {
+    const char* titles[] = {"<b>週次</b>&lt;Q&A&gt;",
+                            "採用面接（エンジニア）",
+                            "4月度 予算会議",
+                            "1on1 山田さん",
+                            "キックオフ",
+                            "研修・セミナー"};
+    const char* links[] = {"https://zoom.us/j/123", "", "https://meet.google.com/abc-defg-hij"};
+    for (int i = 0; i < 6; ++i) calendars.events.push_back(event(i, titles[i], links[i % 3]));
+    services.calendar.start();
+    SettingsView view(services.ctx);
+    view.show();
+    view.tabs()->setCurrentIndex(1);
+    auto* tab = qobject_cast<RecordingSettings*>(view.tabs()->widget(1));
+    ASSERT_NE(tab, nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return tab->calendarDisclosure()->isVisible(); }, 5000));
+    settingstest::shoot(view, QStringLiteral("settings-recording"));
+    tab->calendarDisclosure()->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return tab->joinButtons().size() == 3; }, 5000));
+    // Five meetings shown, then a count of the rest.
+    EXPECT_EQ(model.meetingRows().size(), 5u);
+    EXPECT_EQ(model.meetingsHeader(), "今後7日間（6件）");
+    EXPECT_EQ(model.moreText(), "ほか1件");
+    EXPECT_EQ(model.emptyText(), "");
+    // Down to the meetings, once the opened group is laid out.
+    QWidget* content = tab->calendarContent();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            return tab->joinButtons().back()->isVisible() &&
+                   content->height() >= content->sizeHint().height();
+        },
+        5000));
+    tab->ensureWidgetVisible(tab->joinButtons().back());
+    settingstest::shoot(view, QStringLiteral("settings-recording-meetings"));
+    // Invitations' text is shown as written, never as markup, in the tooltips too.
+    const QLabel* title = settingstest::labelShowing(content, QString::fromUtf8(titles[0]));
+    ASSERT_NE(title, nullptr);
+    EXPECT_EQ(title->textFormat(), Qt::PlainText);
+    QTextDocument tip;
+    tip.setHtml(title->toolTip());
+    EXPECT_EQ(tip.toPlainText(), QString::fromUtf8(titles[0]));
+    tab->calendarWatchToggle()->click();
+    EXPECT_FALSE(tab->calendarDisclosure()->isVisible());
+
+    // Without a calendar service the tab says so, and what would provide one.
+    calendars.grants = false;
+    calendars.refusal = CalendarStore::Authorization::unavailable;
+    tab->calendarWatchToggle()->click();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return tab->calendarProblem()->text().contains("evolution-data-server"); }, 5000));
+    tab->ensureWidgetVisible(tab->deniedRow());
+    settingstest::shoot(view, QStringLiteral("settings-recording-no-calendar-service"));
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 #pragma once
 // What the settings tab tests share: a context over real stores, the fake service, waiting for
-// a condition, and saving a picture of a tab as a build artifact.
+// a condition, finding a label, and saving a picture of a tab as a build artifact.
 #include <QCoreApplication>
+#include <QLabel>
 
 #include "../Screenshots.h"
 #include "../UiFixture.h"
@@ -13,6 +14,13 @@ namespace settingstest {
 
 using uitest::shoot;
 using uitest::waitFor;
+
+// The label that shows `text` exactly; nullptr when none does.
+inline const QLabel* labelShowing(const QWidget* root, const QString& text) {
+    for (const QLabel* label : root->findChildren<QLabel*>())
+        if (label->text() == text) return label;
+    return nullptr;
+}
 
 // Every worker call has ended and its answer has reached its receiver.
 inline void settle() {

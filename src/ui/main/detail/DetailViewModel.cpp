@@ -233,7 +233,12 @@ void DetailViewModel::beginEditingTask(std::size_t index) {
     taskAssignee_ = qs(o && o->assignee ? *o->assignee : t->assignee.value_or(""));
     taskHasDueDate_ = (o && o->dueDate) || (t->due && !t->due->empty());
     const Timestamp now = clock_();
-    taskDueDate_ = o && o->dueDate ? *o->dueDate : em::parseTaskDate(t->due, now).value_or(now);
+    const std::optional<Timestamp> parsed =
+        o && o->dueDate ? o->dueDate : em::parseTaskDate(t->due, now);
+    taskDueDate_ = parsed.value_or(now);
+    // A due text that is no date the picker can show ("来週", 9999-12-31) stays the item's own
+    // until the user picks a date: the preset is only a starting point.
+    keepsOwnDue_ = taskHasDueDate_ && !parsed;
     taskPriority_ = o && o->priority ? qs(*o->priority) : kDefaultPriority;
     editingTaskIndex_ = index;
     emit editorChanged();
@@ -264,7 +269,7 @@ void DetailViewModel::saveEditedTask() {
         LibraryTaskOverride next;
         next.title = trimmed(taskTitle_).toStdString();
         next.assignee = trimmed(taskAssignee_).toStdString();
-        if (taskHasDueDate_) next.dueDate = taskDueDate_;
+        if (taskHasDueDate_ && !keepsOwnDue_) next.dueDate = taskDueDate_;
         next.priority = taskPriority_.toStdString();
         next.isCompleted = o && o->isCompleted.value_or(false);
         store(index, next);

@@ -94,7 +94,10 @@ public:
     bool taskHasDueDate() const { return taskHasDueDate_; }
     void setTaskHasDueDate(bool on);
     Timestamp taskDueDate() const { return taskDueDate_; }
-    void setTaskDueDate(Timestamp t) { taskDueDate_ = t; }
+    void setTaskDueDate(Timestamp t) {
+        taskDueDate_ = t;
+        keepsOwnDue_ = false;
+    }
     const QString& taskPriority() const { return taskPriority_; }
     void setTaskPriority(const QString& v) { taskPriority_ = v; }
 
@@ -137,5 +140,6 @@ private:
     QString taskAssignee_;
     bool taskHasDueDate_ = false;
     Timestamp taskDueDate_;
+    bool keepsOwnDue_ = false;  // saving leaves the item's unreadable due text as it is
     QString taskPriority_ = kDefaultPriority;
 };

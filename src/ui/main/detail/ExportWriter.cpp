@@ -8,7 +8,8 @@
 namespace exportwriter {
 
 std::string write(const std::string& path, std::string_view bytes) {
-    const int err = atomicfile::writeOrError(path, bytes);
+    // Saved where the user chose: the user's umask decides who else may read it.
+    const int err = atomicfile::writeOrError(path, bytes, atomicfile::umaskMode());
     if (err == 0) return {};
     return "「" + std::filesystem::path(path).filename().string() + "」に書き込めませんでした (" +
            fileerror::text(err) + ")";
