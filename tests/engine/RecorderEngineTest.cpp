@@ -78,15 +78,6 @@ protected:
         b.waitForFinished(int(seconds * 1000) + 5000);
     }
 
-    // A recording with tones on both sides; returns once the engine is idle again.
-    void recordMeeting() {
-        ASSERT_TRUE(startRecording());
-        playTones(2.5);
-        engine.toggle();
-        EXPECT_EQ(engine.phase(), Phase::processing);
-        ASSERT_TRUE(waitPhase(Phase::idle, 60000));
-    }
-
     // An audio file to import; the fake service does not listen to it.
     fs::path importFile() {
         const auto path = store.recordingsDir() / "imported.m4a";
@@ -103,7 +94,11 @@ TEST_F(RecorderEngineTest, RecordingBecomesStoredMinutesOnTheClipboard) {
     defaults.set("vocabulary", "ローンチ\n   \n\tKPI");
     NotificationWatch watch;
 
-    recordMeeting();
+    ASSERT_TRUE(startRecording());
+    playTones(2.5);
+    engine.toggle();
+    EXPECT_EQ(engine.phase(), Phase::processing);
+    ASSERT_TRUE(waitPhase(Phase::idle, 60000));
     ASSERT_EQ(engine.lastError(), std::nullopt);
 
     const auto calls = service.requests("POST", "/api/process");

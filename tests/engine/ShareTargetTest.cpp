@@ -71,8 +71,7 @@ TEST(ShareTargets, AreCollectedInOrderWithTheirSettings) {
         UserDefaults defaults(dir / "defaults.json");
         for (const auto& [key, value] : c.settings) defaults.set(key, value);
         const auto read = [&](const std::string& account) {
-            const auto it = c.secrets.find(account);
-            return it == c.secrets.end() ? std::string() : it->second;
+            return c.secrets.contains(account) ? c.secrets.at(account) : std::string();
         };
         EXPECT_EQ(collectShareTargets(defaults, read), c.expected) << c.name;
     }

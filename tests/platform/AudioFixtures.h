@@ -178,19 +178,4 @@ private:
     std::optional<ScopedEnv> env_;
 };
 
-// The sound server of one test case: a private one with the given devices, or none at all.
-class SoundServerSituation {
-public:
-    explicit SoundServerSituation(const std::optional<std::string>& devices) {
-        if (devices)
-            server_.emplace(*devices);
-        else
-            noServer_.emplace("PULSE_SERVER", "unix:/nonexistent/tavro-test/native");
-    }
-
-private:
-    std::optional<PrivateSoundServer> server_;
-    std::optional<ScopedEnv> noServer_;
-};
-
 }  // namespace audiotest

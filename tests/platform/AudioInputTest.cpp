@@ -46,12 +46,15 @@ TEST(AudioInputTest, FindsTheDeviceOrSaysWhyNot) {
     }
 }
 
-// Blocks arrive until stop(), and none after it.
+// The test server's virtual devices are the defaults; blocks arrive until stop(), and none
+// after it.
 TEST(AudioInputTest, DeliversUntilStopped) {
     TAVRO_REQUIRE_ENV("sound server", testsupport::probeSoundServer());
     for (const Device device : {Device::microphone, Device::computerOutput}) {
         AudioInput input;
         input.open(device);
+        EXPECT_EQ(input.sourceName(),
+                  device == Device::microphone ? "ci_mic" : "ci_speaker.monitor");
         std::atomic<std::size_t> frames{0};
         input.start(24000, 1, [&](const float*, std::size_t n, auto) { frames += n; });
         for (auto end = std::chrono::steady_clock::now() + 20s;

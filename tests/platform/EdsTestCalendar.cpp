@@ -47,19 +47,14 @@ testsupport::EnvProbe probe() {
     return {true, {}};
 }
 
-std::optional<std::string> addEvent(const std::string& vevent) {
+bool addEvent(const std::string& vevent) {
     ECalClient* client = localCalendar();
-    if (!client) return std::nullopt;
-    ICalComponent* comp = i_cal_component_new_from_string(vevent.c_str());
-    if (!comp) return std::nullopt;
-    gchar* uid = nullptr;
+    ICalComponent* comp = client ? i_cal_component_new_from_string(vevent.c_str()) : nullptr;
+    if (!comp) return false;
     const gboolean ok = e_cal_client_create_object_sync(client, comp, E_CAL_OPERATION_FLAG_NONE,
-                                                        &uid, nullptr, nullptr);
+                                                        nullptr, nullptr, nullptr);
     g_object_unref(comp);
-    if (!ok) return std::nullopt;
-    std::string out = uid ? uid : "";
-    g_free(uid);
-    return out;
+    return ok;
 }
 
 void removeEvent(const std::string& uid) {

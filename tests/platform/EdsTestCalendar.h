@@ -1,7 +1,6 @@
 #pragma once
 // Test-side access to the calendar service on the private test bus: whether it is there, and a
 // second client that writes events the way another program would.
-#include <optional>
 #include <string>
 
 #include "support/TestEnv.h"
@@ -11,8 +10,8 @@ namespace edstest {
 // The test environment's session bus can start the calendar service.
 testsupport::EnvProbe probe();
 
-// Adds an event to the built-in local calendar; returns its UID.
-std::optional<std::string> addEvent(const std::string& vevent);
+// Adds an event to the built-in local calendar.
+bool addEvent(const std::string& vevent);
 void removeEvent(const std::string& uid);
 
 // Makes `address` one of the user's own addresses (a mail identity).
