@@ -4,7 +4,6 @@
 #include <QAbstractItemModel>
 #include <QAction>
 #include <QDBusConnection>
-#include <QDir>
 #include <QMenu>
 #include <QProcess>
 #include <QSystemTrayIcon>
@@ -15,8 +14,8 @@
 #include <filesystem>
 #include <thread>
 
-#include "AppFixture.h"
 #include "app/AppDelegate.h"
+#include "app/AppServices.h"
 #include "app/MainWindow.h"
 #include "app/QtTranslations.h"
 #include "app/TavroApp.h"
@@ -28,14 +27,19 @@
 #include "desktop/MenuBarIcon.h"
 #include "desktop/PillController.h"
 #include "engine/RecorderEngine.h"
+#include "fakeservice/FakeService.h"
+#include "fakeservice/ScopedServiceUrl.h"
 #include "library/LibraryStore.h"
 #include "library/MinutesStore.h"
 #include "platform/Desktop.h"
 #include "platform/Notifier.h"
 #include "service/UpdateChecker.h"
+#include "support/FakeCalendarStore.h"
 #include "support/NotificationWatch.h"
 #include "support/TestEnv.h"
 #include "support/TestNotificationServer.h"
+#include "ui/Screenshots.h"
+#include "ui/UiFixture.h"
 #include "ui/main/HeaderView.h"
 #include "ui/main/MainView.h"
 #include "ui/main/ToolbarButton.h"
@@ -44,30 +48,42 @@
 
 namespace fs = std::filesystem;
 using Phase = RecorderEngine::Phase;
+using uitest::waitFor;
 
 namespace {
 
-// Records what would have been opened in the browser.
-class OpenedUrls {
-public:
-    OpenedUrls() {
-        previous_ = Desktop::setOpener([this](const QUrl& url) {
-            urls.push_back(url.toString().toStdString());
+// One application's worth of services over a throwaway home, the fake service and a calendar in
+// memory; what would have been opened in the browser is kept.
+class LaunchTest : public ::testing::Test {
+protected:
+    testsupport::ScopedHome home;
+    FakeService service;
+    ScopedServiceUrl serviceUrl{service.baseUrl()};
+    UserDefaults defaults{home.home() / "defaults.json"};
+    ScriptedDialogs dialogs;
+    std::unique_ptr<AppServices> services_;  // made on first use
+    Notifier notifier{QDBusConnection::sessionBus()};
+    UpdateChecker updates{"1.0.0", defaults, notifier};
+    std::vector<std::string> opened;
+
+    void SetUp() override {
+        // The update check stays on the fake service.
+        defaults.set("updateFeedURL", service.baseUrl() + "/version.json");
+        Desktop::setOpener([this](const QUrl& url) {
+            opened.push_back(url.toString().toStdString());
             return true;
         });
     }
-    ~OpenedUrls() { Desktop::setOpener(previous_); }
-    std::vector<std::string> urls;
+    void TearDown() override { Desktop::setOpener({}); }
 
-private:
-    Desktop::Opener previous_;
-};
-
-class LaunchTest : public AppFixture {
-protected:
-    Notifier notifier{QDBusConnection::sessionBus()};
-    UpdateChecker updates{"1.0.0", defaults, notifier};
-
+    AppServices& services() {
+        if (!services_) {
+            auto* calendarStore = new FakeCalendarStore;
+            services_ = std::make_unique<AppServices>(defaults, calendarStore);
+            calendarStore->setParent(&services_->calendar());
+        }
+        return *services_;
+    }
     std::unique_ptr<TavroApp> makeApp() {
         services().pill().setPromptSound([] {});
         return std::make_unique<TavroApp>(services(), updates, &dialogs);
@@ -84,23 +100,6 @@ protected:
         for (size_t i = 0; i < items.size(); ++i)
             if (items[i].action == action) return actions[qsizetype(i)];
         return nullptr;
-    }
-
-    void expectFinishedRecording() {
-        std::vector<fs::path> files;
-        for (const auto& e : fs::directory_iterator(services().store().recordingsDir()))
-            files.push_back(e.path());
-        ASSERT_FALSE(files.empty());
-        for (const fs::path& f : files) {
-            EXPECT_EQ(f.extension(), ".m4a");
-            EXPECT_GT(fs::file_size(f), 0u) << f;
-        }
-    }
-
-    // A recording started the way the hotkey starts it; false if the microphone did not open.
-    bool startRecordingByHotkey() {
-        services().hotkey().onTrigger();
-        return waitUntil([&] { return services().recorder().phase() == Phase::recording; }, 10000);
     }
 };
 
@@ -122,16 +121,14 @@ TEST_F(LaunchTest, ServicesAreCreatedOnceInOrder) {
     EXPECT_EQ(&app->context().engine, &s.recorder());
     EXPECT_EQ(&app->context().library, &s.library());
     EXPECT_EQ(s.children().size(), 7);
-}
 
-TEST_F(LaunchTest, TheSharedContainerIsOne) {
-    AppServices* first = &AppServices::shared();
+    // The shared container is one, from any thread, over the standard settings and data folder.
+    AppServices* shared = &AppServices::shared();
     AppServices* fromThread = nullptr;
     std::thread([&] { fromThread = &AppServices::shared(); }).join();
-    EXPECT_EQ(first, fromThread);
-    EXPECT_EQ(&first->defaults(), &UserDefaults::standard());
-    EXPECT_EQ(first->store().baseDir(), home.home() / ".local/share/TAVRO")
-        << "the standard data folder under the test's home";
+    EXPECT_EQ(shared, fromThread);
+    EXPECT_EQ(&shared->defaults(), &UserDefaults::standard());
+    EXPECT_EQ(shared->store().baseDir(), home.home() / ".local/share/TAVRO");
 }
 
 TEST_F(LaunchTest, AStartingMeetingShowsThePromptAfterAHop) {
@@ -145,7 +142,7 @@ TEST_F(LaunchTest, AStartingMeetingShowsThePromptAfterAHop) {
         // Not yet: the prompt waits for the work in progress.
         EXPECT_TRUE(!pill.promptPanel() || !pill.promptPanel()->isVisible());
         ASSERT_TRUE(
-            waitUntil([&] { return pill.promptPanel() && pill.promptPanel()->isVisible(); }, 3000));
+            waitFor([&] { return pill.promptPanel() && pill.promptPanel()->isVisible(); }, 3000));
         pill.promptPanel()->hide();
     }
 }
@@ -158,93 +155,83 @@ TEST_F(LaunchTest, QuittingDuringARecordingFinishesItsFiles) {
     TerminationSignals signals_;
     QObject::connect(&signals_, &TerminationSignals::terminationRequested, app.get(),
                      &TavroApp::quit);
-    struct Case {
-        const char* name;
-        std::function<void()> quit;
-    };
-    const Case cases[] = {
+    const std::pair<const char*, std::function<void()>> cases[] = {
         {"the tray's quit", [&] { menuAction(*app, MenuItem::Action::quit)->trigger(); }},
         {"SIGTERM", [] { ::raise(SIGTERM); }},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        for (const auto& e : fs::directory_iterator(services().store().recordingsDir()))
-            fs::remove(e.path());
-        ASSERT_TRUE(startRecordingByHotkey());
+    const fs::path recordings = services().store().recordingsDir();
+    for (const auto& [name, quit] : cases) {
+        SCOPED_TRACE(name);
+        for (const auto& e : fs::directory_iterator(recordings)) fs::remove(e.path());
+        services().hotkey().onTrigger();  // started the way the hotkey starts it
+        ASSERT_TRUE(
+            waitFor([&] { return services().recorder().phase() == Phase::recording; }, 10000));
         QTest::qWait(800);
-        c.quit();
-        ASSERT_TRUE(waitUntil([&] { return services().recorder().phase() == Phase::idle; }, 3000));
-        expectFinishedRecording();
+        quit();
+        ASSERT_TRUE(waitFor([&] { return services().recorder().phase() == Phase::idle; }, 3000));
+        std::size_t files = 0;
+        for (const auto& e : fs::directory_iterator(recordings)) {
+            EXPECT_EQ(e.path().extension(), ".m4a");
+            EXPECT_GT(fs::file_size(e.path()), 0u) << e.path();
+            ++files;
+        }
+        EXPECT_GT(files, 0u);
     }
     EXPECT_TRUE(service.requests("POST", "/api/process").empty());
     EXPECT_TRUE(services().store().records().empty());
 }
 
 TEST_F(LaunchTest, TheTrayIconFollowsTheSettingWithoutARestart) {
-    struct Step {
-        const char* name;
-        std::optional<bool> hide;  // nullopt: the key is absent
-        bool shown;
-    };
     auto app = makeApp();
-    for (const Step& step :
-         {Step{"absent", std::nullopt, true}, Step{"true", true, false},
-          Step{"false again", false, true}, Step{"removed", std::nullopt, true}}) {
-        SCOPED_TRACE(step.name);
-        if (step.hide)
-            defaults.set(TavroApp::kHideMenuBarIconKey, *step.hide);
-        else
-            defaults.remove(TavroApp::kHideMenuBarIconKey);
-        EXPECT_EQ(app->menuBarIconWanted(), step.shown);
-        EXPECT_EQ(app->menuBarIcon().trayIcon()->isVisible(), step.shown);
+    const std::pair<std::optional<bool>, bool> steps[] = {// hide (nullopt: absent), shown
+                                                          {std::nullopt, true},
+                                                          {true, false},
+                                                          {false, true},
+                                                          {std::nullopt, true}};
+    for (const auto& [hide, shown] : steps) {
+        SCOPED_TRACE(hide ? (*hide ? "true" : "false") : "absent");
+        hide ? defaults.set(TavroApp::kHideMenuBarIconKey, *hide)
+             : defaults.remove(TavroApp::kHideMenuBarIconKey);
+        EXPECT_EQ(app->menuBarIconWanted(), shown);
+        EXPECT_EQ(app->menuBarIcon().trayIcon()->isVisible(), shown);
     }
 }
 
-TEST_F(LaunchTest, TheTrayFollowsTheRecorderAndOffersAFoundUpdate) {
-    OpenedUrls opened;
+// A found update is offered in the tray; of the notices, only a click on an update's opens it.
+TEST_F(LaunchTest, AFoundUpdateIsOfferedByTheTrayAndItsNotice) {
+    TAVRO_REQUIRE_ENV("notification server", testsupport::probeNotificationServer());
     auto app = makeApp();
     EXPECT_EQ(app->menuBarIcon().symbolName(), QStringLiteral("waveform"));
     EXPECT_EQ(menuItem(*app, MenuItem::Action::openDownload), nullptr);
-
     service.setLatestVersion("9.1.0");
     updates.check();
-    ASSERT_TRUE(waitUntil([&] { return menuItem(*app, MenuItem::Action::openDownload); }, 5000));
+    ASSERT_TRUE(waitFor([&] { return menuItem(*app, MenuItem::Action::openDownload); }, 5000));
     EXPECT_NE(menuItem(*app, MenuItem::Action::openDownload)->label.find("9.1.0"),
               std::string::npos);
     menuAction(*app, MenuItem::Action::openDownload)->trigger();
-    EXPECT_EQ(opened.urls, std::vector<std::string>{service.baseUrl() + "/download/TAVRO.dmg"});
-}
+    const std::vector<std::string> download{service.baseUrl() + "/download/TAVRO.dmg"};
+    EXPECT_EQ(opened, download);
 
-TEST_F(LaunchTest, OnlyAClickOnAnUpdateNoticeOpensTheDownload) {
-    TAVRO_REQUIRE_ENV("notification server", testsupport::probeNotificationServer());
-    OpenedUrls opened;
-    auto app = makeApp();
-    service.setLatestVersion("9.1.0");
-    updates.check();
-    ASSERT_TRUE(waitUntil([&] { return updates.downloadURL().has_value(); }, 5000));
-    const std::string download = service.baseUrl() + "/download/TAVRO.dmg";
-
-    struct Case {
-        const char* identifier;
-        bool opens;
-    };
-    for (const Case& c : {Case{"update-9.1.0", true}, Case{"update-", true},
-                          Case{"oauth-slack", false}, Case{"x-update-9.1.0", false}}) {
-        SCOPED_TRACE(c.identifier);
-        opened.urls.clear();
+    const std::pair<const char*, bool> notices[] = {{"update-9.1.0", true},
+                                                    {"update-", true},
+                                                    {"oauth-slack", false},
+                                                    {"x-update-9.1.0", false}};
+    for (const auto& [identifier, opens] : notices) {
+        SCOPED_TRACE(identifier);
+        opened.clear();
         NotificationWatch watch;
-        const QString title = QStringLiteral("通知 %1").arg(c.identifier);
-        notifier.post(QString::fromLatin1(c.identifier), title, QStringLiteral("本文"),
+        const QString title = QStringLiteral("通知 %1").arg(identifier);
+        notifier.post(QString::fromLatin1(identifier), title, QStringLiteral("本文"),
                       Notifier::Click::opens);
         const auto shown = watch.find(title);
         ASSERT_EQ(shown.size(), 1u);
         ASSERT_TRUE(testsupport::TestNotificationServer::click(shown[0].id));
-        if (c.opens) {
-            ASSERT_TRUE(waitUntil([&] { return !opened.urls.empty(); }, 3000));
-            EXPECT_EQ(opened.urls, std::vector<std::string>{download});
+        if (opens) {
+            ASSERT_TRUE(waitFor([&] { return !opened.empty(); }, 3000));
+            EXPECT_EQ(opened, download);
         } else {
             QTest::qWait(300);
-            EXPECT_TRUE(opened.urls.empty());
+            EXPECT_TRUE(opened.empty());
         }
     }
 }
@@ -338,18 +325,18 @@ TEST_F(LaunchTest, TheWindowsOpenWhereTheyWereLeft) {
                   4);
         const QPoint moved = settings->pos() + QPoint(-40, 30);
         settings->move(moved);
-        ASSERT_TRUE(waitUntil([&] { return settings->pos() == moved; }, 3000));
+        ASSERT_TRUE(waitFor([&] { return settings->pos() == moved; }, 3000));
         settings->hide();
         app->showSettings();
         EXPECT_EQ(settings->pos(), moved);
         window->setGeometry(left);
-        ASSERT_TRUE(waitUntil([&] { return window->geometry() == left; }, 3000));
+        ASSERT_TRUE(waitFor([&] { return window->geometry() == left; }, 3000));
         window->close();
     }
     auto app = makeApp();
     app->launch();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(app->mainWindow()));
-    EXPECT_TRUE(waitUntil([&] { return app->mainWindow()->geometry() == left; }, 3000));
+    EXPECT_TRUE(waitFor([&] { return app->mainWindow()->geometry() == left; }, 3000));
 }
 
 TEST_F(LaunchTest, AnImportedAudioFileBecomesTheTopRecordOfTheList) {
@@ -361,27 +348,23 @@ TEST_F(LaunchTest, AnImportedAudioFileBecomesTheTopRecordOfTheList) {
     MainWindow* window = app->mainWindow();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
     QAbstractItemModel* list = window->view()->recordList()->model();
-    ASSERT_TRUE(waitUntil([&] { return list->rowCount() == 1; }, 3000));
+    ASSERT_TRUE(waitFor([&] { return list->rowCount() == 1; }, 3000));
 
     // The file chooser answers with a file; the fake service does not listen to the audio.
     const fs::path audio = home.home() / "会議の録音.m4a";
     atomicfile::write(audio, "audio bytes");
     dialogs.audioFile = audio.string();
     window->view()->headerView()->importButton()->click();
-    EXPECT_EQ(dialogs.opened, 1);
-    ASSERT_TRUE(waitUntil([&] { return list->rowCount() == 2; }, 20000));
+    EXPECT_EQ(dialogs.filePanels, 1);
+    ASSERT_TRUE(waitFor([&] { return list->rowCount() == 2; }, 20000));
     EXPECT_EQ(list->index(0, 0).data().toString(), QStringLiteral("新製品ローンチ準備 定例会議"));
     EXPECT_EQ(list->index(1, 0).data().toString(), QStringLiteral("先週の定例"));
     const auto calls = service.requests("POST", "/api/process");
     ASSERT_EQ(calls.size(), 1u);
     EXPECT_EQ(services().store().records().front().sourceName, "会議の録音.m4a");
-    ASSERT_TRUE(waitUntil([&] { return services().recorder().phase() == Phase::idle; }, 5000));
+    ASSERT_TRUE(waitFor([&] { return services().recorder().phase() == Phase::idle; }, 5000));
     QTest::qWait(100);
-
-    // The whole window, kept as an artifact.
-    const QString dir = QStringLiteral(TAVRO_ARTIFACT_DIR);
-    QDir().mkpath(dir);
-    EXPECT_TRUE(window->grab().save(dir + QStringLiteral("/app-window.png")));
+    uitest::shoot(*window, QStringLiteral("app-window"));  // the whole window, as an artifact
 }
 
 // Qt's own dialogs speak the interface's language, whatever the locale.

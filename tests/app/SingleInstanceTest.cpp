@@ -15,12 +15,15 @@
 #include <fstream>
 #include <future>
 
-#include "AppFixture.h"
 #include "app/LaunchArguments.h"
 #include "app/SingleInstance.h"
+#include "fakeservice/FakeService.h"
 #include "support/KeyboardLock.h"
 #include "support/NotificationWatch.h"
+#include "support/TempDir.h"
 #include "support/TestEnv.h"
+#include "ui/Screenshots.h"
+#include "util/UserDefaults.h"
 
 namespace fs = std::filesystem;
 
@@ -68,7 +71,11 @@ TEST(SingleInstance, ASecondHolderHandsItsArgumentsToTheFirst) {
     QSignalSpy received(&first, &SingleInstance::received);
     const QStringList sent{"tavro://oauth?nonce=1", "", "日本語 -x"};
     auto forwarded = std::async(std::launch::async, [&] { return second.forward(sent); });
-    ASSERT_TRUE(waitUntil([&] { return !received.isEmpty(); }, 5000));
+    // The first answers from its event loop, so that runs until the forward has ended.
+    ASSERT_TRUE(uitest::waitFor([&] {
+        return !received.isEmpty() &&
+               forwarded.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+    }));
     EXPECT_TRUE(forwarded.get());
     EXPECT_EQ(received.takeFirst().at(0).toStringList(), sent);
 }
@@ -97,7 +104,7 @@ TEST(SingleInstance, DamagedAndOversizedMessagesAreDropped) {
         ASSERT_TRUE(socket.waitForConnected(2000));
         socket.write(c.bytes);
         socket.flush();
-        waitUntil([&] { return socket.state() == QLocalSocket::UnconnectedState; }, 2000);
+        uitest::waitFor([&] { return socket.state() == QLocalSocket::UnconnectedState; }, 2000);
         QTest::qWait(50);
         EXPECT_TRUE(received.isEmpty());
     }
@@ -167,7 +174,8 @@ TEST(SingleInstanceProcesses, ASecondStartsAddressReachesTheFirst) {
     first.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     first.start(TAVRO_APP_BINARY, {});
     ASSERT_TRUE(first.waitForStarted(5000));
-    ASSERT_TRUE(waitUntil([&] { return fs::exists(program.runtime / "tavro.socket"); }, 15000))
+    ASSERT_TRUE(
+        uitest::waitFor([&] { return fs::exists(program.runtime / "tavro.socket"); }, 15000))
         << "the first process never listened";
 
     const QString patch =
@@ -183,7 +191,7 @@ TEST(SingleInstanceProcesses, ASecondStartsAddressReachesTheFirst) {
     EXPECT_EQ(second.exitCode(), 0);
 
     // The first applied it: the setting is written and the connection announced.
-    EXPECT_TRUE(waitUntil(
+    EXPECT_TRUE(uitest::waitFor(
         [&] { return UserDefaults(file).stringValue("slackChannel") == "#minutes"; }, 5000));
     if (testsupport::probeNotificationServer().ok) {
         EXPECT_EQ(watch.find(QStringLiteral("Slackと接続しました")).size(), 1u);
@@ -242,12 +250,12 @@ TEST(SingleInstanceProcesses, ClosingTheWindowOnlyHidesIt) {
         return xdotool.waitForFinished(5000);
     };
     // Keys are typed again while nothing happened: under load one may come before the focus.
-    ASSERT_TRUE(waitUntil(shown, 20000));
-    ASSERT_TRUE(waitUntil([&] { return !shown() || (type("alt+F4") && false); }, 20000));
+    ASSERT_TRUE(uitest::waitFor(shown, 20000));
+    ASSERT_TRUE(uitest::waitFor([&] { return !shown() || (type("alt+F4") && false); }, 20000));
     again.start(TAVRO_APP_BINARY, {});
     ASSERT_TRUE(again.waitForFinished(10000));  // handed over to the app, which stayed up
-    ASSERT_TRUE(waitUntil(shown, 10000));
-    ASSERT_TRUE(waitUntil(
+    ASSERT_TRUE(uitest::waitFor(shown, 10000));
+    ASSERT_TRUE(uitest::waitFor(
         [&] { return app.state() != QProcess::Running || (type("ctrl+q") && false); }, 20000));
     EXPECT_EQ(app.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(app.exitCode(), 0);
