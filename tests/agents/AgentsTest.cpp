@@ -92,18 +92,18 @@ TEST_F(AgentAuthTest, ReadsTheSignInStateOfBothTools) {
 }
 
 TEST_F(AgentAuthTest, ToolsRunWithTheirFoldersFirstOnThePath) {
-    const std::string folders = options.searchDirs[0] + ":" + options.searchDirs[1] + ":" +
-                                options.searchDirs[2] + ":" + options.searchDirs[3];
+    std::string folders;  // each followed by ":"
+    for (const std::string& folder : options.searchDirs) folders += folder + ":";
     const std::string saved = getenv("PATH") ? getenv("PATH") : "";
     fake(kClaude, "");
     setenv("PATH", "/usr/bin:/bin", 1);
     AgentAuth::status(kClaude, options);
-    EXPECT_EQ(readFile(dir / "path"), folders + ":/usr/bin:/bin:/usr/bin:/bin");
+    EXPECT_EQ(readFile(dir / "path"), folders + "/usr/bin:/bin:/usr/bin:/bin");
     // Without a PATH of our own no empty entry is added: it would stand for the current folder.
     unsetenv("PATH");
     AgentAuth::status(kClaude, options);
     setenv("PATH", saved.c_str(), 1);
-    EXPECT_EQ(readFile(dir / "path"), folders + ":/usr/bin:/bin");
+    EXPECT_EQ(readFile(dir / "path"), folders + "/usr/bin:/bin");
 }
 
 TEST_F(AgentAuthTest, AHungToolIsEndedAtTheDeadline) {

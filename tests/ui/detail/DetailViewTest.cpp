@@ -133,14 +133,13 @@ TEST_F(DetailViewModelTest, ToggleAndStaleIndexes) {
 }
 
 TEST_F(DetailViewModelTest, EditorPresetsAndSave) {
-    struct Case {
+    const struct {
         const char* name;
         std::size_t index;
         std::function<void(DetailViewModel&)> edit;
         bool save;
         std::optional<LibraryTaskOverride> expected;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"trimmed fields, due kept, priority", 0,
          [](DetailViewModel& m) {
              m.setTaskTitle(QStringLiteral("  見積もりを4社から取る\n"));
@@ -161,7 +160,7 @@ TEST_F(DetailViewModelTest, EditorPresetsAndSave) {
         {"blank title stores nothing", 1, [](DetailViewModel& m) { m.setTaskTitle(" \n"); }, true,
          std::nullopt},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         library.setTaskOverride(std::nullopt, em::taskID(record.result.todos[c.index]), record.id);
         vm.beginEditingTask(c.index);
