@@ -556,11 +556,12 @@ TEST_F(DetailActionsTest, EnablementAndConfigurationFollowSettingsAndKeyring) {
     buttons.shareMenu()->hide();
 }
 
-// In the main window: the record's own menus, its status line and its task edits.
+// In the main window: the record's own menus, its status line, its task edits and its agent
+// section.
 TEST_F(DetailActionsTest, AWordExportIsWrittenFromTheServiceAndShown) {
     MinutesResult minutes;
     minutes.title = "a/b:c";
-    minutes.todos = {todo("元のタスク")};
+    minutes.todos = {todo("元のタスク"), todo("資料を集める", "田中", "5/10", true)};
     const std::string id = add(store, minutes).id;
     LibraryTaskOverride edit;
     edit.title = "編集後のタスク";
@@ -593,6 +594,17 @@ TEST_F(DetailActionsTest, AWordExportIsWrittenFromTheServiceAndShown) {
     ASSERT_EQ(clears.size(), 1u);
     clears[0]();
     EXPECT_FALSE(detail->viewModel().shareStatus());
+
+    // The agent's item is in the action tab's agent section; "削除…" asks before deleting.
+    detail->viewModel().setTab(1);
+    QCoreApplication::processEvents();
+    auto* section = detail->findChild<AgentSection*>();
+    ASSERT_TRUE(section);
+    ASSERT_EQ(section->cards().size(), 1u);
+    EXPECT_TRUE(section->button(QStringLiteral("AIに今すぐ実行させる")));
+    detail->findChild<DetailActionButtons*>()->actionsMenu()->actions().back()->trigger();
+    ASSERT_EQ(dialogs.asked.size(), 1u);
+    EXPECT_TRUE(store.records().empty());
 }
 
 TEST_F(DetailActionsTest, AMarkdownWriteThatFailsShowsItsErrorAndRevealsNothing) {
@@ -617,6 +629,11 @@ TEST_F(DetailActionsTest, AMarkdownWriteThatFailsShowsItsErrorAndRevealsNothing)
     ASSERT_TRUE(waitFor([&] { return !fileManager.shown.empty(); }));
     EXPECT_EQ(fileManager.shown, QStringList{uri(home.home() / "議事録A.md")});
     EXPECT_TRUE(opened.empty());
+    // Without a file manager on the bus, the folder opens.
+    bus.unregisterService(FileManager::kService);
+    FileManager::showItem((home.home() / "議事録.md").string());
+    ASSERT_TRUE(waitFor([&] { return !opened.empty(); }));
+    EXPECT_EQ(opened[0], QUrl::fromLocalFile(QString::fromStdString(home.home().string())));
 }
 
 // Panels start in the last export's folder, else Documents, else home; a name without the
@@ -644,13 +661,6 @@ TEST_F(DetailActionsTest, SavePanelsStartInTheLastExportFolderAndAskBeforeReplac
     fs::create_directories(home.home() / "Documents");
     model->exportFile("md", "Markdown");
     EXPECT_EQ(proposed(), home.home() / "Documents/議事録A.md");
-}
-
-TEST_F(DetailActionsTest, WithoutAFileManagerOnTheBusTheFolderOpens) {
-    bus.unregisterService(FileManager::kService);
-    FileManager::showItem((home.home() / "議事録.md").string());
-    ASSERT_TRUE(waitFor([&] { return !opened.empty(); }));
-    EXPECT_EQ(opened[0], QUrl::fromLocalFile(QString::fromStdString(home.home().string())));
 }
 
 TEST_F(DetailActionsTest, AStatusIsClearedOnlyByTheRequestThatWroteIt) {
@@ -744,25 +754,6 @@ TEST_F(DetailActionsTest, TheAgentSectionFollowsTheRun) {
     QCoreApplication::processEvents();
     ASSERT_TRUE(section.button(AgentSectionModel::kRetry));
     shoot(section, QStringLiteral("detail-agent-failed"));
-}
-
-// The window's wiring: the agent section in the action tab, and "削除…" asks before deleting.
-TEST_F(DetailActionsTest, TheWindowJoinsTheAgentSectionAndTheDelete) {
-    MinutesResult minutes = meeting();
-    minutes.todos = {todo("見積もりを取る", "田中", "5/10"),
-                     todo("資料を集める", "田中", "5/10", true)};
-    auto* detail = inWindow(add(store, minutes).id);
-    detail->viewModel().setTab(1);
-    QCoreApplication::processEvents();
-    auto* section = detail->findChild<AgentSection*>();
-    ASSERT_TRUE(section);
-    ASSERT_EQ(section->cards().size(), 1u);
-    EXPECT_TRUE(section->button(QStringLiteral("AIに今すぐ実行させる")));
-
-    auto* buttons = detail->findChild<DetailActionButtons*>();
-    buttons->actionsMenu()->actions().back()->trigger();
-    ASSERT_EQ(dialogs.asked.size(), 1u);
-    EXPECT_TRUE(store.records().empty());
 }
 
 }  // namespace
