@@ -4,8 +4,9 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
+
+#include "util/AtomicFile.h"
 
 namespace fakes {
 
@@ -21,9 +22,7 @@ inline void writeScript(const std::filesystem::path& path, const std::string& bo
 }
 
 inline std::string readFile(const std::filesystem::path& path) {  // empty when unreadable
-    std::stringstream s;
-    s << std::ifstream(path, std::ios::binary).rdbuf();
-    return s.str();
+    return atomicfile::read(path).value_or("");
 }
 
 // Runs Qt events until `condition` holds or 20 s have passed.

@@ -1,41 +1,54 @@
-// The application as a whole, in this process: its services, their wiring, the tray, the
-// windows, notification clicks and quitting. The bus, the notification server, the sound
-// server and the fake service are the real ones of the test environment.
+// The application as a whole: in this process its services, their wiring, the tray, the windows,
+// notification clicks and quitting; one TAVRO per session, with the hand-over of a later start's
+// arguments, and real processes of the built program. The bus, the notification server, the
+// sound server and the fake service are the real ones of the test environment.
 #include <QAbstractItemModel>
 #include <QAction>
 #include <QDBusConnection>
-#include <QDir>
+#include <QDataStream>
+#include <QLocalServer>
+#include <QLocalSocket>
 #include <QMenu>
 #include <QProcess>
+#include <QSignalSpy>
+#include <QStandardPaths>
 #include <QSystemTrayIcon>
 #include <QTest>
 #include <QTranslator>
+#include <QtEndian>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <filesystem>
+#include <fstream>
+#include <future>
 #include <thread>
 
-#include "AppFixture.h"
 #include "app/AppDelegate.h"
+#include "app/AppServices.h"
+#include "app/LaunchArguments.h"
 #include "app/MainWindow.h"
 #include "app/QtTranslations.h"
+#include "app/SingleInstance.h"
 #include "app/TavroApp.h"
 #include "app/TerminationSignals.h"
-#include "desktop/CalendarWatcher.h"
 #include "desktop/FloatingPanel.h"
 #include "desktop/HotkeyMonitor.h"
 #include "desktop/MenuBarContent.h"
 #include "desktop/MenuBarIcon.h"
 #include "desktop/PillController.h"
-#include "engine/RecorderEngine.h"
-#include "library/LibraryStore.h"
-#include "library/MinutesStore.h"
+#include "fakeservice/FakeService.h"
+#include "fakeservice/ScopedServiceUrl.h"
 #include "platform/Desktop.h"
-#include "platform/Notifier.h"
-#include "service/UpdateChecker.h"
+#include "support/FakeCalendarStore.h"
+#include "support/KeyboardLock.h"
 #include "support/NotificationWatch.h"
 #include "support/TestEnv.h"
 #include "support/TestNotificationServer.h"
+#include "ui/Screenshots.h"
+#include "ui/UiFixture.h"
 #include "ui/main/HeaderView.h"
 #include "ui/main/MainView.h"
 #include "ui/main/ToolbarButton.h"
@@ -44,39 +57,52 @@
 
 namespace fs = std::filesystem;
 using Phase = RecorderEngine::Phase;
+using uitest::waitFor;
 
 namespace {
 
-// Records what would have been opened in the browser.
-class OpenedUrls {
-public:
-    OpenedUrls() {
-        previous_ = Desktop::setOpener([this](const QUrl& url) {
-            urls.push_back(url.toString().toStdString());
+// One application's worth of services over a throwaway home, the fake service and a calendar in
+// memory; what would have been opened in the browser is kept.
+class LaunchTest : public ::testing::Test {
+protected:
+    testsupport::ScopedHome home;
+    FakeService service;
+    ScopedServiceUrl serviceUrl{service.baseUrl()};
+    UserDefaults defaults{home.home() / "defaults.json"};
+    ScriptedDialogs dialogs;
+    std::unique_ptr<AppServices> services_;  // made on first use
+    Notifier notifier{QDBusConnection::sessionBus()};
+    UpdateChecker updates{"1.0.0", defaults, notifier};
+    std::vector<std::string> opened;
+
+    void SetUp() override {
+        // The update check stays on the fake service.
+        defaults.set("updateFeedURL", service.baseUrl() + "/version.json");
+        Desktop::setOpener([this](const QUrl& url) {
+            opened.push_back(url.toString().toStdString());
             return true;
         });
     }
-    ~OpenedUrls() { Desktop::setOpener(previous_); }
-    std::vector<std::string> urls;
+    void TearDown() override { Desktop::setOpener({}); }
 
-private:
-    Desktop::Opener previous_;
-};
-
-class LaunchTest : public AppFixture {
-protected:
-    Notifier notifier{QDBusConnection::sessionBus()};
-    UpdateChecker updates{"1.0.0", defaults, notifier};
-
+    AppServices& services() {
+        if (!services_) {
+            auto* calendarStore = new FakeCalendarStore;
+            services_ = std::make_unique<AppServices>(defaults, calendarStore);
+            calendarStore->setParent(&services_->calendar());
+        }
+        return *services_;
+    }
     std::unique_ptr<TavroApp> makeApp() {
         services().pill().setPromptSound([] {});
         return std::make_unique<TavroApp>(services(), updates, &dialogs);
     }
 
-    const MenuItem* menuItem(TavroApp& app, MenuItem::Action action) {
-        for (const MenuItem& item : app.menu().items())
-            if (item.action == action) return &item;
-        return nullptr;
+    // The app launched, its main window on screen; nullptr if it never showed.
+    MainWindow* launch(TavroApp& app) {
+        app.launch();
+        MainWindow* window = app.mainWindow();
+        return window && QTest::qWaitForWindowExposed(window) ? window : nullptr;
     }
     QAction* menuAction(TavroApp& app, MenuItem::Action action) {
         const auto& items = app.menu().items();
@@ -84,23 +110,6 @@ protected:
         for (size_t i = 0; i < items.size(); ++i)
             if (items[i].action == action) return actions[qsizetype(i)];
         return nullptr;
-    }
-
-    void expectFinishedRecording() {
-        std::vector<fs::path> files;
-        for (const auto& e : fs::directory_iterator(services().store().recordingsDir()))
-            files.push_back(e.path());
-        ASSERT_FALSE(files.empty());
-        for (const fs::path& f : files) {
-            EXPECT_EQ(f.extension(), ".m4a");
-            EXPECT_GT(fs::file_size(f), 0u) << f;
-        }
-    }
-
-    // A recording started the way the hotkey starts it; false if the microphone did not open.
-    bool startRecordingByHotkey() {
-        services().hotkey().onTrigger();
-        return waitUntil([&] { return services().recorder().phase() == Phase::recording; }, 10000);
     }
 };
 
@@ -122,16 +131,14 @@ TEST_F(LaunchTest, ServicesAreCreatedOnceInOrder) {
     EXPECT_EQ(&app->context().engine, &s.recorder());
     EXPECT_EQ(&app->context().library, &s.library());
     EXPECT_EQ(s.children().size(), 7);
-}
 
-TEST_F(LaunchTest, TheSharedContainerIsOne) {
-    AppServices* first = &AppServices::shared();
+    // The shared container is one, from any thread, over the standard settings and data folder.
+    AppServices* shared = &AppServices::shared();
     AppServices* fromThread = nullptr;
     std::thread([&] { fromThread = &AppServices::shared(); }).join();
-    EXPECT_EQ(first, fromThread);
-    EXPECT_EQ(&first->defaults(), &UserDefaults::standard());
-    EXPECT_EQ(first->store().baseDir(), home.home() / ".local/share/TAVRO")
-        << "the standard data folder under the test's home";
+    EXPECT_EQ(shared, fromThread);
+    EXPECT_EQ(&shared->defaults(), &UserDefaults::standard());
+    EXPECT_EQ(shared->store().baseDir(), home.home() / ".local/share/TAVRO");
 }
 
 TEST_F(LaunchTest, AStartingMeetingShowsThePromptAfterAHop) {
@@ -145,7 +152,7 @@ TEST_F(LaunchTest, AStartingMeetingShowsThePromptAfterAHop) {
         // Not yet: the prompt waits for the work in progress.
         EXPECT_TRUE(!pill.promptPanel() || !pill.promptPanel()->isVisible());
         ASSERT_TRUE(
-            waitUntil([&] { return pill.promptPanel() && pill.promptPanel()->isVisible(); }, 3000));
+            waitFor([&] { return pill.promptPanel() && pill.promptPanel()->isVisible(); }, 3000));
         pill.promptPanel()->hide();
     }
 }
@@ -158,93 +165,84 @@ TEST_F(LaunchTest, QuittingDuringARecordingFinishesItsFiles) {
     TerminationSignals signals_;
     QObject::connect(&signals_, &TerminationSignals::terminationRequested, app.get(),
                      &TavroApp::quit);
-    struct Case {
-        const char* name;
-        std::function<void()> quit;
-    };
-    const Case cases[] = {
+    const std::pair<const char*, std::function<void()>> cases[] = {
         {"the tray's quit", [&] { menuAction(*app, MenuItem::Action::quit)->trigger(); }},
         {"SIGTERM", [] { ::raise(SIGTERM); }},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        for (const auto& e : fs::directory_iterator(services().store().recordingsDir()))
-            fs::remove(e.path());
-        ASSERT_TRUE(startRecordingByHotkey());
+    const fs::path recordings = services().store().recordingsDir();
+    for (const auto& [name, quit] : cases) {
+        SCOPED_TRACE(name);
+        for (const auto& e : fs::directory_iterator(recordings)) fs::remove(e.path());
+        services().hotkey().onTrigger();  // started the way the hotkey starts it
+        ASSERT_TRUE(
+            waitFor([&] { return services().recorder().phase() == Phase::recording; }, 10000));
         QTest::qWait(800);
-        c.quit();
-        ASSERT_TRUE(waitUntil([&] { return services().recorder().phase() == Phase::idle; }, 3000));
-        expectFinishedRecording();
+        quit();
+        ASSERT_TRUE(waitFor([&] { return services().recorder().phase() == Phase::idle; }, 3000));
+        std::size_t files = 0;
+        for (const auto& e : fs::directory_iterator(recordings)) {
+            EXPECT_EQ(e.path().extension(), ".m4a");
+            EXPECT_GT(fs::file_size(e.path()), 0u) << e.path();
+            ++files;
+        }
+        EXPECT_GT(files, 0u);
     }
     EXPECT_TRUE(service.requests("POST", "/api/process").empty());
     EXPECT_TRUE(services().store().records().empty());
 }
 
 TEST_F(LaunchTest, TheTrayIconFollowsTheSettingWithoutARestart) {
-    struct Step {
-        const char* name;
-        std::optional<bool> hide;  // nullopt: the key is absent
-        bool shown;
-    };
     auto app = makeApp();
-    for (const Step& step :
-         {Step{"absent", std::nullopt, true}, Step{"true", true, false},
-          Step{"false again", false, true}, Step{"removed", std::nullopt, true}}) {
-        SCOPED_TRACE(step.name);
-        if (step.hide)
-            defaults.set(TavroApp::kHideMenuBarIconKey, *step.hide);
-        else
-            defaults.remove(TavroApp::kHideMenuBarIconKey);
-        EXPECT_EQ(app->menuBarIconWanted(), step.shown);
-        EXPECT_EQ(app->menuBarIcon().trayIcon()->isVisible(), step.shown);
+    const std::pair<std::optional<bool>, bool> steps[] = {// hide (nullopt: absent), shown
+                                                          {std::nullopt, true},
+                                                          {true, false},
+                                                          {false, true},
+                                                          {std::nullopt, true}};
+    for (const auto& [hide, shown] : steps) {
+        SCOPED_TRACE(hide ? (*hide ? "true" : "false") : "absent");
+        hide ? defaults.set(TavroApp::kHideMenuBarIconKey, *hide)
+             : defaults.remove(TavroApp::kHideMenuBarIconKey);
+        EXPECT_EQ(app->menuBarIconWanted(), shown);
+        EXPECT_EQ(app->menuBarIcon().trayIcon()->isVisible(), shown);
     }
 }
 
-TEST_F(LaunchTest, TheTrayFollowsTheRecorderAndOffersAFoundUpdate) {
-    OpenedUrls opened;
+// A found update is offered in the tray; of the notices, only a click on an update's opens it.
+TEST_F(LaunchTest, AFoundUpdateIsOfferedByTheTrayAndItsNotice) {
+    TAVRO_REQUIRE_ENV("notification server", testsupport::probeNotificationServer());
     auto app = makeApp();
     EXPECT_EQ(app->menuBarIcon().symbolName(), QStringLiteral("waveform"));
-    EXPECT_EQ(menuItem(*app, MenuItem::Action::openDownload), nullptr);
-
+    EXPECT_EQ(menuAction(*app, MenuItem::Action::openDownload), nullptr);
     service.setLatestVersion("9.1.0");
     updates.check();
-    ASSERT_TRUE(waitUntil([&] { return menuItem(*app, MenuItem::Action::openDownload); }, 5000));
-    EXPECT_NE(menuItem(*app, MenuItem::Action::openDownload)->label.find("9.1.0"),
-              std::string::npos);
-    menuAction(*app, MenuItem::Action::openDownload)->trigger();
-    EXPECT_EQ(opened.urls, std::vector<std::string>{service.baseUrl() + "/download/TAVRO.dmg"});
-}
+    QAction* download = nullptr;
+    ASSERT_TRUE(waitFor(
+        [&] { return (download = menuAction(*app, MenuItem::Action::openDownload)); }, 5000));
+    EXPECT_TRUE(download->text().contains(QStringLiteral("9.1.0")));
+    download->trigger();
+    const std::vector<std::string> downloadURL{service.baseUrl() + "/download/TAVRO.dmg"};
+    EXPECT_EQ(opened, downloadURL);
 
-TEST_F(LaunchTest, OnlyAClickOnAnUpdateNoticeOpensTheDownload) {
-    TAVRO_REQUIRE_ENV("notification server", testsupport::probeNotificationServer());
-    OpenedUrls opened;
-    auto app = makeApp();
-    service.setLatestVersion("9.1.0");
-    updates.check();
-    ASSERT_TRUE(waitUntil([&] { return updates.downloadURL().has_value(); }, 5000));
-    const std::string download = service.baseUrl() + "/download/TAVRO.dmg";
-
-    struct Case {
-        const char* identifier;
-        bool opens;
-    };
-    for (const Case& c : {Case{"update-9.1.0", true}, Case{"update-", true},
-                          Case{"oauth-slack", false}, Case{"x-update-9.1.0", false}}) {
-        SCOPED_TRACE(c.identifier);
-        opened.urls.clear();
+    const std::pair<const char*, bool> notices[] = {{"update-9.1.0", true},
+                                                    {"update-", true},
+                                                    {"oauth-slack", false},
+                                                    {"x-update-9.1.0", false}};
+    for (const auto& [identifier, opens] : notices) {
+        SCOPED_TRACE(identifier);
+        opened.clear();
         NotificationWatch watch;
-        const QString title = QStringLiteral("通知 %1").arg(c.identifier);
-        notifier.post(QString::fromLatin1(c.identifier), title, QStringLiteral("本文"),
+        const QString title = QStringLiteral("通知 %1").arg(identifier);
+        notifier.post(QString::fromLatin1(identifier), title, QStringLiteral("本文"),
                       Notifier::Click::opens);
         const auto shown = watch.find(title);
         ASSERT_EQ(shown.size(), 1u);
         ASSERT_TRUE(testsupport::TestNotificationServer::click(shown[0].id));
-        if (c.opens) {
-            ASSERT_TRUE(waitUntil([&] { return !opened.urls.empty(); }, 3000));
-            EXPECT_EQ(opened.urls, std::vector<std::string>{download});
+        if (opens) {
+            ASSERT_TRUE(waitFor([&] { return !opened.empty(); }, 3000));
+            EXPECT_EQ(opened, downloadURL);
         } else {
             QTest::qWait(300);
-            EXPECT_TRUE(opened.urls.empty());
+            EXPECT_TRUE(opened.empty());
         }
     }
 }
@@ -283,12 +281,9 @@ TEST_F(LaunchTest, OpenedAddressesGoToTheCallbackInOrder) {
 
 TEST_F(LaunchTest, TheMainWindowHasItsSizesAndOpensTheSettings) {
     auto app = makeApp();
-    app->launch();
-    MainWindow* window = app->mainWindow();
-    ASSERT_NE(window, nullptr);
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+    MainWindow* window = launch(*app);
+    ASSERT_TRUE(window);
     EXPECT_EQ(window->size(), QSize(1100, 760));
-    EXPECT_EQ(window->minimumSize(), QSize(920, 600));
     EXPECT_FALSE(window->windowFlags() & Qt::FramelessWindowHint);
     // The app's own icon is on the X window, and the desktop entry names the installed one.
     QProcess xprop;
@@ -327,9 +322,8 @@ TEST_F(LaunchTest, TheWindowsOpenWhereTheyWereLeft) {
     const QRect left(60, 80, 1000, 650);
     {
         auto app = makeApp();
-        app->launch();
-        MainWindow* window = app->mainWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+        MainWindow* window = launch(*app);
+        ASSERT_TRUE(window);
         // The settings open over the main window the first time, then where they were left.
         app->showSettings();
         QWidget* settings = app->settingsWindow();
@@ -338,18 +332,18 @@ TEST_F(LaunchTest, TheWindowsOpenWhereTheyWereLeft) {
                   4);
         const QPoint moved = settings->pos() + QPoint(-40, 30);
         settings->move(moved);
-        ASSERT_TRUE(waitUntil([&] { return settings->pos() == moved; }, 3000));
+        ASSERT_TRUE(waitFor([&] { return settings->pos() == moved; }, 3000));
         settings->hide();
         app->showSettings();
         EXPECT_EQ(settings->pos(), moved);
         window->setGeometry(left);
-        ASSERT_TRUE(waitUntil([&] { return window->geometry() == left; }, 3000));
+        ASSERT_TRUE(waitFor([&] { return window->geometry() == left; }, 3000));
         window->close();
     }
     auto app = makeApp();
-    app->launch();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(app->mainWindow()));
-    EXPECT_TRUE(waitUntil([&] { return app->mainWindow()->geometry() == left; }, 3000));
+    MainWindow* window = launch(*app);
+    ASSERT_TRUE(window);
+    EXPECT_TRUE(waitFor([&] { return window->geometry() == left; }, 3000));
 }
 
 TEST_F(LaunchTest, AnImportedAudioFileBecomesTheTopRecordOfTheList) {
@@ -357,31 +351,26 @@ TEST_F(LaunchTest, AnImportedAudioFileBecomesTheTopRecordOfTheList) {
     older.title = "先週の定例";
     services().store().add(older, "meeting", "old.m4a");
     auto app = makeApp();
-    app->launch();
-    MainWindow* window = app->mainWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+    MainWindow* window = launch(*app);
+    ASSERT_TRUE(window);
     QAbstractItemModel* list = window->view()->recordList()->model();
-    ASSERT_TRUE(waitUntil([&] { return list->rowCount() == 1; }, 3000));
+    ASSERT_TRUE(waitFor([&] { return list->rowCount() == 1; }, 3000));
 
     // The file chooser answers with a file; the fake service does not listen to the audio.
     const fs::path audio = home.home() / "会議の録音.m4a";
     atomicfile::write(audio, "audio bytes");
     dialogs.audioFile = audio.string();
     window->view()->headerView()->importButton()->click();
-    EXPECT_EQ(dialogs.opened, 1);
-    ASSERT_TRUE(waitUntil([&] { return list->rowCount() == 2; }, 20000));
+    EXPECT_EQ(dialogs.filePanels, 1);
+    ASSERT_TRUE(waitFor([&] { return list->rowCount() == 2; }, 20000));
     EXPECT_EQ(list->index(0, 0).data().toString(), QStringLiteral("新製品ローンチ準備 定例会議"));
     EXPECT_EQ(list->index(1, 0).data().toString(), QStringLiteral("先週の定例"));
     const auto calls = service.requests("POST", "/api/process");
     ASSERT_EQ(calls.size(), 1u);
     EXPECT_EQ(services().store().records().front().sourceName, "会議の録音.m4a");
-    ASSERT_TRUE(waitUntil([&] { return services().recorder().phase() == Phase::idle; }, 5000));
+    ASSERT_TRUE(waitFor([&] { return services().recorder().phase() == Phase::idle; }, 5000));
     QTest::qWait(100);
-
-    // The whole window, kept as an artifact.
-    const QString dir = QStringLiteral(TAVRO_ARTIFACT_DIR);
-    QDir().mkpath(dir);
-    EXPECT_TRUE(window->grab().save(dir + QStringLiteral("/app-window.png")));
+    uitest::shoot(*window, QStringLiteral("app-window"));  // the whole window, as an artifact
 }
 
 // Qt's own dialogs speak the interface's language, whatever the locale.
@@ -389,6 +378,234 @@ TEST(QtTranslations, QtsOwnTextsAreJapanese) {
     const std::unique_ptr<QTranslator> translator(qttranslations::install());
     ASSERT_TRUE(translator) << "Qt's translations are a run dependency";
     EXPECT_EQ(QCoreApplication::translate("QFileDialog", "Look in:"), QStringLiteral("アドレス:"));
+}
+
+TEST(LaunchArguments, OnlyWhatFollowsTheSeparatorIsAnAddress) {
+    const struct {
+        std::vector<const char*> argv;
+        int qtArgc;
+        QStringList urls;
+    } cases[] = {
+        {{"tavro"}, 1, {}},
+        {{"tavro", "tavro://oauth?a=1"}, 2, {}},
+        {{"tavro", "--", "tavro://oauth?a=1"}, 1, {"tavro://oauth?a=1"}},
+        // A crafted link that looks like an option never reaches Qt.
+        {{"tavro", "--", "-platform", "vnc"}, 1, {"-platform", "vnc"}},
+        {{"tavro", "-platform", "offscreen", "--", "a", "--", "b"}, 3, {"a", "--", "b"}},
+        {{"tavro", "--"}, 1, {}},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> storage(c.argv.begin(), c.argv.end());  // blanked where read
+        std::vector<char*> argv;
+        for (std::string& a : storage) argv.push_back(a.data());
+        const LaunchArguments parsed = LaunchArguments::split(int(argv.size()), argv.data());
+        EXPECT_EQ(parsed.qtArgc, c.qtArgc) << c.argv.size();
+        EXPECT_EQ(parsed.urls, c.urls);
+    }
+}
+
+TEST(SingleInstance, ASecondHolderHandsItsArgumentsToTheFirst) {
+    testsupport::TempDir dir;
+    const QString folder = QString::fromStdString(dir.path().string());
+    SingleInstance first(folder);
+    SingleInstance second(folder);
+    ASSERT_TRUE(first.tryLock());
+    EXPECT_FALSE(second.tryLock());
+    EXPECT_TRUE(second.heldByAnother());
+    ASSERT_TRUE(first.listen());
+    // A lock that cannot be made at all is nobody's: that start runs on its own.
+    SingleInstance nowhere(QString::fromStdString((dir.path() / "missing" / "run").string()));
+    EXPECT_FALSE(nowhere.tryLock());
+    EXPECT_FALSE(nowhere.heldByAnother());
+
+    QSignalSpy received(&first, &SingleInstance::received);
+    const QStringList sent{"tavro://oauth?nonce=1", "", "日本語 -x"};
+    auto forwarded = std::async(std::launch::async, [&] { return second.forward(sent); });
+    // The first answers from its event loop, which runs until the forward has ended.
+    ASSERT_TRUE(waitFor([&] {
+        return !received.isEmpty() &&
+               forwarded.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+    }));
+    EXPECT_TRUE(forwarded.get());
+    EXPECT_EQ(received.takeFirst().at(0).toStringList(), sent);
+}
+
+TEST(SingleInstance, DamagedAndOversizedMessagesAreDropped) {
+    testsupport::TempDir dir;
+    SingleInstance first(QString::fromStdString(dir.path().string()));
+    ASSERT_TRUE(first.tryLock());
+    ASSERT_TRUE(first.listen());
+    QSignalSpy received(&first, &SingleInstance::received);
+
+    const auto header = [](quint32 length) {
+        QByteArray h(4, '\0');
+        qToBigEndian<quint32>(length, h.data());
+        return h;
+    };
+    const std::pair<const char*, QByteArray> cases[] = {
+        {"longer than allowed", header(1u << 30) + QByteArray(64, 'x')},
+        {"not an argument list", header(3) + QByteArray("\xff\xff\xff")}};
+    for (const auto& [name, bytes] : cases) {
+        SCOPED_TRACE(name);
+        QLocalSocket socket;
+        socket.connectToServer(first.serverName());
+        ASSERT_TRUE(socket.waitForConnected(2000));
+        socket.write(bytes);
+        socket.flush();
+        waitFor([&] { return socket.state() == QLocalSocket::UnconnectedState; }, 2000);
+        QTest::qWait(50);
+        EXPECT_TRUE(received.isEmpty());
+    }
+    // A forward with no listener left gives up within its wait.
+    SingleInstance lone(QString::fromStdString((dir.path() / "none").string()));
+    EXPECT_FALSE(lone.forward({"x"}, std::chrono::milliseconds(200)));
+}
+
+// Without a runtime folder, a fallback that another user made, or a link, is never used.
+TEST(SingleInstance, AFallbackFolderSomebodyElseCouldHoldIsRefused) {
+    TAVRO_REQUIRE_ENV("root, to give a folder away", ::getuid() == 0);
+    testsupport::TempDir tmp;  // private, as mkdtemp makes it
+    qunsetenv("XDG_RUNTIME_DIR");
+    qputenv("TMPDIR", QByteArray::fromStdString(tmp.path().string()));
+    const fs::path own = tmp / ("tavro-" + std::to_string(::getuid()));
+    EXPECT_TRUE(SingleInstance().tryLock()) << "made afresh";
+    ::chmod(own.c_str(), 0777);
+    ASSERT_EQ(::chown(own.c_str(), 4242, 4242), 0);
+    EXPECT_FALSE(SingleInstance().tryLock()) << "another user's, open to all";
+    fs::remove_all(own);
+    fs::create_directory_symlink(tmp.path(), own);
+    SingleInstance linked;
+    EXPECT_FALSE(linked.tryLock());
+    EXPECT_TRUE(linked.lockError().contains(QString::fromStdString(own.string())));
+    EXPECT_FALSE(linked.forward({"tavro://oauth"}, std::chrono::milliseconds(50)));
+}
+
+// A home, a runtime folder and a fake service of their own for processes of the built program.
+struct ProgramEnvironment {
+    testsupport::TempDir root;
+    FakeService service;
+    fs::path runtime = root.path() / "run";
+    fs::path defaultsFile = root.path() / "XDG_CONFIG_HOME" / "TAVRO" / "defaults.json";
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+
+    ProgramEnvironment() {
+        fs::create_directories(runtime);
+        ::chmod(runtime.c_str(), 0700);
+        for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"}) {
+            const fs::path p = root.path() / name;
+            fs::create_directories(p);
+            env.insert(name, QString::fromStdString(p.string()));
+        }
+        env.insert("XDG_RUNTIME_DIR", QString::fromStdString(runtime.string()));
+        env.insert("TAVRO_SERVICE_URL", QString::fromStdString(service.baseUrl()));
+        env.remove("QT_QPA_PLATFORM");
+    }
+    // Starts the built program in this environment.
+    void start(QProcess& process, const QStringList& arguments = {}) {
+        process.setProcessEnvironment(env);
+        process.start(TAVRO_APP_BINARY, arguments);
+    }
+};
+
+// The built program, twice, with a runtime folder of its own: the second start's address
+// reaches the first, which applies it, and the second ends at once.
+TEST(SingleInstanceProcesses, ASecondStartsAddressReachesTheFirst) {
+    TAVRO_REQUIRE_ENV("X server", testsupport::probeDisplay());
+    TAVRO_REQUIRE_ENV("session bus", testsupport::probeSessionBus());
+    ProgramEnvironment program;
+    const fs::path& file = program.defaultsFile;
+    {
+        // What the first process finds at start: a connection waiting for its callback, and the
+        // update check kept on the fake service.
+        UserDefaults defaults(file);
+        defaults.set("oauthPendingNonce", "N-7");
+        defaults.set("updateFeedURL", program.service.baseUrl() + "/version.json");
+    }
+
+    QProcess first;
+    first.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    program.start(first);
+    ASSERT_TRUE(first.waitForStarted(5000));
+    ASSERT_TRUE(waitFor([&] { return fs::exists(program.runtime / "tavro.socket"); }, 15000))
+        << "the first process never listened";
+
+    const QString patch =
+        QByteArray(R"({"slackChannel":"#minutes"})")
+            .toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals);
+    NotificationWatch watch;
+    QProcess second;
+    second.setProcessChannelMode(QProcess::ForwardedChannels);
+    program.start(second, {"--", "tavro://oauth?nonce=N-7&provider=slack&patch=" + patch});
+    ASSERT_TRUE(second.waitForFinished(10000));
+    EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(second.exitCode(), 0);
+
+    // The first applied it: the setting is written and the connection announced.
+    EXPECT_TRUE(waitFor(
+        [&] { return UserDefaults(file).stringValue("slackChannel") == "#minutes"; }, 5000));
+    if (testsupport::probeNotificationServer().ok) {
+        EXPECT_EQ(watch.find(QStringLiteral("Slackと接続しました")).size(), 1u);
+    }
+    EXPECT_EQ(first.state(), QProcess::Running);
+
+    first.terminate();  // SIGTERM: the quit path
+    ASSERT_TRUE(first.waitForFinished(10000));
+    EXPECT_EQ(first.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(first.exitCode(), 0);
+}
+
+// A callback link carries tokens: once read, the program's command line no longer shows it.
+TEST(SingleInstanceProcesses, ACallbackLinkLeavesTheCommandLine) {
+    ProgramEnvironment program;
+    SingleInstance holder(QString::fromStdString(program.runtime.string()));
+    QLocalServer first;  // takes the hand-over and never answers, so the start waits
+    ASSERT_TRUE(holder.tryLock() && first.listen(holder.serverName()));
+    QProcess start;
+    program.start(start, {"--", "tavro://oauth?nonce=N&patch=SECRET"});
+    ASSERT_TRUE(first.waitForNewConnection(15000));
+    std::ifstream in("/proc/" + std::to_string(start.processId()) + "/cmdline");
+    const std::string cmdline{std::istreambuf_iterator<char>(in), {}};
+    EXPECT_EQ(cmdline, std::string(TAVRO_APP_BINARY) + '\0' + "--" + std::string(36, '\0'));
+    delete first.nextPendingConnection();
+    EXPECT_TRUE(start.waitForFinished(10000));
+}
+
+// With no tray, closing the main window through the window manager hides it and the app goes
+// on: a later start brings the window back, and Ctrl+Q quits.
+TEST(SingleInstanceProcesses, ClosingTheWindowOnlyHidesIt) {
+    TAVRO_REQUIRE_ENV("X server", testsupport::probeDisplay());
+    TAVRO_REQUIRE_ENV("xdotool", !QStandardPaths::findExecutable("xdotool").isEmpty());
+    testsupport::KeyboardLock keyboard;
+    ProgramEnvironment program;
+    UserDefaults settings(program.defaultsFile);
+    settings.set("hideMenuBarIcon", true);
+    settings.set("onboardingCompleted", true);  // no sheet in front of the window's keys
+    QProcess app, again;
+    program.start(app);
+    QString window;  // the visible main window's id, or ""
+    auto shown = [&] {
+        QProcess search;
+        search.start("xdotool", {"search", "--onlyvisible", "--pid",
+                                 QString::number(app.processId()), "--name", "^TAVRO$"});
+        search.waitForFinished(5000);
+        window = QString::fromLatin1(search.readAllStandardOutput()).section('\n', 0, 0);
+        return !window.isEmpty();
+    };
+    auto type = [&](const char* keys) {  // into the window, once the window manager activated it
+        QProcess xdotool;
+        xdotool.start("xdotool", {"windowactivate", "--sync", window, "key", keys});
+        return xdotool.waitForFinished(5000);
+    };
+    // Keys are typed again while nothing happened: under load one may come before the focus.
+    ASSERT_TRUE(waitFor(shown, 20000));
+    ASSERT_TRUE(waitFor([&] { return !shown() || (type("alt+F4") && false); }, 20000));
+    program.start(again);
+    ASSERT_TRUE(again.waitForFinished(10000));  // handed over to the app, which stayed up
+    ASSERT_TRUE(waitFor(shown, 10000));
+    ASSERT_TRUE(waitFor(
+        [&] { return app.state() != QProcess::Running || (type("ctrl+q") && false); }, 20000));
+    EXPECT_EQ(app.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(app.exitCode(), 0);
 }
 
 }  // namespace

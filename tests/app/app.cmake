@@ -1,4 +1,6 @@
-# The launch tests run the built `tavro` as well, and keep screenshots as artifacts.
+# The launch tests run the built `tavro` as well, and keep screenshots as artifacts. The windows
+# and the tray are widgets: the entry is the window tests' one.
+target_sources(test_app PRIVATE ${PROJECT_SOURCE_DIR}/tests/ui/main.cpp)
 target_link_libraries(test_app PRIVATE tavro_fakeservice Qt6::Widgets Qt6::Network Qt6::Test)
 add_dependencies(test_app tavro)
 target_compile_definitions(test_app PRIVATE

@@ -1,28 +1,53 @@
-// The detail pane: its view-model over real stores, and the view with screenshots.
+// The detail pane: its view-model over real stores; the view, its menus, exports, status line and
+// agent section over the fake service, the keyring and a file manager on the session bus, with
+// screenshots.
 #include <QCheckBox>
 #include <QCoreApplication>
+#include <QDBusConnection>
 #include <QDateTimeEdit>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTest>
 #include <QToolButton>
 
+#include <sys/stat.h>
+
+#include "agents/FakeTools.h"
+#include "fakeservice/FakeService.h"
+#include "fakeservice/ScopedServiceUrl.h"
+#include "library/EffectiveMinutes.h"
+#include "platform/Desktop.h"
+#include "platform/FileManager.h"
+#include "service/SecureStore.h"
 #include "ui/Screenshots.h"
 #include "ui/UiFixture.h"
 #include "ui/main/MainView.h"
 #include "ui/main/MainViewModel.h"
 #include "ui/main/detail/ActionItemView.h"
+#include "ui/main/detail/AgentProcessingBanner.h"
+#include "ui/main/detail/AgentSection.h"
+#include "ui/main/detail/AgentSectionModel.h"
+#include "ui/main/detail/AiTaskCard.h"
+#include "ui/main/detail/DetailActionButtons.h"
+#include "ui/main/detail/DetailActionsModel.h"
 #include "ui/main/detail/DetailView.h"
 #include "ui/main/detail/DetailViewModel.h"
+#include "ui/main/detail/ExportName.h"
+#include "ui/main/detail/ExportWriter.h"
 #include "ui/main/detail/TaskEditor.h"
 #include "ui/main/detail/TranscriptView.h"
+#include "util/AtomicFile.h"
+
+namespace fs = std::filesystem;
 
 namespace {
 
 using uitest::shoot;
+using uitest::waitFor;
 
 namespace em = EffectiveMinutes;
 
@@ -55,18 +80,38 @@ MinutesResult meeting(std::size_t lines = 3) {
     return r;
 }
 
+// Stands in for the desktop's file manager and keeps what it was asked to show.
+class FakeFileManager : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.FileManager1")
+public:
+    QStringList shown;
+public slots:
+    void ShowItems(const QStringList& uris, const QString&) { shown += uris; }
+};
+
+std::string repeat(const std::string& s, int n) {
+    return QString::fromStdString(s).repeated(n).toStdString();
+}
+
+// A file as the file manager is asked to show it.
+QString uri(const fs::path& file) {
+    return QUrl::fromLocalFile(QString::fromStdString(file.string())).toString(QUrl::FullyEncoded);
+}
+
+// Stores a record; the newest comes first.
+const MinutesRecord& add(MinutesStore& store, const MinutesResult& r) {
+    store.add(r, "minutes", "a.m4a");
+    QCoreApplication::processEvents();
+    return store.records().front();
+}
+
 class DetailViewModelTest : public StoresFixture {
 protected:
     testsupport::ScopedTimeZone zone{"Asia/Tokyo"};
-    const MinutesRecord& record = add(meeting());
+    const MinutesRecord& record = add(store, meeting());
     DetailViewModel vm{store, library, defaults, record.id,
                        [] { return at("2026-12-06T03:00:00Z"); }};
-
-    const MinutesRecord& add(const MinutesResult& r) {
-        store.add(r, "minutes", "a.m4a");
-        QCoreApplication::processEvents();
-        return store.records().front();
-    }
     em::Overrides stored() const { return library.metadata(record.id).taskOverrides; }
 };
 
@@ -88,14 +133,13 @@ TEST_F(DetailViewModelTest, ToggleAndStaleIndexes) {
 }
 
 TEST_F(DetailViewModelTest, EditorPresetsAndSave) {
-    struct Case {
+    const struct {
         const char* name;
         std::size_t index;
         std::function<void(DetailViewModel&)> edit;
         bool save;
         std::optional<LibraryTaskOverride> expected;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"trimmed fields, due kept, priority", 0,
          [](DetailViewModel& m) {
              m.setTaskTitle(QStringLiteral("  見積もりを4社から取る\n"));
@@ -116,7 +160,7 @@ TEST_F(DetailViewModelTest, EditorPresetsAndSave) {
         {"blank title stores nothing", 1, [](DetailViewModel& m) { m.setTaskTitle(" \n"); }, true,
          std::nullopt},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         library.setTaskOverride(std::nullopt, em::taskID(record.result.todos[c.index]), record.id);
         vm.beginEditingTask(c.index);
@@ -144,7 +188,7 @@ TEST_F(DetailViewModelTest, AnUnreadableDueIsNeverWrittenBack) {
     MinutesResult r = meeting();
     r.todos = {todo("契約更新", {}, "9999-12-31"), todo("片付け", {}, "来週")};
     const auto now = [] { return at("2026-12-06T03:00:00Z"); };
-    DetailViewModel m{store, library, defaults, add(r).id, now};
+    DetailViewModel m{store, library, defaults, add(store, r).id, now};
     for (const char* zone : {"UTC", "America/Los_Angeles"}) {
         testsupport::ScopedTimeZone tz(zone);
         for (std::size_t i : {0u, 1u}) {
@@ -172,13 +216,6 @@ TEST_F(DetailViewModelTest, WhatIsShownIsWhatIsSent) {
     EXPECT_EQ(vm.markdown().find("担当: 田中"), std::string::npos);
 }
 
-TEST_F(DetailViewModelTest, TabLabels) {
-    MinutesResult r;
-    EXPECT_EQ(DetailViewModel::tabLabels(r)[1], QStringLiteral("アクション"));
-    r.todos = {todo("a"), todo("b", {}, {}, true), todo("c")};
-    EXPECT_EQ(DetailViewModel::tabLabels(r), (QStringList{"要約", "アクション (3)", "文字起こし"}));
-}
-
 // The view, over the engine and the other services a window is built with.
 class DetailViewTest : public StoresFixture {
 protected:
@@ -187,14 +224,15 @@ protected:
     MainViewModel main{store, library, defaults, dialogs};
 
     void SetUp() override { qputenv("TAVRO_REDUCE_MOTION", "1"); }
-    void TearDown() override { qunsetenv("TAVRO_REDUCE_MOTION"); }
+    void TearDown() override {
+        window.reset();
+        qunsetenv("TAVRO_REDUCE_MOTION");
+    }
 
-    std::unique_ptr<DetailView> show(const MinutesResult& r, QSize size = {820, 760}) {
-        store.add(r, "minutes", "a.m4a");
-        QCoreApplication::processEvents();
-        auto view = std::make_unique<DetailView>(ctx, main, store.records().front().id);
+    std::unique_ptr<DetailView> show(const MinutesResult& r) {
+        auto view = std::make_unique<DetailView>(ctx, main, add(store, r).id);
         view->setFont(QFont(QStringLiteral("Noto Sans CJK JP")));
-        view->resize(size);
+        view->resize(820, 760);
         view->show();
         QCoreApplication::processEvents();
         return view;
@@ -205,6 +243,17 @@ protected:
         for (QLabel* l : page->findChildren<QLabel*>()) out << l->text();
         return out;
     }
+
+    // The record in the main window, the onboarding done.
+    DetailView* inWindow(const std::string& id, QSize size = {}) {
+        defaults.set(MainViewModel::kOnboardingKey, true);
+        window = std::make_unique<MainView>(ctx);
+        if (size.isValid()) window->resize(size);
+        window->show();
+        window->model().setSelectedID(id);
+        return window->findChild<DetailView*>();
+    }
+    std::unique_ptr<MainView> window;
 };
 
 TEST_F(DetailViewTest, HeaderWithALongTitle) {
@@ -219,7 +268,6 @@ TEST_F(DetailViewTest, HeaderWithALongTitle) {
     EXPECT_EQ(view->headerLineLabel()->text(),
               QStringLiteral("日付: 2025-03-07  ・  場所: 会議室A  ・  出席者: 田中、佐藤、鈴木"));
     EXPECT_TRUE(view->dateLabel()->text().endsWith(QStringLiteral(" ・ 議事録")));
-    EXPECT_EQ(view->tabButton(1)->text(), QStringLiteral("アクション (3)"));
 
     view->viewModel().setShareStatus(QStringLiteral("Slackへ送信中…"));
     EXPECT_TRUE(view->statusLabel()->isVisibleTo(view.get()));
@@ -279,18 +327,11 @@ TEST_F(DetailViewTest, ActionTabTicksAndEdits) {
 // At the window's minimum size no text is cut or read as markup, action items stand at even
 // gaps, and a row's meta text follows its title rather than the pencil.
 TEST_F(DetailViewTest, AtTheMinimumWindowSizeTextIsWholeAndAsWritten) {
-    defaults.set(MainViewModel::kOnboardingKey, true);
     MinutesResult r = meeting();
     r.title = "週次<b>定例</b> &lt;";
     r.todos[0] = todo("ログイン画面の<table>" + r.summary + "<b>修正</b>する", "田中",
                       "2025年5月10日 10:00まで");
-    store.add(r, "minutes", "a.m4a");
-    QCoreApplication::processEvents();
-    MainView window(ctx);
-    window.resize(MainView::kMinimumSize);
-    window.show();
-    window.model().setSelectedID(store.records().front().id);
-    auto* view = window.findChild<DetailView*>();
+    auto* view = inWindow(add(store, r).id, MainView::kMinimumSize);
     ASSERT_TRUE(view);
     view->viewModel().setShareStatus(QStringLiteral("Word書き出しエラー: <img src=x> &amp;"));
     for (const int tab : {DetailViewModel::summaryTab, DetailViewModel::actionsTab}) {
@@ -310,11 +351,12 @@ TEST_F(DetailViewTest, AtTheMinimumWindowSizeTextIsWholeAndAsWritten) {
             EXPECT_TRUE(i == 0 ||
                         items[i]->y() - items[i - 1]->geometry().bottom() - 1 == (tab ? 8 : 10));
         }
-        shoot(window, QStringLiteral("detail-actions-minimum-%1").arg(tab));
+        shoot(*window, QStringLiteral("detail-actions-minimum-%1").arg(tab));
     }
 }
 
 TEST_F(DetailViewTest, ActionTabBlocksFollowTheItemsAndAutonomy) {
+    const std::vector<TodoItem> agentOnly = {todo("a", {}, {}, true), todo("b", {}, {}, true)};
     const struct {
         const char* name;
         std::vector<TodoItem> todos;
@@ -324,13 +366,7 @@ TEST_F(DetailViewTest, ActionTabBlocksFollowTheItemsAndAutonomy) {
     } cases[] = {
         {"none", {}, true, false, false, false, {}},
         {"mixed", meeting().todos, false, true, true, true, {2}},
-        {"all for the agent",
-         {todo("a", {}, {}, true), todo("b", {}, {}, true)},
-         false,
-         false,
-         true,
-         true,
-         {0, 1}},
+        {"all for the agent", agentOnly, false, false, true, true, {0, 1}},
         {"user only, autonomy on", {todo("a")}, true, true, false, true, {}},
         {"user only, autonomy off", {todo("a")}, false, true, false, false, {}},
     };
@@ -355,6 +391,10 @@ TEST_F(DetailViewTest, ActionTabBlocksFollowTheItemsAndAutonomy) {
                   c.todos.empty());
         EXPECT_EQ(texts(view->page(0)).contains(QStringLiteral("アクションアイテム")),
                   !c.todos.empty());
+        // Every item is counted in the tab, the agent's too.
+        EXPECT_EQ(view->tabButton(1)->text(),
+                  c.todos.empty() ? QStringLiteral("アクション")
+                                  : QStringLiteral("アクション (%1)").arg(c.todos.size()));
     }
 }
 
@@ -383,4 +423,339 @@ TEST_F(DetailViewTest, AnHourOfTranscriptIsOneWidget) {
     EXPECT_TRUE(transcript->selectedText().startsWith(QStringLiteral("1番目の発言です。")));
 }
 
+class DetailActionsTest : public DetailViewTest {
+protected:
+    FakeService service;
+    ScopedServiceUrl serviceUrl{service.baseUrl()};
+    FakeFileManager fileManager;
+    QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "fm");
+    std::vector<QUrl> opened;
+    std::vector<std::function<void()>> clears;  // the status line's pending 4 s clearings
+
+    static void removeSecrets() {
+        for (auto account : {"hubspotToken", "salesforceAccessToken", "zapierSigningSecret"})
+            SecureStore::remove(account);
+    }
+    // The keyring is the session's: other tests may have left these behind.
+    void SetUp() override {
+        DetailViewTest::SetUp();
+        removeSecrets();
+        ASSERT_TRUE(
+            bus.registerObject(FileManager::kPath, &fileManager, QDBusConnection::ExportAllSlots));
+        ASSERT_TRUE(bus.registerService(FileManager::kService));
+        Desktop::setOpener([this](const QUrl& url) { return opened.push_back(url), true; });
+        defaults.set("authToken", service.issueToken("a@example.jp"));
+    }
+    void TearDown() override {
+        DetailViewTest::TearDown();
+        Desktop::setOpener({});
+        bus.unregisterService(FileManager::kService);
+        QDBusConnection::disconnectFromBus("fm");
+        removeSecrets();
+    }
+
+    // A record whose effective minutes differ from the stored ones by an edited task.
+    std::unique_ptr<DetailActionsModel> modelFor(const MinutesRecord& record) {
+        auto model = std::make_unique<DetailActionsModel>(ctx, record.id, [record] {
+            MinutesResult r = record.result;
+            r.todos.push_back({"編集後のタスク", std::nullopt, std::nullopt, std::nullopt, false});
+            return r;
+        });
+        model->setDelay([this](auto, std::function<void()> then) { clears.push_back(then); });
+        return model;
+    }
+    static QString status(const DetailActionsModel& m) { return m.shareStatus().value_or("—"); }
+};
+
+TEST(ExportName, StemsFollowTheTitle) {
+    const std::string family =
+        "👩‍👩‍👧";  // one user-perceived character of five code points
+    const struct {
+        std::string title, format, name;
+    } cases[] = {
+        {"a/b:c", "docx", "a_b_c.docx"},
+        {"   ", "pdf", "議事録.pdf"},
+        {"", "md", "議事録.md"},
+        {"週次\r\n定例", "md", "週次__定例.md"},
+        {" \t 予算 ", "pdf", "_ 予算.pdf"},  // the tab is replaced before the trim
+        {repeat("あ", 100), "md", repeat("あ", 80) + ".md"},
+        // 75 emoji are 300 bytes: cut at a character to fit 255 bytes; controls are dropped.
+        {repeat("😀", 75), "docx", repeat("😀", 62) + ".docx"},
+        {repeat("😀", 75), "md", repeat("😀", 63) + ".md"},
+        {std::string("定例") + '\0' + "会議\x1b[31m\u0085", "pdf", "定例会議[31m.pdf"},
+    };
+    testsupport::TempDir dir;  // each name is one the file system takes as it is
+    ::umask(027);              // and an export follows the user's umask
+    for (const auto& c : cases) {
+        const std::string name = exportname::proposedName(c.title, c.format);
+        EXPECT_EQ(name, c.name) << c.title;
+        EXPECT_EQ(exportwriter::write((dir / name).string(), "x"), "") << name;
+        EXPECT_EQ(fs::status(dir / name).permissions(), fs::perms(0640)) << name;
+    }
+    EXPECT_EQ(exportname::stem(repeat(family, 81)), repeat(family, 14)) << "255 bytes, whole";
+}
+
+TEST_F(DetailActionsTest, EnablementAndConfigurationFollowSettingsAndKeyring) {
+    const auto& record = addRecord("定例");
+    auto model = modelFor(record);
+    auto titles = [&] {
+        std::vector<std::string> out;
+        for (const auto& e : model->shareEntries())
+            out.push_back(e.title() + (e.configured ? "" : "!"));
+        return out;
+    };
+    EXPECT_EQ(titles(),
+              (std::vector<std::string>{"Notion (未設定)!", "Slack (未設定)!", "Discord (未設定)!",
+                                        "HubSpot Note (未設定)!", "Salesforce Task (未設定)!",
+                                        "Zapier (未設定)!"}));
+    auto config = shareConfiguration(defaults, SecureStore::read);
+    EXPECT_EQ(config.size(), 14u);
+    for (const auto& [key, value] : config)
+        EXPECT_EQ(value, key == "hubspotObjectType"         ? "contact"
+                         : key == "zapierIncludeTranscript" ? "false"
+                                                            : "")
+            << key;
+
+    // Each step adds one setting or secret; only complete pairs enable their entry.
+    const struct {
+        std::function<void()> set;
+        std::size_t entry;
+        std::string title;
+    } steps[] = {
+        {[&] { defaults.set("notionToken", "secret_n"); }, 0, "Notion (未設定)!"},
+        {[&] { defaults.set("notionParentId", "p1"); }, 0, "Notionへ送信"},
+        {[&] { SecureStore::write("hub-token", "hubspotToken"); }, 3, "HubSpot Note (未設定)!"},
+        {[&] { defaults.set("hubspotObjectId", "42"); }, 3, "HubSpot Noteへ送信"},
+        {[&] { defaults.set("salesforceInstanceUrl", "https://sf"); }, 4,
+         "Salesforce Task (未設定)!"},
+        {[&] { SecureStore::write("sf-token", "salesforceAccessToken"); }, 4,
+         "Salesforce Taskへ送信"},
+        {[&] { SecureStore::write("zap", "zapierSigningSecret"); }, 5, "Zapier (未設定)!"},
+        {[&] { defaults.set("zapierWebhook", "https://z"); }, 5, "Zapierへ送信"},
+    };
+    for (const auto& step : steps) {
+        step.set();
+        EXPECT_EQ(titles()[step.entry], step.title);
+    }
+    defaults.set("zapierIncludeTranscript", true);
+    config = shareConfiguration(defaults, SecureStore::read);
+    EXPECT_EQ(config["hubspotToken"], "hub-token");
+    EXPECT_EQ(config["zapierIncludeTranscript"], "true");
+
+    // The menu as the user meets it, built afresh from the settings when it opens.
+    DetailActionButtons buttons(ctx, *model);
+    buttons.show();
+    buttons.shareMenu()->popup(buttons.mapToGlobal(QPoint(0, buttons.height())));
+    ASSERT_TRUE(waitFor([&] { return buttons.shareMenu()->isVisible(); }));
+    const auto actions = buttons.shareMenu()->actions();
+    EXPECT_EQ(actions[2]->text().toStdString(), "Notionへ送信");
+    EXPECT_TRUE(actions[2]->isEnabled());
+    EXPECT_EQ(actions[3]->text().toStdString(), "Slack (未設定)");
+    EXPECT_FALSE(actions[3]->isEnabled());
+    shoot(*buttons.shareMenu(), QStringLiteral("detail-share-menu"));
+    buttons.shareMenu()->hide();
+}
+
+// In the main window: the record's own menus, its status line, its task edits and its agent
+// section.
+TEST_F(DetailActionsTest, AWordExportIsWrittenFromTheServiceAndShown) {
+    MinutesResult minutes;
+    minutes.title = "a/b:c";
+    minutes.todos = {todo("元のタスク"), todo("資料を集める", "田中", "5/10", true)};
+    const std::string id = add(store, minutes).id;
+    LibraryTaskOverride edit;
+    edit.title = "編集後のタスク";
+    library.setTaskOverride(edit, EffectiveMinutes::taskID(minutes.todos[0]), id);
+    auto* detail = inWindow(id);
+    ASSERT_TRUE(detail);
+    auto* model = detail->findChild<DetailActionsModel*>();
+    ASSERT_TRUE(model);
+    model->setDelay([this](auto, std::function<void()> then) { clears.push_back(then); });
+    const fs::path target = home.home() / "out.docx";
+    dialogs.saveAnswer = target.string();
+
+    model->exportFile("docx", "Word");
+    ASSERT_EQ(dialogs.savePanels.size(), 1u);
+    EXPECT_TRUE(dialogs.savePanels[0].title.endsWith(QStringLiteral("/a_b_c.docx")));
+    EXPECT_EQ(dialogs.savePanels[0].message, QStringLiteral("Wordファイルとして書き出し"));
+    EXPECT_EQ(detail->statusLabel()->text(), QStringLiteral("Wordを生成中…"));
+    shoot(*window, QStringLiteral("detail-status-generating"));
+
+    ASSERT_TRUE(waitFor([&] { return status(*model) != QStringLiteral("Wordを生成中…"); }));
+    EXPECT_EQ(detail->statusLabel()->text(), QStringLiteral("Wordを書き出しました ✓"));
+    EXPECT_EQ(*atomicfile::read(target),
+              std::string("PK\x03\x04\x14\0\0\0\x08\0fake word document", 28));
+    const auto sent = service.requests("POST", "/api/export");
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_NE(sent[0].body.find("編集後のタスク"), std::string::npos) << "the effective minutes";
+    ASSERT_TRUE(waitFor([&] { return !fileManager.shown.empty(); }));
+    EXPECT_EQ(fileManager.shown, QStringList{uri(target)});
+
+    ASSERT_EQ(clears.size(), 1u);
+    clears[0]();
+    EXPECT_FALSE(detail->viewModel().shareStatus());
+
+    // The agent's item is in the action tab's agent section; "削除…" asks before deleting.
+    detail->viewModel().setTab(1);
+    QCoreApplication::processEvents();
+    auto* section = detail->findChild<AgentSection*>();
+    ASSERT_TRUE(section);
+    ASSERT_EQ(section->cards().size(), 1u);
+    EXPECT_TRUE(section->button(QStringLiteral("AIに今すぐ実行させる")));
+    detail->findChild<DetailActionButtons*>()->actionsMenu()->actions().back()->trigger();
+    ASSERT_EQ(dialogs.asked.size(), 1u);
+    EXPECT_TRUE(store.records().empty());
+}
+
+TEST_F(DetailActionsTest, AMarkdownWriteThatFailsShowsItsErrorAndRevealsNothing) {
+    const auto& record = addRecord("議事録A");
+    auto model = modelFor(record);
+    // A folder that is not there, named in the user's words.
+    dialogs.saveAnswer = (home.home() / "nowhere/議事録A.md").string();
+
+    model->exportFile("md", "Markdown");
+    EXPECT_EQ(status(*model),
+              QStringLiteral("Markdown書き出しエラー: 「議事録A.md」に書き込めません"
+                             "でした (保存先のフォルダが見つかりません)"));
+
+    // Written: no status, the file holds the effective minutes and is shown.
+    clears.front()();
+    dialogs.saveAnswer = (home.home() / "議事録A.md").string();
+    model->exportFile("md", "Markdown");
+    EXPECT_FALSE(model->shareStatus());
+    EXPECT_NE(atomicfile::read(home.home() / "議事録A.md")->find("編集後のタスク"),
+              std::string::npos);
+    // Calls on the bus arrive in order: a reveal of the failed file would come first.
+    ASSERT_TRUE(waitFor([&] { return !fileManager.shown.empty(); }));
+    EXPECT_EQ(fileManager.shown, QStringList{uri(home.home() / "議事録A.md")});
+    EXPECT_TRUE(opened.empty());
+    // Without a file manager on the bus, the folder opens.
+    bus.unregisterService(FileManager::kService);
+    FileManager::showItem((home.home() / "議事録.md").string());
+    ASSERT_TRUE(waitFor([&] { return !opened.empty(); }));
+    EXPECT_EQ(opened[0], QUrl::fromLocalFile(QString::fromStdString(home.home().string())));
+}
+
+// Panels start in the last export's folder, else Documents, else home; a name without the
+// format's extension gets it, and only the name written is asked about.
+TEST_F(DetailActionsTest, SavePanelsStartInTheLastExportFolderAndAskBeforeReplacing) {
+    auto model = modelFor(addRecord("議事録A"));
+    const fs::path out = home.home() / "out";
+    const auto proposed = [&] { return fs::path(dialogs.savePanels.back().title.toStdString()); };
+    fs::create_directories(out);
+    ASSERT_EQ(atomicfile::write(out / "x.pdf.md", "old"), "");
+    dialogs.saveAnswer = (out / "x.pdf").string();
+    dialogs.answer = false;
+    dialogs.onConfirm = [&] { dialogs.saveAnswer = (out / "X.MD").string(); };
+    model->exportFile("md", "Markdown");
+    EXPECT_EQ(dialogs.savePanels.at(0).title.toStdString(), (home.home() / "議事録A.md").string());
+    EXPECT_EQ(dialogs.asked.at(0).title,
+              QStringLiteral("「x.pdf.md」はすでに存在します。置き換えますか？"));
+    EXPECT_EQ(proposed(), out / "x.pdf.md") << "declined: the panel again";
+    EXPECT_EQ(*atomicfile::read(out / "x.pdf.md"), "old");
+    EXPECT_TRUE(fs::exists(out / "X.MD"));
+    dialogs.saveAnswer.reset();
+    model->exportFile("md", "Markdown");
+    EXPECT_EQ(proposed(), out / "議事録A.md");
+    fs::remove_all(out);
+    fs::create_directories(home.home() / "Documents");
+    model->exportFile("md", "Markdown");
+    EXPECT_EQ(proposed(), home.home() / "Documents/議事録A.md");
+}
+
+TEST_F(DetailActionsTest, AStatusIsClearedOnlyByTheRequestThatWroteIt) {
+    const auto& record = addRecord("共有テスト");
+    auto model = modelFor(record);
+    defaults.set("slackWebhook", "https://hooks.example/s");
+    model->share("slack", "Slack");
+    EXPECT_EQ(status(*model), QStringLiteral("Slackへ送信中…"));
+    ASSERT_TRUE(waitFor([&] { return !clears.empty(); }));
+    EXPECT_EQ(status(*model), QStringLiteral("Slackへ送信しました ✓"));
+    const auto body = service.requests("POST", "/api/share").at(0).body;
+    EXPECT_NE(body.find("編集後のタスク"), std::string::npos);
+    EXPECT_NE(body.find("\"hubspotObjectType\":\"contact\""), std::string::npos);
+
+    model->share("discord", "Discord");
+    clears[0]();  // the first request's 4 s end while the second one runs
+    EXPECT_EQ(status(*model), QStringLiteral("Discordへ送信中…"));
+    ASSERT_TRUE(waitFor([&] { return clears.size() == 2; }));
+    clears[1]();
+    EXPECT_FALSE(model->shareStatus());
+}
+
+// The agent's run from the start button to done and to failed, with a stand-in tool that waits
+// for a "go" file before it ends.
+TEST_F(DetailActionsTest, TheAgentSectionFollowsTheRun) {
+    fakes::writeScript(home.home() / ".local/bin/claude",
+                       "cat > /dev/null\nn=0\n"
+                       // Bounded, so that a failed test leaves no tool behind.
+                       "while [ ! -e \"$HOME/go\" ] && [ $n -lt 600 ]; do sleep 0.05; n=$((n+1)); "
+                       "done\n"
+                       "if [ -e \"$HOME/fail\" ]; then exit 3; fi\necho done > REPORT.md\n");
+    fakes::writeFile(home.home() / ".profile", "PATH=\"$HOME/.local/bin:$PATH\"\n");
+    MinutesResult minutes;
+    minutes.title = "AI会議";
+    minutes.todos = {todo("資料を集める", "田中", "5/10", true),
+                     todo("議事録を清書する", "", "", true)};
+    const MinutesRecord record = add(store, minutes);
+    auto actions = modelFor(record);
+    AgentSectionModel model(services.engine, defaults, record.id, [&] { actions->requestAgent(); });
+    AgentSection section(model, minutes.todos);
+    section.resize(640, section.sizeHint().height() + 40);
+    section.show();
+    ASSERT_EQ(section.cards().size(), 2u);
+    EXPECT_EQ(section.cards()[0]->metaText(), QStringLiteral("担当: 田中  ・  期限: 5/10"));
+    EXPECT_EQ(section.cards()[1]->metaText(), QString());
+    ASSERT_TRUE(section.button(QStringLiteral("AIに今すぐ実行させる")));
+    shoot(section, QStringLiteral("detail-agent-start"));
+
+    auto runFolders = [&] {
+        std::size_t n = 0;
+        for (auto& e : fs::directory_iterator(store.agentDir())) n += e.is_directory();
+        return n;
+    };
+    section.button(QStringLiteral("AIに今すぐ実行させる"))->click();
+    ASSERT_EQ(model.block(), AgentSectionModel::Block::running);
+    EXPECT_FALSE(actions->canRequestAgent());
+    actions->requestAgent();  // a second request while the first run goes on starts nothing
+    EXPECT_EQ(runFolders(), 1u);
+    QCoreApplication::processEvents();
+    auto* banner = qobject_cast<AgentProcessingBanner*>(section.stateBlock());
+    ASSERT_TRUE(banner);
+    EXPECT_TRUE(section.cards()[0]->isRunning());
+    EXPECT_EQ(banner->detail(), QStringLiteral("Claude CodeがPCで完結するタスクを実行しています"));
+    defaults.set("agentCmd", "codex");
+    EXPECT_EQ(model.engineName(), QStringLiteral("Codex"));
+    for (const char* dots : {"AIが作業を処理中・", "AIが作業を処理中・・", "AIが作業を処理中・・・",
+                             "AIが作業を処理中"}) {
+        banner->tick();
+        EXPECT_EQ(banner->title(), QString::fromUtf8(dots));
+    }
+    shoot(section, QStringLiteral("detail-agent-running"));
+
+    fakes::writeFile(home.home() / "go", "");
+    ASSERT_TRUE(waitFor([&] { return model.block() == AgentSectionModel::Block::done; }));
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(section.cards()[0]->isRunning());
+    EXPECT_TRUE(actions->canRequestAgent());
+    section.button(AgentSectionModel::kOpenReport)->click();
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0].toLocalFile().toStdString(), model.run()->reportPath);
+    shoot(section, QStringLiteral("detail-agent-done"));
+
+    // The retry's run fails: the error card with the run's message and a retry.
+    fs::remove(home.home() / "go");
+    fakes::writeFile(home.home() / "fail", "");
+    defaults.remove("agentCmd");
+    section.button(AgentSectionModel::kRerun)->click();
+    EXPECT_EQ(model.block(), AgentSectionModel::Block::running);
+    fakes::writeFile(home.home() / "go", "");
+    ASSERT_TRUE(waitFor([&] { return model.block() == AgentSectionModel::Block::failed; }));
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(section.button(AgentSectionModel::kRetry));
+    shoot(section, QStringLiteral("detail-agent-failed"));
+}
+
 }  // namespace
+
+#include "DetailViewTest.moc"

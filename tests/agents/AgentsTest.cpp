@@ -1,10 +1,12 @@
-// Agent runs with stand-in tools on the login shell's PATH.
+// Agent tools found, signed in and run, with stand-in executables in temporary folders and on
+// the login shell's PATH.
 #include <QDBusConnection>
 #include <QSignalSpy>
 
 #include <gtest/gtest.h>
 
 #include "FakeTools.h"
+#include "agents/AgentAuth.h"
 #include "agents/AgentRunner.h"
 #include "library/CustomTemplateStore.h"
 #include "model/Markdown.h"
@@ -14,10 +16,140 @@
 #include "util/UserDefaults.h"
 
 namespace fs = std::filesystem;
-using fakes::readFile;
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
 using State = AgentRun::State;
 
 namespace {
+
+using fakes::readFile, fakes::waitUntil, fakes::writeFile, fakes::writeScript;
+
+constexpr AgentKind kClaude = AgentKind::claude, kCodex = AgentKind::codex;
+
+class AgentAuthTest : public ::testing::Test {
+protected:
+    testsupport::TempDir dir;
+    AgentAuth::Options options{
+        {(dir / "a").string(), (dir / "b").string(), (dir / "c").string(), (dir / "d").string()},
+        5000ms};
+
+    fs::path tool(const char* folder, AgentKind kind) const {
+        return dir / folder / agentkind::rawValue(kind);
+    }
+    // Records its arguments and PATH in the test folder, then runs `body`.
+    void fake(AgentKind kind, const std::string& body, const char* folder = "c") {
+        writeScript(tool(folder, kind), "cd '" + dir.path().string() +
+                                            "'\nprintf '%s\\n' \"$@\" > args\n"
+                                            "printf %s \"$PATH\" > path\n" +
+                                            body);
+    }
+};
+
+TEST_F(AgentAuthTest, FindsTheFirstExecutableInFolderOrder) {
+    writeFile(tool("a", kClaude), "");           // not executable
+    fs::create_directories(tool("b", kClaude));  // a folder
+    EXPECT_EQ(AgentAuth::binaryPath(kClaude, options.searchDirs), std::nullopt);
+    EXPECT_EQ(AgentAuth::status(kClaude, options), AgentStatus{});
+    for (const char* folder : {"d", "c"}) {
+        fake(kClaude, "", folder);
+        EXPECT_EQ(AgentAuth::binaryPath(kClaude, options.searchDirs), tool(folder, kClaude));
+    }
+    EXPECT_EQ(AgentAuth::binaryPath(kCodex, options.searchDirs), std::nullopt);
+}
+
+TEST_F(AgentAuthTest, ReadsTheSignInStateOfBothTools) {
+    const struct {
+        AgentKind kind;
+        std::string output;
+        int code;
+        const char* account;  // nullptr: signed out; "": signed in without an account
+    } table[] = {
+        {kClaude, R"({"loggedIn":true,"email":"a@x.jp","subscriptionType":"max"})", 0,
+         "a@x.jp (maxプラン)"},
+        {kClaude, "Warning: update\n{\"loggedIn\": true, \"email\": \"a@x.jp\"}\n", 1, "a@x.jp"},
+        {kClaude, R"({"loggedIn":true,"subscriptionType":"pro"})", 0, ""},
+        {kClaude, R"({"loggedIn":false,"email":"a@x.jp"})", 0, nullptr},
+        {kClaude, R"({"loggedIn":"true","email":"a@x.jp"})", 0, nullptr},
+        {kClaude, "{ broken", 0, nullptr},
+        {kClaude, "\xff{\"loggedIn\":true}", 0, nullptr},  // not UTF-8
+        // Far more than a pipe holds, before the answer.
+        {kClaude, std::string(200 * 1024, 'x') + "\n{\"loggedIn\":true,\"email\":\"b\"}", 0, "b"},
+        {kCodex, "Logged in using ChatGPT\n", 0, "ChatGPTアカウント"},
+        {kCodex, " WARN x\nLOGGED IN with API key\n\n", 0, "WARN x\nLOGGED IN with API key"},
+        {kCodex, "Logged in using ChatGPT\n", 1, nullptr},
+        {kCodex, "", 0, nullptr},
+    };
+    for (const auto& row : table) {
+        writeFile(dir / "out", row.output);
+        fake(row.kind, "cat out\nexit " + std::to_string(row.code) + "\n");
+        const AgentStatus expected{
+            true, row.account != nullptr,
+            row.account && *row.account ? std::optional<std::string>(row.account) : std::nullopt};
+        EXPECT_EQ(AgentAuth::status(row.kind, options), expected) << row.output.substr(0, 60);
+        EXPECT_EQ(readFile(dir / "args"),
+                  row.kind == kClaude ? "auth\nstatus\n--json\n" : "login\nstatus\n");
+    }
+}
+
+TEST_F(AgentAuthTest, ToolsRunWithTheirFoldersFirstOnThePath) {
+    std::string folders;  // each followed by ":"
+    for (const std::string& folder : options.searchDirs) folders += folder + ":";
+    const std::string saved = getenv("PATH") ? getenv("PATH") : "";
+    fake(kClaude, "");
+    setenv("PATH", "/usr/bin:/bin", 1);
+    AgentAuth::status(kClaude, options);
+    EXPECT_EQ(readFile(dir / "path"), folders + "/usr/bin:/bin:/usr/bin:/bin");
+    // Without a PATH of our own no empty entry is added: it would stand for the current folder.
+    unsetenv("PATH");
+    AgentAuth::status(kClaude, options);
+    setenv("PATH", saved.c_str(), 1);
+    EXPECT_EQ(readFile(dir / "path"), folders + "/usr/bin:/bin");
+}
+
+TEST_F(AgentAuthTest, AHungToolIsEndedAtTheDeadline) {
+    fake(kClaude, "echo '{\"loggedIn\":true}'\ntrap '' TERM\nsleep 60 & wait\n");
+    options.timeout = 300ms;
+    const auto began = Clock::now();
+    EXPECT_EQ(AgentAuth::status(kClaude, options), (AgentStatus{true, false, std::nullopt}));
+    EXPECT_LT(Clock::now() - began, 30s);
+}
+
+TEST_F(AgentAuthTest, SignInTakesAPastedCodeAndSignOutRunsItsCommand) {
+    for (AgentKind kind : agentkind::allCases) {
+        // One process, as the tools are, so that ending it ends the sign-in.
+        fake(kind, "exec cat > code\n");
+        auto login = AgentAuth::startLogin(kind, options);
+        ASSERT_TRUE(login && login->proc && login->stdinPipe);
+        AgentAuth::submitCode("  abc-123#state \r\n\n", *login->stdinPipe);
+        login->stdinPipe->close();
+        ASSERT_TRUE(login->proc->waitUntil(Clock::now() + 10s));
+        EXPECT_EQ(readFile(dir / "code"), "abc-123#state\n");
+        EXPECT_EQ(readFile(dir / "args"), kind == kClaude ? "auth\nlogin\n" : "login\n");
+        EXPECT_FALSE(AgentAuth::startLogin(kind, {{"/nonexistent"}, 1000ms}));
+
+        // Cancelled by the caller, which ends what a wrapper started too; a code sent afterwards
+        // meets a closed pipe, which must not end the application.
+        fake(kind, "sleep 300 & echo $! > grandchild\nexec cat\n");
+        fs::remove(dir / "grandchild");
+        auto cancelled = AgentAuth::startLogin(kind, options);
+        ASSERT_TRUE(cancelled);
+        ASSERT_TRUE(waitUntil([&] { return readFile(dir / "grandchild").ends_with('\n'); }));
+        const fs::path grandchild =
+            "/proc/" + std::to_string(std::stoi(readFile(dir / "grandchild")));
+        cancelled->proc->terminate();
+        EXPECT_TRUE(cancelled->proc->waitUntil(Clock::now() + 10s));
+        EXPECT_TRUE(waitUntil([&] {  // gone, or ended and not yet reaped
+            const std::string stat = readFile(grandchild / "stat");
+            return stat.empty() || stat.find(") Z ") != std::string::npos;
+        }));
+        AgentAuth::submitCode("abc", *cancelled->stdinPipe);
+        EXPECT_FALSE(cancelled->stdinPipe->write("abc"));
+
+        fake(kind, "");
+        AgentAuth::logout(kind, options);
+        EXPECT_EQ(readFile(dir / "args"), kind == kClaude ? "auth\nlogout\n" : "logout\n");
+    }
+}
 
 // Records its call into its working folder, writes to both streams, then acts on a "fake:" word
 // in its instructions: fail (exit 3), noreport (exit 0, no report), slow (report after 1 s).
@@ -58,10 +190,10 @@ protected:
     std::vector<std::string> notes;  // "title / body"
 
     void SetUp() override {
-        fakes::writeScript(home.home() / ".local/bin/claude", kFakeTool);
-        fakes::writeScript(home.home() / ".local/bin/codex", kFakeTool);
+        writeScript(home.home() / ".local/bin/claude", kFakeTool);
+        writeScript(home.home() / ".local/bin/codex", kFakeTool);
         // The login shell resets PATH; this is how a user makes the tools visible to it.
-        fakes::writeFile(home.home() / ".profile", "PATH=\"$HOME/.local/bin:$PATH\"\n");
+        writeFile(home.home() / ".profile", "PATH=\"$HOME/.local/bin:$PATH\"\n");
     }
 
     std::unique_ptr<AgentRunner> makeRunner(const fs::path& dir) {
@@ -73,7 +205,7 @@ protected:
 
     // The run of `id` once it has left `running`.
     static AgentRun outcome(AgentRunner& runner, const std::string& id) {
-        fakes::waitUntil([&] {
+        waitUntil([&] {
             const auto it = runner.agentRuns().find(id);
             return it != runner.agentRuns().end() && it->second.state != State::running;
         });
@@ -157,7 +289,7 @@ TEST_F(AgentRunnerTest, RunsInTheSameSecondAndOddFolderNamesGetFoldersOfTheirOwn
     runner->dispatchAgent(record("A", "定例 A fake:slow"));
     runner->dispatchAgent(record("B", "定例 B"));
     runner->dispatchAgent(record("A", "定例 A 改訂版"));
-    ASSERT_TRUE(fakes::waitUntil([&] { return notes.size() == 6; }));  // all have ended
+    ASSERT_TRUE(waitUntil([&] { return notes.size() == 6; }));  // all have ended
     const std::pair<const char*, const char*> table[] = {{"2026-03-07_140509", "定例 A fake:slow"},
                                                          {"2026-03-07_140509-2", "定例 B"},
                                                          {"2026-03-07_140509-3", "定例 A 改訂版"}};
@@ -174,7 +306,7 @@ TEST_F(AgentRunnerTest, ARunOutlivesItsRunner) {
     auto runner = makeRunner(agentDir);
     runner->dispatchAgent(record("LONG", "定例 fake:slow"));
     runner.reset();
-    ASSERT_TRUE(fakes::waitUntil([&] {
+    ASSERT_TRUE(waitUntil([&] {
         for (const auto& e : fs::directory_iterator(agentDir))
             if (fs::exists(e.path() / "REPORT.md")) return true;
         return false;
@@ -233,7 +365,7 @@ TEST_F(AgentRunnerTest, RunsGoFromRunningToTheirOutcomeAndAreAnnounced) {
         "エージェント起動に失敗しました / " + noShell.message,
     };
     std::vector<std::string> shown;
-    fakes::waitUntil([&] {
+    waitUntil([&] {
         shown.clear();
         for (const auto& n : recorded())
             // Other test processes post to the same server, some of them about agents too.
