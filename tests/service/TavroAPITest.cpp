@@ -1,0 +1,478 @@
+// The service client against the fake service: transport rules, the calls made off the main
+// thread, processing, sharing and integrations; and the secrets kept in the real keyring.
+#include <QByteArray>
+#include <QTest>
+#include <QThread>
+
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <memory>
+#include <random>
+#include <thread>
+
+#include "ServiceFixture.h"
+#include "platform/SecretStore.h"
+#include "service/SecureStore.h"
+#include "service/TavroAPI.h"
+#include "support/TempDir.h"
+#include "support/TestEnv.h"
+#include "util/Text.h"
+
+namespace {
+
+class TransportTest : public ServiceFixture {};
+
+TEST_F(TransportTest, ReplyRulesOfPostAgainstRequest) {
+    const std::string unreadable = std::string("!") + APIError::kUnreadableReply;
+    // Either the compact JSON returned, or the error text (prefixed "!").
+    const struct {
+        int status;
+        std::string body, post, request;
+    } cases[] = {
+        {500, R"({"error":"内部エラー"})", "!内部エラー", "!内部エラー"},
+        {400, R"({"error":""})", "!", "!"},
+        {404, R"({"message":"x"})", "!APIエラー (404)", "!APIエラー (404)"},
+        {400, R"({"error":5})", "!APIエラー (400)", "!APIエラー (400)"},
+        {502, "<html></html>", unreadable, "!APIエラー (502)"},
+        {200, "[]", "!不正なレスポンス", "{}"},
+        {200, "", unreadable, "{}"},
+        {204, R"({"a":1})", unreadable, "{}"},
+        {200, R"({"error":"x"})", R"({"error":"x"})", R"({"error":"x"})"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.status) + " " + c.body);
+        fake.script("POST", "/api/t", Reply::withBody(c.status, c.body, "application/json"));
+        fake.script("PATCH", "/api/t", Reply::withBody(c.status, c.body, "application/json"));
+        auto check = [&](const std::string& expected, const std::function<json::Value()>& call) {
+            if (expected[0] != '!')
+                EXPECT_EQ(json::dumpCompact(call()), expected);
+            else
+                EXPECT_EQ(errorOf([&] { call(); }),
+                          APIError::service(expected.substr(1), c.status));
+        };
+        check(c.post, [] { return TavroAPI::postJSON("/api/t", {{"q", 1}}); });
+        check(c.request,
+              [] { return TavroAPI::requestJSON("PATCH", "/api/t", std::nullopt, "t"); });
+    }
+}
+
+TEST_F(TransportTest, HeadersAndBody) {
+    fake.script("POST", "/api/t", Reply::withJson(200, json::Value::object()));
+    fake.script("GET", "/api/t", Reply::withJson(200, json::Value::object()));
+    TavroAPI::postJSON("/api/t", {{"名前", "会議"}});
+    TavroAPI::requestJSON("GET", "/api/t", std::nullopt, "abc");
+    // An absolute address goes there, whatever the configured base.
+    ScopedServiceUrl elsewhere("http://127.0.0.1:1");
+    TavroAPI::postJSON(fake.baseUrl() + "/api/t", json::Value::object(), std::string("abc"));
+
+    const auto all = fake.requests();
+    ASSERT_EQ(all.size(), 3u);
+    EXPECT_EQ(all[0].body, R"({"名前":"会議"})");
+    EXPECT_EQ(all[0].header("Content-Type"), "application/json");
+    EXPECT_FALSE(all[0].header("Authorization"));
+    EXPECT_EQ(all[1].header("Authorization"), "Bearer abc");
+    EXPECT_FALSE(all[1].header("Content-Type"));
+    EXPECT_EQ(all[2].header("Authorization"), "Bearer abc");
+}
+
+TEST_F(TransportTest, AddressesThatCannotBeUsedFailBeforeSending) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"not a url", "/api/t"}, {"ftp://127.0.0.1", "/api/t"}, {"http://a b", "/api/t"},
+        {"http://h", "http//x"}, {"http://h", "http://"},       {"http://h", "httpx:y"},
+    };
+    for (const auto& [base, path] : cases) {
+        ScopedServiceUrl configured(base);
+        EXPECT_EQ(errorOf([&] { TavroAPI::postJSON(path, json::Value::object()); }),
+                  APIError::local(APIError::kInvalidAddress))
+            << base << " + " << path;
+    }
+}
+
+TEST_F(TransportTest, NoAnswerIsANetworkFailure) {
+    // The limit is on inactivity: a handler that stalls is cut off after a second.
+    fake.script("POST", "/api/slow", Reply::late(std::chrono::seconds(8)));
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(errorOf([] { TavroAPI::postJSON("/api/slow", json::Value::object(), {}, 1); }),
+              APIError::network(APIError::kTimedOut));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(6));
+
+    ScopedServiceUrl nobody("http://127.0.0.1:1");
+    EXPECT_EQ(errorOf([] { TavroAPI::requestJSON("GET", "/api/t", std::nullopt, "t"); }),
+              APIError::network(APIError::kCannotConnect));
+}
+
+// A login reply is read up to its cap of 1 MiB; one byte more stops the transfer with one error.
+TEST_F(TransportTest, RepliesAreCappedPerEndpoint) {
+    const std::string reply = R"({"challenge":")" + std::string((1 << 20) - 16, 'c') + "\"}";
+    fake.script("POST", "/api/auth/request-code", Reply::withBody(200, reply, "text/plain"));
+    EXPECT_EQ(TavroAPI::requestCode("a@x").size(), reply.size() - 16);
+    fake.script("POST", "/api/auth/request-code", Reply::withBody(200, reply + " ", "text/plain"));
+    EXPECT_EQ(errorOf([] { TavroAPI::requestCode("a@x"); }),
+              APIError::network(APIError::kReplyTooLarge));
+}
+
+// The rest of the code login runs through the account model's tests.
+TEST_F(TransportTest, OnlyAPlainOkIsASession) {
+    EXPECT_EQ(TavroAPI::me(fake.issueToken("b@example.jp", "pro")).plan, "pro");
+    const struct {
+        int status;
+        const char* body;
+        const char* outcome;  // the plan, or "!" + error
+    } cases[] = {
+        {200, R"({"email":"a@x"})", "free"},
+        {200, R"({"email":"a@x","plan":3})", "free"},
+        {201, R"({"email":"a@x"})", "!セッションが無効です"},
+        {401, R"({"error":"トークン期限切れ"})", "!セッションが無効です"},
+        {200, R"({"plan":"pro"})", "!セッションが無効です"},
+        {200, "<html></html>", "!サーバーの応答を読み取れませんでした"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.body);
+        fake.script("GET", "/api/me", Reply::withBody(c.status, c.body, "application/json"));
+        if (c.outcome[0] != '!')
+            EXPECT_EQ(TavroAPI::me("t").plan, c.outcome);
+        else
+            EXPECT_EQ(errorOf([] { TavroAPI::me("t"); }),
+                      APIError::service(c.outcome + 1, c.status));
+    }
+    // "The service said no" and "no network" stay apart.
+    ScopedServiceUrl nobody("http://127.0.0.1:1");
+    EXPECT_TRUE(errorOf([] { TavroAPI::me("t"); }).noResponse());
+}
+
+TEST(ServiceCallTest, OutcomeArrivesOnTheReceiversThread) {
+    QObject receiver;
+    std::optional<ServiceOutcome<int>> value;
+    std::optional<ServiceOutcome<std::monostate>> failure, bug;
+    QThread* workThread = nullptr;
+    QThread* doneThread = nullptr;
+    callService(
+        &receiver, [&] { return workThread = QThread::currentThread(), 42; },
+        [&](ServiceOutcome<int> o) { doneThread = QThread::currentThread(), value = o; });
+    callService(
+        &receiver, [] { throw APIError::service("失敗", 500); },
+        [&](ServiceOutcome<std::monostate> o) { failure = o; });
+    callService(
+        &receiver, [] { throw std::logic_error("bug"); },
+        [&](ServiceOutcome<std::monostate> o) { bug = o; });
+
+    ASSERT_TRUE(QTest::qWaitFor([&] { return value && failure && bug; }, 5000));
+    EXPECT_EQ(value->value(), 42);
+    EXPECT_NE(workThread, QThread::currentThread());
+    EXPECT_EQ(doneThread, QThread::currentThread());
+    EXPECT_EQ(failure->error(), APIError::service("失敗", 500));
+    EXPECT_EQ(bug->error().message(), APIError::kUnexpected);
+}
+
+TEST(ServiceCallTest, NothingArrivesAfterTheReceiverIsGone) {
+    auto receiver = std::make_unique<QObject>();
+    std::atomic<bool> workDone = false;
+    bool called = false;
+    callService(
+        receiver.get(),
+        [&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            return workDone = true, 1;
+        },
+        [&](ServiceOutcome<int>) { called = true; });
+    receiver.reset();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return workDone.load(); }, 5000));
+    QTest::qWait(50);
+    EXPECT_FALSE(called);
+}
+
+class ProcessTest : public ServiceFixture {
+protected:
+    testsupport::TempDir dir;
+    std::filesystem::path path = dir / "会議.m4a";
+
+    // Writes a recording of `size` random bytes and returns them.
+    std::string record(std::size_t size) {
+        std::string data(size, '\0');
+        std::mt19937 random(static_cast<unsigned>(size));
+        for (auto& c : data) c = static_cast<char>(random());
+        std::ofstream(path, std::ios::binary).write(data.data(), data.size());
+        return data;
+    }
+    MinutesResult process() const { return TavroAPI::process(path, "standard", std::nullopt); }
+};
+
+// The fake takes an upload only with its headers and the announced size, and minutes only for a
+// file that was uploaded.
+TEST_F(ProcessTest, InlineUpToTheLimitUploadAbove) {
+    for (std::size_t size : {std::size_t{3145728}, std::size_t{3145729}}) {
+        SCOPED_TRACE(size);
+        fake.clearRequests();
+        const std::string data = record(size);
+        EXPECT_EQ(process(), sample());
+        const json::Value body = only("POST", "/api/process").json();
+        const auto all = fake.requests();
+        if (size == 3145728) {
+            EXPECT_EQ(all.size(), 1u);
+            EXPECT_EQ(QByteArray::fromBase64(
+                          QByteArray::fromStdString(json::requireString(body, "inlineBase64"))),
+                      QByteArray::fromStdString(data));
+            continue;
+        }
+        EXPECT_FALSE(json::has(body, "inlineBase64"));
+        EXPECT_EQ(
+            only("POST", "/api/upload-url").json(),
+            (json::Value{
+                {"mimeType", "audio/mp4"}, {"sizeBytes", size}, {"displayName", "会議.m4a"}}));
+        ASSERT_EQ(all.size(), 3u);
+        EXPECT_FALSE(all[1].header("Content-Type"));
+        EXPECT_FALSE(all[1].header("Expect"));  // a large body would otherwise wait for a 100
+        EXPECT_FALSE(all[1].header("Authorization"));
+        EXPECT_EQ(all[1].body, data);
+    }
+}
+
+TEST_F(ProcessTest, HintsAreCappedAndOmittedWhenEmpty) {
+    std::vector<std::string> words;
+    for (int i = 0; i < 250; ++i) words.push_back("用語" + std::to_string(i));
+    record(100);
+    // given, then how many are sent as vocabulary and as participants (0: the key is left out)
+    const std::size_t cases[][3] = {{0, 0, 0}, {50, 50, 50}, {200, 200, 50}, {250, 200, 50}};
+    for (const auto& [given, terms, names] : cases) {
+        fake.clearRequests();
+        const std::vector<std::string> list(words.begin(), words.begin() + given);
+        TavroAPI::process(path, "custom-1", given ? "箇条書きで" : "", list, list);
+        const json::Value body = only("POST", "/api/process").json();
+        EXPECT_EQ(json::has(body, "templateInstruction"), given > 0);
+        for (const auto& [key, sent] : {std::pair{"vocabulary", terms}, {"participants", names}}) {
+            EXPECT_EQ(json::has(body, key), sent > 0) << key;
+            EXPECT_EQ(json::has(body, key) ? json::requireStringArray(body, key)
+                                           : std::vector<std::string>(),
+                      std::vector(words.begin(), words.begin() + sent))
+                << key;
+        }
+    }
+}
+
+TEST_F(ProcessTest, Failures) {
+    const std::string putAt = R"({"uploadUrl":")" + fake.baseUrl() + "/storage/put\"}";
+    const struct {
+        std::string path;
+        int status;
+        std::string reply, outcome;  // the minutes' title, or "!" + error
+    } cases[] = {
+        {"/api/upload-url", 200, R"({"uploadUrl":"file:///etc/passwd"})",
+         "!アップロードURL取得に失敗"},
+        {"/api/upload-url", 500, R"({"error":"容量不足"})", "!容量不足"},
+        {"/api/upload-url", 200, putAt, "!アップロードに失敗"},  // the upload is refused
+        {"/api/process", 200, R"({"error":"音声が短すぎます"})", "!音声が短すぎます"},
+        {"/api/process", 200, R"({"result":{"title":1}})",
+         std::string("!") + APIError::kUnreadableReply},
+        {"/api/process", 200, json::dumpCompact({{"result", sampleMinutesJson()}, {"error", "x"}}),
+         sample().title},
+    };
+    record(3145729);
+    for (const auto& c : cases) {
+        fake.clearRequests();
+        fake.clearScripts();
+        answer("POST", "/storage/put", 403, R"({"error":"forbidden"})");
+        answer("POST", c.path, c.status, c.reply);
+        EXPECT_EQ(outcome([&] { return process().title; }), c.outcome) << c.reply;
+        EXPECT_EQ(fake.requests("POST", "/api/process").size(), c.path == "/api/process" ? 1u : 0u);
+    }
+
+    fake.clearRequests();
+    for (const auto& unreadable : {dir / "missing.m4a", dir.path()})
+        EXPECT_EQ(errorOf([&] { TavroAPI::process(unreadable, "standard", std::nullopt); }),
+                  APIError::local(APIError::kUnreadableFile));
+    EXPECT_TRUE(fake.requests().empty());
+}
+
+class IntegrationsTest : public ServiceFixture {};
+
+TEST_F(IntegrationsTest, ShareSendsTheMinutesWithTheAccountToken) {
+    const std::string token = fake.issueToken("a@example.jp");
+    TavroAPI::share("slack", {{"slackWebhookURL", "https://h/1"}}, sample(), "標準", token);
+    const auto sent = only("POST", "/api/share");
+    EXPECT_EQ(sent.header("Authorization"), "Bearer " + token);
+    EXPECT_EQ(sent.json(), (json::Value{{"target", "slack"},
+                                        {"config", {{"slackWebhookURL", "https://h/1"}}},
+                                        {"result", sample().toJson()},
+                                        {"templateLabel", "標準"}}));
+
+    // Text that is not UTF-8 cannot become JSON: nothing is sent.
+    fake.clearRequests();
+    EXPECT_EQ(errorOf([&] { TavroAPI::share("slack", {}, sample(), "\xFF", token); }),
+              APIError::local(APIError::kUnencodable));
+    EXPECT_TRUE(fake.requests().empty());
+}
+
+TEST_F(IntegrationsTest, ExportReturnsRawBytes) {
+    const std::string pdf = TavroAPI::exportDocument("pdf", sample(), "標準");
+    EXPECT_TRUE(pdf.starts_with("%PDF-1.4\n%\xE2\xE3\xCF\xD3\n"));
+    EXPECT_NE(pdf.find('\0'), std::string::npos);
+    EXPECT_TRUE(pdf.ends_with("%%EOF\n"));
+    EXPECT_EQ(json::requireString(only("POST", "/api/export").json(), "format"), "pdf");
+
+    const std::tuple<int, const char*, const char*> cases[] = {
+        {500, "<html>error</html>", "!書き出しに失敗しました (500)"},
+        {400, R"({"error":"未対応の形式です"})", "!未対応の形式です"},
+        {200, "not a document", "not a document"},
+    };
+    for (const auto& [status, body, expected] : cases) {
+        answer("POST", "/api/export", status, body);
+        EXPECT_EQ(outcome([] { return TavroAPI::exportDocument("pdf", sample(), "x"); }), expected);
+    }
+}
+
+TEST_F(IntegrationsTest, TemplateImport) {
+    std::string text;
+    for (int i = 0; i < 100005; ++i) text += "e\xCC\x81";  // one character, two code points
+    const CustomTemplate made = TavroAPI::importTemplate(text, "定例議事録.docx");
+    const std::string sent =
+        json::requireString(only("POST", "/api/template-import").json(), "text");
+    EXPECT_EQ(text::graphemeCount(sent), 100000u);
+    EXPECT_EQ(sent.size(), 300000u);
+    EXPECT_EQ(made.label, "定例議事録 形式");
+    EXPECT_TRUE(made.id.starts_with("custom-"));
+
+    const std::pair<const char*, const char*> cases[] = {
+        {R"({"label":"","instruction":"作って"})", "取り込んだ議事録の構成"},
+        {R"({"label":"L","instruction":"作って","description":"説明"})", "説明"},
+        {R"({"label":"L","instruction":""})", "!テンプレートの解析に失敗しました"},
+        {R"({"instruction":"作って","error":"読めません"})", "!読めません"},
+    };
+    for (const auto& [reply, detail] : cases) {
+        answer("POST", "/api/template-import", 200, reply);
+        EXPECT_EQ(outcome([] { return TavroAPI::importTemplate("t", "f.pdf").detail; }), detail)
+            << reply;
+    }
+}
+
+TEST_F(IntegrationsTest, NotionPages) {
+    EXPECT_EQ(TavroAPI::notionPages("secret_abc").size(), 3u);
+    const auto sent = only("POST", "/api/notion/pages");
+    EXPECT_FALSE(sent.header("Authorization"));
+    EXPECT_EQ(sent.body, R"({"token":"secret_abc"})");
+
+    // Pages without an id are left out; a title that is not text reads as none.
+    const std::pair<const char*, const char*> cases[] = {
+        {R"({"pages":[{"title":"x"},{"id":"p","title":5},{"id":"q","title":"Q"}]})", "p:無題 q:Q "},
+        {R"({"pages":[{"id":"p"},1]})", "!ページ一覧の取得に失敗しました"},
+        {R"({"error":"トークンが無効です"})", "!トークンが無効です"},
+    };
+    for (const auto& [reply, pages] : cases) {
+        answer("POST", "/api/notion/pages", 200, reply);
+        EXPECT_EQ(outcome([] {
+                      std::string out;
+                      for (const auto& p : TavroAPI::notionPages("t"))
+                          out += p.id + ":" + p.title + " ";
+                      return out;
+                  }),
+                  pages)
+            << reply;
+    }
+}
+
+using Collaborator = TavroAPI::Collaborator;
+
+class SharedMinutesTest : public ServiceFixture {
+protected:
+    std::string token = fake.issueToken("owner@example.jp");
+};
+
+TEST_F(SharedMinutesTest, CreateReadChangeDelete) {
+    const std::vector<Collaborator> people = {{"a@example.jp", "viewer"},
+                                              {"b@example.jp", "editor"}};
+    const auto created = TavroAPI::createSharedMinutes(sample(), people, true, token);
+    EXPECT_EQ(created.publicURL.value_or("").rfind(fake.baseUrl() + "/shared/", 0), 0u);
+    EXPECT_EQ(MinutesResult::fromJson((*fake.sharedCopy(created.id))["result"]), sample());
+    const auto read = TavroAPI::sharedMinutes(created.id, token);
+    EXPECT_EQ(read.collaborators, people);
+    EXPECT_TRUE(read.isPublic);
+
+    EXPECT_EQ(TavroAPI::updateSharedMinutes(created.id, sample(), {people[0]}, false, token),
+              std::nullopt);
+    EXPECT_FALSE(TavroAPI::sharedMinutes(created.id, token).isPublic);
+    EXPECT_EQ(only("PATCH", "/api/shared-minutes/" + created.id).header("Authorization"),
+              "Bearer " + token);
+
+    TavroAPI::deleteSharedMinutes(created.id, token);
+    EXPECT_FALSE(fake.sharedCopy(created.id));
+    EXPECT_EQ(errorOf([&] { TavroAPI::sharedMinutes(created.id, token); }).httpStatus(), 404);
+}
+
+TEST_F(SharedMinutesTest, IdsStayOnePathSegment) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"sm-1_A.b~c", "sm-1_A.b~c"},
+        {"a/b", "a%2Fb"},
+        {"x?y#z", "x%3Fy%23z"},
+        {"..", "%2E%2E"},
+        {".", "%2E"},
+        {"../../api/me", "..%2F..%2Fapi%2Fme"},
+        {"会議", "%E4%BC%9A%E8%AD%B0"},
+        {"a b%", "a%20b%25"},
+    };
+    for (const auto& [id, encoded] : cases) {
+        SCOPED_TRACE(id);
+        fake.clearRequests();
+        errorOf([&] { TavroAPI::deleteSharedMinutes(id, token); });  // the fake knows no such id
+        errorOf([&] { TavroAPI::updateSharedMinutes(id, sample(), {}, false, token); });
+        const auto sent = fake.requests();
+        ASSERT_EQ(sent.size(), 2u);
+        for (const auto& r : sent)
+            EXPECT_EQ(r.target, std::string("/api/shared-minutes/") + encoded);
+    }
+    // An empty id would address the collection itself.
+    EXPECT_EQ(errorOf([&] { TavroAPI::deleteSharedMinutes("", token); }).source(),
+              APIError::Source::local);
+}
+
+TEST_F(SharedMinutesTest, RepliesReadLeniently) {
+    fake.script("POST", "/api/shared-minutes", Reply::withJson(200, {{"id", "x"}}));
+    EXPECT_EQ(TavroAPI::createSharedMinutes(sample(), {}, true, token).publicURL, std::nullopt);
+    fake.script("POST", "/api/shared-minutes", Reply::withJson(200, {{"id", 7}}));
+    EXPECT_EQ(errorOf([&] { TavroAPI::createSharedMinutes(sample(), {}, true, token); }).message(),
+              "共有設定の作成に失敗しました");
+    fake.script("PATCH", "/api/shared-minutes/x", Reply::withJson(200, {{"publicToken", "p1"}}));
+    EXPECT_EQ(TavroAPI::updateSharedMinutes("x", sample(), {}, true, token),
+              fake.baseUrl() + "/shared/p1");
+
+    // Entries without a text role are skipped; a list holding a non-object counts as none.
+    const std::tuple<const char*, std::vector<Collaborator>, bool> cases[] = {
+        {R"({"collaborators":[{"email":"a","role":"v"},{"email":"c","role":1}],"public":true})",
+         {{"a", "v"}},
+         true},
+        {R"({"collaborators":[{"email":"a","role":"v"},"d"],"public":"yes"})", {}, false},
+    };
+    for (const auto& [body, collaborators, isPublic] : cases) {
+        fake.script("GET", "/api/shared-minutes/x", Reply::withBody(200, body, "application/json"));
+        const auto read = TavroAPI::sharedMinutes("x", token);
+        EXPECT_EQ(read.collaborators, collaborators) << body;
+        EXPECT_EQ(read.isPublic, isPublic) << body;
+    }
+}
+
+TEST(SecureStore, SecretsAsTextUnderTheAppsOwnService) {
+    TAVRO_REQUIRE_ENV("secret service", testsupport::probeSecretService());
+    // Test processes share one keyring, so the account carries the pid.
+    const std::string account = "sharePublicURL:" + std::to_string(getpid());
+    const std::string foreign = "org.example.other";
+    ASSERT_TRUE(SecretStore::write(foreign, account, "theirs", "test"));
+
+    EXPECT_EQ(SecureStore::read(account), "");
+    ASSERT_TRUE(SecureStore::write("https://a/shared/1", account));
+    ASSERT_TRUE(SecureStore::write("https://a/shared/2", account));
+    EXPECT_EQ(SecureStore::read(account), "https://a/shared/2");
+
+    // An empty value clears the secret, and only ours.
+    EXPECT_TRUE(SecureStore::write("", account));
+    EXPECT_EQ(SecretStore::read(SecureStore::kService, account), std::nullopt);
+    EXPECT_TRUE(SecureStore::write("", account));  // nothing to clear is fine
+
+    // Bytes that are not UTF-8 are no secret at all to the callers.
+    ASSERT_TRUE(SecretStore::write(SecureStore::kService, account, "tok\xc3\x28", "test"));
+    EXPECT_EQ(SecureStore::read(account), "");
+    EXPECT_TRUE(SecureStore::remove(account));
+    EXPECT_EQ(SecretStore::read(foreign, account), "theirs");
+    SecretStore::remove(foreign, account);
+}
+
+}  // namespace
