@@ -1,3 +1,5 @@
+// The two stores of the library: the records' files and the library's own state file.
+#include <QCoreApplication>
 #include <QSignalSpy>
 
 #include <functional>
@@ -6,6 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include "library/LibrarySearchPreparer.h"
 #include "library/LibraryStore.h"
 #include "library/MinutesStore.h"
 #include "library/TestFileSystem.h"
@@ -23,6 +28,16 @@ const auto writeFile = &TestFileSystem::put;
 
 std::string readFile(const fs::path& p) {
     return atomicfile::read(p).value_or("<missing>");
+}
+
+MinutesResult titled(const std::string& title) {
+    MinutesResult r;
+    r.title = title;
+    return r;
+}
+
+MinutesRecord at(const std::string& iso, const std::string& title, const std::string& id = "ID") {
+    return MinutesRecord{id, *iso8601::parse(iso), "minutes", "a.m4a", titled(title)};
 }
 
 class LibraryStoreTest : public ::testing::Test {
@@ -200,14 +215,6 @@ TEST_F(LibraryStoreTest, LegacyColoursThatCannotMoveAreTriedAgainLater) {
     EXPECT_EQ(open()->metadata("A").color, "red");
 }
 
-TEST_F(LibraryStoreTest, ColoursSetThroughTheRecordStoreAreMigrated) {
-    MinutesStore records(defaults, base, dir / "legacy");
-    MinutesRecord r;
-    r.id = "E621E1F8-C36C-495A-93FC-0C247A3E6E5F";
-    records.setColor("purple", r);
-    EXPECT_EQ(open()->metadata(r.id).color, "purple");
-}
-
 TEST_F(LibraryOperationsTest, NamesAreTrimmedAndComparedWithoutCaseOrAccents) {
     EXPECT_EQ(store.createFolder("  Work \n").name, "Work");
     store.createFolder("Café");
@@ -326,4 +333,240 @@ TEST_F(LibraryOperationsTest, OverridesAndReferencesAlwaysCommit) {
     store.setRemoteReference(LibraryRemoteReference{"tavro", "abc", 1, clock}, "s", "R");
     store.setRemoteReference(std::nullopt, "s", "R");
     EXPECT_TRUE(store.metadata("R").remoteReferences.empty());
+}
+
+// The record store over the same folders, in Tokyo.
+class MinutesStoreTest : public LibraryStoreTest {
+protected:
+    fs::path legacy = dir / "legacy";
+
+    std::unique_ptr<MinutesStore> open() {
+        return std::make_unique<MinutesStore>(defaults, base, legacy);
+    }
+    // Writes a record file into `folder`/minutes.
+    static void put(const fs::path& folder, const std::string& name, const MinutesRecord& r) {
+        writeFile(folder / "minutes" / name, json::dumpCompact(r.toJson()));
+    }
+    std::vector<std::string> ids() {
+        std::vector<std::string> out;
+        const auto store = open();  // kept alive while its records are read
+        for (const auto& r : store->records()) out.push_back(r.id);
+        return out;
+    }
+};
+
+// Slashes, colons and LF are replaced, CR is kept; 40 characters; a byte cap at a cluster.
+TEST(FileBase, NamingRules) {
+    ScopedTimeZone tz("Asia/Tokyo");
+    const std::string family = "👨‍👩‍👧‍👦";  // one cluster, 25 bytes
+    std::string families;
+    for (int i = 0; i < 45; ++i) families += family;
+    const std::string stamp = "2025-03-07_1405_";
+    const std::pair<std::string, std::string> table[] = {
+        {"営業/定例: 第2回", stamp + "営業_定例_ 第2回"},
+        {"a\\b\nc\rd", stamp + "a_b_c\rd"},
+        {std::string(50, 'x'), stamp + std::string(40, 'x')},
+        {"e\u0301" + std::string(45, 'y'), stamp + "e\u0301" + std::string(39, 'y')},
+    };
+    for (const auto& [title, expected] : table)
+        EXPECT_EQ(MinutesStore::fileBase(at("2025-03-07T05:05:00Z", title)), expected) << title;
+    const auto capped = MinutesStore::fileBase(at("2025-03-07T05:05:00Z", families));
+    EXPECT_LE(capped.size() + 5, 255u);
+    EXPECT_EQ((capped.size() - stamp.size()) % family.size(), 0u);
+}
+
+TEST_F(MinutesStoreTest, AddWritesBothFilesAndInsertsLater) {
+    auto store = open();
+    std::string error = "unset";
+    const auto record = store->add(titled("定例"), "sales", "rec.m4a", &error);
+    EXPECT_EQ(error, "");
+    EXPECT_TRUE(store->records().empty());  // inserted on the event loop, not inline
+    QCoreApplication::processEvents();
+    EXPECT_EQ(store->records(), std::vector<MinutesRecord>{record});
+    EXPECT_NE(atomicfile::read(store->mdURL(record))->find("> テンプレート: 商談メモ"),
+              std::string::npos);
+    const auto again = open();  // a restart finds it in its JSON file
+    ASSERT_EQ(again->records().size(), 1u);
+    EXPECT_EQ(again->records()[0].result, record.result);
+}
+
+// Forty flags (8 bytes each) give the longest base: it and the clash on it still fit, the
+// temporary names of their atomic writes included.
+TEST_F(MinutesStoreTest, SameMinuteAndTitleNeverShareFiles) {
+    std::string flags, errorA, errorB;
+    for (int i = 0; i < 40; ++i) flags += "🇯🇵";
+    auto store = open();
+    MinutesRecord a, b;
+    do {  // retried only if the two adds straddle a minute boundary
+        a = store->add(titled(flags), "minutes", "a.m4a", &errorA);
+        b = store->add(titled(flags), "minutes", "b.m4a", &errorB);
+    } while (MinutesStore::fileBase(a) != MinutesStore::fileBase(b));
+    EXPECT_EQ(errorA + errorB, "");
+    QCoreApplication::processEvents();
+    EXPECT_EQ(store->mdURL(b).stem().string(), MinutesStore::fileBase(b) + "-2");
+
+    // Deleting one after a restart removes its own files only.
+    auto reopened = open();
+    reopened->remove(a);
+    EXPECT_FALSE(fs::exists(reopened->mdURL(a)));
+    EXPECT_TRUE(fs::exists(reopened->mdURL(b)));
+    const auto left = ids();
+    EXPECT_EQ(std::count(left.begin(), left.end(), a.id), 0);
+    EXPECT_EQ(std::count(left.begin(), left.end(), b.id), 1);
+}
+
+TEST_F(MinutesStoreTest, FailedWriteIsReportedButRecordIsKept) {
+    auto store = open();
+    fs::remove_all(store->minutesDir());
+    writeFile(store->minutesDir(), "not a folder");
+    std::string error;
+    const auto record = store->add(titled("t"), "minutes", "a.m4a", &error);
+    EXPECT_NE(error, "");
+    QCoreApplication::processEvents();
+    EXPECT_EQ(store->records(), std::vector<MinutesRecord>{record});
+}
+
+TEST_F(MinutesStoreTest, LoadKeepsOnlyDecodableJsonNewestFirst) {
+    put(base, "old.json", at("2025-01-01T00:00:00Z", "old", "OLD"));
+    put(base, "new.json", at("2025-02-01T00:00:00Z", "new", "NEW"));
+    put(base, "upper.JSON", at("2025-03-01T00:00:00Z", "u", "UPPER"));
+    put(base, "backup.json.bak", at("2025-03-01T00:00:00Z", "b", "BAK"));
+    writeFile(base / "minutes/note.md", "# md");
+    writeFile(base / "minutes/broken.json", "{\"id\":");
+    EXPECT_EQ(ids(), (std::vector<std::string>{"NEW", "OLD"}));
+
+    // Equal dates keep the listing order, also when files are read in parallel.
+    fs::remove_all(base);
+    for (const char* id : {"A", "B", "C", "D"})
+        put(base, std::string(id) + ".json", at("2025-01-01T00:00:00Z", id, id));
+    std::vector<std::string> listing;
+    for (const auto& e : fs::directory_iterator(base / "minutes"))
+        listing.push_back(e.path().stem());
+    EXPECT_EQ(ids(), listing);
+}
+
+TEST_F(MinutesStoreTest, MigrationCopiesOnceAndNeverMoves) {
+    put(legacy, "x.json", at("2025-01-01T00:00:00Z", "x", "X"));
+    open();
+    EXPECT_TRUE(fs::exists(base / "minutes/x.json"));
+    EXPECT_TRUE(fs::exists(legacy / "minutes/x.json"));  // copied, not moved
+
+    put(legacy, "y.json", at("2025-01-02T00:00:00Z", "y", "Y"));
+    EXPECT_EQ(ids(), std::vector<std::string>{"X"});  // existing folders are not merged
+    for (const auto& e : fs::directory_iterator(base))
+        EXPECT_EQ(e.path().filename().string().find(".migrating"), std::string::npos);
+}
+
+TEST_F(MinutesStoreTest, NoMigrationWhenLegacyIsTheDataFolder) {
+    put(base, "x.json", at("2025-01-01T00:00:00Z", "x", "X"));
+    fs::create_symlink(base, dir / "alias");
+    MinutesStore store(defaults, base, dir / "alias");
+    EXPECT_EQ(store.records().size(), 1u);
+    std::set<std::string> entries;
+    for (const auto& e : fs::directory_iterator(base)) entries.insert(e.path().filename());
+    EXPECT_EQ(entries, (std::set<std::string>{"agent", "minutes", "recordings"}));
+}
+
+// Nobody else on the machine reads the data folder: a fresh start makes everything private, and
+// a start over a tree made readable before (0755/0644) takes that away, leaving links alone.
+TEST_F(MinutesStoreTest, OnlyItsOwnerCanReadTheDataFolder) {
+    ::umask(022);
+    const auto record = open()->add(titled("定例"), "minutes", "a.m4a");
+    LibraryStore(base, defaults).setTaskOverride(LibraryTaskOverride{}, "t", record.id);
+    writeFile(dir / "outside" / "shared.txt", "");
+    for (const bool loosened : {false, true}) {
+        if (loosened) {
+            fs::create_directory_symlink(dir / "outside", base / "minutes" / "link");
+            for (const auto& e : fs::recursive_directory_iterator(dir.path()))
+                fs::permissions(e.path(), fs::perms(e.is_directory() ? 055 : 044),
+                                fs::perm_options::add);
+            open();
+        }
+        EXPECT_EQ(fs::status(base).permissions(), fs::perms(0700));
+        for (const auto& e : fs::recursive_directory_iterator(base)) {
+            const auto want = e.is_symlink() ? e.symlink_status().permissions()
+                                             : fs::perms(e.is_directory() ? 0700 : 0600);
+            EXPECT_EQ(e.symlink_status().permissions(), want) << e.path();
+        }
+    }
+    EXPECT_EQ(fs::status(dir / "outside" / "shared.txt").permissions(), fs::perms(0644));
+}
+
+TEST_F(MinutesStoreTest, ThisMonthCountFollowsTheLocalCalendar) {
+    for (const char* date : {"2025-03-01T00:00:00+09:00", "2025-02-28T23:59:59+09:00",
+                             "2024-03-15T12:00:00+09:00", "2025-03-31T23:59:59+09:00"})
+        put(base, std::string(date) + ".json", at(date, "t", date));
+    auto store = open();
+    EXPECT_EQ(store->thisMonthCount(*iso8601::parse("2025-03-15T00:00:00+09:00")), 2);
+    EXPECT_EQ(store->thisMonthCount(*iso8601::parse("2025-02-28T15:00:00Z")), 2);  // 3/1 in Tokyo
+    EXPECT_EQ(store->thisMonthCount(*iso8601::parse("2025-02-10T00:00:00+09:00")), 1);
+}
+
+TEST_F(MinutesStoreTest, DeleteWithoutFilesStillForgetsRecordAndColour) {
+    auto store = open();
+    const auto kept = store->add(titled("kept"), "minutes", "a.m4a");
+    const auto gone = store->add(titled("gone"), "minutes", "b.m4a");
+    QCoreApplication::processEvents();
+    store->setColor("blue", kept);
+    store->setColor("red", gone);
+    fs::remove(store->mdURL(gone));
+    auto json = store->mdURL(gone);
+    fs::remove(json.replace_extension(".json"));
+
+    // Passed an element of the store's own list, as a list view does.
+    ASSERT_EQ(store->records().front().id, gone.id);
+    store->remove(store->records().front());
+    ASSERT_EQ(store->records().size(), 1u);
+    EXPECT_EQ(store->records()[0].id, kept.id);
+    EXPECT_EQ(store->recordColors(), (std::map<std::string, std::string>{{kept.id, "blue"}}));
+    EXPECT_EQ(defaults.dictionaryValue("recordColors")->size(), 1u);
+}
+
+TEST_F(MinutesStoreTest, ColoursSetHereMoveToTheLibrary) {
+    MinutesRecord r;
+    r.id = "E621E1F8-C36C-495A-93FC-0C247A3E6E5F";
+    open()->setColor("purple", r);
+    EXPECT_EQ(LibraryStoreTest::open()->metadata(r.id).color, "purple");
+}
+
+TEST_F(MinutesStoreTest, ForeignColourMapReadsAsEmpty) {
+    defaults.set("recordColors", DefaultsDictionary{{"A", "red"}, {"B", std::int64_t{3}}});
+    EXPECT_TRUE(open()->recordColors().empty());
+}
+
+TEST_F(MinutesStoreTest, SearchPreparerPreparesEveryRecordAndNeverInstallsAStaleText) {
+    auto store = open();
+    auto add = [&](const std::string& title) {
+        MinutesResult r = titled(title);
+        r.summary = title + "の要約";
+        r.transcript.push_back({"田中", std::nullopt, "本文"});
+        store->add(r, "minutes", title + ".m4a");
+        QCoreApplication::processEvents();
+    };
+    // More than a few batches, so that several workers take part.
+    for (int i = 0; i < 3 * static_cast<int>(LibrarySearchPreparer::kBatch) + 5; ++i)
+        add("会議" + std::to_string(i));
+
+    LibrarySearchCache cache;
+    LibrarySearchPreparer preparer(cache);
+    QSignalSpy finished(&preparer, &LibrarySearchPreparer::finished);
+    preparer.follow(*store);
+    ASSERT_TRUE(finished.wait(20000));
+    for (const MinutesRecord& r : store->records())
+        EXPECT_TRUE(cache.isPrepared(r)) << r.result.title;
+
+    // A record that arrives later is prepared after it arrives.
+    add("追加の会議");
+    if (preparer.busy()) {
+        ASSERT_TRUE(finished.wait(20000));
+    }
+    EXPECT_TRUE(cache.isPrepared(store->records().front()));
+
+    // Text folded from another record under the same id is dropped, not installed.
+    MinutesRecord changed = store->records().front();
+    changed.result.title = "別の内容で長くなったタイトル";
+    cache.install(LibrarySearchCache::prepare(LibrarySearchCache::piecesOf(changed)));
+    const MinutesRecord& kept = store->records().front();
+    EXPECT_EQ(cache.slotFor(kept, 0).text(kept).folded().find("別の内容"), std::string::npos);
+    EXPECT_FALSE(cache.isPrepared(changed));
 }
