@@ -20,6 +20,9 @@
 #include "support/TempDir.h"
 #include "util/AtomicFile.h"
 
+// Values name only the members a case sets.
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+
 namespace fs = std::filesystem;
 using testsupport::ScopedTimeZone;
 using testsupport::TempDir;
@@ -35,9 +38,7 @@ std::string readFile(const fs::path& p) {
 }
 
 MinutesResult titled(const std::string& title) {
-    MinutesResult r;
-    r.title = title;
-    return r;
+    return {.title = title};
 }
 
 MinutesRecord at(const std::string& iso, const std::string& title, const std::string& id = "ID") {
@@ -541,10 +542,10 @@ TEST_F(MinutesStoreTest, ForeignColourMapReadsAsEmpty) {
 TEST_F(MinutesStoreTest, SearchPreparerPreparesEveryRecordAndNeverInstallsAStaleText) {
     auto store = open();
     auto add = [&](const std::string& title) {
-        MinutesResult r = titled(title);
-        r.summary = title + "の要約";
-        r.transcript.push_back({"田中", std::nullopt, "本文"});
-        store->add(r, "minutes", title + ".m4a");
+        store->add({.title = title,
+                    .summary = title + "の要約",
+                    .transcript = {{"田中", std::nullopt, "本文"}}},
+                   "minutes", title + ".m4a");
         QCoreApplication::processEvents();
     };
     // More than a few batches, so that several workers take part.
@@ -602,14 +603,13 @@ TEST(LibraryStateJson, GoldenFileIsPrettyWithSortedKeys) {
     s.updatedAt = at("2025-03-07T05:05:09Z") + std::chrono::milliseconds(900);
     s.folders = {{"F1", "Work", at("2025-03-01T00:00:00Z"), 0}};
     s.tags = {{"T1", "重要", "red", at("2025-03-02T00:00:00Z")}};
-    LibraryRecordMetadata m;
-    m.folderIDs = {"F1"};
-    m.isFavorite = true;
-    m.archivedAt = at("2025-03-04T10:00:00Z");
-    m.taskOverrides["task-1"] = LibraryTaskOverride{};
-    m.taskOverrides["0"] = {"Send", "Aoi", at("2025-03-05T00:00:00Z"), "high", true};
-    m.remoteReferences["tavro-share"] = {"tavro", "abc", 1, at("2025-03-06T00:00:00Z")};
-    s.records["R1"] = m;
+    s.records["R1"] = {
+        .folderIDs = {"F1"},
+        .isFavorite = true,
+        .archivedAt = at("2025-03-04T10:00:00Z"),
+        .taskOverrides = {{"task-1", {}},
+                          {"0", {"Send", "Aoi", at("2025-03-05T00:00:00Z"), "high", true}}},
+        .remoteReferences = {{"tavro-share", {"tavro", "abc", 1, at("2025-03-06T00:00:00Z")}}}};
 
     const std::string golden = R"({
   "folders": [
@@ -747,10 +747,10 @@ TEST(EffectiveMinutes, ParseTaskDate) {
 
 TEST(EffectiveMinutes, EffectiveResultInANonUtcZone) {
     ScopedTimeZone tz("America/Los_Angeles");
-    MinutesResult r;
-    r.title = "定例";
-    r.todos = {item("見積もり", "田中", "来週"), item("議事録の共有", std::nullopt, "3/14"),
-               item("契約書の確認", "鈴木"), item("手つかず", "森")};
+    const MinutesResult r{
+        .title = "定例",
+        .todos = {item("見積もり", "田中", "来週"), item("議事録の共有", std::nullopt, "3/14"),
+                  item("契約書の確認", "鈴木"), item("手つかず", "森")}};
     em::Overrides map;
     // 23:30 on 10 May in Los Angeles is already 11 May in UTC.
     map[em::taskID(r.todos[0])] = {"見積もり（改）", "佐藤", at("2025-05-11T06:30:00Z"), "高", {}};
@@ -769,10 +769,7 @@ TEST(EffectiveMinutes, EffectiveResultInANonUtcZone) {
 
 TEST(EffectiveMinutes, HeaderLine) {
     using V = std::vector<std::string>;
-    const struct {
-        std::optional<MinutesMeta> meta;
-        std::optional<std::string> expected;
-    } cases[] = {
+    const std::pair<std::optional<MinutesMeta>, std::optional<std::string>> cases[] = {
         {std::nullopt, std::nullopt},
         {MinutesMeta{}, std::nullopt},
         {MinutesMeta{"", "", V{}}, std::nullopt},
@@ -781,11 +778,7 @@ TEST(EffectiveMinutes, HeaderLine) {
          "日付: 3/7  ・  場所: 会議室A  ・  出席者: A、、B"},
         {MinutesMeta{std::nullopt, "本社", std::nullopt}, "場所: 本社"},
     };
-    for (const auto& c : cases) {
-        MinutesResult r;
-        r.meta = c.meta;
-        EXPECT_EQ(em::headerLine(r), c.expected);
-    }
+    for (const auto& [meta, expected] : cases) EXPECT_EQ(em::headerLine({.meta = meta}), expected);
 }
 
 // Built-in labels, the default for unknown ids, and user templates shadowing built-ins.

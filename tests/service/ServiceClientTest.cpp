@@ -53,8 +53,8 @@ TEST_F(TransportTest, ReplyRulesOfPostAgainstRequest) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.status) + " " + c.body);
-        fake.script("POST", "/api/t", Reply::withBody(c.status, c.body, "application/json"));
-        fake.script("PATCH", "/api/t", Reply::withBody(c.status, c.body, "application/json"));
+        answer("POST", "/api/t", c.status, c.body);
+        answer("PATCH", "/api/t", c.status, c.body);
         auto check = [&](const std::string& expected, const std::function<json::Value()>& call) {
             if (expected[0] != '!')
                 EXPECT_EQ(json::dumpCompact(call()), expected);
@@ -126,11 +126,8 @@ TEST_F(TransportTest, RepliesAreCappedPerEndpoint) {
 // The rest of the code login runs through the account model's tests.
 TEST_F(TransportTest, OnlyAPlainOkIsASession) {
     EXPECT_EQ(TavroAPI::me(fake.issueToken("b@example.jp", "pro")).plan, "pro");
-    const struct {
-        int status;
-        const char* body;
-        const char* outcome;  // the plan, or "!" + error
-    } cases[] = {
+    // status, reply, the plan or "!" + error
+    const std::tuple<int, const char*, const char*> cases[] = {
         {200, R"({"email":"a@x"})", "free"},
         {200, R"({"email":"a@x","plan":3})", "free"},
         {201, R"({"email":"a@x"})", "!セッションが無効です"},
@@ -138,14 +135,13 @@ TEST_F(TransportTest, OnlyAPlainOkIsASession) {
         {200, R"({"plan":"pro"})", "!セッションが無効です"},
         {200, "<html></html>", "!サーバーの応答を読み取れませんでした"},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.body);
-        fake.script("GET", "/api/me", Reply::withBody(c.status, c.body, "application/json"));
-        if (c.outcome[0] != '!')
-            EXPECT_EQ(TavroAPI::me("t").plan, c.outcome);
+    for (const auto& [status, body, plan] : cases) {
+        answer("GET", "/api/me", status, body);
+        if (plan[0] != '!')
+            EXPECT_EQ(TavroAPI::me("t").plan, plan) << body;
         else
-            EXPECT_EQ(errorOf([] { TavroAPI::me("t"); }),
-                      APIError::service(c.outcome + 1, c.status));
+            EXPECT_EQ(errorOf([] { TavroAPI::me("t"); }), APIError::service(plan + 1, status))
+                << body;
     }
     // "The service said no" and "no network" stay apart.
     ScopedServiceUrl nobody("http://127.0.0.1:1");
@@ -520,11 +516,8 @@ TEST_F(AuthModelTest, LaunchRestoresTheStoredLoginAndRefreshesIt) {
 }
 
 TEST_F(AuthModelTest, RefreshDropsTheLoginOnlyWhenTheServiceRefusesIt) {
-    const struct {
-        int status;  // 0: nobody listens
-        const char* body;
-        bool loggedOut;
-    } cases[] = {
+    // status (0: nobody listens), reply, whether the login is dropped
+    const std::tuple<int, const char*, bool> cases[] = {
         {401, R"({"error":"unauthorized"})", true},
         {403, R"({"error":"forbidden"})", true},
         {200, R"({"plan":"pro"})", true},  // an answer, but not for this login
@@ -532,18 +525,17 @@ TEST_F(AuthModelTest, RefreshDropsTheLoginOnlyWhenTheServiceRefusesIt) {
         {200, "<html>captive portal</html>", false},
         {0, "", false},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.body);
+    for (const auto& [status, body, loggedOut] : cases) {
         store("tok-stored", "me@x.jp", "pro");
         std::optional<ScopedServiceUrl> nobody;
-        if (c.status)
-            answer("GET", "/api/me", c.status, c.body);
+        if (status)
+            answer("GET", "/api/me", status, body);
         else
             nobody.emplace("http://127.0.0.1:1");
         AuthModel model(defaults);
         settleServiceCalls();
-        EXPECT_EQ(describe(model.state()), c.loggedOut ? "loggedOut" : "me@x.jp/pro");
-        EXPECT_EQ(stored(), c.loggedOut ? "-|-|-" : "tok-stored|me@x.jp|pro");
+        EXPECT_EQ(describe(model.state()), loggedOut ? "loggedOut" : "me@x.jp/pro") << body;
+        EXPECT_EQ(stored(), loggedOut ? "-|-|-" : "tok-stored|me@x.jp|pro") << body;
     }
 }
 
@@ -779,11 +771,8 @@ TEST(UpdateCheckerRules, FeedReplies) {
         return body.insert(1, std::max(size, body.size()) - body.size(), ' ');
     };
     const std::string site = "https://" + kHost;
-    const struct {
-        long status;
-        std::string body;
-        bool loopback, offered;
-    } cases[] = {
+    // status, reply, whether the feed is on this machine, whether 2.0 is offered
+    const std::tuple<long, std::string, bool, bool> cases[] = {
         {200, feed(kDownload), false, true},
         {201, feed(kDownload), false, false},
         {200, feed(kDownload, 32768), false, true},
@@ -802,10 +791,9 @@ TEST(UpdateCheckerRules, FeedReplies) {
         {200, feed("file:///usr/bin/xterm"), true, false},  // but only a web address
         {200, feed("javascript:alert(1)"), true, false},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(UpdateChecker::readFeed(c.status, c.body, c.loopback, "1.2").has_value(),
-                  c.offered)
-            << c.status << " " << c.body.substr(0, 80);
+    for (const auto& [status, body, loopback, offered] : cases)
+        EXPECT_EQ(UpdateChecker::readFeed(status, body, loopback, "1.2").has_value(), offered)
+            << status << " " << body.substr(0, 80);
     EXPECT_FALSE(UpdateChecker::readFeed(200, feed(kDownload), false, "2.0.0"));
 }
 
