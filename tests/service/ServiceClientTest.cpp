@@ -18,6 +18,7 @@
 #include <thread>
 
 #include "ServiceFixture.h"
+#include "platform/Desktop.h"
 #include "platform/Notifier.h"
 #include "platform/SecretStore.h"
 #include "service/AuthModel.h"
@@ -640,9 +641,18 @@ protected:
     UserDefaults defaults{dir / "defaults.json"};
     // Leads nowhere: most tests look at settings, not at notifications.
     Notifier quiet{QDBusConnection(QStringLiteral("tavro-not-connected"))};
-    DesktopRecorder desktop;
-    std::vector<QUrl>& opened = desktop.opened;
-    int& activations = desktop.activations;
+    // The addresses the app would open, and the times it would come to the front.
+    std::vector<QUrl> opened;
+    int activations = 0;
+    Desktop::Opener oldOpener = Desktop::setOpener([this](const QUrl& url) {
+        opened.push_back(url);
+        return true;
+    });
+    Desktop::Activator oldActivator = Desktop::setActivator([this] { ++activations; });
+    ~OAuthLinkTest() override {
+        Desktop::setOpener(oldOpener);
+        Desktop::setActivator(oldActivator);
+    }
     std::string setting(const std::string& key) const {
         return defaults.stringValue(key).value_or("-");
     }
