@@ -125,10 +125,7 @@ TEST_F(LibraryStoreTest, DamagedFilesAreSetAsideWithAMessage) {
         EXPECT_EQ(store->lastError(), std::nullopt);
         EXPECT_EQ(errors.count(), 1);
     }
-}
-
-TEST_F(LibraryStoreTest, SecondRecoveryInTheSameSecondKeepsBothBadFiles) {
-    writeFile(backup(), "first");
+    // A recovery in the same second keeps the earlier bad files.
     writeFile(backup("-2"), "second");
     writeFile(file, "third");
     open();
