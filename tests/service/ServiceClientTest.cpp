@@ -259,11 +259,8 @@ TEST_F(ProcessTest, HintsAreCappedAndOmittedWhenEmpty) {
 
 TEST_F(ProcessTest, Failures) {
     const std::string putAt = R"({"uploadUrl":")" + fake.baseUrl() + "/storage/put\"}";
-    const struct {
-        std::string path;
-        int status;
-        std::string reply, outcome;  // the minutes' title, or "!" + error
-    } cases[] = {
+    // endpoint, status, reply, the minutes' title or "!" + error
+    const std::tuple<std::string, int, std::string, std::string> cases[] = {
         {"/api/upload-url", 200, R"({"uploadUrl":"file:///etc/passwd"})",
          "!アップロードURL取得に失敗"},
         {"/api/upload-url", 500, R"({"error":"容量不足"})", "!容量不足"},
@@ -275,13 +272,13 @@ TEST_F(ProcessTest, Failures) {
          sample().title},
     };
     record(3145729);
-    for (const auto& c : cases) {
+    for (const auto& [path, status, reply, title] : cases) {
         fake.clearRequests();
         fake.clearScripts();
         answer("POST", "/storage/put", 403, R"({"error":"forbidden"})");
-        answer("POST", c.path, c.status, c.reply);
-        EXPECT_EQ(outcome([&] { return process().title; }), c.outcome) << c.reply;
-        EXPECT_EQ(fake.requests("POST", "/api/process").size(), c.path == "/api/process" ? 1u : 0u);
+        answer("POST", path, status, reply);
+        EXPECT_EQ(outcome([&] { return process().title; }), title) << reply;
+        EXPECT_EQ(fake.requests("POST", "/api/process").size(), path == "/api/process" ? 1u : 0u);
     }
 
     fake.clearRequests();
@@ -729,25 +726,24 @@ TEST_F(OAuthLinkTest, ConnectedProviderIsAnnounced) {
     TAVRO_REQUIRE_ENV("notification server", testsupport::probeNotificationServer());
     Notifier notifier(QDBusConnection::sessionBus());
     const char* autoSend = "議事録の完成後、PDF/Word付きで自動送信されます。";
-    const struct {
-        const char *provider, *parentBefore, *title, *body;
-    } cases[] = {
+    // provider, the page chosen before, the notification's title and text
+    const std::tuple<std::string, const char*, const char*, const char*> cases[] = {
         {"slack", "", "Slackと接続しました", autoSend},
         {"notion", "", "Notionと接続しました",
          "設定 > 連携 で議事録の保存先ページを選択してください。"},
         {"notion", "page-1", "Notionと接続しました", autoSend},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.provider) + " " + c.parentBefore);
-        defaults.set("notionParentId", c.parentBefore);
+    for (const auto& [provider, parentBefore, title, body] : cases) {
+        SCOPED_TRACE(provider + " " + parentBefore);
+        defaults.set("notionParentId", parentBefore);
         defaults.set("oauthPendingNonce", "N-1");
-        const std::string key = c.provider == std::string("slack") ? "slackTeam" : "notionToken";
+        const std::string key = provider == "slack" ? "slackTeam" : "notionToken";
         NotificationWatch watch;
-        OAuthLink::handle(callback(c.provider, "{\"" + key + "\":\"v\"}"), defaults, notifier);
-        const auto shown = watch.find(QString::fromUtf8(c.title));
+        OAuthLink::handle(callback(provider, "{\"" + key + "\":\"v\"}"), defaults, notifier);
+        const auto shown = watch.find(QString::fromUtf8(title));
         ASSERT_FALSE(shown.empty());
         // As sent to a server that reads markup.
-        EXPECT_EQ(shown[0].body, QString::fromUtf8(c.body).toHtmlEscaped());
+        EXPECT_EQ(shown[0].body, QString::fromUtf8(body).toHtmlEscaped());
     }
 }
 
