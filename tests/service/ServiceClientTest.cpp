@@ -288,10 +288,13 @@ TEST_F(ProcessTest, Failures) {
     EXPECT_TRUE(fake.requests().empty());
 }
 
-class IntegrationsTest : public ServiceFixture {};
+// Calls made for a signed-in account.
+class IntegrationsTest : public ServiceFixture {
+protected:
+    std::string token = fake.issueToken("owner@example.jp");
+};
 
 TEST_F(IntegrationsTest, ShareSendsTheMinutesWithTheAccountToken) {
-    const std::string token = fake.issueToken("a@example.jp");
     TavroAPI::share("slack", {{"slackWebhookURL", "https://h/1"}}, sample(), "標準", token);
     const auto sent = only("POST", "/api/share");
     EXPECT_EQ(sent.header("Authorization"), "Bearer " + token);
@@ -376,10 +379,7 @@ TEST_F(IntegrationsTest, NotionPages) {
 
 using Collaborator = TavroAPI::Collaborator;
 
-class SharedMinutesTest : public ServiceFixture {
-protected:
-    std::string token = fake.issueToken("owner@example.jp");
-};
+using SharedMinutesTest = IntegrationsTest;
 
 TEST_F(SharedMinutesTest, CreateReadChangeDelete) {
     const std::vector<Collaborator> people = {{"a@example.jp", "viewer"},
