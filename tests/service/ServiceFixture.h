@@ -12,7 +12,6 @@
 #include "fakeservice/SampleMinutes.h"
 #include "fakeservice/ScopedServiceUrl.h"
 #include "model/MinutesResult.h"
-#include "platform/Desktop.h"
 #include "service/APIError.h"
 #include "service/ServiceCall.h"
 
@@ -23,21 +22,6 @@ inline void settleServiceCalls() {
     servicecall_detail::pool()->waitForDone(20000);
     for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
 }
-
-// Records the addresses the app would open and counts the times it would come to the front.
-struct DesktopRecorder {
-    std::vector<QUrl> opened;
-    int activations = 0;
-    Desktop::Opener oldOpener = Desktop::setOpener([this](const QUrl& url) {
-        opened.push_back(url);
-        return true;
-    });
-    Desktop::Activator oldActivator = Desktop::setActivator([this] { ++activations; });
-    ~DesktopRecorder() {
-        Desktop::setOpener(oldOpener);
-        Desktop::setActivator(oldActivator);
-    }
-};
 
 class ServiceFixture : public ::testing::Test {
 protected:
