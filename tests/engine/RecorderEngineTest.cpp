@@ -18,7 +18,7 @@
 #include "library/CustomTemplateStore.h"
 #include "library/MinutesStore.h"
 #include "model/Markdown.h"
-#include "platform/AudioFixtures.h"
+#include "support/AudioFixtures.h"
 #include "platform/AudioInput.h"
 #include "platform/Clipboard.h"
 #include "service/TavroAPI.h"

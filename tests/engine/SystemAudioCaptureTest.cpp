@@ -15,7 +15,7 @@
 #include "engine/MicrophoneRecorder.h"
 #include "engine/SystemAudioCapture.h"
 #include "platform/AudioError.h"
-#include "platform/AudioFixtures.h"
+#include "support/AudioFixtures.h"
 #include "support/PulseSession.h"
 #include "support/TempDir.h"
 #include "support/TestEnv.h"

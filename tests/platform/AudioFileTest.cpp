@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/AudioError.h"
-#include "platform/AudioFixtures.h"
+#include "support/AudioFixtures.h"
 #include "platform/AudioMixer.h"
 #include "support/TestEnv.h"
 

@@ -4,7 +4,7 @@
 
 #include <atomic>
 
-#include "platform/AudioFixtures.h"
+#include "support/AudioFixtures.h"
 #include "platform/AudioInput.h"
 #include "support/TestEnv.h"
 

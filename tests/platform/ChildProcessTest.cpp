@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/AudioFixtures.h"
+#include "support/AudioFixtures.h"
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;

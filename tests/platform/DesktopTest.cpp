@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/AudioFixtures.h"
+#include "support/AudioFixtures.h"
 #include "platform/Desktop.h"
 #include "support/TestEnv.h"
 

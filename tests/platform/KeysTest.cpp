@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/AudioFixtures.h"
+#include "support/AudioFixtures.h"
 #include "platform/DisplaySession.h"
 #include "platform/GlobalKeySource.h"
 #include "support/KeyboardLock.h"
