@@ -743,7 +743,7 @@ TEST_F(DetailActionsTest, TheAgentSectionFollowsTheRun) {
     EXPECT_EQ(opened[0].toLocalFile().toStdString(), model.run()->reportPath);
     shoot(section, QStringLiteral("detail-agent-done"));
 
-    // The retry's run fails: the error card with the run's message and a retry.
+    // The retry's run fails: the error card, with the fixed text and a retry only.
     fs::remove(home.home() / "go");
     fakes::writeFile(home.home() / "fail", "");
     defaults.remove("agentCmd");
@@ -753,6 +753,10 @@ TEST_F(DetailActionsTest, TheAgentSectionFollowsTheRun) {
     ASSERT_TRUE(waitFor([&] { return model.block() == AgentSectionModel::Block::failed; }));
     QCoreApplication::processEvents();
     ASSERT_TRUE(section.button(AgentSectionModel::kRetry));
+    EXPECT_FALSE(model.run()->message.empty());
+    QStringList shown = texts(section.stateBlock());
+    shown.removeAll(QString());  // the symbol
+    EXPECT_EQ(shown, QStringList{AgentSectionModel::kFailedText}) << "no detail of the failure";
     shoot(section, QStringLiteral("detail-agent-failed"));
 }
 
