@@ -55,6 +55,10 @@ AgentSection::AgentSection(AgentSectionModel& model, std::vector<TodoItem> items
         column_->addLayout(list);
     }
     connect(&model_, &AgentSectionModel::runChanged, this, &AgentSection::rebuildBlock);
+    connect(&model_, &AgentSectionModel::engineNameChanged, this, [this] {
+        if (auto* banner = qobject_cast<AgentProcessingBanner*>(block_))
+            banner->setEngine(model_.engineName());
+    });
     rebuildBlock();
 }
 
