@@ -1,6 +1,7 @@
 // The detail pane: its view-model over real stores; the view, its menus, exports, status line and
 // agent section over the fake service, the keyring and a file manager on the session bus, with
 // screenshots.
+#include <QApplication>
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -11,6 +12,7 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
 
@@ -19,14 +21,18 @@
 #include "agents/FakeTools.h"
 #include "fakeservice/FakeService.h"
 #include "fakeservice/ScopedServiceUrl.h"
+#include "library/CustomTemplateStore.h"
 #include "library/EffectiveMinutes.h"
 #include "platform/Desktop.h"
 #include "platform/FileManager.h"
+#include "platform/LoginItem.h"
 #include "service/SecureStore.h"
 #include "ui/Screenshots.h"
 #include "ui/UiFixture.h"
+#include "ui/main/HeaderView.h"
 #include "ui/main/MainView.h"
 #include "ui/main/MainViewModel.h"
+#include "ui/main/ToolbarButton.h"
 #include "ui/main/detail/ActionItemView.h"
 #include "ui/main/detail/AgentProcessingBanner.h"
 #include "ui/main/detail/AgentSection.h"
@@ -40,6 +46,8 @@
 #include "ui/main/detail/ExportWriter.h"
 #include "ui/main/detail/TaskEditor.h"
 #include "ui/main/detail/TranscriptView.h"
+#include "ui/settings/AgentSettingsModel.h"
+#include "ui/settings/GeneralSettingsModel.h"
 #include "util/AtomicFile.h"
 
 namespace fs = std::filesystem;
@@ -214,6 +222,59 @@ TEST_F(DetailViewModelTest, WhatIsShownIsWhatIsSent) {
     EXPECT_EQ(vm.taskAssignee(), QString()) << "the editor shows what was typed";
     EXPECT_EQ(vm.userDoneCount(), 1u);
     EXPECT_EQ(vm.markdown().find("担当: 田中"), std::string::npos);
+}
+
+// The pane hears of a setting only when what it shows changes: the template's label in the date
+// line, and whether the action tab has the agent section.
+TEST_F(DetailViewModelTest, SettingsAreFollowedWhereTheyChangeWhatIsShown) {
+    MinutesResult r = meeting();
+    r.todos.pop_back();  // no item for the agent: the autonomy switch decides the section
+    store.add(r, "custom-1", "b.m4a");
+    QCoreApplication::processEvents();
+    CustomTemplateStore::save({{"custom-1", "営業報告", "d", "i"}}, defaults);
+    DetailViewModel m{store, library, defaults, store.records().front().id};
+    QSignalSpy dates(&m, &DetailViewModel::dateLineChanged);
+    QSignalSpy agent(&m, &DetailViewModel::agentSectionChanged);
+    QSignalSpy content(&m, &DetailViewModel::contentChanged);
+    const struct {
+        const char* name;
+        std::function<void()> change;
+        int dateSignals, agentSignals;
+        const char* label;
+        bool section;
+    } cases[] = {
+        {"another setting", [&] { defaults.set("hotkeyInterval", 0.4); }, 0, 0, "営業報告", true},
+        {"autonomy off", [&] { defaults.set("autoAgent", false); }, 0, 1, "営業報告", false},
+        {"autonomy stored off again", [&] { defaults.set("autoAgent", false); }, 0, 0, "営業報告",
+         false},
+        {"template renamed",
+         [&] {
+             CustomTemplateStore::save({{"custom-1", "商談メモ", "d", "i"}}, defaults);
+         },
+         1, 0, "商談メモ", false},
+        {"template removed", [&] { CustomTemplateStore::save({}, defaults); }, 1, 0, "議事録",
+         false},
+        {"autonomy key removed: on by default", [&] { defaults.remove("autoAgent"); }, 0, 1,
+         "議事録", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        dates.clear();
+        agent.clear();
+        c.change();
+        EXPECT_EQ(dates.count(), c.dateSignals);
+        EXPECT_EQ(agent.count(), c.agentSignals);
+        EXPECT_TRUE(m.dateLine().endsWith(QStringLiteral(" ・ ") + QString::fromUtf8(c.label)))
+            << m.dateLine().toStdString();
+        EXPECT_EQ(m.showsAgentSection(), c.section);
+    }
+    EXPECT_EQ(content.count(), 0) << "settings alone never rebuild every page";
+
+    // With an item for the agent the section is there whatever the switch says.
+    QSignalSpy withItem(&vm, &DetailViewModel::agentSectionChanged);
+    defaults.set("autoAgent", false);
+    EXPECT_EQ(withItem.count(), 0);
+    EXPECT_TRUE(vm.showsAgentSection());
 }
 
 // The view, over the engine and the other services a window is built with.
@@ -396,6 +457,179 @@ TEST_F(DetailViewTest, ActionTabBlocksFollowTheItemsAndAutonomy) {
                   c.todos.empty() ? QStringLiteral("アクション")
                                   : QStringLiteral("アクション (%1)").arg(c.todos.size()));
     }
+}
+
+// In the main window, with the action tab scrolled and the task editor open: the autonomy
+// switches of the header and of the settings add and remove the agent section, and the settings'
+// template changes reach the date line, while the tab, the place and the editor's text stay.
+TEST_F(DetailViewTest, ThePaneFollowsTheSettingsItShows) {
+    CustomTemplateStore::save({{"custom-1", "営業報告", "d", "i"}}, defaults);
+    MinutesResult r = meeting();
+    r.todos.clear();
+    for (int i = 1; i <= 12; ++i) r.todos.push_back(todo("タスク" + std::to_string(i), "田中"));
+    store.add(r, "custom-1", "b.m4a");
+    QCoreApplication::processEvents();
+    DetailView* view = inWindow(store.records().front().id);
+    ASSERT_TRUE(view);
+    AgentSettingsModel agentSettings(defaults);
+    GeneralSettingsModel generalSettings(
+        defaults, dialogs, LoginItem(home.home() / "autostart.desktop", "/bin/true"),
+        home.home() / "data", nullptr, TAVRO_DOCUMENT_TEXT_PROGRAM);
+
+    view->tabButton(DetailViewModel::actionsTab)->click();
+    QScrollBar* bar = view->scrollArea(DetailViewModel::actionsTab)->verticalScrollBar();
+    ASSERT_TRUE(waitFor([&] { return bar->maximum() > 300; })) << "twelve cards scroll";
+    bar->setValue(bar->maximum() / 2);
+    const int offset = bar->value();
+    auto section = [&] { return view->findChild<AgentSection*>(); };
+    ASSERT_TRUE(section()) << "autonomy is on when never set";
+
+    const struct {
+        const char* name;
+        std::function<void()> change;
+        bool section;
+        const char* label;
+        bool editorOpen;
+    } steps[] = {
+        {"header switch off", [&] { window->headerView()->agentButton()->click(); }, false,
+         "営業報告", false},
+        {"settings switch on", [&] { agentSettings.setAutoAgent(true); }, true, "営業報告", true},
+        {"template renamed",
+         [&] {
+             CustomTemplateStore::save({{"custom-1", "商談メモ", "d", "i"}}, defaults);
+         },
+         true, "商談メモ", true},
+        {"settings switch off", [&] { agentSettings.setAutoAgent(false); }, false, "商談メモ",
+         true},
+        {"template removed in the settings", [&] { generalSettings.deleteTemplate("custom-1"); },
+         false, "議事録", true},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.name);
+        if (step.editorOpen && !view->taskEditor()) {
+            // From here on the editor stays open over the pane, holding typed text.
+            view->actionItems(DetailViewModel::actionsTab)[0]->editButton()->click();
+            ASSERT_TRUE(view->taskEditor() && view->taskEditor()->isVisible());
+            view->taskEditor()->titleField()->setText(QStringLiteral("入力途中のタスク"));
+        }
+        step.change();
+        EXPECT_TRUE(waitFor([&] { return (section() != nullptr) == step.section; }));
+        EXPECT_TRUE(waitFor([&] {
+            return view->dateLabel()->text().endsWith(QStringLiteral(" ・ ") +
+                                                      QString::fromUtf8(step.label));
+        })) << view->dateLabel()->text().toStdString();
+        EXPECT_EQ(view->viewModel().tab(), DetailViewModel::actionsTab);
+        EXPECT_TRUE(view->tabButton(DetailViewModel::actionsTab)->isChecked());
+        EXPECT_TRUE(waitFor([&] { return bar->value() == offset; })) << bar->value();
+        if (step.editorOpen) {
+            ASSERT_TRUE(view->taskEditor()->isVisible());
+            EXPECT_EQ(view->taskEditor()->titleField()->text(), QStringLiteral("入力途中のタスク"));
+            EXPECT_EQ(view->viewModel().editingTaskIndex(), 0u);
+        }
+    }
+    view->taskEditor()->cancelButton()->click();
+    agentSettings.setAutoAgent(true);
+    ASSERT_TRUE(waitFor([&] { return section() != nullptr && bar->value() == offset; }));
+    QCoreApplication::processEvents();
+    bar->setValue(bar->maximum());  // the section at the bottom
+    shoot(*window, QStringLiteral("detail-settings-followed"));
+}
+
+// The working banner names the tool the settings choose, and keeps its dots when it changes.
+TEST_F(DetailViewTest, TheBannerNamesTheChosenTool) {
+    // A stand-in tool that works until a "go" file appears; bounded, so nothing is left behind.
+    fakes::writeScript(home.home() / ".local/bin/claude",
+                       "cat > /dev/null\nn=0\n"
+                       "while [ ! -e \"$HOME/go\" ] && [ $n -lt 600 ]; do sleep 0.05; n=$((n+1)); "
+                       "done\necho done > REPORT.md\n");
+    fakes::writeFile(home.home() / ".profile", "PATH=\"$HOME/.local/bin:$PATH\"\n");
+    MinutesResult r = meeting();
+    DetailView* view = inWindow(add(store, r).id);
+    ASSERT_TRUE(view);
+    AgentSettingsModel agentSettings(defaults);
+    view->tabButton(DetailViewModel::actionsTab)->click();
+    AgentSection* section = nullptr;
+    ASSERT_TRUE(waitFor([&] { return (section = view->findChild<AgentSection*>()) != nullptr; }));
+    QPushButton* start = section->button(AgentSectionModel::startLabel(true));
+    ASSERT_TRUE(start);
+    start->click();
+    AgentProcessingBanner* banner = nullptr;
+    ASSERT_TRUE(waitFor([&] {
+        section = view->findChild<AgentSection*>();
+        banner = section ? qobject_cast<AgentProcessingBanner*>(section->stateBlock()) : nullptr;
+        return banner != nullptr;
+    }));
+    banner->tick();
+    banner->tick();
+
+    const struct {
+        const char* raw;
+        const char* tool;
+    } cases[] = {
+        {"codex", "Codex"}, {"", "Claude Code"}, {"codex", "Codex"}, {"claude", "Claude Code"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.raw);
+        agentSettings.setAgentCmd(c.raw);
+        EXPECT_TRUE(waitFor([&] {
+            return banner->detail() == QString::fromUtf8(c.tool) +
+                                           QStringLiteral("がPCで完結するタスクを実行しています");
+        })) << banner->detail().toStdString();
+        EXPECT_EQ(section->stateBlock(), banner) << "the same banner, its state kept";
+        EXPECT_EQ(banner->dots(), 2);
+        if (std::string(c.raw) == "codex") shoot(*window, QStringLiteral("detail-banner-codex"));
+    }
+
+    fakes::writeFile(home.home() / "go", "");
+    ASSERT_TRUE(waitFor([&] {
+        const auto& runs = services.engine.agentRuns();
+        const auto it = runs.find(view->recordID());
+        return it != runs.end() && it->second.state == AgentRun::State::done;
+    }));
+}
+
+// The done count reads on a dark window: secondary text on a faint capsule of the text colour.
+TEST_F(DetailViewTest, TheDoneCountReadsOnADarkWindow) {
+    QPalette dark;
+    dark.setColor(QPalette::Window, QColor(30, 30, 30));
+    dark.setColor(QPalette::Base, QColor(40, 40, 42));
+    dark.setColor(QPalette::WindowText, QColor(235, 235, 240));
+    dark.setColor(QPalette::Text, QColor(235, 235, 240));
+    dark.setColor(QPalette::Button, QColor(55, 55, 58));
+    dark.setColor(QPalette::ButtonText, QColor(235, 235, 240));
+    // A dark desktop theme is the application's palette; the light one comes back at the end.
+    struct ScopedPalette {
+        QPalette old = QApplication::palette();
+        explicit ScopedPalette(const QPalette& p) { QApplication::setPalette(p); }
+        ~ScopedPalette() { QApplication::setPalette(old); }
+    } theme(dark);
+    defaults.set("autoAgent", false);
+    auto view = show(meeting());
+    view->viewModel().toggleTask(0);
+    view->viewModel().setTab(DetailViewModel::actionsTab);
+    QLabel* count = nullptr;
+    ASSERT_TRUE(waitFor([&] {
+        count = view->page(DetailViewModel::actionsTab)
+                    ->findChild<QLabel*>(QStringLiteral("doneCount"));
+        return count && count->isVisible();
+    }));
+    EXPECT_EQ(count->text(), QStringLiteral("1 / 2"));
+    shoot(*view, QStringLiteral("detail-done-count-dark"));
+
+    const QImage img = count->grab().toImage();
+    const QColor window = count->palette().color(QPalette::Window);
+    // The fill, at the middle of the left end: the window a little toward the text colour.
+    const QColor text = count->palette().color(QPalette::WindowText);
+    const QColor fill = img.pixelColor(6 * img.devicePixelRatio(), img.height() / 2);
+    for (auto channel : {&QColor::red, &QColor::green, &QColor::blue})
+        EXPECT_NEAR((fill.*channel)(),
+                    (window.*channel)() + 0.06 * ((text.*channel)() - (window.*channel)()), 3)
+            << fill.name().toStdString();
+    // The text: its brightest pixel is light, as the secondary text colour is on this window.
+    int brightest = 0;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            brightest = std::max(brightest, img.pixelColor(x, y).lightness());
+    EXPECT_GT(brightest, 120);
 }
 
 TEST_F(DetailViewTest, AnHourOfTranscriptIsOneWidget) {
@@ -743,7 +977,7 @@ TEST_F(DetailActionsTest, TheAgentSectionFollowsTheRun) {
     EXPECT_EQ(opened[0].toLocalFile().toStdString(), model.run()->reportPath);
     shoot(section, QStringLiteral("detail-agent-done"));
 
-    // The retry's run fails: the error card with the run's message and a retry.
+    // The retry's run fails: the error card, with the fixed text and a retry only.
     fs::remove(home.home() / "go");
     fakes::writeFile(home.home() / "fail", "");
     defaults.remove("agentCmd");
@@ -753,6 +987,10 @@ TEST_F(DetailActionsTest, TheAgentSectionFollowsTheRun) {
     ASSERT_TRUE(waitFor([&] { return model.block() == AgentSectionModel::Block::failed; }));
     QCoreApplication::processEvents();
     ASSERT_TRUE(section.button(AgentSectionModel::kRetry));
+    EXPECT_FALSE(model.run()->message.empty());
+    QStringList shown = texts(section.stateBlock());
+    shown.removeAll(QString());  // the symbol
+    EXPECT_EQ(shown, QStringList{AgentSectionModel::kFailedText}) << "no detail of the failure";
     shoot(section, QStringLiteral("detail-agent-failed"));
 }
 

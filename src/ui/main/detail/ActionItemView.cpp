@@ -145,9 +145,7 @@ void ActionItemView::paintEvent(QPaintEvent*) {
     if (style_ != Style::card) return;
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
-    QColor border = palette().color(QPalette::WindowText);
-    border.setAlphaF(0.12f);
-    p.setPen(QPen(border, 1));
+    p.setPen(QPen(DetailStyle::quaternary(this), 1));
     p.setBrush(palette().color(QPalette::Base));
     p.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 12, 12);
 }

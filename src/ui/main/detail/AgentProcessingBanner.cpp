@@ -28,8 +28,7 @@ AgentProcessingBanner::AgentProcessingBanner(const QString& engine, QWidget* par
     title_ = new QLabel(AgentSectionModel::bannerTitle(0), this);
     title_->setFont(PanelStyle::font(15, QFont::DemiBold));
     texts->addWidget(title_);
-    detail_ =
-        UserText::plainLabel(engine + QStringLiteral("がPCで完結するタスクを実行しています"), this);
+    detail_ = UserText::plainLabel(AgentSectionModel::workingText(engine), this);
     detail_->setFont(PanelStyle::font(12));
     QPalette colours = detail_->palette();
     colours.setColor(QPalette::WindowText, PanelStyle::secondary(this));
@@ -49,6 +48,10 @@ QString AgentProcessingBanner::title() const {
 
 QString AgentProcessingBanner::detail() const {
     return detail_->text();
+}
+
+void AgentProcessingBanner::setEngine(const QString& engine) {
+    detail_->setText(AgentSectionModel::workingText(engine));
 }
 
 void AgentProcessingBanner::tick() {

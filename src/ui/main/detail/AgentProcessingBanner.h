@@ -18,6 +18,8 @@ public:
     int dots() const { return dots_; }
     QString title() const;
     QString detail() const;
+    // Names another tool; the badge and the dots go on as they were.
+    void setEngine(const QString& engine);
     // Moves the dots on, as the half-second timer does.
     void tick();
 

@@ -12,6 +12,7 @@
 #include "ui/main/detail/AgentSectionModel.h"
 #include "ui/main/detail/AiTaskCard.h"
 #include "ui/main/detail/CardFrame.h"
+#include "ui/main/detail/DetailStyle.h"
 
 namespace {
 
@@ -54,6 +55,10 @@ AgentSection::AgentSection(AgentSectionModel& model, std::vector<TodoItem> items
         column_->addLayout(list);
     }
     connect(&model_, &AgentSectionModel::runChanged, this, &AgentSection::rebuildBlock);
+    connect(&model_, &AgentSectionModel::engineNameChanged, this, [this] {
+        if (auto* banner = qobject_cast<AgentProcessingBanner*>(block_))
+            banner->setEngine(model_.engineName());
+    });
     rebuildBlock();
 }
 
@@ -109,28 +114,18 @@ void AgentSection::rebuildBlock() {
             break;
         }
         case Block::failed: {
+            // Only the fixed text: the cause is in the run folder's log.
             auto* card = new CardFrame(12, this);
-            card->setColors(Qt::transparent, PanelStyle::secondary(this, 0.3));
+            card->setColors(Qt::transparent, DetailStyle::quaternary(this));
             auto* row = new QHBoxLayout(card);
             row->setContentsMargins(14, 14, 14, 14);
             row->setSpacing(10);
             row->addWidget(
                 symbol(QStringLiteral("exclamationmark.triangle.fill"), kOrange, 16, card), 0,
                 Qt::AlignVCenter);
-            auto* texts = new QVBoxLayout;
-            texts->setSpacing(2);
-            texts->addWidget(text(AgentSectionModel::kFailedText, PanelStyle::font(14), card));
-            // Where to look for the cause, as the run reported it.
-            const auto run = model_.run();
-            if (run && !run->message.empty()) {
-                auto* why = text(QString::fromStdString(run->message), PanelStyle::font(12), card);
-                why->setWordWrap(true);
-                QPalette colours = why->palette();
-                colours.setColor(QPalette::WindowText, PanelStyle::secondary(this));
-                why->setPalette(colours);
-                texts->addWidget(why);
-            }
-            row->addLayout(texts, 1);
+            row->addWidget(text(AgentSectionModel::kFailedText, PanelStyle::font(14), card), 0,
+                           Qt::AlignVCenter);
+            row->addStretch(1);
             auto* retry = new QPushButton(AgentSectionModel::kRetry, card);
             connect(retry, &QPushButton::clicked, this, [this] { model_.dispatch(); });
             row->addWidget(retry, 0, Qt::AlignVCenter);

@@ -1,7 +1,8 @@
 #pragma once
 // The agent's part of the action tab: one card per item handed to the agent, then one block
 // that follows the record's run — a start button, the working banner, the result card with its
-// folder, report and re-run buttons, or the error card with the run's message and a retry.
+// folder, report and re-run buttons, or the error card with a retry. The banner names the tool
+// the settings choose, also when they change while it is shown.
 #include <QWidget>
 
 #include <vector>

@@ -16,13 +16,20 @@ AgentSectionModel::AgentSectionModel(RecorderEngine& engine, UserDefaults& defau
       defaults_(defaults),
       recordID_(std::move(recordID)),
       dispatch_(std::move(dispatch)),
-      last_(run()) {
+      last_(run()),
+      lastEngine_(engineName()) {
     // The engine announces every record's runs; only a change of this one redraws.
     connect(&engine_, &RecorderEngine::agentRunsChanged, this, [this] {
         auto now = run();
         if (now == last_) return;
         last_ = std::move(now);
         emit runChanged();
+    });
+    connect(&defaults_, &UserDefaults::changed, this, [this] {
+        QString now = engineName();
+        if (now == lastEngine_) return;
+        lastEngine_ = std::move(now);
+        emit engineNameChanged();
     });
 }
 
@@ -52,8 +59,8 @@ QString AgentSectionModel::engineName() const {
         agentprompt::toolName(defaults_.stringValue("agentCmd").value_or("claude")));
 }
 
-QString AgentSectionModel::workingText() const {
-    return engineName() + QStringLiteral("がPCで完結するタスクを実行しています");
+QString AgentSectionModel::workingText(const QString& engine) {
+    return engine + QStringLiteral("がPCで完結するタスクを実行しています");
 }
 
 QString AgentSectionModel::bannerTitle(int dots) {

@@ -37,8 +37,8 @@ public:
 
     // "Codex" when the "agentCmd" setting says codex, else "Claude Code"; read now.
     QString engineName() const;
-    // The banner's second line.
-    QString workingText() const;
+    // The banner's second line for the tool named `engine`.
+    static QString workingText(const QString& engine);
     // The banner's title with `dots` middle dots (0 to 3).
     static QString bannerTitle(int dots);
     // The next of the four dot counts.
@@ -57,6 +57,8 @@ public:
 
 signals:
     void runChanged();
+    // The "agentCmd" setting now names another tool.
+    void engineNameChanged();
 
 private:
     RecorderEngine& engine_;
@@ -64,4 +66,5 @@ private:
     std::string recordID_;
     std::function<void()> dispatch_;
     std::optional<AgentRun> last_;
+    QString lastEngine_;
 };

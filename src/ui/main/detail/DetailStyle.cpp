@@ -22,6 +22,12 @@ QColor tertiary(const QWidget* w) {
     return PanelStyle::secondary(w, 0.7);
 }
 
+QColor quaternary(const QWidget* w) {
+    QColor c = w->palette().color(QPalette::WindowText);
+    c.setAlphaF(0.12f);
+    return c;
+}
+
 QColor green() {
     return QColor(0x34, 0xc7, 0x59);
 }

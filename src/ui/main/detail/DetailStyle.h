@@ -16,6 +16,8 @@ QFont font(qreal pixelSize, QFont::Weight weight = QFont::Normal);
 // Secondary and tertiary text, from the window text colour.
 QColor secondary(const QWidget* w);
 QColor tertiary(const QWidget* w);
+// The faint outline of cards.
+QColor quaternary(const QWidget* w);
 QColor green();
 
 // A 23 px semibold heading.

@@ -3,6 +3,7 @@
 #include <QButtonGroup>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPainter>
 #include <QPointer>
 #include <QPushButton>
 #include <QScrollArea>
@@ -96,6 +97,33 @@ QWidget* bulletRow(const QString& text) {
     return markedRow(bullet, text);
 }
 
+// The done count on a capsule: secondary text on a faint fill of the text colour, so that it
+// reads on light and dark windows alike. The colours are taken from the palette when painted.
+class CountCapsule : public QLabel {
+public:
+    explicit CountCapsule(const QString& text) : QLabel(text) {
+        setTextFormat(Qt::PlainText);
+        setFont(DetailStyle::font(14, QFont::Medium));
+        setContentsMargins(10, 4, 10, 4);
+        setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        QColor fill = palette().color(QPalette::WindowText);
+        fill.setAlphaF(0.06f);
+        const QRectF box(rect());
+        p.setPen(Qt::NoPen);
+        p.setBrush(fill);
+        p.drawRoundedRect(box, box.height() / 2, box.height() / 2);
+        p.setPen(DetailStyle::secondary(this));
+        p.setFont(font());
+        p.drawText(contentsRect(), Qt::AlignCenter, text());
+    }
+};
+
 }  // namespace
 
 DetailView::DetailView(UiContext& ctx, MainViewModel& model, std::string recordID, QWidget* parent)
@@ -185,11 +213,11 @@ DetailView::DetailView(UiContext& ctx, MainViewModel& model, std::string recordI
     connect(vm_, &DetailViewModel::tabChanged, this, &DetailView::followTab);
     connect(vm_, &DetailViewModel::shareStatusChanged, this, &DetailView::followStatus);
     connect(vm_, &DetailViewModel::editorChanged, this, &DetailView::followEditor);
-    connect(&ctx_.engine, &RecorderEngine::agentRunsChanged, this, [this] {
-        stale_[DetailViewModel::actionsTab] = true;
-        if (pages_->currentIndex() == DetailViewModel::actionsTab)
-            buildPage(DetailViewModel::actionsTab);
+    connect(vm_, &DetailViewModel::dateLineChanged, this, [this] {
+        if (vm_->record()) dateLine_->setText(vm_->dateLine());
     });
+    connect(vm_, &DetailViewModel::agentSectionChanged, this, &DetailView::rebuildActionsPage);
+    connect(&ctx_.engine, &RecorderEngine::agentRunsChanged, this, &DetailView::rebuildActionsPage);
 
     followContent();
     followTab();
@@ -232,6 +260,10 @@ TranscriptView* DetailView::transcript() {
 
 void DetailView::setAgentSectionBuilder(AgentSectionBuilder build) {
     agentSection_ = std::move(build);
+    rebuildActionsPage();
+}
+
+void DetailView::rebuildActionsPage() {
     stale_[DetailViewModel::actionsTab] = true;
     if (pages_->currentIndex() == DetailViewModel::actionsTab)
         buildPage(DetailViewModel::actionsTab);
@@ -376,14 +408,10 @@ QWidget* DetailView::actionsPage() {
         row->setContentsMargins(0, 0, 0, 0);
         row->addWidget(DetailStyle::sectionTitle(QStringLiteral("自分がやること")));
         row->addStretch(1);
-        auto* count = new QLabel(QStringLiteral("%1 / %2")
-                                     .arg(static_cast<qulonglong>(vm_->userDoneCount()))
-                                     .arg(static_cast<qulonglong>(mine.size())));
+        auto* count = new CountCapsule(QStringLiteral("%1 / %2")
+                                           .arg(static_cast<qulonglong>(vm_->userDoneCount()))
+                                           .arg(static_cast<qulonglong>(mine.size())));
         count->setObjectName(QStringLiteral("doneCount"));
-        count->setFont(DetailStyle::font(14, QFont::Medium));
-        count->setStyleSheet(QStringLiteral(
-            "QLabel#doneCount { background: rgba(128,128,128,0.12); border-radius: 12px;"
-            " padding: 4px 10px; color: rgba(60,60,67,0.75); }"));
         row->addWidget(count, 0, Qt::AlignVCenter);
         QWidget* cards = stacked(8);
         for (std::size_t i : mine) add(cards, itemView(i, true));

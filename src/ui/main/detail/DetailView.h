@@ -5,7 +5,8 @@
 // Top to bottom: the header (title, meeting facts, creation time and template, and at its
 // trailing edge the record's menus), the tab picker, the transient status line, a divider and
 // the page of the chosen tab. The pages are built when first shown and rebuilt when the record,
-// the library or the agent runs change; each keeps its scroll position across a rebuild.
+// the library, the agent runs or the settings they show change; each keeps its scroll position
+// across a rebuild, and the chosen tab and an open task editor stay as they are.
 #include <QWidget>
 
 #include <cstddef>
@@ -70,6 +71,7 @@ private:
     void followTab();
     void followStatus();
     void followEditor();
+    void rebuildActionsPage();
     void buildPage(int index);
     QWidget* summaryPage();
     QWidget* actionsPage();

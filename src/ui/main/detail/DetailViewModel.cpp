@@ -45,7 +45,12 @@ DetailViewModel::DetailViewModel(MinutesStore& store, LibraryStore& library, Use
       taskDueDate_(clock_()) {
     connect(&store_, &MinutesStore::recordsChanged, this, &DetailViewModel::followStores);
     connect(&library_, &LibraryStore::stateChanged, this, &DetailViewModel::followStores);
+    // Any key may change what the pane shows (custom templates live under a key of their own):
+    // what it shows is compared, not the key's name.
+    connect(&defaults_, &UserDefaults::changed, this, &DetailViewModel::followSettings);
     seen_ = snapshot();
+    seenTemplateLabel_ = templateLabel();
+    seenAgentSection_ = showsAgentSection();
 }
 
 DetailViewModel::Snapshot DetailViewModel::snapshot() const {
@@ -58,7 +63,21 @@ void DetailViewModel::followStores() {
     Snapshot now = snapshot();
     if (now == seen_) return;
     seen_ = std::move(now);
+    // The pages and the header are rebuilt from the record and the settings as they are now.
+    seenTemplateLabel_ = templateLabel();
+    seenAgentSection_ = showsAgentSection();
     emit contentChanged();
+}
+
+void DetailViewModel::followSettings() {
+    if (std::string label = templateLabel(); label != seenTemplateLabel_) {
+        seenTemplateLabel_ = std::move(label);
+        emit dateLineChanged();
+    }
+    if (const bool shows = showsAgentSection(); shows != seenAgentSection_) {
+        seenAgentSection_ = shows;
+        emit agentSectionChanged();
+    }
 }
 
 const MinutesRecord* DetailViewModel::record() const {

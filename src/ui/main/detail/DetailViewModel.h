@@ -2,7 +2,8 @@
 // The state and logic of the detail pane of one record: the chosen tab, the status line, the
 // task editor's fields, and the action items with their local edits. The record is found in the
 // store by id on every read, so the pane follows the record's later changes and does nothing
-// once it is gone. Every index is checked against the record's action items: a stale or
+// once it is gone; it follows the settings it shows (the template's label, the autonomy switch)
+// as they change. Every index is checked against the record's action items: a stale or
 // out-of-range index does nothing and stores nothing.
 #include <QObject>
 #include <QString>
@@ -108,6 +109,10 @@ public:
 signals:
     // The record or its task edits changed: the pages are rebuilt.
     void contentChanged();
+    // The settings changed the template's label in dateLine() or what showsAgentSection()
+    // gives, the record staying as it was.
+    void dateLineChanged();
+    void agentSectionChanged();
     void tabChanged();
     // The editor opened, closed, or a field that governs its controls changed.
     void editorChanged();
@@ -122,6 +127,7 @@ private:
     };
     Snapshot snapshot() const;
     void followStores();
+    void followSettings();
     const TodoItem* item(std::size_t index) const;
     void store(std::size_t index, const LibraryTaskOverride& o);
 
@@ -132,6 +138,8 @@ private:
     Clock clock_;
     mutable std::size_t lastPosition_ = 0;  // where the record stood at the last lookup
     Snapshot seen_;
+    std::string seenTemplateLabel_;
+    bool seenAgentSection_ = false;
 
     int tab_ = summaryTab;
     std::optional<QString> shareStatus_;
