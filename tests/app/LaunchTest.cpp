@@ -216,8 +216,8 @@ TEST_F(LaunchTest, AFoundUpdateIsOfferedByTheTrayAndItsNotice) {
     service.setLatestVersion("9.1.0");
     updates.check();
     QAction* download = nullptr;
-    ASSERT_TRUE(waitFor(
-        [&] { return (download = menuAction(*app, MenuItem::Action::openDownload)); }, 5000));
+    ASSERT_TRUE(
+        waitFor([&] { return (download = menuAction(*app, MenuItem::Action::openDownload)); }));
     EXPECT_TRUE(download->text().contains(QStringLiteral("9.1.0")));
     download->trigger();
     const std::vector<std::string> downloadURL{service.baseUrl() + "/download/TAVRO.dmg"};
@@ -234,11 +234,11 @@ TEST_F(LaunchTest, AFoundUpdateIsOfferedByTheTrayAndItsNotice) {
         const QString title = QStringLiteral("通知 %1").arg(identifier);
         notifier.post(QString::fromLatin1(identifier), title, QStringLiteral("本文"),
                       Notifier::Click::opens);
-        const auto shown = watch.find(title);
+        const auto shown = watch.find(title, 20000);
         ASSERT_EQ(shown.size(), 1u);
         ASSERT_TRUE(testsupport::TestNotificationServer::click(shown[0].id));
         if (opens) {
-            ASSERT_TRUE(waitFor([&] { return !opened.empty(); }, 3000));
+            ASSERT_TRUE(waitFor([&] { return !opened.empty(); }));
             EXPECT_EQ(opened, downloadURL);
         } else {
             QTest::qWait(300);
