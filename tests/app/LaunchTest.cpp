@@ -554,6 +554,63 @@ TEST(SingleInstanceProcesses, ASecondStartsAddressReachesTheFirst) {
     EXPECT_EQ(first.exitCode(), 0);
 }
 
+// In a Wayland session without an X server (a compositor of its own, headless), the built
+// program starts natively, answers a later start and quits: with only WAYLAND_DISPLAY set, and
+// with Qt told to use Wayland although an X server is there too.
+TEST(SingleInstanceProcesses, AWaylandSessionWithoutXRunsTheProgram) {
+    TAVRO_REQUIRE_ENV("weston", !QStandardPaths::findExecutable("weston").isEmpty());
+    TAVRO_REQUIRE_ENV("session bus", testsupport::probeSessionBus());
+    const std::pair<const char*, bool> sessions[] = {{"only WAYLAND_DISPLAY", false},
+                                                     {"QT_QPA_PLATFORM=wayland", true}};
+    for (const auto& [name, told] : sessions) {
+        SCOPED_TRACE(name);
+        ProgramEnvironment program;
+        UserDefaults(program.defaultsFile)
+            .set("updateFeedURL", program.service.baseUrl() + "/version.json");
+        QProcess weston;
+        weston.setProcessEnvironment(program.env);
+        weston.setProcessChannelMode(QProcess::MergedChannels);
+        weston.start("weston", {"--backend=headless-backend.so", "--socket=tavro-wayland",
+                                "--idle-time=0"});
+        const QString socket = QString::fromStdString((program.runtime / "tavro-wayland").string());
+        ASSERT_TRUE(waitFor([&] {
+            QLocalSocket probe;
+            probe.connectToServer(socket);
+            return probe.waitForConnected(1000) || weston.state() == QProcess::NotRunning;
+        }));
+        ASSERT_EQ(weston.state(), QProcess::Running) << weston.readAll().toStdString();
+
+        program.env.insert("WAYLAND_DISPLAY", "tavro-wayland");
+        program.env.insert("XDG_SESSION_TYPE", "wayland");
+        if (told)
+            program.env.insert("QT_QPA_PLATFORM", "wayland");
+        else
+            program.env.remove("DISPLAY");
+        QProcess app;
+        app.setProcessChannelMode(QProcess::ForwardedChannels);
+        program.start(app);
+        ASSERT_TRUE(waitFor([&] {
+            return fs::exists(program.runtime / "tavro.socket") ||
+                   app.state() == QProcess::NotRunning;
+        }));
+        ASSERT_EQ(app.state(), QProcess::Running) << "it ended at start";
+
+        QProcess again;  // brings the window back, from the running app's event loop
+        again.setProcessChannelMode(QProcess::ForwardedChannels);
+        program.start(again);
+        ASSERT_TRUE(again.waitForFinished(20000));
+        EXPECT_EQ(again.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(again.exitCode(), 0);
+
+        app.terminate();
+        ASSERT_TRUE(app.waitForFinished(20000));
+        EXPECT_EQ(app.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(app.exitCode(), 0);
+        weston.terminate();
+        weston.waitForFinished(20000);
+    }
+}
+
 // A callback link carries tokens: once read, the program's command line no longer shows it.
 TEST(SingleInstanceProcesses, ACallbackLinkLeavesTheCommandLine) {
     ProgramEnvironment program;
