@@ -10,6 +10,7 @@
 #include <QLocalSocket>
 #include <QMenu>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QSystemTrayIcon>
@@ -24,6 +25,7 @@
 #include <filesystem>
 #include <fstream>
 #include <future>
+#include <optional>
 #include <thread>
 
 #include "app/AppDelegate.h"
@@ -45,6 +47,7 @@
 #include "support/FakeCalendarStore.h"
 #include "support/KeyboardLock.h"
 #include "support/NotificationWatch.h"
+#include "support/ScopedMount.h"
 #include "support/TestEnv.h"
 #include "support/TestNotificationServer.h"
 #include "ui/Screenshots.h"
@@ -461,18 +464,52 @@ TEST(SingleInstance, DamagedAndOversizedMessagesAreDropped) {
     EXPECT_FALSE(lone.forward({"x"}, std::chrono::milliseconds(200)));
 }
 
-// Without a runtime folder, a fallback that another user made, or a link, is never used.
+// Without a runtime folder, the fallback in the temp folder is used only while it is this user's
+// own and closed to others: one left open, one somebody else made first (closed or open to
+// all), or a link, is refused.
 TEST(SingleInstance, AFallbackFolderSomebodyElseCouldHoldIsRefused) {
-    TAVRO_REQUIRE_ENV("root, to give a folder away", ::getuid() == 0);
+    const bool root = ::getuid() == 0;
+    if (!root) TAVRO_REQUIRE_ENV("a private mount namespace", testsupport::ScopedMount::probe());
     testsupport::TempDir tmp;  // private, as mkdtemp makes it
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR"), temp = qgetenv("TMPDIR");
+    const bool hadTemp = qEnvironmentVariableIsSet("TMPDIR");
+    const auto restore = qScopeGuard([&] {
+        qputenv("XDG_RUNTIME_DIR", runtime);
+        hadTemp ? qputenv("TMPDIR", temp) : qunsetenv("TMPDIR");
+    });
     qunsetenv("XDG_RUNTIME_DIR");
     qputenv("TMPDIR", QByteArray::fromStdString(tmp.path().string()));
     const fs::path own = tmp / ("tavro-" + std::to_string(::getuid()));
     EXPECT_TRUE(SingleInstance().tryLock()) << "made afresh";
     ::chmod(own.c_str(), 0777);
-    ASSERT_EQ(::chown(own.c_str(), 4242, 4242), 0);
-    EXPECT_FALSE(SingleInstance().tryLock()) << "another user's, open to all";
+    EXPECT_FALSE(SingleInstance().tryLock()) << "this user's, open to all";
     fs::remove_all(own);
+
+    // Somebody else's in its place: made by root for another user, or else one of root's
+    // folders that every system has, mounted there.
+    const std::pair<mode_t, const char*> others[] = {{0700, "/root"}, {01777, "/var/tmp"}};
+    for (const auto& [mode, existing] : others) {
+        SCOPED_TRACE(existing);
+        fs::create_directory(own);
+        std::optional<testsupport::ScopedMount> mounted;
+        if (root) {
+            ASSERT_EQ(::chmod(own.c_str(), mode), 0);
+            ASSERT_EQ(::chown(own.c_str(), 4242, 4242), 0);
+        } else {
+            mounted.emplace(testsupport::ScopedMount::bind(existing, own));
+            ASSERT_TRUE(mounted->ok()) << mounted->error();
+        }
+        struct stat st {};
+        ASSERT_EQ(::lstat(own.c_str(), &st), 0);
+        ASSERT_NE(st.st_uid, ::getuid());
+        ASSERT_EQ(st.st_mode & 07777, mode);
+        SingleInstance other;
+        EXPECT_FALSE(other.tryLock());
+        EXPECT_FALSE(other.heldByAnother());
+        mounted.reset();
+        fs::remove_all(own);
+    }
+
     fs::create_directory_symlink(tmp.path(), own);
     SingleInstance linked;
     EXPECT_FALSE(linked.tryLock());
