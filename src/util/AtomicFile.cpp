@@ -91,9 +91,8 @@ bool readInto(const std::filesystem::path& path, std::string& out, std::size_t s
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return false;
     // Closed however this ends: growing the buffer throws for a file too large to hold.
-    const std::unique_ptr<const int, void (*)(const int*)> closer(&fd, [](const int* f) {
-        ::close(*f);
-    });
+    const std::unique_ptr<const int, void (*)(const int*)> closer(
+        &fd, [](const int* f) { ::close(*f); });
     struct stat st {};
     const std::size_t expected =
         ::fstat(fd, &st) == 0 && st.st_size > 0 ? static_cast<std::size_t>(st.st_size) : 0;

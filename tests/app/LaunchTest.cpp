@@ -607,8 +607,8 @@ TEST(SingleInstanceProcesses, AWaylandSessionWithoutXRunsTheProgram) {
         QProcess weston;
         weston.setProcessEnvironment(program.env);
         weston.setProcessChannelMode(QProcess::MergedChannels);
-        weston.start("weston", {"--backend=headless-backend.so", "--socket=tavro-wayland",
-                                "--idle-time=0"});
+        weston.start("weston",
+                     {"--backend=headless-backend.so", "--socket=tavro-wayland", "--idle-time=0"});
         const QString socket = QString::fromStdString((program.runtime / "tavro-wayland").string());
         ASSERT_TRUE(waitFor([&] {
             QLocalSocket probe;

@@ -103,8 +103,7 @@ bool ScopedMount::isolate() {
 bool ScopedMount::mount(const char* source, const char* type, unsigned long flags,
                         const char* options) {
     if (::mount(source, folder_.c_str(), type, flags, options) != 0) {
-        error_ = failed("mounting " + std::string(source ? source : "") + " on " +
-                            folder_.string(),
+        error_ = failed("mounting " + std::string(source ? source : "") + " on " + folder_.string(),
                         errno);
         return false;
     }
