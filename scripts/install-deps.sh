@@ -11,10 +11,10 @@ BUILD_PKGS=(build-essential cmake ninja-build pkg-config git
   libtesseract-dev libx11-dev libxi-dev libxcb1-dev libxcb-composite0-dev libxcomposite-dev libx11-xcb-dev
   libcanberra-dev libpoppler-cpp-dev libzip-dev libpugixml-dev libcpp-httplib-dev
   libecal2.0-dev libedataserver1.2-dev libical-dev)
-RUN_PKGS=(qt6-qpa-plugins fonts-noto-cjk fonts-noto-color-emoji tesseract-ocr-eng tesseract-ocr-script-jpan
+RUN_PKGS=(qt6-qpa-plugins qt6-wayland fonts-noto-cjk fonts-noto-color-emoji tesseract-ocr-eng tesseract-ocr-script-jpan
   pulseaudio-utils xdg-utils desktop-file-utils sound-theme-freedesktop qt6-translations-l10n)
 TEST_PKGS=(xvfb xauth x11-utils xdotool openbox dbus dbus-x11 libglib2.0-bin
-  gnome-keyring libsecret-tools pulseaudio sox ffmpeg evolution-data-server dex)
+  gnome-keyring libsecret-tools pulseaudio sox ffmpeg evolution-data-server dex weston)
 
 want=("${BUILD_PKGS[@]}" "${RUN_PKGS[@]}")
 [ "${1:-}" = "--with-tests" ] && want+=("${TEST_PKGS[@]}")
@@ -28,9 +28,9 @@ for p in "${want[@]}"; do
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
-SUDO=""
-[ "$(id -u)" -ne 0 ] && SUDO="sudo"
+# sudo starts apt with an environment of its own, so the setting goes in through env.
+apt=(env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=900)
+[ "$(id -u)" -ne 0 ] && apt=(sudo "${apt[@]}")
 echo "Installing: ${missing[*]}"
-export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get -o DPkg::Lock::Timeout=900 update -qq
-$SUDO apt-get -o DPkg::Lock::Timeout=900 install -y -qq --no-install-recommends "${missing[@]}"
+"${apt[@]}" update -qq
+"${apt[@]}" install -y -qq --no-install-recommends "${missing[@]}"

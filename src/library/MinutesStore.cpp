@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <memory>
 #include <system_error>
 #include <thread>
 
@@ -59,14 +60,24 @@ struct Loaded {
     std::string base;
 };
 
-// Reads and decodes one record file; an unreadable or undecodable file gives no record.
-Loaded loadOne(const fs::path& file, MinutesRecordDecoder& decoder, std::string& bytes) {
+// Reads and decodes one record file. A file that gives no record is skipped, whatever stopped
+// it: a malformed text, or one the store cannot hold (too large for a transcript or a string,
+// or memory running out). The loader runs on worker threads, where an escaping exception would
+// end the program at every start.
+Loaded loadOne(const fs::path& file, std::unique_ptr<MinutesRecordDecoder>& decoder,
+               std::string& bytes) {
     Loaded out;
-    if (!atomicfile::readInto(file, bytes, MinutesRecordDecoder::kPadding)) return out;
     try {
-        out.record = decoder.decode(bytes);
+        if (!decoder) decoder = std::make_unique<MinutesRecordDecoder>();
+        if (!atomicfile::readInto(file, bytes, MinutesRecordDecoder::kPadding)) return out;
+        out.record = decoder->decode(bytes);
         out.base = file.stem().string();
     } catch (const json::Error&) {
+    } catch (...) {
+        // What a file too large left behind is given back before the next one is read.
+        out.record.reset();
+        decoder.reset();
+        std::string().swap(bytes);
     }
     return out;
 }
@@ -129,7 +140,7 @@ void MinutesStore::load() {
         std::min<std::size_t>(std::max(1u, std::thread::hardware_concurrency()), files.size());
     std::atomic<std::size_t> next{0};
     auto work = [&] {
-        MinutesRecordDecoder decoder;
+        std::unique_ptr<MinutesRecordDecoder> decoder;
         std::string buffer;
         for (std::size_t i; (i = next.fetch_add(1)) < files.size();)
             loaded[i] = loadOne(files[i], decoder, buffer);

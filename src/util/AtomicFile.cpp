@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <memory>
 
 #include "util/Text.h"
 
@@ -89,6 +90,9 @@ bool readInto(const std::filesystem::path& path, std::string& out, std::size_t s
     out.clear();
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return false;
+    // Closed however this ends: growing the buffer throws for a file too large to hold.
+    const std::unique_ptr<const int, void (*)(const int*)> closer(
+        &fd, [](const int* f) { ::close(*f); });
     struct stat st {};
     const std::size_t expected =
         ::fstat(fd, &st) == 0 && st.st_size > 0 ? static_cast<std::size_t>(st.st_size) : 0;
@@ -100,14 +104,12 @@ bool readInto(const std::filesystem::path& path, std::string& out, std::size_t s
         const ssize_t n = ::read(fd, out.data() + used, out.size() - spare - used);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
-            ::close(fd);
             out.clear();
             return false;
         }
         if (n == 0) break;
         used += static_cast<std::size_t>(n);
     }
-    ::close(fd);
     out.resize(used);
     return true;
 }

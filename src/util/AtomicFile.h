@@ -25,7 +25,8 @@ mode_t umaskMode();
 // Reads the whole file; nullopt when it cannot be read.
 std::optional<std::string> read(const std::filesystem::path& path);
 // Reads the whole file into `out`, reusing its buffer and leaving at least `spare` bytes of
-// room behind the content; false (and `out` empty) when it cannot be read.
+// room behind the content; false (and `out` empty) when it cannot be read. A file too large to
+// hold throws (std::length_error, std::bad_alloc), as growing a string does.
 bool readInto(const std::filesystem::path& path, std::string& out, std::size_t spare = 0);
 
 }  // namespace atomicfile

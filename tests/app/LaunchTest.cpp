@@ -10,6 +10,7 @@
 #include <QLocalSocket>
 #include <QMenu>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QSystemTrayIcon>
@@ -24,6 +25,7 @@
 #include <filesystem>
 #include <fstream>
 #include <future>
+#include <optional>
 #include <thread>
 
 #include "app/AppDelegate.h"
@@ -45,6 +47,7 @@
 #include "support/FakeCalendarStore.h"
 #include "support/KeyboardLock.h"
 #include "support/NotificationWatch.h"
+#include "support/ScopedMount.h"
 #include "support/TestEnv.h"
 #include "support/TestNotificationServer.h"
 #include "ui/Screenshots.h"
@@ -216,8 +219,8 @@ TEST_F(LaunchTest, AFoundUpdateIsOfferedByTheTrayAndItsNotice) {
     service.setLatestVersion("9.1.0");
     updates.check();
     QAction* download = nullptr;
-    ASSERT_TRUE(waitFor(
-        [&] { return (download = menuAction(*app, MenuItem::Action::openDownload)); }, 5000));
+    ASSERT_TRUE(
+        waitFor([&] { return (download = menuAction(*app, MenuItem::Action::openDownload)); }));
     EXPECT_TRUE(download->text().contains(QStringLiteral("9.1.0")));
     download->trigger();
     const std::vector<std::string> downloadURL{service.baseUrl() + "/download/TAVRO.dmg"};
@@ -234,11 +237,11 @@ TEST_F(LaunchTest, AFoundUpdateIsOfferedByTheTrayAndItsNotice) {
         const QString title = QStringLiteral("通知 %1").arg(identifier);
         notifier.post(QString::fromLatin1(identifier), title, QStringLiteral("本文"),
                       Notifier::Click::opens);
-        const auto shown = watch.find(title);
+        const auto shown = watch.find(title, 20000);
         ASSERT_EQ(shown.size(), 1u);
         ASSERT_TRUE(testsupport::TestNotificationServer::click(shown[0].id));
         if (opens) {
-            ASSERT_TRUE(waitFor([&] { return !opened.empty(); }, 3000));
+            ASSERT_TRUE(waitFor([&] { return !opened.empty(); }));
             EXPECT_EQ(opened, downloadURL);
         } else {
             QTest::qWait(300);
@@ -461,18 +464,52 @@ TEST(SingleInstance, DamagedAndOversizedMessagesAreDropped) {
     EXPECT_FALSE(lone.forward({"x"}, std::chrono::milliseconds(200)));
 }
 
-// Without a runtime folder, a fallback that another user made, or a link, is never used.
+// Without a runtime folder, the fallback in the temp folder is used only while it is this user's
+// own and closed to others: one left open, one somebody else made first (closed or open to
+// all), or a link, is refused.
 TEST(SingleInstance, AFallbackFolderSomebodyElseCouldHoldIsRefused) {
-    TAVRO_REQUIRE_ENV("root, to give a folder away", ::getuid() == 0);
+    const bool root = ::getuid() == 0;
+    if (!root) TAVRO_REQUIRE_ENV("a private mount namespace", testsupport::ScopedMount::probe());
     testsupport::TempDir tmp;  // private, as mkdtemp makes it
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR"), temp = qgetenv("TMPDIR");
+    const bool hadTemp = qEnvironmentVariableIsSet("TMPDIR");
+    const auto restore = qScopeGuard([&] {
+        qputenv("XDG_RUNTIME_DIR", runtime);
+        hadTemp ? qputenv("TMPDIR", temp) : qunsetenv("TMPDIR");
+    });
     qunsetenv("XDG_RUNTIME_DIR");
     qputenv("TMPDIR", QByteArray::fromStdString(tmp.path().string()));
     const fs::path own = tmp / ("tavro-" + std::to_string(::getuid()));
     EXPECT_TRUE(SingleInstance().tryLock()) << "made afresh";
     ::chmod(own.c_str(), 0777);
-    ASSERT_EQ(::chown(own.c_str(), 4242, 4242), 0);
-    EXPECT_FALSE(SingleInstance().tryLock()) << "another user's, open to all";
+    EXPECT_FALSE(SingleInstance().tryLock()) << "this user's, open to all";
     fs::remove_all(own);
+
+    // Somebody else's in its place: made by root for another user, or else one of root's
+    // folders that every system has, mounted there.
+    const std::pair<mode_t, const char*> others[] = {{0700, "/root"}, {01777, "/var/tmp"}};
+    for (const auto& [mode, existing] : others) {
+        SCOPED_TRACE(existing);
+        fs::create_directory(own);
+        std::optional<testsupport::ScopedMount> mounted;
+        if (root) {
+            ASSERT_EQ(::chmod(own.c_str(), mode), 0);
+            ASSERT_EQ(::chown(own.c_str(), 4242, 4242), 0);
+        } else {
+            mounted.emplace(testsupport::ScopedMount::bind(existing, own));
+            ASSERT_TRUE(mounted->ok()) << mounted->error();
+        }
+        struct stat st {};
+        ASSERT_EQ(::lstat(own.c_str(), &st), 0);
+        ASSERT_NE(st.st_uid, ::getuid());
+        ASSERT_EQ(st.st_mode & 07777, mode);
+        SingleInstance other;
+        EXPECT_FALSE(other.tryLock());
+        EXPECT_FALSE(other.heldByAnother());
+        mounted.reset();
+        fs::remove_all(own);
+    }
+
     fs::create_directory_symlink(tmp.path(), own);
     SingleInstance linked;
     EXPECT_FALSE(linked.tryLock());
@@ -552,6 +589,63 @@ TEST(SingleInstanceProcesses, ASecondStartsAddressReachesTheFirst) {
     ASSERT_TRUE(first.waitForFinished(10000));
     EXPECT_EQ(first.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(first.exitCode(), 0);
+}
+
+// In a Wayland session without an X server (a compositor of its own, headless), the built
+// program starts natively, answers a later start and quits: with only WAYLAND_DISPLAY set, and
+// with Qt told to use Wayland although an X server is there too.
+TEST(SingleInstanceProcesses, AWaylandSessionWithoutXRunsTheProgram) {
+    TAVRO_REQUIRE_ENV("weston", !QStandardPaths::findExecutable("weston").isEmpty());
+    TAVRO_REQUIRE_ENV("session bus", testsupport::probeSessionBus());
+    const std::pair<const char*, bool> sessions[] = {{"only WAYLAND_DISPLAY", false},
+                                                     {"QT_QPA_PLATFORM=wayland", true}};
+    for (const auto& [name, told] : sessions) {
+        SCOPED_TRACE(name);
+        ProgramEnvironment program;
+        UserDefaults(program.defaultsFile)
+            .set("updateFeedURL", program.service.baseUrl() + "/version.json");
+        QProcess weston;
+        weston.setProcessEnvironment(program.env);
+        weston.setProcessChannelMode(QProcess::MergedChannels);
+        weston.start("weston",
+                     {"--backend=headless-backend.so", "--socket=tavro-wayland", "--idle-time=0"});
+        const QString socket = QString::fromStdString((program.runtime / "tavro-wayland").string());
+        ASSERT_TRUE(waitFor([&] {
+            QLocalSocket probe;
+            probe.connectToServer(socket);
+            return probe.waitForConnected(1000) || weston.state() == QProcess::NotRunning;
+        }));
+        ASSERT_EQ(weston.state(), QProcess::Running) << weston.readAll().toStdString();
+
+        program.env.insert("WAYLAND_DISPLAY", "tavro-wayland");
+        program.env.insert("XDG_SESSION_TYPE", "wayland");
+        if (told)
+            program.env.insert("QT_QPA_PLATFORM", "wayland");
+        else
+            program.env.remove("DISPLAY");
+        QProcess app;
+        app.setProcessChannelMode(QProcess::ForwardedChannels);
+        program.start(app);
+        ASSERT_TRUE(waitFor([&] {
+            return fs::exists(program.runtime / "tavro.socket") ||
+                   app.state() == QProcess::NotRunning;
+        }));
+        ASSERT_EQ(app.state(), QProcess::Running) << "it ended at start";
+
+        QProcess again;  // brings the window back, from the running app's event loop
+        again.setProcessChannelMode(QProcess::ForwardedChannels);
+        program.start(again);
+        ASSERT_TRUE(again.waitForFinished(20000));
+        EXPECT_EQ(again.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(again.exitCode(), 0);
+
+        app.terminate();
+        ASSERT_TRUE(app.waitForFinished(20000));
+        EXPECT_EQ(app.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(app.exitCode(), 0);
+        weston.terminate();
+        weston.waitForFinished(20000);
+    }
 }
 
 // A callback link carries tokens: once read, the program's command line no longer shows it.

@@ -4,6 +4,7 @@ target_sources(test_app PRIVATE ${PROJECT_SOURCE_DIR}/tests/ui/main.cpp)
 target_link_libraries(test_app PRIVATE tavro_fakeservice Qt6::Widgets Qt6::Network Qt6::Test)
 add_dependencies(test_app tavro)
 target_compile_definitions(test_app PRIVATE
+                           TAVRO_TEST_PRIVATE_MOUNTS
                            TAVRO_APP_BINARY="$<TARGET_FILE:tavro>"
                            TAVRO_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
                            TAVRO_ARTIFACT_DIR="${CMAKE_BINARY_DIR}/artifacts/app")

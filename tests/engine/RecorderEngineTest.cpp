@@ -1,6 +1,5 @@
 // The recorder engine end to end: the real sound server, the session bus with the test
 // notification server, and the fake service.
-#include <sys/mount.h>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTest>
@@ -23,6 +22,7 @@
 #include "platform/Clipboard.h"
 #include "service/TavroAPI.h"
 #include "support/NotificationWatch.h"
+#include "support/ScopedMount.h"
 #include "support/TempDir.h"
 #include "support/TestEnv.h"
 #include "support/Tone.h"
@@ -190,10 +190,10 @@ TEST_F(RecorderEngineTest, AFailedMixKeepsTheOtherSidesRecording) {
 TEST_F(RecorderEngineTest, AFullDiskStopsTheRecordingAndKeepsBothSides) {
     TAVRO_REQUIRE_ENV("sound server", testsupport::probeSoundServer());
     TAVRO_REQUIRE_ENV("notification server", testsupport::probeNotificationServer());
-    TAVRO_REQUIRE_ENV("a private mount namespace", std::getenv("TAVRO_TEST_PRIVATE_MOUNTS"));
+    TAVRO_REQUIRE_ENV("a private mount namespace", testsupport::ScopedMount::probe());
     const fs::path dir = store.recordingsDir(), sent = home.home() / "sent.m4a";
-    ASSERT_EQ(mount("tavro-test", dir.c_str(), "tmpfs", 0, "size=96k"), 0) << errno;
-    const std::shared_ptr<void> unmount(nullptr, [&](void*) { umount2(dir.c_str(), MNT_DETACH); });
+    const auto small = testsupport::ScopedMount::fileSystem(dir, "tmpfs", "size=96k");
+    ASSERT_TRUE(small.ok()) << small.error();
     defaults.set("detectParticipants", false);
     NotificationWatch watch;
     ASSERT_TRUE(startRecording());

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "library/CustomTemplateStore.h"
 #include "library/EffectiveMinutes.h"
@@ -19,6 +20,7 @@
 #include "library/MinutesStore.h"
 #include "library/TestFileSystem.h"
 #include "support/TempDir.h"
+#include "support/TestEnv.h"
 #include "util/AtomicFile.h"
 
 // Values name only the members a case sets.
@@ -437,6 +439,32 @@ TEST_F(MinutesStoreTest, LoadKeepsOnlyDecodableJsonNewestFirst) {
     for (const auto& e : fs::directory_iterator(base / "minutes"))
         listing.push_back(e.path().stem());
     EXPECT_EQ(ids(), listing);
+}
+
+// A record the store cannot hold ends no start: a file beyond the largest string (a hole on the
+// memory file system, which takes any size) is skipped like a malformed one, whichever thread
+// reads it; the others load, and the file is not left open.
+TEST_F(MinutesStoreTest, ARecordTooLargeToHoldIsSkippedLikeAMalformedOne) {
+    std::string huge = "/dev/shm/tavro-huge-XXXXXX";
+    const int fd = ::mkstemp(huge.data());
+    const bool made = fd >= 0 && ::ftruncate(fd, off_t(std::string().max_size())) == 0;
+    if (fd >= 0) ::close(fd);
+    const std::shared_ptr<void> removed(nullptr, [&](void*) { ::unlink(huge.c_str()); });
+    TAVRO_REQUIRE_ENV("a memory file system at /dev/shm that takes a file of any size", made);
+
+    std::vector<std::string> expected;
+    for (int day = 10; day < 22; ++day) {  // enough for the worker threads to read some
+        const std::string id = "R" + std::to_string(day);
+        put(base, id + ".json", at("2025-01-" + std::to_string(day) + "T00:00:00Z", "t", id));
+        expected.insert(expected.begin(), id);
+    }
+    fs::create_symlink(huge, base / "minutes" / "huge.json");
+    writeFile(base / "minutes" / "broken.json", "{\"id\":");
+    EXPECT_EQ(ids(), expected);
+    for (const auto& e : fs::directory_iterator("/proc/self/fd")) {
+        std::error_code ec;
+        EXPECT_NE(fs::read_symlink(e.path(), ec), huge) << "still open";
+    }
 }
 
 TEST_F(MinutesStoreTest, MigrationCopiesOnceAndNeverMoves) {

@@ -4,8 +4,14 @@
 #include <gtest/gtest.h>
 
 #include "support/GuiPlatform.h"
+#include "support/ScopedMount.h"
 
 int main(int argc, char** argv) {
+#ifdef TAVRO_TEST_PRIVATE_MOUNTS
+    // While the process has one thread: a test puts a folder in another's place, unseen by
+    // other processes.
+    testsupport::ScopedMount::enterPrivateNamespace();
+#endif
     testsupport::chooseGuiPlatform();
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
