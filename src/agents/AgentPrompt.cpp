@@ -11,7 +11,7 @@ namespace {
 
 // clang-format off
 constexpr std::string_view kIntroduction =
-    "あなたは会議後の自律作業エージェントです。以下の「AIが担当するタスク」を、このMac上で実際のファイルを作成して実行し、成果物をカレントディレクトリ(.)に保存してください。\n"
+    "あなたは会議後の自律作業エージェントです。以下の「AIが担当するタスク」を、このパソコン上で実際のファイルを作成して実行し、成果物をカレントディレクトリ(.)に保存してください。\n"
     "\n"
     "AIが担当するタスク:\n";
 
@@ -26,7 +26,7 @@ constexpr std::string_view kRules =
     "タスクごとに最適な形式を選ぶ。1タスクに複数形式が必要なら複数作ってよい。\n"
     "\n"
     "office形式の生成方法:\n"
-    "- python3 を使う。ライブラリは python-docx / openpyxl / python-pptx(このMacは導入済みの想定。もし import に失敗したら先に `python3 -m pip install --user python-docx openpyxl python-pptx` を実行)。\n"
+    "- python3 を使う。ライブラリは python-docx / openpyxl / python-pptx(このパソコンは導入済みの想定。もし import に失敗したら先に `python3 -m pip install --user python-docx openpyxl python-pptx` を実行)。\n"
     "- 短い Python スクリプトを書いて実行し、.docx/.xlsx/.pptx を生成する(Bashツールでpython3を実行)。\n"
     "- ファイル名は内容が一目で分かる名前(日本語可) + 正しい拡張子(例:「議事録_2026-07-20.docx」「アクション一覧.xlsx」「キックオフ提案.pptx」)。\n"
     "- 体裁を整える: Wordは見出し/箇条書き、Excelはヘッダ行+適切な列幅、PPTXはタイトル+本文の複数スライド。\n"

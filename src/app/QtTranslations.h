@@ -5,8 +5,9 @@ class QTranslator;
 
 namespace qttranslations {
 
-// Installs Qt's Japanese translations into the running application. The translator is owned by
-// the application; nullptr when the translations are not installed on this system.
+// Makes Japanese the application's default locale and installs Qt's Japanese translations.
+// The translator is owned by the application; nullptr when the translations are not installed
+// on this system.
 QTranslator* install();
 
 }  // namespace qttranslations

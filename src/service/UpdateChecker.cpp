@@ -142,7 +142,7 @@ void UpdateChecker::publish(const Offer& offer) {
     defaults_.set(kNotifiedVersion, offer.version);
     notifier_.post(QString::fromStdString("update-" + offer.version),
                    QString::fromStdString("TAVRO " + offer.version + " が利用できます"),
-                   QStringLiteral("通知をクリックするとダウンロードします(メニューバーからも可能)"),
+                   QStringLiteral("通知をクリックするとダウンロードします(トレイからも可能)"),
                    Notifier::Click::opens);
 }
 

@@ -272,10 +272,13 @@ TEST_F(AgentRunnerTest, TheSettingChoosesTheToolWhichGetsInstructionsAndMinutes)
         for (const char* name : {"", "prompt.md", "agent.log"})  // nobody else may look in
             EXPECT_EQ(fs::status(folder / name).permissions() & fs::perms(077), fs::perms(0));
     }
-    // The fixed texts, pinned by size: 102 and 947 characters, the rules on 21 lines.
-    EXPECT_EQ(QString::fromStdString(introduction).toUcs4().size(), 102);
-    EXPECT_EQ(QString::fromStdString(rules).toUcs4().size(), 947);
+    // The fixed texts, pinned by size: 103 and 948 characters, the rules on 21 lines.
+    EXPECT_EQ(QString::fromStdString(introduction).toUcs4().size(), 103);
+    EXPECT_EQ(QString::fromStdString(rules).toUcs4().size(), 948);
     EXPECT_EQ(std::count(rules.begin(), rules.end(), '\n'), 21);
+    // The agent works on this Linux computer, which the texts call so.
+    EXPECT_NE(introduction.find("このパソコン上で"), std::string::npos);
+    EXPECT_NE(rules.find("(このパソコンは導入済みの想定。"), std::string::npos);
 }
 
 TEST_F(AgentRunnerTest, RunsInTheSameSecondAndOddFolderNamesGetFoldersOfTheirOwn) {

@@ -6,16 +6,20 @@
 #include <QAction>
 #include <QDBusConnection>
 #include <QDataStream>
+#include <QFileDialog>
+#include <QHeaderView>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QMenu>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QSystemTrayIcon>
 #include <QTest>
 #include <QTranslator>
+#include <QTreeView>
 #include <QtEndian>
 
 #include <sys/stat.h>
@@ -55,6 +59,7 @@
 #include "ui/main/HeaderView.h"
 #include "ui/main/MainView.h"
 #include "ui/main/ToolbarButton.h"
+#include "ui/main/WindowDialogs.h"
 #include "ui/main/sidebar/RecordListView.h"
 #include "util/AtomicFile.h"
 
@@ -381,6 +386,100 @@ TEST(QtTranslations, QtsOwnTextsAreJapanese) {
     const std::unique_ptr<QTranslator> translator(qttranslations::install());
     ASSERT_TRUE(translator) << "Qt's translations are a run dependency";
     EXPECT_EQ(QCoreApplication::translate("QFileDialog", "Look in:"), QStringLiteral("アドレス:"));
+    // Words Qt moved out of the panel's context are found under it still.
+    EXPECT_EQ(
+        QCoreApplication::translate("QAbstractFileIconProvider", "Folder", "All other platforms"),
+        QStringLiteral("フォルダ"));
+}
+
+// The file panels open with every column whole, and name what they list in Japanese.
+TEST(QtTranslations, FilePanelsShowEveryColumnWholeInJapanese) {
+    const QLocale before;
+    const std::unique_ptr<QTranslator> translator(qttranslations::install());
+    ASSERT_TRUE(translator) << "Qt's translations are a run dependency";
+    testsupport::TempDir dir;
+    fs::create_directories(dir.path() / "過去の資料");
+    for (const char* name : {"定例会議の録音.m4a", "議事録テンプレート.docx", "週次定例.md"})
+        ASSERT_EQ(atomicfile::write(dir.path() / name, "x"), "");
+    const QString folder = QString::fromStdString(dir.path().string());
+
+    WindowDialogs dialogs;
+    const struct {
+        const char* name;
+        std::function<void()> open;
+        // The type column's text for these rows; the folder's is Qt's own word.
+        std::vector<std::pair<QString, QString>> types;
+    } cases[] = {
+        {"audio",
+         [&] { dialogs.openAudioFile(); },
+         {{"過去の資料", "フォルダ"}, {"定例会議の録音.m4a", "MPEG-4 オーディオ"}}},
+        {"document",
+         [&] { dialogs.openDocumentFile(); },
+         {{"過去の資料", "フォルダ"}, {"議事録テンプレート.docx", "Word 2007 ドキュメント"}}},
+        {"save",
+         [&] { dialogs.saveFile(folder + "/週次定例.md", "Markdownファイルとして書き出し", "md"); },
+         {{"過去の資料", "フォルダ"}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        bool looked = false;
+        uitest::onModal([&](QWidget* modal) {
+            auto* panel = qobject_cast<QFileDialog*>(modal);
+            if (!panel) modal->close();  // never leave the test waiting on it
+            ASSERT_NE(panel, nullptr);
+            panel->setDirectory(folder);
+            auto* details = panel->findChild<QTreeView*>(QStringLiteral("treeView"));
+            ASSERT_TRUE(details && details->isVisible()) << "the panel lists in columns";
+            const QAbstractItemModel& rows = *details->model();
+            auto row = [&](const QString& name) {
+                for (int r = 0; r < rows.rowCount(details->rootIndex()); ++r)
+                    if (rows.index(r, 0, details->rootIndex()).data() == name)
+                        return rows.index(r, 0, details->rootIndex());
+                return QModelIndex();
+            };
+            // The panel reads the folder and the types of its files in the background.
+            const bool listed = waitFor([&] {
+                for (const auto& [name, type] : c.types)
+                    if (row(name).siblingAtColumn(2).data().toString() != type) return false;
+                return true;
+            });
+            for (const auto& [name, type] : c.types)
+                EXPECT_EQ(row(name).siblingAtColumn(2).data().toString().toStdString(),
+                          type.toStdString())
+                    << name.toStdString();
+            if (!listed) return panel->reject();
+
+            QCoreApplication::processEvents();  // the columns follow what was listed
+            const QFontMetrics fm(details->font());
+            const int margins =
+                2 * (details->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1);
+            const QHeaderView& header = *details->header();
+            for (int column = 1; column < header.count(); ++column) {
+                const QString title = rows.headerData(column, Qt::Horizontal).toString();
+                EXPECT_FALSE(title.contains(QRegularExpression("[A-Za-z]"))) << title.toStdString();
+                EXPECT_GE(header.sectionSize(column),
+                          QFontMetrics(header.font()).horizontalAdvance(title) + margins)
+                    << title.toStdString();
+                for (int r = 0; r < rows.rowCount(details->rootIndex()); ++r) {
+                    const QString text =
+                        rows.index(r, column, details->rootIndex()).data().toString();
+                    if (column != 2) {  // sizes and dates; the types name file formats
+                        EXPECT_FALSE(text.contains(QRegularExpression("[A-Za-z]")))
+                            << title.toStdString() << ": " << text.toStdString();
+                    }
+                    EXPECT_GE(header.sectionSize(column), fm.horizontalAdvance(text) + margins)
+                        << title.toStdString() << ": " << text.toStdString();
+                }
+            }
+            EXPECT_GE(header.sectionSize(0), 200) << "the names keep the most room";
+            uitest::shoot(*panel, QStringLiteral("file-panel-") + QString::fromLatin1(c.name));
+            looked = true;
+            panel->reject();
+        });
+        c.open();
+        EXPECT_TRUE(looked);
+    }
+    QLocale::setDefault(before);
 }
 
 TEST(LaunchArguments, OnlyWhatFollowsTheSeparatorIsAnAddress) {

@@ -845,6 +845,7 @@ TEST_F(UpdateCheckerTest, FoundPublishedAnnouncedOnceAndOpenedByAClick) {
         EXPECT_TRUE(checker.findChild<QTimer*>()->isActive());
         const auto shown = watch.find(title);
         ASSERT_EQ(shown.size(), 1u);
+        EXPECT_EQ(shown[0].body, "通知をクリックするとダウンロードします(トレイからも可能)");
 
         // A click on the notification opens the download.
         QTest::qWait(100);  // the server's id may still be on its way to the notifier

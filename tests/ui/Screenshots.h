@@ -1,11 +1,13 @@
 #pragma once
-// What the window tests share: waiting for a condition while events run, and saving a picture of
-// a widget under the test's artifact folder.
+// What the window tests share: waiting for a condition while events run, acting on a modal
+// window once it is open, and saving a picture of a widget under the test's artifact folder.
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QImage>
 #include <QString>
 #include <QTest>
+#include <QTimer>
 #include <QWidget>
 
 #include <functional>
@@ -16,6 +18,20 @@ namespace uitest {
 
 inline bool waitFor(const std::function<bool()>& done, int ms = 20000) {
     return QTest::qWaitFor(done, ms);
+}
+
+// Acts on the modal window as soon as it is open: a test opens a modal panel after this, and
+// `act` closes it.
+inline void onModal(std::function<void(QWidget*)> act) {
+    auto* poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, [poll, act = std::move(act)] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            poll->deleteLater();
+            poll->stop();
+            act(modal);
+        }
+    });
+    poll->start(10);
 }
 
 // Saves the widget as a test artifact and returns the picture.

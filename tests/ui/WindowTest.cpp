@@ -8,7 +8,6 @@
 #include <QScrollBar>
 #include <QTabWidget>
 #include <QTest>
-#include <QTimer>
 
 #include "Screenshots.h"
 #include "UiFixture.h"
@@ -37,6 +36,7 @@ namespace {
 
 using Phase = RecorderControl::Phase;
 
+using uitest::onModal;
 using uitest::shoot;
 using uitest::waitFor;
 
@@ -329,19 +329,6 @@ TEST(BrandIcon, FallsBackToTheLinkSymbol) {
     QImage blank(img.size(), img.format());
     blank.fill(Qt::transparent);
     EXPECT_NE(img, blank) << "the fallback symbol is drawn";
-}
-
-// Acts on the modal window as soon as it is open.
-void onModal(std::function<void(QWidget*)> act) {
-    auto* poll = new QTimer;
-    QObject::connect(poll, &QTimer::timeout, [poll, act = std::move(act)] {
-        if (QWidget* modal = QApplication::activeModalWidget()) {
-            poll->deleteLater();
-            poll->stop();
-            act(modal);
-        }
-    });
-    poll->start(10);
 }
 
 TEST(WindowDialogs, AnswersFollowTheButtonPressed) {

@@ -191,6 +191,10 @@ const MinutesRecord* MainViewModel::selected() const {
     return nullptr;
 }
 
+bool MainViewModel::hasRecords() const {
+    return !store_.records().empty();
+}
+
 MainViewModel::IDs MainViewModel::targets(const std::string& id) const {
     if (bulkSelection_.count(id)) return bulkSelection_;
     return {id};

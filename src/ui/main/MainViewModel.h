@@ -75,6 +75,8 @@ public:
     const std::vector<const MinutesRecord*>& filtered() const;
     // The shown record: none when nothing is selected or the filters hide it.
     const MinutesRecord* selected() const;
+    // Whether the store holds any record, shown or not.
+    bool hasRecords() const;
     // A row action's records: the whole bulk selection when it holds `id`, else `id` alone.
     IDs targets(const std::string& id) const;
     bool allFilteredSelected() const;

@@ -2,11 +2,16 @@
 
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
+#include <QSplitter>
+#include <QTreeView>
 
 #include "desktop/UserText.h"
+#include "ui/main/FilePanelColumns.h"
 
 bool WindowDialogs::confirm(const QString& title, const QString& message,
                             const QString& destructiveButton) {
@@ -34,17 +39,42 @@ QString WindowDialogs::audioNameFilter() {
 
 namespace {
 
-std::optional<std::string> chooseFile(QWidget* parent, const QString& title,
-                                      const QStringList& filters) {
-    QFileDialog panel(parent, title);
+// Wide enough for the folder list beside the name, size, type and date columns.
+constexpr QSize kPanelSize{900, 560};
+// The places beside it ("コンピュータ", home) whole.
+constexpr int kPlacesWidth = 150;
+
+// Every file panel of the windows goes through here: modal, opened at a size where its
+// columns fit, the name column taking what the others leave, sizes and dates in Japanese.
+std::optional<std::string> runPanel(QFileDialog& panel) {
     panel.setWindowModality(Qt::ApplicationModal);
-    panel.setFileMode(QFileDialog::ExistingFile);
-    panel.setAcceptMode(QFileDialog::AcceptOpen);
-    panel.setNameFilters(filters);
+    QSize size = kPanelSize;
+    if (const QScreen* screen = panel.screen())
+        size = size.boundedTo(screen->availableGeometry().size() * 0.9);
+    panel.resize(size);
+    panel.setProxyModel(new FilePanelColumns(&panel));
+    // The panel's own widgets; a panel of the desktop's has none and sizes itself.
+    if (auto* places = panel.findChild<QSplitter*>(QStringLiteral("splitter")))
+        places->setSizes({kPlacesWidth, size.width() - kPlacesWidth});
+    if (auto* details = panel.findChild<QTreeView*>(QStringLiteral("treeView"))) {
+        QHeaderView* header = details->header();
+        header->setStretchLastSection(false);
+        header->setSectionResizeMode(QHeaderView::ResizeToContents);
+        header->setSectionResizeMode(0, QHeaderView::Stretch);
+    }
     if (panel.exec() != QDialog::Accepted) return std::nullopt;
     const QStringList files = panel.selectedFiles();
     if (files.isEmpty() || files.front().isEmpty()) return std::nullopt;
     return files.front().toStdString();
+}
+
+std::optional<std::string> chooseFile(QWidget* parent, const QString& title,
+                                      const QStringList& filters) {
+    QFileDialog panel(parent, title);
+    panel.setFileMode(QFileDialog::ExistingFile);
+    panel.setAcceptMode(QFileDialog::AcceptOpen);
+    panel.setNameFilters(filters);
+    return runPanel(panel);
 }
 
 }  // namespace
@@ -67,7 +97,6 @@ std::optional<std::string> WindowDialogs::saveFile(const QString& proposedPath,
                                                    const QString& message,
                                                    const QString& extension) {
     QFileDialog panel(parent_, message);
-    panel.setWindowModality(Qt::ApplicationModal);
     panel.setFileMode(QFileDialog::AnyFile);
     panel.setAcceptMode(QFileDialog::AcceptSave);
     // The caller adds a missing extension and asks about overwriting under the final name.
@@ -76,8 +105,5 @@ std::optional<std::string> WindowDialogs::saveFile(const QString& proposedPath,
     const QFileInfo proposed(proposedPath);
     if (proposed.isAbsolute()) panel.setDirectory(proposed.absolutePath());
     panel.selectFile(proposed.fileName());
-    if (panel.exec() != QDialog::Accepted) return std::nullopt;
-    const QStringList files = panel.selectedFiles();
-    if (files.isEmpty() || files.front().isEmpty()) return std::nullopt;
-    return files.front().toStdString();
+    return runPanel(panel);
 }

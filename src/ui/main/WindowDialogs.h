@@ -1,6 +1,6 @@
 #pragma once
-// The real modal questions of the windows: a message box for deletions and the file chooser
-// for an audio import.
+// The real modal questions of the windows: a message box for deletions and the file panels
+// (audio import, template document, export), all opened through one helper.
 #include <QPointer>
 #include <QWidget>
 

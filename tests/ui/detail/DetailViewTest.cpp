@@ -897,6 +897,53 @@ TEST_F(DetailActionsTest, SavePanelsStartInTheLastExportFolderAndAskBeforeReplac
     EXPECT_EQ(proposed(), home.home() / "Documents/議事録A.md");
 }
 
+// Only a folder that an export was written to is offered again; one whose file could not be
+// written, or whose document the service refused, is not.
+TEST_F(DetailActionsTest, OnlyAWrittenExportsFolderIsRemembered) {
+    auto model = modelFor(addRecord("議事録A"));
+    struct Case {
+        const char* name;
+        std::string format, label;
+        fs::path folder;
+        int refusal;  // the service's status for the document; 0 makes it
+        bool written;
+    };
+    const fs::path home_ = home.home();
+    const std::vector<Case> cases = {
+        {"markdown written", "md", "Markdown", home_ / "a", 0, true},
+        // A name taken by a folder: the write fails with the folder in place, also as root.
+        {"markdown not written", "md", "Markdown", home_ / "b", 0, false},
+        {"word refused", "docx", "Word", home_ / "c", 500, false},
+        {"word not written", "docx", "Word", home_ / "d", 0, false},
+        {"word written", "docx", "Word", home_ / "e", 0, true},
+    };
+    fs::path remembered;
+    for (const Case& c : cases) {
+        const fs::path target = c.folder / ("議事録A." + c.format);
+        fs::create_directories(c.written ? c.folder : target);
+        service.clearScripts();
+        if (c.refusal)
+            service.script("POST", "/api/export",
+                           FakeService::Reply::withJson(c.refusal, {{"error", "混雑"}}));
+        dialogs.saveAnswer = target.string();
+        clears.clear();
+        model->exportFile(c.format, c.label);
+        if (c.format != "md") {  // the document comes from the service
+            ASSERT_TRUE(waitFor([&] { return !clears.empty(); })) << c.name;
+            EXPECT_EQ(status(*model) == QStringLiteral("Wordを書き出しました ✓"), c.written)
+                << c.name << ": " << status(*model).toStdString();
+        }
+        if (c.written) remembered = c.folder;
+        EXPECT_EQ(defaults.stringValue(DetailActionsModel::kExportFolderKey).value_or(""),
+                  remembered.string())
+            << c.name;
+        dialogs.saveAnswer.reset();
+        model->exportFile("md", "Markdown");  // where the next panel starts
+        EXPECT_EQ(fs::path(dialogs.savePanels.back().title.toStdString()).parent_path(), remembered)
+            << c.name;
+    }
+}
+
 TEST_F(DetailActionsTest, AStatusIsClearedOnlyByTheRequestThatWroteIt) {
     const auto& record = addRecord("共有テスト");
     auto model = modelFor(record);

@@ -15,6 +15,7 @@
 #include "ui/main/dialogs/AskAllModel.h"
 #include "ui/main/dialogs/AskAllView.h"
 #include "ui/main/dialogs/DialogHost.h"
+#include "ui/main/dialogs/ElidedCheckBox.h"
 
 class AskAllTest : public WindowFixture {
 protected:
@@ -107,7 +108,7 @@ TEST_F(AskAllTest, AReferenceShowsItsRecordInTheMainWindow) {
     main.model().setShowAskAll(true);
     AskAllView* view = main.dialogHost()->askAll();
     ASSERT_TRUE(view);
-    EXPECT_EQ(view->toggles().front()->text(), QString::fromStdString(r.title).replace("&", "&&"));
+    EXPECT_EQ(view->toggles().front()->title(), QString::fromStdString(r.title));
     view->questionField()->setText(QStringLiteral("公開日はいつ？"));
     emit view->questionField()->textEdited(view->questionField()->text());
     view->askButton()->click();
@@ -128,4 +129,45 @@ TEST_F(AskAllTest, AReferenceShowsItsRecordInTheMainWindow) {
     EXPECT_EQ(main.model().selectedID(), store.records().front().id);
     EXPECT_FALSE(main.model().showAskAll());
     EXPECT_TRUE(waitFor([&] { return main.dialogHost()->askAll() == nullptr; }));
+}
+
+// A long title is cut at the end in the scope list, whole in its tooltip; the lists scroll only
+// when there is more than they show, and never sideways.
+TEST_F(AskAllTest, LongTitlesAreCutAndOnlyWhatOverflowsScrolls) {
+    const std::string longTitle =
+        "R&D定例 <b>製品</b>ローンチ準備会議 — "
+        "公開日・告知計画・FAQ拡充・価格改定の最終確認と次回までの宿題";
+    addRecord(longTitle);
+    addRecord("短い会議");
+    struct Case {
+        int more;  // records added besides the two
+        bool scrolls;
+    };
+    for (const Case& c : {Case{0, false}, Case{10, true}}) {
+        SCOPED_TRACE(c.more);
+        for (int i = 0; i < c.more; ++i) addRecord("追加の会議 " + std::to_string(i));
+        AskAllView view(new AskAllModel(store.records(), defaults));
+        view.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+        EXPECT_FALSE(view.answerArea()->verticalScrollBar()->isVisible()) << "no answer yet";
+        view.scopeDisclosure()->click();
+        QScrollArea& list = *view.scopeList();
+        ASSERT_TRUE(waitFor([&] { return list.isVisible() && list.viewport()->width() > 0; }));
+        QCoreApplication::processEvents();
+        EXPECT_EQ(list.verticalScrollBar()->isVisible(), c.scrolls);
+        EXPECT_FALSE(list.horizontalScrollBar()->isVisible());
+        EXPECT_LE(list.widget()->width(), list.viewport()->width());
+
+        const ElidedCheckBox& cut = *view.toggles()[c.more + 1];
+        const ElidedCheckBox& whole = *view.toggles()[c.more];
+        ASSERT_EQ(cut.title().toStdString(), longTitle);
+        EXPECT_TRUE(cut.text().endsWith(QStringLiteral("…"))) << cut.text().toStdString();
+        EXPECT_TRUE(cut.text().startsWith(QStringLiteral("R&&D定例"))) << "cut at the end";
+        EXPECT_LE(cut.geometry().right(), list.viewport()->width());
+        EXPECT_EQ(QTextDocumentFragment::fromHtml(cut.toolTip()).toPlainText().toStdString(),
+                  longTitle);
+        EXPECT_EQ(whole.text(), QStringLiteral("短い会議"));
+        EXPECT_TRUE(whole.toolTip().isEmpty());
+        if (!c.scrolls) shoot(view, QStringLiteral("ask-across-scope"));
+    }
 }

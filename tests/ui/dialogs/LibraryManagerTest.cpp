@@ -3,11 +3,14 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTest>
 #include <QToolButton>
 
 #include "DialogFixture.h"
 #include "ui/main/dialogs/EditorRow.h"
+#include "ui/main/dialogs/ElidedLineEdit.h"
 #include "ui/main/dialogs/LibraryManagerModel.h"
 #include "ui/main/dialogs/LibraryManagerView.h"
 
@@ -97,4 +100,46 @@ TEST_F(LibraryManagerTest, RowsFollowTheLibraryWithoutLosingTyping) {
     ASSERT_TRUE(waitFor([&] { return library.state().tags.empty(); }));
     EXPECT_EQ(view.tagRow(tagID), nullptr);
     EXPECT_TRUE(view.noTagsLabel()->isVisibleTo(&view));
+}
+
+// A name longer than its field is cut at its end while not being edited, as in the lists; being
+// edited, it is all there, and it starts at its beginning again once left.
+TEST_F(LibraryManagerTest, LongNamesAreCutAtTheirEnd) {
+    const QString longName =
+        QStringLiteral("2026年度 営業企画部 新規顧客開拓とパートナー連携の下期プロジェクト");
+    const std::vector<std::pair<QString, bool>> cases = {{longName, true},
+                                                         {QStringLiteral("企画"), false}};
+    std::vector<ElidedLineEdit*> fields;
+    for (const auto& [name, cut] : cases)
+        fields.push_back(view.folderRow(library.createFolder(name.toStdString()).id)->nameField());
+    const std::string tag = library.createTag(longName.toStdString(), std::nullopt).id;
+    fields.push_back(view.tagRow(tag)->nameField());
+    view.show();
+    view.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&view));
+
+    auto expectCut = [&](const ElidedLineEdit& field, bool cut) {
+        const QString shown = field.shownText();
+        EXPECT_EQ(shown.endsWith(QStringLiteral("…")), cut) << shown.toStdString();
+        EXPECT_TRUE(field.text().startsWith(cut ? shown.chopped(1) : shown)) << shown.toStdString();
+        EXPECT_EQ(field.cursorPosition(), 0) << "shown from its start";
+    };
+    for (std::size_t i = 0; i < cases.size(); ++i) expectCut(*fields[i], cases[i].second);
+    expectCut(*fields.back(), true);
+    auto* scroll = view.findChild<QScrollArea*>();
+    ASSERT_TRUE(scroll);
+    EXPECT_FALSE(scroll->verticalScrollBar()->isVisible()) << "three rows fit";
+    EXPECT_FALSE(scroll->horizontalScrollBar()->isVisible());
+    shoot(view, QStringLiteral("library-manager-long-names"));
+
+    ElidedLineEdit& field = *fields[0];
+    field.setFocus();
+    ASSERT_TRUE(waitFor([&] { return field.hasFocus(); }));
+    EXPECT_EQ(field.shownText(), longName);
+    QTest::keyClick(&field, Qt::Key_End);
+    field.insert(QStringLiteral("（改）"));  // as typed by an input method
+    view.folderRow(library.state().folders[1].id)->nameField()->setFocus();
+    ASSERT_TRUE(waitFor([&] { return !field.hasFocus(); }));
+    expectCut(field, true);
+    EXPECT_TRUE(field.text().endsWith(QStringLiteral("（改）")));
 }

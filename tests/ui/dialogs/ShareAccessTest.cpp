@@ -6,6 +6,7 @@
 #include <QPushButton>
 
 #include "DialogFixture.h"
+#include "desktop/PanelStyle.h"
 #include "library/TestFileSystem.h"
 #include "service/SecureStore.h"
 #include "support/TestEnv.h"
@@ -213,6 +214,47 @@ TEST_F(ShareAccessTest, OneCopyPerRecordAcrossLoginsAndDialogs) {
     EXPECT_TRUE(SecureStore::read("sharePublicURL:" + m->shareID().value_or(""))
                     .starts_with(service.baseUrl()));
     EXPECT_TRUE(waitFor([&] { return model.isNull(); }));
+}
+
+// The status line is red only while it tells of a failure; a later success is grey again.
+TEST_F(ShareAccessTest, StatusLineIsRedOnlyWhileItSaysFailed) {
+    shareLibrary.setRemoteReference(LibraryRemoteReference{"tavro", "gone", 1, {}}, "tavro-share",
+                                    recordID);
+    ShareAccessView view(open().release());
+    const QColor text = view.palette().color(QPalette::WindowText);
+    auto shown = [&] { return view.statusLabel()->palette().color(QPalette::WindowText); };
+    struct Step {
+        const char* name;
+        std::function<void()> act;
+        std::string status;
+        bool red;
+    };
+    const std::vector<Step> steps = {
+        {"load failed", [] {}, "共有設定の読み込みに失敗: ", true},
+        {"created", [&] { view.primaryButton()->click(); }, "共有設定を作成しました", false},
+        {"update failed",
+         [&] {
+             service.script("PATCH", "/api/shared-minutes/" + view.model().shareID().value_or(""),
+                            FakeService::Reply::withJson(500, {{"error", "混雑"}}));
+             view.primaryButton()->click();
+         },
+         "作成に失敗: 混雑", true},
+        {"updated",
+         [&] {
+             service.clearScripts();
+             view.primaryButton()->click();
+         },
+         "共有設定を更新しました", false},
+    };
+    for (const Step& s : steps) {
+        s.act();
+        ASSERT_TRUE(idle(view.model())) << s.name;
+        EXPECT_TRUE(view.statusLabel()->text().startsWith(QString::fromStdString(s.status)))
+            << s.name << ": " << view.statusLabel()->text().toStdString();
+        EXPECT_EQ(shown().rgb(), s.red ? PanelStyle::red().rgb() : text.rgb()) << s.name;
+        EXPECT_EQ(shown().alphaF() < 1, !s.red) << s.name << ": dimmed when not a failure";
+        if (s.name == std::string("created")) shoot(view, QStringLiteral("share-access-created"));
+    }
 }
 
 TEST_F(ShareAccessTest, Screenshot) {

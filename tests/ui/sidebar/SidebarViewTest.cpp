@@ -112,6 +112,40 @@ TEST_F(SidebarViewTest, LibraryChangesKeepTheScrollAndAFilterStartsAtTheTop) {
     EXPECT_EQ(view->rows()->emptyNote(), "アーカイブされた議事録はありません");
 }
 
+// An empty list says why: nothing stored yet, nothing archived, everything archived, or the
+// filters.
+TEST_F(SidebarViewTest, AnEmptyListSaysWhyItIsEmpty) {
+    auto view = sidebar();
+    const RecordListModel& rows = *view->rows();
+    struct Case {
+        const char* name;
+        std::function<void()> arrange;
+        bool archivedOnly;
+        std::string query;
+        std::string note;
+    };
+    std::string first;
+    const std::vector<Case> cases = {
+        {"nothing stored", [] {}, false, "", "まだ議事録がありません"},
+        {"nothing archived", [] {}, true, "", "アーカイブされた議事録はありません"},
+        {"one active", [&] { first = addRecord("予算会議").id; }, false, "", ""},
+        {"none archived yet", [] {}, true, "", "アーカイブされた議事録はありません"},
+        {"all archived", [&] { library.setArchived(true, {first}); }, false, "",
+         "すべての議事録がアーカイブにあります"},
+        {"all archived, none found", [] {}, false, "採用", "条件に一致する議事録はありません"},
+        {"in the archive", [] {}, true, "", ""},
+        {"one restored", [&] { library.setArchived(false, {first}); }, false, "", ""},
+    };
+    for (const Case& c : cases) {
+        c.arrange();
+        browser.setArchivedOnly(c.archivedOnly);
+        browser.setQuery(c.query);
+        EXPECT_EQ(rows.emptyNote().toStdString(), c.note) << c.name;
+        if (std::string(c.name) == "all archived")
+            shoot(*view, QStringLiteral("sidebar-all-archived"));
+    }
+}
+
 TEST_F(SidebarViewTest, Screenshots) {
     EXPECT_EQ(RecordListModel(browser, library, defaults).emptyNote(), "まだ議事録がありません");
     const auto sales = library.createFolder("R&D").id;

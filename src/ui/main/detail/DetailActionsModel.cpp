@@ -125,6 +125,7 @@ void DetailActionsModel::exportFile(const std::string& format, const std::string
         // Shown only when written: revealing a file that is not there would claim success.
         const std::string error = exportwriter::write(path, toMarkdown(minutes, templateName));
         if (error.empty()) {
+            rememberExportFolder(path);
             FileManager::showItem(path);
             return;
         }
@@ -147,6 +148,7 @@ void DetailActionsModel::exportFile(const std::string& format, const std::string
             const std::string error = outcome.ok() ? outcome.value() : outcome.error().message();
             if (error.empty()) {
                 setStatus(task, label + "を書き出しました ✓");
+                rememberExportFolder(path);
                 FileManager::showItem(path);
             } else {
                 setStatus(task, label + "書き出しエラー: " + error);
@@ -162,6 +164,11 @@ QString DetailActionsModel::exportFolder() const {
         if (!folder.isEmpty() && QFileInfo(folder).isDir()) return folder;
     }
     return QDir::homePath();
+}
+
+void DetailActionsModel::rememberExportFolder(const std::string& writtenPath) {
+    ctx_.defaults.set(kExportFolderKey,
+                      QFileInfo(QString::fromStdString(writtenPath)).absolutePath().toStdString());
 }
 
 QString DetailActionsModel::withExtension(const QString& path, const QString& format) {
@@ -190,7 +197,6 @@ std::optional<std::string> DetailActionsModel::askExportPath(const std::string& 
                 QStringLiteral("置き換えると、今の内容は失われます。"),
                 QStringLiteral("置き換える"))) {
             if (!self) return std::nullopt;
-            ctx_.defaults.set(kExportFolderKey, file.absolutePath().toStdString());
             return path.toStdString();
         }
         if (!self) return std::nullopt;

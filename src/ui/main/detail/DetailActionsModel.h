@@ -33,7 +33,7 @@ public:
         std::string label;   // used in the status texts and the save panel
     };
     static const std::vector<ExportFormat>& exportFormats();
-    // The folder of the last export; save panels start there.
+    // The folder of the last export that was written; save panels start there.
     static constexpr const char* kExportFolderKey = "lastExportFolder";
     // `path` ending in "." + `format` (any case): a name typed with another format's extension
     // must not get this format's content.
@@ -73,6 +73,8 @@ signals:
 private:
     // Where a save panel starts: the last export's folder, else Documents, else home.
     QString exportFolder() const;
+    // Only a written file's folder: a refused one (read-only, full) would be offered again.
+    void rememberExportFolder(const std::string& writtenPath);
     // The save panel's answer with the format's extension, overwriting confirmed; nothing
     // when the user cancels.
     std::optional<std::string> askExportPath(const std::string& proposedName,

@@ -1,6 +1,5 @@
 #include "ui/main/dialogs/AskAllView.h"
 
-#include <QCheckBox>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -16,6 +15,7 @@
 #include "ui/main/dialogs/AskAllModel.h"
 #include "ui/main/dialogs/DialogStyle.h"
 #include "ui/main/dialogs/DialogSymbols.h"
+#include "ui/main/dialogs/ElidedCheckBox.h"
 
 using DialogStyle::Text;
 
@@ -66,9 +66,8 @@ AskAllView::AskAllView(AskAllModel* model, QWidget* parent)
     scopeLayout->setSpacing(4);
     for (std::size_t i = 0; i < model_->toggleCount(); ++i) {
         const MinutesRecord& record = model_->records()[i];
-        auto* toggle =
-            new QCheckBox(UserText::forMenu(QString::fromStdString(record.result.title)));
-        connect(toggle, &QCheckBox::toggled, this,
+        auto* toggle = new ElidedCheckBox(QString::fromStdString(record.result.title));
+        connect(toggle, &ElidedCheckBox::toggled, this,
                 [this, id = record.id](bool on) { model_->setSelected(id, on); });
         scopeLayout->addWidget(toggle);
         toggles_.push_back(toggle);
@@ -77,7 +76,8 @@ AskAllView::AskAllView(AskAllModel* model, QWidget* parent)
     scopeList_->setWidget(scopeContent);
     scopeList_->setWidgetResizable(true);
     scopeList_->setMaximumHeight(120);
-    scopeList_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // Long titles are cut, never scrolled to sideways.
+    scopeList_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scopeList_->setVisible(false);
     stack->addWidget(scopeList_);
     connect(scope_, &QToolButton::toggled, this, [this](bool open) {
@@ -114,7 +114,6 @@ AskAllView::AskAllView(AskAllModel* model, QWidget* parent)
     // than the area, so a long title or answer grows downwards only.
     answerArea_->setWidgetResizable(true);
     answerArea_->setFrameShape(QFrame::NoFrame);
-    answerArea_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     answerArea_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     auto* answerContent = new QWidget;
     answerContent->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);

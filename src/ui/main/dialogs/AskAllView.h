@@ -8,7 +8,7 @@
 #include "ui/main/dialogs/AskReference.h"
 
 class AskAllModel;
-class QCheckBox;
+class ElidedCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -25,7 +25,7 @@ public:
     AskAllModel& model() const { return *model_; }
     QToolButton* scopeDisclosure() const { return scope_; }
     QScrollArea* scopeList() const { return scopeList_; }
-    const std::vector<QCheckBox*>& toggles() const { return toggles_; }
+    const std::vector<ElidedCheckBox*>& toggles() const { return toggles_; }
     QLineEdit* questionField() const { return question_; }
     QPushButton* askButton() const { return ask_; }
     QLabel* loginNotice() const { return notice_; }
@@ -52,7 +52,7 @@ private:
     AskAllModel* model_;
     QToolButton* scope_;
     QScrollArea* scopeList_;
-    std::vector<QCheckBox*> toggles_;
+    std::vector<ElidedCheckBox*> toggles_;
     QLineEdit* question_;
     QPushButton* ask_;
     QLabel* notice_;

@@ -1,5 +1,6 @@
 #include "ui/main/dialogs/DialogStyle.h"
 
+#include <QApplication>
 #include <QDialog>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -100,7 +101,13 @@ void makeProminent(QPushButton* button) {
 }
 
 void setSecondary(QWidget* w) {
-    setColor(w, PanelStyle::secondary(w));
+    // Dimmed from the text colour the widget inherits: one given to it before (a status line
+    // that was red) must not stay behind as a dimmed red.
+    QWidget* parent = w->parentWidget();
+    QColor text =
+        (parent ? parent->palette() : QApplication::palette(w)).color(QPalette::WindowText);
+    text.setAlphaF(PanelStyle::secondary(w).alphaF());
+    setColor(w, text);
 }
 
 }  // namespace DialogStyle

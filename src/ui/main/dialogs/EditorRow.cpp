@@ -8,12 +8,13 @@
 
 #include "desktop/PanelStyle.h"
 #include "ui/main/dialogs/DialogSymbols.h"
+#include "ui/main/dialogs/ElidedLineEdit.h"
 
 EditorRow::EditorRow(const QString& symbol, const std::string& name, Save save, Remove remove,
                      QWidget* parent)
     : QWidget(parent),
       stored_(name),
-      field_(new QLineEdit(QString::fromStdString(name))),
+      field_(new ElidedLineEdit(QString::fromStdString(name))),
       save_(new QPushButton(QStringLiteral("保存"))),
       delete_(new QToolButton) {
     auto* row = new QHBoxLayout(this);

@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-class QLineEdit;
+class ElidedLineEdit;
 class QPushButton;
 class QToolButton;
 
@@ -24,13 +24,13 @@ public:
     void setStoredName(const std::string& name);
     const std::string& storedName() const { return stored_; }
 
-    QLineEdit* nameField() const { return field_; }
+    ElidedLineEdit* nameField() const { return field_; }
     QPushButton* saveButton() const { return save_; }
     QToolButton* deleteButton() const { return delete_; }
 
 private:
     std::string stored_;
-    QLineEdit* field_;
+    ElidedLineEdit* field_;
     QPushButton* save_;
     QToolButton* delete_;
 };

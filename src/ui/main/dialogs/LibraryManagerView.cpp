@@ -110,7 +110,8 @@ LibraryManagerView::LibraryManagerView(LibraryManagerModel* model, QWidget* pare
     scroll->setWidget(content);
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // A bar only when the rows overflow; long names are cut, never scrolled to sideways.
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     stack->addWidget(scroll, 1);
 
     stack->addWidget(DialogStyle::secondaryLabel(

@@ -71,6 +71,8 @@ QString RecordListModel::emptyNote() const {
     if (narrowing != LibraryFilter::active())
         return QStringLiteral("条件に一致する議事録はありません");
     if (model_.archivedOnly()) return QStringLiteral("アーカイブされた議事録はありません");
+    // Nothing active, yet the library is not empty: everything is in the archive.
+    if (model_.hasRecords()) return QStringLiteral("すべての議事録がアーカイブにあります");
     return QStringLiteral("まだ議事録がありません");
 }
 
