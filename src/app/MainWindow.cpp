@@ -4,7 +4,6 @@
 #include <QGuiApplication>
 #include <QKeySequence>
 #include <QScreen>
-#include <QWindow>
 
 #include "desktop/WindowPlacement.h"
 #include "ui/UiContext.h"
@@ -42,12 +41,6 @@ MainWindow::MainWindow(UiContext& context, std::function<void()> openSettings,
     connect(quitAction_, &QAction::triggered, this, [quit] { quit(); });
 }
 
-QMargins MainWindow::frameMargins() const {
-    const QWindow* window = windowHandle();
-    const QMargins frame = window && isVisible() ? window->frameMargins() : QMargins();
-    return frame.isNull() ? kLikelyFrame : frame;
-}
-
 void MainWindow::placeAtStart() {
     std::optional<QRect> saved;
     bool maximized = false;
@@ -62,12 +55,14 @@ void MainWindow::placeAtStart() {
     for (const QScreen* s : QGuiApplication::screens()) screens.push_back(s->availableGeometry());
     const QScreen* primary = QGuiApplication::primaryScreen();
     const QRect fallback = primary ? primary->availableGeometry() : QRect(QPoint(), kDefaultSize);
-    const QRect placed = WindowPlacement::restored(saved, kDefaultSize, kMinimumSize, screens,
-                                                   fallback, kLikelyFrame);
+    // Without a frame the window is all there is to fit.
+    const QMargins frame;
+    const QRect placed =
+        WindowPlacement::restored(saved, kDefaultSize, kMinimumSize, screens, fallback, frame);
     // On a small screen the minimum gives way, so that the whole window fits.
     const QScreen* home = QGuiApplication::screenAt(placed.center());
     setMinimumSize(WindowPlacement::fittedMinimum(
-        kMinimumSize, home ? home->availableGeometry() : fallback, kLikelyFrame));
+        kMinimumSize, home ? home->availableGeometry() : fallback, frame));
     setGeometry(placed);
     if (maximized) setWindowState(windowState() | Qt::WindowMaximized);
 }

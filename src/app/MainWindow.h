@@ -1,9 +1,9 @@
 #pragma once
-// The main window: the library browser in an ordinary window with the window manager's frame,
-// at least 920 by 600 (less where the screen is smaller) and first shown at 1100 by 760 within
-// the screen. It opens where it was last left. Ctrl+, opens the settings and Ctrl+Q quits.
+// The main window: the library browser in an ordinary managed window without the window
+// manager's frame (its view draws its own strip and buttons along the top), at least 920 by 600
+// (less where the screen is smaller) and first shown at 1100 by 760 within the screen. It opens
+// where it was last left. Ctrl+, opens the settings and Ctrl+Q quits.
 #include <QMainWindow>
-#include <QMargins>
 
 #include <functional>
 
@@ -17,10 +17,8 @@ class MainWindow : public QMainWindow {
 public:
     static constexpr QSize kMinimumSize{920, 600};
     static constexpr QSize kDefaultSize{1100, 760};
-    // {"x", "y", "width", "height", "maximized"}: the client area when last left.
+    // {"x", "y", "width", "height", "maximized"}: the window when last left.
     static constexpr const char* kGeometryKey = "mainWindowGeometry";
-    // A title bar and thin borders: what most window managers add, until the real frame is known.
-    static constexpr QMargins kLikelyFrame{2, 36, 2, 2};
 
     MainWindow(UiContext& context, std::function<void()> openSettings, std::function<void()> quit,
                QWidget* parent = nullptr);
@@ -31,8 +29,6 @@ public:
 
     // Keeps where the window is and how large it is for the next start.
     void rememberGeometry();
-    // What the window manager adds around the client area; a likely frame before it is shown.
-    QMargins frameMargins() const;
 
 protected:
     void hideEvent(QHideEvent* event) override;

@@ -130,9 +130,8 @@ void TavroApp::placeSettings() {
     const QScreen* screen = QGuiApplication::screenAt(anchor.center());
     if (!screen) screen = primary;
     if (!screen) return;
-    const QMargins frame = mainWindow_ ? mainWindow_->frameMargins() : MainWindow::kLikelyFrame;
-    settingsWindow_->setGeometry(WindowPlacement::centredOver(settingsWindow_->size(), anchor,
-                                                              screen->availableGeometry(), frame));
+    settingsWindow_->setGeometry(WindowPlacement::centredOver(
+        settingsWindow_->size(), anchor, screen->availableGeometry(), kLikelyFrame));
 }
 
 void TavroApp::finishRecording() {

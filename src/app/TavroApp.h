@@ -2,6 +2,7 @@
 // The application: its windows (the main window and the settings), the tray item, the launch
 // and quitting. Built over one AppServices; the windows reach the services through one
 // UiContext.
+#include <QMargins>
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
@@ -22,6 +23,9 @@ class TavroApp : public QObject {
     Q_OBJECT
 public:
     static constexpr const char* kHideMenuBarIconKey = "hideMenuBarIcon";
+    // A title bar and thin borders: what most window managers add around the settings window,
+    // which keeps its frame, before its real frame is known.
+    static constexpr QMargins kLikelyFrame{2, 36, 2, 2};
 
     // `dialogs` (default: real message boxes and file choosers) answers the windows' questions.
     TavroApp(AppServices& services, UpdateChecker& updates, Dialogs* dialogs = nullptr,

@@ -20,6 +20,7 @@
 #include <QTest>
 #include <QTranslator>
 #include <QTreeView>
+#include <QWindow>
 #include <QtEndian>
 
 #include <sys/stat.h>
@@ -60,6 +61,8 @@
 #include "ui/main/MainView.h"
 #include "ui/main/ToolbarButton.h"
 #include "ui/main/WindowDialogs.h"
+#include "ui/main/WindowControlButton.h"
+#include "ui/main/WindowStrip.h"
 #include "ui/main/sidebar/RecordListView.h"
 #include "util/AtomicFile.h"
 
@@ -292,7 +295,8 @@ TEST_F(LaunchTest, TheMainWindowHasItsSizesAndOpensTheSettings) {
     MainWindow* window = launch(*app);
     ASSERT_TRUE(window);
     EXPECT_EQ(window->size(), QSize(1100, 760));
-    EXPECT_FALSE(window->windowFlags() & Qt::FramelessWindowHint);
+    // Its own chrome, with no frame from the window manager.
+    EXPECT_TRUE(window->windowFlags() & Qt::FramelessWindowHint);
     // The app's own icon is on the X window, and the desktop entry names the installed one.
     QProcess xprop;
     xprop.start("xprop", {"-id", QString::number(window->winId()), "_NET_WM_ICON"});
@@ -352,6 +356,36 @@ TEST_F(LaunchTest, TheWindowsOpenWhereTheyWereLeft) {
     MainWindow* window = launch(*app);
     ASSERT_TRUE(window);
     EXPECT_TRUE(waitFor([&] { return window->geometry() == left; }, 3000));
+}
+
+// Without the window manager's frame the window is all there is: its content starts at its top
+// edge, the geometry it keeps is the window's own, and its close button only hides it.
+TEST_F(LaunchTest, TheMainWindowHasNoFrameAndItsCloseButtonHides) {
+    TAVRO_REQUIRE_ENV("window manager", testsupport::probeWindowManager());
+    auto app = makeApp();
+    MainWindow* window = launch(*app);
+    ASSERT_TRUE(window);
+    const QRect placed(140, 90, 960, 640);
+    window->setGeometry(placed);
+    ASSERT_TRUE(waitFor([&] { return window->geometry() == placed; }, 5000));
+    EXPECT_EQ(window->frameGeometry(), window->geometry());
+    EXPECT_EQ(window->windowHandle()->frameMargins(), QMargins());
+    EXPECT_EQ(window->view()->windowStrip()->mapTo(window, QPoint(0, 0)), QPoint(0, 0));
+    EXPECT_EQ(window->view()->windowStrip()->height(), WindowStrip::kHeight);
+
+    // The test session's layout is the desktop schema's default: a close button alone.
+    WindowControlButton* close = window->view()->windowStrip()->button(WindowButton::close);
+    ASSERT_NE(close, nullptr);
+    close->click();
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(app->mainWindow(), window) << "hidden, not gone";
+    // What is kept is the window itself, with nothing around it to allow for.
+    EXPECT_EQ(defaults.dictionaryValue(MainWindow::kGeometryKey),
+              (DefaultsDictionary{
+                  {"x", 140}, {"y", 90}, {"width", 960}, {"height", 640}, {"maximized", false}}));
+    menuAction(*app, MenuItem::Action::openMainWindow)->trigger();
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(waitFor([&] { return window->geometry() == placed; }, 5000));
 }
 
 TEST_F(LaunchTest, AnImportedAudioFileBecomesTheTopRecordOfTheList) {

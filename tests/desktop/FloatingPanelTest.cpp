@@ -70,6 +70,10 @@ TEST(WindowPlacement, MainWindowOpensOnAScreenAndFitsIt) {
                   c.placed);
     }
     EXPECT_EQ(WindowPlacement::fittedMinimum({920, 600}, small, frame), QSize(920, 538));
+    // A window without a frame fits the whole usable area.
+    EXPECT_EQ(WindowPlacement::restored(std::nullopt, {1100, 760}, {920, 600}, {small}, small, {}),
+              small);
+    EXPECT_EQ(WindowPlacement::fittedMinimum({920, 600}, small, {}), QSize(920, 576));
     EXPECT_EQ(
         WindowPlacement::centredOver(QSize(560, 560), QRect(2500, 600, 1000, 700), large, frame),
         QRect(2382, 518, 560, 560));

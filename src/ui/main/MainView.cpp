@@ -9,6 +9,7 @@
 
 #include "desktop/UserText.h"
 #include "engine/RecorderEngine.h"
+#include "platform/WindowButtonLayoutReader.h"
 #include "ui/UiContext.h"
 #include "ui/main/Divider.h"
 #include "ui/main/EmptyStateView.h"
@@ -16,6 +17,8 @@
 #include "ui/main/HeaderView.h"
 #include "ui/main/MainViewModel.h"
 #include "ui/main/Motion.h"
+#include "ui/main/WindowChromeConfigurator.h"
+#include "ui/main/WindowStrip.h"
 #include "ui/main/detail/DetailActions.h"
 #include "ui/main/detail/DetailView.h"
 #include "ui/main/dialogs/DialogHost.h"
@@ -26,6 +29,8 @@
 MainView::MainView(UiContext& ctx, QWidget* parent)
     : QWidget(parent),
       ctx_(ctx),
+      buttonLayout_(new WindowButtonLayoutReader(QDBusConnection::sessionBus(), this)),
+      strip_(new WindowStrip(buttonLayout_->layout())),
       model_(new MainViewModel(ctx.store, ctx.library, ctx.defaults, ctx.dialogs, {}, this)),
       header_(new HeaderModel(
           ctx.engine, ctx.defaults, ctx.dialogs,
@@ -87,6 +92,8 @@ MainView::MainView(UiContext& ctx, QWidget* parent)
     auto* window = new QVBoxLayout(this);
     window->setContentsMargins(0, 0, 0, 0);
     window->setSpacing(0);
+    window->addWidget(strip_);
+    window->addWidget(divider(Qt::Horizontal));
     window->addLayout(columns, 1);
     window->addWidget(errorLine_);
 
@@ -101,9 +108,14 @@ MainView::MainView(UiContext& ctx, QWidget* parent)
 
     connect(model_, &MainViewModel::libraryErrorChanged, this, &MainView::followLibraryError);
 
+    connect(buttonLayout_, &WindowButtonLayoutReader::layoutChanged, this,
+            [this] { strip_->setButtonLayout(buttonLayout_->layout()); });
+
     followSelection();
     followRecorder();
     followLibraryError();
+
+    chrome_ = new WindowChromeConfigurator(this);
 }
 
 MainView::~MainView() = default;

@@ -1,7 +1,9 @@
 #pragma once
-// The main window's root: the record list in the sidebar column, and the detail column with the
-// header above either the shown record or the placeholder. Its state lives in MainViewModel and
-// HeaderModel; this widget only lays them out and forwards the user's clicks.
+// The main window's root: the strip along the top with the window's own buttons, then the record
+// list in the sidebar column, and the detail column with the header above either the shown
+// record or the placeholder. It gives its window its own chrome (WindowChromeConfigurator). Its
+// state lives in MainViewModel and HeaderModel; this widget only lays them out and forwards the
+// user's clicks.
 #include <QWidget>
 
 #include <string>
@@ -17,6 +19,9 @@ class QLabel;
 class QStackedWidget;
 class RecordListView;
 class SidebarView;
+class WindowButtonLayoutReader;
+class WindowChromeConfigurator;
+class WindowStrip;
 
 class MainView : public QWidget {
     Q_OBJECT
@@ -27,6 +32,8 @@ public:
     MainViewModel& model() const { return *model_; }
     HeaderModel& headerModel() const { return *header_; }
     HeaderView* headerView() const { return headerView_; }
+    WindowStrip* windowStrip() const { return strip_; }
+    WindowChromeConfigurator* chrome() const { return chrome_; }
     SidebarView* sidebar() const { return sidebar_; }
     RecordListView* recordList() const;
     // The library's last failure in one line, hidden while there is none.
@@ -57,6 +64,8 @@ private:
     void followLibraryError();
 
     UiContext& ctx_;
+    WindowButtonLayoutReader* buttonLayout_;
+    WindowStrip* strip_;
     MainViewModel* model_;
     HeaderModel* header_;
     HeaderView* headerView_;
@@ -67,4 +76,5 @@ private:
     DialogHost* dialogHost_;
     QWidget* errorLine_;
     QLabel* errorText_;
+    WindowChromeConfigurator* chrome_ = nullptr;
 };
