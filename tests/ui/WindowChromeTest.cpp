@@ -387,6 +387,13 @@ TEST_F(WindowChromeTest, Screenshots) {
         EXPECT_LE(close->mapTo(&v, close->rect().bottomRight()).y(), WindowStrip::kHeight);
         EXPECT_GE(close->mapTo(&v, close->rect().topRight()).x(), c.size.width() - 16);
         EXPECT_EQ(shot.size(), c.size * shot.devicePixelRatio());
+        // The sidebar's empty lower part follows the theme, so its text stays readable.
+        const int sidebarGray =
+            qGray(shot.pixel(QPoint(140, c.size.height() - 40) * shot.devicePixelRatio()));
+        if (c.dark)
+            EXPECT_LT(sidebarGray, 80);
+        else
+            EXPECT_EQ(sidebarGray, 255);
     }
     QApplication::setPalette(light);
 

@@ -1,5 +1,7 @@
 #include "ui/main/sidebar/SidebarView.h"
 
+#include <QApplication>
+#include <QEvent>
 #include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QPalette>
@@ -56,10 +58,7 @@ SidebarView::SidebarView(UiContext& ctx, MainViewModel& model, QWidget* parent)
       bulkBar_(new BulkBar(*sidebar_)),
       slide_(new QVariantAnimation(this)) {
     setAutoFillBackground(true);
-    QPalette white = palette();
-    white.setColor(QPalette::Window, Qt::white);
-    white.setColor(QPalette::Base, Qt::white);
-    setPalette(white);
+    followPalette();
 
     filter_->setToolTip(QStringLiteral("絞り込み"));
     folders_->setShrinkable(true);
@@ -198,4 +197,23 @@ void SidebarView::followAgents() {
     for (const auto& [id, run] : ctx_.engine.agentRuns())
         if (run.state == AgentRun::State::running) running.insert(id);
     rows_->setRunningAgents(std::move(running));
+}
+
+void SidebarView::followPalette() {
+    // The column is white, but white under a dark theme's light text would leave the list
+    // unreadable, so there it takes the theme's own base colour.
+    const bool darkText = palette().color(QPalette::WindowText).lightness() > 128;
+    const QColor background = darkText ? QApplication::palette(this).color(QPalette::Base)
+                                       : QColor(Qt::white);
+    QPalette pal = palette();
+    if (pal.color(QPalette::Window) == background && pal.color(QPalette::Base) == background)
+        return;
+    pal.setColor(QPalette::Window, background);
+    pal.setColor(QPalette::Base, background);
+    setPalette(pal);
+}
+
+void SidebarView::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange) followPalette();
 }

@@ -38,7 +38,11 @@ public:
     // Opens the filter popup below its button.
     void openFilterPopup();
 
+protected:
+    void changeEvent(QEvent* event) override;
+
 private:
+    void followPalette();
     void followFilters();
     void followList();
     void followMarks();
