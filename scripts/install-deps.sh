@@ -13,7 +13,7 @@ BUILD_PKGS=(build-essential cmake ninja-build pkg-config git
   libecal2.0-dev libedataserver1.2-dev libical-dev)
 RUN_PKGS=(qt6-qpa-plugins fonts-noto-cjk fonts-noto-color-emoji tesseract-ocr-eng tesseract-ocr-script-jpan
   pulseaudio-utils xdg-utils desktop-file-utils sound-theme-freedesktop qt6-translations-l10n)
-TEST_PKGS=(xvfb xauth x11-utils xdotool openbox dbus dbus-x11 libglib2.0-bin
+TEST_PKGS=(xvfb xauth x11-utils xdotool openbox dbus dbus-x11 libglib2.0-bin gsettings-desktop-schemas
   gnome-keyring libsecret-tools pulseaudio sox ffmpeg evolution-data-server dex)
 
 want=("${BUILD_PKGS[@]}" "${RUN_PKGS[@]}")

@@ -41,6 +41,7 @@ RecordingPillView::RecordingPillView(RecorderControl& recorder, QWidget* parent)
     connect(spin_, &QVariantAnimation::valueChanged, this, [this] { update(spinnerRect()); });
     connect(&recorder_, &RecorderControl::phaseChanged, this, [this] { phaseChanged(); });
     connect(&recorder_, &RecorderControl::elapsedChanged, this, [this] { update(); });
+    PanelStyle::onReduceMotionChanged(this, [this] { followMotionSetting(); });
     setFixedSize(sizeHint());
     phaseChanged();
 }
@@ -80,6 +81,10 @@ QRect RecordingPillView::stopButtonRect() const {
     return QRect((width() - kStop) / 2, height() - kPadding - kStop, kStop, kStop);
 }
 
+bool RecordingPillView::spinning() const {
+    return spin_->state() == QAbstractAnimation::Running;
+}
+
 bool RecordingPillView::showsStopButton() const {
     return recorder_.phase() != RecorderControl::Phase::processing;
 }
@@ -100,12 +105,17 @@ void RecordingPillView::resizeEvent(QResizeEvent*) {
 void RecordingPillView::phaseChanged() {
     const bool processing = !showsStopButton();
     bars_->setVisible(!processing);  // a new show restarts the bars from full height
-    if (processing && !PanelStyle::reduceMotion())
-        spin_->start();
-    else
-        spin_->stop();
     if (processing) pressOnStop_ = false;
+    followMotionSetting();
     relayout();
+}
+
+void RecordingPillView::followMotionSetting() {
+    if (!showsStopButton() && !PanelStyle::reduceMotion()) {
+        if (spin_->state() != QAbstractAnimation::Running) spin_->start();
+    } else {
+        spin_->stop();
+    }
     update();
 }
 
@@ -119,7 +129,9 @@ void RecordingPillView::paintEvent(QPaintEvent*) {
 
     if (!showsStopButton()) {
         const QRectF s = QRectF(spinnerRect()).adjusted(1.5, 1.5, -1.5, -1.5);
-        const qreal angle = spin_->currentValue().toReal();
+        // Held still, the arc stands where each turn starts.
+        const qreal angle =
+            spin_->state() == QAbstractAnimation::Running ? spin_->currentValue().toReal() : 0;
         QPen track(PanelStyle::secondary(this, 0.25), 2);
         p.setPen(track);
         p.drawEllipse(s);

@@ -18,6 +18,8 @@ public:
 
     // What is shown now, for the panel's owner and for tests.
     bool showsStopButton() const;
+    // The processing spinner turns now.
+    bool spinning() const;
     QString clockLabel() const;
     QRect stopButtonRect() const;
     QRect tileRect() const;
@@ -35,6 +37,7 @@ protected:
 
 private:
     void phaseChanged();
+    void followMotionSetting();
     void relayout();
     int clockHeight() const;
     int processingTextHeight() const;
