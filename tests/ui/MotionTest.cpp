@@ -1,5 +1,6 @@
 // The animated views under the desktop's own setting to reduce motion (through GSettings and
-// through a settings portal on the test bus), following it while they are shown.
+// through a settings portal on the test bus), following it while they are shown; and a newly
+// chosen record's pane rising into place.
 #include <QHBoxLayout>
 #include <QTest>
 #include <QVBoxLayout>
@@ -14,12 +15,16 @@
 #include "support/ScopedGnomeAnimations.h"
 #include "support/TestEnv.h"
 #include "ui/main/EmptyStateView.h"
+#include "ui/main/MainView.h"
+#include "ui/main/MainViewModel.h"
 #include "ui/main/RecordingPulse.h"
 #include "ui/main/ShimmerLine.h"
 #include "ui/main/SparklePulse.h"
 #include "ui/main/SpinnerRing.h"
 #include "ui/main/detail/AgentProcessingBanner.h"
 #include "ui/main/detail/AgentPulseBadge.h"
+#include "ui/main/detail/DetailView.h"
+#include "ui/main/sidebar/RecordListView.h"
 
 namespace {
 
@@ -129,5 +134,43 @@ TEST_F(DesktopMotion, StillPicturesAndASwitchWhileShown) {
         portal.reset();
         gnome.set(true);
         EXPECT_TRUE(waitFor([&] { return !desktop.reduceMotion(); }));
+    }
+}
+
+// Another record's pane fades in as it rises 6 px into place; under reduced motion it stands
+// there at once. The placeholder only fades.
+TEST_F(WindowFixture, ChosenRecordRisesIntoPlace) {
+    addRecord("週次定例");
+    addRecord("採用面接");
+    defaults.set(MainViewModel::kOnboardingKey, true);
+    for (const bool reduced : {false, true}) {
+        SCOPED_TRACE(reduced ? "reduced" : "moving");
+        qputenv("TAVRO_REDUCE_MOTION", reduced ? "1" : "0");
+        MainView view(ctx);
+        view.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+        for (const int row : {0, 1}) {
+            view.recordList()->setCurrentIndex(view.recordList()->model()->index(row, 0));
+            DetailView* pane = view.detailView();
+            ASSERT_NE(pane, nullptr);
+            if (reduced) {
+                EXPECT_EQ(pane->y(), 0);
+                EXPECT_EQ(pane->graphicsEffect(), nullptr);
+                continue;
+            }
+            EXPECT_EQ(pane->y(), MainView::kDetailRise);
+            EXPECT_NE(pane->graphicsEffect(), nullptr) << "fading in";
+            int lowest = pane->y();
+            EXPECT_TRUE(waitFor([&] {
+                lowest = std::max(lowest, pane->y());
+                return pane->y() == 0 && pane->graphicsEffect() == nullptr;
+            }));
+            EXPECT_EQ(lowest, MainView::kDetailRise) << "it only rises";
+        }
+        if (!reduced) shoot(view, QStringLiteral("main-record-risen"));
+        view.model().setQuery("該当なし");
+        EXPECT_FALSE(view.showsRecord());
+        EXPECT_EQ(view.emptyState()->y(), 0);
+        EXPECT_EQ(view.emptyState()->graphicsEffect() != nullptr, !reduced);
     }
 }
