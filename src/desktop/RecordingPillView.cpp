@@ -10,6 +10,7 @@
 
 #include "desktop/ClockText.h"
 #include "desktop/PanelStyle.h"
+#include "desktop/TabularDigits.h"
 #include "desktop/WaveBars.h"
 #include "engine/RecorderControl.h"
 
@@ -46,8 +47,12 @@ RecordingPillView::RecordingPillView(RecorderControl& recorder, QWidget* parent)
     phaseChanged();
 }
 
+QFont RecordingPillView::clockFont() {
+    return PanelStyle::font(kClockSize, QFont::Medium);
+}
+
 int RecordingPillView::clockHeight() const {
-    return QFontMetrics(PanelStyle::font(kClockSize, QFont::Medium)).height();
+    return QFontMetrics(clockFont()).height();
 }
 
 int RecordingPillView::processingTextHeight() const {
@@ -91,6 +96,11 @@ bool RecordingPillView::showsStopButton() const {
 
 QString RecordingPillView::clockLabel() const {
     return QString::fromStdString(clockText(recorder_.elapsed()));
+}
+
+QRectF RecordingPillView::clockTextRect() const {
+    const qreal w = TabularDigits::width(clockFont(), clockLabel());
+    return QRectF((width() - w) / 2, bars_->geometry().bottom() + 1 + kSpacing, w, clockHeight());
 }
 
 void RecordingPillView::relayout() {
@@ -146,11 +156,9 @@ void RecordingPillView::paintEvent(QPaintEvent*) {
         return;
     }
 
-    QFont clockFont = PanelStyle::font(kClockSize, QFont::Medium);
-    p.setFont(clockFont);
+    p.setFont(clockFont());
     p.setPen(PanelStyle::secondary(this));
-    const QRect clock(0, bars_->geometry().bottom() + 1 + kSpacing, width(), clockHeight());
-    p.drawText(clock, Qt::AlignHCenter | Qt::AlignTop, clockLabel());
+    TabularDigits::draw(p, clockTextRect(), Qt::AlignHCenter | Qt::AlignTop, clockLabel());
 
     const QRectF stop = stopButtonRect();
     QColor faint = PanelStyle::red();

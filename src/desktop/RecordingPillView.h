@@ -23,6 +23,9 @@ public:
     QString clockLabel() const;
     QRect stopButtonRect() const;
     QRect tileRect() const;
+    // Where the clock's text stands while recording.
+    QRectF clockTextRect() const;
+    static QFont clockFont();
 
     static constexpr int kWidth = 52;
     static inline const QString kStopHelp = QStringLiteral("録音を停止して議事録を作成");
