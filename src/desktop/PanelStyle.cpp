@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "desktop/Symbols.h"
+#include "platform/DesktopMotionSetting.h"
 
 namespace PanelStyle {
 
@@ -74,7 +75,13 @@ void paintIconTile(QPainter& p, const QRectF& tile, qreal cornerRadius, qreal sy
 
 bool reduceMotion() {
     const char* v = std::getenv("TAVRO_REDUCE_MOTION");
-    return v && *v && std::strcmp(v, "0") != 0;
+    if (v && *v) return std::strcmp(v, "0") != 0;
+    return DesktopMotionSetting::shared().reduceMotion();
+}
+
+void onReduceMotionChanged(QObject* receiver, std::function<void()> follow) {
+    QObject::connect(&DesktopMotionSetting::shared(), &DesktopMotionSetting::changed, receiver,
+                     std::move(follow));
 }
 
 }  // namespace PanelStyle

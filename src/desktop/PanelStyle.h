@@ -4,6 +4,9 @@
 #include <QFont>
 #include <QRectF>
 
+#include <functional>
+
+class QObject;
 class QPainter;
 class QWidget;
 
@@ -26,7 +29,11 @@ void paintBackground(QPainter& p, const QWidget* w, qreal cornerRadius);
 // A black rounded tile with the white "waveform" symbol centred on it.
 void paintIconTile(QPainter& p, const QRectF& tile, qreal cornerRadius, qreal symbolSize);
 
-// TAVRO_REDUCE_MOTION set to anything but "" or "0": animations hold a still frame.
+// Whether animations hold a still frame: the desktop's setting to reduce motion, unless
+// TAVRO_REDUCE_MOTION overrides it ("0": move; anything else but empty: hold still).
 bool reduceMotion();
+// Calls `follow` in `receiver`'s context each time the desktop's setting turns, for as long as
+// the receiver lives, so that a view on screen moves or holds still without being rebuilt.
+void onReduceMotionChanged(QObject* receiver, std::function<void()> follow);
 
 }  // namespace PanelStyle

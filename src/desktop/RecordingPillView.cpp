@@ -10,6 +10,7 @@
 
 #include "desktop/ClockText.h"
 #include "desktop/PanelStyle.h"
+#include "desktop/TabularDigits.h"
 #include "desktop/WaveBars.h"
 #include "engine/RecorderControl.h"
 
@@ -41,12 +42,17 @@ RecordingPillView::RecordingPillView(RecorderControl& recorder, QWidget* parent)
     connect(spin_, &QVariantAnimation::valueChanged, this, [this] { update(spinnerRect()); });
     connect(&recorder_, &RecorderControl::phaseChanged, this, [this] { phaseChanged(); });
     connect(&recorder_, &RecorderControl::elapsedChanged, this, [this] { update(); });
+    PanelStyle::onReduceMotionChanged(this, [this] { followMotionSetting(); });
     setFixedSize(sizeHint());
     phaseChanged();
 }
 
+QFont RecordingPillView::clockFont() {
+    return PanelStyle::font(kClockSize, QFont::Medium);
+}
+
 int RecordingPillView::clockHeight() const {
-    return QFontMetrics(PanelStyle::font(kClockSize, QFont::Medium)).height();
+    return QFontMetrics(clockFont()).height();
 }
 
 int RecordingPillView::processingTextHeight() const {
@@ -80,12 +86,21 @@ QRect RecordingPillView::stopButtonRect() const {
     return QRect((width() - kStop) / 2, height() - kPadding - kStop, kStop, kStop);
 }
 
+bool RecordingPillView::spinning() const {
+    return spin_->state() == QAbstractAnimation::Running;
+}
+
 bool RecordingPillView::showsStopButton() const {
     return recorder_.phase() != RecorderControl::Phase::processing;
 }
 
 QString RecordingPillView::clockLabel() const {
     return QString::fromStdString(clockText(recorder_.elapsed()));
+}
+
+QRectF RecordingPillView::clockTextRect() const {
+    const qreal w = TabularDigits::width(clockFont(), clockLabel());
+    return QRectF((width() - w) / 2, bars_->geometry().bottom() + 1 + kSpacing, w, clockHeight());
 }
 
 void RecordingPillView::relayout() {
@@ -100,12 +115,17 @@ void RecordingPillView::resizeEvent(QResizeEvent*) {
 void RecordingPillView::phaseChanged() {
     const bool processing = !showsStopButton();
     bars_->setVisible(!processing);  // a new show restarts the bars from full height
-    if (processing && !PanelStyle::reduceMotion())
-        spin_->start();
-    else
-        spin_->stop();
     if (processing) pressOnStop_ = false;
+    followMotionSetting();
     relayout();
+}
+
+void RecordingPillView::followMotionSetting() {
+    if (!showsStopButton() && !PanelStyle::reduceMotion()) {
+        if (spin_->state() != QAbstractAnimation::Running) spin_->start();
+    } else {
+        spin_->stop();
+    }
     update();
 }
 
@@ -119,7 +139,9 @@ void RecordingPillView::paintEvent(QPaintEvent*) {
 
     if (!showsStopButton()) {
         const QRectF s = QRectF(spinnerRect()).adjusted(1.5, 1.5, -1.5, -1.5);
-        const qreal angle = spin_->currentValue().toReal();
+        // Held still, the arc stands where each turn starts.
+        const qreal angle =
+            spin_->state() == QAbstractAnimation::Running ? spin_->currentValue().toReal() : 0;
         QPen track(PanelStyle::secondary(this, 0.25), 2);
         p.setPen(track);
         p.drawEllipse(s);
@@ -134,11 +156,9 @@ void RecordingPillView::paintEvent(QPaintEvent*) {
         return;
     }
 
-    QFont clockFont = PanelStyle::font(kClockSize, QFont::Medium);
-    p.setFont(clockFont);
+    p.setFont(clockFont());
     p.setPen(PanelStyle::secondary(this));
-    const QRect clock(0, bars_->geometry().bottom() + 1 + kSpacing, width(), clockHeight());
-    p.drawText(clock, Qt::AlignHCenter | Qt::AlignTop, clockLabel());
+    TabularDigits::draw(p, clockTextRect(), Qt::AlignHCenter | Qt::AlignTop, clockLabel());
 
     const QRectF stop = stopButtonRect();
     QColor faint = PanelStyle::red();

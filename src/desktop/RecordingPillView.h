@@ -18,9 +18,14 @@ public:
 
     // What is shown now, for the panel's owner and for tests.
     bool showsStopButton() const;
+    // The processing spinner turns now.
+    bool spinning() const;
     QString clockLabel() const;
     QRect stopButtonRect() const;
     QRect tileRect() const;
+    // Where the clock's text stands while recording.
+    QRectF clockTextRect() const;
+    static QFont clockFont();
 
     static constexpr int kWidth = 52;
     static inline const QString kStopHelp = QStringLiteral("録音を停止して議事録を作成");
@@ -35,6 +40,7 @@ protected:
 
 private:
     void phaseChanged();
+    void followMotionSetting();
     void relayout();
     int clockHeight() const;
     int processingTextHeight() const;

@@ -23,6 +23,7 @@ WaveBars::WaveBars(QWidget* parent) : QWidget(parent), ticker_(new QVariantAnima
     ticker_->setDuration(1000);
     ticker_->setLoopCount(-1);
     connect(ticker_, &QVariantAnimation::valueChanged, this, [this] { update(); });
+    PanelStyle::onReduceMotionChanged(this, [this] { followMotionSetting(); });
     setFixedSize(sizeHint());
 }
 
@@ -41,6 +42,10 @@ qreal WaveBars::barScale(int i, qreal seconds) {
     return 1.0 - (1.0 - kLowScale) * ease.valueForProgress(progress);
 }
 
+bool WaveBars::moving() const {
+    return ticker_->state() == QAbstractAnimation::Running;
+}
+
 void WaveBars::showEvent(QShowEvent*) {
     animating_ = true;
     clock_.start();
@@ -49,6 +54,14 @@ void WaveBars::showEvent(QShowEvent*) {
 
 void WaveBars::hideEvent(QHideEvent*) {
     ticker_->stop();
+}
+
+void WaveBars::followMotionSetting() {
+    if (PanelStyle::reduceMotion())
+        ticker_->stop();
+    else if (isVisible())
+        ticker_->start();
+    update();
 }
 
 void WaveBars::paintEvent(QPaintEvent*) {

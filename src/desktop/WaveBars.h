@@ -13,6 +13,8 @@ public:
 
     QSize sizeHint() const override;
     bool animating() const { return animating_; }
+    // The bars swing now (shown, and motion not reduced).
+    bool moving() const;
     // The vertical scale of bar i, `seconds` after the animation began.
     static qreal barScale(int i, qreal seconds);
 
@@ -27,6 +29,8 @@ protected:
     void hideEvent(QHideEvent*) override;
 
 private:
+    void followMotionSetting();
+
     QVariantAnimation* ticker_;
     QElapsedTimer clock_;
     bool animating_ = false;

@@ -6,6 +6,7 @@
 
 #include "desktop/PanelStyle.h"
 #include "desktop/Symbols.h"
+#include "ui/main/ClockLabel.h"
 #include "ui/main/Motion.h"
 #include "ui/main/RecordingPulse.h"
 #include "ui/main/ShimmerLine.h"
@@ -43,8 +44,9 @@ EmptyStateView::EmptyStateView(QWidget* parent) : QWidget(parent) {
     rebuild();
 }
 
-QLabel* EmptyStateView::addLabel(const QString& text, const QFont& font, const QColor& color) {
-    auto* label = new QLabel(text, body_);
+QLabel* EmptyStateView::addLabel(const QString& text, const QFont& font, const QColor& color,
+                                 bool clock) {
+    QLabel* label = clock ? new ClockLabel(text, body_) : new QLabel(text, body_);
     label->setFont(font);
     QPalette pal = label->palette();
     pal.setColor(QPalette::WindowText, color);
@@ -106,7 +108,7 @@ void EmptyStateView::rebuild() {
         }
         case Kind::recording:
             column_->addWidget(new RecordingPulse(16, body_), 0, Qt::AlignHCenter);
-            title_ = addLabel(content_.title, PanelStyle::font(17), text);
+            title_ = addLabel(content_.title, PanelStyle::font(17), text, true);
             addLabel(content_.hint, body, secondary);
             break;
         case Kind::idle:

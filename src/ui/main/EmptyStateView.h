@@ -21,7 +21,9 @@ public:
 
 private:
     void rebuild();
-    QLabel* addLabel(const QString& text, const QFont& font, const QColor& color);
+    // `clock`: a label whose digits keep their places as the seconds count up.
+    QLabel* addLabel(const QString& text, const QFont& font, const QColor& color,
+                     bool clock = false);
 
     EmptyStateContent content_;
     QWidget* body_ = nullptr;

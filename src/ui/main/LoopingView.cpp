@@ -6,7 +6,9 @@
 #include "ui/main/Motion.h"
 
 LoopingView::LoopingView(int turnMs, QWidget* parent)
-    : QWidget(parent), clock_(motion::loop(this, turnMs)) {}
+    : QWidget(parent), clock_(motion::loop(this, turnMs)) {
+    PanelStyle::onReduceMotionChanged(this, [this] { followMotionSetting(); });
+}
 
 bool LoopingView::isAnimating() const {
     return clock_->state() == QAbstractAnimation::Running;
@@ -22,4 +24,12 @@ void LoopingView::showEvent(QShowEvent*) {
 
 void LoopingView::hideEvent(QHideEvent*) {
     clock_->stop();
+}
+
+void LoopingView::followMotionSetting() {
+    if (PanelStyle::reduceMotion())
+        clock_->stop();
+    else if (isVisible() && !isAnimating())
+        clock_->start();
+    update();  // the still frame, or the first moving one
 }

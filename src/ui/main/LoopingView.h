@@ -1,6 +1,6 @@
 #pragma once
 // A small view driven by a looping 0→1 clock that runs while the view is shown, and holds
-// still under reduced motion.
+// still under reduced motion; a change of the desktop's setting takes effect on screen.
 #include <QWidget>
 
 class QVariantAnimation;
@@ -19,5 +19,7 @@ protected:
     void hideEvent(QHideEvent*) override;
 
 private:
+    void followMotionSetting();
+
     QVariantAnimation* clock_;
 };

@@ -133,7 +133,8 @@ void MainView::showEvent(QShowEvent* e) {
     if (!e->spontaneous()) model_->appeared();
 }
 
-// One detail view per shown record: another record gets a fresh view that fades in.
+// One detail view per shown record: another record gets a fresh view that fades in as it rises
+// into place; the placeholder only fades in.
 void MainView::followSelection() {
     const MinutesRecord* shown = model_->selected();
     if (shown && detailView_ && detailView_->recordID() == shown->id) return;
@@ -151,7 +152,7 @@ void MainView::followSelection() {
         page = detailView_;
     }
     detail_->setCurrentWidget(page);
-    motion::fadeIn(page, 220, QEasingCurve::OutQuad);
+    motion::fadeIn(page, 220, QEasingCurve::OutQuad, shown ? kDetailRise : 0);
 }
 
 void MainView::followRecorder() {

@@ -50,6 +50,8 @@ public:
     static constexpr int kSidebarWidth = 280;
     static constexpr QSize kMinimumSize{920, 600};
     static constexpr QSize kDefaultSize{1100, 760};
+    // How far below its place a newly shown record's pane starts as it fades in.
+    static constexpr int kDetailRise = 6;
 
 signals:
     // The header's settings button: whoever owns the settings window opens it.

@@ -18,8 +18,9 @@ qreal thereAndBack(qreal t);
 qreal easeOut(qreal t);
 
 // Fades `view` in over `ms` (nothing under reduced motion or while it is hidden); the effect is
-// removed afterwards so that it costs nothing once the view stands.
-void fadeIn(QWidget* view, int ms, QEasingCurve::Type easing);
+// removed afterwards so that it costs nothing once the view stands. With a `rise`, the view
+// comes up that many pixels from below its place as it fades in.
+void fadeIn(QWidget* view, int ms, QEasingCurve::Type easing, int rise = 0);
 
 // The system accent colour: the palette's highlight.
 QColor accent(const QWidget* w);

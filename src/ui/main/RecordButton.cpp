@@ -1,13 +1,15 @@
 #include "ui/main/RecordButton.h"
 
-#include <QFontMetrics>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPalette>
 #include <QVariantAnimation>
 
+#include <cmath>
+
 #include "desktop/PanelStyle.h"
 #include "desktop/Symbols.h"
+#include "desktop/TabularDigits.h"
 #include "ui/main/Motion.h"
 #include "ui/main/RecordingPulse.h"
 #include "ui/main/SpinnerRing.h"
@@ -41,7 +43,7 @@ RecordButton::RecordButton(HeaderModel& model, QWidget* parent)
     follow();
 }
 
-QFont RecordButton::clockFont() const {
+QFont RecordButton::clockFont() {
     return PanelStyle::font(kBodySize);
 }
 
@@ -52,7 +54,7 @@ QRect RecordButton::frameRect() const {
 QSize RecordButton::sizeHint() const {
     int w = kPadX + kFrame + kPadX;
     if (look_.kind == HeaderModel::RecordLook::Kind::clock)
-        w += kSpacing + QFontMetrics(clockFont()).horizontalAdvance(look_.text);
+        w += kSpacing + static_cast<int>(std::ceil(TabularDigits::width(clockFont(), look_.text)));
     return QSize(w, kFrame + 4);
 }
 
@@ -104,6 +106,6 @@ void RecordButton::paintEvent(QPaintEvent*) {
         p.setFont(clockFont());
         p.setPen(PanelStyle::red());
         const QRect text(frameRect().right() + 1 + kSpacing, 0, width(), height());
-        p.drawText(text, Qt::AlignLeft | Qt::AlignVCenter, look_.text);
+        TabularDigits::draw(p, text, Qt::AlignLeft | Qt::AlignVCenter, look_.text);
     }
 }

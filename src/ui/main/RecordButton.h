@@ -16,13 +16,14 @@ public:
 
     const HeaderModel::RecordLook& look() const { return look_; }
     QSize sizeHint() const override;
+    // The font of "停止 m:ss".
+    static QFont clockFont();
 
 protected:
     void paintEvent(QPaintEvent*) override;
 
 private:
     void follow();
-    QFont clockFont() const;
     QRect frameRect() const;
 
     HeaderModel& model_;

@@ -40,6 +40,7 @@ AgentProcessingBanner::AgentProcessingBanner(const QString& engine, QWidget* par
 
     timer_.setInterval(500);
     connect(&timer_, &QTimer::timeout, this, &AgentProcessingBanner::tick);
+    PanelStyle::onReduceMotionChanged(this, [this] { followMotionSetting(); });
 }
 
 QString AgentProcessingBanner::title() const {
@@ -65,4 +66,15 @@ void AgentProcessingBanner::showEvent(QShowEvent*) {
 
 void AgentProcessingBanner::hideEvent(QHideEvent*) {
     timer_.stop();
+}
+
+// Held still, the title shows no dots, as a banner made under reduced motion does.
+void AgentProcessingBanner::followMotionSetting() {
+    if (!PanelStyle::reduceMotion()) {
+        if (isVisible() && !timer_.isActive()) timer_.start();
+        return;
+    }
+    timer_.stop();
+    dots_ = 0;
+    title_->setText(AgentSectionModel::bannerTitle(dots_));
 }

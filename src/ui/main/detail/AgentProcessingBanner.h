@@ -28,6 +28,8 @@ protected:
     void hideEvent(QHideEvent*) override;
 
 private:
+    void followMotionSetting();
+
     QLabel* title_;
     QLabel* detail_;
     QTimer timer_;

@@ -59,6 +59,10 @@ RecordListView::RecordListView(MainViewModel& model, RecordListModel& rows, QWid
             &RecordListView::chosen);
     connect(&rows_, &QAbstractItemModel::modelReset, this, &RecordListView::followAgents);
     connect(&rows_, &QAbstractItemModel::dataChanged, this, &RecordListView::followAgents);
+    PanelStyle::onReduceMotionChanged(this, [this] {
+        followAgents();
+        viewport()->update();
+    });
     followModel();
 }
 
