@@ -5,19 +5,10 @@
 
 #include <xcb/xcb.h>
 
-#include <cstdlib>
-#include <cstring>
+#include "platform/XcbAtom.h"
+
 
 namespace {
-
-xcb_atom_t atom(xcb_connection_t* c, const char* name) {
-    auto cookie = xcb_intern_atom(c, 0, static_cast<uint16_t>(strlen(name)), name);
-    xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(c, cookie, nullptr);
-    if (!reply) return XCB_ATOM_NONE;
-    const xcb_atom_t a = reply->atom;
-    free(reply);
-    return a;
-}
 
 void sendToRoot(xcb_connection_t* c, xcb_window_t root, xcb_window_t w, xcb_atom_t type,
                 uint32_t d0, uint32_t d1) {
@@ -45,7 +36,7 @@ bool showOnAllDesktops(QWindow* window) {
     const auto w = static_cast<xcb_window_t>(window->winId());
 
     constexpr uint32_t kAllDesktops = 0xFFFFFFFF;
-    const xcb_atom_t desktop = atom(c, "_NET_WM_DESKTOP");
+    const xcb_atom_t desktop = xcbAtom(c, "_NET_WM_DESKTOP");
     if (desktop == XCB_ATOM_NONE) return false;
     if (!window->isVisible()) {
         xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, desktop, XCB_ATOM_CARDINAL, 32, 1,
@@ -54,7 +45,7 @@ bool showOnAllDesktops(QWindow* window) {
         const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
         sendToRoot(c, root, w, desktop, kAllDesktops, 0);
         constexpr uint32_t kAdd = 1;
-        sendToRoot(c, root, w, atom(c, "_NET_WM_STATE"), kAdd, atom(c, "_NET_WM_STATE_STICKY"));
+        sendToRoot(c, root, w, xcbAtom(c, "_NET_WM_STATE"), kAdd, xcbAtom(c, "_NET_WM_STATE_STICKY"));
     }
     xcb_flush(c);
     return true;

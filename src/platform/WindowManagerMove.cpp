@@ -5,23 +5,15 @@
 
 #include <xcb/xcb.h>
 
+#include "platform/XcbAtom.h"
+
 #include <cstdlib>
-#include <cstring>
 
 namespace {
 
-xcb_atom_t atom(xcb_connection_t* c, const char* name) {
-    auto cookie = xcb_intern_atom(c, 0, static_cast<uint16_t>(strlen(name)), name);
-    xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(c, cookie, nullptr);
-    if (!reply) return XCB_ATOM_NONE;
-    const xcb_atom_t a = reply->atom;
-    free(reply);
-    return a;
-}
-
 // Whether the window manager lists `wanted` in _NET_SUPPORTED.
 bool supported(xcb_connection_t* c, xcb_window_t root, xcb_atom_t wanted) {
-    const xcb_atom_t list = atom(c, "_NET_SUPPORTED");
+    const xcb_atom_t list = xcbAtom(c, "_NET_SUPPORTED");
     if (list == XCB_ATOM_NONE || wanted == XCB_ATOM_NONE) return false;
     xcb_get_property_reply_t* reply = xcb_get_property_reply(
         c, xcb_get_property(c, 0, root, list, XCB_ATOM_ATOM, 0, 4096), nullptr);
@@ -42,7 +34,7 @@ bool moveWithWindowManager(QWindow* window, QPoint pressedAt) {
     if (!x11 || !x11->connection()) return window->startSystemMove();
     xcb_connection_t* c = x11->connection();
     const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
-    const xcb_atom_t moveResize = atom(c, "_NET_WM_MOVERESIZE");
+    const xcb_atom_t moveResize = xcbAtom(c, "_NET_WM_MOVERESIZE");
     if (!supported(c, root, moveResize)) return false;
 
     const qreal dpr = window->devicePixelRatio();

@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QImage>
+#include <QPalette>
 #include <QString>
 #include <QTest>
 #include <QTimer>
@@ -32,6 +33,18 @@ inline void onModal(std::function<void(QWidget*)> act) {
         }
     });
     poll->start(10);
+}
+
+// A dark desktop theme, as the application's palette would carry it.
+inline QPalette darkPalette() {
+    QPalette dark;
+    dark.setColor(QPalette::Window, QColor(36, 36, 38));
+    dark.setColor(QPalette::WindowText, QColor(236, 236, 236));
+    dark.setColor(QPalette::Base, QColor(28, 28, 30));
+    dark.setColor(QPalette::Text, QColor(236, 236, 236));
+    dark.setColor(QPalette::Button, QColor(52, 52, 56));
+    dark.setColor(QPalette::ButtonText, QColor(236, 236, 236));
+    return dark;
 }
 
 // Saves the widget as a test artifact and returns the picture.

@@ -354,13 +354,7 @@ TEST(WindowEdgeGrip, EdgesAndCornersUnderThePointer) {
 // The window at its smallest and larger than the screen, light and dark; then on the screen
 // itself, with nothing of the window manager's around it.
 TEST_F(WindowChromeTest, Screenshots) {
-    QPalette dark;
-    dark.setColor(QPalette::Window, QColor(36, 36, 38));
-    dark.setColor(QPalette::WindowText, QColor(236, 236, 236));
-    dark.setColor(QPalette::Base, QColor(28, 28, 30));
-    dark.setColor(QPalette::Text, QColor(236, 236, 236));
-    dark.setColor(QPalette::Button, QColor(52, 52, 56));
-    dark.setColor(QPalette::ButtonText, QColor(236, 236, 236));
+    const QPalette dark = uitest::darkPalette();
     const QPalette light = QApplication::palette();
     const struct {
         const char* file;

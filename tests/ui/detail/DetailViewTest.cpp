@@ -589,13 +589,7 @@ TEST_F(DetailViewTest, TheBannerNamesTheChosenTool) {
 
 // The done count reads on a dark window: secondary text on a faint capsule of the text colour.
 TEST_F(DetailViewTest, TheDoneCountReadsOnADarkWindow) {
-    QPalette dark;
-    dark.setColor(QPalette::Window, QColor(30, 30, 30));
-    dark.setColor(QPalette::Base, QColor(40, 40, 42));
-    dark.setColor(QPalette::WindowText, QColor(235, 235, 240));
-    dark.setColor(QPalette::Text, QColor(235, 235, 240));
-    dark.setColor(QPalette::Button, QColor(55, 55, 58));
-    dark.setColor(QPalette::ButtonText, QColor(235, 235, 240));
+    const QPalette dark = uitest::darkPalette();
     // A dark desktop theme is the application's palette; the light one comes back at the end.
     struct ScopedPalette {
         QPalette old = QApplication::palette();
