@@ -1,0 +1,79 @@
+// The settings window as the user meets it on screen: the account's whole round of logging in
+// and out against the fake service.
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
+
+#include "SettingsFixture.h"
+#include "ui/settings/AccountSettings.h"
+#include "ui/settings/SettingsView.h"
+
+namespace {
+
+using settingstest::settle;
+using settingstest::shoot;
+using settingstest::waitFor;
+
+// Not only shown but drawn: laid out at its full height, with some of it inside the window.
+bool onScreen(const QWidget* w) {
+    return w->isVisible() && w->height() >= w->minimumSizeHint().height() &&
+           !w->visibleRegion().isEmpty();
+}
+
+class SettingsWindowTest : public settingstest::SettingsFixture {
+protected:
+    void TearDown() override { settle(); }
+};
+
+// Every way back to the e-mail step shows it, and a second login works: "戻る" from the code,
+// logging out, another tab and back, and the window closed and opened again.
+TEST_F(SettingsWindowTest, LoggingOutOffersTheLoginAgain) {
+    SettingsView view(ctx);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    view.tabs()->setCurrentIndex(5);
+    auto* tab = qobject_cast<AccountSettings*>(view.tabs()->widget(5));
+    ASSERT_NE(tab, nullptr);
+    const auto emailStep = [&] {
+        return onScreen(tab->emailField()) && onScreen(tab->requestButton());
+    };
+    const auto requestCode = [&] {
+        tab->emailField()->clear();
+        QTest::keyClicks(tab->emailField(), QStringLiteral("me@x.jp"));
+        tab->requestButton()->click();
+        return waitFor([&] { return onScreen(tab->codeField()); });
+    };
+
+    for (int round = 1; round <= 2; ++round) {
+        SCOPED_TRACE(round);
+        ASSERT_TRUE(waitFor(emailStep));
+        ASSERT_TRUE(requestCode());
+        tab->backButton()->click();
+        ASSERT_TRUE(waitFor(emailStep));
+        ASSERT_TRUE(requestCode());
+        tab->codeField()->clear();
+        QTest::keyClicks(tab->codeField(), QStringLiteral("123456"));
+        tab->verifyButton()->click();
+        ASSERT_TRUE(waitFor([&] { return onScreen(tab->logoutButton()); }));
+        EXPECT_TRUE(defaults.contains("authToken"));
+        if (round == 1) shoot(view, QStringLiteral("settings-account-window-signed-in"));
+
+        tab->logoutButton()->click();
+        EXPECT_FALSE(defaults.contains("authToken"));
+        ASSERT_TRUE(waitFor(emailStep));
+        EXPECT_FALSE(tab->logoutButton()->isVisible());
+        if (round == 1) shoot(view, QStringLiteral("settings-account-window-logged-out"));
+
+        view.tabs()->setCurrentIndex(0);
+        view.tabs()->setCurrentIndex(5);
+        ASSERT_TRUE(waitFor(emailStep));
+        view.close();
+        view.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    }
+    EXPECT_EQ(service.requests("POST", "/api/auth/verify").size(), 2u);
+}
+
+}  // namespace
