@@ -107,18 +107,12 @@ void AccountSettings::build() {
     in->addWidget(logout_, 0, Qt::AlignLeft);
     connect(logout_, &QPushButton::clicked, model_, &AccountSettingsModel::logout);
 
-    // One row of the form holds the steps and the error line: a form laid out again after one
-    // of its rows was shown or hidden can leave a row that comes back with no height, and the
-    // tab blank.
-    auto* steps = new QWidget;
-    auto* stack = column(steps);
-    for (QWidget* page : pages_) stack->addWidget(page);
+    for (QWidget* page : pages_) form()->addRow(page);
     error_ = UserText::plainLabel();
     error_->setWordWrap(true);
     error_->setFont(PanelStyle::font(11));
     settingsTint(error_, PanelStyle::red());
-    stack->addWidget(error_);
-    form()->addRow(steps);
+    form()->addRow(error_);
 }
 
 int AccountSettings::shownPage() const {

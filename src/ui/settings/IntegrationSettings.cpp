@@ -2,7 +2,6 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -53,7 +52,7 @@ IntegrationSettings::IntegrationSettings(UiContext&, IntegrationSettingsModel* m
 }
 
 void IntegrationSettings::build() {
-    QFormLayout* f = form();
+    SettingsFormLayout* f = form();
     autoShare_ =
         new QCheckBox(QStringLiteral("議事録の完成後、接続済みの宛先へ自動送信(PDF/Word添付)"));
     connect(autoShare_, &QCheckBox::toggled, this,

@@ -1,13 +1,16 @@
 // The settings window as the user meets it on screen: the account's whole round of logging in
-// and out against the fake service.
+// and out against the fake service, and rows that come and go in the integrations tab.
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
 
+#include <optional>
+
 #include "SettingsFixture.h"
 #include "ui/settings/AccountSettings.h"
+#include "ui/settings/IntegrationSettings.h"
 #include "ui/settings/SettingsView.h"
 
 namespace {
@@ -74,6 +77,38 @@ TEST_F(SettingsWindowTest, LoggingOutOffersTheLoginAgain) {
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
     }
     EXPECT_EQ(service.requests("POST", "/api/auth/verify").size(), 2u);
+}
+
+// Rows shown and hidden as connections come and go leave every provider's row drawn whole.
+TEST_F(SettingsWindowTest, ConnectionsComingAndGoingKeepEveryRow) {
+    SettingsView view(ctx);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    view.tabs()->setCurrentIndex(4);
+    auto* tab = qobject_cast<IntegrationSettings*>(view.tabs()->widget(4));
+    ASSERT_NE(tab, nullptr);
+    const struct {
+        const char* what;
+        std::vector<std::pair<const char*, std::optional<const char*>>> settings;
+    } steps[] = {
+        {"Slack without a bot token: its notice", {{"slackWebhook", "https://hooks.example/1"}}},
+        {"the notice goes", {{"slackToken", "xoxb-1"}}},
+        {"Notion with its page", {{"notionToken", "ntn_1"}, {"notionParentId", "p1"}}},
+        {"both go, the notice comes back",
+         {{"notionToken", std::nullopt}, {"slackToken", std::nullopt}}},
+        {"Discord", {{"discordWebhook", "https://discord.example/1"}}},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.what);
+        for (const auto& [key, value] : step.settings)
+            value ? defaults.set(key, std::string(*value)) : defaults.remove(key);
+        for (const char* id : {"notion", "slack", "discord"}) {
+            const auto& row = tab->providerWidgets(id);
+            EXPECT_TRUE(waitFor([&] { return onScreen(row.button) && onScreen(row.status); }))
+                << id;
+        }
+    }
+    shoot(view, QStringLiteral("settings-integrations-rows-came-and-went"));
 }
 
 }  // namespace
