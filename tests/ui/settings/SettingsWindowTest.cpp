@@ -1,14 +1,18 @@
 // The settings window as the user meets it on screen: the account's whole round of logging in
-// and out against the fake service, and rows that come and go in the integrations tab.
+// and out against the fake service, rows that come and go in the integrations tab, and scroll bars
+// only where there is something to scroll.
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTabWidget>
 #include <QTest>
 
 #include <optional>
 
 #include "SettingsFixture.h"
+#include "library/CustomTemplateStore.h"
 #include "ui/settings/AccountSettings.h"
 #include "ui/settings/IntegrationSettings.h"
 #include "ui/settings/SettingsView.h"
@@ -109,6 +113,50 @@ TEST_F(SettingsWindowTest, ConnectionsComingAndGoingKeepEveryRow) {
         }
     }
     shoot(view, QStringLiteral("settings-integrations-rows-came-and-went"));
+}
+
+TEST_F(SettingsWindowTest, ScrollBarsOnlyWithSomethingToScroll) {
+    const struct {
+        const char* what;
+        int tab;
+        int height;     // of the window
+        int templates;  // the user's own
+        bool bar;
+    } cases[] = {
+        {"general", 0, 560, 0, false},
+        {"privacy", 2, 560, 0, false},
+        {"account", 5, 560, 0, false},
+        {"general with twenty templates", 0, 560, 20, true},
+        {"integrations opened up", 4, 560, 0, true},
+        {"general in a short window", 0, 380, 0, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<CustomTemplate> templates;
+        for (int i = 1; i <= c.templates; ++i)
+            templates.push_back({"custom-" + std::to_string(i),
+                                 "テンプレート" + std::to_string(i), "説明", "i"});
+        ASSERT_TRUE(CustomTemplateStore::save(templates, defaults));
+        SettingsView view(ctx);
+        view.setFixedHeight(c.height);
+        view.tabs()->setCurrentIndex(c.tab);
+        auto* tab = qobject_cast<QScrollArea*>(view.tabs()->widget(c.tab));
+        ASSERT_NE(tab, nullptr);
+        if (auto* integrations = qobject_cast<IntegrationSettings*>(tab))
+            integrations->expandAll();
+        view.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+        // Laid out: the rows fill the window, or stand taller than it.
+        ASSERT_TRUE(waitFor([&] {
+            const QWidget* rows = tab->widget();
+            return rows->height() >= tab->viewport()->height() &&
+                   rows->height() >= rows->minimumSizeHint().height();
+        }));
+        EXPECT_EQ(tab->verticalScrollBar()->isVisible(), c.bar);
+        EXPECT_EQ(tab->verticalScrollBar()->maximum() > 0, c.bar);
+        if (c.tab == 2) shoot(view, QStringLiteral("settings-privacy-without-bar"));
+        if (c.height < 560) shoot(view, QStringLiteral("settings-general-short-window"));
+    }
 }
 
 }  // namespace
