@@ -2,8 +2,10 @@
 // The application: its windows (the main window and the settings), the tray item, the launch
 // and quitting. Built over one AppServices; the windows reach the services through one
 // UiContext.
+#include <QMargins>
 #include <QObject>
 #include <QPointer>
+#include <QRect>
 #include <QStringList>
 
 #include <memory>
@@ -15,6 +17,7 @@ class AppDelegate;
 class AppServices;
 class MenuBarContent;
 class MenuBarIcon;
+class QScreen;
 class UpdateChecker;
 class WindowDialogs;
 
@@ -51,6 +54,7 @@ public:
 private:
     void finishRecording();
     void placeSettings();
+    void fitSettings(QRect wanted, const QScreen* screen, QMargins frame);
     void applyMenuBarIcon();
 
     AppServices& services_;

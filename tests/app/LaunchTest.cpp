@@ -10,6 +10,7 @@
 #include <QLocalSocket>
 #include <QMenu>
 #include <QProcess>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QSystemTrayIcon>
@@ -24,6 +25,7 @@
 #include <filesystem>
 #include <fstream>
 #include <future>
+#include <optional>
 #include <thread>
 
 #include "app/AppDelegate.h"
@@ -42,6 +44,7 @@
 #include "fakeservice/FakeService.h"
 #include "fakeservice/ScopedServiceUrl.h"
 #include "platform/Desktop.h"
+#include "support/BottomPanel.h"
 #include "support/FakeCalendarStore.h"
 #include "support/KeyboardLock.h"
 #include "support/NotificationWatch.h"
@@ -53,6 +56,7 @@
 #include "ui/main/MainView.h"
 #include "ui/main/ToolbarButton.h"
 #include "ui/main/sidebar/RecordListView.h"
+#include "ui/settings/SettingsView.h"
 #include "util/AtomicFile.h"
 
 namespace fs = std::filesystem;
@@ -344,6 +348,41 @@ TEST_F(LaunchTest, TheWindowsOpenWhereTheyWereLeft) {
     MainWindow* window = launch(*app);
     ASSERT_TRUE(window);
     EXPECT_TRUE(waitFor([&] { return window->geometry() == left; }, 3000));
+}
+
+// On a screen as low as a netbook's with its panel, the settings open inside the usable area,
+// shortened; once the panel is gone they open at their full height again.
+TEST_F(LaunchTest, OnALowScreenTheSettingsFitAboveThePanel) {
+    TAVRO_REQUIRE_ENV("window manager", testsupport::probeWindowManager());
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    ASSERT_NE(screen, nullptr);
+    const QRect whole = screen->geometry();
+    // 576 usable pixels, as on a 1024x600 screen with a 24-pixel panel.
+    std::optional<testsupport::BottomPanel> panel(std::in_place, whole.height() - 576);
+    ASSERT_TRUE(panel->ok());
+    ASSERT_TRUE(waitFor([&] { return screen->availableGeometry().height() == 576; }));
+
+    auto app = makeApp();
+    MainWindow* window = launch(*app);
+    ASSERT_TRUE(window);
+    app->showSettings();
+    auto* settings = qobject_cast<SettingsView*>(app->settingsWindow());
+    ASSERT_NE(settings, nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(settings));
+    EXPECT_TRUE(waitFor(
+        [&] { return screen->availableGeometry().contains(settings->frameGeometry()); }, 5000))
+        << "frame " << settings->frameGeometry().bottom() << " under the usable area's "
+        << screen->availableGeometry().bottom();
+    EXPECT_EQ(settings->width(), SettingsView::kSize.width());
+    EXPECT_LT(settings->height(), SettingsView::kSize.height());
+    uitest::shoot(*settings, QStringLiteral("settings-above-a-panel"));
+
+    settings->hide();
+    panel.reset();
+    ASSERT_TRUE(waitFor([&] { return screen->availableGeometry() == whole; }));
+    app->showSettings();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(settings));
+    EXPECT_EQ(settings->size(), SettingsView::kSize);
 }
 
 TEST_F(LaunchTest, AnImportedAudioFileBecomesTheTopRecordOfTheList) {
