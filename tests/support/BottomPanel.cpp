@@ -36,8 +36,8 @@ BottomPanel::BottomPanel(int height) {
     xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, w,
                         atom(connection_, "_NET_WM_WINDOW_TYPE"), XCB_ATOM_ATOM, 32, 1, &dock);
     // left, right, top, bottom, then the start and end of each along its edge.
-    const uint32_t strut[12] = {0, 0, 0, uint32_t(height), 0, 0, 0, 0, 0, 0, 0,
-                                uint32_t(width - 1)};
+    const uint32_t strut[12] = {0, 0, 0, uint32_t(height),   0, 0, 0, 0,
+                                0, 0, 0, uint32_t(width - 1)};
     xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, w,
                         atom(connection_, "_NET_WM_STRUT_PARTIAL"), XCB_ATOM_CARDINAL, 32, 12,
                         strut);

@@ -163,8 +163,11 @@ QWidget* IntegrationSettings::providerRow(const std::string& id) {
     bold.setBold(true);
     name->setFont(bold);
     column->addWidget(name);
-    ProviderWidgets w{settingsCaption(QString()), settingsSmallButton(QString())};
+    ProviderWidgets w{settingsCaption(QString()), settingsSmallButton(QString()),
+                      settingsTint(settingsCaption(QString()), PanelStyle::red())};
     column->addWidget(w.status);
+    w.problem->hide();
+    column->addWidget(w.problem);
     auto* row = new QWidget;
     auto* line = new QHBoxLayout(row);
     line->setContentsMargins(0, 0, 0, 0);
@@ -280,6 +283,8 @@ void IntegrationSettings::follow() {
         const auto p = model_->provider(id);
         w.status->setText(p.status);
         w.button->setText(p.button);
+        w.problem->setText(p.problem);
+        w.problem->setVisible(!p.problem.isEmpty());
     }
     slackNotice_->setVisible(model_->slackNeedsReconnect());
 

@@ -1,6 +1,6 @@
 // The settings window as the user meets it on screen: the account's whole round of logging in
-// and out against the fake service, rows that come and go in the integrations tab, and scroll bars
-// only where there is something to scroll.
+// and out against the fake service, rows that come and go in the integrations tab, scroll bars
+// only where there is something to scroll, and what the tabs say where nothing could be opened.
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -13,7 +13,9 @@
 
 #include "SettingsFixture.h"
 #include "library/CustomTemplateStore.h"
+#include "platform/Desktop.h"
 #include "ui/settings/AccountSettings.h"
+#include "ui/settings/GeneralSettings.h"
 #include "ui/settings/IntegrationSettings.h"
 #include "ui/settings/SettingsView.h"
 
@@ -134,16 +136,15 @@ TEST_F(SettingsWindowTest, ScrollBarsOnlyWithSomethingToScroll) {
         SCOPED_TRACE(c.what);
         std::vector<CustomTemplate> templates;
         for (int i = 1; i <= c.templates; ++i)
-            templates.push_back({"custom-" + std::to_string(i),
-                                 "テンプレート" + std::to_string(i), "説明", "i"});
+            templates.push_back(
+                {"custom-" + std::to_string(i), "テンプレート" + std::to_string(i), "説明", "i"});
         ASSERT_TRUE(CustomTemplateStore::save(templates, defaults));
         SettingsView view(ctx);
         view.setFixedHeight(c.height);
         view.tabs()->setCurrentIndex(c.tab);
         auto* tab = qobject_cast<QScrollArea*>(view.tabs()->widget(c.tab));
         ASSERT_NE(tab, nullptr);
-        if (auto* integrations = qobject_cast<IntegrationSettings*>(tab))
-            integrations->expandAll();
+        if (auto* integrations = qobject_cast<IntegrationSettings*>(tab)) integrations->expandAll();
         view.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
         // Laid out: the rows fill the window, or stand taller than it.
@@ -156,6 +157,62 @@ TEST_F(SettingsWindowTest, ScrollBarsOnlyWithSomethingToScroll) {
         EXPECT_EQ(tab->verticalScrollBar()->maximum() > 0, c.bar);
         if (c.tab == 2) shoot(view, QStringLiteral("settings-privacy-without-bar"));
         if (c.height < 560) shoot(view, QStringLiteral("settings-general-short-window"));
+    }
+}
+
+// Where the desktop opens nothing, the tab says so beside what was clicked, until a later click
+// opens it.
+TEST_F(SettingsWindowTest, WhatCouldNotBeOpenedIsSaidWhereItWasAsked) {
+    bool opens = false;
+    std::vector<QUrl> asked;
+    struct Restore {
+        Desktop::Opener previous;
+        ~Restore() { Desktop::setOpener(previous); }
+    } restore{Desktop::setOpener([&](const QUrl& url) {
+        asked.push_back(url);
+        return opens;
+    })};
+    defaults.set("slackWebhook", "https://hooks.example/1");  // without a bot token: "再接続する"
+    SettingsView view(ctx);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    auto* general = qobject_cast<GeneralSettings*>(view.tabs()->widget(0));
+    auto* integrations = qobject_cast<IntegrationSettings*>(view.tabs()->widget(4));
+    ASSERT_TRUE(general && integrations);
+    QPushButton* reconnect = nullptr;
+    for (QPushButton* b : integrations->findChildren<QPushButton*>())
+        if (b->text() == QStringLiteral("再接続する")) reconnect = b;
+    ASSERT_NE(reconnect, nullptr);
+    const QString browser = Desktop::noBrowserText();
+
+    const struct {
+        const char* what;
+        int tab;
+        QPushButton* button;
+        QLabel* problem;
+        QString text;
+    } cases[] = {
+        {"the data folder", 0, general->dataFolderButton(), general->folderProblem(),
+         QStringLiteral("フォルダを開けませんでした: ") +
+             QString::fromStdString(store.baseDir().string())},
+        {"connecting Notion", 4, integrations->providerWidgets("notion").button,
+         integrations->providerWidgets("notion").problem, browser},
+        {"connecting Slack again", 4, reconnect, integrations->providerWidgets("slack").problem,
+         browser},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        view.tabs()->setCurrentIndex(c.tab);
+        opens = false;
+        asked.clear();
+        c.button->click();
+        ASSERT_EQ(asked.size(), 1u);
+        EXPECT_TRUE(waitFor([&] { return onScreen(c.problem); }));
+        EXPECT_EQ(c.problem->text(), c.text);
+        shoot(view, QStringLiteral("settings-cannot-open-%1").arg(int(&c - cases)));
+        opens = true;
+        c.button->click();
+        EXPECT_TRUE(waitFor([&] { return !c.problem->isVisible(); }));
     }
 }
 
