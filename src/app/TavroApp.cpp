@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QScreen>
+#include <QWindow>
 
 #include "app/AppDelegate.h"
 #include "app/AppIcon.h"
@@ -115,6 +116,16 @@ void TavroApp::showSettings() {
         if (settingsWindow_->windowTitle().isEmpty())
             settingsWindow_->setWindowTitle(QStringLiteral("設定"));
         placeSettings();
+    } else if (!settingsWindow_->isVisible()) {
+        // Where the user left it, unless the screen or its panels have changed since.
+        const QRect wanted(settingsWindow_->geometry().topLeft(), SettingsView::kSize);
+        const QScreen* screen = QGuiApplication::screenAt(wanted.center());
+        if (!screen) screen = QGuiApplication::primaryScreen();
+        const QWindow* window = settingsWindow_->windowHandle();
+        const QMargins frame = window && !window->frameMargins().isNull()
+                                   ? window->frameMargins()
+                                   : kLikelyFrame;
+        if (screen) fitSettings(wanted, screen, frame);
     }
     settingsWindow_->show();
     settingsWindow_->raise();
@@ -130,8 +141,18 @@ void TavroApp::placeSettings() {
     const QScreen* screen = QGuiApplication::screenAt(anchor.center());
     if (!screen) screen = primary;
     if (!screen) return;
-    settingsWindow_->setGeometry(WindowPlacement::centredOver(
-        settingsWindow_->size(), anchor, screen->availableGeometry(), kLikelyFrame));
+    // The settings keep the window manager's frame; before the first showing its size is a guess.
+    fitSettings(WindowPlacement::centredOver(SettingsView::kSize, anchor,
+                                             screen->availableGeometry(), kLikelyFrame),
+                screen, kLikelyFrame);
+}
+
+void TavroApp::fitSettings(QRect wanted, const QScreen* screen, QMargins frame) {
+    // The window keeps its fixed size where it fits; on a screen too low for it (a netbook with
+    // a panel), it is shortened to the usable height, and its tabs scroll.
+    const QRect placed = WindowPlacement::fitInside(wanted, screen->availableGeometry(), frame);
+    settingsWindow_->setFixedSize(placed.size());
+    settingsWindow_->setGeometry(placed);
 }
 
 void TavroApp::finishRecording() {

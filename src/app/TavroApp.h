@@ -5,6 +5,7 @@
 #include <QMargins>
 #include <QObject>
 #include <QPointer>
+#include <QRect>
 #include <QStringList>
 
 #include <memory>
@@ -16,6 +17,7 @@ class AppDelegate;
 class AppServices;
 class MenuBarContent;
 class MenuBarIcon;
+class QScreen;
 class UpdateChecker;
 class WindowDialogs;
 
@@ -55,6 +57,7 @@ public:
 private:
     void finishRecording();
     void placeSettings();
+    void fitSettings(QRect wanted, const QScreen* screen, QMargins frame);
     void applyMenuBarIcon();
 
     AppServices& services_;

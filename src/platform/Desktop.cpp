@@ -1,10 +1,11 @@
 #include "platform/Desktop.h"
 
 #include <QCoreApplication>
-#include <QDesktopServices>
+#include <QFileInfo>
 #include <QGuiApplication>
-#include <QProcess>
 #include <QWindow>
+
+#include <gio/gio.h>
 
 #include <mutex>
 
@@ -52,12 +53,32 @@ Desktop::Activator Desktop::setActivator(Activator replacement) {
     return swap(activator, std::move(replacement));
 }
 
+QString Desktop::cannotOpenText(const QUrl& url) {
+    if (!url.isLocalFile()) {
+        const QString scheme = url.scheme().toLower();
+        if (scheme == QLatin1String("http") || scheme == QLatin1String("https"))
+            return noBrowserText();
+        return QStringLiteral("リンクを開けませんでした。");
+    }
+    const QString path = url.toLocalFile();
+    return (QFileInfo(path).isDir() ? QStringLiteral("フォルダを開けませんでした: ")
+                                    : QStringLiteral("ファイルを開けませんでした: ")) +
+           path;
+}
+
+QString Desktop::noBrowserText() {
+    return QStringLiteral("ブラウザを開けませんでした。既定のブラウザを確認してください。");
+}
+
 bool Desktop::systemOpen(const QUrl& url) {
     if (!url.isValid() || url.isRelative()) return false;
-    if (guiApp()) return QDesktopServices::openUrl(url);
-    // Without a GUI application QDesktopServices refuses; xdg-open does the same job.
-    return QProcess::startDetached(QStringLiteral("xdg-open"),
-                                   {QString::fromUtf8(url.toEncoded())});
+    // GIO starts the application itself and so knows when there is none, or it cannot start.
+    // Handing the address to xdg-open would only tell that xdg-open started: where nothing is
+    // set up, it fails a moment later, unseen.
+    GError* error = nullptr;
+    const bool ok = g_app_info_launch_default_for_uri(url.toEncoded().constData(), nullptr, &error);
+    if (error) g_error_free(error);
+    return ok;
 }
 
 void Desktop::systemBringToFront() {

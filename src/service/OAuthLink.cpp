@@ -77,15 +77,15 @@ const std::map<std::string, std::set<std::string>>& OAuthLink::allowedKeysByProv
     return keys;
 }
 
-void OAuthLink::connect(const std::string& provider, UserDefaults& defaults) {
-    if (!providerNames().contains(provider)) return;
+bool OAuthLink::connect(const std::string& provider, UserDefaults& defaults) {
+    if (!providerNames().contains(provider)) return false;
     const std::string nonce = uuid::make();
     defaults.set(kPendingNonce, nonce);
     // The service's connect page knows this client by "client=mac"; that is its contract.
     const QUrl page(QString::fromStdString(TavroAPI::base() + "/api/oauth/" + provider +
                                            "/start?client=mac&nonce=" + nonce),
                     QUrl::StrictMode);
-    if (page.isValid() && !page.isRelative()) Desktop::openUrl(page);
+    return page.isValid() && !page.isRelative() && Desktop::openUrl(page);
 }
 
 void OAuthLink::disconnect(const std::string& provider, UserDefaults& defaults) {

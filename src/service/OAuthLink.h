@@ -20,7 +20,9 @@ public:
     // Provider id to the settings keys a callback may set for it.
     static const std::map<std::string, std::set<std::string>>& allowedKeysByProvider();
 
-    static void connect(const std::string& provider,
+    // False when no connect page was opened: a provider that is not listed, or no browser took
+    // the page (the caller then says so).
+    static bool connect(const std::string& provider,
                         UserDefaults& defaults = UserDefaults::standard());
     static void disconnect(const std::string& provider,
                            UserDefaults& defaults = UserDefaults::standard());

@@ -149,7 +149,12 @@ void UpdateChecker::publish(const Offer& offer) {
 void UpdateChecker::openDownload() {
     if (!downloadURL_) return;
     const QUrl url = parseAbsolute(*downloadURL_);
-    if (!url.isEmpty()) Desktop::openUrl(url);
+    if (url.isEmpty() || Desktop::openUrl(url)) return;
+    // Asked for from the tray or a notification, where a notification is what the user sees; it
+    // carries the address, to be opened by hand.
+    notifier_.post(QStringLiteral("download-not-opened"),
+                   QStringLiteral("ダウンロードを開けませんでした"),
+                   Desktop::cannotOpenText(url) + QLatin1Char('\n') + url.toString());
 }
 
 bool UpdateChecker::isNewer(const std::string& a, const std::string& than) {

@@ -41,7 +41,8 @@ public:
     void start();
     // One check in the background; returns at once.
     void check();
-    // Opens the download with the default handler; nothing while there is none.
+    // Opens the download with the default handler; nothing while there is none. Where the
+    // desktop cannot open it, a notification says so.
     void openDownload();
 
     // The feed address: "updateFeedURL" when it names a loopback host, else the service's own.

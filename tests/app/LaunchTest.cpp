@@ -14,6 +14,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QScopeGuard>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QSystemTrayIcon>
@@ -49,6 +50,7 @@
 #include "fakeservice/FakeService.h"
 #include "fakeservice/ScopedServiceUrl.h"
 #include "platform/Desktop.h"
+#include "support/BottomPanel.h"
 #include "support/FakeCalendarStore.h"
 #include "support/KeyboardLock.h"
 #include "support/NotificationWatch.h"
@@ -64,6 +66,7 @@
 #include "ui/main/WindowControlButton.h"
 #include "ui/main/WindowStrip.h"
 #include "ui/main/sidebar/RecordListView.h"
+#include "ui/settings/SettingsView.h"
 #include "util/AtomicFile.h"
 
 namespace fs = std::filesystem;
@@ -386,6 +389,41 @@ TEST_F(LaunchTest, TheMainWindowHasNoFrameAndItsCloseButtonHides) {
     menuAction(*app, MenuItem::Action::openMainWindow)->trigger();
     EXPECT_TRUE(window->isVisible());
     EXPECT_TRUE(waitFor([&] { return window->geometry() == placed; }, 5000));
+}
+
+// On a screen as low as a netbook's with its panel, the settings open inside the usable area,
+// shortened; once the panel is gone they open at their full height again.
+TEST_F(LaunchTest, OnALowScreenTheSettingsFitAboveThePanel) {
+    TAVRO_REQUIRE_ENV("window manager", testsupport::probeWindowManager());
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    ASSERT_NE(screen, nullptr);
+    const QRect whole = screen->geometry();
+    // 576 usable pixels, as on a 1024x600 screen with a 24-pixel panel.
+    std::optional<testsupport::BottomPanel> panel(std::in_place, whole.height() - 576);
+    ASSERT_TRUE(panel->ok());
+    ASSERT_TRUE(waitFor([&] { return screen->availableGeometry().height() == 576; }));
+
+    auto app = makeApp();
+    MainWindow* window = launch(*app);
+    ASSERT_TRUE(window);
+    app->showSettings();
+    auto* settings = qobject_cast<SettingsView*>(app->settingsWindow());
+    ASSERT_NE(settings, nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(settings));
+    EXPECT_TRUE(waitFor(
+        [&] { return screen->availableGeometry().contains(settings->frameGeometry()); }, 5000))
+        << "frame " << settings->frameGeometry().bottom() << " under the usable area's "
+        << screen->availableGeometry().bottom();
+    EXPECT_EQ(settings->width(), SettingsView::kSize.width());
+    EXPECT_LT(settings->height(), SettingsView::kSize.height());
+    uitest::shoot(*settings, QStringLiteral("settings-above-a-panel"));
+
+    settings->hide();
+    panel.reset();
+    ASSERT_TRUE(waitFor([&] { return screen->availableGeometry() == whole; }));
+    app->showSettings();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(settings));
+    EXPECT_EQ(settings->size(), SettingsView::kSize);
 }
 
 TEST_F(LaunchTest, AnImportedAudioFileBecomesTheTopRecordOfTheList) {

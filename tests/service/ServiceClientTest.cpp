@@ -638,10 +638,11 @@ protected:
     Notifier quiet{QDBusConnection(QStringLiteral("tavro-not-connected"))};
     // The addresses the app would open, and the times it would come to the front.
     std::vector<QUrl> opened;
+    bool browser = true;  // whether the desktop takes what is opened
     int activations = 0;
     Desktop::Opener oldOpener = Desktop::setOpener([this](const QUrl& url) {
         opened.push_back(url);
-        return true;
+        return browser;
     });
     Desktop::Activator oldActivator = Desktop::setActivator([this] { ++activations; });
     ~OAuthLinkTest() override {
@@ -654,10 +655,12 @@ protected:
 };
 
 TEST_F(OAuthLinkTest, ConnectThenCallbackOnce) {
-    OAuthLink::connect("hubspot", defaults);  // connected by typing its secret, not here
+    EXPECT_FALSE(OAuthLink::connect("hubspot", defaults));  // connected by typing its secret
     EXPECT_TRUE(opened.empty());
-    OAuthLink::connect("notion", defaults);
-    OAuthLink::connect("discord", defaults);  // replaces the pending connection
+    browser = false;
+    EXPECT_FALSE(OAuthLink::connect("notion", defaults));  // said where the user clicked
+    browser = true;
+    EXPECT_TRUE(OAuthLink::connect("discord", defaults));  // replaces the pending connection
     const std::string nonce = setting("oauthPendingNonce");
     ASSERT_EQ(opened.size(), 2u);
     EXPECT_EQ(opened[1].toString().toStdString(),
@@ -852,6 +855,18 @@ TEST_F(UpdateCheckerTest, FoundPublishedAnnouncedOnceAndOpenedByAClick) {
         ASSERT_TRUE(testsupport::TestNotificationServer::click(shown[0].id));
         ASSERT_TRUE(QTest::qWaitFor([&] { return !opened.empty(); }, 5000));
         EXPECT_EQ(opened[0].toString().toStdString(), download);
+
+        // Where no browser takes it, a notification says so and gives the address.
+        browser = false;
+        NotificationWatch failures;
+        checker.openDownload();
+        const auto failed = failures.find(QStringLiteral("ダウンロードを開けませんでした"));
+        ASSERT_EQ(failed.size(), 1u);
+        EXPECT_EQ(
+            failed[0].body,
+            QStringLiteral("ブラウザを開けませんでした。既定のブラウザを確認してください。\n") +
+                QString::fromStdString(download));
+        browser = true;
     }
 
     // After a restart the version is published again, still without a second notification.

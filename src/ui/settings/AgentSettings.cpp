@@ -2,7 +2,6 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -31,7 +30,7 @@ AgentSettings::AgentSettings(UiContext&, AgentSettingsModel* model, QWidget* par
 }
 
 void AgentSettings::build() {
-    QFormLayout* f = form();
+    SettingsFormLayout* f = form();
     autoAgent_ = new QCheckBox(QStringLiteral("議事録のTODOをAIエージェントへ自動依頼"));
     f->addRow(autoAgent_);
     connect(autoAgent_, &QCheckBox::toggled, model_, &AgentSettingsModel::setAutoAgent);

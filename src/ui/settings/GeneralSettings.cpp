@@ -17,6 +17,7 @@
 #include "ui/settings/GeneralSettingsModel.h"
 #include "ui/settings/SettingsCaption.h"
 #include "ui/settings/SettingsDivider.h"
+#include "ui/settings/SettingsParts.h"
 
 namespace {
 
@@ -46,7 +47,8 @@ GeneralSettings::GeneralSettings(UiContext& ctx, QWidget* parent)
       intervalSlider_(new QSlider(Qt::Horizontal)),
       intervalCaption_(settingsCaption(QString())),
       launchAtLogin_(new QCheckBox(QStringLiteral("ログイン時に自動起動"))),
-      dataFolderButton_(new QPushButton(QStringLiteral("TAVROデータフォルダを開く"))) {
+      dataFolderButton_(new QPushButton(QStringLiteral("TAVROデータフォルダを開く"))),
+      folderProblem_(settingsCaption(QString())) {
     customRowsLayout_->setContentsMargins(0, 0, 0, 0);
     customRowsLayout_->setSpacing(6);
 
@@ -84,6 +86,9 @@ GeneralSettings::GeneralSettings(UiContext& ctx, QWidget* parent)
     folderLine->addStretch(1);
     folderLine->addWidget(dataFolderButton_);
     rows()->addWidget(folderRow);
+    settingsTint(folderProblem_, PanelStyle::red());
+    folderProblem_->hide();
+    rows()->addWidget(folderProblem_);
 
     connect(templatePicker_, &QComboBox::activated, this, [this](int i) {
         model_->setTemplateId(templatePicker_->itemData(i).toString().toStdString());
@@ -105,6 +110,10 @@ GeneralSettings::GeneralSettings(UiContext& ctx, QWidget* parent)
     connect(model_, &GeneralSettingsModel::launchAtLoginChanged, this, [this] {
         const QSignalBlocker quiet(launchAtLogin_);
         launchAtLogin_->setChecked(model_->launchAtLogin());
+    });
+    connect(model_, &GeneralSettingsModel::folderProblemChanged, this, [this] {
+        folderProblem_->setText(model_->folderProblem());
+        folderProblem_->setVisible(!model_->folderProblem().isEmpty());
     });
     launchAtLogin_->setChecked(model_->launchAtLogin());
     showTemplates();

@@ -28,6 +28,7 @@ public:
     QLabel* intervalCaption() const { return intervalCaption_; }
     QCheckBox* launchAtLogin() const { return launchAtLogin_; }
     QPushButton* dataFolderButton() const { return dataFolderButton_; }
+    QLabel* folderProblem() const { return folderProblem_; }
 
 private:
     void showTemplates();
@@ -46,4 +47,5 @@ private:
     QLabel* intervalCaption_;
     QCheckBox* launchAtLogin_;
     QPushButton* dataFolderButton_;
+    QLabel* folderProblem_;
 };

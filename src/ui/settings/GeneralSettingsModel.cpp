@@ -211,6 +211,10 @@ void GeneralSettingsModel::setLaunchAtLogin(bool on) {
     emit launchAtLoginChanged();
 }
 
-void GeneralSettingsModel::openDataFolder() const {
-    Desktop::openUrl(QUrl::fromLocalFile(QString::fromStdString(dataFolder_.string())));
+void GeneralSettingsModel::openDataFolder() {
+    const QUrl folder = QUrl::fromLocalFile(QString::fromStdString(dataFolder_.string()));
+    const QString problem = Desktop::openUrl(folder) ? QString() : Desktop::cannotOpenText(folder);
+    if (problem == folderProblem_) return;
+    folderProblem_ = problem;
+    emit folderProblemChanged();
 }

@@ -81,13 +81,16 @@ public:
     // Writes or removes the autostart entry; a failure snaps back to what is on disk.
     void setLaunchAtLogin(bool on);
 
-    void openDataFolder() const;
+    // Where the desktop cannot open the folder, folderProblem() says so until the next try.
+    void openDataFolder();
+    const QString& folderProblem() const { return folderProblem_; }
 
 signals:
     void templatesChanged();
     void importChanged();
     void hotkeyChanged();
     void launchAtLoginChanged();
+    void folderProblemChanged();
 
 private:
     void finishImport(std::optional<QString> message);
@@ -103,4 +106,5 @@ private:
     bool launchAtLogin_;
     bool importing_ = false;
     std::optional<QString> message_;
+    QString folderProblem_;
 };

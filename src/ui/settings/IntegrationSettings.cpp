@@ -2,7 +2,6 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -53,7 +52,7 @@ IntegrationSettings::IntegrationSettings(UiContext&, IntegrationSettingsModel* m
 }
 
 void IntegrationSettings::build() {
-    QFormLayout* f = form();
+    SettingsFormLayout* f = form();
     autoShare_ =
         new QCheckBox(QStringLiteral("議事録の完成後、接続済みの宛先へ自動送信(PDF/Word添付)"));
     connect(autoShare_, &QCheckBox::toggled, this,
@@ -164,8 +163,11 @@ QWidget* IntegrationSettings::providerRow(const std::string& id) {
     bold.setBold(true);
     name->setFont(bold);
     column->addWidget(name);
-    ProviderWidgets w{settingsCaption(QString()), settingsSmallButton(QString())};
+    ProviderWidgets w{settingsCaption(QString()), settingsSmallButton(QString()),
+                      settingsTint(settingsCaption(QString()), PanelStyle::red())};
     column->addWidget(w.status);
+    w.problem->hide();
+    column->addWidget(w.problem);
     auto* row = new QWidget;
     auto* line = new QHBoxLayout(row);
     line->setContentsMargins(0, 0, 0, 0);
@@ -281,6 +283,8 @@ void IntegrationSettings::follow() {
         const auto p = model_->provider(id);
         w.status->setText(p.status);
         w.button->setText(p.button);
+        w.problem->setText(p.problem);
+        w.problem->setVisible(!p.problem.isEmpty());
     }
     slackNotice_->setVisible(model_->slackNeedsReconnect());
 

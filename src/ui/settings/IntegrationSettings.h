@@ -30,6 +30,7 @@ public:
     struct ProviderWidgets {
         QLabel* status;
         QPushButton* button;
+        QLabel* problem;  // red, under the status, while the browser could not be opened
     };
     const ProviderWidgets& providerWidgets(const std::string& id) const {
         return providers_.at(id);

@@ -1,5 +1,6 @@
 #include "ui/settings/IntegrationSettingsModel.h"
 
+#include "platform/Desktop.h"
 #include "service/OAuthLink.h"
 #include "service/SecureStore.h"
 #include "service/ServiceCall.h"
@@ -124,15 +125,22 @@ IntegrationSettingsModel::Provider IntegrationSettingsModel::provider(const std:
         p.status = QStringLiteral("未接続");
         p.button = p.name + QStringLiteral("と接続");
     }
+    if (const auto problem = connectProblems_.find(id); problem != connectProblems_.end())
+        p.problem = problem->second;
     return p;
 }
 
 void IntegrationSettingsModel::connectProvider(const std::string& id) {
-    OAuthLink::connect(id, defaults_);
+    const bool opened = OAuthLink::connect(id, defaults_);
+    const QString problem = opened ? QString() : Desktop::noBrowserText();
+    if (problem == connectProblems_[id]) return;
+    connectProblems_[id] = problem;
+    emit changed();
 }
 
 void IntegrationSettingsModel::disconnectProvider(const std::string& id) {
     if (id == "notion") forgetPages();
+    connectProblems_.erase(id);
     OAuthLink::disconnect(id, defaults_);
     emit changed();
 }
@@ -229,6 +237,9 @@ void IntegrationSettingsModel::tabLeft() {
 }
 
 void IntegrationSettingsModel::settingChanged(const QString& key) {
+    // A connection made or changed, however it came: an old word about the browser is over.
+    for (const auto& [id, keys] : OAuthLink::allowedKeysByProvider())
+        if (keys.contains(key.toStdString())) connectProblems_.erase(id);
     if (key.toStdString() == kNotionToken) {
         const std::string token = text(kNotionToken).toStdString();
         // Another token's list is no good; the page chosen with it stays (see above).

@@ -34,6 +34,7 @@ public:
         bool connected = false;
         QString status;  // "接続済み — detail" or "未接続"
         QString button;
+        QString problem;  // why the last connect reached no browser; empty when it did
     };
 
     // What the Notion destination area shows.
@@ -56,6 +57,7 @@ public:
     void setManualNotionToken(const QString& token);
 
     Provider provider(const std::string& id) const;
+    // Where no browser takes the connect page, the provider's row says so until the next try.
     void connectProvider(const std::string& id);
     void disconnectProvider(const std::string& id);
     // Slack connected before it handed out a bot token: files cannot be attached.
@@ -102,4 +104,5 @@ private:
     std::optional<std::string> requestedFor_;  // the token whose list is on its way
     std::string lastToken_;
     bool shown_ = false;
+    std::map<std::string, QString> connectProblems_;  // by provider, until its next try
 };

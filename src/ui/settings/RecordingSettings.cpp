@@ -293,6 +293,8 @@ void RecordingSettings::showCalendar() {
         column->addWidget(oneLine(m.title, kCaption, width - 80));
         column->addWidget(text(m.when, kCaption2, true));
         if (!m.provider.isEmpty()) column->addWidget(text(m.provider, kCaption2, true));
+        if (!m.problem.isEmpty())
+            column->addWidget(settingsTint(settingsCaption(m.problem), PanelStyle::red()));
         line->addLayout(column, 1);
         if (m.canJoin) {
             auto* join = new QPushButton(QStringLiteral("参加"));

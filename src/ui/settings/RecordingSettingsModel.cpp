@@ -146,6 +146,8 @@ std::vector<RecordingSettingsModel::MeetingRow> RecordingSettingsModel::meetingR
     for (const CalendarMeeting& m : calendar_.upcomingMeetings()) {
         if (out.size() == kShownMeetings) break;
         out.push_back(meetingRow(m));
+        if (unopenedLink_ && m.meetingURL == unopenedLink_)
+            out.back().problem = Desktop::noBrowserText();
     }
     return out;
 }
@@ -160,12 +162,16 @@ QString RecordingSettingsModel::emptyText() const {
     return calendar_.upcomingMeetings().empty() ? QStringLiteral("予定はありません") : QString();
 }
 
-void RecordingSettingsModel::join(std::size_t row) const {
+void RecordingSettingsModel::join(std::size_t row) {
     const auto& meetings = calendar_.upcomingMeetings();
     if (row >= meetings.size() || row >= kShownMeetings) return;
     const auto& url = meetings[row].meetingURL;
     if (!url || !isWebLink(*url)) return;
-    Desktop::openUrl(QUrl(qs(*url), QUrl::StrictMode));
+    const std::optional<std::string> unopened =
+        Desktop::openUrl(QUrl(qs(*url), QUrl::StrictMode)) ? std::nullopt : url;
+    if (unopened == unopenedLink_) return;
+    unopenedLink_ = unopened;
+    emit calendarChanged();
 }
 
 bool RecordingSettingsModel::isWebLink(const std::string& url) {

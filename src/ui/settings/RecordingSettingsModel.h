@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,7 @@ public:
         QString provider;  // "Zoom ・ 参加者3人"; empty without a provider
         bool hasLink = false;
         bool canJoin = false;  // only web links are opened
+        QString problem;       // why its last "参加" opened nothing; empty when it did
         bool operator==(const MeetingRow&) const = default;
     };
 
@@ -82,8 +84,9 @@ public:
     QString moreText() const;
     // "予定はありません" without meetings; else empty.
     QString emptyText() const;
-    // Opens the meeting's link in the browser when it is a web address.
-    void join(std::size_t row) const;
+    // Opens the meeting's link in the browser when it is a web address. Where the desktop
+    // cannot open it, the meeting's row says so until the next "参加".
+    void join(std::size_t row);
 
     static MeetingRow meetingRow(const CalendarMeeting& meeting);
     static bool isWebLink(const std::string& url);
@@ -96,4 +99,5 @@ private:
     UserDefaults& defaults_;
     CalendarWatcher& calendar_;
     CalendarApp calendarApp_;
+    std::optional<std::string> unopenedLink_;  // the link of the last "参加" that opened nothing
 };

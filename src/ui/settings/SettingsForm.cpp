@@ -1,6 +1,5 @@
 #include "ui/settings/SettingsForm.h"
 
-#include <QFormLayout>
 #include <QHideEvent>
 #include <QShowEvent>
 
@@ -9,7 +8,7 @@ SettingsForm::SettingsForm(QWidget* parent) : QScrollArea(parent) {
     setWidgetResizable(true);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     auto* page = new QWidget;
-    form_ = new QFormLayout(page);
+    form_ = new SettingsFormLayout(page);
     form_->setContentsMargins(kPadding, kPadding, kPadding, kPadding);
     setWidget(page);
     viewport()->setAutoFillBackground(false);

@@ -3,14 +3,14 @@
 // 20 px from every edge.
 #include <QScrollArea>
 
-class QFormLayout;
+#include "ui/settings/SettingsFormLayout.h"
 
 class SettingsForm : public QScrollArea {
     Q_OBJECT
 public:
     explicit SettingsForm(QWidget* parent = nullptr);
 
-    QFormLayout* form() const { return form_; }
+    SettingsFormLayout* form() const { return form_; }
 
     static constexpr int kPadding = 20;
 
@@ -25,5 +25,5 @@ protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
-    QFormLayout* form_;
+    SettingsFormLayout* form_;
 };

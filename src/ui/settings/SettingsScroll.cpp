@@ -5,7 +5,9 @@
 SettingsScroll::SettingsScroll(QWidget* parent) : QScrollArea(parent) {
     setFrameShape(QFrame::NoFrame);
     setWidgetResizable(true);
-    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // A bar only when the rows are taller than the window: a full-height bar with nothing to
+    // scroll reads as something hidden below.
+    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     auto* page = new QWidget;
     page->setAutoFillBackground(false);

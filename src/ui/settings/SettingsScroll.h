@@ -1,6 +1,6 @@
 #pragma once
 // The scrolling container of the general, recording and privacy tabs: rows stacked from the top,
-// leading, 14 px apart, 24 px from every edge, with the scroll bar always shown.
+// leading, 14 px apart, 24 px from every edge, with a scroll bar while they are taller than it.
 #include <QScrollArea>
 
 class QVBoxLayout;

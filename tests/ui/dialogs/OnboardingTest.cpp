@@ -17,9 +17,10 @@
 class OnboardingTest : public WindowFixture {
 protected:
     std::vector<QUrl> opened;
+    bool browser = true;  // whether the desktop takes what is opened
     Desktop::Opener previous = Desktop::setOpener([this](const QUrl& url) {
         opened.push_back(url);
-        return true;
+        return browser;
     });
     ~OnboardingTest() override { Desktop::setOpener(previous); }
 };
@@ -72,6 +73,40 @@ TEST_F(OnboardingTest, ConnectionRowsFollowTheSettings) {
     shoot(view, QStringLiteral("onboarding-connected"));
     defaults.remove("slackWebhook");
     EXPECT_EQ(texts(), (QStringList{"接続する+", "接続する+", "接続済み-"}));
+}
+
+// What did not open is said on its step, in red under the step's content, and is gone on the
+// next step.
+TEST_F(OnboardingTest, WhatCouldNotBeOpenedIsSaidOnItsStep) {
+    browser = false;
+    OnboardingView view(new OnboardingModel(
+        defaults, SoundSettings{(home.home() / "no-such-program").string(), {}}));
+    view.show();
+    const struct {
+        int step;
+        QPushButton* button;
+        QString text;
+    } cases[] = {
+        {1, view.microphoneButton(), QStringLiteral("サウンド設定を開けませんでした。")},
+        {2, view.connectionRows()[2].button, Desktop::noBrowserText()},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.step);
+        while (view.model().step() < c.step) view.primaryButton()->click();
+        EXPECT_FALSE(view.problemLabel()->isVisible());
+        c.button->click();
+        EXPECT_TRUE(view.problemLabel()->isVisible());
+        EXPECT_EQ(view.problemLabel()->text(), c.text);
+        shoot(view, QStringLiteral("onboarding-cannot-open-%1").arg(c.step));
+    }
+    view.backButton()->click();
+    EXPECT_FALSE(view.problemLabel()->isVisible());
+    // Connected after all, as by hand in a browser: nothing is left to say.
+    view.primaryButton()->click();
+    view.connectionRows()[2].button->click();
+    ASSERT_TRUE(view.problemLabel()->isVisible());
+    defaults.set("discordWebhook", "https://discord.example/api/webhooks/1");
+    EXPECT_FALSE(view.problemLabel()->isVisible());
 }
 
 TEST_F(OnboardingTest, TheMainWindowOpensItUntilCompleted) {

@@ -88,8 +88,15 @@ TEST_F(RecordingSettingsTest, OnlyWebLinksAreJoined) {
         Desktop::setOpener([&](const QUrl& u) { return opened.push_back(u), true; });
     model.join(1);
     model.join(0);
-    Desktop::setOpener(previous);
     EXPECT_EQ(opened, std::vector<QUrl>{QUrl("https://zoom.us/j/123")});
+    // Where no browser takes it, that meeting's row says so, until it opens.
+    for (bool opens : {false, true}) {
+        Desktop::setOpener([&](const QUrl&) { return opens; });
+        model.join(0);
+        EXPECT_EQ(model.meetingRows()[0].problem, opens ? "" : Desktop::noBrowserText());
+        EXPECT_EQ(model.meetingRows()[1].problem, "");
+    }
+    Desktop::setOpener(previous);
 }
 
 TEST_F(RecordingSettingsTest, SwitchesAndTheCalendarWatch) {
@@ -160,6 +167,22 @@ TEST_F(RecordingSettingsTest, TheTabWithSixMeetings) {
         5000));
     tab->ensureWidgetVisible(tab->joinButtons().back());
     settingstest::shoot(view, QStringLiteral("settings-recording-meetings"));
+    // A link no browser takes: said under its meeting, until it opens.
+    for (bool opens : {false, true}) {
+        const auto previous = Desktop::setOpener([&](const QUrl&) { return opens; });
+        tab->joinButtons().front()->click();
+        Desktop::setOpener(previous);
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] {
+                const QLabel* said = settingstest::labelShowing(content, Desktop::noBrowserText());
+                return (said && said->isVisible()) == !opens;
+            },
+            5000));
+        if (!opens) {
+            tab->ensureWidgetVisible(tab->joinButtons().front());
+            settingstest::shoot(view, QStringLiteral("settings-recording-no-browser"));
+        }
+    }
     // Invitations' text is shown as written, never as markup, in the tooltips too.
     const QLabel* title = settingstest::labelShowing(content, QString::fromUtf8(titles[0]));
     ASSERT_NE(title, nullptr);

@@ -1,5 +1,6 @@
 #include "ui/main/dialogs/OnboardingModel.h"
 
+#include "platform/Desktop.h"
 #include "service/OAuthLink.h"
 #include "util/UserDefaults.h"
 
@@ -24,8 +25,11 @@ OnboardingModel::OnboardingModel(UserDefaults& defaults, std::optional<SoundSett
     : QObject(parent), defaults_(defaults), soundSettings_(std::move(soundSettings)) {
     // The browser's callback writes these keys while the sheet is open.
     connect(&defaults_, &UserDefaults::changed, this, [this](const QString& key) {
-        for (const Service& s : kServices)
-            if (key == QLatin1String(s.key)) emit changed();
+        for (const Service& s : kServices) {
+            if (key != QLatin1String(s.key)) continue;
+            problem_.clear();  // connected after all, or changed: an old word is over
+            emit changed();
+        }
     });
 }
 
@@ -71,17 +75,28 @@ std::vector<OnboardingModel::Connection> OnboardingModel::connections() const {
 }
 
 void OnboardingModel::connectService(const std::string& provider) {
-    for (const Connection& c : connections())
-        if (c.provider == provider && !c.connected) OAuthLink::connect(provider, defaults_);
+    for (const Connection& c : connections()) {
+        if (c.provider != provider || c.connected) continue;
+        setProblem(OAuthLink::connect(provider, defaults_) ? QString() : Desktop::noBrowserText());
+    }
 }
 
 void OnboardingModel::openSoundSettings() {
-    if (soundSettings_) soundSettings_->open();
+    if (!soundSettings_) return;
+    setProblem(soundSettings_->open() ? QString()
+                                      : QStringLiteral("サウンド設定を開けませんでした。"));
+}
+
+void OnboardingModel::setProblem(const QString& problem) {
+    if (problem == problem_) return;
+    problem_ = problem;
+    emit changed();
 }
 
 void OnboardingModel::next() {
     if (step_ < kLastStep) {
         ++step_;
+        problem_.clear();
         emit changed();
         return;
     }
@@ -93,5 +108,6 @@ void OnboardingModel::next() {
 void OnboardingModel::back() {
     if (step_ == 0) return;
     --step_;
+    problem_.clear();
     emit changed();
 }

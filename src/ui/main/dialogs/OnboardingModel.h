@@ -43,6 +43,10 @@ public:
     bool canOpenSoundSettings() const { return soundSettings_.has_value(); }
     void openSoundSettings();
 
+    // Why what was last asked for on this step did not open (no browser, no settings program);
+    // empty when it did, and again on another step.
+    const QString& problem() const { return problem_; }
+
     // "次へ", and on the last step the completion, reported once.
     void next();
     void back();
@@ -52,8 +56,11 @@ signals:
     void completed();
 
 private:
+    void setProblem(const QString& problem);
+
     UserDefaults& defaults_;
     std::optional<SoundSettings> soundSettings_;
     int step_ = 0;
     bool completed_ = false;
+    QString problem_;
 };

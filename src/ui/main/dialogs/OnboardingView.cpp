@@ -31,6 +31,14 @@ QLabel* centred(QLabel* label) {
     return label;
 }
 
+// Under a step's buttons: what they could not open.
+QLabel* unopenedLine() {
+    QLabel* label = centred(DialogStyle::label(QString(), Text::caption, true));
+    DialogStyle::setColor(label, PanelStyle::red());
+    label->hide();
+    return label;
+}
+
 }  // namespace
 
 OnboardingView::OnboardingView(OnboardingModel* model, QWidget* parent)
@@ -65,6 +73,7 @@ OnboardingView::OnboardingView(OnboardingModel* model, QWidget* parent)
     microphone_->setVisible(model_->canOpenSoundSettings());
     layout->addWidget(microphone_);
     layout->setAlignment(microphone_, Qt::AlignHCenter);
+    layout->addWidget(problems_[1] = unopenedLine());
 
     pages_->addWidget(column(layout));
     for (const OnboardingModel::Connection& c : model_->connections()) {
@@ -88,6 +97,7 @@ OnboardingView::OnboardingView(OnboardingModel* model, QWidget* parent)
         layout->addWidget(row);
         rows_.push_back({mark, button});
     }
+    layout->addWidget(problems_[2] = unopenedLine());
     layout->addWidget(centred(DialogStyle::secondaryLabel(
         QStringLiteral("連携は後から設定画面でも変更できます。"), Text::caption)));
     stack->addWidget(pages_, 1);
@@ -109,6 +119,10 @@ OnboardingView::OnboardingView(OnboardingModel* model, QWidget* parent)
     follow();
 }
 
+QLabel* OnboardingView::problemLabel() const {
+    return problems_[model_->step()];
+}
+
 void OnboardingView::follow() {
     symbol_->setPixmap(
         DialogSymbols::pixmap(model_->symbol(), 54, DialogStyle::blue(), devicePixelRatioF()));
@@ -124,6 +138,12 @@ void OnboardingView::follow() {
             on ? DialogStyle::green() : PanelStyle::secondary(this), devicePixelRatioF()));
         rows_[i].button->setText(on ? QStringLiteral("接続済み") : QStringLiteral("接続する"));
         rows_[i].button->setEnabled(!on);
+    }
+    for (int step = 0; step <= OnboardingModel::kLastStep; ++step) {
+        if (!problems_[step]) continue;
+        const bool shown = step == model_->step() && !model_->problem().isEmpty();
+        problems_[step]->setText(shown ? model_->problem() : QString());
+        problems_[step]->setVisible(shown);
     }
     back_->setVisible(model_->canGoBack());
     primary_->setText(model_->primaryTitle());

@@ -21,6 +21,9 @@ public:
     QPushButton* backButton() const { return back_; }
     QPushButton* primaryButton() const { return primary_; }
     QPushButton* microphoneButton() const { return microphone_; }
+    // Red, under the shown step's buttons, while what was asked for there did not open;
+    // nullptr on the welcome.
+    QLabel* problemLabel() const;
     // One per service, in order: its connect button and its status mark.
     struct ConnectionRow {
         QLabel* mark;
@@ -41,6 +44,7 @@ private:
     QLabel* soundText_;
     QPushButton* microphone_;
     std::vector<ConnectionRow> rows_;
+    QLabel* problems_[3] = {};  // by step
     QPushButton* back_;
     QPushButton* primary_;
 };
