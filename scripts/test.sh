@@ -12,9 +12,10 @@ step "packages"
 bash scripts/install-deps.sh --with-tests
 
 step "configure $build"
-# -O1 keeps sanitized tests fast without losing useful stack traces.
+# Unoptimised: it halves the compile time, which is most of a run on two cores, and the suite
+# spends its time waiting on real components rather than computing, so it runs about as fast.
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
-    -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" -DCMAKE_C_FLAGS_DEBUG="-g -O1" \
+    -DCMAKE_CXX_FLAGS_DEBUG="-g -O0" -DCMAKE_C_FLAGS_DEBUG="-g -O0" \
     -DTAVRO_SANITIZE=ON -DTAVRO_WERROR=ON
 
 step "build with $jobs jobs"
