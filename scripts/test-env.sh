@@ -204,8 +204,16 @@ else
     fail notifyserver "needs the session bus"
 fi
 
+# A new null sink renders two seconds ahead before its first client asks for less, and keeps
+# every stream back until that time has passed. Tests start once the virtual devices play in
+# real time, as a desktop's do.
+sinks_in_real_time() {
+    pactl list sinks | awk '$1 == "Latency:" && $2 > 100000 { ahead = 1 } END { exit ahead }'
+}
 if [ -n "$pulse_pid" ] && wait_until 20 "$pulse_pid" pactl info; then
     export TAVRO_TEST_PULSE="$PULSE_SERVER"
+    wait_until 10 "$pulse_pid" sinks_in_real_time ||
+        fail pulseaudio "the virtual sinks stay seconds ahead" "$root/pulseaudio.log"
 else
     fail pulseaudio "pactl info got no answer" "$root/pulseaudio.log"
 fi

@@ -29,10 +29,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* kCalendarParticipantsKey = "calendarMeetingParticipants";
-// The theme's cues last a fraction of a second, but an idle output can take two seconds to
-// play the first; a player that never reports the end must not keep the computer's audio from
-// being recorded for long.
-constexpr auto kCueBound = std::chrono::seconds(5);
 
 // What a processing run hands back to the main thread.
 struct Stored {
@@ -215,20 +211,15 @@ void RecorderEngine::begin(std::unique_ptr<MicrophoneRecorder> recorder,
         SystemSound::play("Tink");
         return;
     }
-    if (detectParticipants()) meetingVision_->start();
 
-    // The capture hears everything the computer plays, so it starts only once the start cue
-    // has ended; a cue that takes far too long is cancelled first.
-    auto cueEnded = std::make_shared<std::promise<void>>();
-    std::shared_future<void> cue = cueEnded->get_future().share();
-    const std::uint32_t cueId = SystemSound::play("Tink", [cueEnded] { cueEnded->set_value(); });
-
+    // The computer's audio is recorded from now on, as the microphone is: what the other side
+    // says meanwhile must not be lost, and audio the server has already sent to the speakers
+    // never reaches a capture that connects later. The capture writes silence while the app's
+    // own start cue plays.
     const fs::path sysURL = micURL.parent_path() / (micURL.stem().string() + "-sys.m4a");
     auto promise = std::make_shared<std::promise<bool>>();
     sysStartTask_ = promise->get_future().share();
-    std::thread([self = this, handoff = handoff_.handle(), capture = sysCapture_, sysURL, promise,
-                 cue, cueId] {
-        if (cue.wait_for(kCueBound) == std::future_status::timeout) SystemSound::cancel(cueId);
+    std::thread([self = this, handoff = handoff_.handle(), capture = sysCapture_, sysURL, promise] {
         bool started = true;
         try {
             capture->start(sysURL, [self, handoff](std::error_code e) {
@@ -241,6 +232,8 @@ void RecorderEngine::begin(std::unique_ptr<MicrophoneRecorder> recorder,
         }
         promise->set_value(started);
     }).detach();
+    SystemSound::play("Tink");
+    if (detectParticipants()) meetingVision_->start();
 }
 
 void RecorderEngine::writeFailed(std::error_code error) {

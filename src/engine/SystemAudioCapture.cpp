@@ -14,6 +14,7 @@ void SystemAudioCapture::start(const std::filesystem::path& url, WriteFailed onW
     if (input_) stop();  // one capture at a time
 
     auto input = std::make_unique<AudioInput>("tavro.sysaudio");
+    input->setSilencesOwnSounds(true);
     try {
         input->open(AudioInput::Device::computerOutput);
     } catch (const AudioInput::Error& e) {

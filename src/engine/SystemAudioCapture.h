@@ -1,8 +1,8 @@
 #pragma once
 // Records what the computer plays (the monitor of the sound server's default sink) into a
 // companion AAC file while the microphone records, and afterwards mixes the two files on the
-// wall clock. The monitor carries every stream, this application's own sounds included: the
-// sound server offers no way to leave one process out.
+// wall clock. The monitor carries every stream, this application's own sounds included; for as
+// long as one of those plays, silence is written in place of what the computer plays.
 #include <atomic>
 #include <chrono>
 #include <filesystem>

@@ -1,8 +1,10 @@
 #include "platform/AudioInput.h"
 
 #include <pulse/pulseaudio.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <optional>
 #include <utility>
 
@@ -48,6 +50,14 @@ struct Query {
 constexpr pa_usec_t kFragmentUsec = 100 * 1000;
 // Shorter gaps at a move are within the jitter of the block times and are not filled.
 constexpr double kMoveGapTolerance = 0.03;
+// Silence reaches this far around an own sound's time on the server, for the jitter of the
+// block times.
+constexpr auto kOwnSoundMargin = std::chrono::milliseconds(60);
+
+std::chrono::system_clock::duration framesToDuration(std::size_t frames, int sampleRate) {
+    return std::chrono::duration_cast<std::chrono::system_clock::duration>(
+        std::chrono::duration<double>(static_cast<double>(frames) / sampleRate));
+}
 
 }  // namespace
 
@@ -80,10 +90,12 @@ void AudioInput::onRead(pa_stream* s, std::size_t, void* self) {
 }
 
 void AudioInput::deliverQueued(pa_stream* s) {
+    // While a new stream is looked up, what was recorded waits in the server's buffer: it may
+    // already hold that stream's sound. What is queued still tells each block's time.
+    if (lookups_ > 0) return;
     const auto now = std::chrono::system_clock::now();
     const auto seconds = [this](std::size_t frames) {
-        return std::chrono::duration_cast<std::chrono::system_clock::duration>(
-            std::chrono::duration<double>(static_cast<double>(frames) / sampleRate_));
+        return framesToDuration(frames, sampleRate_);
     };
     std::size_t queued = pa_stream_readable_size(s) / frameBytes_;  // frames, this block on
     while (pa_stream_readable_size(s) > 0) {
@@ -106,7 +118,7 @@ void AudioInput::deliverQueued(pa_stream* s) {
                                   deliveredUntil_);
                 }
                 afterMove_ = false;
-                receiver_(static_cast<const float*>(data), frames, capturedAt);
+                deliver(static_cast<const float*>(data), frames, capturedAt);
             } catch (const std::exception& e) {
                 // Nothing may unwind into libpulse; the receiver is not called again.
                 setStreamError(e.what());
@@ -115,6 +127,41 @@ void AudioInput::deliverQueued(pa_stream* s) {
         }
         deliveredUntil_ = capturedAt + seconds(frames);
         pa_stream_drop(s);
+    }
+    std::erase_if(ended_,
+                  [this](const OwnSound& o) { return o.to + kOwnSoundMargin < deliveredUntil_; });
+}
+
+void AudioInput::deliver(const float* interleaved, std::size_t frames, TimePoint capturedAt) {
+    const std::size_t channels = frameBytes_ / sizeof(float);
+    const TimePoint blockEnd = capturedAt + framesToDuration(frames, sampleRate_);
+    std::size_t done = 0;
+    while (done < frames) {
+        const TimePoint at = capturedAt + framesToDuration(done, sampleRate_);
+        // Whether `at` lies in an own sound, and when that changes.
+        std::optional<TimePoint> silentUntil;
+        TimePoint nextSilence = TimePoint::max();
+        const auto consider = [&](const OwnSound& o) {
+            const TimePoint from = o.from - kOwnSoundMargin;
+            const TimePoint to = o.to == TimePoint::max() ? o.to : o.to + kOwnSoundMargin;
+            if (at >= from && at < to)
+                silentUntil = std::max(silentUntil.value_or(to), to);
+            else if (from > at)
+                nextSilence = std::min(nextSilence, from);
+        };
+        for (const auto& [index, sound] : playing_) consider(sound);
+        for (const OwnSound& sound : ended_) consider(sound);
+        const TimePoint change = silentUntil.value_or(nextSilence);
+        std::size_t n = frames - done;
+        if (change < blockEnd) {
+            const double upTo =
+                std::chrono::duration<double>(change - capturedAt).count() * sampleRate_;
+            n = std::clamp<std::size_t>(static_cast<std::size_t>(std::ceil(upTo)), done + 1,
+                                        frames) -
+                done;
+        }
+        receiver_(silentUntil || !interleaved ? nullptr : interleaved + done * channels, n, at);
+        done += n;
     }
 }
 
@@ -164,6 +211,61 @@ void AudioInput::followDefaultSink() {
         },
         this);
     if (op) pa_operation_unref(op);
+}
+
+void AudioInput::serverEvent(unsigned type, std::uint32_t index) {
+    const unsigned facility = type & PA_SUBSCRIPTION_EVENT_FACILITY_MASK;
+    const unsigned kind = type & PA_SUBSCRIPTION_EVENT_TYPE_MASK;
+    if (facility == PA_SUBSCRIPTION_EVENT_SERVER) {
+        followDefaultSink();
+    } else if (facility == PA_SUBSCRIPTION_EVENT_SINK_INPUT && silenceOwnSounds_) {
+        if (kind == PA_SUBSCRIPTION_EVENT_NEW) {
+            appeared_[index] = std::chrono::system_clock::now();
+            lookUpPlayback(
+                pa_context_get_sink_input_info(context_, index, &AudioInput::onPlaybackInfo, this));
+        } else if (kind == PA_SUBSCRIPTION_EVENT_REMOVE) {
+            playbackEnded(index);
+        }
+    }
+}
+
+// Called with the lock held, before the stream can deliver anything: what plays now is looked
+// up, and later streams as they appear.
+void AudioInput::watchOwnSounds() {
+    if (!silenceOwnSounds_) return;
+    lookUpPlayback(
+        pa_context_get_sink_input_info_list(context_, &AudioInput::onPlaybackInfo, this));
+}
+
+void AudioInput::lookUpPlayback(pa_operation* op) {
+    // A lookup the server refuses is skipped: its stream is taken as another application's.
+    if (!op) return;
+    ++lookups_;
+    pa_operation_unref(op);
+}
+
+void AudioInput::onPlaybackInfo(pa_context*, const pa_sink_input_info* info, int eol, void* self) {
+    auto* in = static_cast<AudioInput*>(self);
+    if (info)
+        in->seenPlayback(info->index,
+                         pa_proplist_gets(info->proplist, PA_PROP_APPLICATION_PROCESS_ID));
+    if (eol != 0 && --in->lookups_ == 0 && in->stream_) in->deliverQueued(in->stream_);
+}
+
+void AudioInput::seenPlayback(std::uint32_t index, const char* processId) {
+    const auto appeared = appeared_.extract(index);
+    if (!processId || std::to_string(::getpid()) != processId) return;
+    // A stream that was already playing when the recording began is silenced from the start.
+    playing_.try_emplace(index, OwnSound{appeared ? appeared.mapped() : TimePoint{}});
+}
+
+void AudioInput::playbackEnded(std::uint32_t index) {
+    appeared_.erase(index);
+    const auto it = playing_.find(index);
+    if (it == playing_.end()) return;
+    it->second.to = std::chrono::system_clock::now();
+    ended_.push_back(it->second);
+    playing_.erase(it);
 }
 
 void AudioInput::setStreamError(const std::string& text) {
@@ -303,6 +405,12 @@ void AudioInput::start(int sampleRate, int channels, Receiver receiver) {
         frameBytes_ = pa_frame_size(&sampleFormat);
         sampleRate_ = sampleRate;
         receiver_ = std::move(receiver);
+        playing_.clear();
+        ended_.clear();
+        appeared_.clear();
+        // Nothing is delivered until this process's playing sounds are known (watchOwnSounds).
+        const bool watching = device_ == Device::computerOutput && silenceOwnSounds_;
+        lookups_ = watching ? 1 : 0;
 
         stream_ = pa_stream_new(context_, "TAVRO recording", &sampleFormat, &map);
         if (!stream_) throw Error(Error::Kind::stream, lastServerError());
@@ -325,15 +433,18 @@ void AudioInput::start(int sampleRate, int channels, Receiver receiver) {
         if (device_ == Device::computerOutput) {
             pa_context_set_subscribe_callback(
                 context_,
-                [](pa_context*, pa_subscription_event_type_t type, std::uint32_t, void* self) {
-                    if ((type & PA_SUBSCRIPTION_EVENT_FACILITY_MASK) ==
-                        PA_SUBSCRIPTION_EVENT_SERVER)
-                        static_cast<AudioInput*>(self)->followDefaultSink();
-                },
+                [](pa_context*, pa_subscription_event_type_t type, std::uint32_t index,
+                   void* self) { static_cast<AudioInput*>(self)->serverEvent(type, index); },
                 this);
-            if (pa_operation* op =
-                    pa_context_subscribe(context_, PA_SUBSCRIPTION_MASK_SERVER, nullptr, nullptr))
+            const auto mask = watching
+                                  ? PA_SUBSCRIPTION_MASK_SERVER | PA_SUBSCRIPTION_MASK_SINK_INPUT
+                                  : PA_SUBSCRIPTION_MASK_SERVER;
+            if (pa_operation* op = pa_context_subscribe(
+                    context_, static_cast<pa_subscription_mask_t>(mask), nullptr, nullptr))
                 pa_operation_unref(op);
+            // Streams that appear from now on are reported; those playing already are listed.
+            watchOwnSounds();
+            if (watching) --lookups_;  // the next block goes out once the list has come
             // The default may have changed since open() looked.
             followDefaultSink();
         }

@@ -5,13 +5,17 @@
 // floats on the input's own thread.
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 struct pa_context;
 struct pa_operation;
+struct pa_sink_input_info;
 struct pa_stream;
 struct pa_threaded_mainloop;
 
@@ -35,7 +39,8 @@ public:
     };
 
     // Called for every block the server delivers, on the input's thread. `interleaved` is null
-    // when the server reports a gap; the block then stands for `frames` frames of silence.
+    // when the server reports a gap, or for what was recorded while this process's own sounds
+    // played (see setSilencesOwnSounds); the block then stands for `frames` frames of silence.
     // `capturedAt` estimates the wall-clock time of the block's first frame: what is still
     // queued behind it counts back from now, so a late wake-up does not make audio look newer.
     using Receiver = std::function<void(const float* interleaved, std::size_t frames,
@@ -62,6 +67,12 @@ public:
     // blocks stay on the wall clock.
     void start(int sampleRate, int channels, Receiver receiver);
 
+    // Recording the computer's output, with `on`: for as long as a stream that this process
+    // plays is on the server (its own cues), what the device records is delivered as silence.
+    // The server mixes every stream into the monitor, so silence is the only way to leave this
+    // process's sounds out. Takes effect at the next start().
+    void setSilencesOwnSounds(bool on) { silenceOwnSounds_ = on; }
+
     // Ends the stream and the connection. No Receiver call runs once it returns. Idempotent.
     void stop();
 
@@ -74,9 +85,20 @@ private:
     static void onStreamState(pa_stream* s, void* self);
     static void onRead(pa_stream* s, std::size_t bytes, void* self);
     static void onMoved(pa_stream* s, void* self);
+    static void onPlaybackInfo(pa_context* c, const pa_sink_input_info* info, int eol, void* self);
 
+    using TimePoint = std::chrono::system_clock::time_point;
     void deliverQueued(pa_stream* s);
+    // Hands one block to the Receiver, with the parts recorded while an own sound played
+    // replaced by silence.
+    void deliver(const float* interleaved, std::size_t frames, TimePoint capturedAt);
     void followDefaultSink();
+    // A change on the server (a subscription event: facility and kind in `type`).
+    void serverEvent(unsigned type, std::uint32_t index);
+    void watchOwnSounds();
+    void lookUpPlayback(pa_operation* op);
+    void seenPlayback(std::uint32_t index, const char* processId);
+    void playbackEnded(std::uint32_t index);
 
     void connect();
     std::string lastServerError() const;
@@ -98,6 +120,17 @@ private:
     std::size_t frameBytes_ = 0;
     int sampleRate_ = 0;
     bool stopping_ = false;
+    // This process's own sounds (loop thread only). A playing stream is silenced from when it
+    // appeared; an ended one up to when it went, until the blocks have passed that time.
+    struct OwnSound {
+        TimePoint from;
+        TimePoint to = TimePoint::max();
+    };
+    bool silenceOwnSounds_ = false;
+    std::map<std::uint32_t, OwnSound> playing_;
+    std::vector<OwnSound> ended_;
+    std::map<std::uint32_t, TimePoint> appeared_;  // streams still being looked up
+    int lookups_ = 0;  // pending; the blocks wait in the server's buffer meanwhile
     mutable std::mutex errorMutex_;
     std::string streamError_;
 };

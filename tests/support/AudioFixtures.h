@@ -83,15 +83,33 @@ inline double toneLevel(const std::vector<float>& x, int rate, double freq, std:
                                           freq);
 }
 
-// Seconds from the start to the first 10 ms window where `freq` reaches half of `amplitude`;
-// nullopt when it never does.
+// Seconds from the start to every 10 ms window where `freq` reaches half of `amplitude` after
+// having fallen below a tenth of it (the first window counts when it starts loud) and holds for
+// the 50 ms from there, so that a click is no onset.
+inline std::vector<double> toneOnsets(const std::vector<float>& x, int rate, double freq,
+                                      double amplitude) {
+    const auto window = static_cast<std::size_t>(rate / 100);
+    std::vector<double> onsets;
+    bool sounding = false;
+    for (std::size_t i = 0; i + window <= x.size(); i += window / 10) {
+        const double level = toneLevel(x, rate, freq, i, i + window);
+        if (!sounding && level >= amplitude / 2 &&
+            toneLevel(x, rate, freq, i, i + 5 * window) >= amplitude / 2) {
+            onsets.push_back(static_cast<double>(i + window / 2) / rate);
+            sounding = true;
+        } else if (level < amplitude / 10) {
+            sounding = false;
+        }
+    }
+    return onsets;
+}
+
+// The first of toneOnsets; nullopt when the tone never sounds.
 inline std::optional<double> toneOnset(const std::vector<float>& x, int rate, double freq,
                                        double amplitude) {
-    const auto window = static_cast<std::size_t>(rate / 100);
-    for (std::size_t i = 0; i + window <= x.size(); i += window / 10)
-        if (toneLevel(x, rate, freq, i, i + window) >= amplitude / 2)
-            return static_cast<double>(i + window / 2) / rate;
-    return std::nullopt;
+    const auto all = toneOnsets(x, rate, freq, amplitude);
+    if (all.empty()) return std::nullopt;
+    return all.front();
 }
 
 // Runs a program found on PATH, with extra "NAME=value" environment entries; the destructor

@@ -1,0 +1,136 @@
+// Plays beeps into two sinks at once: a sine burst of 0.15 s every second on each. Both streams
+// are filled while corked and started together, so the two sides reach the server within a
+// few milliseconds of each other, which two player processes started one after the other
+// cannot promise on a busy machine. A process of its own, since the recorder leaves its own
+// process's sounds out of the computer's audio.
+// Usage: tavro_twin_player <beeps> <sink> <hz> <sink> <hz>
+// Prints "ready" when both are filled, then reads a wall-clock time (nanoseconds since the
+// epoch) from standard input, starts both at that time, and exits 0 once both have played.
+#include <pulse/pulseaudio.h>
+
+#include <time.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <iostream>
+#include <numbers>
+#include <string>
+#include <vector>
+
+#include "support/PulseSession.h"
+
+namespace {
+
+constexpr int kRate = 48000;
+constexpr double kBeepSeconds = 0.15;
+constexpr double kAmplitude = 0.5;
+
+struct Side {
+    pa_stream* stream = nullptr;
+    std::vector<float> samples;
+    std::size_t written = 0;  // samples handed to the server
+    bool draining = false;
+    bool played = false;
+};
+
+std::vector<float> beeps(int count, double hz) {
+    std::vector<float> x(static_cast<std::size_t>(count) * kRate, 0.0f);
+    const auto beep = static_cast<std::size_t>(kBeepSeconds * kRate);
+    for (int b = 0; b < count; ++b)
+        for (std::size_t i = 0; i < beep; ++i)
+            x[static_cast<std::size_t>(b) * kRate + i] =
+                static_cast<float>(kAmplitude * std::sin(2 * std::numbers::pi * hz * i / kRate));
+    return x;
+}
+
+void onWritable(pa_stream* s, std::size_t bytes, void* user) {
+    auto* side = static_cast<Side*>(user);
+    const std::size_t n = std::min(bytes / sizeof(float), side->samples.size() - side->written);
+    if (n == 0) return;
+    pa_stream_write(s, side->samples.data() + side->written, n * sizeof(float), nullptr, 0,
+                    PA_SEEK_RELATIVE);
+    side->written += n;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 6) {
+        std::cerr << "usage: tavro_twin_player <beeps> <sink> <hz> <sink> <hz>\n";
+        return 2;
+    }
+    using namespace std::chrono_literals;
+    testsupport::PulseSession pulse;
+    if (!pulse.connect(30s)) {
+        std::cerr << "sound server: " << pulse.error() << "\n";
+        return 1;
+    }
+    Side sides[2];
+    const pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, kRate, 1};
+    for (int i = 0; i < 2; ++i) {
+        Side& side = sides[i];
+        side.samples = beeps(std::atoi(argv[1]), std::atof(argv[3 + 2 * i]));
+        side.stream = pa_stream_new(pulse.context(), "twin beeps", &spec, nullptr);
+        pa_stream_set_write_callback(side.stream, &onWritable, &side);
+        // A short buffer keeps the sink's latency low. It is full before the uncork, so playing
+        // starts at once.
+        pa_buffer_attr attr{};
+        attr.maxlength = attr.minreq = attr.prebuf = attr.fragsize = static_cast<std::uint32_t>(-1);
+        attr.tlength = static_cast<std::uint32_t>(pa_usec_to_bytes(100'000, &spec));
+        pa_stream_connect_playback(
+            side.stream, argv[2 + 2 * i], &attr,
+            static_cast<pa_stream_flags_t>(PA_STREAM_START_CORKED | PA_STREAM_ADJUST_LATENCY),
+            nullptr, nullptr);
+    }
+    const auto both = [&](auto&& pred) { return pred(sides[0]) && pred(sides[1]); };
+    const auto failed = [&] {
+        return !both([](Side& s) { return PA_STREAM_IS_GOOD(pa_stream_get_state(s.stream)); });
+    };
+    // Ready and filled up to the buffer's length (the server asks for that much while corked).
+    if (!pulse.runUntil(
+            [&] {
+                return failed() || both([](Side& s) {
+                           return pa_stream_get_state(s.stream) == PA_STREAM_READY && s.written > 0;
+                       });
+            },
+            30s) ||
+        failed()) {
+        std::cerr << "streams: " << pulse.error() << "\n";
+        return 1;
+    }
+    std::cout << "ready" << std::endl;
+    std::string line;
+    std::getline(std::cin, line);
+    const std::int64_t at = std::atoll(line.c_str());
+    const timespec when{static_cast<time_t>(at / 1'000'000'000),
+                        static_cast<long>(at % 1'000'000'000)};
+    while (clock_nanosleep(CLOCK_REALTIME, TIMER_ABSTIME, &when, nullptr) == EINTR) {
+    }
+    for (Side& side : sides)
+        if (pa_operation* op = pa_stream_cork(side.stream, 0, nullptr, nullptr))
+            pa_operation_unref(op);
+    const bool played = pulse.runUntil(
+        [&] {
+            for (Side& side : sides)
+                if (side.written == side.samples.size() && !side.draining) {
+                    side.draining = true;
+                    if (pa_operation* op = pa_stream_drain(
+                            side.stream,
+                            [](pa_stream*, int, void* played) {
+                                *static_cast<bool*>(played) = true;
+                            },
+                            &side.played))
+                        pa_operation_unref(op);
+                }
+            return failed() || both([](Side& s) { return s.played; });
+        },
+        120s);
+    for (Side& side : sides) {
+        pa_stream_disconnect(side.stream);
+        pa_stream_unref(side.stream);
+    }
+    return played && !failed() ? 0 : 1;
+}
