@@ -1,6 +1,6 @@
 #pragma once
-// The real modal questions of the windows: a message box for deletions and the file chooser
-// for an audio import.
+// The real modal questions of the windows: a message box for deletions, the file choosers for
+// an audio import and for a template's document, and the save panel of exports.
 #include <QPointer>
 #include <QWidget>
 
@@ -24,6 +24,8 @@ public:
     static inline const QString kCancel = QStringLiteral("キャンセル");
     // What counts as audio in the chooser.
     static QString audioNameFilter();
+    // The documents a template is made from: PDF, plain text, Word (.docx) and Markdown. The
+    // chooser offers these only.
     static QString documentNameFilter();
 
 private:
