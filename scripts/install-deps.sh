@@ -8,14 +8,14 @@ BUILD_PKGS=(build-essential cmake ninja-build pkg-config git
   libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libsimdjson-dev
   libcurl4-openssl-dev libicu-dev libsecret-1-dev libpulse-dev
   libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
-  libtesseract-dev libx11-dev libxi-dev libxcb1-dev libxcb-composite0-dev libxcomposite-dev libx11-xcb-dev
+  libtesseract-dev libx11-dev libxi-dev libxcb1-dev libxcb-shape0-dev libxcb-composite0-dev libxcomposite-dev libx11-xcb-dev
   libcanberra-dev libpoppler-cpp-dev libzip-dev libpugixml-dev libcpp-httplib-dev
   libecal2.0-dev libedataserver1.2-dev libical-dev)
 RUN_PKGS=(qt6-qpa-plugins qt6-wayland fonts-noto-cjk fonts-noto-color-emoji tesseract-ocr-eng tesseract-ocr-script-jpan
   pulseaudio-utils xdg-utils desktop-file-utils sound-theme-freedesktop qt6-translations-l10n)
 TEST_PKGS=(xvfb xauth x11-utils xdotool openbox dbus dbus-x11 libglib2.0-bin
   gnome-keyring libsecret-tools pulseaudio sox ffmpeg evolution-data-server dex weston
-  gsettings-desktop-schemas)
+  gsettings-desktop-schemas xcompmgr)
 
 want=("${BUILD_PKGS[@]}" "${RUN_PKGS[@]}")
 [ "${1:-}" = "--with-tests" ] && want+=("${TEST_PKGS[@]}")

@@ -1,6 +1,5 @@
 #include "agents/AgentPrompt.h"
 
-#include <algorithm>
 #include <string_view>
 
 #include "util/Text.h"
@@ -54,23 +53,11 @@ std::string taskList(const MinutesResult& result) {
     return list.empty() ? std::string(kNoMarkedTasks) : list;
 }
 
-std::string quoted(const std::string& markdown) {
-    // A fence longer than every run of backticks in the text: nothing inside can close it.
-    std::size_t longest = 0;
-    for (std::size_t run = 0; const char c : markdown) {
-        run = c == '`' ? run + 1 : 0;
-        longest = std::max(longest, run);
-    }
-    const std::string fence(std::max<std::size_t>(3, longest + 1), '`');
-    return fence + "markdown\n" + markdown + (markdown.ends_with('\n') ? "" : "\n") + fence + "\n";
-}
-
 std::string instructions(const MinutesResult& result, const std::string& markdown) {
     std::string text(kIntroduction);
     text += taskList(result);
     text += kRules;
-    // The minutes are material to work from, set apart from the instructions above.
-    text += quoted(markdown);
+    text += markdown;
     return text;
 }
 

@@ -11,11 +11,8 @@ namespace agentprompt {
 // when no item is marked.
 std::string taskList(const MinutesResult& result);
 
-// `markdown` as a fenced block that the text itself cannot close.
-std::string quoted(const std::string& markdown);
-
-// The text of prompt.md: the introduction, the task list, the rules, then the whole minutes,
-// quoted.
+// The text of prompt.md: the introduction, the task list, the rules, then the whole minutes
+// (`markdown`) as they are.
 std::string instructions(const MinutesResult& result, const std::string& markdown);
 
 // The shell command for the "agentCmd" setting, run from the run folder: "codex" selects Codex,

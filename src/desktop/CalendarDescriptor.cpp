@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "util/Hash.h"
+
 namespace {
 
 int channel(double c) {
@@ -29,4 +31,8 @@ CalendarDescriptor makeCalendarDescriptor(const CalendarSource& calendar) {
     return CalendarDescriptor{calendar.identifier, calendar.title, calendar.sourceTitle,
                               calendarColorHex(calendar.colorComponents),
                               !calendar.allowsContentModifications};
+}
+
+std::size_t std::hash<CalendarDescriptor>::operator()(const CalendarDescriptor& v) const noexcept {
+    return hashing::of(v.id, v.title, v.sourceTitle, v.colorHex, v.isReadOnly);
 }

@@ -1,5 +1,7 @@
 #pragma once
 // One calendar as the settings list it, with its selection box.
+#include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -14,6 +16,11 @@ struct CalendarDescriptor {
     bool isReadOnly = false;
 
     bool operator==(const CalendarDescriptor&) const = default;
+};
+
+template <>
+struct std::hash<CalendarDescriptor> {
+    std::size_t operator()(const CalendarDescriptor& v) const noexcept;
 };
 
 CalendarDescriptor makeCalendarDescriptor(const CalendarSource& calendar);

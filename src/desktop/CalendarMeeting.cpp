@@ -3,6 +3,7 @@
 #include <charconv>
 
 #include "desktop/MeetingLink.h"
+#include "util/Hash.h"
 
 std::string meetingStartText(std::chrono::system_clock::time_point start) {
     // Whole seconds and the fraction apart: one division of the nanosecond count would round
@@ -46,4 +47,11 @@ CalendarMeeting makeMeeting(const CalendarEvent& event) {
     m.videoProvider = meetingVideoProvider(m.meetingURL);
     m.hasRecurrence = event.hasRecurrenceRules;
     return m;
+}
+
+std::size_t std::hash<CalendarMeeting>::operator()(const CalendarMeeting& v) const noexcept {
+    return hashing::of(v.id, v.eventIdentifier, v.title, v.startDate.time_since_epoch().count(),
+                       v.endDate.time_since_epoch().count(), v.isAllDay, v.calendarID,
+                       v.calendarTitle, v.location, v.notes, v.organizer, v.attendees, v.meetingURL,
+                       v.videoProvider, v.hasRecurrence);
 }

@@ -1,6 +1,8 @@
 #pragma once
 // One upcoming event as the desktop shows and tracks it.
 #include <chrono>
+#include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -27,6 +29,11 @@ struct CalendarMeeting {
     bool hasRecurrence = false;
 
     bool operator==(const CalendarMeeting&) const = default;
+};
+
+template <>
+struct std::hash<CalendarMeeting> {
+    std::size_t operator()(const CalendarMeeting& v) const noexcept;
 };
 
 // The event must have a start; one without is shown at its end.

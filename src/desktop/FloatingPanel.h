@@ -1,9 +1,14 @@
 #pragma once
 // A small borderless panel above other applications, on every desktop, that never takes the
 // keyboard focus (so the first click on it acts at once) and can be dragged by its background.
-// Its size is its content's at creation. It asks to stay out of screen capture while stealth is
-// on; whether the system honours that is CaptureExclusion's to say.
+// Its size is its content's at creation. Where a compositor blends it over the desktop, it casts
+// a soft shadow into a transparent margin around the content; that margin lets the pointer
+// through to the windows below. Without a compositor the window is cut to the content's shape.
+// It asks to stay out of screen capture while stealth is on; whether the system honours that is
+// CaptureExclusion's to say.
+#include <QImage>
 #include <QPoint>
+#include <QRect>
 #include <QWidget>
 
 class FloatingPanel : public QWidget {
@@ -13,6 +18,12 @@ public:
     explicit FloatingPanel(QWidget* content);
 
     QWidget* content() const { return content_; }
+    // Whether it casts a shadow, decided at creation by whether the desktop composites.
+    bool hasShadow() const { return margin_ > 0; }
+    // The room for the shadow on every side of the content; 0 without a shadow.
+    int shadowMargin() const { return margin_; }
+    // The panel as it is seen, without the shadow's margin, in screen coordinates.
+    QRect panelGeometry() const;
 
     // Moves the panel to the right edge of the screen under the pointer (else the primary
     // screen); stays put when there is no screen. Does not show it.
@@ -21,12 +32,18 @@ public:
     void orderFront();
 
 protected:
+    void paintEvent(QPaintEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
     void mouseMoveEvent(QMouseEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
 
 private:
+    // The content's outline: its pixels as drawn, transparent around its rounded corners.
+    QImage contentShape() const;
+
     QWidget* content_;
+    const int margin_;
+    QImage shadow_;  // made when first shown
     bool dragging_ = false;
     QPoint dragOffset_;
 };

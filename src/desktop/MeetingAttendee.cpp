@@ -2,6 +2,7 @@
 
 #include <cctype>
 
+#include "util/Hash.h"
 #include "util/Text.h"
 
 namespace {
@@ -106,4 +107,8 @@ MeetingAttendee makeAttendee(const CalendarParticipant& participant) {
     a.status = participantStatusLabel(participant.status);
     a.role = participantRoleLabel(participant.role);
     return a;
+}
+
+std::size_t std::hash<MeetingAttendee>::operator()(const MeetingAttendee& v) const noexcept {
+    return hashing::of(v.id, v.name, v.email, v.isCurrentUser, v.status, v.role);
 }

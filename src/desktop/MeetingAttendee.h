@@ -1,5 +1,7 @@
 #pragma once
 // One participant of a calendar meeting, as the desktop shows it.
+#include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -14,6 +16,11 @@ struct MeetingAttendee {
     std::string role;
 
     bool operator==(const MeetingAttendee&) const = default;
+};
+
+template <>
+struct std::hash<MeetingAttendee> {
+    std::size_t operator()(const MeetingAttendee& v) const noexcept;
 };
 
 MeetingAttendee makeAttendee(const CalendarParticipant& participant);

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "desktop/FloatingPanel.h"
 #include "desktop/Symbols.h"
 #include "platform/DesktopMotionSetting.h"
 
@@ -52,11 +53,17 @@ void paintBackground(QPainter& p, const QWidget* w, qreal cornerRadius) {
     p.setRenderHint(QPainter::Antialiasing,
                     w->window()->testAttribute(Qt::WA_TranslucentBackground));
     const QRectF r(w->rect());
-    QPainterPath outer, inner;
+    QPainterPath outer;
     outer.addRoundedRect(r, cornerRadius, cornerRadius);
-    inner.addRoundedRect(r.adjusted(1, 1, -1, -1), cornerRadius - 1, cornerRadius - 1);
-    p.fillPath(outer, edge);
-    p.fillPath(inner, fill);
+    const auto* panel = qobject_cast<const FloatingPanel*>(w->window());
+    if (panel && panel->hasShadow()) {
+        p.fillPath(outer, fill);
+    } else {
+        QPainterPath inner;
+        inner.addRoundedRect(r.adjusted(1, 1, -1, -1), cornerRadius - 1, cornerRadius - 1);
+        p.fillPath(outer, edge);
+        p.fillPath(inner, fill);
+    }
     p.restore();
 }
 

@@ -20,10 +20,11 @@ QColor windowBackground(const QWidget* w);
 // The secondary text colour at `opacity`.
 QColor secondary(const QWidget* w, qreal opacity = 1.0);
 
-// The panel's rounded background over the whole widget, with a thin edge of a middle tone that
-// reads on light and dark windows behind it (there may be no shadow to set it apart). The
-// outline is smoothed only where the window is blended over what lies behind; otherwise it is
-// cut crisp, to match the window's shape mask pixel for pixel.
+// The panel's rounded background over the whole widget. In a floating panel that casts a shadow
+// the shadow sets it apart from the windows behind; anywhere else a thin edge of a middle tone
+// does, which reads on light and dark windows alike. The outline is smoothed only where the
+// window is blended over what lies behind; otherwise it is cut crisp, to match the window's
+// shape mask pixel for pixel.
 void paintBackground(QPainter& p, const QWidget* w, qreal cornerRadius);
 
 // A black rounded tile with the white "waveform" symbol centred on it.

@@ -26,12 +26,12 @@ std::string toMarkdown(const MinutesResult& r, const std::string& templateLabel)
         if (nonEmpty(r.meta->date)) line("> 日付: ", *r.meta->date);
         if (nonEmpty(r.meta->location)) line("> 場所: ", *r.meta->location);
         if (r.meta->attendees && !r.meta->attendees->empty()) {
+            // Names are joined as they are: an empty name still gets its separators.
             std::string joined;
             for (const auto& a : *r.meta->attendees) {
-                if (!joined.empty()) joined += "、";
+                if (&a != &r.meta->attendees->front()) joined += "、";
                 joined += a;
             }
-            // An attendee list of empty names still counts as non-empty.
             line("> 出席者: ", joined);
         }
     }

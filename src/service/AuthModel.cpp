@@ -10,7 +10,6 @@ const std::string kToken = "authToken";
 const std::string kEmail = "authEmail";
 const std::string kPlan = "authPlan";
 const std::string kFreePlan = "free";
-constexpr const char* kInvalidSession = "セッションが無効です";
 
 }  // namespace
 
@@ -38,10 +37,9 @@ std::optional<std::string> AuthModel::token() const {
 bool AuthModel::rejectsLogin(const APIError& error) {
     const std::optional<long> status = error.httpStatus();
     if (!status) return false;
-    if (*status == 401 || *status == 403) return true;
-    // A plain 200 without an address: the service answered, but not for this login. A 200 that
-    // is not JSON at all (a captive portal's page) is not the service speaking.
-    return *status == 200 && error.message() == kInvalidSession;
+    // A fault of the server, a time-out or a rate limit passes; any other answer is final.
+    const bool passing = (*status >= 500 && *status <= 599) || *status == 408 || *status == 429;
+    return !passing;
 }
 
 void AuthModel::refresh(const std::string& token) {

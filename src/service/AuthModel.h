@@ -52,8 +52,9 @@ public:
     // Forgets the stored login. Nothing is sent to the service.
     void logout();
 
-    // Whether a failed refresh means the service no longer accepts the login. Only a refusal
-    // does; no answer, a time-out or a server fault says nothing about the login.
+    // Whether a failed refresh ends the login. Every answer of the service does, except a
+    // server fault (5xx), a time-out (408) and a rate limit (429); a failure without an answer
+    // (no network, no connection) does not, as it says nothing about the login.
     static bool rejectsLogin(const APIError& error);
 
 signals:

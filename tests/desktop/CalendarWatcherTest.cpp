@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
+#include <unordered_set>
 
 #include "desktop/CalendarDescriptor.h"
 #include "desktop/CalendarMeeting.h"
@@ -117,6 +119,57 @@ TEST(CalendarDescriptor, Colours) {
     for (const auto& [components, hex] : cases) EXPECT_EQ(calendarColorHex(components), hex);
     EXPECT_EQ(makeCalendarDescriptor({"id", "Team", "Acme", parseCalendarColor("#3465A4"), false}),
               (CalendarDescriptor{"id", "Team", "Acme", "#3465A4", true}));
+}
+
+// Equal values hash alike, and a change of any one field changes the hash: a field left out
+// of the hash would let two different values collide there.
+template <typename T>
+void expectHashedOverEveryField(const T& base, const std::vector<std::function<void(T&)>>& edits) {
+    const std::hash<T> hash;
+    const T copy = base;
+    EXPECT_EQ(hash(copy), hash(base));
+    std::unordered_set<T> set = {base, copy};
+    for (std::size_t i = 0; i < edits.size(); ++i) {
+        T changed = base;
+        edits[i](changed);
+        EXPECT_NE(changed, base) << "field " << i;
+        EXPECT_NE(hash(changed), hash(base)) << "field " << i;
+        set.insert(changed);
+    }
+    EXPECT_EQ(set.size(), edits.size() + 1);
+}
+
+TEST(CalendarValues, HashedOverEveryField) {
+    expectHashedOverEveryField<CalendarDescriptor>(
+        {"id", "Team", "Acme", "#3465A4", false},
+        {[](auto& v) { v.id = "id2"; }, [](auto& v) { v.title = "Home"; },
+         [](auto& v) { v.sourceTitle = "Other"; }, [](auto& v) { v.colorHex.reset(); },
+         [](auto& v) { v.isReadOnly = true; }});
+
+    const MeetingAttendee bob{"mailto:bob@x.jp", "Bob", "bob@x.jp", false, "参加", "必須"};
+    expectHashedOverEveryField<MeetingAttendee>(
+        bob, {[](auto& v) { v.id = "mailto:b@x.jp"; }, [](auto& v) { v.name = "Robert"; },
+              [](auto& v) { v.email.reset(); }, [](auto& v) { v.isCurrentUser = true; },
+              [](auto& v) { v.status = "不参加"; }, [](auto& v) { v.role = "任意"; }});
+
+    CalendarMeeting meeting = makeMeeting(
+        fromICal("UID:u\r\nSUMMARY:定例\r\nDTEND:20261207T020000Z\r\nLOCATION:会議室\r\n"
+                 "DESCRIPTION:https://zoom.us/j/1\r\nORGANIZER;CN=Me:mailto:me@example.com\r\n"
+                 "ATTENDEE;CN=Bob:mailto:bob@x.jp\r\nRRULE:FREQ=WEEKLY\r\n"));
+    ASSERT_TRUE(meeting.organizer && meeting.meetingURL && meeting.hasRecurrence);
+    ASSERT_EQ(meeting.attendees.size(), 1u);
+    expectHashedOverEveryField<CalendarMeeting>(
+        meeting,
+        {[](auto& v) { v.id = "other"; }, [](auto& v) { v.eventIdentifier = "e2"; },
+         [](auto& v) { v.title = "別件"; }, [](auto& v) { v.startDate += std::chrono::seconds(1); },
+         [](auto& v) { v.endDate += std::chrono::milliseconds(1); },
+         [](auto& v) { v.isAllDay = true; }, [](auto& v) { v.calendarID = "home"; },
+         [](auto& v) { v.calendarTitle = "Home"; }, [](auto& v) { v.location.reset(); },
+         [](auto& v) { v.notes = "メモ"; }, [](auto& v) { v.organizer->name = "Boss"; },
+         [](auto& v) { v.attendees[0].status = "不参加"; },
+         [](auto& v) { v.meetingURL = "https://zoom.us/j/2"; },
+         [](auto& v) { v.videoProvider = MeetingVideoProvider::other; },
+         [](auto& v) { v.hasRecurrence = false; }});
 }
 
 using namespace std::chrono_literals;

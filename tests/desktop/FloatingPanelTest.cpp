@@ -1,9 +1,13 @@
-// The floating panels: their placement, the pill and the prompt drawn as still pictures, and
-// the panels on the test X server.
+// The floating panels: their placement, their shadow, the pill and the prompt drawn as still
+// pictures, and the panels on the test X server, with and without a compositing manager.
 #include <QCoreApplication>
 #include <QLabel>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
 #include <QProcess>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QTest>
 #include <QToolTip>
 #include <QWindow>
@@ -14,6 +18,7 @@
 #include "desktop/FloatingPanel.h"
 #include "desktop/MeetingPromptView.h"
 #include "desktop/PanelPlacement.h"
+#include "desktop/PanelShadow.h"
 #include "desktop/RecordingPillView.h"
 #include "desktop/WaveBars.h"
 #include "desktop/WindowPlacement.h"
@@ -46,6 +51,46 @@ TEST(PanelPlacement, RightEdgeOfTheScreenUnderThePointer) {
         EXPECT_EQ(rightEdgeOrigin(c.pointer, c.screens, c.primary, QSize(52, 180), c.topOffset),
                   c.origin);
     }
+}
+
+TEST(PanelShadow, FadesOutWithinTheMarginAndFallsDownwards) {
+    // The pill's capsule.
+    QImage capsule(52, 180, QImage::Format_ARGB32_Premultiplied);
+    capsule.fill(Qt::transparent);
+    {
+        QPainter p(&capsule);
+        p.setRenderHint(QPainter::Antialiasing);
+        QPainterPath path;
+        path.addRoundedRect(QRectF(capsule.rect()), 26, 26);
+        p.fillPath(path, Qt::white);
+    }
+    const QImage shadow = PanelShadow::of(capsule);
+    const int m = PanelShadow::kMargin;
+    ASSERT_EQ(shadow.size(), capsule.size() + QSize(2 * m, 2 * m));
+    auto alpha = [&](int x, int y) { return qAlpha(shadow.pixel(x, y)); };
+    for (int x = 0; x < shadow.width(); ++x) {
+        EXPECT_EQ(alpha(x, 0), 0) << x;
+        EXPECT_EQ(alpha(x, shadow.height() - 1), 0) << x;
+    }
+    for (int y = 0; y < shadow.height(); ++y) {
+        EXPECT_EQ(alpha(0, y), 0) << y;
+        EXPECT_EQ(alpha(shadow.width() - 1, y), 0) << y;
+    }
+    for (const QRgb px : {shadow.pixel(0, 0), shadow.pixel(m + 26, m + 90)})
+        EXPECT_EQ(qRed(px) | qGreen(px) | qBlue(px), 0) << "black";
+    const int cx = m + 26, middle = m + 90, top = m, bottom = m + 179;
+    EXPECT_EQ(alpha(cx, middle), qRound(PanelShadow::kOpacity * 255)) << "full under the panel";
+    // Beside the panel it fades out step by step; below it reaches further than above.
+    for (int x = m; x > 0; --x) EXPECT_GE(alpha(x, middle), alpha(x - 1, middle)) << x;
+    EXPECT_GT(alpha(m - 3, middle), 0);
+    for (const int d : {2, 5, 8}) EXPECT_GT(alpha(cx, bottom + d), alpha(cx, top - d)) << d;
+
+    QImage nothing(10, 10, QImage::Format_ARGB32_Premultiplied);
+    nothing.fill(Qt::transparent);
+    const QImage none = PanelShadow::of(nothing);
+    EXPECT_TRUE(std::all_of(none.bits(), none.bits() + none.sizeInBytes(), [](uchar b) {
+        return b == 0;
+    })) << "no shape, no shadow";
 }
 
 TEST(WindowPlacement, MainWindowOpensOnAScreenAndFitsIt) {
@@ -173,6 +218,8 @@ TEST(FloatingPanel, ShapedWithoutCompositing) {
     rec.start();
     auto* pill = new RecordingPillView(rec);
     FloatingPanel panel(pill);
+    EXPECT_FALSE(panel.hasShadow());
+    EXPECT_EQ(panel.size(), pill->size()) << "no margin around the pill";
     panel.orderFront();
     const QRegion mask = panel.mask();
     EXPECT_TRUE(mask.contains(panel.rect().center()));
@@ -206,6 +253,136 @@ TEST(FloatingPanel, ShapedWithoutCompositing) {
     };
     EXPECT_TRUE(shows(pill, pill->stopButtonRect(), RecordingPillView::kStopHelp));
     EXPECT_TRUE(shows(card, card->closeButtonRect(), MeetingPromptView::kSkipHelp));
+}
+
+// A compositing manager on the test X server while it lives; the desktop is uncomposited again
+// once it is gone.
+class Compositor {
+public:
+    Compositor() {
+        process_.setProcessChannelMode(QProcess::ForwardedChannels);
+        process_.start(QStringLiteral("xcompmgr"), QStringList());
+        if (!process_.waitForStarted(5000))
+            probe_.detail = "xcompmgr did not start: " + process_.errorString().toStdString();
+        else if (!QTest::qWaitFor(desktopComposites, 10000))
+            probe_.detail = "xcompmgr started but owns no _NET_WM_CM_S0";
+        else
+            probe_.ok = true;
+    }
+    ~Compositor() {
+        if (process_.state() == QProcess::NotRunning) return;
+        process_.terminate();
+        if (!process_.waitForFinished(5000)) {
+            process_.kill();
+            process_.waitForFinished(5000);
+        }
+        EXPECT_TRUE(QTest::qWaitFor([] { return !desktopComposites(); }, 10000));
+    }
+    const testsupport::EnvProbe& probe() const { return probe_; }
+
+private:
+    QProcess process_;
+    testsupport::EnvProbe probe_;
+};
+
+// A plain window behind the panels that counts the clicks it gets.
+class Backdrop : public QWidget {
+public:
+    explicit Backdrop(const QColor& colour) : QWidget(nullptr, Qt::FramelessWindowHint) {
+        QPalette p = palette();
+        p.setColor(QPalette::Window, colour);
+        setPalette(p);
+        setAutoFillBackground(true);
+    }
+    int presses = 0;
+
+protected:
+    void mousePressEvent(QMouseEvent*) override { ++presses; }
+};
+
+// A real click of the X server's pointer, so that the server decides which window gets it.
+bool clickAt(QPoint at) {
+    QProcess x;
+    x.start(QStringLiteral("xdotool"),
+            {QStringLiteral("mousemove"), QStringLiteral("--sync"), QString::number(at.x()),
+             QString::number(at.y()), QStringLiteral("click"), QStringLiteral("1")});
+    return x.waitForFinished(10000) && x.exitStatus() == QProcess::NormalExit && x.exitCode() == 0;
+}
+
+// Under a compositing manager the panels cast a soft shadow over a light and a dark window,
+// their rounded corners show what lies behind, the panel as seen keeps its place at the edge, and
+// a click in the shadow reaches the window below.
+TEST(FloatingPanel, ShadowWhereADesktopComposites) {
+    TAVRO_REQUIRE_ENV("X server (DISPLAY)", testsupport::probeDisplay());
+    ASSERT_EQ(QGuiApplication::platformName(), QStringLiteral("xcb"));
+    TAVRO_REQUIRE_ENV("xdotool", !QStandardPaths::findExecutable("xdotool").isEmpty());
+    Compositor compositor;
+    TAVRO_REQUIRE_ENV("compositing manager (xcompmgr)", compositor.probe());
+
+    FakeRecorder rec;
+    rec.start();
+    auto* pill = new RecordingPillView(rec);
+    FloatingPanel panel(pill);
+    ASSERT_TRUE(panel.hasShadow());
+    const int m = panel.shadowMargin();
+    EXPECT_EQ(m, PanelShadow::kMargin);
+    EXPECT_EQ(panel.size(), pill->size() + QSize(2 * m, 2 * m));
+    EXPECT_EQ(pill->pos(), QPoint(m, m));
+
+    panel.placeAtRightEdge(120);
+    QScreen* screen = QGuiApplication::screenAt(QCursor::pos());
+    const QRect v = (screen ? screen : QGuiApplication::primaryScreen())->availableGeometry();
+    EXPECT_EQ(panel.panelGeometry().topRight(), QPoint(v.right() - 16, v.top() + 120))
+        << "the pill, not its shadow, is 16 from the edge";
+    EXPECT_EQ(panel.geometry().right(), v.right() - 16 + m);
+
+    int skips = 0;
+    auto* card = new MeetingPromptView(QStringLiteral("定例"), {}, [&] { ++skips; });
+    FloatingPanel prompt(card);
+    const QRect area(200, 150, 620, 300);
+    panel.move(area.topLeft() + QPoint(30, 30));
+    prompt.move(area.topLeft() + QPoint(120, 30));
+    for (const QColor behind : {QColor(Qt::white), QColor(32, 32, 32)}) {
+        SCOPED_TRACE(behind.name().toStdString());
+        Backdrop backdrop(behind);
+        backdrop.setGeometry(area);
+        backdrop.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&backdrop));
+        panel.orderFront();
+        prompt.orderFront();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&prompt));
+        const QRect seen = prompt.panelGeometry();
+        const QPoint under(seen.center().x(), seen.bottom() + 3);                // in the shadow
+        const QPoint beyond(seen.center().x(), prompt.geometry().bottom() + 2);  // past it
+        const QPoint corner = seen.topLeft() + QPoint(1, 1);  // outside the rounded corner
+        QImage shot;
+        QColor shade, cut;
+        const bool shadowed = QTest::qWaitFor(
+            [&] {
+                shot = panel.screen()->grabWindow(0).toImage();
+                shade = shot.pixelColor(under);
+                cut = shot.pixelColor(corner);
+                return shot.pixelColor(beyond) == behind &&
+                       shade.lightness() < behind.lightness() &&
+                       std::abs(cut.lightness() - behind.lightness()) < 40;
+            },
+            10000);
+        shot.copy(area).save(QStringLiteral(TAVRO_ARTIFACT_DIR "/panels-shadow-over-") +
+                             behind.name() + QStringLiteral(".png"));
+        EXPECT_TRUE(shadowed) << "below " << shade.name().toStdString() << ", corner "
+                              << cut.name().toStdString();
+        if (behind == Qt::white) {
+            EXPECT_LT(shade.lightness(), 235) << "the shadow shows on white";
+        }
+
+        // The shadow lets the click through to the window below; the card takes its own.
+        const int before = skips;
+        ASSERT_TRUE(clickAt(QPoint(seen.left() - m / 2, seen.center().y())));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return backdrop.presses == 1; }, 5000));
+        ASSERT_TRUE(clickAt(card->mapToGlobal(card->closeButtonRect().center())));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return skips == before + 1; }, 5000));
+        EXPECT_EQ(backdrop.presses, 1);
+    }
 }
 
 }  // namespace

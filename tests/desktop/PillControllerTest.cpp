@@ -37,12 +37,12 @@ protected:
     }
     // At the right edge of the screen under the pointer, `top` below the top of its usable area,
     // once the window manager has placed the new window (on a busy machine, later than its map).
-    static void expectAtRightEdge(QWidget* panel, int top) {
+    static void expectAtRightEdge(FloatingPanel* panel, int top) {
         QScreen* screen = QGuiApplication::screenAt(QCursor::pos());
         const QRect v = (screen ? screen : QGuiApplication::primaryScreen())->availableGeometry();
         const QPoint topRight(v.right() - 16, v.top() + top);
-        (void)QTest::qWaitFor([&] { return panel->geometry().topRight() == topRight; }, 5000);
-        EXPECT_EQ(panel->geometry().topRight(), topRight);
+        (void)QTest::qWaitFor([&] { return panel->panelGeometry().topRight() == topRight; }, 5000);
+        EXPECT_EQ(panel->panelGeometry().topRight(), topRight);
     }
 
     testsupport::TempDir dir_;

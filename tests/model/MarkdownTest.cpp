@@ -49,6 +49,14 @@ TEST(Markdown, OptionalPartsAndFallbacks) {
          head + "\n一行目\n二行目\n\n## 全文文字起こし\n\n**A**: x\n**B**: y\n"},
         {{.title = "T", .meta = MinutesMeta{std::nullopt, "会議室A", std::vector<std::string>{""}}},
          "# T\n\n> 場所: 会議室A\n> 出席者: \n> テンプレート: L\n"},
+        // Empty names keep their separators, wherever they stand.
+        {{.title = "T",
+          .meta = MinutesMeta{std::nullopt, std::nullopt,
+                              std::vector<std::string>{"", "", "田中", "", "佐藤"}}},
+         "# T\n\n> 出席者: 、、田中、、佐藤\n> テンプレート: L\n"},
+        {{.title = "T",
+          .meta = MinutesMeta{std::nullopt, std::nullopt, std::vector<std::string>{"", ""}}},
+         "# T\n\n> 出席者: 、\n> テンプレート: L\n"},
     };
     for (const auto& [r, expected] : cases) EXPECT_EQ(toMarkdown(r, "L"), expected);
 }

@@ -511,14 +511,23 @@ TEST_F(AuthModelTest, LaunchRestoresTheStoredLoginAndRefreshesIt) {
     }
 }
 
-TEST_F(AuthModelTest, RefreshDropsTheLoginOnlyWhenTheServiceRefusesIt) {
+TEST_F(AuthModelTest, RefreshDropsTheLoginOnEveryAnswerButAPassingFault) {
     // status (0: nobody listens), reply, whether the login is dropped
     const std::tuple<int, const char*, bool> cases[] = {
         {401, R"({"error":"unauthorized"})", true},
         {403, R"({"error":"forbidden"})", true},
         {200, R"({"plan":"pro"})", true},  // an answer, but not for this login
+        {200, "<html>captive portal</html>", true},
+        {200, "", true},
+        {400, R"({"error":"bad request"})", true},
+        {404, "", true},
+        {410, R"({"error":"gone"})", true},
+        {499, "", true},
         {503, "<html>maintenance</html>", false},
-        {200, "<html>captive portal</html>", false},
+        {500, "", false},
+        {599, "", false},
+        {408, "", false},
+        {429, R"({"error":"slow down"})", false},
         {0, "", false},
     };
     for (const auto& [status, body, loggedOut] : cases) {

@@ -370,4 +370,35 @@ TEST(WindowDialogs, AnswersFollowTheButtonPressed) {
     EXPECT_EQ(dialogs.openAudioFile(), std::nullopt);
 }
 
+TEST(WindowDialogs, TheTemplateChooserTakesPdfTextWordAndMarkdownOnly) {
+    testsupport::TempDir dir;
+    // A name typed into the chooser, and whether it is taken.
+    const std::pair<const char*, bool> cases[] = {
+        {"議事録.pdf", true}, {"memo.txt", true},   {"Minutes.DOCX", true}, {"notes.md", true},
+        {"old.doc", false},   {"sheet.odt", false}, {"page.html", false},   {"README", false},
+    };
+    for (const auto& [name, taken] : cases) {
+        SCOPED_TRACE(name);
+        const std::filesystem::path file = dir / name;
+        atomicfile::write(file, "text");
+        WindowDialogs dialogs;
+        QStringList filters;
+        bool stayed = false;
+        onModal([&](QWidget* modal) {
+            auto* panel = qobject_cast<QFileDialog*>(modal);
+            if (!panel) modal->close();
+            ASSERT_NE(panel, nullptr);
+            filters = panel->nameFilters();
+            panel->selectFile(QString::fromStdString(file.string()));
+            static_cast<QDialog*>(panel)->accept();  // as the chooser's own button does
+            stayed = panel->isVisible();
+            if (stayed) panel->reject();
+        });
+        const auto chosen = dialogs.openDocumentFile();
+        EXPECT_EQ(filters, QStringList{WindowDialogs::documentNameFilter()}) << "nothing else";
+        EXPECT_EQ(chosen, taken ? std::optional(file.string()) : std::nullopt);
+        EXPECT_EQ(stayed, !taken) << "a file not offered leaves the chooser open";
+    }
+}
+
 }  // namespace

@@ -1,5 +1,6 @@
 #include "ui/main/WindowDialogs.h"
 
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHeaderView>
@@ -39,6 +40,39 @@ QString WindowDialogs::audioNameFilter() {
 
 namespace {
 
+// A chooser that can be held to the files its filters offer: then a name typed into it that
+// none of them matches is not taken.
+class FilteredFileDialog : public QFileDialog {
+public:
+    FilteredFileDialog(QWidget* parent, const QString& title, bool strict)
+        : QFileDialog(parent, title), strict_(strict) {}
+
+    void accept() override {
+        if (strict_) {
+            for (const QString& file : selectedFiles()) {
+                const QFileInfo info(file);
+                if (info.isFile() && !QDir::match(patterns(), info.fileName())) return;
+            }
+        }
+        QFileDialog::accept();
+    }
+
+private:
+    // The patterns between the parentheses of every filter, as in "Name (*.a *.b)".
+    QStringList patterns() const {
+        QStringList out;
+        for (const QString& filter : nameFilters()) {
+            const qsizetype open = filter.lastIndexOf(u'('), close = filter.lastIndexOf(u')');
+            const QString list =
+                open >= 0 && close > open ? filter.mid(open + 1, close - open - 1) : filter;
+            out += list.split(u' ', Qt::SkipEmptyParts);
+        }
+        return out;
+    }
+
+    bool strict_;
+};
+
 // Wide enough for the folder list beside the name, size, type and date columns.
 constexpr QSize kPanelSize{900, 560};
 // The places beside it ("コンピュータ", home) whole.
@@ -69,8 +103,8 @@ std::optional<std::string> runPanel(QFileDialog& panel) {
 }
 
 std::optional<std::string> chooseFile(QWidget* parent, const QString& title,
-                                      const QStringList& filters) {
-    QFileDialog panel(parent, title);
+                                      const QStringList& filters, bool strict = false) {
+    FilteredFileDialog panel(parent, title, strict);
     panel.setFileMode(QFileDialog::ExistingFile);
     panel.setAcceptMode(QFileDialog::AcceptOpen);
     panel.setNameFilters(filters);
@@ -90,7 +124,7 @@ QString WindowDialogs::documentNameFilter() {
 
 std::optional<std::string> WindowDialogs::openDocumentFile() {
     return chooseFile(parent_, QStringLiteral("テンプレートにする議事録を選択"),
-                      {documentNameFilter(), QStringLiteral("すべてのファイル (*)")});
+                      {documentNameFilter()}, true);
 }
 
 std::optional<std::string> WindowDialogs::saveFile(const QString& proposedPath,

@@ -24,6 +24,8 @@ public:
     static inline const QString kCancel = QStringLiteral("キャンセル");
     // What counts as audio in the chooser.
     static QString audioNameFilter();
+    // The documents a template is made from: PDF, plain text, Word (.docx) and Markdown. The
+    // chooser offers these only.
     static QString documentNameFilter();
 
 private:

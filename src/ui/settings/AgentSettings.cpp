@@ -51,7 +51,7 @@ void AgentSettings::build() {
         "議事録の作成が終わると、PC上で完結できるTODOをエージェントがバックグラウンドで実行し、"
         "TAVROデータフォルダのagent内に成果物とREPORT.mdを保存します。外部への送信・連絡・購入は"
         "行いません。")));
-    f->addRow(settingsDivider());
+    f->addRow(settingsDivider(nullptr, kWideDividerPadding));
     f->addRow(settingsCaption(QStringLiteral("接続")));
 
     for (AgentKind kind : agentkind::allCases) {

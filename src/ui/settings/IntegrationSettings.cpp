@@ -60,10 +60,10 @@ void IntegrationSettings::build() {
     f->addRow(autoShare_);
     f->addRow(
         settingsCaption(QStringLiteral("オフにするとライブラリからの手動送信のみになります。")));
-    f->addRow(settingsDivider());
+    f->addRow(settingsDivider(nullptr, kWideDividerPadding));
     f->addRow(providerRow("notion"));
     f->addRow(pageArea());
-    f->addRow(settingsDivider());
+    f->addRow(settingsDivider(nullptr, kWideDividerPadding));
     f->addRow(providerRow("slack"));
     auto* again = settingsSmallButton(QStringLiteral("再接続する"));
     connect(again, &QPushButton::clicked, this, [this] { model_->connectProvider("slack"); });
@@ -71,9 +71,9 @@ void IntegrationSettings::build() {
         {settingsWarning(QStringLiteral("PDF/Word添付を有効にするには接続し直してください。")),
          again});
     f->addRow(slackNotice_);
-    f->addRow(settingsDivider());
+    f->addRow(settingsDivider(nullptr, kWideDividerPadding));
     f->addRow(providerRow("discord"));
-    f->addRow(settingsDivider());
+    f->addRow(settingsDivider(nullptr, kWideDividerPadding));
 
     auto text = [this](std::string key) { return [this, key] { return model_->text(key); }; };
     auto setText = [this](std::string key) {
@@ -133,7 +133,7 @@ void IntegrationSettings::build() {
                             "を付与し、一時障害時は最大3回再試行します。"))},
         settingsCaption(QString())));
     readiness_.back().second = int(Model::Group::zapier);
-    f->addRow(settingsDivider());
+    f->addRow(settingsDivider(nullptr, kWideDividerPadding));
 
     QWidget* manual =
         group(QStringLiteral("手動設定(上級者向け)"),

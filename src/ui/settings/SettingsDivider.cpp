@@ -3,10 +3,10 @@
 #include <QFrame>
 #include <QVBoxLayout>
 
-QWidget* settingsDivider(QWidget* parent) {
+QWidget* settingsDivider(QWidget* parent, int padding) {
     auto* box = new QWidget(parent);
     auto* column = new QVBoxLayout(box);
-    column->setContentsMargins(0, 4, 0, 4);
+    column->setContentsMargins(0, padding, 0, padding);
     auto* line = new QFrame(box);
     line->setFrameShape(QFrame::HLine);
     line->setFrameShadow(QFrame::Sunken);

@@ -1,5 +1,9 @@
 #pragma once
-// The thin line between groups of settings rows, with 4 px above and below.
+// The thin line between groups of settings rows, with `padding` px above and below.
 class QWidget;
 
-QWidget* settingsDivider(QWidget* parent = nullptr);
+inline constexpr int kDividerPadding = 4;
+// The agent and integration tabs set their groups further apart.
+inline constexpr int kWideDividerPadding = 6;
+
+QWidget* settingsDivider(QWidget* parent = nullptr, int padding = kDividerPadding);

@@ -2,6 +2,8 @@
 // entry, stealth where it cannot work, and the tabs as widgets with screenshots.
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFrame>
+#include <QLayout>
 #include <QProcess>
 #include <QPushButton>
 #include <QTest>
@@ -167,6 +169,24 @@ TEST_F(StoresFixture, StealthIsOnlyOfferedWhereItWorks) {
         EXPECT_EQ(defaults.contains("stealthMode"), supported);
         EXPECT_EQ(applied, supported ? 1 : 0);
         EXPECT_TRUE(model.trayCaption().contains("システムトレイがない"));
+    }
+}
+
+TEST_F(GeneralSettingsTest, DividersOfTheFormTabsHaveMoreRoom) {
+    SettingsView view(ctx);
+    // tab, the space above and below each of its dividers
+    const std::pair<int, int> cases[] = {{0, 4}, {1, 4}, {2, 4}, {3, 6}, {4, 6}};
+    for (const auto& [index, padding] : cases) {
+        SCOPED_TRACE(view.tabs()->tabText(index).toStdString());
+        int dividers = 0;
+        for (const QFrame* line : view.tabs()->widget(index)->findChildren<QFrame*>()) {
+            if (line->frameShape() != QFrame::HLine) continue;
+            ++dividers;
+            const QMargins around = line->parentWidget()->layout()->contentsMargins();
+            EXPECT_EQ(around.top(), padding);
+            EXPECT_EQ(around.bottom(), padding);
+        }
+        EXPECT_GT(dividers, 0);
     }
 }
 
