@@ -4,9 +4,9 @@
 
 #include <xcb/xcb.h>
 
+#include "platform/XcbAtom.h"
+
 #include <cstdlib>
-#include <cstring>
-#include <string>
 
 bool desktopComposites() {
     if (!qGuiApp) return true;
@@ -14,12 +14,9 @@ bool desktopComposites() {
     if (!x11 || !x11->connection()) return true;
     xcb_connection_t* c = x11->connection();
     // A compositing manager owns the selection _NET_WM_CM_S<screen>.
-    const std::string name = "_NET_WM_CM_S0";
-    auto cookie = xcb_intern_atom(c, 0, static_cast<uint16_t>(name.size()), name.c_str());
-    xcb_intern_atom_reply_t* atom = xcb_intern_atom_reply(c, cookie, nullptr);
-    if (!atom) return false;
-    auto ownerCookie = xcb_get_selection_owner(c, atom->atom);
-    free(atom);
+    const xcb_atom_t selection = xcbAtom(c, "_NET_WM_CM_S0");
+    if (selection == XCB_ATOM_NONE) return false;
+    auto ownerCookie = xcb_get_selection_owner(c, selection);
     xcb_get_selection_owner_reply_t* owner = xcb_get_selection_owner_reply(c, ownerCookie, nullptr);
     const bool composites = owner && owner->owner != XCB_WINDOW_NONE;
     free(owner);
