@@ -1,31 +1,21 @@
 #include "platform/DesktopMotionSetting.h"
 
 #include <QCoreApplication>
-#include <QDBusArgument>
-#include <QDBusMessage>
-#include <QDBusPendingCallWatcher>
-#include <QDBusServiceWatcher>
-#include <QDBusVariant>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
 #include <QStandardPaths>
 
-#include <gio/gio.h>
-
 #include <charconv>
-#include <functional>
 #include <string_view>
 #include <vector>
 
+#include "platform/SettingsPortal.h"
+
 namespace {
 
-const QString kService = QStringLiteral("org.freedesktop.portal.Desktop");
-const QString kPath = QStringLiteral("/org/freedesktop/portal/desktop");
-const QString kInterface = QStringLiteral("org.freedesktop.portal.Settings");
-
-// The portal's keys, by index.
+// The portal's keys, by index. GNOME's namespace in the portal is its GSettings schema.
 enum PortalKey { gnomeAnimations, kdeFactor, appearanceReduced };
 struct Key {
     const char* group;
@@ -36,16 +26,6 @@ constexpr Key kKeys[] = {
     {"org.kde.kdeglobals.KDE", "AnimationDurationFactor"},
     {"org.freedesktop.appearance", "reduced-motion"},
 };
-
-constexpr const char* kGnomeSchema = "org.gnome.desktop.interface";
-constexpr const char* kGnomeKey = "enable-animations";
-
-// A value may come wrapped in variants once more than its type says.
-QVariant unwrap(QVariant v) {
-    while (v.metaType() == QMetaType::fromType<QDBusVariant>())
-        v = v.value<QDBusVariant>().variant();
-    return v;
-}
 
 std::string_view trim(std::string_view s) {
     const auto space = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
@@ -66,49 +46,6 @@ std::string_view withoutOptions(std::string_view s) {
 
 }  // namespace
 
-// GNOME's key through GSettings, with its change signal turned into a callback.
-struct DesktopMotionSetting::GnomeSettings {
-    GSettings* settings = nullptr;
-    gulong handler = 0;
-    std::function<void()> changed;
-
-    // Nothing when the schema or its boolean key is not installed.
-    static std::unique_ptr<GnomeSettings> open(std::function<void()> changed) {
-        GSettingsSchemaSource* source = g_settings_schema_source_get_default();
-        GSettingsSchema* schema =
-            source ? g_settings_schema_source_lookup(source, kGnomeSchema, TRUE) : nullptr;
-        if (!schema) return nullptr;
-        bool boolean = false;
-        if (g_settings_schema_has_key(schema, kGnomeKey)) {
-            GSettingsSchemaKey* key = g_settings_schema_get_key(schema, kGnomeKey);
-            boolean = g_variant_type_equal(g_settings_schema_key_get_value_type(key),
-                                           G_VARIANT_TYPE_BOOLEAN);
-            g_settings_schema_key_unref(key);
-        }
-        std::unique_ptr<GnomeSettings> out;
-        if (boolean) {
-            out = std::make_unique<GnomeSettings>();
-            out->changed = std::move(changed);
-            out->settings = g_settings_new_full(schema, nullptr, nullptr);
-            out->handler = g_signal_connect(out->settings, "changed::enable-animations",
-                                            G_CALLBACK(&GnomeSettings::onChanged), out.get());
-        }
-        g_settings_schema_unref(schema);
-        return out;
-    }
-
-    static void onChanged(GSettings*, const gchar*, gpointer self) {
-        static_cast<GnomeSettings*>(self)->changed();
-    }
-
-    bool animations() const { return g_settings_get_boolean(settings, kGnomeKey); }
-
-    ~GnomeSettings() {
-        g_signal_handler_disconnect(settings, handler);
-        g_object_unref(settings);
-    }
-};
-
 DesktopMotionSetting& DesktopMotionSetting::shared() {
     static DesktopMotionSetting* instance = [] {
         auto* s = new DesktopMotionSetting(
@@ -123,74 +60,47 @@ DesktopMotionSetting& DesktopMotionSetting::shared() {
 DesktopMotionSetting::DesktopMotionSetting(QDBusConnection bus, QStringList configDirs,
                                            QObject* parent)
     : QObject(parent),
-      bus_(std::move(bus)),
       configDirs_(std::move(configDirs)),
-      portalWatcher_(
-          new QDBusServiceWatcher(kService, bus_, QDBusServiceWatcher::WatchForOwnerChange, this)),
-      files_(new QFileSystemWatcher(this)) {
-    gnome_ = GnomeSettings::open([this] {
-        gsettingsAnimations_ = gnome_->animations();
-        recompute();
-    });
-    // Read once the handler is connected: GSettings reports changes only of keys read since.
-    if (gnome_) gsettingsAnimations_ = gnome_->animations();
+      portal_(new SettingsPortal(std::move(bus), this)),
+      files_(new QFileSystemWatcher(this)),
+      gnome_(kKeys[gnomeAnimations].group, kKeys[gnomeAnimations].name, "b", [this] {
+          gsettingsAnimations_ = gnome_.boolean();
+          recompute();
+      }) {
+    gsettingsAnimations_ = gnome_.boolean();
 
     connect(files_, &QFileSystemWatcher::fileChanged, this, &DesktopMotionSetting::readKdeglobals);
     connect(files_, &QFileSystemWatcher::directoryChanged, this,
             &DesktopMotionSetting::readKdeglobals);
     readKdeglobals();
 
-    if (bus_.isConnected()) {
-        // The slot's QDBusVariant is looked up by name, which knows the type only once it is
-        // registered; without that the subscription fails.
-        qRegisterMetaType<QDBusVariant>();
-        bus_.connect(kService, kPath, kInterface, QStringLiteral("SettingChanged"), this,
-                     SLOT(onSettingChanged(QString, QString, QDBusVariant)));
-        // A portal started (or replaced) later is asked then; one that leaves takes its
-        // answers with it.
-        connect(portalWatcher_, &QDBusServiceWatcher::serviceOwnerChanged, this,
-                [this](const QString&, const QString&, const QString& owner) {
-                    forgetPortal();
-                    if (!owner.isEmpty()) askPortal();
-                });
-        askPortal();
-    }
+    connect(portal_, &SettingsPortal::settingChanged, this, &DesktopMotionSetting::portalValue);
+    // A portal started (or replaced) later is asked then; one that leaves takes its answers
+    // with it.
+    connect(portal_, &SettingsPortal::ownerChanged, this, [this](bool present) {
+        forgetPortal();
+        if (present) askPortal();
+    });
+    portal_->follow();
+    askPortal();
     recompute();
 }
 
 DesktopMotionSetting::~DesktopMotionSetting() = default;
 
 void DesktopMotionSetting::askPortal() {
-    QDBusMessage call =
-        QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("ReadAll"));
     QStringList groups;
     for (const Key& key : kKeys) groups << QString::fromLatin1(key.group);
-    call << groups;
-    auto* watcher = new QDBusPendingCallWatcher(bus_.asyncCall(call), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this,
-            [this, generation = portalGeneration_](QDBusPendingCallWatcher* w) {
-                w->deleteLater();
-                const QDBusMessage reply = w->reply();
-                // No portal, or one that is gone again: the local sources stand.
-                if (generation != portalGeneration_ || reply.type() != QDBusMessage::ReplyMessage ||
-                    reply.arguments().isEmpty())
-                    return;
-                const QVariant answer = reply.arguments().front();
-                if (answer.metaType() != QMetaType::fromType<QDBusArgument>()) return;
-                const QDBusArgument argument = answer.value<QDBusArgument>();
-                if (argument.currentSignature() != QLatin1String("a{sa{sv}}")) return;
-                QMap<QString, QVariantMap> groups;
-                argument >> groups;
-                portalAnswered_ = true;
-                for (int i : {gnomeAnimations, kdeFactor, appearanceReduced}) {
-                    const QVariantMap group = groups.value(QString::fromLatin1(kKeys[i].group));
-                    portalValue(i, unwrap(group.value(QString::fromLatin1(kKeys[i].name))));
-                }
-            });
+    // No portal, or one that is gone again: the local sources stand.
+    portal_->readAll(groups, [this](const SettingsPortal::Values& values) {
+        portalAnswered_ = true;
+        for (auto group = values.begin(); group != values.end(); ++group)
+            for (auto key = group->begin(); key != group->end(); ++key)
+                portalValue(group.key(), key.key(), key.value());
+    });
 }
 
 void DesktopMotionSetting::forgetPortal() {
-    ++portalGeneration_;
     portalAnswered_ = false;
     portalAnimations_.reset();
     portalKdeFactor_.reset();
@@ -198,36 +108,28 @@ void DesktopMotionSetting::forgetPortal() {
     recompute();
 }
 
-void DesktopMotionSetting::onSettingChanged(const QString& group, const QString& key,
-                                            const QDBusVariant& value) {
-    for (int i : {gnomeAnimations, kdeFactor, appearanceReduced}) {
-        if (group == QLatin1String(kKeys[i].group) && key == QLatin1String(kKeys[i].name))
-            portalValue(i, unwrap(value.variant()));
-    }
-}
-
-// An absent or unreadable value leaves the key to the local sources.
-void DesktopMotionSetting::portalValue(int key, const QVariant& value) {
+// An unreadable value leaves the key to the local sources.
+void DesktopMotionSetting::portalValue(const QString& group, const QString& name,
+                                       const QVariant& value) {
+    const auto is = [&](PortalKey key) {
+        return group == QLatin1String(kKeys[key].group) && name == QLatin1String(kKeys[key].name);
+    };
     bool ok = false;
-    switch (key) {
-        case gnomeAnimations:
-            portalAnimations_.reset();
-            if (value.metaType() == QMetaType::fromType<bool>()) portalAnimations_ = value.toBool();
-            break;
-        case kdeFactor: {
-            // KDE's portal hands the entry over as the text it has in kdeglobals.
-            const double factor = value.toDouble(&ok);
-            portalKdeFactor_.reset();
-            if (ok) portalKdeFactor_ = factor;
-            break;
-        }
-        case appearanceReduced: {
-            // 1 asks for reduced motion; any other value means no preference.
-            const uint level = value.toUInt(&ok);
-            portalReduced_.reset();
-            if (ok) portalReduced_ = level == 1;
-            break;
-        }
+    if (is(gnomeAnimations)) {
+        portalAnimations_.reset();
+        if (value.metaType() == QMetaType::fromType<bool>()) portalAnimations_ = value.toBool();
+    } else if (is(kdeFactor)) {
+        // KDE's portal hands the entry over as the text it has in kdeglobals.
+        const double factor = value.toDouble(&ok);
+        portalKdeFactor_.reset();
+        if (ok) portalKdeFactor_ = factor;
+    } else if (is(appearanceReduced)) {
+        // 1 asks for reduced motion; any other value means no preference.
+        const uint level = value.toUInt(&ok);
+        portalReduced_.reset();
+        if (ok) portalReduced_ = level == 1;
+    } else {
+        return;
     }
     recompute();
 }

@@ -15,14 +15,13 @@
 #include <QString>
 #include <QStringList>
 
-#include <memory>
 #include <optional>
 #include <string_view>
 
-class QDBusPendingCallWatcher;
-class QDBusServiceWatcher;
-class QDBusVariant;
+#include "platform/GnomeSetting.h"
+
 class QFileSystemWatcher;
+class SettingsPortal;
 
 class DesktopMotionSetting : public QObject {
     Q_OBJECT
@@ -53,24 +52,17 @@ Q_SIGNALS:
     // reduceMotion() turned.
     void changed();
 
-private Q_SLOTS:
-    void onSettingChanged(const QString& group, const QString& key, const QDBusVariant& value);
-
 private:
-    struct GnomeSettings;
-
     void askPortal();
     void forgetPortal();
-    void portalValue(int key, const QVariant& value);
+    void portalValue(const QString& group, const QString& name, const QVariant& value);
     void readKdeglobals();
     void recompute();
 
-    QDBusConnection bus_;
     QStringList configDirs_;
-    QDBusServiceWatcher* portalWatcher_;
+    SettingsPortal* portal_;
     QFileSystemWatcher* files_;
-    std::unique_ptr<GnomeSettings> gnome_;
-    int portalGeneration_ = 0;  // replies to an older owner of the portal's name are dropped
+    GnomeSetting gnome_;
     bool portalAnswered_ = false;
 
     // What each source says; nothing where it has no answer.

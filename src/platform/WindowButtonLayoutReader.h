@@ -11,8 +11,6 @@
 
 #include "platform/WindowButtonLayout.h"
 
-class QDBusPendingCallWatcher;
-
 class WindowButtonLayoutReader : public QObject {
     Q_OBJECT
 public:
@@ -33,10 +31,6 @@ Q_SIGNALS:
     void layoutChanged();
 
 private:
-    void ask(const char* method);
-    void answered(QDBusPendingCallWatcher* call, const char* method);
-
-    QDBusConnection bus_;
     WindowButtonLayout layout_;
     bool waiting_ = true;
 };

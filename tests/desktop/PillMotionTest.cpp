@@ -7,15 +7,19 @@
 #include "desktop/RecordingPillView.h"
 #include "desktop/WaveBars.h"
 #include "platform/DesktopMotionSetting.h"
-#include "support/ScopedGnomeAnimations.h"
+#include "support/ScopedGnomeSetting.h"
 #include "support/TestEnv.h"
 #include "ui/Screenshots.h"
 
+namespace {
+const char* const kSchema = "org.gnome.desktop.interface";
+}  // namespace
+
 // Shown while the desktop's setting turns: the bars and the spinner stop and start again.
 TEST(RecordingPill, FollowsTheDesktopSettingWhileShown) {
-    TAVRO_REQUIRE_ENV("GNOME settings in memory", testsupport::ScopedGnomeAnimations::probe());
+    TAVRO_REQUIRE_ENV("GNOME settings in memory", testsupport::ScopedGnomeSetting::probe(kSchema));
     qunsetenv("TAVRO_REDUCE_MOTION");
-    testsupport::ScopedGnomeAnimations gnome;
+    testsupport::ScopedGnomeSetting gnome(kSchema, "enable-animations");
     const DesktopMotionSetting& desktop = DesktopMotionSetting::shared();
     FakeRecorder rec;
     rec.start();

@@ -13,13 +13,13 @@
 
 #include "platform/DesktopMotionSetting.h"
 #include "support/FakeSettingsPortal.h"
-#include "support/ScopedGnomeAnimations.h"
+#include "support/ScopedGnomeSetting.h"
 #include "support/TempDir.h"
 #include "support/TestEnv.h"
 
 using Source = DesktopMotionSetting::Source;
 using testsupport::FakeSettingsPortal;
-using testsupport::ScopedGnomeAnimations;
+using testsupport::ScopedGnomeSetting;
 
 namespace {
 
@@ -36,7 +36,7 @@ void writeFile(const std::filesystem::path& path, const std::string& text) {
 
 void requireEnvironment() {
     TAVRO_REQUIRE_ENV("session bus", testsupport::probeSessionBus());
-    TAVRO_REQUIRE_ENV("GNOME settings in memory", ScopedGnomeAnimations::probe());
+    TAVRO_REQUIRE_ENV("GNOME settings in memory", ScopedGnomeSetting::probe(kGnome));
 }
 
 }  // namespace
@@ -105,7 +105,7 @@ TEST(DesktopMotionSetting, ReadsEachDesktopsSetting) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        ScopedGnomeAnimations gnome;
+        ScopedGnomeSetting gnome(kGnome, kGnomeKey);
         gnome.set(c.gnomeAnimations);
         testsupport::TempDir config;
         if (c.kdeglobals) writeFile(config / "kdeglobals", c.kdeglobals);
@@ -133,7 +133,7 @@ TEST(DesktopMotionSetting, FollowsChanges) {
         std::function<void(bool reduce)> set;
         Source source;
     };
-    ScopedGnomeAnimations gnome;
+    ScopedGnomeSetting gnome(kGnome, kGnomeKey);
     testsupport::TempDir config;
     std::optional<FakeSettingsPortal> portal;
     const Route routes[] = {
@@ -181,7 +181,7 @@ TEST(DesktopMotionSetting, FollowsChanges) {
 // A portal that starts after the app is asked then; one that leaves takes its answer along.
 TEST(DesktopMotionSetting, PortalComingAndGoing) {
     requireEnvironment();
-    ScopedGnomeAnimations gnome;
+    ScopedGnomeSetting gnome(kGnome, kGnomeKey);
     testsupport::TempDir config;
     DesktopMotionSetting setting(QDBusConnection::sessionBus(),
                                  {QString::fromStdString(config.path().string())});

@@ -12,7 +12,7 @@
 #include "UiFixture.h"
 #include "platform/DesktopMotionSetting.h"
 #include "support/FakeSettingsPortal.h"
-#include "support/ScopedGnomeAnimations.h"
+#include "support/ScopedGnomeSetting.h"
 #include "support/TestEnv.h"
 #include "ui/main/EmptyStateView.h"
 #include "ui/main/MainView.h"
@@ -80,19 +80,20 @@ class DesktopMotion : public ::testing::Test {
 protected:
     void SetUp() override {
         TAVRO_REQUIRE_ENV("session bus", testsupport::probeSessionBus());
-        TAVRO_REQUIRE_ENV("GNOME settings in memory", testsupport::ScopedGnomeAnimations::probe());
+        TAVRO_REQUIRE_ENV("GNOME settings in memory",
+                          testsupport::ScopedGnomeSetting::probe(group));
         qunsetenv("TAVRO_REDUCE_MOTION");
     }
     const DesktopMotionSetting& desktop = DesktopMotionSetting::shared();
+    const QString group = QStringLiteral("org.gnome.desktop.interface");
+    const QString key = QStringLiteral("enable-animations");
 };
 
 }  // namespace
 
 TEST_F(DesktopMotion, StillPicturesAndASwitchWhileShown) {
-    testsupport::ScopedGnomeAnimations gnome;
+    testsupport::ScopedGnomeSetting gnome(group, key);
     std::optional<testsupport::FakeSettingsPortal> portal;
-    const QString group = QStringLiteral("org.gnome.desktop.interface");
-    const QString key = QStringLiteral("enable-animations");
     struct Route {
         const char* name;
         std::function<void(bool reduce)> set;
