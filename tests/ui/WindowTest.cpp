@@ -2,15 +2,20 @@
 // with screenshots kept as artifacts of the build.
 #include <QAbstractItemModel>
 #include <QFileDialog>
+#include <QHBoxLayout>
 #include <QImage>
 #include <QLabel>
 #include <QMessageBox>
 #include <QScrollBar>
 #include <QTabWidget>
 #include <QTest>
+#include <QVBoxLayout>
 
 #include "Screenshots.h"
 #include "UiFixture.h"
+#include "platform/DesktopMotionSetting.h"
+#include "support/FakeSettingsPortal.h"
+#include "support/ScopedGnomeSetting.h"
 #include "ui/main/DetailColumn.h"
 #include "ui/main/EmptyStateView.h"
 #include "ui/main/HeaderModel.h"
@@ -25,6 +30,9 @@
 #include "ui/main/SpinnerRing.h"
 #include "ui/main/ToolbarButton.h"
 #include "ui/main/WindowDialogs.h"
+#include "ui/main/detail/AgentProcessingBanner.h"
+#include "ui/main/detail/AgentPulseBadge.h"
+#include "ui/main/detail/DetailView.h"
 #include "ui/main/sidebar/RecordListView.h"
 #include "ui/main/sidebar/SidebarView.h"
 #include "ui/settings/BrandIcon.h"
@@ -398,6 +406,119 @@ TEST(WindowDialogs, TheTemplateChooserTakesPdfTextWordAndMarkdownOnly) {
         EXPECT_EQ(filters, QStringList{WindowDialogs::documentNameFilter()}) << "nothing else";
         EXPECT_EQ(chosen, taken ? std::optional(file.string()) : std::nullopt);
         EXPECT_EQ(stayed, !taken) << "a file not offered leaves the chooser open";
+    }
+}
+
+// The placeholder while minutes are made (a spinner, four shimmer lines), a recording pulse, a
+// row's sparkle and an agent's working banner.
+struct AnimatedViews {
+    QWidget host;
+    EmptyStateView* placeholder = new EmptyStateView;
+    RecordingPulse* pulse = new RecordingPulse(16);
+    SparklePulse* sparkle = new SparklePulse(11);
+    AgentProcessingBanner* banner = new AgentProcessingBanner(QStringLiteral("Claude Code"));
+
+    AnimatedViews() {
+        auto* column = new QVBoxLayout(&host);
+        auto* row = new QHBoxLayout;
+        row->addWidget(placeholder, 1);
+        row->addWidget(pulse);
+        row->addWidget(sparkle);
+        column->addLayout(row, 1);
+        column->addWidget(banner);
+        placeholder->setContent(EmptyStateContent::forState(Phase::processing, 0, std::nullopt));
+        host.resize(560, 420);
+    }
+    QList<ShimmerLine*> lines() const { return placeholder->findChildren<ShimmerLine*>(); }
+    bool spinning() const { return placeholder->findChild<SpinnerRing*>()->isSpinning(); }
+    bool badgeMoves() const { return banner->findChild<AgentPulseBadge*>()->isAnimating(); }
+
+    // Each view in its still picture, not stopped somewhere mid-way.
+    bool still() const {
+        bool plain = lines().size() == 4;
+        for (const ShimmerLine* line : lines()) plain = plain && line->phase() == -1;
+        return plain && !spinning() && pulse->haloScale() == 0.55 && pulse->haloOpacity() == 0.9 &&
+               pulse->dotScale() == 0.92 && sparkle->scale() == 0.9 && sparkle->opacity() == 0.55 &&
+               !badgeMoves() && banner->dots() == 0;
+    }
+    // Each view running and past its first frame.
+    bool moving() const {
+        bool sweeping = true;
+        for (const ShimmerLine* line : lines()) sweeping = sweeping && line->phase() > -1;
+        return sweeping && spinning() && pulse->haloScale() > 0.55 && sparkle->scale() > 0.9 &&
+               badgeMoves() && banner->dots() > 0;
+    }
+};
+
+// The desktop's own setting decides, through GSettings or a portal, also while the views are shown.
+TEST(DesktopMotion, StillPicturesAndASwitchWhileShown) {
+    const QString group = QStringLiteral("org.gnome.desktop.interface");
+    const QString key = QStringLiteral("enable-animations");
+    TAVRO_REQUIRE_ENV("session bus", testsupport::probeSessionBus());
+    TAVRO_REQUIRE_ENV("GNOME settings in memory", testsupport::ScopedGnomeSetting::probe(group));
+    qunsetenv("TAVRO_REDUCE_MOTION");
+    const DesktopMotionSetting& desktop = DesktopMotionSetting::shared();
+    testsupport::ScopedGnomeSetting gnome(group, key);
+    std::optional<testsupport::FakeSettingsPortal> portal;
+    for (const bool viaPortal : {false, true}) {
+        SCOPED_TRACE(viaPortal ? "portal" : "gsettings");
+        // Through the portal GSettings keeps animations on: the portal's answer is what stills.
+        const auto reduce = [&](bool on) {
+            if (!viaPortal) return gnome.set(!on);
+            if (portal) return portal->set(group, key, !on);
+            portal.emplace(QMap<QString, QVariantMap>{{group, {{key, !on}}}});
+            ASSERT_TRUE(portal->registered());
+        };
+        reduce(true);
+        ASSERT_TRUE(waitFor([&] { return desktop.reduceMotion(); }));
+        EXPECT_EQ(desktop.source(), viaPortal ? DesktopMotionSetting::Source::portal
+                                              : DesktopMotionSetting::Source::gsettings);
+        AnimatedViews views;
+        views.host.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&views.host));
+        EXPECT_TRUE(views.still());
+        shoot(views.host, viaPortal ? QStringLiteral("motion-still-portal")
+                                    : QStringLiteral("motion-still-gsettings"));
+        reduce(false);
+        EXPECT_TRUE(waitFor([&] { return views.moving(); }));
+        reduce(true);
+        EXPECT_TRUE(waitFor([&] { return views.still(); }));
+        // Back to the test desktop's own: animations on, no portal.
+        portal.reset();
+        gnome.set(true);
+        EXPECT_TRUE(waitFor([&] { return !desktop.reduceMotion(); }));
+    }
+}
+
+// Another record's pane fades in as it rises 6 px into place; under reduced motion it stands
+// there at once. The placeholder only fades.
+TEST_F(WindowTest, ChosenRecordRisesIntoPlace) {
+    addRecord("週次定例");
+    addRecord("採用面接");
+    for (const bool reduced : {false, true}) {
+        SCOPED_TRACE(reduced ? "reduced" : "moving");
+        qputenv("TAVRO_REDUCE_MOTION", reduced ? "1" : "0");
+        MainView view(ctx);
+        view.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+        for (const int row : {0, 1}) {
+            view.recordList()->setCurrentIndex(view.recordList()->model()->index(row, 0));
+            DetailView* pane = view.detailView();
+            ASSERT_NE(pane, nullptr);
+            EXPECT_EQ(pane->y(), reduced ? 0 : MainView::kDetailRise);
+            EXPECT_EQ(pane->graphicsEffect() != nullptr, !reduced) << "fading in";
+            int lowest = pane->y();
+            EXPECT_TRUE(waitFor([&] {
+                lowest = std::max(lowest, pane->y());
+                return pane->y() == 0 && pane->graphicsEffect() == nullptr;
+            }));
+            EXPECT_EQ(lowest, reduced ? 0 : MainView::kDetailRise) << "it only rises";
+        }
+        if (!reduced) shoot(view, QStringLiteral("main-record-risen"));
+        view.model().setQuery("該当なし");
+        EXPECT_FALSE(view.showsRecord());
+        EXPECT_EQ(view.emptyState()->y(), 0);
+        EXPECT_EQ(view.emptyState()->graphicsEffect() != nullptr, !reduced);
     }
 }
 

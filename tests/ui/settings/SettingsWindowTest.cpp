@@ -1,6 +1,5 @@
-// The settings window as the user meets it on screen: the account's whole round of logging in
-// and out against the fake service, rows that come and go in the integrations tab, scroll bars
-// only where there is something to scroll, and what the tabs say where nothing could be opened.
+// The settings window on screen: logging in and out against the fake service, integration rows
+// coming and going, scroll bars only with something to scroll, and failed opens where clicked.
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -21,7 +20,6 @@
 
 namespace {
 
-using settingstest::settle;
 using settingstest::shoot;
 using settingstest::waitFor;
 
@@ -33,17 +31,28 @@ bool onScreen(const QWidget* w) {
 
 class SettingsWindowTest : public settingstest::SettingsFixture {
 protected:
-    void TearDown() override { settle(); }
+    void TearDown() override {
+        Desktop::setOpener({});
+        settingstest::settle();
+    }
+
+    // A new window on screen at this tab, `height` high where given.
+    template <class Tab>
+    Tab* show(int index, int height = 0) {
+        window.emplace(ctx);
+        if (height) window->setFixedHeight(height);
+        window->tabs()->setCurrentIndex(index);
+        window->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&*window));
+        return qobject_cast<Tab*>(window->tabs()->widget(index));
+    }
+    std::optional<SettingsView> window;
 };
 
 // Every way back to the e-mail step shows it, and a second login works: "戻る" from the code,
 // logging out, another tab and back, and the window closed and opened again.
 TEST_F(SettingsWindowTest, LoggingOutOffersTheLoginAgain) {
-    SettingsView view(ctx);
-    view.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
-    view.tabs()->setCurrentIndex(5);
-    auto* tab = qobject_cast<AccountSettings*>(view.tabs()->widget(5));
+    auto* tab = show<AccountSettings>(5);
     ASSERT_NE(tab, nullptr);
     const auto emailStep = [&] {
         return onScreen(tab->emailField()) && onScreen(tab->requestButton());
@@ -54,9 +63,8 @@ TEST_F(SettingsWindowTest, LoggingOutOffersTheLoginAgain) {
         tab->requestButton()->click();
         return waitFor([&] { return onScreen(tab->codeField()); });
     };
-
-    for (int round = 1; round <= 2; ++round) {
-        SCOPED_TRACE(round);
+    for (const bool first : {true, false}) {
+        SCOPED_TRACE(first ? "first login" : "second login");
         ASSERT_TRUE(waitFor(emailStep));
         ASSERT_TRUE(requestCode());
         tab->backButton()->click();
@@ -67,62 +75,53 @@ TEST_F(SettingsWindowTest, LoggingOutOffersTheLoginAgain) {
         tab->verifyButton()->click();
         ASSERT_TRUE(waitFor([&] { return onScreen(tab->logoutButton()); }));
         EXPECT_TRUE(defaults.contains("authToken"));
-        if (round == 1) shoot(view, QStringLiteral("settings-account-window-signed-in"));
+        if (first) shoot(*window, QStringLiteral("settings-account-window-signed-in"));
 
         tab->logoutButton()->click();
         EXPECT_FALSE(defaults.contains("authToken"));
         ASSERT_TRUE(waitFor(emailStep));
         EXPECT_FALSE(tab->logoutButton()->isVisible());
-        if (round == 1) shoot(view, QStringLiteral("settings-account-window-logged-out"));
+        if (first) shoot(*window, QStringLiteral("settings-account-window-logged-out"));
 
-        view.tabs()->setCurrentIndex(0);
-        view.tabs()->setCurrentIndex(5);
+        window->tabs()->setCurrentIndex(0);
+        window->tabs()->setCurrentIndex(5);
         ASSERT_TRUE(waitFor(emailStep));
-        view.close();
-        view.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+        window->close();
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&*window));
     }
     EXPECT_EQ(service.requests("POST", "/api/auth/verify").size(), 2u);
 }
 
 // Rows shown and hidden as connections come and go leave every provider's row drawn whole.
 TEST_F(SettingsWindowTest, ConnectionsComingAndGoingKeepEveryRow) {
-    SettingsView view(ctx);
-    view.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
-    view.tabs()->setCurrentIndex(4);
-    auto* tab = qobject_cast<IntegrationSettings*>(view.tabs()->widget(4));
+    auto* tab = show<IntegrationSettings>(4);
     ASSERT_NE(tab, nullptr);
-    const struct {
-        const char* what;
-        std::vector<std::pair<const char*, std::optional<const char*>>> settings;
-    } steps[] = {
+    using Settings = std::vector<std::pair<const char*, const char*>>;  // nullptr removes
+    const std::pair<const char*, Settings> steps[] = {
         {"Slack without a bot token: its notice", {{"slackWebhook", "https://hooks.example/1"}}},
         {"the notice goes", {{"slackToken", "xoxb-1"}}},
         {"Notion with its page", {{"notionToken", "ntn_1"}, {"notionParentId", "p1"}}},
-        {"both go, the notice comes back",
-         {{"notionToken", std::nullopt}, {"slackToken", std::nullopt}}},
+        {"both go, the notice comes back", {{"notionToken", nullptr}, {"slackToken", nullptr}}},
         {"Discord", {{"discordWebhook", "https://discord.example/1"}}},
     };
-    for (const auto& step : steps) {
-        SCOPED_TRACE(step.what);
-        for (const auto& [key, value] : step.settings)
-            value ? defaults.set(key, std::string(*value)) : defaults.remove(key);
+    for (const auto& [what, settings] : steps) {
+        SCOPED_TRACE(what);
+        for (const auto& [key, value] : settings)
+            value ? defaults.set(key, std::string(value)) : defaults.remove(key);
         for (const char* id : {"notion", "slack", "discord"}) {
             const auto& row = tab->providerWidgets(id);
             EXPECT_TRUE(waitFor([&] { return onScreen(row.button) && onScreen(row.status); }))
                 << id;
         }
     }
-    shoot(view, QStringLiteral("settings-integrations-rows-came-and-went"));
+    shoot(*window, QStringLiteral("settings-integrations-rows-came-and-went"));
 }
 
 TEST_F(SettingsWindowTest, ScrollBarsOnlyWithSomethingToScroll) {
     const struct {
         const char* what;
-        int tab;
-        int height;     // of the window
-        int templates;  // the user's own
+        int tab, height, templates;  // the window's height; the user's own templates
         bool bar;
     } cases[] = {
         {"general", 0, 560, 0, false},
@@ -139,14 +138,9 @@ TEST_F(SettingsWindowTest, ScrollBarsOnlyWithSomethingToScroll) {
             templates.push_back(
                 {"custom-" + std::to_string(i), "テンプレート" + std::to_string(i), "説明", "i"});
         ASSERT_TRUE(CustomTemplateStore::save(templates, defaults));
-        SettingsView view(ctx);
-        view.setFixedHeight(c.height);
-        view.tabs()->setCurrentIndex(c.tab);
-        auto* tab = qobject_cast<QScrollArea*>(view.tabs()->widget(c.tab));
+        auto* tab = show<QScrollArea>(c.tab, c.height);
         ASSERT_NE(tab, nullptr);
         if (auto* integrations = qobject_cast<IntegrationSettings*>(tab)) integrations->expandAll();
-        view.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
         // Laid out: the rows fill the window, or stand taller than it.
         ASSERT_TRUE(waitFor([&] {
             const QWidget* rows = tab->widget();
@@ -155,8 +149,7 @@ TEST_F(SettingsWindowTest, ScrollBarsOnlyWithSomethingToScroll) {
         }));
         EXPECT_EQ(tab->verticalScrollBar()->isVisible(), c.bar);
         EXPECT_EQ(tab->verticalScrollBar()->maximum() > 0, c.bar);
-        if (c.tab == 2) shoot(view, QStringLiteral("settings-privacy-without-bar"));
-        if (c.height < 560) shoot(view, QStringLiteral("settings-general-short-window"));
+        shoot(*window, QStringLiteral("settings-scroll-%1").arg(&c - cases));
     }
 }
 
@@ -164,52 +157,41 @@ TEST_F(SettingsWindowTest, ScrollBarsOnlyWithSomethingToScroll) {
 // opens it.
 TEST_F(SettingsWindowTest, WhatCouldNotBeOpenedIsSaidWhereItWasAsked) {
     bool opens = false;
-    std::vector<QUrl> asked;
-    struct Restore {
-        Desktop::Opener previous;
-        ~Restore() { Desktop::setOpener(previous); }
-    } restore{Desktop::setOpener([&](const QUrl& url) {
-        asked.push_back(url);
-        return opens;
-    })};
+    int asked = 0;
+    Desktop::setOpener([&](const QUrl&) { return ++asked, opens; });
     defaults.set("slackWebhook", "https://hooks.example/1");  // without a bot token: "再接続する"
-    SettingsView view(ctx);
-    view.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
-    auto* general = qobject_cast<GeneralSettings*>(view.tabs()->widget(0));
-    auto* integrations = qobject_cast<IntegrationSettings*>(view.tabs()->widget(4));
+    auto* general = show<GeneralSettings>(0);
+    auto* integrations = qobject_cast<IntegrationSettings*>(window->tabs()->widget(4));
     ASSERT_TRUE(general && integrations);
     QPushButton* reconnect = nullptr;
     for (QPushButton* b : integrations->findChildren<QPushButton*>())
         if (b->text() == QStringLiteral("再接続する")) reconnect = b;
     ASSERT_NE(reconnect, nullptr);
-    const QString browser = Desktop::noBrowserText();
-
+    const auto& notion = integrations->providerWidgets("notion");
+    const QString noBrowser = Desktop::noBrowserText();
     const struct {
-        const char* what;
         int tab;
         QPushButton* button;
         QLabel* problem;
         QString text;
     } cases[] = {
-        {"the data folder", 0, general->dataFolderButton(), general->folderProblem(),
+        {0, general->dataFolderButton(), general->folderProblem(),
          QStringLiteral("フォルダを開けませんでした: ") +
              QString::fromStdString(store.baseDir().string())},
-        {"connecting Notion", 4, integrations->providerWidgets("notion").button,
-         integrations->providerWidgets("notion").problem, browser},
-        {"connecting Slack again", 4, reconnect, integrations->providerWidgets("slack").problem,
-         browser},
+        {4, notion.button, notion.problem, noBrowser},
+        {4, reconnect, integrations->providerWidgets("slack").problem, noBrowser},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        view.tabs()->setCurrentIndex(c.tab);
+        const int n = &c - cases;
+        SCOPED_TRACE(n);
+        window->tabs()->setCurrentIndex(c.tab);
         opens = false;
-        asked.clear();
+        asked = 0;
         c.button->click();
-        ASSERT_EQ(asked.size(), 1u);
+        ASSERT_EQ(asked, 1);
         EXPECT_TRUE(waitFor([&] { return onScreen(c.problem); }));
         EXPECT_EQ(c.problem->text(), c.text);
-        shoot(view, QStringLiteral("settings-cannot-open-%1").arg(int(&c - cases)));
+        shoot(*window, QStringLiteral("settings-cannot-open-%1").arg(n));
         opens = true;
         c.button->click();
         EXPECT_TRUE(waitFor([&] { return !c.problem->isVisible(); }));
