@@ -9,10 +9,12 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 
 #include <gtest/gtest.h>
 
 #include "platform/DesktopMotionSetting.h"
+#include "platform/GnomeSetting.h"
 #include "platform/WindowButtonLayoutReader.h"
 #include "support/FakeSettingsPortal.h"
 #include "support/ScopedGnomeSetting.h"
@@ -81,6 +83,31 @@ TEST(DesktopMotionSetting, KdeglobalsFactor) {
     };
     for (const auto& [text, factor] : cases)
         EXPECT_EQ(DesktopMotionSetting::kdeAnimationFactor(text), factor) << text;
+}
+
+// A GSettings key is read only where it is installed with the type asked for: GSettings would
+// abort the process on any other.
+TEST(GnomeSetting, ReadsOnlyAKeyInstalledWithItsType) {
+    const char* interface = "org.gnome.desktop.interface";
+    TAVRO_REQUIRE_ENV("GNOME settings in memory",
+                      testsupport::ScopedGnomeSetting::probe(interface));
+    const struct {
+        const char* schema;
+        const char* key;
+        bool boolean;  // else a text
+        bool read;
+    } cases[] = {
+        {interface, "enable-animations", true, true},
+        {"org.gnome.desktop.wm.preferences", "button-layout", false, true},
+        {interface, "enable-animations", false, false},  // another type
+        {interface, "no-such-key", true, false},
+        {"org.tavro.no-such-schema", "enable-animations", true, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.schema) + " " + c.key);
+        const GnomeSetting setting(c.schema, c.key, c.boolean ? "b" : "s");
+        EXPECT_EQ(c.boolean ? setting.boolean().has_value() : setting.text().has_value(), c.read);
+    }
 }
 
 // Readers over GSettings, a kdeglobals folder of their own and, where a test starts one, a portal.
