@@ -9,8 +9,13 @@
 #include <QTabWidget>
 #include <QTest>
 
+#include <functional>
+#include <set>
+
 #include "Screenshots.h"
 #include "UiFixture.h"
+#include "desktop/TabularDigits.h"
+#include "ui/main/ClockLabel.h"
 #include "ui/main/DetailColumn.h"
 #include "ui/main/EmptyStateView.h"
 #include "ui/main/HeaderModel.h"
@@ -202,6 +207,35 @@ TEST_F(StoresFixture, RecordButtonSpringsToANewLook) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return button.width() == target; }, 5000));
     recorder.set(Phase::recording, 6);
     EXPECT_EQ(button.width(), target);
+}
+
+// The running clocks of the record button and the placeholder keep their width from one second
+// to the next: their fonts' digits share one advance.
+TEST_F(StoresFixture, RunningClocksKeepTheirWidth) {
+    ScriptedRecorder recorder;
+    HeaderModel model(recorder, defaults, dialogs, [](const auto&, const auto&) {});
+    RecordButton button(model);
+    EmptyStateView placeholder;
+    const std::function<int(int)> widthsAt[] = {
+        [&](int s) {
+            recorder.set(Phase::recording, s);
+            return button.sizeHint().width();
+        },
+        [&](int s) {
+            placeholder.setContent(EmptyStateContent::forState(Phase::recording, s, std::nullopt));
+            return placeholder.findChild<ClockLabel*>()->sizeHint().width();
+        },
+    };
+    for (const auto& widthAt : widthsAt) {
+        for (const auto& [from, to] : {std::pair{0, 600}, std::pair{600, 3600}}) {
+            std::set<int> widths;
+            for (int s = from; s < to; ++s) widths.insert(widthAt(s));
+            EXPECT_EQ(widths.size(), 1u) << &widthAt - widthsAt << " from " << from;
+        }
+    }
+    EXPECT_EQ(placeholder.texts().front(), QStringLiteral("録音中 59:59"));
+    EXPECT_TRUE(TabularDigits::native(RecordButton::clockFont()));
+    EXPECT_TRUE(TabularDigits::native(placeholder.findChild<ClockLabel*>()->font()));
 }
 
 // An empty last error still gets its (empty) red line; an error shows only while idle.
