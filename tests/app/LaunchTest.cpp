@@ -404,11 +404,8 @@ TEST_F(LaunchTest, OnALowScreenTheSettingsFitAboveThePanel) {
     auto* settings = qobject_cast<SettingsView*>(app->settingsWindow());
     ASSERT_NE(settings, nullptr);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(settings));
-    EXPECT_TRUE(waitFor([&] {
-        return screen->availableGeometry().contains(settings->frameGeometry());
-    })) << "frame to "
-        << settings->frameGeometry().bottom() << ", usable area to "
-        << screen->availableGeometry().bottom();
+    EXPECT_TRUE(
+        waitFor([&] { return screen->availableGeometry().contains(settings->frameGeometry()); }));
     EXPECT_EQ(settings->width(), SettingsView::kSize.width());
     EXPECT_LT(settings->height(), SettingsView::kSize.height());
     uitest::shoot(*settings, QStringLiteral("settings-above-a-panel"));

@@ -6,7 +6,6 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPainterPath>
 #include <QProcess>
 #include <QScreen>
 #include <QStandardPaths>
@@ -69,10 +68,8 @@ TEST(PanelShadow, FadesOutWithinTheMarginAndFallsDownwards) {
     capsule.fill(Qt::transparent);
     {
         QPainter p(&capsule);
-        p.setRenderHint(QPainter::Antialiasing);
-        QPainterPath path;
-        path.addRoundedRect(QRectF(capsule.rect()), 26, 26);
-        p.fillPath(path, Qt::white);
+        p.setBrush(Qt::white);
+        p.drawRoundedRect(capsule.rect(), 26, 26);
     }
     const QImage shadow = PanelShadow::of(capsule);
     const int m = PanelShadow::kMargin, w = shadow.width(), h = shadow.height();
@@ -127,9 +124,8 @@ TEST(TabularDigits, ClocksKeepTheirWidth) {
             serif, QStringLiteral("停止 %1:%2").arg(s / 60).arg(s % 60, 2, 10, QLatin1Char('0'))));
     EXPECT_EQ(widths.size(), 1u);
     EXPECT_GE(*widths.begin(), fm.horizontalAdvance(QStringLiteral("停止 0:00")));
-    qreal widest = 0;
-    for (char d = '0'; d <= '9'; ++d) widest = std::max(widest, fm.horizontalAdvance(QChar(d)));
-    const QRect colon(qCeil(2 * widest), 0, int(fm.horizontalAdvance(QChar(':'))), 40);
+    const QRect colon(qCeil(TabularDigits::width(serif, "00")), 0, int(fm.horizontalAdvance(':')),
+                      40);
     const auto drawn = [&](const char* text) {
         QImage img(200, 40, QImage::Format_ARGB32_Premultiplied);
         img.fill(Qt::white);
