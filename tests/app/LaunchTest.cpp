@@ -766,8 +766,7 @@ TEST(SingleInstanceProcesses, AWaylandSessionWithoutXRunsTheProgram) {
         program.env.insert("WAYLAND_DISPLAY", "tavro-wayland");
         program.env.insert("XDG_SESSION_TYPE", "wayland");
         told ? program.env.insert("QT_QPA_PLATFORM", "wayland") : program.env.remove("DISPLAY");
-        QProcess app,
-            again;  // the later start brings the window back, from the app's event loop
+        QProcess app, again;
         app.setProcessChannelMode(QProcess::ForwardedChannels);
         again.setProcessChannelMode(QProcess::ForwardedChannels);
         program.start(app);
@@ -776,7 +775,7 @@ TEST(SingleInstanceProcesses, AWaylandSessionWithoutXRunsTheProgram) {
                    app.state() == QProcess::NotRunning;
         }));
         ASSERT_EQ(app.state(), QProcess::Running) << "it ended at start";
-        program.start(again);
+        program.start(again);  // brings the window back, from the running app's event loop
         EXPECT_TRUE(endsCleanly(again));
         app.terminate();
         EXPECT_TRUE(endsCleanly(app));

@@ -7,6 +7,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QStandardPaths>
 #include <QTest>
@@ -329,29 +330,6 @@ TEST(FloatingPanel, ShapedWithoutCompositing) {
     EXPECT_TRUE(shows(card, card->closeButtonRect(), MeetingPromptView::kSkipHelp));
 }
 
-// A compositing manager on the test X server while it lives.
-class Compositor {
-public:
-    Compositor() {
-        process_.setProcessChannelMode(QProcess::ForwardedChannels);
-        process_.start(QStringLiteral("xcompmgr"), QStringList());
-        probe_ = {process_.waitForStarted(10000) && QTest::qWaitFor(desktopComposites, 20000),
-                  "xcompmgr did not start, or took no _NET_WM_CM_S0"};
-    }
-    ~Compositor() {
-        process_.terminate();
-        if (process_.state() != QProcess::NotRunning && !process_.waitForFinished(10000)) {
-            process_.kill();
-            process_.waitForFinished(10000);
-        }
-        EXPECT_TRUE(QTest::qWaitFor([] { return !desktopComposites(); }, 20000));
-    }
-    testsupport::EnvProbe probe_;
-
-private:
-    QProcess process_;
-};
-
 // A plain window behind the panels that counts the presses it gets.
 struct Backdrop : QWidget {
     explicit Backdrop(const QColor& c) : QWidget(nullptr, Qt::FramelessWindowHint) {
@@ -376,8 +354,17 @@ TEST(FloatingPanel, ShadowWhereADesktopComposites) {
     TAVRO_REQUIRE_ENV("X server (DISPLAY)", testsupport::probeDisplay());
     ASSERT_EQ(QGuiApplication::platformName(), QStringLiteral("xcb"));
     TAVRO_REQUIRE_ENV("xdotool", !QStandardPaths::findExecutable("xdotool").isEmpty());
-    Compositor compositor;
-    TAVRO_REQUIRE_ENV("compositing manager (xcompmgr)", compositor.probe_);
+    QProcess compositor;  // a compositing manager while the test runs
+    compositor.setProcessChannelMode(QProcess::ForwardedChannels);
+    compositor.start(QStringLiteral("xcompmgr"), QStringList());
+    TAVRO_REQUIRE_ENV(
+        "compositing manager (xcompmgr)",
+        compositor.waitForStarted(10000) && QTest::qWaitFor(desktopComposites, 20000));
+    const auto uncomposited = qScopeGuard([&] {
+        compositor.terminate();
+        EXPECT_TRUE(compositor.waitForFinished(20000));
+        EXPECT_TRUE(QTest::qWaitFor([] { return !desktopComposites(); }, 20000));
+    });
 
     FakeRecorder rec;
     rec.start();

@@ -8,7 +8,6 @@
 #include <QScreen>
 #include <QStandardPaths>
 
-#include <map>
 #include <ostream>
 
 #include <xcb/xcb.h>
@@ -34,21 +33,17 @@ namespace {
 using uitest::shoot;
 using uitest::waitFor;
 
-// Where Qt last saw the pointer pressed, moved and released, so that a test goes on once the
-// application has taken in what it was sent.
-class InputSpy : public QObject {
-public:
+// The last mouse event Qt delivered, so that a test goes on once the application has taken in
+// what it was sent.
+struct InputSpy : QObject {
     InputSpy() { qApp->installEventFilter(this); }
     ~InputSpy() override { qApp->removeEventFilter(this); }
-    bool saw(QEvent::Type type, QPoint at) { return seen.count(type) && seen[type] == at; }
-
-protected:
     bool eventFilter(QObject*, QEvent* e) override {
         if (auto* m = dynamic_cast<QMouseEvent*>(e))
-            seen[e->type()] = m->globalPosition().toPoint();
+            last = {e->type(), m->globalPosition().toPoint()};
         return false;
     }
-    std::map<QEvent::Type, QPoint> seen;
+    std::pair<QEvent::Type, QPoint> last;
 };
 
 // The window's rectangle as the X server has it, in root coordinates.
@@ -135,12 +130,12 @@ protected:
         const QPoint target = from + by;
         InputSpy spy;
         if (!xdo(to(from)) || !xdo({"mousedown", "1"}) ||
-            !waitFor([&] { return spy.saw(QEvent::MouseButtonPress, from); }))
+            !waitFor([&] { return spy.last == std::pair(QEvent::MouseButtonPress, from); }))
             return false;
         xdo(to(from + by / 4));
         waitFor([&] {
             return (serverRect(*view) == expected &&
-                    (!stays || spy.saw(QEvent::MouseMove, target))) ||
+                    (!stays || spy.last == std::pair(QEvent::MouseMove, target))) ||
                    (xdo(to(target + QPoint(1, 0)) + to(target)) && false);
         });
         xdo({"mouseup", "1"});
@@ -204,11 +199,11 @@ protected:
             SCOPED_TRACE(testing::Message() << "from " << d.grab.x() << "," << d.grab.y());
             const QPoint from = v.mapToGlobal(d.grab);
             if (const QWidget* grip = qobject_cast<WindowEdgeGrip*>(v.childAt(d.grab))) {
-                InputSpy spy;  // the pointer over the edge shows which way it resizes
-                ASSERT_TRUE(xdo(to(from)) &&
-                            waitFor([&] { return spy.saw(QEvent::MouseMove, from); }));
-                EXPECT_EQ(grip->cursor().shape(),
-                          WindowEdgeGrip::cursorFor(WindowEdgeGrip::edgesAt(v.size(), d.grab)));
+                // Over the edge, the pointer shows which way it resizes.
+                const auto shape =
+                    WindowEdgeGrip::cursorFor(WindowEdgeGrip::edgesAt(v.size(), d.grab));
+                ASSERT_TRUE(xdo(to(from)));
+                EXPECT_TRUE(waitFor([&] { return grip->cursor().shape() == shape; })) << shape;
             }
             EXPECT_TRUE(drag(from, d.by, d.expected));
             ASSERT_TRUE(placed());
@@ -254,31 +249,6 @@ TEST_F(WindowChromeTest, NoFrameMovesMaximisesAndResizesAlsoAfterFullScreen) {
     EXPECT_EQ(view->chrome()->observerCount(), 3u) << "one observer per kind of change, ever";
 }
 
-// The strip holds the buttons the desktop lays out, on its side, in its order.
-TEST(WindowStrip, ButtonsFollowTheDesktopsLayout) {
-    using B = WindowButton;
-    const std::pair<WindowButtonLayout, std::string> cases[] = {
-        {WindowButtonLayout::standard(), "|nxc"},  // miNimise, maXimise, Close
-        {{{}, {B::close}}, "|c"},
-        {{{B::close, B::minimize, B::maximize}, {}}, "cnx|"},
-        {{{B::close}, {B::maximize}}, "c|x"},
-    };
-    WindowStrip strip(WindowButtonLayout::standard());
-    strip.setAttribute(Qt::WA_DontShowOnScreen);
-    strip.resize(MainView::kMinimumSize.width(), WindowStrip::kHeight);
-    strip.show();
-    for (const auto& [layout, expected] : cases) {
-        strip.setButtonLayout(layout);
-        QCoreApplication::processEvents();
-        auto buttons = strip.findChildren<WindowControlButton*>();
-        std::sort(buttons.begin(), buttons.end(), [](auto* a, auto* b) { return a->x() < b->x(); });
-        std::string left, right;
-        for (const WindowControlButton* b : buttons)
-            (b->geometry().right() < strip.width() / 2 ? left : right) += "nxc"[int(b->role())];
-        EXPECT_EQ(left + "|" + right, expected);
-    }
-}
-
 TEST(WindowEdgeGrip, EdgesAndCornersUnderThePointer) {
     const struct {
         QPoint at;
@@ -301,33 +271,53 @@ TEST(WindowEdgeGrip, EdgesAndCornersUnderThePointer) {
     }
 }
 
-// The window at its smallest and larger than the screen, light and dark.
-TEST_F(WindowChromeTest, Screenshots) {
+// The window at its smallest and larger than the screen, light and dark, with the buttons the
+// desktop lays out at the ends of the strip, on their sides and in their order.
+TEST_F(WindowChromeTest, ButtonLayoutsAndScreenshots) {
+    using B = WindowButton;
+    const struct {
+        QSize size;
+        bool dark;
+        WindowButtonLayout layout;
+        std::string sides;  // left|right, with miNimise, maXimise and Close
+    } cases[] = {
+        {{920, 600}, false, WindowButtonLayout::standard(), "|nxc"},
+        {{920, 600}, true, {{}, {B::close}}, "|c"},
+        {{1600, 1000}, false, {{B::close, B::minimize, B::maximize}, {}}, "cnx|"},
+        {{1600, 1000}, true, {{B::close}, {B::maximize}}, "c|x"},
+    };
     const QPalette light = QApplication::palette();
     const auto restore = qScopeGuard([&] { QApplication::setPalette(light); });
-    for (const QSize size : {QSize(920, 600), QSize(1600, 1000)}) {
-        for (const bool dark : {false, true}) {
-            const QString name = QString::asprintf("main-chrome-%dx%d-%s", size.width(),
-                                                   size.height(), dark ? "dark" : "light");
-            SCOPED_TRACE(name.toStdString());
-            QApplication::setPalette(dark ? uitest::darkPalette() : light);
-            MainView v(ctx);
-            v.windowStrip()->setButtonLayout(WindowButtonLayout::standard());
-            v.setAttribute(Qt::WA_DontShowOnScreen);  // larger than the test screen
-            v.resize(size);
-            v.show();
-            v.recordList()->setCurrentIndex(v.recordList()->model()->index(0, 0));
-            const QImage shot = shoot(v, name);
-            ASSERT_EQ(shot.size(), size * shot.devicePixelRatio());
-            // The buttons at the strip's right end; the sidebar's empty lower part follows the
-            // theme, so that its text stays readable.
-            const WindowControlButton* close = v.windowStrip()->button(WindowButton::close);
-            EXPECT_GE(close->mapTo(&v, close->rect().topRight()).x(), size.width() - 16);
-            EXPECT_LE(close->mapTo(&v, close->rect().bottomRight()).y(), WindowStrip::kHeight);
-            const int sidebar =
-                qGray(shot.pixel(QPoint(140, size.height() - 40) * shot.devicePixelRatio()));
-            EXPECT_TRUE(dark ? sidebar < 80 : sidebar == 255) << sidebar;
+    for (const auto& c : cases) {
+        const QString name = QString::asprintf("main-chrome-%dx%d-%s", c.size.width(),
+                                               c.size.height(), c.dark ? "dark" : "light");
+        SCOPED_TRACE(name.toStdString());
+        QApplication::setPalette(c.dark ? uitest::darkPalette() : light);
+        MainView v(ctx);
+        v.windowStrip()->setButtonLayout(c.layout);
+        v.setAttribute(Qt::WA_DontShowOnScreen);  // larger than the test screen
+        v.resize(c.size);
+        v.show();
+        v.recordList()->setCurrentIndex(v.recordList()->model()->index(0, 0));
+        const QImage shot = shoot(v, name);
+        ASSERT_EQ(shot.size(), c.size * shot.devicePixelRatio());
+
+        auto buttons = v.windowStrip()->findChildren<WindowControlButton*>();
+        std::sort(buttons.begin(), buttons.end(), [](auto* a, auto* b) { return a->x() < b->x(); });
+        std::string left, right;
+        for (const WindowControlButton* b : buttons) {
+            const QRect r(b->mapTo(&v, QPoint()), b->size());
+            EXPECT_LE(r.bottom(), WindowStrip::kHeight);
+            (r.x() < c.size.width() / 2 ? left : right) += "nxc"[int(b->role())];
         }
+        EXPECT_EQ(left + "|" + right, c.sides);
+        EXPECT_TRUE(right.empty() ||
+                    buttons.back()->mapTo(&v, buttons.back()->rect().topRight()).x() >=
+                        c.size.width() - 16);
+        // The sidebar's empty lower part follows the theme, so that its text stays readable.
+        const int sidebar =
+            qGray(shot.pixel(QPoint(140, c.size.height() - 40) * shot.devicePixelRatio()));
+        EXPECT_TRUE(c.dark ? sidebar < 80 : sidebar == 255) << sidebar;
     }
 }
 

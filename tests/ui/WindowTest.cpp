@@ -9,7 +9,6 @@
 #include <QTabWidget>
 #include <QTest>
 
-#include <functional>
 #include <set>
 
 #include "Screenshots.h"
@@ -216,22 +215,16 @@ TEST_F(StoresFixture, RunningClocksKeepTheirWidth) {
     HeaderModel model(recorder, defaults, dialogs, [](const auto&, const auto&) {});
     RecordButton button(model);
     EmptyStateView placeholder;
-    const std::function<int(int)> widthsAt[] = {
-        [&](int s) {
+    for (const auto& [from, to] : {std::pair{0, 600}, std::pair{600, 3600}}) {
+        std::set<int> buttonWidths, placeholderWidths;
+        for (int s = from; s < to; ++s) {
             recorder.set(Phase::recording, s);
-            return button.sizeHint().width();
-        },
-        [&](int s) {
             placeholder.setContent(EmptyStateContent::forState(Phase::recording, s, std::nullopt));
-            return placeholder.findChild<ClockLabel*>()->sizeHint().width();
-        },
-    };
-    for (const auto& widthAt : widthsAt) {
-        for (const auto& [from, to] : {std::pair{0, 600}, std::pair{600, 3600}}) {
-            std::set<int> widths;
-            for (int s = from; s < to; ++s) widths.insert(widthAt(s));
-            EXPECT_EQ(widths.size(), 1u) << &widthAt - widthsAt << " from " << from;
+            buttonWidths.insert(button.sizeHint().width());
+            placeholderWidths.insert(placeholder.findChild<ClockLabel*>()->sizeHint().width());
         }
+        EXPECT_EQ(buttonWidths.size(), 1u) << from;
+        EXPECT_EQ(placeholderWidths.size(), 1u) << from;
     }
     EXPECT_EQ(placeholder.texts().front(), QStringLiteral("録音中 59:59"));
     EXPECT_TRUE(TabularDigits::native(RecordButton::clockFont()));
