@@ -98,13 +98,6 @@ protected:
         WindowFixture::TearDown();
     }
 
-    void open(const WindowButtonLayout& buttons) {
-        view = std::make_unique<MainView>(ctx);
-        view->windowStrip()->setButtonLayout(buttons);
-        view->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
-        ASSERT_TRUE(placed());
-    }
     // Back at the place and size the checks start from.
     bool placed() {
         view->showNormal();
@@ -216,8 +209,12 @@ TEST_F(WindowChromeTest, NoFrameMovesMaximisesAndResizesAlsoAfterFullScreen) {
     TAVRO_REQUIRE_ENV("xdotool", !QStandardPaths::findExecutable("xdotool").isEmpty());
     // The buttons on the left this time, and a picture of the window as the screen shows it:
     // the close button's cross and the window's background beside it.
-    ASSERT_NO_FATAL_FAILURE(
-        open({{WindowButton::close, WindowButton::minimize, WindowButton::maximize}, {}}));
+    view = std::make_unique<MainView>(ctx);
+    view->windowStrip()->setButtonLayout(
+        {{WindowButton::close, WindowButton::minimize, WindowButton::maximize}, {}});
+    view->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
+    ASSERT_TRUE(placed());
     const QPoint cross = centre(view->windowStrip()->button(WindowButton::close));
     EXPECT_LT(cross.x(), kPlace.left() + 40);
     QImage screen;
