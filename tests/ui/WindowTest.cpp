@@ -11,8 +11,12 @@
 #include <QTest>
 #include <QVBoxLayout>
 
+#include <set>
+
 #include "Screenshots.h"
 #include "UiFixture.h"
+#include "desktop/TabularDigits.h"
+#include "ui/main/ClockLabel.h"
 #include "platform/DesktopMotionSetting.h"
 #include "support/FakeSettingsPortal.h"
 #include "support/ScopedGnomeSetting.h"
@@ -210,6 +214,29 @@ TEST_F(StoresFixture, RecordButtonSpringsToANewLook) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return button.width() == target; }, 5000));
     recorder.set(Phase::recording, 6);
     EXPECT_EQ(button.width(), target);
+}
+
+// The running clocks of the record button and the placeholder keep their width from one second
+// to the next: their fonts' digits share one advance.
+TEST_F(StoresFixture, RunningClocksKeepTheirWidth) {
+    ScriptedRecorder recorder;
+    HeaderModel model(recorder, defaults, dialogs, [](const auto&, const auto&) {});
+    RecordButton button(model);
+    EmptyStateView placeholder;
+    for (const auto& [from, to] : {std::pair{0, 600}, std::pair{600, 3600}}) {
+        std::set<int> buttonWidths, placeholderWidths;
+        for (int s = from; s < to; ++s) {
+            recorder.set(Phase::recording, s);
+            placeholder.setContent(EmptyStateContent::forState(Phase::recording, s, std::nullopt));
+            buttonWidths.insert(button.sizeHint().width());
+            placeholderWidths.insert(placeholder.findChild<ClockLabel*>()->sizeHint().width());
+        }
+        EXPECT_EQ(buttonWidths.size(), 1u) << from;
+        EXPECT_EQ(placeholderWidths.size(), 1u) << from;
+    }
+    EXPECT_EQ(placeholder.texts().front(), QStringLiteral("録音中 59:59"));
+    EXPECT_TRUE(TabularDigits::native(RecordButton::clockFont()));
+    EXPECT_TRUE(TabularDigits::native(placeholder.findChild<ClockLabel*>()->font()));
 }
 
 // An empty last error still gets its (empty) red line; an error shows only while idle.
