@@ -376,8 +376,8 @@ TEST_P(RecorderEngineOnServerTest, TheAppsOwnCuesStayOutOfTheRecording) {
 
 // The computer's audio is recorded from the press, as the microphone is, also when the start
 // cue is held up (here the sound theme hands it over through a pipe that is filled 1.2 s after
-// the press; the cue's player cannot rewind a pipe and gives up then): beeps played into the
-// speakers and into the microphone at once, every second from one second after the press, all
+// the press; the cue's player cannot read a sound from a pipe and gives up then): beeps played into
+// the speakers and into the microphone at once, every second from one second after the press, all
 // land in the mix, each of the computer's within 80 ms of its microphone twin.
 TEST_P(RecorderEngineOnServerTest, TheComputersAudioIsRecordedFromThePress) {
     if (GetParam() == SoundServer::pulseAudio) {
