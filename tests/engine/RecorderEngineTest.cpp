@@ -27,6 +27,7 @@
 #include "service/TavroAPI.h"
 #include "support/AudioFixtures.h"
 #include "support/NotificationWatch.h"
+#include "support/PrivatePipeWire.h"
 #include "support/ScopedMount.h"
 #include "support/TempDir.h"
 #include "support/TestEnv.h"
@@ -291,14 +292,51 @@ TEST_F(RecorderEngineTest, QuittingFinishesTheFilesWithoutProcessing) {
     EXPECT_TRUE(service.requests("POST", "/api/process").empty());
 }
 
+enum class SoundServer { pulseAudio, pipeWire };
+
+const char* nameOf(SoundServer server) {
+    return server == SoundServer::pulseAudio ? "PulseAudio" : "PipeWire";
+}
+void PrintTo(SoundServer server, std::ostream* out) {
+    *out << nameOf(server);
+}
+
+// On PulseAudio, and on PipeWire's PulseAudio server.
+class RecorderEngineOnServerTest : public RecorderEngineTest,
+                                   public ::testing::WithParamInterface<SoundServer> {
+protected:
+    std::optional<audiotest::PrivateSoundServer> pulseAudio;
+    std::optional<audiotest::PrivatePipeWire> pipeWire;
+
+    void SetUp() override {
+        RecorderEngineTest::SetUp();
+        if (GetParam() == SoundServer::pulseAudio)
+            TAVRO_REQUIRE_ENV("pulseaudio", audiotest::commandExists("pulseaudio"));
+        else
+            TAVRO_REQUIRE_ENV("PipeWire", audiotest::PrivatePipeWire::probe());
+    }
+    // Starts a server of the kind under test with `devices`, and points PULSE_SERVER at it.
+    void startPrivateServer(const std::string& devices) {
+        if (GetParam() == SoundServer::pulseAudio)
+            pulseAudio.emplace(devices);
+        else
+            pipeWire.emplace(devices);
+    }
+};
+
+INSTANTIATE_TEST_SUITE_P(, RecorderEngineOnServerTest,
+                         ::testing::Values(SoundServer::pulseAudio, SoundServer::pipeWire),
+                         [](const auto& info) { return nameOf(info.param); });
+
 // The start and stop cues are heard on the speakers but are not in the recording of the
 // computer's audio: on a quiet private server (speakers and a silent microphone), the mix stays
 // silent while a listener on the speakers hears both cues.
-TEST_F(RecorderEngineTest, TheAppsOwnCuesStayOutOfTheRecording) {
-    TAVRO_REQUIRE_ENV("pulseaudio", audiotest::commandExists("pulseaudio"));
-    audiotest::PrivateSoundServer server(
+TEST_P(RecorderEngineOnServerTest, TheAppsOwnCuesStayOutOfTheRecording) {
+    // PipeWire's PulseAudio server has no null source: the microphone echoes a silent sink.
+    startPrivateServer(
         "load-module module-null-sink sink_name=spk rate=48000 channels=2\n"
-        "load-module module-null-source source_name=mic rate=48000 channels=1\n"
+        "load-module module-null-sink sink_name=mic_feed rate=48000 channels=1\n"
+        "load-module module-remap-source source_name=mic master=mic_feed.monitor channels=1\n"
         "set-default-sink spk\nset-default-source mic\n");
     defaults.set("detectParticipants", false);
     std::mutex mutex;
@@ -319,10 +357,12 @@ TEST_F(RecorderEngineTest, TheAppsOwnCuesStayOutOfTheRecording) {
     const auto begun = QDateTime::currentDateTimeUtc();
     ASSERT_TRUE(startRecording());
     ASSERT_TRUE(QTest::qWaitFor([&] { return heardAfter(begun); }, 10000)) << "no start cue";
-    // The companion file gets its first block of audio after two seconds of capture.
+    // Until the companion file holds audio (an idle sink may take seconds to deliver) and the
+    // recording has gone on well past the cue.
     const auto mic = fs::path(filesIn(store.recordingsDir()).back());  // "rec-….m4a" sorts last
     const auto sys = store.recordingsDir() / (mic.stem().string() + "-sys.m4a");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return fs::exists(sys) && fs::file_size(sys) > 0; }, 30000));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return fs::exists(sys) && fs::file_size(sys) > 0 && engine.elapsed() >= 3; }, 30000));
     const auto stopped = QDateTime::currentDateTimeUtc();
     engine.toggle();
     ASSERT_TRUE(waitPhase(Phase::idle, 60000));
@@ -335,12 +375,23 @@ TEST_F(RecorderEngineTest, TheAppsOwnCuesStayOutOfTheRecording) {
 }
 
 // The computer's audio is recorded from the press, as the microphone is, also when the start
-// cue reaches the sound server late (here the sound theme hands it over through a pipe that is
-// filled 1.2 s after the press): beeps played into the speakers and into the microphone at
-// once, every second from one second after the press, all land in the mix, each of the
-// computer's within 80 ms of its microphone twin. The cue itself stays out.
-TEST_F(RecorderEngineTest, TheComputersAudioIsRecordedFromThePress) {
-    TAVRO_REQUIRE_ENV("sound server", testsupport::probeSoundServer());
+// cue is held up (here the sound theme hands it over through a pipe that is filled 1.2 s after
+// the press; the cue's player cannot read a sound from a pipe and gives up then): beeps played into
+// the speakers and into the microphone at once, every second from one second after the press, all
+// land in the mix, each of the computer's within 80 ms of its microphone twin.
+TEST_P(RecorderEngineOnServerTest, TheComputersAudioIsRecordedFromThePress) {
+    if (GetParam() == SoundServer::pulseAudio) {
+        TAVRO_REQUIRE_ENV("sound server", testsupport::probeSoundServer());
+    } else {
+        // The test session's devices. PipeWire's null sinks play in real time from the start,
+        // so they need no keep-alive loopbacks.
+        startPrivateServer(
+            "load-module module-null-sink sink_name=ci_speaker rate=48000 channels=2\n"
+            "load-module module-null-sink sink_name=ci_mic_feed rate=48000 channels=1\n"
+            "load-module module-remap-source source_name=ci_mic master=ci_mic_feed.monitor "
+            "channels=1\n"
+            "set-default-sink ci_speaker\nset-default-source ci_mic\n");
+    }
     defaults.set("detectParticipants", false);
     constexpr int kBeeps = 6;
     constexpr double kComputer = 3400, kMicrophone = 2600;  // clear of the other tests' tones

@@ -155,6 +155,26 @@ private:
     std::optional<std::string> old_;
 };
 
+// Returns once `server` accepts connections on the Unix socket `path`; throws, with the text of
+// `log`, when `server` ended first or it took more than a minute.
+inline void awaitSocket(const std::string& path, const Child& server, const std::string& name,
+                        const std::filesystem::path& log) {
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    std::strncpy(addr.sun_path, path.c_str(), sizeof addr.sun_path - 1);
+    // A generous bound: on a busy machine a server can take many seconds to come up.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    for (;;) {
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        const bool up = ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+        ::close(fd);
+        if (up) return;
+        if (std::chrono::steady_clock::now() > deadline || !server.running())
+            throw std::runtime_error(name + " did not start: " + fileText(log));
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
 // A throw-away sound server with the given configuration lines (the native protocol module is
 // added). While it lives, PULSE_SERVER points at it.
 class PrivateSoundServer {
@@ -172,21 +192,7 @@ public:
             std::vector<std::string>{"XDG_RUNTIME_DIR=" + d, "HOME=" + d, "PULSE_RUNTIME_PATH=" + d,
                                      "PULSE_STATE_PATH=" + d,
                                      "DBUS_SESSION_BUS_ADDRESS=unix:path=" + d + "/no-bus"});
-        sockaddr_un addr{};
-        addr.sun_family = AF_UNIX;
-        std::strncpy(addr.sun_path, socket.c_str(), sizeof addr.sun_path - 1);
-        // A generous bound: on a busy machine the server can take many seconds to come up.
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-        for (;;) {
-            const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-            const bool up = ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
-            ::close(fd);
-            if (up) break;
-            if (std::chrono::steady_clock::now() > deadline || !child_->running())
-                throw std::runtime_error("private sound server did not start: " +
-                                         fileText(d + "/log"));
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
+        awaitSocket(socket, *child_, "private sound server", d + "/log");
         env_.emplace("PULSE_SERVER", ("unix:" + socket).c_str());
     }
 
