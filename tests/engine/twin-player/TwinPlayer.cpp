@@ -69,17 +69,17 @@ int main(int argc, char** argv) {
         return 1;
     }
     Side sides[2];
-    const pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, kRate, 1};
+    const pa_sample_spec format{PA_SAMPLE_FLOAT32NE, kRate, 1};
     for (int i = 0; i < 2; ++i) {
         Side& side = sides[i];
         side.samples = beeps(std::atoi(argv[1]), std::atof(argv[3 + 2 * i]));
-        side.stream = pa_stream_new(pulse.context(), "twin beeps", &spec, nullptr);
+        side.stream = pa_stream_new(pulse.context(), "twin beeps", &format, nullptr);
         pa_stream_set_write_callback(side.stream, &onWritable, &side);
         // A short buffer keeps the sink's latency low. It is full before the uncork, so playing
         // starts at once.
         pa_buffer_attr attr{};
         attr.maxlength = attr.minreq = attr.prebuf = attr.fragsize = static_cast<std::uint32_t>(-1);
-        attr.tlength = static_cast<std::uint32_t>(pa_usec_to_bytes(100'000, &spec));
+        attr.tlength = static_cast<std::uint32_t>(pa_usec_to_bytes(100'000, &format));
         pa_stream_connect_playback(
             side.stream, argv[2 + 2 * i], &attr,
             static_cast<pa_stream_flags_t>(PA_STREAM_START_CORKED | PA_STREAM_ADJUST_LATENCY),
