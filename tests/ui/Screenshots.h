@@ -44,6 +44,7 @@ inline QPalette darkPalette() {
     dark.setColor(QPalette::Text, QColor(236, 236, 236));
     dark.setColor(QPalette::Button, QColor(52, 52, 56));
     dark.setColor(QPalette::ButtonText, QColor(236, 236, 236));
+    dark.setColor(QPalette::PlaceholderText, QColor(140, 140, 146));
     return dark;
 }
 
