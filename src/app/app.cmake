@@ -7,6 +7,11 @@ add_executable(tavro ${CMAKE_CURRENT_SOURCE_DIR}/entry/main.cpp)
 target_link_libraries(tavro PRIVATE tavro_app)
 set_target_properties(tavro PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 install(TARGETS tavro RUNTIME DESTINATION bin)
+if(TAVRO_SANITIZE)
+  # The leak check at exit sees libraries that others would have unloaded by then.
+  target_sources(tavro PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/entry/KeepModulesLoaded.c)
+  target_link_options(tavro PRIVATE -Wl,--export-dynamic-symbol=dlclose)
+endif()
 
 # The application's icon, from the scalable file the run command installs into the icon theme.
 find_package(Qt6 REQUIRED COMPONENTS Svg)
