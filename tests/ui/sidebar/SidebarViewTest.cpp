@@ -11,15 +11,18 @@
 #include <QTimer>
 #include <QToolTip>
 
+#include "desktop/DateLocale.h"
 #include "library/TestFileSystem.h"
 #include "ui/Screenshots.h"
 #include "ui/UiFixture.h"
 #include "ui/main/MainView.h"
 #include "ui/main/MainViewModel.h"
+#include "ui/main/detail/DetailViewModel.h"
 #include "ui/main/sidebar/BulkBar.h"
 #include "ui/main/sidebar/FilterPopup.h"
 #include "ui/main/sidebar/RecordListModel.h"
 #include "ui/main/sidebar/RecordListView.h"
+#include "ui/main/sidebar/RecordRowDelegate.h"
 #include "ui/main/sidebar/SidebarButton.h"
 #include "ui/main/sidebar/SidebarSearchField.h"
 #include "ui/main/sidebar/SidebarView.h"
@@ -234,6 +237,34 @@ TEST_F(SidebarViewTest, AnUnsavedLibraryChangeShowsOneLineUntilTheNextSave) {
     files.failWrites = false;
     failing.setFavorite(true, {id});
     EXPECT_FALSE(view.libraryErrorLine()->isVisible());
+}
+
+// The list and the detail write dates as the system's locale does, and in Japanese, as the rest
+// of the window, where it names no language (the test session's own is C.UTF-8).
+TEST(RecordDates, JapaneseWhereTheLocaleNamesNoLanguage) {
+    const QDateTime when(QDate(2026, 12, 6), QTime(16, 0));  // TZ=UTC
+    const Timestamp t{std::chrono::milliseconds(when.toMSecsSinceEpoch())};
+    const struct {
+        QLocale system;
+        bool japanese;
+    } cases[] = {
+        {QLocale::system(), true},
+        {QLocale(QStringLiteral("POSIX")), true},
+        {QLocale(QLocale::Japanese, QLocale::Japan), true},
+        {QLocale(QLocale::English, QLocale::UnitedKingdom), false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.system.name().toStdString());
+        const QString list = RecordRowDelegate::dateText(when, DateLocale::forDates(c.system));
+        const QString detail = DetailViewModel::localDateTime(t, c.system);
+        if (c.japanese) {
+            EXPECT_EQ(list, QStringLiteral("12月6日 16:00"));
+            EXPECT_EQ(detail, QStringLiteral("2026年12月6日 16:00"));
+        } else {
+            EXPECT_EQ(list, QStringLiteral("6 Dec 16:00")) << "the named locale's own form";
+            EXPECT_TRUE(detail.contains(QStringLiteral("Dec"))) << detail.toStdString();
+        }
+    }
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <exception>
 #include <memory>
 
+#include "desktop/DateLocale.h"
 #include "library/CustomTemplateStore.h"
 #include "library/LibraryStore.h"
 #include "library/MinutesStore.h"
@@ -303,9 +304,12 @@ void DetailViewModel::cancelEditing() {
     emit editorChanged();
 }
 
-QString DetailViewModel::localDateTime(Timestamp t) {
+QString DetailViewModel::localDateTime(Timestamp t, const QLocale& system) {
     UErrorCode status = U_ZERO_ERROR;
-    const icu::Locale& locale = icu::Locale::getDefault();
+    // ICU's own default follows the environment as Qt does, and reads a locale that names no
+    // language as American English.
+    const icu::Locale locale =
+        DateLocale::namesLanguage(system) ? icu::Locale::getDefault() : icu::Locale::getJapan();
     std::unique_ptr<icu::DateTimePatternGenerator> generator(
         icu::DateTimePatternGenerator::createInstance(locale, status));
     if (U_FAILURE(status)) return qs(localzone::format(t, "%Y-%m-%d %H:%M"));
