@@ -13,6 +13,8 @@
 #include "agents/FakeTools.h"
 #include "ui/settings/AgentSettings.h"
 #include "ui/settings/AgentSettingsModel.h"
+#include "ui/settings/ElidedLabel.h"
+#include "ui/settings/SettingsView.h"
 
 namespace {
 
@@ -225,6 +227,36 @@ TEST_F(AgentSettingsTest, SignsInThroughTheToolItself) {
     window.setCurrentIndex(1);
     EXPECT_EQ(m.connecting(), std::nullopt);
     EXPECT_TRUE(ended(proc));
+}
+
+// A status line longer than the window is cut, whole in its tooltip, and the tab keeps the
+// window's width: the chooser, the description and the buttons stay inside it.
+TEST_F(AgentSettingsTest, ALongStatusLineKeepsTheTabInTheWindow) {
+    const std::string account = "a.very.long.account.name.for.this.tool@" + std::string(60, 'x') +
+                                ".example.co.jp (組織: 長い名前の会社)";
+    tools.set(kClaude, {true, true, account});
+    tools.set(kCodex, {true, false, {}});
+    QTabWidget window;
+    auto& tab = *new AgentSettings(ctx, new Model(defaults, tools.tools(), timer.delay()));
+    window.addTab(&tab, QStringLiteral("AIエージェント"));
+    window.setFixedSize(SettingsView::kSize);
+    window.show();
+    settle();
+    const ElidedLabel* status = tab.rowWidgets(kClaude).subtitle;
+    ASSERT_TRUE(waitFor([&] { return status->fullText() == QString::fromStdString(account); }));
+    QCoreApplication::processEvents();
+
+    EXPECT_LE(tab.widget()->width(), tab.viewport()->width());
+    const QRect inside = tab.viewport()->rect();
+    for (const QWidget* w : std::initializer_list<const QWidget*>{tab.picker(), status,
+                                                                  tab.rowWidgets(kClaude).reconnect,
+                                                                  tab.rowWidgets(kCodex).connect}) {
+        const QRect at(w->mapTo(tab.viewport(), QPoint(0, 0)), w->size());
+        EXPECT_TRUE(inside.contains(at)) << w->metaObject()->className();
+    }
+    EXPECT_TRUE(status->text().endsWith(QStringLiteral("…")));
+    EXPECT_TRUE(status->toolTip().contains(QStringLiteral("組織: 長い名前の会社")));
+    settingstest::shoot(window, QStringLiteral("settings-agent-long-status"));
 }
 
 }  // namespace
