@@ -3,6 +3,7 @@
 #include <QEvent>
 #include <QGuiApplication>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {

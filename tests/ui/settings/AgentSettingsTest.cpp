@@ -1,5 +1,6 @@
 // The AI agent tab: its model over stand-in tools and a hand-driven poll timer, one sign-in
 // through a stand-in tool script, and the tab in a window.
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
