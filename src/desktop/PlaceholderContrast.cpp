@@ -31,6 +31,14 @@ double luminance(const QColor& c) {
     return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
 }
 
+// The contrast ratio of `color` drawn over `base`, from 1 (the same) to 21 (black on white).
+double contrast(const QColor& color, const QColor& base) {
+    const QColor opaqueBase = over(base, Qt::white);
+    const double a = luminance(over(color, opaqueBase));
+    const double b = luminance(opaqueBase);
+    return (std::max(a, b) + 0.05) / (std::min(a, b) + 0.05);
+}
+
 }  // namespace
 
 PlaceholderContrast::PlaceholderContrast(QGuiApplication& app) : QObject(&app) {
@@ -45,10 +53,7 @@ void PlaceholderContrast::keep(QGuiApplication& app) {
 }
 
 bool PlaceholderContrast::standsOut(const QColor& color, const QColor& base) {
-    const QColor opaqueBase = over(base, Qt::white);
-    const double a = luminance(over(color, opaqueBase));
-    const double b = luminance(opaqueBase);
-    return (std::max(a, b) + 0.05) / (std::min(a, b) + 0.05) >= kMinContrast;
+    return contrast(color, base) >= kMinContrast;
 }
 
 QColor PlaceholderContrast::readable(const QPalette& palette, QPalette::ColorGroup group) {
@@ -57,7 +62,9 @@ QColor PlaceholderContrast::readable(const QPalette& palette, QPalette::ColorGro
     if (standsOut(placeholder, base)) return placeholder;
     QColor text = palette.color(group, QPalette::Text);
     text.setAlphaF(text.alphaF() / 2);
-    return over(text, over(base, Qt::white));
+    const QColor derived = over(text, over(base, Qt::white));
+    // Disabled text may itself barely stand out: then the theme's own choice stays.
+    return contrast(derived, base) > contrast(placeholder, base) ? derived : placeholder;
 }
 
 bool PlaceholderContrast::eventFilter(QObject* watched, QEvent* event) {

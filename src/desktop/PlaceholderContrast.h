@@ -16,7 +16,7 @@ public:
     static void keep(QGuiApplication& app);
 
     // `palette`'s placeholder colour in `group` where it stands out from the base, else the
-    // text colour half way to the base.
+    // text colour half way to the base (where that stands out more).
     static QColor readable(const QPalette& palette, QPalette::ColorGroup group);
     // Whether `color`, drawn over `base`, can be told from it at a glance.
     static bool standsOut(const QColor& color, const QColor& base);
