@@ -7,8 +7,6 @@ class DateLocale {
 public:
     DateLocale() = delete;
 
-    // Whether `system` names a language of its own.
-    static bool namesLanguage(const QLocale& system = QLocale::system());
     // `system` where it names a language, else Japanese.
     static QLocale forDates(const QLocale& system = QLocale::system());
 };

@@ -306,10 +306,14 @@ void DetailViewModel::cancelEditing() {
 
 QString DetailViewModel::localDateTime(Timestamp t, const QLocale& system) {
     UErrorCode status = U_ZERO_ERROR;
-    // ICU's own default follows the environment as Qt does, and reads a locale that names no
-    // language as American English.
-    const icu::Locale locale =
-        DateLocale::namesLanguage(system) ? icu::Locale::getDefault() : icu::Locale::getJapan();
+    // The list's locale, not ICU's own default: that reads a locale naming no language as
+    // American English.
+    icu::Locale locale = icu::Locale::forLanguageTag(
+        DateLocale::forDates(system).bcp47Name().toStdString(), status);
+    if (U_FAILURE(status)) {
+        status = U_ZERO_ERROR;
+        locale = icu::Locale::getDefault();
+    }
     std::unique_ptr<icu::DateTimePatternGenerator> generator(
         icu::DateTimePatternGenerator::createInstance(locale, status));
     if (U_FAILURE(status)) return qs(localzone::format(t, "%Y-%m-%d %H:%M"));
