@@ -308,8 +308,8 @@ QString DetailViewModel::localDateTime(Timestamp t, const QLocale& system) {
     UErrorCode status = U_ZERO_ERROR;
     // The list's locale, not ICU's own default: that reads a locale naming no language as
     // American English.
-    icu::Locale locale = icu::Locale::forLanguageTag(
-        DateLocale::forDates(system).bcp47Name().toStdString(), status);
+    icu::Locale locale =
+        icu::Locale::forLanguageTag(DateLocale::forDates(system).bcp47Name().toStdString(), status);
     if (U_FAILURE(status)) {
         status = U_ZERO_ERROR;
         locale = icu::Locale::getDefault();
