@@ -10,6 +10,7 @@
 #include "app/MainWindow.h"
 #include "desktop/MenuBarContent.h"
 #include "desktop/MenuBarIcon.h"
+#include "desktop/PlaceholderContrast.h"
 #include "desktop/WindowPlacement.h"
 #include "engine/RecorderEngine.h"
 #include "service/UpdateChecker.h"
@@ -69,6 +70,8 @@ TavroApp::TavroApp(AppServices& services, UpdateChecker& updates, Dialogs* dialo
         gui->setQuitOnLastWindowClosed(false);
         // Every window, and the task switcher, shows the app's own icon.
         QGuiApplication::setWindowIcon(AppIcon::icon());
+        // Hints in empty fields stay readable whatever the theme's palette.
+        PlaceholderContrast::keep(*gui);
     }
 }
 

@@ -61,9 +61,12 @@ QString Desktop::cannotOpenText(const QUrl& url) {
         return QStringLiteral("リンクを開けませんでした。");
     }
     const QString path = url.toLocalFile();
-    return (QFileInfo(path).isDir() ? QStringLiteral("フォルダを開けませんでした: ")
-                                    : QStringLiteral("ファイルを開けませんでした: ")) +
-           path;
+    if (QFileInfo(path).isDir()) return cannotOpenFolderText(path);
+    return QStringLiteral("ファイルを開けませんでした: ") + path;
+}
+
+QString Desktop::cannotOpenFolderText(const QString& path) {
+    return QStringLiteral("フォルダを開けませんでした: ") + path;
 }
 
 QString Desktop::noBrowserText() {

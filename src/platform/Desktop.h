@@ -21,6 +21,8 @@ public:
     // The line to show when openUrl() returned false, naming what could not be opened: the
     // browser for a web address, else the folder or file with its path.
     static QString cannotOpenText(const QUrl& url);
+    // That line for a folder, also for one that is no longer there.
+    static QString cannotOpenFolderText(const QString& path);
     // That line for a web address, for callers that open one they do not hold.
     static QString noBrowserText();
     // Raises the app's visible windows and asks the window manager to activate the first one.

@@ -11,16 +11,18 @@
 
 namespace {
 
-void openFolderOf(const QString& path) {
-    Desktop::openUrl(QUrl::fromLocalFile(QFileInfo(path).absolutePath()));
+void openFolderOf(const QString& path, const FileManager::Unopened& unopened) {
+    const QString folder = QFileInfo(path).absolutePath();
+    if (!Desktop::openUrl(QUrl::fromLocalFile(folder)) && unopened)
+        unopened(Desktop::cannotOpenFolderText(folder));
 }
 
 }  // namespace
 
-void FileManager::showItem(const std::string& path) {
+void FileManager::showItem(const std::string& path, Unopened unopened) {
     const QString file = QFileInfo(QString::fromStdString(path)).absoluteFilePath();
     QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected()) return openFolderOf(file);
+    if (!bus.isConnected()) return openFolderOf(file, unopened);
 
     QDBusMessage call = QDBusMessage::createMethodCall(
         QString::fromLatin1(kService), QString::fromLatin1(kPath), QString::fromLatin1(kInterface),
@@ -29,9 +31,9 @@ void FileManager::showItem(const std::string& path) {
     // Long enough for the bus to start a file manager that is not running yet.
     auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, 10000));
     QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher,
-                     [file](QDBusPendingCallWatcher* w) {
+                     [file, unopened = std::move(unopened)](QDBusPendingCallWatcher* w) {
                          // No file manager on the bus, or one that refused: the folder at least.
-                         if (w->isError()) openFolderOf(file);
+                         if (w->isError()) openFolderOf(file, unopened);
                          w->deleteLater();
                      });
 }

@@ -5,7 +5,9 @@
 #include <QHBoxLayout>
 #include <QImage>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QTabWidget>
 #include <QTest>
@@ -15,6 +17,7 @@
 
 #include "Screenshots.h"
 #include "UiFixture.h"
+#include "desktop/PlaceholderContrast.h"
 #include "desktop/TabularDigits.h"
 #include "platform/DesktopMotionSetting.h"
 #include "support/FakeSettingsPortal.h"
@@ -38,7 +41,9 @@
 #include "ui/main/detail/AgentPulseBadge.h"
 #include "ui/main/detail/DetailView.h"
 #include "ui/main/sidebar/RecordListView.h"
+#include "ui/main/sidebar/SidebarSearchField.h"
 #include "ui/main/sidebar/SidebarView.h"
+#include "ui/settings/AccountSettings.h"
 #include "ui/settings/BrandIcon.h"
 #include "ui/settings/SettingsScroll.h"
 #include "ui/settings/SettingsView.h"
@@ -343,6 +348,47 @@ TEST_F(WindowTest, SettingsWindowFrame) {
     for (int i = 0; i < 30; ++i) general->addRow(new QLabel(QStringLiteral("行 %1").arg(i)));
     EXPECT_TRUE(waitFor([&] { return general->verticalScrollBar()->maximum() > 0; }, 2000));
     EXPECT_EQ(view.size(), QSize(560, 560));
+}
+
+// A dark theme that gives placeholders no colour that stands out (nearly black on the dark
+// field) gets them drawn from its text colour; a light palette after it keeps its own.
+TEST_F(WindowTest, PlaceholdersReadInADarkPaletteThatGivesThemNoColour) {
+    const QPalette light = QApplication::palette();
+    const auto restore = qScopeGuard([&] { QApplication::setPalette(light); });
+    QPalette dark = uitest::darkPalette();
+    dark.setColor(QPalette::Base, QColor(39, 41, 43));
+    dark.setColor(QPalette::PlaceholderText, QColor(19, 20, 21));
+    QApplication::setPalette(dark);
+    PlaceholderContrast::keep(*qApp);
+
+    MainView main(ctx);
+    SettingsView settings(ctx);
+    settings.tabs()->setCurrentIndex(5);
+    const std::tuple<QWidget*, QLineEdit*, const char*> fields[] = {
+        {&main, main.sidebar()->searchField()->edit(), "main-dark-placeholder"},
+        {&settings, qobject_cast<AccountSettings*>(settings.tabs()->widget(5))->emailField(),
+         "settings-account-dark-placeholder"},
+    };
+    for (const auto& [window, field, picture] : fields) {
+        SCOPED_TRACE(picture);
+        window->show();
+        field->clearFocus();  // no cursor where the hint is
+        // The field as drawn: the blank at its right end, and the hint's pixel farthest from it.
+        const QImage drawn = shoot(*window, QString::fromLatin1(picture))
+                                 .copy(QRect(field->mapTo(window, QPoint(0, 0)), field->size()));
+        const QColor blank = drawn.pixelColor(drawn.width() - 6, drawn.height() / 2);
+        QColor farthest = blank;
+        for (int y = 0; y < drawn.height(); ++y)
+            for (int x = 0; x < drawn.width() / 2; ++x)
+                if (std::abs(drawn.pixelColor(x, y).lightness() - blank.lightness()) >
+                    std::abs(farthest.lightness() - blank.lightness()))
+                    farthest = drawn.pixelColor(x, y);
+        EXPECT_TRUE(PlaceholderContrast::standsOut(farthest, blank))
+            << farthest.name().toStdString() << " on " << blank.name().toStdString();
+    }
+    QApplication::setPalette(light);
+    EXPECT_EQ(QApplication::palette().color(QPalette::PlaceholderText),
+              light.color(QPalette::PlaceholderText));
 }
 
 TEST(BrandIcon, FallsBackToTheLinkSymbol) {

@@ -5,6 +5,10 @@
 
 AccountSettingsModel::AccountSettingsModel(AuthModel& auth, MinutesStore& store, QObject* parent)
     : QObject(parent), auth_(auth), store_(store) {
+    // A new code was sent: the code of an earlier step is of no use, and typing would add to it.
+    connect(&auth_, &AuthModel::stateChanged, this, [this] {
+        if (page() == Page::codeSent) code_.clear();
+    });
     for (auto signal :
          {&AuthModel::stateChanged, &AuthModel::busyChanged, &AuthModel::errorChanged})
         connect(&auth_, signal, this, &AccountSettingsModel::changed);

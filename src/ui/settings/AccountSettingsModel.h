@@ -26,10 +26,11 @@ public:
     bool canVerify() const;
     QString verifyLabel() const;  // "ログイン", "確認中…" while busy
 
-    // Both send the field's text without the blanks around it; the fields keep what was typed.
+    // Both send the field's text without the blanks around it; the fields keep what was typed,
+    // but each new code step starts with an empty code.
     void requestCode();
     void verify();
-    // Back to the e-mail step; both fields keep their text.
+    // Back to the e-mail step; the e-mail keeps its text.
     void back();
     void logout();
 

@@ -12,6 +12,7 @@
 #include "ui/UiContext.h"
 #include "ui/settings/AgentSettingsModel.h"
 #include "ui/settings/BrandIcon.h"
+#include "ui/settings/ElidedLabel.h"
 #include "ui/settings/SettingsCaption.h"
 #include "ui/settings/SettingsDivider.h"
 #include "ui/settings/SettingsParts.h"
@@ -66,8 +67,10 @@ void AgentSettings::build() {
         names->setSpacing(1);
         names->addWidget(new QLabel(QString::fromStdString(agentkind::displayName(kind))));
         RowWidgets w{};
-        w.subtitle = settingsCaption(QString());
-        w.subtitle->setWordWrap(false);  // one line at most
+        // One line at most: an account or hint too long for the window is cut, not the tab
+        // widened past it.
+        w.subtitle = new ElidedLabel;
+        asSettingsCaption(w.subtitle);
         names->addWidget(w.subtitle);
         line->addLayout(names, 1);
         w.spinner = settingsSpinner();
@@ -118,7 +121,7 @@ void AgentSettings::follow() {
     using C = AgentSettingsModel::Row::Control;
     for (auto& [kind, w] : rows_) {
         const auto r = model_->row(kind);
-        w.subtitle->setText(r.subtitle);
+        w.subtitle->setFullText(r.subtitle);
         w.spinner->setVisible(r.control == C::cancel);
         w.cancel->setVisible(r.control == C::cancel);
         w.connected->setVisible(r.control == C::reconnect);

@@ -7,6 +7,7 @@
 
 struct UiContext;
 class AgentSettingsModel;
+class ElidedLabel;
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -24,7 +25,7 @@ public:
     AgentSettingsModel& model() const { return *model_; }
 
     struct RowWidgets {
-        QLabel* subtitle;
+        ElidedLabel* subtitle;
         QProgressBar* spinner;
         QPushButton* cancel;
         QLabel* connected;

@@ -8,8 +8,12 @@
 QLabel* settingsCaption(const QString& text, QWidget* parent) {
     // Captions carry service and user text too (errors, names): never markup.
     QLabel* label = UserText::plainLabel(text, parent);
-    label->setObjectName(QStringLiteral("settingsCaption"));
     label->setWordWrap(true);
+    return asSettingsCaption(label);
+}
+
+QLabel* asSettingsCaption(QLabel* label) {
+    label->setObjectName(QStringLiteral("settingsCaption"));
     label->setFont(PanelStyle::font(10));
     QPalette pal = label->palette();
     pal.setColor(QPalette::WindowText, PanelStyle::secondary(label));

@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDateTimeEdit>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -926,6 +927,33 @@ TEST_F(DetailActionsTest, TheAgentSectionFollowsTheRun) {
     ASSERT_EQ(opened.size(), 1u);
     EXPECT_EQ(opened[0].toLocalFile().toStdString(), model.run()->reportPath);
     shoot(section, QStringLiteral("detail-agent-done"));
+
+    // Where the desktop opens neither, the card says so under its buttons, naming what did not
+    // open, until a later click opens it. Without a file manager the folder goes to the desktop.
+    bus.unregisterService(FileManager::kService);
+    bool opens = false;
+    Desktop::setOpener([&](const QUrl& url) { return opened.push_back(url), opens; });
+    const QString report = QString::fromStdString(model.run()->reportPath);
+    const std::pair<QString, QString> cases[] = {
+        {AgentSectionModel::kOpenReport, Desktop::cannotOpenText(QUrl::fromLocalFile(report))},
+        {AgentSectionModel::kOpenFolder,
+         Desktop::cannotOpenFolderText(QFileInfo(report).absolutePath())},
+    };
+    for (const auto& [button, said] : cases) {
+        SCOPED_TRACE(button.toStdString());
+        opens = false;
+        section.button(button)->click();
+        ASSERT_TRUE(waitFor([&] { return section.problemLabel()->isVisible(); }));
+        EXPECT_EQ(section.problemLabel()->text(), said);
+        if (button == AgentSectionModel::kOpenFolder)
+            shoot(section, QStringLiteral("detail-agent-folder-not-opened"));
+        opens = true;
+        const std::size_t before = opened.size();
+        section.button(button)->click();
+        ASSERT_TRUE(waitFor([&] { return opened.size() > before; }));
+        EXPECT_FALSE(section.problemLabel()->isVisible());
+    }
+    Desktop::setOpener([this](const QUrl& url) { return opened.push_back(url), true; });
 
     // The retry's run fails: the error card, with the fixed text and a retry only.
     fs::remove(home.home() / "go");

@@ -1,5 +1,6 @@
 // The AI agent tab: its model over stand-in tools and a hand-driven poll timer, one sign-in
 // through a stand-in tool script, and the tab in a window.
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -13,6 +14,8 @@
 #include "agents/FakeTools.h"
 #include "ui/settings/AgentSettings.h"
 #include "ui/settings/AgentSettingsModel.h"
+#include "ui/settings/ElidedLabel.h"
+#include "ui/settings/SettingsView.h"
 
 namespace {
 
@@ -225,6 +228,31 @@ TEST_F(AgentSettingsTest, SignsInThroughTheToolItself) {
     window.setCurrentIndex(1);
     EXPECT_EQ(m.connecting(), std::nullopt);
     EXPECT_TRUE(ended(proc));
+}
+
+// A status line longer than the window is cut, whole in its tooltip, and the tab keeps the
+// window's width: the chooser, the status and the buttons stay inside it.
+TEST_F(AgentSettingsTest, ALongStatusLineKeepsTheTabInTheWindow) {
+    const QString account = QStringLiteral("a.long.account.name@") + QString(80, u'x') +
+                            QStringLiteral(".example.jp (組織: 長い名前の会社)");
+    tools.set(kClaude, {true, true, account.toStdString()});
+    QTabWidget window;
+    auto& tab = *new AgentSettings(ctx, new Model(defaults, tools.tools(), timer.delay()));
+    window.addTab(&tab, QStringLiteral("AIエージェント"));
+    window.setFixedSize(SettingsView::kSize);
+    window.show();
+    const ElidedLabel* status = tab.rowWidgets(kClaude).subtitle;
+    ASSERT_TRUE(waitFor([&] { return status->fullText() == account; }));
+    QCoreApplication::processEvents();
+    const auto& claude = tab.rowWidgets(kClaude);
+    for (const QWidget* w : std::initializer_list<const QWidget*>{
+             tab.picker(), status, claude.connected, claude.reconnect})
+        EXPECT_TRUE(tab.viewport()->rect().contains(
+            QRect(w->mapTo(tab.viewport(), QPoint(0, 0)), w->size())))
+            << w->metaObject()->className();
+    EXPECT_TRUE(status->text().endsWith(QStringLiteral("…")));
+    EXPECT_TRUE(status->toolTip().contains(QStringLiteral("組織: 長い名前の会社")));
+    settingstest::shoot(window, QStringLiteral("settings-agent-long-status"));
 }
 
 }  // namespace

@@ -49,8 +49,8 @@ protected:
     std::optional<SettingsView> window;
 };
 
-// Every way back to the e-mail step shows it, and a second login works: "戻る" from the code,
-// logging out, another tab and back, and the window closed and opened again.
+// Every way back to the e-mail step shows it, and a second login works, its code typed afresh:
+// "戻る" from the code, logging out, another tab and back, and the window closed and opened again.
 TEST_F(SettingsWindowTest, LoggingOutOffersTheLoginAgain) {
     auto* tab = show<AccountSettings>(5);
     ASSERT_NE(tab, nullptr);
@@ -67,10 +67,13 @@ TEST_F(SettingsWindowTest, LoggingOutOffersTheLoginAgain) {
         SCOPED_TRACE(first ? "first login" : "second login");
         ASSERT_TRUE(waitFor(emailStep));
         ASSERT_TRUE(requestCode());
+        QTest::keyClicks(tab->codeField(), QStringLiteral("999999"));
         tab->backButton()->click();
         ASSERT_TRUE(waitFor(emailStep));
         ASSERT_TRUE(requestCode());
-        tab->codeField()->clear();
+        // A new code step starts empty, after "戻る" as after logging out.
+        EXPECT_EQ(tab->codeField()->text(), QString());
+        EXPECT_FALSE(tab->verifyButton()->isEnabled());
         QTest::keyClicks(tab->codeField(), QStringLiteral("123456"));
         tab->verifyButton()->click();
         ASSERT_TRUE(waitFor([&] { return onScreen(tab->logoutButton()); }));

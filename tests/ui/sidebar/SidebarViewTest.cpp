@@ -11,15 +11,18 @@
 #include <QTimer>
 #include <QToolTip>
 
+#include "desktop/DateLocale.h"
 #include "library/TestFileSystem.h"
 #include "ui/Screenshots.h"
 #include "ui/UiFixture.h"
 #include "ui/main/MainView.h"
 #include "ui/main/MainViewModel.h"
+#include "ui/main/detail/DetailViewModel.h"
 #include "ui/main/sidebar/BulkBar.h"
 #include "ui/main/sidebar/FilterPopup.h"
 #include "ui/main/sidebar/RecordListModel.h"
 #include "ui/main/sidebar/RecordListView.h"
+#include "ui/main/sidebar/RecordRowDelegate.h"
 #include "ui/main/sidebar/SidebarButton.h"
 #include "ui/main/sidebar/SidebarSearchField.h"
 #include "ui/main/sidebar/SidebarView.h"
@@ -234,6 +237,21 @@ TEST_F(SidebarViewTest, AnUnsavedLibraryChangeShowsOneLineUntilTheNextSave) {
     files.failWrites = false;
     failing.setFavorite(true, {id});
     EXPECT_FALSE(view.libraryErrorLine()->isVisible());
+}
+
+// The list and the detail write dates as the system's locale does, and in Japanese, as the rest
+// of the window, where it names no language (the test session's own is C.UTF-8).
+TEST(RecordDates, JapaneseWhereTheLocaleNamesNoLanguage) {
+    const QDateTime when(QDate(2026, 12, 6), QTime(16, 0));  // TZ=UTC
+    const Timestamp t{std::chrono::milliseconds(when.toMSecsSinceEpoch())};
+    for (const QLocale& system : {QLocale::system(), QLocale(QStringLiteral("POSIX")),
+                                  QLocale(QLocale::Japanese, QLocale::Japan)}) {
+        EXPECT_EQ(RecordRowDelegate::dateText(when, DateLocale::forDates(system)), "12月6日 16:00");
+        EXPECT_EQ(DetailViewModel::localDateTime(t, system), "2026年12月6日 16:00");
+    }
+    const QLocale british(QLocale::English, QLocale::UnitedKingdom);
+    EXPECT_EQ(RecordRowDelegate::dateText(when, DateLocale::forDates(british)), "6 Dec 16:00");
+    EXPECT_TRUE(DetailViewModel::localDateTime(t, british).contains(QStringLiteral("Dec")));
 }
 
 }  // namespace

@@ -55,6 +55,11 @@ AgentSection::AgentSection(AgentSectionModel& model, std::vector<TodoItem> items
         column_->addLayout(list);
     }
     connect(&model_, &AgentSectionModel::runChanged, this, &AgentSection::rebuildBlock);
+    connect(&model_, &AgentSectionModel::problemChanged, this, [this] {
+        if (!problem_) return;
+        problem_->setText(model_.problem());
+        problem_->setVisible(!model_.problem().isEmpty());
+    });
     connect(&model_, &AgentSectionModel::engineNameChanged, this, [this] {
         if (auto* banner = qobject_cast<AgentProcessingBanner*>(block_))
             banner->setEngine(model_.engineName());
@@ -73,6 +78,7 @@ QPushButton* AgentSection::button(const QString& label) const {
 void AgentSection::rebuildBlock() {
     const bool running = model_.running();
     for (AiTaskCard* card : cards_) card->setRunning(running);
+    problem_ = nullptr;
     if (block_) {
         // Later: the click of one of its own buttons may be what changed the run.
         column_->removeWidget(block_);
@@ -88,9 +94,12 @@ void AgentSection::rebuildBlock() {
         case Block::done: {
             auto* card = new CardFrame(12, this);
             card->setColors(withAlpha(kGreen, 0.08), withAlpha(kGreen, 0.3));
-            auto* row = new QHBoxLayout(card);
-            row->setContentsMargins(14, 14, 14, 14);
+            auto* lines = new QVBoxLayout(card);
+            lines->setContentsMargins(14, 14, 14, 14);
+            lines->setSpacing(8);
+            auto* row = new QHBoxLayout;
             row->setSpacing(10);
+            lines->addLayout(row);
             row->addWidget(symbol(QStringLiteral("checkmark.circle.fill"), kGreen, 20, card));
             row->addWidget(
                 text(AgentSectionModel::kDoneText, PanelStyle::font(14, QFont::DemiBold), card));
@@ -110,6 +119,12 @@ void AgentSection::rebuildBlock() {
             row->addWidget(folder);
             row->addWidget(report);
             row->addWidget(rerun);
+            // Under the buttons: what they could not open.
+            problem_ = DetailStyle::caption(model_.problem(), 12, PanelStyle::red());
+            // A long path wraps, or is cut, rather than widen the pane.
+            DetailStyle::setHorizontalPolicy(problem_, QSizePolicy::Ignored);
+            problem_->setVisible(!model_.problem().isEmpty());
+            lines->addWidget(problem_);
             block_ = card;
             break;
         }

@@ -1,8 +1,9 @@
 #pragma once
 // The agent's part of the action tab: one card per item handed to the agent, then one block
 // that follows the record's run — a start button, the working banner, the result card with its
-// folder, report and re-run buttons, or the error card with a retry. The banner names the tool
-// the settings choose, also when they change while it is shown.
+// folder, report and re-run buttons (and a line when the desktop could not open the folder or
+// the report), or the error card with a retry. The banner names the tool the settings choose,
+// also when they change while it is shown.
 #include <QWidget>
 
 #include <vector>
@@ -11,6 +12,7 @@
 
 class AgentSectionModel;
 class AiTaskCard;
+class QLabel;
 class QPushButton;
 class QVBoxLayout;
 
@@ -24,6 +26,8 @@ public:
     QWidget* stateBlock() const { return block_; }
     // The block's button with this text, or nullptr.
     QPushButton* button(const QString& text) const;
+    // The result card's line saying what its buttons could not open; nullptr without the card.
+    QLabel* problemLabel() const { return problem_; }
 
 private:
     void rebuildBlock();
@@ -33,4 +37,5 @@ private:
     QVBoxLayout* column_;
     std::vector<AiTaskCard*> cards_;
     QWidget* block_ = nullptr;
+    QLabel* problem_ = nullptr;
 };

@@ -1,5 +1,6 @@
 #include "ui/main/detail/AgentSectionModel.h"
 
+#include <QPointer>
 #include <QUrl>
 
 #include "agents/AgentPrompt.h"
@@ -23,6 +24,7 @@ AgentSectionModel::AgentSectionModel(RecorderEngine& engine, UserDefaults& defau
         auto now = run();
         if (now == last_) return;
         last_ = std::move(now);
+        problem_.clear();  // a word about the previous run's report is over
         emit runChanged();
     });
     connect(&defaults_, &UserDefaults::changed, this, [this] {
@@ -85,13 +87,26 @@ void AgentSectionModel::dispatch() {
     if (dispatch_) dispatch_();
 }
 
-void AgentSectionModel::openFolder() const {
+void AgentSectionModel::openFolder() {
     const auto r = run();
-    if (r && r->state == AgentRun::State::done) FileManager::showItem(r->reportPath);
+    if (!r || r->state != AgentRun::State::done) return;
+    setProblem(QString());
+    // The file manager answers later; the section may be gone by then.
+    QPointer<AgentSectionModel> self(this);
+    FileManager::showItem(r->reportPath, [self, path = r->reportPath](const QString& problem) {
+        if (self && self->run() && self->run()->reportPath == path) self->setProblem(problem);
+    });
 }
 
-void AgentSectionModel::openReport() const {
+void AgentSectionModel::openReport() {
     const auto r = run();
-    if (r && r->state == AgentRun::State::done)
-        Desktop::openUrl(QUrl::fromLocalFile(QString::fromStdString(r->reportPath)));
+    if (!r || r->state != AgentRun::State::done) return;
+    const QUrl report = QUrl::fromLocalFile(QString::fromStdString(r->reportPath));
+    setProblem(Desktop::openUrl(report) ? QString() : Desktop::cannotOpenText(report));
+}
+
+void AgentSectionModel::setProblem(const QString& problem) {
+    if (problem == problem_) return;
+    problem_ = problem;
+    emit problemChanged();
 }

@@ -51,12 +51,16 @@ public:
     // The start, "再実行" and "もう一度実行" buttons.
     void dispatch();
     // The run folder with the report selected, and the report in its default application.
-    // Their outcome is not reported: a missing report simply opens nothing.
-    void openFolder() const;
-    void openReport() const;
+    // Where the desktop cannot open them, problem() says so.
+    void openFolder();
+    void openReport();
+    // The line naming the folder or report that did not open at the last click; empty when it
+    // opened, and again when the run changes.
+    const QString& problem() const { return problem_; }
 
 signals:
     void runChanged();
+    void problemChanged();
     // The "agentCmd" setting now names another tool.
     void engineNameChanged();
 
@@ -67,4 +71,7 @@ private:
     std::function<void()> dispatch_;
     std::optional<AgentRun> last_;
     QString lastEngine_;
+    QString problem_;
+
+    void setProblem(const QString& problem);
 };

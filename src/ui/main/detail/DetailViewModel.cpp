@@ -9,6 +9,7 @@
 #include <exception>
 #include <memory>
 
+#include "desktop/DateLocale.h"
 #include "library/CustomTemplateStore.h"
 #include "library/LibraryStore.h"
 #include "library/MinutesStore.h"
@@ -303,9 +304,16 @@ void DetailViewModel::cancelEditing() {
     emit editorChanged();
 }
 
-QString DetailViewModel::localDateTime(Timestamp t) {
+QString DetailViewModel::localDateTime(Timestamp t, const QLocale& system) {
     UErrorCode status = U_ZERO_ERROR;
-    const icu::Locale& locale = icu::Locale::getDefault();
+    // The list's locale, not ICU's own default: that reads a locale naming no language as
+    // American English.
+    icu::Locale locale =
+        icu::Locale::forLanguageTag(DateLocale::forDates(system).bcp47Name().toStdString(), status);
+    if (U_FAILURE(status)) {
+        status = U_ZERO_ERROR;
+        locale = icu::Locale::getDefault();
+    }
     std::unique_ptr<icu::DateTimePatternGenerator> generator(
         icu::DateTimePatternGenerator::createInstance(locale, status));
     if (U_FAILURE(status)) return qs(localzone::format(t, "%Y-%m-%d %H:%M"));

@@ -5,6 +5,7 @@
 // once it is gone; it follows the settings it shows (the template's label, the autonomy switch)
 // as they change. Every index is checked against the record's action items: a stale or
 // out-of-range index does nothing and stores nothing.
+#include <QLocale>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -103,8 +104,9 @@ public:
     void setTaskPriority(const QString& v) { taskPriority_ = v; }
 
     // The creation time and override due dates: year, abbreviated month, day, hour and minute
-    // in the user's locale and time zone.
-    static QString localDateTime(Timestamp t);
+    // in the user's locale and time zone; in Japanese where the system's locale names no
+    // language.
+    static QString localDateTime(Timestamp t, const QLocale& system = QLocale::system());
 
 signals:
     // The record or its task edits changed: the pages are rebuilt.

@@ -6,6 +6,7 @@
 #include <QPainterPath>
 #include <QToolTip>
 
+#include "desktop/DateLocale.h"
 #include "desktop/PanelStyle.h"
 #include "desktop/UserText.h"
 #include "ui/main/Motion.h"
@@ -204,7 +205,7 @@ void RecordRowDelegate::paint(QPainter* p, const QStyleOptionViewItem& option,
     const int captionTop = titleTop + tm.height() + kLineGap;
     const QRect line(left, captionTop, row.right() - kPadX - left, cm.height() + 2);
     const QString date =
-        dateText(index.data(RecordListModel::CreatedAtRole).toDateTime(), QLocale::system());
+        dateText(index.data(RecordListModel::CreatedAtRole).toDateTime(), DateLocale::forDates());
     p->setPen(secondary);
     p->drawText(line, Qt::AlignLeft | Qt::AlignVCenter, date);
     const int badgeLeft = left + cm.horizontalAdvance(date) + kInnerGap;

@@ -28,7 +28,8 @@ public:
 
     // The check circle's box inside a row's rectangle: a click there marks the row.
     static QRect checkRect(const QRect& row);
-    // Abbreviated month, day, hour and minute in the locale's way, never the year.
+    // Abbreviated month, day, hour and minute in the locale's way, never the year. The rows are
+    // drawn with DateLocale::forDates().
     static QString dateText(const QDateTime& when, const QLocale& locale);
 
     static QFont titleFont();
