@@ -1056,6 +1056,7 @@ TEST_F(LaunchTest, DISABLED_InAWaylandSession) {
     QTest::qWait(100);
     shootCompositor(QStringLiteral("wayland-settings"));
     settings->hide();
+    EXPECT_TRUE(waitFor([&] { return !compositorView(*settings); }));
 
     WindowStrip* strip = window->view()->windowStrip();
     for (const bool maximized : {true, false}) {
@@ -1081,13 +1082,20 @@ TEST(WaylandSession, DialogsStandAboveTheirWindowsWhichFitTheScreen) {
     ::chmod(runtime.c_str(), 0700);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("XDG_RUNTIME_DIR", QString::fromStdString(runtime.string()));
+    // Windows appear and go at once, so that a screenshot never catches one fading.
+    const fs::path config = root.path() / "weston.ini";
+    ASSERT_EQ(atomicfile::write(config,
+                                "[shell]\nanimation=none\nclose-animation=none\n"
+                                "startup-animation=none\n"),
+              "");
     QProcess weston;
     weston.setProcessEnvironment(env);
     weston.setProcessChannelMode(QProcess::MergedChannels);
     // Pixels for the screenshots, and the debug protocol for the scene graph.
     weston.start("weston",
                  {"--backend=headless-backend.so", "--use-pixman", "--debug", "--width=1024",
-                  "--height=600", "--socket=tavro-dialogs", "--idle-time=0"});
+                  "--height=600", "--socket=tavro-dialogs", "--idle-time=0",
+                  "--config=" + QString::fromStdString(config.string())});
     const fs::path socket = runtime / "tavro-dialogs";
     ASSERT_TRUE(
         waitFor([&] { return fs::exists(socket) || weston.state() == QProcess::NotRunning; }));
