@@ -1073,8 +1073,8 @@ TEST_F(LaunchTest, DISABLED_InAWaylandSession) {
 
 // The test above in a headless weston with its desktop shell, natively on Wayland: no X server.
 TEST(WaylandSession, DialogsStandAboveTheirWindowsWhichFitTheScreen) {
-    TAVRO_REQUIRE_ENV("weston", !QStandardPaths::findExecutable("weston").isEmpty() &&
-                                    !QStandardPaths::findExecutable("weston-debug").isEmpty());
+    for (const char* tool : {"weston", "weston-debug", "weston-screenshooter"})
+        TAVRO_REQUIRE_ENV(tool, !QStandardPaths::findExecutable(tool).isEmpty());
     TAVRO_REQUIRE_ENV("session bus", testsupport::probeSessionBus());
     testsupport::TempDir root;
     const fs::path runtime = root.path() / "run";
