@@ -5,6 +5,7 @@
 #include <QKeySequence>
 #include <QScreen>
 
+#include "desktop/UsableArea.h"
 #include "desktop/WindowPlacement.h"
 #include "ui/UiContext.h"
 #include "ui/main/MainView.h"
@@ -52,17 +53,17 @@ void MainWindow::placeAtStart() {
         maximized = m != d->end() && m->second.get<bool>() && *m->second.get<bool>();
     }
     std::vector<QRect> screens;
-    for (const QScreen* s : QGuiApplication::screens()) screens.push_back(s->availableGeometry());
+    for (const QScreen* s : QGuiApplication::screens()) screens.push_back(UsableArea::of(*s));
     const QScreen* primary = QGuiApplication::primaryScreen();
-    const QRect fallback = primary ? primary->availableGeometry() : QRect(QPoint(), kDefaultSize);
+    const QRect fallback = primary ? UsableArea::of(*primary) : QRect(QPoint(), kDefaultSize);
     // Without a frame the window is all there is to fit.
     const QMargins frame;
     const QRect placed =
         WindowPlacement::restored(saved, kDefaultSize, kMinimumSize, screens, fallback, frame);
     // On a small screen the minimum gives way, so that the whole window fits.
     const QScreen* home = QGuiApplication::screenAt(placed.center());
-    setMinimumSize(WindowPlacement::fittedMinimum(
-        kMinimumSize, home ? home->availableGeometry() : fallback, frame));
+    setMinimumSize(WindowPlacement::fittedMinimum(kMinimumSize,
+                                                  home ? UsableArea::of(*home) : fallback, frame));
     setGeometry(placed);
     if (maximized) setWindowState(windowState() | Qt::WindowMaximized);
 }

@@ -11,6 +11,7 @@
 #include "desktop/MenuBarContent.h"
 #include "desktop/MenuBarIcon.h"
 #include "desktop/PlaceholderContrast.h"
+#include "desktop/UsableArea.h"
 #include "desktop/WindowPlacement.h"
 #include "engine/RecorderEngine.h"
 #include "service/UpdateChecker.h"
@@ -107,6 +108,10 @@ void TavroApp::showMainWindow() {
             context_, [this] { showSettings(); }, [this] { quit(); });
         if (ownDialogs_) ownDialogs_->setWindow(mainWindow_);
     }
+    // Showing and raising leave a minimised window iconic: it is restored first, maximised
+    // again if it was.
+    if (mainWindow_->isMinimized())
+        mainWindow_->setWindowState(mainWindow_->windowState() & ~Qt::WindowMinimized);
     mainWindow_->show();
     mainWindow_->raise();
     mainWindow_->activateWindow();
@@ -140,20 +145,20 @@ void TavroApp::placeSettings() {
     const bool overMain = mainWindow_ && mainWindow_->isVisible();
     const QScreen* primary = QGuiApplication::primaryScreen();
     if (!overMain && !primary) return;
-    const QRect anchor = overMain ? mainWindow_->geometry() : primary->availableGeometry();
+    const QRect anchor = overMain ? mainWindow_->geometry() : UsableArea::of(*primary);
     const QScreen* screen = QGuiApplication::screenAt(anchor.center());
     if (!screen) screen = primary;
     if (!screen) return;
     // The settings keep the window manager's frame; before the first showing its size is a guess.
-    fitSettings(WindowPlacement::centredOver(SettingsView::kSize, anchor,
-                                             screen->availableGeometry(), kLikelyFrame),
+    fitSettings(WindowPlacement::centredOver(SettingsView::kSize, anchor, UsableArea::of(*screen),
+                                             kLikelyFrame),
                 screen, kLikelyFrame);
 }
 
 void TavroApp::fitSettings(QRect wanted, const QScreen* screen, QMargins frame) {
     // The window keeps its fixed size where it fits; on a screen too low for it (a netbook with
     // a panel), it is shortened to the usable height, and its tabs scroll.
-    const QRect placed = WindowPlacement::fitInside(wanted, screen->availableGeometry(), frame);
+    const QRect placed = WindowPlacement::fitInside(wanted, UsableArea::of(*screen), frame);
     settingsWindow_->setFixedSize(placed.size());
     settingsWindow_->setGeometry(placed);
 }

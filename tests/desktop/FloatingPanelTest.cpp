@@ -27,6 +27,7 @@
 #include "desktop/PanelStyle.h"
 #include "desktop/RecordingPillView.h"
 #include "desktop/TabularDigits.h"
+#include "desktop/UsableArea.h"
 #include "desktop/WaveBars.h"
 #include "desktop/WindowPlacement.h"
 #include "platform/Compositing.h"
@@ -168,6 +169,23 @@ TEST(WindowPlacement, MainWindowOpensOnAScreenAndFitsIt) {
     EXPECT_EQ(
         WindowPlacement::centredOver(QSize(560, 560), QRect(2500, 600, 1000, 700), large, frame),
         QRect(2382, 518, 560, 560));
+}
+
+// Where the compositor keeps its panels to itself (Wayland reports the whole screen as usable),
+// room is kept for them; what a platform does report is taken as it is.
+TEST(UsableArea, RoomIsKeptForPanelsOnlyWhereTheyAreUnknown) {
+    const QRect screen(0, 0, 1024, 600), belowPanel(0, 32, 1024, 568);
+    const struct {
+        QRect available;
+        bool wayland;
+        QRect usable;
+    } cases[] = {
+        {belowPanel, false, belowPanel},
+        {screen, false, screen},  // an X11 desktop without panels
+        {belowPanel, true, belowPanel},
+        {screen, true, QRect(48, 48, 928, 504)},
+    };
+    for (const auto& c : cases) EXPECT_EQ(UsableArea::of(screen, c.available, c.wayland), c.usable);
 }
 
 // Still frames, so the saved pictures are stable.

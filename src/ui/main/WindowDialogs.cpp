@@ -1,5 +1,6 @@
 #include "ui/main/WindowDialogs.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -14,9 +15,16 @@
 #include "desktop/UserText.h"
 #include "ui/main/FilePanelColumns.h"
 
+QWidget* WindowDialogs::owner() const {
+    if (QWidget* modal = QApplication::activeModalWidget()) return modal;
+    QWidget* active = QApplication::activeWindow();
+    if (active && active->windowType() != Qt::Popup) return active;
+    return parent_;
+}
+
 bool WindowDialogs::confirm(const QString& title, const QString& message,
                             const QString& destructiveButton) {
-    QMessageBox box(parent_);
+    QMessageBox box(owner());
     box.setIcon(QMessageBox::Warning);
     // Titles and messages name records and folders: their text is shown as written.
     box.setTextFormat(Qt::PlainText);
@@ -114,7 +122,7 @@ std::optional<std::string> chooseFile(QWidget* parent, const QString& title,
 }  // namespace
 
 std::optional<std::string> WindowDialogs::openAudioFile() {
-    return chooseFile(parent_, kOpenAudioMessage, {audioNameFilter()});
+    return chooseFile(owner(), kOpenAudioMessage, {audioNameFilter()});
 }
 
 QString WindowDialogs::documentNameFilter() {
@@ -123,14 +131,14 @@ QString WindowDialogs::documentNameFilter() {
 }
 
 std::optional<std::string> WindowDialogs::openDocumentFile() {
-    return chooseFile(parent_, QStringLiteral("テンプレートにする議事録を選択"),
+    return chooseFile(owner(), QStringLiteral("テンプレートにする議事録を選択"),
                       {documentNameFilter()}, true);
 }
 
 std::optional<std::string> WindowDialogs::saveFile(const QString& proposedPath,
                                                    const QString& message,
                                                    const QString& extension) {
-    QFileDialog panel(parent_, message);
+    QFileDialog panel(owner(), message);
     panel.setFileMode(QFileDialog::AnyFile);
     panel.setAcceptMode(QFileDialog::AcceptSave);
     // The caller adds a missing extension and asks about overwriting under the final name.

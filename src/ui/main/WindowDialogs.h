@@ -9,8 +9,11 @@
 class WindowDialogs : public Dialogs {
 public:
     explicit WindowDialogs(QWidget* parent = nullptr) : parent_(parent) {}
-    // The window the questions are centred on.
+    // The window a question belongs to when none of the app's windows is active.
     void setWindow(QWidget* window) { parent_ = window; }
+    // The window the next question stands above: the one it is asked from (the settings ask
+    // for a template document, the main window for the rest), else the one set.
+    QWidget* owner() const;
 
     bool confirm(const QString& title, const QString& message,
                  const QString& destructiveButton) override;

@@ -14,6 +14,7 @@
 #include "desktop/Symbols.h"
 #include "desktop/UserText.h"
 #include "platform/CalendarApplication.h"
+#include "platform/WindowCapture.h"
 #include "ui/UiContext.h"
 #include "ui/settings/RecordingSettingsModel.h"
 #include "ui/settings/SettingsCaption.h"
@@ -92,7 +93,8 @@ RecordingSettingsModel::CalendarApp desktopCalendarApp() {
 
 RecordingSettings::RecordingSettings(UiContext& ctx, QWidget* parent)
     : SettingsScroll(parent),
-      model_(new RecordingSettingsModel(ctx.defaults, ctx.calendar, desktopCalendarApp(), this)),
+      model_(new RecordingSettingsModel(ctx.defaults, ctx.calendar, desktopCalendarApp(),
+                                        &WindowCapture::displayAvailable, this)),
       systemAudio_(new QCheckBox(QStringLiteral("システム音声も録音(オンライン会議の相手の声)"))),
       participants_(new QCheckBox(
           QStringLiteral("オンライン会議の参加者を画面から検知(誰が話したか実名で分離)"))),
@@ -111,10 +113,7 @@ RecordingSettings::RecordingSettings(UiContext& ctx, QWidget* parent)
         "Zoom/Meet等でこのパソコンから聞こえる音をマイクとミックスして録音します。録音されるのは、"
         "サウンド設定で選ばれている出力デバイスの音です。")));
     addRow(participants_);
-    rows()->addWidget(settingsCaption(QStringLiteral(
-        "Zoom/Google "
-        "Meet/Teamsの画面から参加者の氏名を読み取り、文字起こしの話者を実名で分離します。"
-        "システム音声の録音中だけ働きます。氏名は議事録生成に使うのみで保存・送信しません。")));
+    rows()->addWidget(settingsCaption(model_->participantsCaption()));
     rows()->addWidget(settingsDivider());
     addRow(pill_);
     rows()->addWidget(settingsCaption(QStringLiteral(

@@ -16,11 +16,14 @@ QString qs(const std::string& s) {
 }  // namespace
 
 RecordingSettingsModel::RecordingSettingsModel(UserDefaults& defaults, CalendarWatcher& calendar,
-                                               CalendarApp calendarApp, QObject* parent)
+                                               CalendarApp calendarApp,
+                                               const std::function<bool()>& namesReadable,
+                                               QObject* parent)
     : QObject(parent),
       defaults_(defaults),
       calendar_(calendar),
-      calendarApp_(std::move(calendarApp)) {
+      calendarApp_(std::move(calendarApp)),
+      namesReadable_(namesReadable()) {
     connect(&defaults_, &UserDefaults::changed, this, [this](const QString& key) {
         for (const char* mine : {kSystemAudioKey, kParticipantsKey, kPillKey, kVocabularyKey,
                                  CalendarWatcher::kWatchKey})
@@ -50,6 +53,19 @@ bool RecordingSettingsModel::detectParticipants() const {
 void RecordingSettingsModel::setDetectParticipants(bool on) {
     if (!detectParticipantsEnabled()) return;
     defaults_.set(kParticipantsKey, on);
+}
+
+QString RecordingSettingsModel::participantsCaption() const {
+    QString caption = QStringLiteral(
+        "Zoom/Google "
+        "Meet/Teamsの画面から参加者の氏名を読み取り、文字起こしの話者を実名で分離します。"
+        "システム音声の録音中だけ働きます。氏名は議事録生成に使うのみで保存・送信しません。");
+    // Without an X server no meeting window can be listed or captured.
+    if (!namesReadable_)
+        caption += QStringLiteral(
+            "このデスクトップ(XWaylandのないWayland)では会議の画面を読み取れないため、"
+            "氏名は検知されません。");
+    return caption;
 }
 
 bool RecordingSettingsModel::showFloatingPill() const {

@@ -49,8 +49,12 @@ public:
         bool operator==(const MeetingRow&) const = default;
     };
 
-    RecordingSettingsModel(UserDefaults& defaults, CalendarWatcher& calendar,
-                           CalendarApp calendarApp, QObject* parent = nullptr);
+    // `namesReadable`: whether meeting windows can be read on this display (an X server, or
+    // XWayland, answers); asked once.
+    RecordingSettingsModel(
+        UserDefaults& defaults, CalendarWatcher& calendar, CalendarApp calendarApp,
+        const std::function<bool()>& namesReadable = [] { return true; },
+        QObject* parent = nullptr);
 
     bool captureSystemAudio() const;
     void setCaptureSystemAudio(bool on);
@@ -58,6 +62,8 @@ public:
     // Detection needs the system audio capture; its own value stays while it is off.
     bool detectParticipantsEnabled() const { return captureSystemAudio(); }
     void setDetectParticipants(bool on);
+    // What detection does, and where names cannot be read, that they are not.
+    QString participantsCaption() const;
     bool showFloatingPill() const;
     void setShowFloatingPill(bool on);
     bool calendarWatch() const;
@@ -99,5 +105,6 @@ private:
     UserDefaults& defaults_;
     CalendarWatcher& calendar_;
     CalendarApp calendarApp_;
+    bool namesReadable_;
     std::optional<std::string> unopenedLink_;  // the link of the last "参加" that opened nothing
 };

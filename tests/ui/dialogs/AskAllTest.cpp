@@ -105,6 +105,7 @@ TEST_F(AskAllTest, AReferenceShowsItsRecordInTheMainWindow) {
     logIn();
     MainView main(ctx);
     main.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&main));  // the sheet is asked for from the window
     main.model().setShowAskAll(true);
     AskAllView* view = main.dialogHost()->askAll();
     ASSERT_TRUE(view);

@@ -99,6 +99,19 @@ TEST_F(RecordingSettingsTest, OnlyWebLinksAreJoined) {
     Desktop::setOpener(previous);
 }
 
+// Where no meeting window can be read (Wayland without XWayland), the detection's caption
+// says that names are not detected, after what the switch does.
+TEST_F(RecordingSettingsTest, TheDetectionSaysWhereNamesCannotBeRead) {
+    const QString readable = model.participantsCaption();
+    RecordingSettingsModel unreadable{defaults, watcher, {}, [] { return false; }};
+    EXPECT_TRUE(unreadable.participantsCaption().startsWith(readable));
+    EXPECT_GT(unreadable.participantsCaption().size(), readable.size());
+    EXPECT_TRUE(unreadable.participantsCaption().contains(QStringLiteral("検知されません")));
+    // The tab shows what its model says, beside the switch.
+    RecordingSettings tab(services.ctx);
+    EXPECT_NE(settingstest::labelShowing(&tab, tab.model().participantsCaption()), nullptr);
+}
+
 TEST_F(RecordingSettingsTest, SwitchesAndTheCalendarWatch) {
     // Participant detection rests while system audio is off, keeping its own value.
     model.setCaptureSystemAudio(false);

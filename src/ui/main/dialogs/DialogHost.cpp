@@ -1,6 +1,9 @@
 #include "ui/main/dialogs/DialogHost.h"
 
+#include <QDialog>
+#include <QEvent>
 #include <QWidget>
+#include <QWindow>
 
 #include "library/MinutesStore.h"
 #include "ui/UiContext.h"
@@ -32,7 +35,36 @@ OnboardingView* DialogHost::onboarding() const {
 template <typename Closed>
 void DialogHost::present(QDialog* sheet, Closed closed) {
     connect(sheet, &QDialog::finished, this, closed);
-    sheet->open();
+    QWindow* handle = window_->window()->windowHandle();
+    if (!handle || handle->isExposed()) {
+        sheet->open();
+        return;
+    }
+    // Closed before it could open (the view-model changed its mind): it never opens.
+    connect(sheet, &QDialog::finished, this, [this, sheet] { std::erase(waiting_, sheet); });
+    waiting_.emplace_back(sheet);
+    handle->installEventFilter(this);
+}
+
+bool DialogHost::eventFilter(QObject* watched, QEvent* event) {
+    auto* handle = qobject_cast<QWindow*>(watched);
+    if (event->type() == QEvent::Expose && handle && handle->isExposed()) {
+        handle->removeEventFilter(this);
+        // After the window has taken in its exposure, never inside it.
+        QMetaObject::invokeMethod(this, &DialogHost::openWaiting, Qt::QueuedConnection);
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void DialogHost::openWaiting() {
+    const auto waiting = std::exchange(waiting_, {});
+    for (const QPointer<QDialog>& sheet : waiting) {
+        if (!sheet) continue;
+        sheet->open();
+        // The window manager may still be busy giving the window the focus it took on mapping.
+        sheet->raise();
+        sheet->activateWindow();
+    }
 }
 
 void DialogHost::follow() {

@@ -1,8 +1,12 @@
 #pragma once
 // Opens the main window's sheets (ask-across, the folder and tag manager, onboarding) when the
-// view-model asks for them, and tells it when they close.
+// view-model asks for them, and tells it when they close. A sheet asked for before its window is
+// on screen (the welcome at the first start) waits for the window: shown first, it would come up
+// under the window, and a Wayland compositor would not know the window it belongs to.
 #include <QObject>
 #include <QPointer>
+
+#include <vector>
 
 struct UiContext;
 class AskAllView;
@@ -22,11 +26,16 @@ public:
     LibraryManagerView* libraryManager() const;
     OnboardingView* onboarding() const;
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void follow();
-    // Opens `sheet` over the window; its closing turns the flag off through `closed`.
+    // Opens `sheet` over the window, at once or once the window is on screen; its closing turns
+    // the flag off through `closed`.
     template <typename Closed>
     void present(QDialog* sheet, Closed closed);
+    void openWaiting();
 
     UiContext& ctx_;
     MainViewModel& model_;
@@ -34,4 +43,5 @@ private:
     QPointer<AskAllView> askAll_;
     QPointer<LibraryManagerView> manager_;
     QPointer<OnboardingView> onboarding_;
+    std::vector<QPointer<QDialog>> waiting_;
 };
