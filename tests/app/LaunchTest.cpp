@@ -1110,9 +1110,6 @@ TEST(WaylandSession, DialogsStandAboveTheirWindowsWhichFitTheScreen) {
     session.insert("QT_QPA_PLATFORM", "wayland");
     session.insert("XDG_SESSION_TYPE", "wayland");
     session.remove("DISPLAY");
-    // Qt's Wayland plugin leaves allocations that are reported as leaks of an unknown module once
-    // it is unloaded at exit; the same windows are checked for leaks on X11.
-    session.insert("ASAN_OPTIONS", session.value("ASAN_OPTIONS") + ":detect_leaks=0");
     // The shell's panel is up before the first window is placed.
     ASSERT_TRUE(waitFor([&] {
         QProcess debug;
