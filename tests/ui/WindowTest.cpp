@@ -1,18 +1,22 @@
 // The windows as widgets: over real stores and the recorder engine against the fake service,
 // with screenshots kept as artifacts of the build.
 #include <QAbstractItemModel>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QScopeGuard>
 #include <QScrollBar>
 #include <QTabWidget>
 #include <QTest>
+#include <QTreeView>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <set>
 
 #include "Screenshots.h"
@@ -451,34 +455,82 @@ TEST(WindowDialogs, AnswersFollowTheButtonPressed) {
     EXPECT_EQ(dialogs.openAudioFile(), std::nullopt);
 }
 
+// As a user does it: a file picked in the list, or its name typed into the name box, then the
+// Open button. (selectFile() writes no name while the box has the focus, which the box takes
+// when the window manager activates the panel, at a moment of its own.)
 TEST(WindowDialogs, TheTemplateChooserTakesPdfTextWordAndMarkdownOnly) {
     testsupport::TempDir dir;
-    // A name typed into the chooser, and whether it is taken.
+    // A file in the folder, and whether the chooser lists and takes it.
     const std::pair<const char*, bool> cases[] = {
-        {"議事録.pdf", true}, {"memo.txt", true},   {"Minutes.DOCX", true}, {"notes.md", true},
-        {"old.doc", false},   {"sheet.odt", false}, {"page.html", false},   {"README", false},
+        {"議事録.pdf", true},  {"memo.txt", true}, {"Minutes.DOCX", true}, {"notes.md", true},
+        {"議事録.Docx", true}, {"a.Pdf", true},    {"old.doc", false},     {"sheet.odt", false},
+        {"page.html", false},  {"README", false},
     };
+    QStringList offered;
     for (const auto& [name, taken] : cases) {
-        SCOPED_TRACE(name);
-        const std::filesystem::path file = dir / name;
-        atomicfile::write(file, "text");
-        WindowDialogs dialogs;
-        QStringList filters;
-        bool stayed = false;
-        onModal([&](QWidget* modal) {
-            auto* panel = qobject_cast<QFileDialog*>(modal);
-            if (!panel) modal->close();
-            ASSERT_NE(panel, nullptr);
-            filters = panel->nameFilters();
-            panel->selectFile(QString::fromStdString(file.string()));
-            static_cast<QDialog*>(panel)->accept();  // as the chooser's own button does
-            stayed = panel->isVisible();
-            if (stayed) panel->reject();
-        });
-        const auto chosen = dialogs.openDocumentFile();
-        EXPECT_EQ(filters, QStringList{WindowDialogs::documentNameFilter()}) << "nothing else";
-        EXPECT_EQ(chosen, taken ? std::optional(file.string()) : std::nullopt);
-        EXPECT_EQ(stayed, !taken) << "a file not offered leaves the chooser open";
+        atomicfile::write(dir / name, "text");
+        if (taken) offered << QString::fromUtf8(name);
+    }
+    for (const bool typed : {false, true}) {
+        for (const auto& [name, taken] : cases) {
+            if (!typed && !taken) continue;  // not listed, so not to be picked
+            SCOPED_TRACE(std::string(typed ? "typed " : "picked ") + name);
+            WindowDialogs dialogs;
+            QStringList filters, listed;
+            bool said = false, stayed = false;
+            onModal([&](QWidget* modal) {
+                auto* panel = qobject_cast<QFileDialog*>(modal);
+                const auto close = qScopeGuard([&] {
+                    stayed = modal->isVisible();
+                    modal->close();  // never leave the test waiting on it
+                });
+                ASSERT_NE(panel, nullptr);
+                filters = panel->nameFilters();
+                panel->setDirectory(QString::fromStdString(dir.path().string()));
+                auto* rows = panel->findChild<QTreeView*>(QStringLiteral("treeView"));
+                auto* nameBox = panel->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+                auto* buttons = panel->findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"));
+                const auto* note = panel->findChild<QLabel*>(QStringLiteral("refusalNote"));
+                ASSERT_TRUE(rows && nameBox && buttons && note);
+                const auto rowOf = [&](const QString& file) {
+                    const auto hits =
+                        rows->model()->match(rows->model()->index(0, 0, rows->rootIndex()),
+                                             Qt::DisplayRole, file, 1, Qt::MatchExactly);
+                    return hits.isEmpty() ? QModelIndex() : hits[0];
+                };
+                // The folder is read in the background: all it offers is listed in the end.
+                EXPECT_TRUE(waitFor([&] {
+                    return std::all_of(offered.begin(), offered.end(),
+                                       [&](const QString& f) { return rowOf(f).isValid(); });
+                }));
+                for (const auto& [file, kind] : cases)
+                    if (rowOf(QString::fromUtf8(file)).isValid()) listed << file;
+                if (typed) {
+                    nameBox->setText(QString::fromUtf8(name));
+                } else {
+                    QTest::mouseClick(rows->viewport(), Qt::LeftButton, {},
+                                      rows->visualRect(rowOf(QString::fromUtf8(name))).center());
+                }
+                said = note->isVisible();
+                QPushButton* open = buttons->button(QDialogButtonBox::Open);
+                EXPECT_EQ(open->isEnabled(), taken);
+                open->click();
+                said = said && note->isVisible();
+                if (std::string(name) == "sheet.odt") {
+                    shoot(*panel, QStringLiteral("template-chooser-refused"));
+                    panel->setPalette(uitest::darkPalette());
+                    shoot(*panel, QStringLiteral("template-chooser-refused-dark"));
+                    nameBox->setText(QStringLiteral("notes.md"));
+                    EXPECT_FALSE(note->isVisible()) << "a new name is judged anew";
+                }
+            });
+            const auto chosen = dialogs.openDocumentFile();
+            EXPECT_EQ(filters, QStringList{WindowDialogs::documentNameFilter()}) << "nothing else";
+            EXPECT_EQ(listed, offered);
+            EXPECT_EQ(chosen, taken ? std::optional((dir / name).string()) : std::nullopt);
+            EXPECT_EQ(stayed, !taken) << "a file not offered leaves the chooser open";
+            EXPECT_EQ(said, !taken) << "and the chooser says which kinds it takes";
+        }
     }
 }
 

@@ -4,8 +4,10 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGridLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
@@ -49,18 +51,34 @@ QString WindowDialogs::audioNameFilter() {
 namespace {
 
 // A chooser that can be held to the files its filters offer: then a name typed into it that
-// none of them matches is not taken.
+// none of them matches is not taken, and the chooser says which kinds it takes.
 class FilteredFileDialog : public QFileDialog {
 public:
-    FilteredFileDialog(QWidget* parent, const QString& title, bool strict)
-        : QFileDialog(parent, title), strict_(strict) {}
+    FilteredFileDialog(QWidget* parent, const QString& title, const QString& refusal)
+        : QFileDialog(parent, title), refusal_(refusal) {
+        if (refusal_.isEmpty()) return;
+        // Qt's own panel: it matches names without regard to case ("a.Pdf" is listed), and it
+        // is where the refusal can be said; a desktop's panel would match "*.pdf" only.
+        setOption(QFileDialog::DontUseNativeDialog);
+        if (auto* grid = qobject_cast<QGridLayout*>(layout())) {
+            note_ = UserText::plainLabel(refusal_, this);
+            note_->setObjectName(QStringLiteral("refusalNote"));
+            note_->setWordWrap(true);
+            note_->hide();
+            grid->addWidget(note_, grid->rowCount(), 0, 1, grid->columnCount());
+        }
+        // Qt's panel greys out Open for a file its filters hide, once it has read the folder:
+        // the note says why as soon as such a name is typed.
+        if (auto* name = findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+            QObject::connect(name, &QLineEdit::textChanged, this, [this](const QString& typed) {
+                showNote(!typed.isEmpty() && refused(directory().absoluteFilePath(typed)));
+            });
+    }
 
     void accept() override {
-        if (strict_) {
-            for (const QString& file : selectedFiles()) {
-                const QFileInfo info(file);
-                if (info.isFile() && !QDir::match(patterns(), info.fileName())) return;
-            }
+        if (!refusal_.isEmpty()) {
+            for (const QString& file : selectedFiles())
+                if (refused(file)) return showNote(true);
         }
         QFileDialog::accept();
     }
@@ -78,7 +96,16 @@ private:
         return out;
     }
 
-    bool strict_;
+    bool refused(const QString& file) const {
+        const QFileInfo info(file);
+        return info.isFile() && !QDir::match(patterns(), info.fileName());
+    }
+    void showNote(bool shown) {
+        if (note_) note_->setVisible(shown);
+    }
+
+    QString refusal_;
+    QLabel* note_ = nullptr;
 };
 
 // Wide enough for the folder list beside the name, size, type and date columns.
@@ -110,9 +137,11 @@ std::optional<std::string> runPanel(QFileDialog& panel) {
     return files.front().toStdString();
 }
 
+// `refusal`, when given, holds the chooser to its filters and is said when a name of another
+// kind is refused.
 std::optional<std::string> chooseFile(QWidget* parent, const QString& title,
-                                      const QStringList& filters, bool strict = false) {
-    FilteredFileDialog panel(parent, title, strict);
+                                      const QStringList& filters, const QString& refusal = {}) {
+    FilteredFileDialog panel(parent, title, refusal);
     panel.setFileMode(QFileDialog::ExistingFile);
     panel.setAcceptMode(QFileDialog::AcceptOpen);
     panel.setNameFilters(filters);
@@ -126,13 +155,13 @@ std::optional<std::string> WindowDialogs::openAudioFile() {
 }
 
 QString WindowDialogs::documentNameFilter() {
-    // Both cases: the chooser matches names case-sensitively here.
-    return QStringLiteral("議事録 (*.docx *.pdf *.md *.txt *.DOCX *.PDF *.MD *.TXT)");
+    // Matched without regard to case: "議事録.Docx" is offered too.
+    return QStringLiteral("議事録 (*.docx *.pdf *.md *.txt)");
 }
 
 std::optional<std::string> WindowDialogs::openDocumentFile() {
     return chooseFile(owner(), QStringLiteral("テンプレートにする議事録を選択"),
-                      {documentNameFilter()}, true);
+                      {documentNameFilter()}, kDocumentKinds);
 }
 
 std::optional<std::string> WindowDialogs::saveFile(const QString& proposedPath,

@@ -28,8 +28,10 @@ public:
     // What counts as audio in the chooser.
     static QString audioNameFilter();
     // The documents a template is made from: PDF, plain text, Word (.docx) and Markdown. The
-    // chooser offers these only.
+    // chooser offers these only, and says so when a name of another kind is typed.
     static QString documentNameFilter();
+    static inline const QString kDocumentKinds = QStringLiteral(
+        "このファイルは読み込めません。選べるのは .docx / .pdf / .md / .txt のファイルです");
 
 private:
     QPointer<QWidget> parent_;

@@ -76,21 +76,20 @@ void GeneralSettingsModel::deleteTemplate(const std::string& id) {
     customTemplates_ = CustomTemplateStore::load(defaults_);
     if (templateId() == id) defaults_.set(kTemplateKey, "minutes");
     emit templatesChanged();
+    if (!announcedTemplate_.empty() && announcedTemplate_ == id) finishImport(std::nullopt);
 }
 
 void GeneralSettingsModel::importTemplateFile() {
     if (importing_) return;
     // The store keeps 20; a 21st would be announced and then lost, so it is refused up front.
-    if (CustomTemplateStore::load(defaults_).size() >= CustomTemplateStore::kMaxTemplates) {
-        message_ = kLimitReached;
-        emit importChanged();
-        return;
-    }
+    if (CustomTemplateStore::load(defaults_).size() >= CustomTemplateStore::kMaxTemplates)
+        return finishImport(kLimitReached);
     const std::optional<std::string> chosen = dialogs_.openDocumentFile();
     if (!chosen || chosen->empty()) return;
     const std::filesystem::path file(*chosen);
     importing_ = true;
     message_.reset();
+    announcedTemplate_.clear();
     emit importChanged();
     auto reader = std::make_shared<DocumentReader>(documentReader_);
     reader_ = reader;
@@ -120,7 +119,8 @@ void GeneralSettingsModel::importTemplateFile() {
             defaults_.set(kTemplateKey, added.id);
             emit templatesChanged();
             finishImport(QStringLiteral("テンプレート「") + qs(added.label) +
-                         QStringLiteral("」を追加しました。今後この構成で出力されます"));
+                             QStringLiteral("」を追加しました。今後この構成で出力されます"),
+                         added.id);
         });
 }
 
@@ -131,8 +131,9 @@ void GeneralSettingsModel::cancelImport() {
     finishImport(std::nullopt);
 }
 
-void GeneralSettingsModel::finishImport(std::optional<QString> message) {
+void GeneralSettingsModel::finishImport(std::optional<QString> message, std::string added) {
     importing_ = false;
+    announcedTemplate_ = std::move(added);
     message_ = std::move(message);
     emit importChanged();
 }

@@ -56,7 +56,8 @@ public:
     void setTemplateId(const std::string& id);
     const std::vector<CustomTemplate>& customTemplates() const { return customTemplates_; }
     static QString rowText(const CustomTemplate& t);
-    // Removes it at once; a removed default falls back to "minutes".
+    // Removes it at once; a removed default falls back to "minutes", and the message that
+    // announced it as added goes with it.
     void deleteTemplate(const std::string& id);
 
     bool importing() const { return importing_; }
@@ -93,7 +94,7 @@ signals:
     void folderProblemChanged();
 
 private:
-    void finishImport(std::optional<QString> message);
+    void finishImport(std::optional<QString> message, std::string added = {});
 
     UserDefaults& defaults_;
     Dialogs& dialogs_;
@@ -106,5 +107,7 @@ private:
     bool launchAtLogin_;
     bool importing_ = false;
     std::optional<QString> message_;
+    // The template the message announces as added: the message goes when it is deleted.
+    std::string announcedTemplate_;
     QString folderProblem_;
 };

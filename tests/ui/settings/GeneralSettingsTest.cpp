@@ -6,6 +6,7 @@
 #include <QLayout>
 #include <QProcess>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
 
@@ -65,6 +66,14 @@ TEST_F(GeneralSettingsTest, AnImportedTemplateBecomesTheDefault) {
     ASSERT_EQ(sent.size(), 1u);
     EXPECT_EQ(sent[0].json()["fileName"], "週次定例.md");
     EXPECT_EQ(sent[0].json()["text"], "# 週次定例\n\n## 決定事項\n- 予算を承認");
+
+    // The line goes with the template it announces, and with no other.
+    QSignalSpy shown(m.get(), &GeneralSettingsModel::importChanged);
+    m->deleteTemplate("custom-0");
+    EXPECT_TRUE(m->message().has_value());
+    m->deleteTemplate(added.id);
+    EXPECT_EQ(m->message(), std::nullopt);
+    EXPECT_EQ(shown.size(), 1);
 }
 
 TEST_F(GeneralSettingsTest, AFailedImportStoresNothing) {

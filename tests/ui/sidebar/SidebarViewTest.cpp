@@ -7,11 +7,13 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 #include <QToolTip>
 
 #include "desktop/DateLocale.h"
+#include "library/CustomTemplateStore.h"
 #include "library/TestFileSystem.h"
 #include "ui/Screenshots.h"
 #include "ui/UiFixture.h"
@@ -26,6 +28,7 @@
 #include "ui/main/sidebar/SidebarButton.h"
 #include "ui/main/sidebar/SidebarSearchField.h"
 #include "ui/main/sidebar/SidebarView.h"
+#include "ui/settings/GeneralSettingsModel.h"
 
 namespace {
 
@@ -147,6 +150,53 @@ TEST_F(SidebarViewTest, AnEmptyListSaysWhyItIsEmpty) {
         if (std::string(c.name) == "all archived")
             shoot(*view, QStringLiteral("sidebar-all-archived"));
     }
+}
+
+// A row names its record's template as the settings hold it now, while it is on screen:
+// renamed, then removed in the general tab. Other settings leave the rows alone.
+TEST_F(SidebarViewTest, ARowFollowsItsTemplateInTheSettings) {
+    CustomTemplateStore::save({{"custom-1", "営業報告", "d", "i"}}, defaults);
+    MinutesResult r;
+    r.title = "商談";
+    r.summary = "要約";
+    store.add(r, "custom-1", "a.m4a");
+    QCoreApplication::processEvents();
+    const std::string id = store.records().front().id;
+    addRecord("週次定例");
+    auto view = sidebar();
+    RecordListModel& rows = *view->rows();
+    GeneralSettingsModel general(defaults, dialogs,
+                                 LoginItem(home.home() / "autostart.desktop", "/bin/true"),
+                                 home.home() / "data", nullptr, TAVRO_DOCUMENT_TEXT_PROGRAM);
+    QSignalSpy redrawn(&rows, &QAbstractItemModel::dataChanged);
+    const struct {
+        const char* name;
+        std::function<void()> change;
+        const char* label;
+        int redraws;
+    } steps[] = {
+        {"as listed", [] {}, "営業報告", 0},
+        {"another setting", [&] { defaults.set("hotkeyInterval", 0.4); }, "営業報告", 0},
+        {"renamed",
+         [&] {
+             CustomTemplateStore::save({{"custom-1", "商談メモ", "d", "i"}}, defaults);
+         },
+         "商談メモ", 1},
+        {"removed in the settings", [&] { general.deleteTemplate("custom-1"); }, "議事録", 2},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.name);
+        step.change();
+        EXPECT_EQ(rows.index(rows.rowOf(id)).data(RecordListModel::TemplateNameRole).toString(),
+                  QString::fromUtf8(step.label));
+        EXPECT_EQ(redrawn.size(), step.redraws);
+    }
+    EXPECT_EQ(rows.rowCount(), 2);
+    shoot(*view, QStringLiteral("sidebar-template-removed"));
+    const QPalette light = QApplication::palette();
+    QApplication::setPalette(uitest::darkPalette());
+    shoot(*view, QStringLiteral("sidebar-template-removed-dark"));
+    QApplication::setPalette(light);
 }
 
 TEST_F(SidebarViewTest, Screenshots) {

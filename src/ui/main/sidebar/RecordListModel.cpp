@@ -4,6 +4,7 @@
 #include "library/LibraryStore.h"
 #include "ui/main/MainViewModel.h"
 #include "ui/main/sidebar/RecordColorChoice.h"
+#include "util/UserDefaults.h"
 
 RecordListModel::RecordListModel(MainViewModel& model, LibraryStore& library,
                                  UserDefaults& defaults, QObject* parent)
@@ -13,7 +14,21 @@ RecordListModel::RecordListModel(MainViewModel& model, LibraryStore& library,
             [this] { refreshAll({CheckedRole}); });
     connect(&model_, &MainViewModel::selectedIDChanged, this,
             [this] { refreshAll({SelectedRole}); });
+    // A template renamed or removed in the settings shows in the rows at once, as in the detail
+    // pane; the labels are compared, not the key's name.
+    connect(&defaults_, &UserDefaults::changed, this, &RecordListModel::followTemplateLabels);
     reload();
+}
+
+void RecordListModel::followTemplateLabels() {
+    bool moved = false;
+    for (auto& [id, label] : labels_) {
+        QString now = QString::fromStdString(templateLabel(id, defaults_));
+        if (now == label) continue;
+        label = std::move(now);
+        moved = true;
+    }
+    if (moved) refreshAll({TemplateNameRole});
 }
 
 void RecordListModel::reload() {

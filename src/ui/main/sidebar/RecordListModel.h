@@ -49,6 +49,7 @@ public:
 private:
     void reload();
     void refreshAll(const QList<int>& roles);
+    void followTemplateLabels();
 
     MainViewModel& model_;
     LibraryStore& library_;
