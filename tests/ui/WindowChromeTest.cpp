@@ -18,6 +18,7 @@
 #include <fstream>
 #include <functional>
 #include <ostream>
+#include <utility>
 
 #include <xcb/xcb.h>
 
@@ -424,15 +425,28 @@ TEST_F(WindowChromeTest, ButtonsOfDesktopsOtherThanGnome) {
         ASSERT_TRUE(placed());
         EXPECT_EQ(sides(*view), c.sides);
         // They work from either side; and the screen shows them where they are.
-        QImage screen;
-        const QPoint cross = centre(view->windowStrip()->button(WindowButton::close));
-        ASSERT_TRUE(waitFor([&] {
+        // Once every button is drawn and the header holds still (the search field's caret
+        // blinks on).
+        QImage screen, header, before;
+        const QRect headerArea(kPlace.left() + 300, kPlace.top(), kPlace.width() - 300, 90);
+        const bool drawn = waitFor([&] {
             screen = view->screen()->grabWindow(0).toImage();
-            return screen.pixelColor(cross).lightness() < 160;
-        }));
+            before = std::exchange(header, screen.copy(headerArea));
+            for (const WindowControlButton* b :
+                 view->windowStrip()->findChildren<WindowControlButton*>()) {
+                const QRect r(b->mapToGlobal(QPoint()), b->size());
+                bool glyph = false;
+                for (int y = r.top(); y <= r.bottom() && !glyph; ++y)
+                    for (int x = r.left(); x <= r.right() && !glyph; ++x)
+                        glyph = screen.pixelColor(x, y).lightness() < 160;
+                if (!glyph) return false;
+            }
+            return header == before;
+        });
         screen.copy(QRect(kPlace.topLeft(), QSize(kPlace.width(), 90)))
             .save(QStringLiteral(TAVRO_ARTIFACT_DIR "/main-chrome-desktop-%1.png")
                       .arg(QLatin1String(*c.desktop ? c.desktop : "xsettings")));
+        ASSERT_TRUE(drawn) << "see the picture saved";
         ASSERT_TRUE(click(view->windowStrip()->button(WindowButton::minimize)));
         EXPECT_TRUE(waitFor([&] { return view->isMinimized(); }));
         view.reset();
