@@ -73,10 +73,8 @@ TEST(WindowButtonLayout, ReadsKdesAndXfcesLetters) {
         {"MS", "HIAX", L::standard()},  // KDE's default
         {"XIA", "", L{{B::close, B::minimize, B::maximize}, {}}},
         {"M", "_FX", L{{}, {B::close}}},
-        {"MSHLB", "N", std::nullopt},
         {"O|HMC", nullptr, L::standard()},  // XFCE's default
         {"CMH|O", nullptr, L{{B::close, B::maximize, B::minimize}, {}}},
-        {"HC", nullptr, L{{B::minimize, B::close}, {}}},  // no title mark
         {"O|ST", nullptr, std::nullopt},
     };
     for (const auto& c : cases) {
@@ -107,7 +105,7 @@ TEST(XSettings, ReadsTheTextsOfTheList) {
         bytes += char(big);
         bytes += std::string(3, '\0');
         number(42, 4);
-        number(4, 4);
+        number(3, 4);
         head(0, "Net/DoubleClickTime");
         number(400, 4);
         head(1, "Gtk/DecorationLayout");
@@ -116,12 +114,10 @@ TEST(XSettings, ReadsTheTextsOfTheList) {
         head(2, "Gtk/Color");
         number(0xffff, 4);
         number(0, 4);
-        head(1, "Net/ThemeName");
-        number(0, 4);
         const std::map<std::string, std::string> texts = {
-            {"Gtk/DecorationLayout", "close,minimize:maximize"}, {"Net/ThemeName", ""}};
+            {"Gtk/DecorationLayout", "close,minimize:maximize"}};
         EXPECT_EQ(XSettings::parse(bytes), texts);
-        EXPECT_EQ(XSettings::parse(bytes.substr(0, bytes.size() - 8)), std::nullopt);
+        EXPECT_EQ(XSettings::parse(bytes.substr(0, bytes.size() - 4)), std::nullopt);
     }
     EXPECT_EQ(XSettings::parse(""), std::nullopt);
 }
