@@ -3,8 +3,9 @@
 // keyboard focus (so the first click on it acts at once) and can be dragged by its background.
 // Its size is its content's at creation. Where a compositor blends it over the desktop, it casts
 // a soft shadow into a transparent margin around the content; that margin lets the pointer
-// through to the windows below. Without a compositor the window is cut to the content's shape;
-// so is a shown panel's whose compositor leaves, until one comes back.
+// through to the windows below. Without a compositor the window is cut to the content's shape,
+// and so is a shown panel whose compositor leaves, until one comes back. A drag moves it once
+// the pointer travels with the button held; a click alone never does.
 // It asks to stay out of screen capture while stealth is on; whether the system honours that is
 // CaptureExclusion's to say.
 #include <QImage>

@@ -4,7 +4,6 @@
 #include <QPoint>
 
 class QMouseEvent;
-class QScreen;
 class QWindow;
 
 // `pressedAt` is where the button went down, in global coordinates; `now` is the motion with the
@@ -18,6 +17,6 @@ class QWindow;
 // Returns whether the window manager was asked.
 bool moveWithWindowManager(QWindow* window, QPoint pressedAt, const QMouseEvent& now);
 
-// A global position in device-independent pixels as the X server has it: scaled about the
-// origin of the screen it lies on, whose top left corner is the same in both.
+// A global position in device-independent pixels, in the X server's pixels: scaled about the
+// origin of the screen it lies on, a corner that both share.
 QPoint nativeGlobalPosition(QPoint logical, QPoint screenOrigin, qreal scale);
