@@ -8,7 +8,7 @@ BUILD_PKGS=(build-essential cmake ninja-build pkg-config git
   libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libsimdjson-dev
   libcurl4-openssl-dev libicu-dev libsecret-1-dev libpulse-dev
   libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
-  libtesseract-dev libx11-dev libxi-dev libxcb1-dev libxcb-shape0-dev libxcb-composite0-dev libxcomposite-dev libx11-xcb-dev
+  libtesseract-dev libx11-dev libxi-dev libxcb1-dev libxcb-shape0-dev libxcb-xfixes0-dev libxcb-composite0-dev libxcomposite-dev libx11-xcb-dev
   libcanberra-dev libpoppler-cpp-dev libzip-dev libpugixml-dev libcpp-httplib-dev
   libecal2.0-dev libedataserver1.2-dev libical-dev)
 RUN_PKGS=(qt6-qpa-plugins qt6-wayland fonts-noto-cjk fonts-noto-color-emoji tesseract-ocr-eng tesseract-ocr-script-jpan

@@ -1,5 +1,6 @@
 #include "desktop/FloatingPanel.h"
 
+#include <QApplication>
 #include <QBitmap>
 #include <QCursor>
 #include <QGuiApplication>
@@ -13,7 +14,9 @@
 #include "desktop/Stealth.h"
 #include "platform/AllDesktops.h"
 #include "platform/Compositing.h"
+#include "platform/CompositingWatch.h"
 #include "platform/InputRegion.h"
+#include "platform/WindowManagerMove.h"
 
 FloatingPanel::FloatingPanel(QWidget* content)
     : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
@@ -34,6 +37,10 @@ FloatingPanel::FloatingPanel(QWidget* content)
     content_->resize(size);
     setFixedSize(size.grownBy(QMargins(margin_, margin_, margin_, margin_)));
     Stealth::setSharingType(this, Stealth::enabled() ? SharingType::none : SharingType::readOnly);
+    if (hasShadow())
+        connect(&CompositingWatch::shared(), &CompositingWatch::changed, this, [this](bool on) {
+            if (isVisible()) followCompositing(on);
+        });
 }
 
 QRect FloatingPanel::panelGeometry() const {
@@ -63,12 +70,13 @@ QImage FloatingPanel::contentShape() const {
 void FloatingPanel::orderFront() {
     winId();  // the native window must exist before its hints are set on it
     const QImage shape = contentShape();
-    const QRegion outline = QRegion(QBitmap::fromImage(shape.createAlphaMask()));
+    outline_ = QRegion(QBitmap::fromImage(shape.createAlphaMask()));
     if (hasShadow()) {
         if (shadow_.isNull()) shadow_ = PanelShadow::of(shape);
+        followCompositing(desktopComposites());
     } else {
         // Nothing blends the see-through corners: cut the window to the content's shape.
-        setMask(outline);
+        setMask(outline_);
     }
     showOnAllDesktops(windowHandle());
     // The sharing request is repeated now that there is a native window to carry it.
@@ -78,7 +86,15 @@ void FloatingPanel::orderFront() {
     showOnAllDesktops(windowHandle());
     // The pointer passes through the shadow to the window below. Set once shown: an input shape
     // given before the window was mapped did not last through its mapping.
-    if (hasShadow()) setInputRegion(windowHandle(), outline.translated(margin_, margin_));
+    if (hasShadow()) setInputRegion(windowHandle(), outline_.translated(margin_, margin_));
+}
+
+void FloatingPanel::followCompositing(bool composites) {
+    // Unblended, the shadow's see-through pixels show black.
+    if (!composites)
+        setMask(outline_.translated(margin_, margin_));
+    else if (!mask().isEmpty())
+        clearMask();
 }
 
 void FloatingPanel::paintEvent(QPaintEvent*) {
@@ -88,17 +104,28 @@ void FloatingPanel::paintEvent(QPaintEvent*) {
 }
 
 void FloatingPanel::mousePressEvent(QMouseEvent* e) {
+    armed_ = dragging_ = false;
     if (e->button() != Qt::LeftButton) return QWidget::mousePressEvent(e);
-    // Let the window manager move it where it can; otherwise follow the pointer ourselves.
-    if (windowHandle() && windowHandle()->startSystemMove()) return;
-    dragging_ = true;
-    dragOffset_ = e->globalPosition().toPoint() - frameGeometry().topLeft();
+    // A press and its release can arrive together (a tap, a remote desktop): a move asked of
+    // the window manager then would wait for a release that already came, and the panel would
+    // follow the pointer until the next click. So the move waits for the pointer to travel.
+    armed_ = true;
+    pressAt_ = e->globalPosition().toPoint();
+    dragOffset_ = pressAt_ - frameGeometry().topLeft();
 }
 
 void FloatingPanel::mouseMoveEvent(QMouseEvent* e) {
-    if (dragging_) move(e->globalPosition().toPoint() - dragOffset_);
+    if (!(e->buttons() & Qt::LeftButton)) armed_ = dragging_ = false;
+    const QPoint at = e->globalPosition().toPoint();
+    if (dragging_) return move(at - dragOffset_);
+    if (!armed_ || (at - pressAt_).manhattanLength() < QApplication::startDragDistance()) return;
+    armed_ = false;
+    // Let the window manager move it where it can; otherwise follow the pointer ourselves.
+    if (moveWithWindowManager(windowHandle(), pressAt_, *e)) return;
+    dragging_ = true;
+    move(at - dragOffset_);
 }
 
 void FloatingPanel::mouseReleaseEvent(QMouseEvent*) {
-    dragging_ = false;
+    armed_ = dragging_ = false;
 }

@@ -3,12 +3,15 @@
 // keyboard focus (so the first click on it acts at once) and can be dragged by its background.
 // Its size is its content's at creation. Where a compositor blends it over the desktop, it casts
 // a soft shadow into a transparent margin around the content; that margin lets the pointer
-// through to the windows below. Without a compositor the window is cut to the content's shape.
+// through to the windows below. Without a compositor the window is cut to the content's shape,
+// and so is a shown panel whose compositor leaves, until one comes back. A drag moves it once
+// the pointer travels with the button held; a click alone never does.
 // It asks to stay out of screen capture while stealth is on; whether the system honours that is
 // CaptureExclusion's to say.
 #include <QImage>
 #include <QPoint>
 #include <QRect>
+#include <QRegion>
 #include <QWidget>
 
 class FloatingPanel : public QWidget {
@@ -40,10 +43,16 @@ protected:
 private:
     // The content's outline: its pixels as drawn, transparent around its rounded corners.
     QImage contentShape() const;
+    // Cuts the shadow's margin away while nothing blends it, shows the shadow again once
+    // something does.
+    void followCompositing(bool composites);
 
     QWidget* content_;
     const int margin_;
-    QImage shadow_;  // made when first shown
-    bool dragging_ = false;
+    QImage shadow_;          // made when first shown
+    QRegion outline_;        // the content's, in the content's coordinates
+    bool armed_ = false;     // a press on the background, not yet a move
+    bool dragging_ = false;  // no window manager to hand to: following the pointer
+    QPoint pressAt_;         // global
     QPoint dragOffset_;
 };

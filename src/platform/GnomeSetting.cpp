@@ -44,6 +44,13 @@ std::optional<std::string> GnomeSetting::text() const {
     return out;
 }
 
+bool GnomeSetting::userSet() const {
+    if (!settings_) return false;
+    GVariant* value = g_settings_get_user_value(settings_, key_.c_str());
+    if (value) g_variant_unref(value);
+    return value != nullptr;
+}
+
 void GnomeSetting::onChanged(GSettings*, const char*, void* self) {
     static_cast<GnomeSetting*>(self)->changed_();
 }

@@ -21,6 +21,9 @@ public:
     // The value; nothing where the key is not installed with the type asked for.
     std::optional<bool> boolean() const;
     std::optional<std::string> text() const;
+    // Whether the value is one someone set, not the schema's default: a schema installed on a
+    // desktop that never writes the key still answers with its default.
+    bool userSet() const;
 
 private:
     static void onChanged(GSettings*, const char*, void* self);

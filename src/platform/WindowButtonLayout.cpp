@@ -1,6 +1,7 @@
 #include "platform/WindowButtonLayout.h"
 
 #include <algorithm>
+#include <string>
 
 namespace {
 
@@ -16,6 +17,24 @@ std::optional<WindowButton> buttonNamed(std::string_view name) {
     if (name == "maximize") return WindowButton::maximize;
     if (name == "close") return WindowButton::close;
     return std::nullopt;
+}
+
+// Spells letter layouts out in the text form parse() reads; each of the last three holds the
+// letters that stand for that button.
+std::string lettersAsText(std::string_view left, std::string_view right, std::string_view minimize,
+                          std::string_view maximize, std::string_view close) {
+    std::string text;
+    const auto side = [&](std::string_view letters) {
+        for (const char c : letters) {
+            if (minimize.find(c) != std::string_view::npos) text += "minimize,";
+            if (maximize.find(c) != std::string_view::npos) text += "maximize,";
+            if (close.find(c) != std::string_view::npos) text += "close,";
+        }
+    };
+    side(left);
+    text += ':';
+    side(right);
+    return text;
 }
 
 }  // namespace
@@ -46,4 +65,16 @@ std::optional<WindowButtonLayout> WindowButtonLayout::parse(std::string_view tex
     }
     if (seen.empty()) return std::nullopt;
     return layout;
+}
+
+std::optional<WindowButtonLayout> WindowButtonLayout::fromKwin(std::string_view onLeft,
+                                                               std::string_view onRight) {
+    return parse(lettersAsText(onLeft, onRight, "I", "A", "X"));
+}
+
+std::optional<WindowButtonLayout> WindowButtonLayout::fromXfwm(std::string_view text) {
+    // Without a title mark every button sits on the left, as in the desktop's own text.
+    const std::size_t bar = text.find('|');
+    if (bar == std::string_view::npos) return parse(lettersAsText(text, {}, "H", "M", "C"));
+    return parse(lettersAsText(text.substr(0, bar), text.substr(bar + 1), "H", "M", "C"));
 }

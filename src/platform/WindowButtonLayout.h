@@ -21,6 +21,13 @@ struct WindowButtonLayout {
     // first. Nothing when the text names none of the three: a window without a frame must
     // still offer a way to close it by pointer.
     static std::optional<WindowButtonLayout> parse(std::string_view text);
+    // KDE's window decoration: one letter a button on each side ("MS", "HIAX"), where I is
+    // minimise, A maximise and X close; other letters are other buttons or spacers.
+    static std::optional<WindowButtonLayout> fromKwin(std::string_view onLeft,
+                                                      std::string_view onRight);
+    // XFCE's window manager: one letter a button, the title's place marked by "|" ("O|HMC"),
+    // where H is minimise (hide), M maximise and C close.
+    static std::optional<WindowButtonLayout> fromXfwm(std::string_view text);
 
     bool operator==(const WindowButtonLayout&) const = default;
 };

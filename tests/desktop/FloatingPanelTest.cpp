@@ -17,6 +17,8 @@
 
 #include <set>
 
+#include <xcb/xcb.h>
+
 #include <gtest/gtest.h>
 
 #include "FakeRecorder.h"
@@ -348,13 +350,16 @@ TEST(FloatingPanel, ShapedWithoutCompositing) {
     EXPECT_TRUE(shows(card, card->closeButtonRect(), MeetingPromptView::kSkipHelp));
 }
 
-// A plain window behind the panels that counts the presses it gets.
+// A plain window behind the panels that counts the presses and the motions it gets.
 struct Backdrop : QWidget {
     explicit Backdrop(const QColor& c) : QWidget(nullptr, Qt::FramelessWindowHint) {
         setStyleSheet(QStringLiteral("background: ") + c.name());
+        setMouseTracking(true);
     }
     void mousePressEvent(QMouseEvent*) override { ++presses; }
+    void mouseMoveEvent(QMouseEvent*) override { ++moves; }
     int presses = 0;
+    int moves = 0;
 };
 
 // A real click of the X server's pointer, so that the server decides which window gets it.
@@ -363,6 +368,70 @@ bool clickAt(QPoint at) {
     x.start(QStringLiteral("xdotool"), {"mousemove", "--sync", QString::number(at.x()),
                                         QString::number(at.y()), "click", "1"});
     return x.waitForFinished(20000) && x.exitStatus() == QProcess::NormalExit && x.exitCode() == 0;
+}
+
+bool xdo(const QStringList& args) {
+    QProcess x;
+    x.start(QStringLiteral("xdotool"), args);
+    return x.waitForFinished(20000) && x.exitStatus() == QProcess::NormalExit && x.exitCode() == 0;
+}
+QStringList to(QPoint p) {
+    return {"mousemove", "--sync", QString::number(p.x()), QString::number(p.y())};
+}
+
+// Where the X server has the window: Qt does not always hear of a tool window's move.
+QPoint at(QWidget& w) {
+    auto* c = qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
+    const auto window = xcb_window_t(w.winId());
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+    xcb_translate_coordinates_reply_t* t = xcb_translate_coordinates_reply(
+        c, xcb_translate_coordinates(c, window, root, 0, 0), nullptr);
+    const QPoint p = t ? QPoint(t->dst_x, t->dst_y) : QPoint();
+    free(t);
+    return p;
+}
+
+// A click on a panel's background, press and release at once as a tap sends them, leaves the
+// panel in place and the pointer free, also over and over; a drag with the button held moves it
+// as far as the pointer went.
+TEST(FloatingPanel, AClickLeavesItInPlaceADragMovesIt) {
+    TAVRO_REQUIRE_ENV("window manager", testsupport::probeWindowManager());
+    TAVRO_REQUIRE_ENV("xdotool", !QStandardPaths::findExecutable("xdotool").isEmpty());
+    FakeRecorder rec;
+    rec.start();
+    auto* pill = new RecordingPillView(rec);
+    FloatingPanel panel(pill);
+    Backdrop backdrop(Qt::white);
+    backdrop.setGeometry(100, 100, 260, 300);
+    backdrop.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&backdrop));
+    panel.move(500, 150);
+    panel.orderFront();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&panel));
+    const QPoint placed = at(panel);
+    const QPoint grip = pill->mapToGlobal(pill->tileRect().center());
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        ASSERT_TRUE(xdo(to(grip) + QStringList{"click", "1"}));
+        // A panel stuck to the pointer would have the window manager hold it: no motion here.
+        const int moves = backdrop.moves;
+        ASSERT_TRUE(xdo(to(QPoint(200 + i * 10, 250))));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return backdrop.moves > moves; }, 20000));
+        EXPECT_EQ(at(panel), placed);
+    }
+    ASSERT_TRUE(xdo(to(grip) + QStringList{"mousedown", "1"}));
+    const auto release = qScopeGuard([] { xdo({"mouseup", "1"}); });
+    const QPoint by(-60, 40);
+    // The window manager sees only motion after its grab: the last step repeats until it is there.
+    ASSERT_TRUE(xdo(to(grip + by / 4)));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            return at(panel) == placed + by ||
+                   (xdo(to(grip + by + QPoint(1, 0)) + to(grip + by)) && false);
+        },
+        20000))
+        << at(panel).x() << "," << at(panel).y() << " for " << (placed + by).x() << ","
+        << (placed + by).y();
 }
 
 // Under a compositing manager the panels cast a soft shadow over a light and a dark window, their
@@ -437,6 +506,54 @@ TEST(FloatingPanel, ShadowWhereADesktopComposites) {
         EXPECT_TRUE(QTest::qWaitFor([&] { return skips == (behind == Qt::white ? 1 : 2); }, 20000));
         EXPECT_EQ(backdrop.presses, 1);
     }
+}
+
+// A compositing manager that leaves while the pill is shown takes the shadow along: its margin
+// shows what lies behind, never black; one that comes back brings the shadow back.
+TEST(FloatingPanel, ShadowFollowsTheCompositor) {
+    TAVRO_REQUIRE_ENV("X server (DISPLAY)", testsupport::probeDisplay());
+    ASSERT_EQ(QGuiApplication::platformName(), QStringLiteral("xcb"));
+    QProcess compositor;
+    const auto start = [&] {
+        compositor.start(QStringLiteral("xcompmgr"), QStringList());
+        return compositor.waitForStarted(10000) && QTest::qWaitFor(desktopComposites, 20000);
+    };
+    TAVRO_REQUIRE_ENV("compositing manager (xcompmgr)", start());
+    const auto stop = [&] {
+        compositor.terminate();
+        return compositor.waitForFinished(20000) &&
+               QTest::qWaitFor([] { return !desktopComposites(); }, 20000);
+    };
+    const auto stopped = qScopeGuard([&] { stop(); });
+    FakeRecorder rec;
+    rec.start();
+    FloatingPanel panel(new RecordingPillView(rec));
+    ASSERT_TRUE(panel.hasShadow());
+    Backdrop backdrop(Qt::white);
+    const QRect area(200, 150, 200, 300);
+    backdrop.setGeometry(area);
+    backdrop.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&backdrop));
+    panel.move(area.topLeft() + QPoint(40, 30));
+    panel.orderFront();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&panel));
+    const QRect seen = panel.panelGeometry();
+    const QPoint margin(seen.center().x(), seen.bottom() + 4);  // in the shadow below the pill
+    const auto looks = [&](bool shadowed, const char* name) {
+        QImage shot;
+        const bool ok = QTest::qWaitFor([&] {
+            shot = panel.screen()->grabWindow(0).toImage();
+            const QColor c = shot.pixelColor(margin);
+            return shadowed ? c.lightness() < 250 && c.lightness() > 120 : c == QColor(Qt::white);
+        });
+        shot.copy(area).save(QStringLiteral(TAVRO_ARTIFACT_DIR "/") + QLatin1String(name));
+        return ok;
+    };
+    EXPECT_TRUE(looks(true, "pill-shadow-composited.png"));
+    ASSERT_TRUE(stop());
+    EXPECT_TRUE(looks(false, "pill-shadow-compositor-gone.png")) << "see the picture saved";
+    ASSERT_TRUE(start());
+    EXPECT_TRUE(looks(true, "pill-shadow-compositor-back.png"));
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include "platform/DesktopMotionSetting.h"
 #include "platform/GnomeSetting.h"
 #include "platform/WindowButtonLayoutReader.h"
+#include "platform/XSettings.h"
 #include "support/FakeSettingsPortal.h"
 #include "support/ScopedGnomeSetting.h"
 #include "support/TempDir.h"
@@ -60,6 +61,65 @@ TEST(WindowButtonLayout, ReadsSidesAndOrderFromTheDesktopsText) {
     };
     for (const auto& [text, layout] : cases) EXPECT_EQ(L::parse(text), layout) << text;
     EXPECT_EQ(L::standard(), (L{{}, {B::minimize, B::maximize, B::close}}));
+}
+
+// KDE's and XFCE's letters: only minimise, maximise and close count, on their sides.
+TEST(WindowButtonLayout, ReadsKdesAndXfcesLetters) {
+    const struct {
+        const char* left;   // KDE's left side, or XFCE's whole text
+        const char* right;  // nullptr: XFCE
+        std::optional<L> layout;
+    } cases[] = {
+        {"MS", "HIAX", L::standard()},  // KDE's default
+        {"XIA", "", L{{B::close, B::minimize, B::maximize}, {}}},
+        {"M", "_FX", L{{}, {B::close}}},
+        {"O|HMC", nullptr, L::standard()},  // XFCE's default
+        {"CMH|O", nullptr, L{{B::close, B::maximize, B::minimize}, {}}},
+        {"O|ST", nullptr, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.left);
+        EXPECT_EQ(c.right ? L::fromKwin(c.left, c.right) : L::fromXfwm(c.left), c.layout);
+    }
+}
+
+// The X settings list as a settings daemon writes it, in either byte order: a number, a text and
+// a colour; a list cut short is no list.
+TEST(XSettings, ReadsTheTextsOfTheList) {
+    for (const bool big : {false, true}) {
+        SCOPED_TRACE(big);
+        std::string bytes;
+        const auto number = [&](std::uint32_t v, int width) {
+            for (int i = 0; i < width; ++i) bytes += char(v >> (8 * (big ? width - 1 - i : i)));
+        };
+        const auto text = [&](const std::string& s) {
+            bytes += s + std::string((4 - s.size() % 4) % 4, '\0');
+        };
+        const auto head = [&](int type, const std::string& name) {
+            bytes += char(type);
+            bytes += '\0';
+            number(std::uint32_t(name.size()), 2);
+            text(name);
+            number(7, 4);  // serial of the last change
+        };
+        bytes += char(big);
+        bytes += std::string(3, '\0');
+        number(42, 4);
+        number(3, 4);
+        head(0, "Net/DoubleClickTime");
+        number(400, 4);
+        head(1, "Gtk/DecorationLayout");
+        number(23, 4);
+        text("close,minimize:maximize");
+        head(2, "Gtk/Color");
+        number(0xffff, 4);
+        number(0, 4);
+        const std::map<std::string, std::string> texts = {
+            {"Gtk/DecorationLayout", "close,minimize:maximize"}};
+        EXPECT_EQ(XSettings::parse(bytes), texts);
+        EXPECT_EQ(XSettings::parse(bytes.substr(0, bytes.size() - 4)), std::nullopt);
+    }
+    EXPECT_EQ(XSettings::parse(""), std::nullopt);
 }
 
 TEST(DesktopMotionSetting, KdeglobalsFactor) {
@@ -148,9 +208,9 @@ protected:
 };
 
 // GSettings' layout at once; the portal's where it has a readable one (version 1 only answers
-// Read, after ReadOne failed).
+// Read, after ReadOne failed). Away from GNOME its key counts only where someone set it.
 TEST_F(DesktopSettings, ButtonLayoutFromGSettingsThenThePortal) {
-    const L byDefault{{}, {B::close}}, close{{B::close}, {}}, minClose{{B::minimize}, {B::close}};
+    const L byDefault = L::standard(), close{{B::close}, {}}, minClose{{B::minimize}, {B::close}};
     const L closeMax{{B::close, B::maximize}, {}}, all{{B::close, B::maximize, B::minimize}, {}};
     const struct {
         const char* gsettings;   // nullptr: the desktop's default
@@ -174,7 +234,7 @@ TEST_F(DesktopSettings, ButtonLayoutFromGSettingsThenThePortal) {
         Values values;
         if (c.portalText) values[kWm][kLayout] = QString::fromUtf8(c.portalText);
         if (c.version) startPortal(values, c.version);
-        WindowButtonLayoutReader reader(QDBusConnection::sessionBus());
+        WindowButtonLayoutReader reader(QDBusConnection::sessionBus(), {});
         QSignalSpy changed(&reader, &WindowButtonLayoutReader::layoutChanged);
         EXPECT_EQ(reader.layout(), c.atOnce);
         ASSERT_TRUE(settles([&] { return !reader.waiting(); }));
@@ -184,6 +244,67 @@ TEST_F(DesktopSettings, ButtonLayoutFromGSettingsThenThePortal) {
         EXPECT_EQ(WindowButtonLayoutReader::fromGSettings(),
                   c.gsettings ? c.gsettings : "appmenu:close");
         portal.reset();
+    }
+}
+
+// Each desktop's own setting decides, in the configuration folders the user's before the
+// system's; GNOME's key where GNOME runs or someone set it; the standard layout where nothing
+// names a button.
+TEST_F(DesktopSettings, ButtonLayoutOfEachDesktop) {
+    using S = WindowButtonLayoutReader::Source;
+    const L closeLeft{{B::close, B::minimize, B::maximize}, {}}, closeOnly{{}, {B::close}};
+    const char* xfwmLeft =
+        "<?xml version=\"1.0\"?>\n<channel name=\"xfwm4\" version=\"1.0\">\n"
+        "  <property name=\"general\" type=\"empty\">\n"
+        "    <property name=\"title_font\" type=\"string\" value=\"Sans 9\"/>\n"
+        "    <property name=\"button_layout\" type=\"string\" value=\"CHM|O\"/>\n"
+        "  </property>\n</channel>\n";
+    const struct {
+        const char* desktop;
+        const char* gnome;  // GNOME's key as someone set it; nullptr: its default
+        const char* kwinrc;
+        const char* systemKwinrc;
+        const char* xfwm4;
+        L layout;
+        S source;
+    } cases[] = {
+        {"", nullptr, nullptr, nullptr, nullptr, L::standard(), S::standard},
+        {"ubuntu:GNOME", nullptr, nullptr, nullptr, nullptr, closeOnly, S::gnome},
+        {"KDE", nullptr, nullptr, nullptr, nullptr, L::standard(), S::kwin},
+        {"KDE", nullptr, "[org.kde.kdecoration2]\nButtonsOnLeft=XIA\nButtonsOnRight=\n", nullptr,
+         nullptr, closeLeft, S::kwin},
+        {"KDE", nullptr, "[org.kde.kdecoration2]\nButtonsOnLeft=X\n",
+         "[org.kde.kdecoration2]\nButtonsOnLeft=IA\nButtonsOnRight=A\n", nullptr,
+         L{{B::close}, {B::maximize}}, S::kwin},
+        {"KDE", "close,minimize,maximize:", "[org.kde.kdecoration2]\nButtonsOnLeft=\n", nullptr,
+         nullptr, closeLeft, S::gnome},
+        {"XFCE", nullptr, nullptr, nullptr, nullptr, L::standard(), S::xfwm},
+        {"XFCE", nullptr, nullptr, nullptr, xfwmLeft, L{{B::close, B::minimize, B::maximize}, {}},
+         S::xfwm},
+        {"X-Cinnamon", nullptr, nullptr, nullptr, nullptr, L::standard(), S::standard},
+        {"LXQt", nullptr, nullptr, nullptr, nullptr, L::standard(), S::standard},
+    };
+    testsupport::TempDir system;
+    const auto write = [](const std::filesystem::path& file, const char* text) {
+        std::filesystem::remove(file);
+        if (!text) return;
+        std::filesystem::create_directories(file.parent_path());
+        std::ofstream(file) << text;
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.desktop) + " " + (c.kwinrc ? c.kwinrc : ""));
+        ScopedGnomeSetting wm(kWm, kLayout);
+        if (c.gnome) wm.set(c.gnome);
+        write(config / "kwinrc", c.kwinrc);
+        write(system / "kwinrc", c.systemKwinrc);
+        write(config / "xfce4/xfconf/xfce-perchannel-xml/xfwm4.xml", c.xfwm4);
+        const QStringList dirs = {QString::fromStdString(config.path().string()),
+                                  QString::fromStdString(system.path().string())};
+        WindowButtonLayoutReader reader(QDBusConnection::sessionBus(),
+                                        {QString::fromLatin1(c.desktop), dirs});
+        EXPECT_EQ(reader.layout(), c.layout);
+        EXPECT_EQ(reader.source(), c.source);
+        EXPECT_TRUE(settles([&] { return !reader.waiting(); }));
     }
 }
 

@@ -2,22 +2,34 @@
 // pointer input (xdotool); what counts is where the X server has the window.
 #include <QAbstractItemModel>
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QLabel>
 #include <QMouseEvent>
 #include <QProcess>
 #include <QScopeGuard>
 #include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QStandardPaths>
+#include <QToolTip>
 
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <functional>
 #include <ostream>
+#include <utility>
 
 #include <xcb/xcb.h>
 
 #include "Screenshots.h"
 #include "UiFixture.h"
+#include "platform/XcbAtom.h"
 #include "support/TestEnv.h"
 #include "ui/main/HeaderView.h"
 #include "ui/main/MainView.h"
 #include "ui/main/MainViewModel.h"
+#include "ui/main/WindowBackgroundDrag.h"
 #include "ui/main/WindowChromeConfigurator.h"
 #include "ui/main/WindowControlButton.h"
 #include "ui/main/WindowEdgeGrip.h"
@@ -81,6 +93,58 @@ QStringList to(QPoint p) {
 QPoint centre(const QWidget* w) {
     return w->mapToGlobal(w->rect().center());
 }
+
+// The window's buttons from left to right, with miNimise, maXimise and Close, as left|right.
+std::string sides(const MainView& v) {
+    auto buttons = v.windowStrip()->findChildren<WindowControlButton*>();
+    std::sort(buttons.begin(), buttons.end(), [](auto* a, auto* b) { return a->x() < b->x(); });
+    std::string left, right;
+    for (const WindowControlButton* b : buttons) {
+        EXPECT_LE(b->mapTo(&v, b->rect().bottomLeft()).y(), WindowStrip::kHeight);
+        (b->mapTo(&v, QPoint()).x() < v.width() / 2 ? left : right) += "nxc"[int(b->role())];
+    }
+    return left + "|" + right;
+}
+
+// A settings daemon of the test's own: owns the X settings selection with one text setting.
+class ScopedXSettings {
+public:
+    ScopedXSettings(const std::string& name, const std::string& value) {
+        c_ = qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
+        const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c_)).data->root;
+        window_ = xcb_generate_id(c_);
+        xcb_create_window(c_, XCB_COPY_FROM_PARENT, window_, root, -1, -1, 1, 1, 0,
+                          XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, nullptr);
+        std::string bytes(4, '\0');  // little-endian
+        const auto number = [&](std::uint32_t v, int width) {
+            for (int i = 0; i < width; ++i) bytes += char(v >> (8 * i));
+        };
+        const auto text = [&](const std::string& s) {
+            bytes += s + std::string((4 - s.size() % 4) % 4, '\0');
+        };
+        number(1, 4);  // serial
+        number(1, 4);  // one setting
+        bytes += std::string{'\1', '\0'};
+        number(std::uint32_t(name.size()), 2);
+        text(name);
+        number(0, 4);
+        number(std::uint32_t(value.size()), 4);
+        text(value);
+        const xcb_atom_t settings = xcbAtom(c_, "_XSETTINGS_SETTINGS");
+        xcb_change_property(c_, XCB_PROP_MODE_REPLACE, window_, settings, settings, 8,
+                            uint32_t(bytes.size()), bytes.data());
+        xcb_set_selection_owner(c_, window_, xcbAtom(c_, "_XSETTINGS_S0"), XCB_CURRENT_TIME);
+        xcb_flush(c_);
+    }
+    ~ScopedXSettings() {
+        xcb_destroy_window(c_, window_);
+        xcb_flush(c_);
+    }
+
+private:
+    xcb_connection_t* c_;
+    xcb_window_t window_;
+};
 
 class WindowChromeTest : public WindowFixture {
 protected:
@@ -172,21 +236,32 @@ protected:
         ASSERT_TRUE(placed());
 
         // Dragging the strip or an empty part of the header moves the window as far, a drag from
-        // a list row selects and leaves it in place, and the outer edges and a corner resize it.
+        // a list row or a text leaves it in place, and the outer edges and a corner resize it.
         const RecordListView* list = v.recordList();
         const QRect row = list->visualRect(list->model()->index(1, 0));
+        // Empty background below the strip: the header row's free start. And a text.
+        const QPoint header = v.headerView()->mapTo(&v, QPoint(30, HeaderView::kHeight / 2));
+        ASSERT_GT(header.y(), WindowStrip::kHeight);
+        const QLabel* text = nullptr;
+        for (const QLabel* l : v.findChildren<QLabel*>())
+            if (!text && l->isVisible() && !l->text().isEmpty() && l->width() > 40) text = l;
+        ASSERT_TRUE(text);
+        const QPoint onText = text->mapTo(&v, text->rect().center());
+        ASSERT_FALSE(WindowBackgroundDrag::isBackground(&v, onText));
         const struct {
             QPoint grab, by;  // in the window
             QRect expected;
         } drags[] = {
             {strip->mapTo(&v, strip->rect().center()), {-70, 45}, kPlace.translated(-70, 45)},
-            {{30, HeaderView::kHeight / 2}, {-70, 45}, kPlace.translated(-70, 45)},
+            {header, {-70, 45}, kPlace.translated(-70, 45)},
+            {onText, {120, 50}, kPlace},
             {list->viewport()->mapTo(&v, row.center()), {150, 60}, kPlace},
-            {{kPlace.width() - 2, 300}, {80, 0}, kPlace.adjusted(0, 0, 80, 0)},
+            // Above the placeholder's scroll bar, which has the edge's pixels below.
+            {{kPlace.width() - 2, 150}, {80, 0}, kPlace.adjusted(0, 0, 80, 0)},
             {{400, kPlace.height() - 2}, {0, 60}, kPlace.adjusted(0, 0, 0, 60)},
             {{2, 300}, {-50, 0}, kPlace.adjusted(-50, 0, 0, 0)},
             {{400, 2}, {0, -40}, kPlace.adjusted(0, -40, 0, 0)},
-            {{kPlace.width() - 2, kPlace.height() - 2}, {60, 40}, kPlace.adjusted(0, 0, 60, 40)},
+            {{2, kPlace.height() - 2}, {-40, 40}, kPlace.adjusted(-40, 0, 0, 40)},
         };
         for (const auto& d : drags) {
             SCOPED_TRACE(testing::Message() << "from " << d.grab.x() << "," << d.grab.y());
@@ -299,16 +374,10 @@ TEST_F(WindowChromeTest, ButtonLayoutsAndScreenshots) {
         const QImage shot = shoot(v, name);
         ASSERT_EQ(shot.size(), c.size * shot.devicePixelRatio());
 
+        EXPECT_EQ(sides(v), c.sides);
         auto buttons = v.windowStrip()->findChildren<WindowControlButton*>();
         std::sort(buttons.begin(), buttons.end(), [](auto* a, auto* b) { return a->x() < b->x(); });
-        std::string left, right;
-        for (const WindowControlButton* b : buttons) {
-            const QRect r(b->mapTo(&v, QPoint()), b->size());
-            EXPECT_LE(r.bottom(), WindowStrip::kHeight);
-            (r.x() < c.size.width() / 2 ? left : right) += "nxc"[int(b->role())];
-        }
-        EXPECT_EQ(left + "|" + right, c.sides);
-        EXPECT_TRUE(right.empty() ||
+        EXPECT_TRUE(c.sides.back() == '|' ||
                     buttons.back()->mapTo(&v, buttons.back()->rect().topRight()).x() >=
                         c.size.width() - 16);
         // The sidebar's empty lower part follows the theme, so that its text stays readable.
@@ -316,6 +385,202 @@ TEST_F(WindowChromeTest, ButtonLayoutsAndScreenshots) {
             qGray(shot.pixel(QPoint(140, c.size.height() - 40) * shot.devicePixelRatio()));
         EXPECT_TRUE(c.dark ? sidebar < 80 : sidebar == 255) << sidebar;
     }
+}
+
+// Away from GNOME the buttons are the desktop's own, under the test's window manager too: KDE's
+// from kwinrc, XFCE's default, those of the X settings under a plain window manager. GNOME's
+// unset key is no desktop's choice there.
+TEST_F(WindowChromeTest, ButtonsOfDesktopsOtherThanGnome) {
+    TAVRO_REQUIRE_ENV("window manager", testsupport::probeWindowManager());
+    TAVRO_REQUIRE_ENV("xdotool", !QStandardPaths::findExecutable("xdotool").isEmpty());
+    const struct {
+        const char* desktop;
+        const char* kwinrc;
+        const char* xsettings;  // Gtk/DecorationLayout
+        std::string sides;
+    } cases[] = {
+        {"KDE", "[org.kde.kdecoration2]\nButtonsOnLeft=XIA\nButtonsOnRight=H\n", nullptr, "cnx|"},
+        {"XFCE", nullptr, nullptr, "|nxc"},
+        {"", nullptr, "close:minimize,maximize", "c|nx"},
+    };
+    const QByteArray desktop = qgetenv("XDG_CURRENT_DESKTOP");
+    const auto restore = qScopeGuard([&] { qputenv("XDG_CURRENT_DESKTOP", desktop); });
+    const std::filesystem::path kwinrc =
+        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation).toStdString() +
+        "/kwinrc";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.desktop);
+        qputenv("XDG_CURRENT_DESKTOP", c.desktop);
+        std::filesystem::remove(kwinrc);
+        if (c.kwinrc) {
+            std::filesystem::create_directories(kwinrc.parent_path());
+            std::ofstream(kwinrc) << c.kwinrc;
+        }
+        std::optional<ScopedXSettings> daemon;
+        if (c.xsettings) daemon.emplace("Gtk/DecorationLayout", c.xsettings);
+        view = std::make_unique<MainView>(ctx);
+        view->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
+        ASSERT_TRUE(placed());
+        EXPECT_EQ(sides(*view), c.sides);
+        // Once every button is drawn and the header holds still (the search field's caret
+        // blinks on).
+        QImage screen, header, before;
+        const QRect headerArea(kPlace.left() + 300, kPlace.top(), kPlace.width() - 300, 90);
+        const bool drawn = waitFor([&] {
+            screen = view->screen()->grabWindow(0).toImage();
+            before = std::exchange(header, screen.copy(headerArea));
+            for (const WindowControlButton* b :
+                 view->windowStrip()->findChildren<WindowControlButton*>()) {
+                const QRect r(b->mapToGlobal(QPoint()), b->size());
+                bool glyph = false;
+                for (int y = r.top(); y <= r.bottom() && !glyph; ++y)
+                    for (int x = r.left(); x <= r.right() && !glyph; ++x)
+                        glyph = screen.pixelColor(x, y).lightness() < 160;
+                if (!glyph) return false;
+            }
+            return header == before;
+        });
+        screen.copy(QRect(kPlace.topLeft(), QSize(kPlace.width(), 90)))
+            .save(QStringLiteral(TAVRO_ARTIFACT_DIR "/main-chrome-desktop-%1.png")
+                      .arg(QLatin1String(*c.desktop ? c.desktop : "xsettings")));
+        ASSERT_TRUE(drawn) << "see the picture saved";
+        view.reset();
+    }
+}
+
+// After a move by the strip or the background the window answers the pointer at once: the
+// button under it lights up and shows its help, an edge shows its resize cursor.
+TEST_F(WindowChromeTest, HoverAndHelpAfterAMove) {
+    TAVRO_REQUIRE_ENV("window manager", testsupport::probeWindowManager());
+    TAVRO_REQUIRE_ENV("xdotool", !QStandardPaths::findExecutable("xdotool").isEmpty());
+    view = std::make_unique<MainView>(ctx);
+    view->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
+    MainView& v = *view;
+    WindowControlButton* close = v.windowStrip()->button(WindowButton::close);
+    WindowEdgeGrip* right = nullptr;
+    for (WindowEdgeGrip* g : v.findChildren<WindowEdgeGrip*>())
+        if (g->edge() == Qt::RightEdge) right = g;
+    ASSERT_TRUE(right);
+    const QPoint grabs[] = {v.windowStrip()->rect().center(),
+                            v.headerView()->mapTo(&v, QPoint(30, HeaderView::kHeight / 2))};
+    for (const QPoint grab : grabs) {
+        SCOPED_TRACE(grab.y());
+        ASSERT_TRUE(placed());
+        ASSERT_TRUE(drag(v.mapToGlobal(grab), {-70, 45}, kPlace.translated(-70, 45)));
+        ASSERT_TRUE(xdo(to(centre(close))));
+        EXPECT_TRUE(waitFor([&] {
+            return close->underMouse() && QToolTip::isVisible() &&
+                   QToolTip::text() == close->toolTip();
+        }));
+        ASSERT_TRUE(xdo(to(v.mapToGlobal(QPoint(v.width() - 2, v.height() / 2)))));
+        EXPECT_TRUE(waitFor([&] { return right->underMouse() && !close->underMouse(); }));
+        EXPECT_EQ(right->cursor().shape(), Qt::SizeHorCursor);
+    }
+}
+
+// Controls at the edges are themselves: the close button from its top rows of pixels, and the
+// detail pane's scroll bar from its outer pixels. Closed by the button and shown again, the
+// button looks as it did before.
+TEST_F(WindowChromeTest, ControlsAtTheEdgesWorkAsThemselves) {
+    TAVRO_REQUIRE_ENV("window manager", testsupport::probeWindowManager());
+    TAVRO_REQUIRE_ENV("xdotool", !QStandardPaths::findExecutable("xdotool").isEmpty());
+    std::string longSummary;
+    for (int i = 0; i < 80; ++i) longSummary += "議題" + std::to_string(i) + "について話した。\n\n";
+    addRecord("長い議事録", longSummary);
+    view = std::make_unique<MainView>(ctx);
+    view->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
+    ASSERT_TRUE(placed());
+    MainView& v = *view;
+    v.recordList()->setCurrentIndex(v.recordList()->model()->index(0, 0));
+    ASSERT_TRUE(waitFor([&] { return v.showsRecord(); }));
+    QScrollBar* bar = nullptr;
+    ASSERT_TRUE(waitFor([&] {
+        for (QScrollBar* b : v.findChildren<QScrollBar*>())
+            if (b->isVisible() && b->orientation() == Qt::Vertical && b->maximum() > 0 &&
+                b->mapTo(&v, QPoint(b->width(), 0)).x() >= v.width() - 1)
+                bar = b;
+        return bar != nullptr;
+    })) << "a scroll bar along the right edge";
+    shoot(v, QStringLiteral("main-chrome-scroll-bar-at-the-edge"));
+
+    const QPoint edge(v.width() - 2, bar->mapTo(&v, bar->rect().center()).y());
+    ASSERT_TRUE(xdo(to(v.mapToGlobal(edge))));
+    ASSERT_TRUE(waitFor([&] { return bar->underMouse(); })) << "the scroll bar, not the edge";
+    ASSERT_TRUE(xdo({"click", "5"}));  // the wheel, down
+    EXPECT_TRUE(waitFor([&] { return bar->value() > 0; }));
+
+    // The close button's top rows, within the window's top edge, close the window.
+    ASSERT_TRUE(placed());
+    WindowControlButton* close = v.windowStrip()->button(WindowButton::close);
+    const QPoint top = close->mapTo(&v, QPoint(close->width() / 2, 0));
+    ASSERT_LT(top.y(), WindowEdgeGrip::kBorder);
+    ASSERT_TRUE(xdo(to(v.mapToGlobal(top + QPoint(0, 1)))));
+    ASSERT_TRUE(waitFor([&] { return close->underMouse(); }));
+    ASSERT_TRUE(xdo({"click", "1"}));
+    ASSERT_TRUE(waitFor([&] { return !v.isVisible(); })) << "closed from the top row";
+    ASSERT_TRUE(xdo(to(v.mapToGlobal(QPoint(400, 300)))));
+    v.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&v));
+    EXPECT_FALSE(close->isDown());
+    // Beside its cross the button shows the strip's own background, not its bezel.
+    const QPoint bezel = close->mapToGlobal(QPoint(4, close->height() / 2));
+    const QPoint plain = v.mapToGlobal(QPoint(v.width() / 2, WindowStrip::kHeight / 2));
+    QImage screen;
+    EXPECT_TRUE(waitFor([&] {
+        screen = v.screen()->grabWindow(0).toImage();
+        return screen.pixelColor(bezel) == screen.pixelColor(plain);
+    })) << "neither lit nor pressed";
+    screen.copy(QRect(v.mapToGlobal(QPoint(v.width() - 200, 0)), QSize(200, 60)))
+        .save(QStringLiteral(TAVRO_ARTIFACT_DIR "/main-chrome-close-after-reopening.png"));
+}
+
+// The chrome is applied again half a second after the start, and whenever the window becomes
+// active or enters or leaves full screen: what went missing meanwhile comes back.
+TEST_F(WindowChromeTest, AppliedAgainAfterTheStartOnActivationAndFullScreen) {
+    TAVRO_REQUIRE_ENV("window manager", testsupport::probeWindowManager());
+    QElapsedTimer since;
+    since.start();
+    view = std::make_unique<MainView>(ctx);
+    // Once on the first turn of the event loop, once more half a second later; never shown, the
+    // window has nothing else to apply it for.
+    const int made = view->chrome()->configureCount();
+    ASSERT_TRUE(waitFor([&] { return view->chrome()->configureCount() == made + 2; }));
+    EXPECT_GE(since.elapsed(), WindowChromeConfigurator::kSecondPassMs);
+
+    QWidget other;
+    other.setGeometry(50, 50, 200, 150);
+    view->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
+    ASSERT_TRUE(placed());
+    const auto drag = [&] {
+        return view->findChild<WindowBackgroundDrag*>(QString(), Qt::FindDirectChildrenOnly);
+    };
+    const auto activate = [&](QWidget& w) {
+        w.show();
+        w.activateWindow();
+        return waitFor([&] { return w.isActiveWindow(); });
+    };
+    const std::pair<const char*, std::function<bool()>> changes[] = {
+        {"activated", [&] { return activate(*view); }},
+        {"full screen",
+         [&] {
+             view->showFullScreen();
+             return waitFor([&] { return serverRect(*view) == view->screen()->geometry(); });
+         }},
+        {"back from full screen", [&] { return placed(); }},
+    };
+    ASSERT_TRUE(activate(other));
+    for (const auto& [when, change] : changes) {
+        SCOPED_TRACE(when);
+        delete drag();
+        ASSERT_FALSE(drag());
+        ASSERT_TRUE(change());
+        EXPECT_TRUE(waitFor([&] { return drag() != nullptr; }));
+    }
+    EXPECT_EQ(view->chrome()->observerCount(), 3u);
 }
 
 }  // namespace

@@ -13,6 +13,13 @@ void BezelButton::leaveEvent(QEvent*) {
     update();
 }
 
+void BezelButton::hideEvent(QHideEvent* e) {
+    // Hidden under the pointer, as the close button hides its window: no leave follows, and the
+    // button would come back lit.
+    hovered_ = false;
+    QAbstractButton::hideEvent(e);
+}
+
 void BezelButton::paintBezel(QPainter& p) {
     if (!isEnabled() || !(hovered_ || isDown())) return;
     QColor bezel = palette().color(QPalette::WindowText);

@@ -12,6 +12,7 @@ public:
 protected:
     void enterEvent(QEnterEvent*) override;
     void leaveEvent(QEvent*) override;
+    void hideEvent(QHideEvent* e) override;
     void paintBezel(QPainter& p);
 
 private:

@@ -54,7 +54,7 @@ bool WindowBackgroundDrag::moved(QMouseEvent* e) {
     }
     if (!armed_ || travel.manhattanLength() < QApplication::startDragDistance()) return false;
     armed_ = false;
-    if (moveWithWindowManager(window_->windowHandle(), pressAt_)) return true;
+    if (moveWithWindowManager(window_->windowHandle(), pressAt_, *e)) return true;
     // No window manager to hand the move to: the window follows the pointer itself.
     followingSelf_ = true;
     window_->move(windowAt_ + travel);

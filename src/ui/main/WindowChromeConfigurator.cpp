@@ -26,6 +26,7 @@ QWidget* WindowChromeConfigurator::window() const {
 }
 
 void WindowChromeConfigurator::configure() {
+    ++configured_;
     QWidget* w = window();
     // No decorations from the window manager (on X11 the Motif hints); it still manages the
     // window. Changing the flags of a shown window hides it, so only a missing hint is set.

@@ -1,6 +1,14 @@
 #include "ui/main/WindowEdgeGrip.h"
 
+#include <QAbstractButton>
+#include <QAbstractSlider>
+#include <QAbstractSpinBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QCursor>
 #include <QEvent>
+#include <QGuiApplication>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QTimer>
 #include <QWindow>
@@ -41,6 +49,48 @@ Qt::CursorShape WindowEdgeGrip::cursorFor(Qt::Edges edges) {
     return Qt::ArrowCursor;
 }
 
+bool WindowEdgeGrip::isControl(const QWidget* w) {
+    return qobject_cast<const QAbstractButton*>(w) || qobject_cast<const QAbstractSlider*>(w) ||
+           qobject_cast<const QLineEdit*>(w) || qobject_cast<const QAbstractSpinBox*>(w) ||
+           qobject_cast<const QComboBox*>(w);
+}
+
+void WindowEdgeGrip::yieldToControls() {
+    if (!isVisible()) return;
+    QRegion free(rect());
+    for (QWidget* w : window_->findChildren<QWidget*>()) {
+        if (!isControl(w) || !w->isVisible() || w->window() != window_) continue;
+        const QRect inGrip =
+            QRect(w->mapTo(window_, QPoint()) - pos(), w->size()).intersected(rect());
+        if (inGrip.isEmpty()) continue;
+        free -= inGrip;
+        // A control that leaves hands its part back.
+        w->removeEventFilter(this);
+        w->installEventFilter(this);
+        connect(w, &QObject::destroyed, this, &WindowEdgeGrip::yieldToControls,
+                Qt::ConnectionType(Qt::QueuedConnection | Qt::UniqueConnection));
+    }
+    const bool changed = free != (mask().isEmpty() ? QRegion(rect()) : mask());
+    // An empty mask would be no mask at all.
+    setAttribute(Qt::WA_TransparentForMouseEvents, free.isEmpty());
+    if (free == QRegion(rect()))
+        clearMask();
+    else if (!free.isEmpty() && changed)
+        setMask(free);
+    // The pointer already on a control that the grip only now leaves to it: the control hears of
+    // it at once, not on the next motion.
+    const QPoint pointer = mapFromGlobal(QCursor::pos());
+    QWindow* handle = window_->windowHandle();
+    if (changed && underMouse() && !free.contains(pointer) && handle &&
+        QGuiApplication::mouseButtons() == Qt::NoButton) {
+        const QPointF inWindow = window_->mapFromGlobal(QCursor::pos());
+        QCoreApplication::postEvent(
+            handle,
+            new QMouseEvent(QEvent::MouseMove, inWindow, inWindow, QCursor::pos(), Qt::NoButton,
+                            Qt::NoButton, QGuiApplication::keyboardModifiers()));
+    }
+}
+
 Qt::Edges WindowEdgeGrip::edgesAt(QPoint local) const {
     return edgesAt(window_->size(), mapTo(window_, local));
 }
@@ -66,10 +116,23 @@ void WindowEdgeGrip::follow() {
                            window_->minimumSize() != window_->maximumSize();
     setVisible(resizable);
     if (resizable) raise();
+    yieldToControls();
 }
 
 bool WindowEdgeGrip::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == window_) {
+    if (watched != window_) {
+        switch (event->type()) {
+            case QEvent::Hide:
+            case QEvent::Move:
+            case QEvent::Resize:
+            case QEvent::ParentChange:
+                watched->removeEventFilter(this);
+                QTimer::singleShot(0, this, &WindowEdgeGrip::yieldToControls);
+                break;
+            default:
+                break;
+        }
+    } else {
         switch (event->type()) {
             case QEvent::Resize:
             case QEvent::WindowStateChange:
@@ -89,13 +152,24 @@ bool WindowEdgeGrip::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
+void WindowEdgeGrip::enterEvent(QEnterEvent* e) {
+    // Controls come and go (a scroll bar shows with more to scroll): the grip catches up as the
+    // pointer reaches it.
+    yieldToControls();
+    QWidget::enterEvent(e);
+}
+
 void WindowEdgeGrip::mouseMoveEvent(QMouseEvent* e) {
+    yieldToControls();
     setCursor(cursorFor(edgesAt(e->position().toPoint())));
     QWidget::mouseMoveEvent(e);
 }
 
 void WindowEdgeGrip::mousePressEvent(QMouseEvent* e) {
-    const Qt::Edges edges = edgesAt(e->position().toPoint());
+    yieldToControls();
+    const Qt::Edges edges = mask().isEmpty() || mask().contains(e->position().toPoint())
+                                ? edgesAt(e->position().toPoint())
+                                : Qt::Edges();
     QWindow* handle = window_->windowHandle();
     if (e->button() == Qt::LeftButton && edges && handle && handle->startSystemResize(edges)) {
         e->accept();

@@ -2,7 +2,8 @@
 // One outer edge of a window without a frame, kBorder pixels deep, over the content: dragging it
 // has the window manager resize the window from that edge, or from the corner near either end.
 // It shows the usual resize cursors, and steps aside while the window is maximised or fills the
-// screen.
+// screen. Controls that reach the edge (the window's buttons, a scroll bar) stay themselves: the
+// grip leaves their part of the edge to them.
 #include <QWidget>
 
 class WindowEdgeGrip : public QWidget {
@@ -19,14 +20,19 @@ public:
     // inside the border.
     static Qt::Edges edgesAt(QSize size, QPoint pos);
     static Qt::CursorShape cursorFor(Qt::Edges edges);
+    // Whether `w` takes the pointer as a control does, where the edge leaves it its part.
+    static bool isControl(const QWidget* w);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void mouseMoveEvent(QMouseEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
+    void enterEvent(QEnterEvent* e) override;
 
 private:
     void follow();
+    // Leaves out of its mask what controls reach into it, now.
+    void yieldToControls();
     Qt::Edges edgesAt(QPoint local) const;
 
     Qt::Edge edge_;
