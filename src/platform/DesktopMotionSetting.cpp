@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/KdeConfig.h"
 #include "platform/SettingsPortal.h"
 
 namespace {
@@ -26,23 +27,6 @@ constexpr Key kKeys[] = {
     {"org.kde.kdeglobals.KDE", "AnimationDurationFactor"},
     {"org.freedesktop.appearance", "reduced-motion"},
 };
-
-std::string_view trim(std::string_view s) {
-    const auto space = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
-    while (!s.empty() && space(s.front())) s.remove_prefix(1);
-    while (!s.empty() && space(s.back())) s.remove_suffix(1);
-    return s;
-}
-
-// Without trailing option marks such as "[$i]" (immutable), which do not change the name.
-std::string_view withoutOptions(std::string_view s) {
-    while (s.ends_with(']')) {
-        const size_t open = s.rfind("[$");
-        if (open == std::string_view::npos) break;
-        s = trim(s.substr(0, open));
-    }
-    return s;
-}
 
 }  // namespace
 
@@ -188,30 +172,13 @@ void DesktopMotionSetting::recompute() {
 }
 
 std::optional<double> DesktopMotionSetting::kdeAnimationFactor(std::string_view text) {
-    std::optional<double> found;
-    bool inGroup = false;
-    while (!text.empty()) {
-        const size_t end = text.find('\n');
-        const std::string_view line = trim(text.substr(0, end));
-        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
-        if (line.empty() || line.front() == '#') continue;
-        if (line.front() == '[') {
-            inGroup = withoutOptions(line) == "[KDE]";
-            continue;
-        }
-        const size_t eq = line.find('=');
-        if (!inGroup || eq == std::string_view::npos) continue;
-        // A language tag ("Key[de]") makes another entry; option marks ("Key[$i]") do not.
-        if (withoutOptions(trim(line.substr(0, eq))) != "AnimationDurationFactor") continue;
-        const std::string_view value = trim(line.substr(eq + 1));
-        double factor = 0;
-        const auto [rest, error] =
-            std::from_chars(value.data(), value.data() + value.size(), factor);
-        // The last entry wins; one that is not a number leaves the factor unset, as it would
-        // leave KDE on its default.
-        found.reset();
-        if (error == std::errc() && rest == value.data() + value.size() && !value.empty())
-            found = factor;
-    }
-    return found;
+    const std::optional<std::string> value =
+        KdeConfig::entry(text, "KDE", "AnimationDurationFactor");
+    if (!value || value->empty()) return std::nullopt;
+    double factor = 0;
+    const char* end = value->data() + value->size();
+    const auto [rest, error] = std::from_chars(value->data(), end, factor);
+    // One that is not a number leaves KDE on its default.
+    if (error != std::errc() || rest != end) return std::nullopt;
+    return factor;
 }

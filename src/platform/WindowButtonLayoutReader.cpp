@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "platform/GnomeSetting.h"
+#include "platform/KdeConfig.h"
 #include "platform/SettingsPortal.h"
 #include "platform/XSettings.h"
 
@@ -28,23 +29,6 @@ Family familyOf(const QString& currentDesktop) {
         if (n == QLatin1String("mate")) return Family::mate;
     }
     return Family::other;
-}
-
-std::string_view trimmed(std::string_view s) {
-    const auto space = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
-    while (!s.empty() && space(s.front())) s.remove_prefix(1);
-    while (!s.empty() && space(s.back())) s.remove_suffix(1);
-    return s;
-}
-
-// Without trailing option marks such as "[$i]" (immutable), which do not change the name.
-std::string_view withoutOptions(std::string_view s) {
-    while (s.ends_with(']')) {
-        const std::size_t open = s.rfind("[$");
-        if (open == std::string_view::npos) break;
-        s = trimmed(s.substr(0, open));
-    }
-    return s;
 }
 
 QByteArray fileText(const QString& path) {
@@ -120,30 +104,6 @@ std::optional<std::string> WindowButtonLayoutReader::fromGSettings() {
     return GnomeSetting(kSchema, kKey, "s").text();
 }
 
-std::optional<std::string> WindowButtonLayoutReader::kdeEntry(std::string_view text,
-                                                              std::string_view group,
-                                                              std::string_view key) {
-    std::optional<std::string> found;
-    bool inGroup = false;
-    while (!text.empty()) {
-        const std::size_t end = text.find('\n');
-        const std::string_view line = trimmed(text.substr(0, end));
-        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
-        if (line.empty() || line.front() == '#') continue;
-        if (line.front() == '[') {
-            const std::string_view name = withoutOptions(line);
-            inGroup = name.size() == group.size() + 2 && name.substr(1, group.size()) == group;
-            continue;
-        }
-        const std::size_t eq = line.find('=');
-        if (!inGroup || eq == std::string_view::npos) continue;
-        // A language tag ("Key[de]") makes another entry; option marks ("Key[$i]") do not.
-        if (withoutOptions(trimmed(line.substr(0, eq))) != key) continue;
-        found = std::string(trimmed(line.substr(eq + 1)));  // the last entry wins
-    }
-    return found;
-}
-
 std::optional<WindowButtonLayout> WindowButtonLayoutReader::fromKwin(
     const QStringList& configDirs) const {
     // Each key from the first file that sets it, as KDE's own cascade reads them; KDE's own
@@ -152,8 +112,8 @@ std::optional<WindowButtonLayout> WindowButtonLayoutReader::fromKwin(
     for (const QString& dir : configDirs) {
         const QByteArray text = fileText(QDir(dir).filePath(QStringLiteral("kwinrc")));
         const std::string_view view(text.constData(), std::size_t(text.size()));
-        if (!left) left = kdeEntry(view, "org.kde.kdecoration2", "ButtonsOnLeft");
-        if (!right) right = kdeEntry(view, "org.kde.kdecoration2", "ButtonsOnRight");
+        if (!left) left = KdeConfig::entry(view, "org.kde.kdecoration2", "ButtonsOnLeft");
+        if (!right) right = KdeConfig::entry(view, "org.kde.kdecoration2", "ButtonsOnRight");
     }
     return WindowButtonLayout::fromKwin(left.value_or("MS"), right.value_or("HIAX"));
 }

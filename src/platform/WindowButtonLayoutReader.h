@@ -47,9 +47,6 @@ public:
 
     // GNOME's setting's text through GSettings; nothing where its schema is not installed.
     static std::optional<std::string> fromGSettings();
-    // The text of `key` in `group` of a KDE configuration file's text, where it is set.
-    static std::optional<std::string> kdeEntry(std::string_view text, std::string_view group,
-                                               std::string_view key);
 
 Q_SIGNALS:
     void layoutChanged();
