@@ -26,4 +26,8 @@ QString forRichText(const QString& text) {
     return text.toHtmlEscaped();
 }
 
+QString asTooltip(const QString& text) {
+    return QStringLiteral("<p>%1</p>").arg(forRichText(text));
+}
+
 }  // namespace UserText

@@ -21,4 +21,8 @@ void makePlain(QLabel* label);
 // `text` escaped for insertion into a rich-text label (a link's words, say).
 QString forRichText(const QString& text);
 
+// A tooltip that shows `text` whole, as the characters it holds (for text cut short where it
+// stands): a tooltip that looks like markup would be read as such.
+QString asTooltip(const QString& text);
+
 }  // namespace UserText

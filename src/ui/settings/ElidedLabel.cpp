@@ -44,7 +44,5 @@ void ElidedLabel::changeEvent(QEvent* e) {
 void ElidedLabel::elide() {
     const QString shown = fontMetrics().elidedText(full_, Qt::ElideRight, contentsRect().width());
     if (shown != text()) setText(shown);
-    // A tooltip that looks like markup is read as such: the text goes in escaped.
-    setToolTip(shown == full_ ? QString()
-                              : QStringLiteral("<p>%1</p>").arg(UserText::forRichText(full_)));
+    setToolTip(shown == full_ ? QString() : UserText::asTooltip(full_));
 }

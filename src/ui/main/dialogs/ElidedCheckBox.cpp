@@ -39,7 +39,5 @@ void ElidedCheckBox::elide() {
     const QString shown = fontMetrics().elidedText(title_, Qt::ElideRight, room);
     const QString text = UserText::forMenu(shown);
     if (text != this->text()) setText(text);
-    // A tooltip that looks like markup is read as such: the title goes in escaped.
-    setToolTip(shown == title_ ? QString()
-                               : QStringLiteral("<p>%1</p>").arg(UserText::forRichText(title_)));
+    setToolTip(shown == title_ ? QString() : UserText::asTooltip(title_));
 }

@@ -239,9 +239,7 @@ bool RecordRowDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view,
     const QString title = index.data(Qt::DisplayRole).toString();
     const int room = titleRoom(option.rect, agentRunning(index));
     if (tip && QFontMetrics(titleFont()).elidedText(title, Qt::ElideRight, room) != title) {
-        QToolTip::showText(event->globalPos(),
-                           QStringLiteral("<p>%1</p>").arg(UserText::forRichText(title)), view,
-                           option.rect);
+        QToolTip::showText(event->globalPos(), UserText::asTooltip(title), view, option.rect);
         return true;
     }
     QToolTip::hideText();
