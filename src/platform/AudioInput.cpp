@@ -104,6 +104,7 @@ void AudioInput::deliverQueued(pa_stream* s) {
         if (pa_stream_peek(s, &data, &bytes) < 0 || bytes == 0) return;
         const std::size_t frames = bytes / frameBytes_;
         const auto capturedAt = now - seconds(queued);
+        if (firstBlock_ == TimePoint{}) firstBlock_ = capturedAt;
         queued -= std::min(queued, frames);
         if (receiver_ && frames > 0) {
             try {
@@ -143,7 +144,12 @@ void AudioInput::deliver(const float* interleaved, std::size_t frames, TimePoint
         TimePoint nextSilence = TimePoint::max();
         const auto consider = [&](const OwnSound& o) {
             const TimePoint from = o.from - kOwnSoundMargin;
-            const TimePoint to = o.to == TimePoint::max() ? o.to : o.to + kOwnSoundMargin;
+            // A stream seen when the recording began has no known start: it counts from the
+            // first block.
+            const TimePoint start = o.from == TimePoint{} ? firstBlock_ : o.from;
+            const TimePoint longest = start + kLongestOwnSound + kOwnSoundMargin;
+            const TimePoint to =
+                std::min(o.to == TimePoint::max() ? o.to : o.to + kOwnSoundMargin, longest);
             if (at >= from && at < to)
                 silentUntil = std::max(silentUntil.value_or(to), to);
             else if (from > at)
@@ -311,6 +317,7 @@ void AudioInput::open(Device device) {
     device_ = device;
     followedSink_.clear();
     deliveredUntil_ = {};
+    firstBlock_ = {};
     afterMove_ = false;
     {
         std::lock_guard lock(errorMutex_);

@@ -70,8 +70,11 @@ public:
     // Recording the computer's output, with `on`: for as long as a stream that this process
     // plays is on the server (its own cues), what the device records is delivered as silence.
     // The server mixes every stream into the monitor, so silence is the only way to leave this
-    // process's sounds out. Takes effect at the next start().
+    // process's sounds out. A stream that stays longer is silenced for kLongestOwnSound only:
+    // the app's cues are far shorter, and a stream that never ends must not blank the rest of
+    // the meeting. Takes effect at the next start().
     void setSilencesOwnSounds(bool on) { silenceOwnSounds_ = on; }
+    static constexpr std::chrono::seconds kLongestOwnSound{2};
 
     // Ends the stream and the connection. No Receiver call runs once it returns. Idempotent.
     void stop();
@@ -115,6 +118,7 @@ private:
     std::string followedSink_;  // the sink whose monitor is recorded (computer's output only)
     // End of the last block delivered, and whether the next one is the first after a move.
     std::chrono::system_clock::time_point deliveredUntil_;
+    std::chrono::system_clock::time_point firstBlock_;  // the time of the first block delivered
     bool afterMove_ = false;
     Receiver receiver_;
     std::size_t frameBytes_ = 0;
