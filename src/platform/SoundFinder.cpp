@@ -1,0 +1,272 @@
+#include "platform/SoundFinder.h"
+
+#include <algorithm>
+#include <cmath>
+#include <complex>
+#include <memory>
+#include <numbers>
+
+extern "C" {
+#include <libavutil/mem.h>
+#include <libavutil/tx.h>
+}
+
+namespace {
+
+// FFmpeg 5.1 transforms power-of-two lengths quickly only up to this one; longer ones fall back
+// to a quadratic transform, and mixed-radix lengths proved unreliable. Long recordings are
+// correlated block by block instead.
+constexpr std::size_t kMaxBlock = std::size_t(1) << 18;
+constexpr std::size_t kMinBlock = std::size_t(1) << 13;
+// The recording's spectrum is estimated in windows this long (about 20 ms at 48 kHz): fine
+// enough to notch a steady tone, coarse enough to average over a few seconds.
+constexpr std::size_t kSegment = 1024;
+// A whitening filter smooth at that resolution rings for about a window; blocks keep that much
+// margin on either side so that it never wraps around.
+constexpr std::size_t kMargin = kSegment;
+constexpr std::size_t kFade = 1024;
+// Acceptance, tuned on the theme sounds under a tone, noise and speech. Without the sound the
+// correlation's highest peak stands about 5 times its rms out over noise (the largest of some
+// 10^5 random values), 7 over speech; with it, 12 and more even 10 dB under noise. Tones and
+// other chimes can peak higher; the likeness below turns those away.
+constexpr double kMinPeak = 7;
+// Whitened alike-ness where the sound overlaps: 0.26 or more for the sound 10 dB under white
+// noise, at most 0.07 for noise, speech, a tone or another theme sound in its place.
+constexpr double kMinLikeness = 0.15;
+
+using Complex = std::complex<float>;
+
+struct AvFree {
+    void operator()(float* p) const { av_free(p); }
+};
+using Buffer = std::unique_ptr<float[], AvFree>;
+
+Buffer zeroed(std::size_t floats) {
+    return Buffer(static_cast<float*>(av_mallocz(floats * sizeof(float))));
+}
+
+class Rdft {
+public:
+    Rdft(std::size_t len, bool inverse) : inverse_(inverse) {
+        const float scale = 1.0f;
+        if (av_tx_init(&ctx_, &fn_, AV_TX_FLOAT_RDFT, inverse ? 1 : 0, static_cast<int>(len),
+                       &scale, 0) < 0)
+            ctx_ = nullptr;
+    }
+    ~Rdft() { av_tx_uninit(&ctx_); }
+    Rdft(const Rdft&) = delete;
+    Rdft& operator=(const Rdft&) = delete;
+    explicit operator bool() const { return ctx_ != nullptr; }
+    // The inverse transform overwrites `in`.
+    void operator()(float* out, float* in) {
+        fn_(ctx_, out, in, inverse_ ? sizeof(Complex) : sizeof(float));
+    }
+
+private:
+    AVTXContext* ctx_ = nullptr;
+    av_tx_fn fn_ = nullptr;
+    bool inverse_;
+};
+
+// The power per frequency (kSegment / 2 + 1 values) of `x` in short windows: their mean, and
+// their median, which a sound heard in fewer than half of the windows (the one sought) barely
+// moves while a steady tone, noise or ongoing speech sets it.
+struct Spectra {
+    std::vector<double> mean, median;
+};
+
+std::optional<Spectra> spectra(const std::vector<float>& x) {
+    Rdft fwd(kSegment, false);
+    Buffer inBuf = zeroed(kSegment + 2), outBuf = zeroed(kSegment + 2);
+    if (!fwd || !inBuf || !outBuf) return std::nullopt;
+    float* const in = inBuf.get();
+    const float* const out = outBuf.get();
+    std::vector<float> hann(kSegment);
+    for (std::size_t i = 0; i < kSegment; ++i)
+        hann[i] = static_cast<float>(0.5 - 0.5 * std::cos(2 * std::numbers::pi * double(i) / kSegment));
+    const std::size_t bins = kSegment / 2 + 1;
+    std::vector<float> all;  // window after window, bins per window
+    for (std::size_t start = 0;; start += kSegment / 2) {
+        const std::size_t count = std::min(kSegment, x.size() - start);
+        for (std::size_t i = 0; i < count; ++i) in[i] = x[start + i] * hann[i];
+        std::fill(in + count, in + kSegment, 0.0f);
+        fwd(outBuf.get(), in);
+        for (std::size_t k = 0; k < bins; ++k)
+            all.push_back(out[2 * k] * out[2 * k] + out[2 * k + 1] * out[2 * k + 1]);
+        if (start + kSegment >= x.size()) break;
+    }
+    const std::size_t windows = all.size() / bins;
+    Spectra result{std::vector<double>(bins), std::vector<double>(bins)};
+    std::vector<float> column(windows);
+    for (std::size_t k = 0; k < bins; ++k) {
+        double sum = 0;
+        for (std::size_t w = 0; w < windows; ++w) sum += column[w] = all[w * bins + k];
+        result.mean[k] = sum / double(windows);
+        std::nth_element(column.begin(), column.begin() + std::ptrdiff_t(windows / 2), column.end());
+        result.median[k] = column[windows / 2];
+    }
+    return result;
+}
+
+// `power` interpolated to a `block`-long transform's bins, plus `floor`, which keeps frequencies
+// where nothing plays from weighing without bound.
+std::vector<double> perBin(const std::vector<double>& power, std::size_t block, double floor) {
+    std::vector<double> result(block / 2 + 1);
+    for (std::size_t k = 0; k < result.size(); ++k) {
+        const double pos = double(k) * kSegment / double(block);
+        const auto i = std::min(std::size_t(pos), power.size() - 2);
+        result[k] = power[i] + (pos - double(i)) * (power[i + 1] - power[i]) + floor;
+    }
+    return result;
+}
+
+double meanOf(const std::vector<double>& v) {
+    double sum = 0;
+    for (double x : v) sum += x;
+    return sum / double(v.size());
+}
+
+}  // namespace
+
+SoundFinder::SoundFinder(std::vector<float> shape) : shape_(std::move(shape)) {
+    for (float& v : shape_)
+        if (!std::isfinite(v)) v = 0;
+    const std::size_t L = shape_.size();
+    // Shapes longer than about 2.6 s at 48 kHz do not fit the transforms well; a silent one
+    // cannot be told from anything. Neither is ever found.
+    if (L == 0 || L + 2 * kMargin > kMaxBlock / 2) return;
+    if (std::all_of(shape_.begin(), shape_.end(), [](float v) { return v == 0; })) return;
+    // Blocks about four times the shape keep most of each transform as usable lags.
+    std::size_t block = kMinBlock;
+    while (block < 4 * (L + 2 * kMargin) && block < kMaxBlock) block *= 2;
+    Rdft fwd(block, false);
+    Buffer in = zeroed(block + 2), out = zeroed(block + 2);
+    if (!fwd || !in || !out) return;
+    std::copy(shape_.begin(), shape_.end(), in.get());
+    fwd(out.get(), in.get());
+    std::optional<Spectra> power = spectra(shape_);
+    if (!power) return;
+    spectrum_.assign(out.get(), out.get() + block + 2);
+    power_ = std::move(power->mean);
+    block_ = block;
+}
+
+std::size_t SoundFinder::length() const { return shape_.size(); }
+
+std::optional<std::ptrdiff_t> SoundFinder::find(std::span<const float> recorded,
+                                                std::size_t minOverlap) const {
+    const std::size_t L = shape_.size(), N = recorded.size();
+    minOverlap = std::max<std::size_t>(minOverlap, 1);
+    if (block_ == 0 || N == 0 || minOverlap > L || minOverlap > N) return std::nullopt;
+    std::vector<float> rec(recorded.begin(), recorded.end());
+    double energy = 0;
+    for (float& v : rec) {
+        if (!std::isfinite(v)) v = 0;
+        energy += double(v) * v;
+    }
+    // Digital silence holds nothing to find; samples far beyond full scale overflow the sums.
+    if (!(energy > 0) || !std::isfinite(energy)) return std::nullopt;
+    // Fading the recording in and out keeps another program's abrupt start at its edges (a
+    // click to the whitening below) from passing for the sound's own attack.
+    const std::size_t fade = std::min(N / 2, kFade);
+    for (std::size_t i = 0; i < fade; ++i) {
+        const auto g = static_cast<float>(
+            0.5 - 0.5 * std::cos(std::numbers::pi * (double(i) + 0.5) / double(fade)));
+        rec[i] *= g;
+        rec[N - 1 - i] *= g;
+    }
+
+    const std::optional<Spectra> power = spectra(rec);
+    if (!power) return std::nullopt;
+    const std::size_t M = block_, bins = M / 2 + 1;
+    // For the position, each frequency is weighed against the recording's power there (the
+    // sound's own included) and the sound's: the peak stays one sample wide even for a ringing,
+    // tonal sound, a loud tone or a voice counts no more than the frequencies where the sound
+    // stands out, and frequencies the recording lacks do not swamp the rest.
+    const std::vector<double> heardPower = perBin(power->mean, M, meanOf(power->mean) * 1e-6);
+    const std::vector<double> shapePower =
+        perBin(power_, M, *std::max_element(power_.begin(), power_.end()) * 1e-6);
+    std::vector<float> sharp(bins);  // the weight applied to the cross spectrum
+    for (std::size_t k = 0; k < bins; ++k)
+        sharp[k] = static_cast<float>(1 / std::sqrt(heardPower[k] * shapePower[k]));
+    // For telling the sound from others, only what plays steadily is whitened away, so that the
+    // sound's own frequencies keep their weight.
+    std::vector<float> steady(bins);
+    const std::vector<double> steadyPower =
+        perBin(power->median, M, meanOf(power->mean) * 1e-6);
+    for (std::size_t k = 0; k < bins; ++k)
+        steady[k] = static_cast<float>(1 / std::sqrt(steadyPower[k]));
+
+    Rdft fwd(M, false), inv(M, true);
+    Buffer bufMem = zeroed(M + 2), specMem = zeroed(M + 2);
+    if (!fwd || !inv || !bufMem || !specMem) return std::nullopt;
+    float* const buf = bufMem.get();
+    float* const spec = specMem.get();
+    const float* s = spectrum_.data();
+    const auto n = static_cast<std::ptrdiff_t>(N), l = static_cast<std::ptrdiff_t>(L);
+    const auto margin = static_cast<std::ptrdiff_t>(kMargin);
+    // Transforms the recording from `from` on into `spec`, zero outside the recording.
+    auto load = [&](std::ptrdiff_t from) {
+        for (std::size_t i = 0; i < M; ++i) {
+            const std::ptrdiff_t at = from + std::ptrdiff_t(i);
+            buf[i] = at >= 0 && at < n ? rec[std::size_t(at)] : 0.0f;
+        }
+        fwd(spec, buf);
+    };
+
+    // The whitened correlation at every lag where any of the sound lies in the recording, block
+    // by block (overlap-save): output margin + j of a block loaded from lag - margin is lag + j.
+    const std::ptrdiff_t first = 1 - l, last = n - 1;
+    const std::ptrdiff_t step = static_cast<std::ptrdiff_t>(M) - l - 2 * margin + 1;
+    std::vector<float> corr(std::size_t(last - first + 1));
+    for (std::ptrdiff_t lag = first; lag <= last; lag += step) {
+        load(lag - margin);
+        float* const r = spec;
+        for (std::size_t k = 0; k < bins; ++k) {
+            // r * conj(s) * weight, spelt out: std::complex's product checks for infinities.
+            const float w = sharp[k], re = r[2 * k], im = r[2 * k + 1];
+            r[2 * k] = (re * s[2 * k] + im * s[2 * k + 1]) * w;
+            r[2 * k + 1] = (im * s[2 * k] - re * s[2 * k + 1]) * w;
+        }
+        inv(buf, spec);
+        for (std::ptrdiff_t j = 0; j < step && lag + j <= last; ++j)
+            corr[std::size_t(lag + j - first)] = buf[std::size_t(margin + j)];
+    }
+    double sum2 = 0;
+    std::size_t top = 0;
+    for (std::size_t i = 0; i < corr.size(); ++i) {
+        sum2 += double(corr[i]) * corr[i];
+        if (corr[i] > corr[top]) top = i;
+    }
+    if (!(sum2 > 0) || !std::isfinite(sum2)) return std::nullopt;
+    const std::ptrdiff_t lag = first + std::ptrdiff_t(top);
+    const double z = corr[top] / std::sqrt(sum2 / double(corr.size()));
+
+    // How alike the recording and the sound are where they overlap (1: the same), both with
+    // the steady background whitened away.
+    const std::ptrdiff_t from = std::max<std::ptrdiff_t>(0, -lag), to = std::min(l, n - lag);
+    if (to - from < static_cast<std::ptrdiff_t>(minOverlap)) return std::nullopt;
+    auto whiten = [&] {
+        for (std::size_t k = 0; k < bins; ++k) {
+            spec[2 * k] *= steady[k];
+            spec[2 * k + 1] *= steady[k];
+        }
+        inv(buf, spec);
+    };
+    load(lag - margin);
+    whiten();
+    const std::vector<float> heard(buf + margin + from, buf + margin + to);
+    std::copy(spectrum_.begin(), spectrum_.end(), spec);
+    whiten();
+    double dot = 0, heardEnergy = 0, shapeEnergy = 0;
+    for (std::ptrdiff_t i = from; i < to; ++i) {
+        const double h = heard[std::size_t(i - from)], v = buf[std::size_t(i)];
+        dot += h * v;
+        heardEnergy += h * h;
+        shapeEnergy += v * v;
+    }
+    const double rho =
+        heardEnergy > 0 && shapeEnergy > 0 ? dot / std::sqrt(heardEnergy * shapeEnergy) : 0;
+    if (!(z >= kMinPeak) || !(rho >= kMinLikeness)) return std::nullopt;
+    return lag;
+}

@@ -1,0 +1,27 @@
+#pragma once
+// Finds where a known sound lies in recorded audio, also under other sounds and where the
+// recording starts or ends inside it.
+#include <cstddef>
+#include <optional>
+#include <span>
+#include <vector>
+
+class SoundFinder {
+public:
+    // `shape`: the sound's mono samples at the recording's rate. A silent shape, or one longer
+    // than about 2.6 s at 48 kHz, is never found.
+    explicit SoundFinder(std::vector<float> shape);
+    std::size_t length() const;
+    // Where the sound's first sample lies in `recorded` (mono, same rate); negative when the
+    // recording starts inside the sound, and the sound may run past the end of `recorded`.
+    // Empty when the sound is not there, or when fewer than `minOverlap` of its samples lie in
+    // `recorded`.
+    std::optional<std::ptrdiff_t> find(std::span<const float> recorded,
+                                       std::size_t minOverlap) const;
+
+private:
+    std::vector<float> shape_;
+    std::size_t block_ = 0;          // transform length; 0 when the shape cannot be sought
+    std::vector<float> spectrum_;    // the shape's spectrum at that length, interleaved re/im
+    std::vector<double> power_;      // the shape's mean power per frequency in short windows
+};

@@ -1,0 +1,206 @@
+// The finder against the real theme sounds, mixed into recordings with what another program
+// might play at the same time.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <map>
+#include <numbers>
+#include <random>
+#include <stdexcept>
+#include <string>
+
+#include "../../bench/SpeechSignal.h"
+#include "platform/SoundFinder.h"
+#include "support/AudioFixtures.h"
+
+extern "C" {
+#include <libavutil/channel_layout.h>
+#include <libswresample/swresample.h>
+}
+
+namespace {
+
+constexpr int kRate = 48000;
+constexpr std::size_t kRecording = 4 * kRate;
+constexpr const char* kAdded = "device-added";  // 0.22 s
+constexpr const char* kComplete = "complete";   // 1.09 s
+const std::filesystem::path kThemeDir = "/usr/share/sounds/freedesktop/stereo";
+
+const std::vector<float>& theme(const std::string& name) {
+    static std::map<std::string, std::vector<float>> cache;
+    auto& s = cache[name];
+    if (s.empty()) s = audiotest::decodeMono(kThemeDir / (name + ".oga"), kRate);
+    return s;
+}
+
+double rms(std::span<const float> x) {
+    double sum = 0;
+    for (float v : x) sum += double(v) * v;
+    return x.empty() ? 0 : std::sqrt(sum / double(x.size()));
+}
+
+// Through a second rate and back, as a sound server running at 44.1 kHz would pass it.
+std::vector<float> throughRate(const std::vector<float>& x, int via) {
+    auto convert = [](const std::vector<float>& in, int from, int to) {
+        SwrContext* swr = nullptr;
+        AVChannelLayout mono = AV_CHANNEL_LAYOUT_MONO;
+        if (swr_alloc_set_opts2(&swr, &mono, AV_SAMPLE_FMT_FLT, to, &mono, AV_SAMPLE_FMT_FLT,
+                                from, 0, nullptr) < 0 ||
+            swr_init(swr) < 0)
+            throw std::runtime_error("resampler unavailable");
+        std::vector<float> out(std::size_t(double(in.size()) * to / from) + 256);
+        auto* o = reinterpret_cast<uint8_t*>(out.data());
+        const auto* i = reinterpret_cast<const uint8_t*>(in.data());
+        int n = swr_convert(swr, &o, int(out.size()), &i, int(in.size()));
+        auto* rest = reinterpret_cast<uint8_t*>(out.data() + n);
+        n += swr_convert(swr, &rest, int(out.size()) - n, nullptr, 0);
+        swr_free(&swr);
+        out.resize(std::size_t(n));
+        return out;
+    };
+    return convert(convert(x, kRate, via), via, kRate);
+}
+
+// A mild low-pass that delays nothing: symmetric three taps.
+std::vector<float> lowPassed(const std::vector<float>& x) {
+    std::vector<float> out(x.size());
+    for (std::size_t i = 0; i < x.size(); ++i)
+        out[i] = 0.25f * (i > 0 ? x[i - 1] : 0) + 0.5f * x[i] +
+                 0.25f * (i + 1 < x.size() ? x[i + 1] : 0);
+    return out;
+}
+
+enum class Other { none, tone, noise, speech };
+
+// What another program plays, at unit level (tone peak, noise and speech rms).
+std::vector<float> unitBackground(Other kind) {
+    std::vector<float> x(kRecording, 0.0f);
+    if (kind == Other::tone)
+        for (std::size_t i = 0; i < x.size(); ++i)
+            x[i] = float(std::sin(2 * std::numbers::pi * 700 * double(i) / kRate));
+    if (kind == Other::noise) {
+        std::mt19937 rng(7);
+        std::normal_distribution<float> n(0, 1);
+        for (float& v : x) v = n(rng);
+    }
+    if (kind == Other::speech) {
+        SpeechSignal speech(kRate, 3);
+        speech.next(x.data(), x.size());
+        const double scale = 1 / rms(x);
+        for (float& v : x) v = float(v * scale);
+    }
+    return x;
+}
+
+std::vector<float> background(Other kind, double level) {
+    static std::map<Other, std::vector<float>> made;  // slow to make under the sanitizers
+    auto& unit = made[kind];
+    if (unit.empty()) unit = unitBackground(kind);
+    std::vector<float> x = unit;
+    for (float& v : x) v = float(v * level);
+    return x;
+}
+
+}  // namespace
+
+TEST(SoundFinderTest, FindsTheSoundWhereItLiesAndNowhereElse) {
+    enum class Alter { none, resampled, lowPassed };
+    const struct Case {
+        const char* name;
+        const char* sought;
+        const char* played;  // nullptr: only the other program plays
+        float gain;
+        Other other;
+        double level;       // tone peak; noise or speech rms relative to the played sound's rms
+        double from, to;    // the recorded part of the sound, as fractions of its length
+        double minOverlap;  // as a fraction of the sound's length
+        Alter alter;
+        bool found;
+    } cases[] = {
+        {"quiet, alone", kAdded, kAdded, 0.05f, Other::none, 0, 0, 1, 0.2, Alter::none, true},
+        {"loud, alone", kAdded, kAdded, 1.0f, Other::none, 0, 0, 1, 0.2, Alter::none, true},
+        {"under a tone", kAdded, kAdded, 0.1f, Other::tone, 0.5, 0, 1, 0.2, Alter::none, true},
+        {"long one under a tone", kComplete, kComplete, 0.1f, Other::tone, 0.5, 0, 1, 0.2,
+         Alter::none, true},
+        {"10 dB under noise", kAdded, kAdded, 0.3f, Other::noise, 3.16, 0, 1, 0.2, Alter::none,
+         true},
+        {"long one 10 dB under noise", kComplete, kComplete, 0.3f, Other::noise, 3.16, 0, 1, 0.2,
+         Alter::none, true},
+        {"under speech", kAdded, kAdded, 0.3f, Other::speech, 1.0, 0, 1, 0.2, Alter::none, true},
+        {"recording starts inside", kAdded, kAdded, 0.5f, Other::none, 0, 0.6, 1, 0.2,
+         Alter::none, true},
+        {"recording starts inside the long one", kComplete, kComplete, 0.3f, Other::none, 0,
+         0.6, 1, 0.2, Alter::none, true},
+        {"recording starts inside, under a tone", kAdded, kAdded, 0.1f, Other::tone, 0.5, 0.6, 1,
+         0.2, Alter::none, true},
+        {"recording stops inside", kAdded, kAdded, 0.5f, Other::none, 0, 0, 0.3, 0.2,
+         Alter::none, true},
+        {"too little recorded", kAdded, kAdded, 0.5f, Other::none, 0, 0, 0.3, 0.5, Alter::none,
+         false},
+        {"through 44.1 kHz", kAdded, kAdded, 0.7f, Other::none, 0, 0, 1, 0.2, Alter::resampled,
+         true},
+        {"long one through 44.1 kHz under speech", kComplete, kComplete, 0.7f, Other::speech, 1.0,
+         0, 1, 0.2, Alter::resampled, true},
+        {"low-passed under noise", kAdded, kAdded, 0.6f, Other::noise, 1.0, 0, 1, 0.2,
+         Alter::lowPassed, true},
+        {"tone alone", kAdded, nullptr, 0, Other::tone, 0.5, 0, 1, 0.2, Alter::none, false},
+        {"noise alone", kAdded, nullptr, 0, Other::noise, 0.1, 0, 1, 0.2, Alter::none, false},
+        {"speech alone", kAdded, nullptr, 0, Other::speech, 0.1, 0, 1, 0.2, Alter::none, false},
+        {"the bell instead", kAdded, "bell", 0.5f, Other::none, 0, 0, 1, 0.2, Alter::none, false},
+        {"a message sound instead", kAdded, "message-new-instant", 0.5f, Other::none, 0, 0, 1,
+         0.2, Alter::none, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::vector<float>& shape = theme(c.sought);
+        std::vector<float> played = c.played ? theme(c.played) : std::vector<float>{};
+        if (c.alter == Alter::resampled) played = throughRate(played, 44100);
+        if (c.alter == Alter::lowPassed) played = lowPassed(played);
+        for (float& v : played) v *= c.gain;
+        const double level = c.other == Other::tone || !c.played ? c.level : c.level * rms(played);
+        std::vector<float> timeline = background(c.other, level);
+        const std::ptrdiff_t at = 61237;  // odd, so that no block or window boundary hides a miss
+        for (std::size_t i = 0; i < played.size(); ++i) timeline[std::size_t(at) + i] += played[i];
+
+        const auto length = double(shape.size());
+        const std::ptrdiff_t from = c.from > 0 ? at + std::ptrdiff_t(c.from * length) : 0;
+        const std::ptrdiff_t to =
+            c.to < 1 ? at + std::ptrdiff_t(c.to * length) : std::ptrdiff_t(timeline.size());
+        const std::span<const float> recorded(timeline.data() + from, std::size_t(to - from));
+        const auto found =
+            SoundFinder(shape).find(recorded, std::size_t(c.minOverlap * length));
+        if (!c.found)
+            EXPECT_FALSE(found) << "at " << *found;
+        else if (!found)
+            ADD_FAILURE() << "not found";
+        else
+            EXPECT_NEAR(double(*found), double(at - from), 2);
+    }
+}
+
+TEST(SoundFinderTest, BadInputIsNotFoundAndNeverCrashes) {
+    const std::vector<float>& added = theme(kAdded);
+    std::vector<float> recording(kRate, 0.0f);
+    std::copy(added.begin(), added.end(), recording.begin() + 1000);
+    const SoundFinder finder(added);
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+
+    EXPECT_FALSE(SoundFinder({}).find(recording, 1));
+    EXPECT_EQ(SoundFinder({}).length(), 0u);
+    EXPECT_FALSE(SoundFinder(std::vector<float>(500, nan)).find(recording, 1));
+    EXPECT_FALSE(SoundFinder(std::vector<float>(500, 0.0f)).find(recording, 1));
+    EXPECT_FALSE(finder.find({}, 1));
+    EXPECT_FALSE(finder.find(std::vector<float>(kRate, 0.0f), 1));
+    EXPECT_FALSE(finder.find(std::vector<float>(kRate, nan), 1));
+    EXPECT_FALSE(finder.find(std::vector<float>(kRate, 3e38f), 1));
+    EXPECT_FALSE(finder.find(recording, added.size() + 1));
+    EXPECT_FALSE(finder.find(std::span(recording).first(10), 5));
+    // No minimum overlap is no hindrance; damaged samples count as silence.
+    EXPECT_EQ(finder.find(recording, 0), 1000);
+    recording[20000] = nan;
+    recording[20001] = inf;
+    recording[20002] = -inf;
+    EXPECT_EQ(finder.find(recording, 1), 1000);
+}
