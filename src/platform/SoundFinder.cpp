@@ -85,25 +85,31 @@ std::optional<Spectra> spectra(const std::vector<float>& x) {
     for (std::size_t i = 0; i < kSegment; ++i)
         hann[i] = static_cast<float>(0.5 - 0.5 * std::cos(2 * std::numbers::pi * double(i) / kSegment));
     const std::size_t bins = kSegment / 2 + 1;
-    std::vector<float> all;  // window after window, bins per window
-    for (std::size_t start = 0;; start += kSegment / 2) {
+    const std::size_t windows =
+        x.size() <= kSegment ? 1 : (x.size() - kSegment + kSegment / 2 - 1) / (kSegment / 2) + 1;
+    std::vector<float> allMem(windows * bins);  // window after window, bins per window
+    float* const all = allMem.data();
+    const float* const samples = x.data();
+    const float* const window = hann.data();
+    for (std::size_t w = 0; w < windows; ++w) {
+        const std::size_t start = w * (kSegment / 2);
         const std::size_t count = std::min(kSegment, x.size() - start);
-        for (std::size_t i = 0; i < count; ++i) in[i] = x[start + i] * hann[i];
+        for (std::size_t i = 0; i < count; ++i) in[i] = samples[start + i] * window[i];
         std::fill(in + count, in + kSegment, 0.0f);
         fwd(outBuf.get(), in);
+        float* const row = all + w * bins;
         for (std::size_t k = 0; k < bins; ++k)
-            all.push_back(out[2 * k] * out[2 * k] + out[2 * k + 1] * out[2 * k + 1]);
-        if (start + kSegment >= x.size()) break;
+            row[k] = out[2 * k] * out[2 * k] + out[2 * k + 1] * out[2 * k + 1];
     }
-    const std::size_t windows = all.size() / bins;
     Spectra result{std::vector<double>(bins), std::vector<double>(bins)};
     std::vector<float> column(windows);
     for (std::size_t k = 0; k < bins; ++k) {
         double sum = 0;
-        for (std::size_t w = 0; w < windows; ++w) sum += column[w] = all[w * bins + k];
+        float* const col = column.data();
+        for (std::size_t w = 0; w < windows; ++w) sum += col[w] = all[w * bins + k];
         result.mean[k] = sum / double(windows);
-        std::nth_element(column.begin(), column.begin() + std::ptrdiff_t(windows / 2), column.end());
-        result.median[k] = column[windows / 2];
+        std::nth_element(col, col + windows / 2, col + windows);
+        result.median[k] = col[windows / 2];
     }
     return result;
 }
@@ -112,10 +118,11 @@ std::optional<Spectra> spectra(const std::vector<float>& x) {
 // where nothing plays from weighing without bound.
 std::vector<double> perBin(const std::vector<double>& power, std::size_t block, double floor) {
     std::vector<double> result(block / 2 + 1);
+    const double* const p = power.data();
     for (std::size_t k = 0; k < result.size(); ++k) {
         const double pos = double(k) * kSegment / double(block);
         const auto i = std::min(std::size_t(pos), power.size() - 2);
-        result[k] = power[i] + (pos - double(i)) * (power[i + 1] - power[i]) + floor;
+        result[k] = p[i] + (pos - double(i)) * (p[i + 1] - p[i]) + floor;
     }
     return result;
 }
@@ -186,16 +193,18 @@ std::optional<std::ptrdiff_t> SoundFinder::find(std::span<const float> recorded,
     const std::vector<double> heardPower = perBin(power->mean, M, meanOf(power->mean) * 1e-6);
     const std::vector<double> shapePower =
         perBin(power_, M, *std::max_element(power_.begin(), power_.end()) * 1e-6);
-    std::vector<float> sharp(bins);  // the weight applied to the cross spectrum
+    std::vector<float> sharpWeight(bins);  // applied to the cross spectrum
     for (std::size_t k = 0; k < bins; ++k)
-        sharp[k] = static_cast<float>(1 / std::sqrt(heardPower[k] * shapePower[k]));
+        sharpWeight[k] = static_cast<float>(1 / std::sqrt(heardPower[k] * shapePower[k]));
+    const float* const sharp = sharpWeight.data();
     // For telling the sound from others, only what plays steadily is whitened away, so that the
     // sound's own frequencies keep their weight.
-    std::vector<float> steady(bins);
+    std::vector<float> steadyWeight(bins);
     const std::vector<double> steadyPower =
         perBin(power->median, M, meanOf(power->mean) * 1e-6);
     for (std::size_t k = 0; k < bins; ++k)
-        steady[k] = static_cast<float>(1 / std::sqrt(steadyPower[k]));
+        steadyWeight[k] = static_cast<float>(1 / std::sqrt(steadyPower[k]));
+    const float* const steady = steadyWeight.data();
 
     Rdft fwd(M, false), inv(M, true);
     Buffer bufMem = zeroed(M + 2), specMem = zeroed(M + 2);
@@ -207,10 +216,10 @@ std::optional<std::ptrdiff_t> SoundFinder::find(std::span<const float> recorded,
     const auto margin = static_cast<std::ptrdiff_t>(kMargin);
     // Transforms the recording from `from` on into `spec`, zero outside the recording.
     auto load = [&](std::ptrdiff_t from) {
-        for (std::size_t i = 0; i < M; ++i) {
-            const std::ptrdiff_t at = from + std::ptrdiff_t(i);
-            buf[i] = at >= 0 && at < n ? rec[std::size_t(at)] : 0.0f;
-        }
+        const std::ptrdiff_t begin = std::clamp<std::ptrdiff_t>(from, 0, n);
+        const std::ptrdiff_t end = std::clamp<std::ptrdiff_t>(from + std::ptrdiff_t(M), 0, n);
+        std::fill(buf, buf + M, 0.0f);
+        std::copy(rec.data() + begin, rec.data() + end, buf + (begin - from));
         fwd(spec, buf);
     };
 
@@ -229,14 +238,15 @@ std::optional<std::ptrdiff_t> SoundFinder::find(std::span<const float> recorded,
             r[2 * k + 1] = (im * s[2 * k] - re * s[2 * k + 1]) * w;
         }
         inv(buf, spec);
-        for (std::ptrdiff_t j = 0; j < step && lag + j <= last; ++j)
-            corr[std::size_t(lag + j - first)] = buf[std::size_t(margin + j)];
+        const std::ptrdiff_t count = std::min(step, last - lag + 1);
+        std::copy(buf + margin, buf + margin + count, corr.data() + (lag - first));
     }
     double sum2 = 0;
     std::size_t top = 0;
+    const float* const c = corr.data();
     for (std::size_t i = 0; i < corr.size(); ++i) {
-        sum2 += double(corr[i]) * corr[i];
-        if (corr[i] > corr[top]) top = i;
+        sum2 += double(c[i]) * c[i];
+        if (c[i] > c[top]) top = i;
     }
     if (!(sum2 > 0) || !std::isfinite(sum2)) return std::nullopt;
     const std::ptrdiff_t lag = first + std::ptrdiff_t(top);
@@ -255,7 +265,8 @@ std::optional<std::ptrdiff_t> SoundFinder::find(std::span<const float> recorded,
     };
     load(lag - margin);
     whiten();
-    const std::vector<float> heard(buf + margin + from, buf + margin + to);
+    const std::vector<float> heardMem(buf + margin + from, buf + margin + to);
+    const float* const heard = heardMem.data();
     std::copy(spectrum_.begin(), spectrum_.end(), spec);
     whiten();
     double dot = 0, heardEnergy = 0, shapeEnergy = 0;
