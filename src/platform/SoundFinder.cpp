@@ -4,6 +4,7 @@
 #include <cmath>
 #include <complex>
 #include <memory>
+#include <mutex>
 #include <numbers>
 
 extern "C" {
@@ -75,10 +76,11 @@ struct Spectra {
     std::vector<double> mean, median;
 };
 
-std::optional<Spectra> spectra(const std::vector<float>& x) {
-    Rdft fwd(kSegment, false);
+// `fwd` is a forward transform kSegment long; `scratch` is working memory kept between calls.
+std::optional<Spectra> spectra(const std::vector<float>& x, Rdft& fwd,
+                               std::vector<float>& scratch) {
     Buffer inBuf = zeroed(kSegment + 2), outBuf = zeroed(kSegment + 2);
-    if (!fwd || !inBuf || !outBuf) return std::nullopt;
+    if (!inBuf || !outBuf) return std::nullopt;
     float* const in = inBuf.get();
     const float* const out = outBuf.get();
     std::vector<float> hann(kSegment);
@@ -87,8 +89,8 @@ std::optional<Spectra> spectra(const std::vector<float>& x) {
     const std::size_t bins = kSegment / 2 + 1;
     const std::size_t windows =
         x.size() <= kSegment ? 1 : (x.size() - kSegment + kSegment / 2 - 1) / (kSegment / 2) + 1;
-    std::vector<float> allMem(windows * bins);  // window after window, bins per window
-    float* const all = allMem.data();
+    scratch.resize(windows * bins);
+    float* const all = scratch.data();  // window after window, bins per window
     const float* const samples = x.data();
     const float* const window = hann.data();
     for (std::size_t w = 0; w < windows; ++w) {
@@ -114,6 +116,21 @@ std::optional<Spectra> spectra(const std::vector<float>& x) {
     return result;
 }
 
+// Damaged samples count as silence; the rest is scaled to unit rms. Finding is blind to level,
+// and neither huge nor tiny samples can then overflow the transforms or vanish in them (a NaN
+// that got into a transform once spoilt the later searches, too). False when all is silent.
+bool normalize(std::vector<float>& x) {
+    double energy = 0;
+    for (float& v : x) {
+        if (!std::isfinite(v)) v = 0;
+        energy += double(v) * v;
+    }
+    if (!(energy > 0)) return false;
+    const double scale = 1 / std::sqrt(energy / double(x.size()));
+    for (float& v : x) v = static_cast<float>(v * scale);
+    return true;
+}
+
 // `power` interpolated to a `block`-long transform's bins, plus `floor`, which keeps frequencies
 // where nothing plays from weighing without bound.
 std::vector<double> perBin(const std::vector<double>& power, std::size_t block, double floor) {
@@ -135,24 +152,35 @@ double meanOf(const std::vector<double>& v) {
 
 }  // namespace
 
+// Transforms and working memory, made once: setting them up costs more than a search. Large
+// allocations made afresh on every search would cost page faults each time, too.
+struct SoundFinder::Transforms {
+    explicit Transforms(std::size_t block)
+        : fwd(block, false), inv(block, true), buf(zeroed(block + 2)), spec(zeroed(block + 2)) {}
+    explicit operator bool() const { return segment && fwd && inv && buf && spec; }
+    std::mutex mutex;  // a transform's context must not run twice at once
+    Rdft segment{kSegment, false};
+    Rdft fwd, inv;
+    Buffer buf, spec;
+    std::vector<float> rec, corr, windows;
+};
+
 SoundFinder::SoundFinder(std::vector<float> shape) : shape_(std::move(shape)) {
-    for (float& v : shape_)
-        if (!std::isfinite(v)) v = 0;
     const std::size_t L = shape_.size();
     // Shapes longer than about 2.6 s at 48 kHz do not fit the transforms well; a silent one
     // cannot be told from anything. Neither is ever found.
-    if (L == 0 || L + 2 * kMargin > kMaxBlock / 2) return;
-    if (std::all_of(shape_.begin(), shape_.end(), [](float v) { return v == 0; })) return;
-    // Blocks about four times the shape keep most of each transform as usable lags.
+    if (L == 0 || L + 2 * kMargin > kMaxBlock / 2 || !normalize(shape_)) return;
+    // Blocks at least twice the shape and margins keep half or more of each as usable lags.
     std::size_t block = kMinBlock;
-    while (block < 4 * (L + 2 * kMargin) && block < kMaxBlock) block *= 2;
-    Rdft fwd(block, false);
+    while (block < 2 * (L + 2 * kMargin) && block < kMaxBlock) block *= 2;
+    auto transforms = std::make_shared<Transforms>(block);
     Buffer in = zeroed(block + 2), out = zeroed(block + 2);
-    if (!fwd || !in || !out) return;
+    if (!*transforms || !in || !out) return;
     std::copy(shape_.begin(), shape_.end(), in.get());
-    fwd(out.get(), in.get());
-    std::optional<Spectra> power = spectra(shape_);
+    transforms->fwd(out.get(), in.get());
+    std::optional<Spectra> power = spectra(shape_, transforms->segment, transforms->windows);
     if (!power) return;
+    transforms_ = std::move(transforms);
     spectrum_.assign(out.get(), out.get() + block + 2);
     power_ = std::move(power->mean);
     block_ = block;
@@ -165,14 +193,11 @@ std::optional<std::ptrdiff_t> SoundFinder::find(std::span<const float> recorded,
     const std::size_t L = shape_.size(), N = recorded.size();
     minOverlap = std::max<std::size_t>(minOverlap, 1);
     if (block_ == 0 || N == 0 || minOverlap > L || minOverlap > N) return std::nullopt;
-    std::vector<float> rec(recorded.begin(), recorded.end());
-    double energy = 0;
-    for (float& v : rec) {
-        if (!std::isfinite(v)) v = 0;
-        energy += double(v) * v;
-    }
-    // Digital silence holds nothing to find; samples far beyond full scale overflow the sums.
-    if (!(energy > 0) || !std::isfinite(energy)) return std::nullopt;
+    const std::lock_guard lock(transforms_->mutex);
+    Transforms& t = *transforms_;
+    std::vector<float>& rec = t.rec;
+    rec.assign(recorded.begin(), recorded.end());
+    if (!normalize(rec)) return std::nullopt;  // digital silence
     // Fading the recording in and out keeps another program's abrupt start at its edges (a
     // click to the whitening below) from passing for the sound's own attack.
     const std::size_t fade = std::min(N / 2, kFade);
@@ -183,7 +208,9 @@ std::optional<std::ptrdiff_t> SoundFinder::find(std::span<const float> recorded,
         rec[N - 1 - i] *= g;
     }
 
-    const std::optional<Spectra> power = spectra(rec);
+    Rdft& fwd = t.fwd;
+    Rdft& inv = t.inv;
+    const std::optional<Spectra> power = spectra(rec, t.segment, t.windows);
     if (!power) return std::nullopt;
     const std::size_t M = block_, bins = M / 2 + 1;
     // For the position, each frequency is weighed against the recording's power there (the
@@ -206,11 +233,8 @@ std::optional<std::ptrdiff_t> SoundFinder::find(std::span<const float> recorded,
         steadyWeight[k] = static_cast<float>(1 / std::sqrt(steadyPower[k]));
     const float* const steady = steadyWeight.data();
 
-    Rdft fwd(M, false), inv(M, true);
-    Buffer bufMem = zeroed(M + 2), specMem = zeroed(M + 2);
-    if (!fwd || !inv || !bufMem || !specMem) return std::nullopt;
-    float* const buf = bufMem.get();
-    float* const spec = specMem.get();
+    float* const buf = t.buf.get();
+    float* const spec = t.spec.get();
     const float* s = spectrum_.data();
     const auto n = static_cast<std::ptrdiff_t>(N), l = static_cast<std::ptrdiff_t>(L);
     const auto margin = static_cast<std::ptrdiff_t>(kMargin);
@@ -227,7 +251,8 @@ std::optional<std::ptrdiff_t> SoundFinder::find(std::span<const float> recorded,
     // by block (overlap-save): output margin + j of a block loaded from lag - margin is lag + j.
     const std::ptrdiff_t first = 1 - l, last = n - 1;
     const std::ptrdiff_t step = static_cast<std::ptrdiff_t>(M) - l - 2 * margin + 1;
-    std::vector<float> corr(std::size_t(last - first + 1));
+    std::vector<float>& corr = t.corr;
+    corr.assign(std::size_t(last - first + 1), 0.0f);
     for (std::ptrdiff_t lag = first; lag <= last; lag += step) {
         load(lag - margin);
         float* const r = spec;
@@ -248,7 +273,7 @@ std::optional<std::ptrdiff_t> SoundFinder::find(std::span<const float> recorded,
         sum2 += double(c[i]) * c[i];
         if (c[i] > c[top]) top = i;
     }
-    if (!(sum2 > 0) || !std::isfinite(sum2)) return std::nullopt;
+    if (!(sum2 > 0)) return std::nullopt;
     const std::ptrdiff_t lag = first + std::ptrdiff_t(top);
     const double z = corr[top] / std::sqrt(sum2 / double(corr.size()));
 
@@ -265,8 +290,9 @@ std::optional<std::ptrdiff_t> SoundFinder::find(std::span<const float> recorded,
     };
     load(lag - margin);
     whiten();
-    const std::vector<float> heardMem(buf + margin + from, buf + margin + to);
-    const float* const heard = heardMem.data();
+    // The correlation is no longer needed; its memory holds the whitened recording.
+    std::copy(buf + margin + from, buf + margin + to, corr.begin());
+    const float* const heard = corr.data();
     std::copy(spectrum_.begin(), spectrum_.end(), spec);
     whiten();
     double dot = 0, heardEnergy = 0, shapeEnergy = 0;

@@ -2,6 +2,7 @@
 // Finds where a known sound lies in recorded audio, also under other sounds and where the
 // recording starts or ends inside it.
 #include <cstddef>
+#include <memory>
 #include <optional>
 #include <span>
 #include <vector>
@@ -20,7 +21,10 @@ public:
                                        std::size_t minOverlap) const;
 
 private:
+    struct Transforms;
+
     std::vector<float> shape_;
+    std::shared_ptr<Transforms> transforms_;
     std::size_t block_ = 0;          // transform length; 0 when the shape cannot be sought
     std::vector<float> spectrum_;    // the shape's spectrum at that length, interleaved re/im
     std::vector<double> power_;      // the shape's mean power per frequency in short windows

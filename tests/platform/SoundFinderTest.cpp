@@ -195,6 +195,7 @@ TEST(SoundFinderTest, BadInputIsNotFoundAndNeverCrashes) {
     EXPECT_FALSE(finder.find(std::vector<float>(kRate, 0.0f), 1));
     EXPECT_FALSE(finder.find(std::vector<float>(kRate, nan), 1));
     EXPECT_FALSE(finder.find(std::vector<float>(kRate, 3e38f), 1));
+    EXPECT_FALSE(finder.find(std::vector<float>(kRate, 1e-30f), 1));
     EXPECT_FALSE(finder.find(recording, added.size() + 1));
     EXPECT_FALSE(finder.find(std::span(recording).first(10), 5));
     // No minimum overlap is no hindrance; damaged samples count as silence.
