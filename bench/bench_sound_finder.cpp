@@ -38,8 +38,12 @@ void findIn(benchmark::State& state, const std::string& name) {
     }
 }
 
-void BM_FindPrompt(benchmark::State& state) { findIn(state, "complete"); }
-void BM_FindStartCue(benchmark::State& state) { findIn(state, "device-added"); }
+void BM_FindPrompt(benchmark::State& state) {
+    findIn(state, "complete");
+}
+void BM_FindStartCue(benchmark::State& state) {
+    findIn(state, "device-added");
+}
 
 }  // namespace
 

@@ -85,7 +85,8 @@ std::optional<Spectra> spectra(const std::vector<float>& x, Rdft& fwd,
     const float* const out = outBuf.get();
     std::vector<float> hann(kSegment);
     for (std::size_t i = 0; i < kSegment; ++i)
-        hann[i] = static_cast<float>(0.5 - 0.5 * std::cos(2 * std::numbers::pi * double(i) / kSegment));
+        hann[i] =
+            static_cast<float>(0.5 - 0.5 * std::cos(2 * std::numbers::pi * double(i) / kSegment));
     const std::size_t bins = kSegment / 2 + 1;
     const std::size_t windows =
         x.size() <= kSegment ? 1 : (x.size() - kSegment + kSegment / 2 - 1) / (kSegment / 2) + 1;
@@ -186,7 +187,9 @@ SoundFinder::SoundFinder(std::vector<float> shape) : shape_(std::move(shape)) {
     block_ = block;
 }
 
-std::size_t SoundFinder::length() const { return shape_.size(); }
+std::size_t SoundFinder::length() const {
+    return shape_.size();
+}
 
 std::optional<std::ptrdiff_t> SoundFinder::find(std::span<const float> recorded,
                                                 std::size_t minOverlap) const {
@@ -227,8 +230,7 @@ std::optional<std::ptrdiff_t> SoundFinder::find(std::span<const float> recorded,
     // For telling the sound from others, only what plays steadily is whitened away, so that the
     // sound's own frequencies keep their weight.
     std::vector<float> steadyWeight(bins);
-    const std::vector<double> steadyPower =
-        perBin(power->median, M, meanOf(power->mean) * 1e-6);
+    const std::vector<double> steadyPower = perBin(power->median, M, meanOf(power->mean) * 1e-6);
     for (std::size_t k = 0; k < bins; ++k)
         steadyWeight[k] = static_cast<float>(1 / std::sqrt(steadyPower[k]));
     const float* const steady = steadyWeight.data();

@@ -25,7 +25,7 @@ private:
 
     std::vector<float> shape_;
     std::shared_ptr<Transforms> transforms_;
-    std::size_t block_ = 0;          // transform length; 0 when the shape cannot be sought
-    std::vector<float> spectrum_;    // the shape's spectrum at that length, interleaved re/im
-    std::vector<double> power_;      // the shape's mean power per frequency in short windows
+    std::size_t block_ = 0;        // transform length; 0 when the shape cannot be sought
+    std::vector<float> spectrum_;  // the shape's spectrum at that length, interleaved re/im
+    std::vector<double> power_;    // the shape's mean power per frequency in short windows
 };

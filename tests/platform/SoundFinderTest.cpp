@@ -45,8 +45,8 @@ std::vector<float> throughRate(const std::vector<float>& x, int via) {
     auto convert = [](const std::vector<float>& in, int from, int to) {
         SwrContext* swr = nullptr;
         AVChannelLayout mono = AV_CHANNEL_LAYOUT_MONO;
-        if (swr_alloc_set_opts2(&swr, &mono, AV_SAMPLE_FMT_FLT, to, &mono, AV_SAMPLE_FMT_FLT,
-                                from, 0, nullptr) < 0 ||
+        if (swr_alloc_set_opts2(&swr, &mono, AV_SAMPLE_FMT_FLT, to, &mono, AV_SAMPLE_FMT_FLT, from,
+                                0, nullptr) < 0 ||
             swr_init(swr) < 0)
             throw std::runtime_error("resampler unavailable");
         std::vector<float> out(std::size_t(double(in.size()) * to / from) + 256);
@@ -128,14 +128,14 @@ TEST(SoundFinderTest, FindsTheSoundWhereItLiesAndNowhereElse) {
         {"long one 10 dB under noise", kComplete, kComplete, 0.3f, Other::noise, 3.16, 0, 1, 0.2,
          Alter::none, true},
         {"under speech", kAdded, kAdded, 0.3f, Other::speech, 1.0, 0, 1, 0.2, Alter::none, true},
-        {"recording starts inside", kAdded, kAdded, 0.5f, Other::none, 0, 0.6, 1, 0.2,
-         Alter::none, true},
-        {"recording starts inside the long one", kComplete, kComplete, 0.3f, Other::none, 0,
-         0.6, 1, 0.2, Alter::none, true},
+        {"recording starts inside", kAdded, kAdded, 0.5f, Other::none, 0, 0.6, 1, 0.2, Alter::none,
+         true},
+        {"recording starts inside the long one", kComplete, kComplete, 0.3f, Other::none, 0, 0.6, 1,
+         0.2, Alter::none, true},
         {"recording starts inside, under a tone", kAdded, kAdded, 0.1f, Other::tone, 0.5, 0.6, 1,
          0.2, Alter::none, true},
-        {"recording stops inside", kAdded, kAdded, 0.5f, Other::none, 0, 0, 0.3, 0.2,
-         Alter::none, true},
+        {"recording stops inside", kAdded, kAdded, 0.5f, Other::none, 0, 0, 0.3, 0.2, Alter::none,
+         true},
         {"too little recorded", kAdded, kAdded, 0.5f, Other::none, 0, 0, 0.3, 0.5, Alter::none,
          false},
         {"through 44.1 kHz", kAdded, kAdded, 0.7f, Other::none, 0, 0, 1, 0.2, Alter::resampled,
@@ -148,8 +148,8 @@ TEST(SoundFinderTest, FindsTheSoundWhereItLiesAndNowhereElse) {
         {"noise alone", kAdded, nullptr, 0, Other::noise, 0.1, 0, 1, 0.2, Alter::none, false},
         {"speech alone", kAdded, nullptr, 0, Other::speech, 0.1, 0, 1, 0.2, Alter::none, false},
         {"the bell instead", kAdded, "bell", 0.5f, Other::none, 0, 0, 1, 0.2, Alter::none, false},
-        {"a message sound instead", kAdded, "message-new-instant", 0.5f, Other::none, 0, 0, 1,
-         0.2, Alter::none, false},
+        {"a message sound instead", kAdded, "message-new-instant", 0.5f, Other::none, 0, 0, 1, 0.2,
+         Alter::none, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -168,8 +168,7 @@ TEST(SoundFinderTest, FindsTheSoundWhereItLiesAndNowhereElse) {
         const std::ptrdiff_t to =
             c.to < 1 ? at + std::ptrdiff_t(c.to * length) : std::ptrdiff_t(timeline.size());
         const std::span<const float> recorded(timeline.data() + from, std::size_t(to - from));
-        const auto found =
-            SoundFinder(shape).find(recorded, std::size_t(c.minOverlap * length));
+        const auto found = SoundFinder(shape).find(recorded, std::size_t(c.minOverlap * length));
         if (!c.found)
             EXPECT_FALSE(found) << "at " << *found;
         else if (!found)
