@@ -34,6 +34,11 @@ const std::vector<float>& theme(const std::string& name) {
     return s;
 }
 
+const SoundFinder& finder(const std::string& name) {
+    static std::map<std::string, SoundFinder> made;
+    return made.try_emplace(name, theme(name)).first->second;
+}
+
 double rms(std::span<const float> x) {
     double sum = 0;
     for (float v : x) sum += double(v) * v;
@@ -168,7 +173,7 @@ TEST(SoundFinderTest, FindsTheSoundWhereItLiesAndNowhereElse) {
         const std::ptrdiff_t to =
             c.to < 1 ? at + std::ptrdiff_t(c.to * length) : std::ptrdiff_t(timeline.size());
         const std::span<const float> recorded(timeline.data() + from, std::size_t(to - from));
-        const auto found = SoundFinder(shape).find(recorded, std::size_t(c.minOverlap * length));
+        const auto found = finder(c.sought).find(recorded, std::size_t(c.minOverlap * length));
         if (!c.found)
             EXPECT_FALSE(found) << "at " << *found;
         else if (!found)
