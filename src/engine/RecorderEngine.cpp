@@ -29,6 +29,8 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* kCalendarParticipantsKey = "calendarMeetingParticipants";
+// The longest the start cue waits for the capture of the computer's audio.
+constexpr std::chrono::milliseconds kCueWaitsForCapture{500};
 
 // What a processing run hands back to the main thread.
 struct Stored {
@@ -214,8 +216,9 @@ void RecorderEngine::begin(std::unique_ptr<MicrophoneRecorder> recorder,
 
     // The computer's audio is recorded from now on, as the microphone is: what the other side
     // says meanwhile must not be lost, and audio the server has already sent to the speakers
-    // never reaches a capture that connects later. The capture writes silence while the app's
-    // own start cue plays.
+    // never reaches a capture that connects later. The capture writes silence where the app's
+    // own start cue sounds; the cue waits for the capture's first audio, so that what the
+    // computer plays is recorded on both sides of it.
     const fs::path sysURL = micURL.parent_path() / (micURL.stem().string() + "-sys.m4a");
     auto promise = std::make_shared<std::promise<bool>>();
     sysStartTask_ = promise->get_future().share();
@@ -230,9 +233,12 @@ void RecorderEngine::begin(std::unique_ptr<MicrophoneRecorder> recorder,
             notify("システム音声は録音されません(マイクのみで録音中)",
                    "相手の声も録るには、サウンド設定で出力デバイスを確認してください");
         }
+        // Once the capture records, or soon in any case: a speaker that idles may take seconds
+        // to deliver.
+        if (started) capture->waitForFirstSample(kCueWaitsForCapture);
+        SystemSound::play("Tink");
         promise->set_value(started);
     }).detach();
-    SystemSound::play("Tink");
     if (detectParticipants()) meetingVision_->start();
 }
 

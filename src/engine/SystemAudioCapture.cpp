@@ -5,6 +5,7 @@
 
 #include "platform/AudioError.h"
 #include "platform/AudioMixer.h"
+#include "platform/SystemSound.h"
 
 SystemAudioCapture::~SystemAudioCapture() {
     stop();
@@ -14,7 +15,12 @@ void SystemAudioCapture::start(const std::filesystem::path& url, WriteFailed onW
     if (input_) stop();  // one capture at a time
 
     auto input = std::make_unique<AudioInput>("tavro.sysaudio");
-    input->setSilencesOwnSounds(true);
+    input->setKeptOutSounds([](AudioInput::TimePoint since, int sampleRate) {
+        std::vector<AudioInput::KeptOutSound> sounds;
+        for (const SystemSound::Cue& cue : SystemSound::cuesSince(since))
+            sounds.push_back({cue.requestedAt, SystemSound::shapeOf(cue.event, sampleRate)});
+        return sounds;
+    });
     try {
         input->open(AudioInput::Device::computerOutput);
     } catch (const AudioInput::Error& e) {
@@ -61,9 +67,12 @@ void SystemAudioCapture::receive(const float* interleaved, std::size_t frames,
     if (!sessionStarted_.load(std::memory_order_relaxed)) {
         // An idle sink may take seconds to deliver, so the first sample, not the start, times
         // the track.
-        std::lock_guard lock(mutex_);
-        firstSampleAt_ = capturedAt;
-        sessionStarted_ = true;
+        {
+            std::lock_guard lock(mutex_);
+            firstSampleAt_ = capturedAt;
+            sessionStarted_ = true;
+        }
+        sampleArrived_.notify_all();
     }
     try {
         writer_->write(interleaved, frames);
@@ -98,6 +107,11 @@ std::optional<std::filesystem::path> SystemAudioCapture::stop() {
 std::optional<SystemAudioCapture::Timestamp> SystemAudioCapture::firstSampleAt() const {
     std::lock_guard lock(mutex_);
     return firstSampleAt_;
+}
+
+bool SystemAudioCapture::waitForFirstSample(std::chrono::milliseconds atMost) const {
+    std::unique_lock lock(mutex_);
+    return sampleArrived_.wait_for(lock, atMost, [this] { return firstSampleAt_.has_value(); });
 }
 
 std::optional<std::filesystem::path> SystemAudioCapture::outputURL() const {

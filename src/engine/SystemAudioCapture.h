@@ -1,10 +1,12 @@
 #pragma once
 // Records what the computer plays (the monitor of the sound server's default sink) into a
 // companion AAC file while the microphone records, and afterwards mixes the two files on the
-// wall clock. The monitor carries every stream, this application's own sounds included; for as
-// long as one of those plays, silence is written in place of what the computer plays.
+// wall clock. The monitor carries every stream, this application's own sounds included: where its
+// start, stop or meeting-prompt cue sounds, silence is written in place of what the computer
+// plays. Its other sounds (a notification's) are recorded like the desktop's own.
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -48,6 +50,8 @@ public:
     // Wall-clock time of the first sample in the companion file; nullopt until audio arrives.
     // Kept after stop() until the next start().
     std::optional<Timestamp> firstSampleAt() const;
+    // Waits until audio has arrived, or for `atMost`. Whether it has.
+    bool waitForFirstSample(std::chrono::milliseconds atMost) const;
     // The file being written; nullopt while idle.
     std::optional<std::filesystem::path> outputURL() const;
 
@@ -68,6 +72,7 @@ private:
     WriteFailed onWriteFailed_;
     bool writeFailed_ = false;  // the sound server's thread only, while capturing
     mutable std::mutex mutex_;  // guards the two fields below
+    mutable std::condition_variable sampleArrived_;
     std::optional<Timestamp> firstSampleAt_;
     std::optional<std::filesystem::path> outputURL_;
 };

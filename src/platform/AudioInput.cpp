@@ -1,5 +1,7 @@
 #include "platform/AudioInput.h"
 
+#include "platform/SoundFinder.h"
+
 #include <pulse/pulseaudio.h>
 #include <unistd.h>
 
@@ -50,9 +52,13 @@ struct Query {
 constexpr pa_usec_t kFragmentUsec = 100 * 1000;
 // Shorter gaps at a move are within the jitter of the block times and are not filled.
 constexpr double kMoveGapTolerance = 0.03;
-// Silence reaches this far around an own sound's time on the server, for the jitter of the
-// block times.
-constexpr auto kOwnSoundMargin = std::chrono::milliseconds(60);
+// How much audio after its request may hold a kept-out sound: a server whose speakers are idle
+// renders seconds ahead.
+constexpr auto kHeardWithin = std::chrono::milliseconds(3000);
+// Sounds asked for this long before a start may still be heard in the recording.
+constexpr auto kAskedBeforeStart = std::chrono::seconds(3);
+// Less of a sound than this in the recording cannot be told from other audio.
+constexpr auto kShortestPart = std::chrono::milliseconds(30);
 
 std::chrono::system_clock::duration framesToDuration(std::size_t frames, int sampleRate) {
     return std::chrono::duration_cast<std::chrono::system_clock::duration>(
@@ -90,9 +96,6 @@ void AudioInput::onRead(pa_stream* s, std::size_t, void* self) {
 }
 
 void AudioInput::deliverQueued(pa_stream* s) {
-    // While a new stream is looked up, what was recorded waits in the server's buffer: it may
-    // already hold that stream's sound. What is queued still tells each block's time.
-    if (lookups_ > 0) return;
     const auto now = std::chrono::system_clock::now();
     const auto seconds = [this](std::size_t frames) {
         return framesToDuration(frames, sampleRate_);
@@ -104,7 +107,6 @@ void AudioInput::deliverQueued(pa_stream* s) {
         if (pa_stream_peek(s, &data, &bytes) < 0 || bytes == 0) return;
         const std::size_t frames = bytes / frameBytes_;
         const auto capturedAt = now - seconds(queued);
-        if (firstBlock_ == TimePoint{}) firstBlock_ = capturedAt;
         queued -= std::min(queued, frames);
         if (receiver_ && frames > 0) {
             try {
@@ -115,11 +117,11 @@ void AudioInput::deliverQueued(pa_stream* s) {
                     const double gap =
                         std::chrono::duration<double>(capturedAt - deliveredUntil_).count();
                     if (gap > kMoveGapTolerance)
-                        receiver_(nullptr, static_cast<std::size_t>(gap * sampleRate_),
-                                  deliveredUntil_);
+                        take(nullptr, static_cast<std::size_t>(gap * sampleRate_),
+                             deliveredUntil_);
                 }
                 afterMove_ = false;
-                deliver(static_cast<const float*>(data), frames, capturedAt);
+                take(static_cast<const float*>(data), frames, capturedAt);
             } catch (const std::exception& e) {
                 // Nothing may unwind into libpulse; the receiver is not called again.
                 setStreamError(e.what());
@@ -129,46 +131,116 @@ void AudioInput::deliverQueued(pa_stream* s) {
         deliveredUntil_ = capturedAt + seconds(frames);
         pa_stream_drop(s);
     }
-    std::erase_if(ended_,
-                  [this](const OwnSound& o) { return o.to + kOwnSoundMargin < deliveredUntil_; });
 }
 
-void AudioInput::deliver(const float* interleaved, std::size_t frames, TimePoint capturedAt) {
-    const std::size_t channels = frameBytes_ / sizeof(float);
-    const TimePoint blockEnd = capturedAt + framesToDuration(frames, sampleRate_);
-    std::size_t done = 0;
-    while (done < frames) {
-        const TimePoint at = capturedAt + framesToDuration(done, sampleRate_);
-        // Whether `at` lies in an own sound, and when that changes.
-        std::optional<TimePoint> silentUntil;
-        TimePoint nextSilence = TimePoint::max();
-        const auto consider = [&](const OwnSound& o) {
-            const TimePoint from = o.from - kOwnSoundMargin;
-            // A stream seen when the recording began has no known start: it counts from the
-            // first block.
-            const TimePoint start = o.from == TimePoint{} ? firstBlock_ : o.from;
-            const TimePoint longest = start + kLongestOwnSound + kOwnSoundMargin;
-            const TimePoint to =
-                std::min(o.to == TimePoint::max() ? o.to : o.to + kOwnSoundMargin, longest);
-            if (at >= from && at < to)
-                silentUntil = std::max(silentUntil.value_or(to), to);
-            else if (from > at)
-                nextSilence = std::min(nextSilence, from);
-        };
-        for (const auto& [index, sound] : playing_) consider(sound);
-        for (const OwnSound& sound : ended_) consider(sound);
-        const TimePoint change = silentUntil.value_or(nextSilence);
-        std::size_t n = frames - done;
-        if (change < blockEnd) {
-            const double upTo =
-                std::chrono::duration<double>(change - capturedAt).count() * sampleRate_;
-            n = std::clamp<std::size_t>(static_cast<std::size_t>(std::ceil(upTo)), done + 1,
-                                        frames) -
-                done;
+void AudioInput::take(const float* interleaved, std::size_t frames, TimePoint capturedAt) {
+    const auto framesIn = [this](auto duration) {
+        return static_cast<std::size_t>(std::chrono::duration<double>(duration).count() *
+                                        sampleRate_);
+    };
+    if (keptOut_ && device_ == Device::computerOutput) {
+        for (const KeptOutSound& sound : keptOut_(askedSince_, sampleRate_)) {
+            askedSince_ = std::max(askedSince_, sound.requestedAt + std::chrono::nanoseconds(1));
+            if (!sound.shape || sound.shape->empty()) continue;
+            // Counted in frames from this block on: a sound can only be in audio that the
+            // server mixes after it was asked for, and the blocks' times are estimates.
+            searches_.push_back(
+                {taken_, taken_ + framesIn(kHeardWithin) + sound.shape->size(), sound.shape});
         }
-        receiver_(silentUntil || !interleaved ? nullptr : interleaved + done * channels, n, at);
-        done += n;
     }
+    const std::size_t channels = frameBytes_ / sizeof(float);
+    Held block{{}, frames, capturedAt, taken_};
+    if (interleaved) block.samples.assign(interleaved, interleaved + frames * channels);
+    held_.push_back(std::move(block));
+    taken_ += frames;
+    // The rest of a sound found in earlier blocks.
+    if (silentAhead_ > 0) {
+        const std::size_t n = std::min(silentAhead_, frames);
+        silentAhead_ -= n;
+        silence(held_.size() - 1, 0, n);
+    }
+    release(false);
+}
+
+void AudioInput::release(bool all) {
+    for (auto it = searches_.begin(); it != searches_.end();) {
+        if (all || taken_ >= it->to) {
+            lookFor(*it);
+            it = searches_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    std::uint64_t neededFrom = UINT64_MAX;
+    for (const Search& search : searches_) neededFrom = std::min(neededFrom, search.from);
+    while (!held_.empty() && held_.front().first + held_.front().frames <= neededFrom) {
+        const Held& h = held_.front();
+        receiver_(h.samples.empty() ? nullptr : h.samples.data(), h.frames, h.at);
+        held_.pop_front();
+    }
+}
+
+void AudioInput::silence(std::size_t block, std::size_t from, std::size_t to) {
+    Held& h = held_[block];
+    if (h.samples.empty() || from >= to) return;
+    const std::size_t channels = frameBytes_ / sizeof(float);
+    // Split into what comes before, the silence, and what comes after.
+    const auto part = [&](std::size_t a, std::size_t b) {
+        Held p{{}, b - a, h.at + framesToDuration(a, sampleRate_), h.first + a};
+        if (!(a == from && b == to))
+            p.samples.assign(h.samples.begin() + static_cast<std::ptrdiff_t>(a * channels),
+                             h.samples.begin() + static_cast<std::ptrdiff_t>(b * channels));
+        return p;
+    };
+    std::vector<Held> parts;
+    if (from > 0) parts.push_back(part(0, from));
+    parts.push_back(part(from, to));
+    if (to < h.frames) parts.push_back(part(to, h.frames));
+    const auto at = held_.erase(held_.begin() + static_cast<std::ptrdiff_t>(block));
+    held_.insert(at, std::make_move_iterator(parts.begin()), std::make_move_iterator(parts.end()));
+}
+
+void AudioInput::lookFor(const Search& search) {
+    // The held blocks of the search, as one mono track from frame `start` on.
+    const std::size_t channels = frameBytes_ / sizeof(float);
+    std::vector<float> mono;
+    std::optional<std::uint64_t> start;
+    for (const Held& h : held_) {
+        if (h.first + h.frames <= search.from || h.first >= search.to) continue;
+        if (!start) start = h.first;
+        for (std::size_t f = 0; f < h.frames; ++f) {
+            float sum = 0;
+            for (std::size_t c = 0; !h.samples.empty() && c < channels; ++c)
+                sum += h.samples[f * channels + c];
+            mono.push_back(sum / static_cast<float>(channels));
+        }
+    }
+    if (!start) return;
+    const SoundFinder finder(*search.shape);
+    const auto frames = [this](std::chrono::milliseconds t) {
+        return static_cast<std::ptrdiff_t>(std::chrono::duration<double>(t).count() * sampleRate_);
+    };
+    const auto found = finder.find(
+        mono, std::min(static_cast<std::size_t>(frames(kShortestPart)), finder.length()));
+    if (!found) return;
+    // The sound and its margins, in frames; what lies before the held blocks went out already,
+    // what lies after them is silenced as it comes.
+    const std::ptrdiff_t length =
+        std::min(static_cast<std::ptrdiff_t>(finder.length()), frames(kLongestOwnSound));
+    const std::ptrdiff_t begin = static_cast<std::ptrdiff_t>(*start) + *found;
+    const auto from = static_cast<std::uint64_t>(
+        std::max<std::ptrdiff_t>(0, begin - frames(kKeptOutMargin)));
+    const auto to = static_cast<std::uint64_t>(
+        std::max<std::ptrdiff_t>(0, begin + length + frames(kKeptOutMargin)));
+    for (std::size_t i = 0; i < held_.size(); ++i) {
+        const Held& h = held_[i];
+        if (h.first + h.frames <= from || h.first >= to) continue;
+        const std::size_t before = held_.size();
+        silence(i, static_cast<std::size_t>(std::max(from, h.first) - h.first),
+                static_cast<std::size_t>(std::min(to, h.first + h.frames) - h.first));
+        i += held_.size() - before;  // past the parts it was split into
+    }
+    if (to > taken_) silentAhead_ = std::max<std::size_t>(silentAhead_, to - taken_);
 }
 
 void AudioInput::onMoved(pa_stream* s, void* self) {
@@ -219,59 +291,9 @@ void AudioInput::followDefaultSink() {
     if (op) pa_operation_unref(op);
 }
 
-void AudioInput::serverEvent(unsigned type, std::uint32_t index) {
-    const unsigned facility = type & PA_SUBSCRIPTION_EVENT_FACILITY_MASK;
-    const unsigned kind = type & PA_SUBSCRIPTION_EVENT_TYPE_MASK;
-    if (facility == PA_SUBSCRIPTION_EVENT_SERVER) {
+void AudioInput::serverEvent(unsigned type, std::uint32_t) {
+    if ((type & PA_SUBSCRIPTION_EVENT_FACILITY_MASK) == PA_SUBSCRIPTION_EVENT_SERVER)
         followDefaultSink();
-    } else if (facility == PA_SUBSCRIPTION_EVENT_SINK_INPUT && silenceOwnSounds_) {
-        if (kind == PA_SUBSCRIPTION_EVENT_NEW) {
-            appeared_[index] = std::chrono::system_clock::now();
-            lookUpPlayback(
-                pa_context_get_sink_input_info(context_, index, &AudioInput::onPlaybackInfo, this));
-        } else if (kind == PA_SUBSCRIPTION_EVENT_REMOVE) {
-            playbackEnded(index);
-        }
-    }
-}
-
-// Called with the lock held, before the stream can deliver anything: what plays now is looked
-// up, and later streams as they appear.
-void AudioInput::watchOwnSounds() {
-    if (!silenceOwnSounds_) return;
-    lookUpPlayback(
-        pa_context_get_sink_input_info_list(context_, &AudioInput::onPlaybackInfo, this));
-}
-
-void AudioInput::lookUpPlayback(pa_operation* op) {
-    // A lookup the server refuses is skipped: its stream is taken as another application's.
-    if (!op) return;
-    ++lookups_;
-    pa_operation_unref(op);
-}
-
-void AudioInput::onPlaybackInfo(pa_context*, const pa_sink_input_info* info, int eol, void* self) {
-    auto* in = static_cast<AudioInput*>(self);
-    if (info)
-        in->seenPlayback(info->index,
-                         pa_proplist_gets(info->proplist, PA_PROP_APPLICATION_PROCESS_ID));
-    if (eol != 0 && --in->lookups_ == 0 && in->stream_) in->deliverQueued(in->stream_);
-}
-
-void AudioInput::seenPlayback(std::uint32_t index, const char* processId) {
-    const auto appeared = appeared_.extract(index);
-    if (!processId || std::to_string(::getpid()) != processId) return;
-    // A stream that was already playing when the recording began is silenced from the start.
-    playing_.try_emplace(index, OwnSound{appeared ? appeared.mapped() : TimePoint{}});
-}
-
-void AudioInput::playbackEnded(std::uint32_t index) {
-    appeared_.erase(index);
-    const auto it = playing_.find(index);
-    if (it == playing_.end()) return;
-    it->second.to = std::chrono::system_clock::now();
-    ended_.push_back(it->second);
-    playing_.erase(it);
 }
 
 void AudioInput::setStreamError(const std::string& text) {
@@ -317,7 +339,6 @@ void AudioInput::open(Device device) {
     device_ = device;
     followedSink_.clear();
     deliveredUntil_ = {};
-    firstBlock_ = {};
     afterMove_ = false;
     {
         std::lock_guard lock(errorMutex_);
@@ -412,12 +433,11 @@ void AudioInput::start(int sampleRate, int channels, Receiver receiver) {
         frameBytes_ = pa_frame_size(&sampleFormat);
         sampleRate_ = sampleRate;
         receiver_ = std::move(receiver);
-        playing_.clear();
-        ended_.clear();
-        appeared_.clear();
-        // Nothing is delivered until this process's playing sounds are known (watchOwnSounds).
-        const bool watching = device_ == Device::computerOutput && silenceOwnSounds_;
-        lookups_ = watching ? 1 : 0;
+        searches_.clear();
+        held_.clear();
+        silentAhead_ = 0;
+        taken_ = 0;
+        askedSince_ = std::chrono::system_clock::now() - kAskedBeforeStart;
 
         stream_ = pa_stream_new(context_, "TAVRO recording", &sampleFormat, &map);
         if (!stream_) throw Error(Error::Kind::stream, lastServerError());
@@ -443,15 +463,9 @@ void AudioInput::start(int sampleRate, int channels, Receiver receiver) {
                 [](pa_context*, pa_subscription_event_type_t type, std::uint32_t index,
                    void* self) { static_cast<AudioInput*>(self)->serverEvent(type, index); },
                 this);
-            const auto mask = watching
-                                  ? PA_SUBSCRIPTION_MASK_SERVER | PA_SUBSCRIPTION_MASK_SINK_INPUT
-                                  : PA_SUBSCRIPTION_MASK_SERVER;
-            if (pa_operation* op = pa_context_subscribe(
-                    context_, static_cast<pa_subscription_mask_t>(mask), nullptr, nullptr))
+            if (pa_operation* op =
+                    pa_context_subscribe(context_, PA_SUBSCRIPTION_MASK_SERVER, nullptr, nullptr))
                 pa_operation_unref(op);
-            // Streams that appear from now on are reported; those playing already are listed.
-            watchOwnSounds();
-            if (watching) --lookups_;  // the next block goes out once the list has come
             // The default may have changed since open() looked.
             followDefaultSink();
         }
@@ -466,6 +480,14 @@ void AudioInput::stop() {
     {
         LoopLock lock(loop_);
         stopping_ = true;
+        // What waits for a sound that may still come goes out as it is.
+        if (stream_ && receiver_) {
+            try {
+                release(true);
+            } catch (const std::exception& e) {
+                setStreamError(e.what());
+            }
+        }
         if (stream_) {
             pa_stream_set_read_callback(stream_, nullptr, nullptr);
             pa_stream_set_state_callback(stream_, nullptr, nullptr);

@@ -6,8 +6,9 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <functional>
-#include <map>
+#include <memory>
 #include <mutex>
 #include <stdexcept>
 #include <string>
@@ -15,7 +16,6 @@
 
 struct pa_context;
 struct pa_operation;
-struct pa_sink_input_info;
 struct pa_stream;
 struct pa_threaded_mainloop;
 
@@ -39,8 +39,8 @@ public:
     };
 
     // Called for every block the server delivers, on the input's thread. `interleaved` is null
-    // when the server reports a gap, or for what was recorded while this process's own sounds
-    // played (see setSilencesOwnSounds); the block then stands for `frames` frames of silence.
+    // when the server reports a gap, or for where one of this process's own sounds was recorded
+    // (see setKeptOutSounds); the block then stands for `frames` frames of silence.
     // `capturedAt` estimates the wall-clock time of the block's first frame: what is still
     // queued behind it counts back from now, so a late wake-up does not make audio look newer.
     using Receiver = std::function<void(const float* interleaved, std::size_t frames,
@@ -67,14 +67,27 @@ public:
     // blocks stay on the wall clock.
     void start(int sampleRate, int channels, Receiver receiver);
 
-    // Recording the computer's output, with `on`: for as long as a stream that this process
-    // plays is on the server (its own cues), what the device records is delivered as silence.
-    // The server mixes every stream into the monitor, so silence is the only way to leave this
-    // process's sounds out. A stream that stays longer is silenced for kLongestOwnSound only:
-    // the app's cues are far shorter, and a stream that never ends must not blank the rest of
-    // the meeting. Takes effect at the next start().
-    void setSilencesOwnSounds(bool on) { silenceOwnSounds_ = on; }
+    using TimePoint = std::chrono::system_clock::time_point;
+    // A sound of this process that a recording of the computer's output leaves out: asked to
+    // play at `requestedAt`, sounding like `shape` (mono, at the rate given to start()).
+    struct KeptOutSound {
+        TimePoint requestedAt;
+        std::shared_ptr<const std::vector<float>> shape;
+    };
+    // Called on the input's thread before blocks go out: the sounds asked to play at `since` or
+    // later.
+    using KeptOutSounds =
+        std::function<std::vector<KeptOutSound>(TimePoint since, int sampleRate)>;
+    // Recording the computer's output: each such sound is looked for in what the device records
+    // around its request, and where it is found, that stretch is delivered as silence: the
+    // sound's length and kKeptOutMargin on either side, kLongestOwnSound at most. The server mixes
+    // every stream into the monitor, so silence is the only way to leave a sound out, and only
+    // the recording itself says where the sound landed in it. Blocks wait while a sound may still
+    // come. A sound that is not there (muted, played on another output) silences nothing. Takes
+    // effect at the next start().
+    void setKeptOutSounds(KeptOutSounds sounds) { keptOut_ = std::move(sounds); }
     static constexpr std::chrono::seconds kLongestOwnSound{2};
+    static constexpr std::chrono::milliseconds kKeptOutMargin{15};
 
     // Ends the stream and the connection. No Receiver call runs once it returns. Idempotent.
     void stop();
@@ -88,20 +101,25 @@ private:
     static void onStreamState(pa_stream* s, void* self);
     static void onRead(pa_stream* s, std::size_t bytes, void* self);
     static void onMoved(pa_stream* s, void* self);
-    static void onPlaybackInfo(pa_context* c, const pa_sink_input_info* info, int eol, void* self);
 
-    using TimePoint = std::chrono::system_clock::time_point;
+    // Where a kept-out sound may lie in the recording: frames [from, to) of what was taken.
+    struct Search {
+        std::uint64_t from, to;
+        std::shared_ptr<const std::vector<float>> shape;
+    };
+
     void deliverQueued(pa_stream* s);
-    // Hands one block to the Receiver, with the parts recorded while an own sound played
-    // replaced by silence.
-    void deliver(const float* interleaved, std::size_t frames, TimePoint capturedAt);
     void followDefaultSink();
     // A change on the server (a subscription event: facility and kind in `type`).
     void serverEvent(unsigned type, std::uint32_t index);
-    void watchOwnSounds();
-    void lookUpPlayback(pa_operation* op);
-    void seenPlayback(std::uint32_t index, const char* processId);
-    void playbackEnded(std::uint32_t index);
+    // Takes one block (null for silence): held while a kept-out sound may lie in it.
+    void take(const float* interleaved, std::size_t frames, TimePoint capturedAt);
+    // Looks for the sounds whose time is covered (all of them when `all`), and delivers the
+    // blocks no search needs any more.
+    void release(bool all);
+    void lookFor(const Search& search);
+    // Makes frames [from, to) of the held block `block` silent, splitting it where needed.
+    void silence(std::size_t block, std::size_t from, std::size_t to);
 
     void connect();
     std::string lastServerError() const;
@@ -118,23 +136,24 @@ private:
     std::string followedSink_;  // the sink whose monitor is recorded (computer's output only)
     // End of the last block delivered, and whether the next one is the first after a move.
     std::chrono::system_clock::time_point deliveredUntil_;
-    std::chrono::system_clock::time_point firstBlock_;  // the time of the first block delivered
     bool afterMove_ = false;
     Receiver receiver_;
     std::size_t frameBytes_ = 0;
     int sampleRate_ = 0;
     bool stopping_ = false;
-    // This process's own sounds (loop thread only). A playing stream is silenced from when it
-    // appeared; an ended one up to when it went, until the blocks have passed that time.
-    struct OwnSound {
-        TimePoint from;
-        TimePoint to = TimePoint::max();
+    // Kept-out sounds (loop thread only): where each may lie, and the blocks held meanwhile.
+    struct Held {
+        std::vector<float> samples;  // empty for silence
+        std::size_t frames;
+        TimePoint at;
+        std::uint64_t first;  // the frame it begins with, counted from the start
     };
-    bool silenceOwnSounds_ = false;
-    std::map<std::uint32_t, OwnSound> playing_;
-    std::vector<OwnSound> ended_;
-    std::map<std::uint32_t, TimePoint> appeared_;  // streams still being looked up
-    int lookups_ = 0;  // pending; the blocks wait in the server's buffer meanwhile
+    KeptOutSounds keptOut_;
+    TimePoint askedSince_;
+    std::vector<Search> searches_;
+    std::deque<Held> held_;
+    std::uint64_t taken_ = 0;      // frames taken since the start
+    std::size_t silentAhead_ = 0;  // frames of a found sound still to come
     mutable std::mutex errorMutex_;
     std::string streamError_;
 };

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <iostream>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -24,6 +25,9 @@
 #include "model/Markdown.h"
 #include "platform/AudioInput.h"
 #include "platform/Clipboard.h"
+#include "platform/Notifier.h"
+#include "platform/SoundFinder.h"
+#include "platform/SystemSound.h"
 #include "service/TavroAPI.h"
 #include "support/AudioFixtures.h"
 #include "support/NotificationWatch.h"
@@ -297,27 +301,42 @@ enum class SoundServer { pulseAudio, pipeWire };
 const char* nameOf(SoundServer server) {
     return server == SoundServer::pulseAudio ? "PulseAudio" : "PipeWire";
 }
-void PrintTo(SoundServer server, std::ostream* out) {
-    *out << nameOf(server);
+
+// On PulseAudio, and on PipeWire's PulseAudio server; the cues reach the server through the
+// sound library's own stream (its ALSA output) or through the server's sample cache (its pulse
+// backend, the usual path on a desktop).
+struct ServerCase {
+    SoundServer server;
+    const char* soundDriver;
+};
+
+std::string nameOf(const ServerCase& c) {
+    return std::string(nameOf(c.server)) +
+           (std::string(c.soundDriver) == "pulse" ? "SampleCache" : "Stream");
+}
+void PrintTo(const ServerCase& c, std::ostream* out) {
+    *out << nameOf(c);
 }
 
-// On PulseAudio, and on PipeWire's PulseAudio server.
 class RecorderEngineOnServerTest : public RecorderEngineTest,
-                                   public ::testing::WithParamInterface<SoundServer> {
+                                   public ::testing::WithParamInterface<ServerCase> {
 protected:
     std::optional<audiotest::PrivateSoundServer> pulseAudio;
     std::optional<audiotest::PrivatePipeWire> pipeWire;
+    // The sound library picks its output, and connects to the server, once per process: at the
+    // first sound. Each case runs in a process of its own.
+    audiotest::ScopedEnv soundDriver{"CANBERRA_DRIVER", GetParam().soundDriver};
 
     void SetUp() override {
         RecorderEngineTest::SetUp();
-        if (GetParam() == SoundServer::pulseAudio)
+        if (GetParam().server == SoundServer::pulseAudio)
             TAVRO_REQUIRE_ENV("pulseaudio", audiotest::commandExists("pulseaudio"));
         else
             TAVRO_REQUIRE_ENV("PipeWire", audiotest::PrivatePipeWire::probe());
     }
     // Starts a server of the kind under test with `devices`, and points PULSE_SERVER at it.
     void startPrivateServer(const std::string& devices) {
-        if (GetParam() == SoundServer::pulseAudio)
+        if (GetParam().server == SoundServer::pulseAudio)
             pulseAudio.emplace(devices);
         else
             pipeWire.emplace(devices);
@@ -325,12 +344,16 @@ protected:
 };
 
 INSTANTIATE_TEST_SUITE_P(, RecorderEngineOnServerTest,
-                         ::testing::Values(SoundServer::pulseAudio, SoundServer::pipeWire),
+                         ::testing::Values(ServerCase{SoundServer::pulseAudio, "alsa"},
+                                           ServerCase{SoundServer::pulseAudio, "pulse"},
+                                           ServerCase{SoundServer::pipeWire, "alsa"},
+                                           ServerCase{SoundServer::pipeWire, "pulse"}),
                          [](const auto& info) { return nameOf(info.param); });
 
 // The start and stop cues are heard on the speakers but are not in the recording of the
 // computer's audio: on a quiet private server (speakers and a silent microphone), the mix stays
-// silent while a listener on the speakers hears both cues.
+// silent while a listener on the speakers hears both cues. A notification's sound that the app
+// plays itself (where the notification server plays none) is recorded like any other sound.
 TEST_P(RecorderEngineOnServerTest, TheAppsOwnCuesStayOutOfTheRecording) {
     // PipeWire's PulseAudio server has no null source: the microphone echoes a silent sink.
     startPrivateServer(
@@ -357,21 +380,114 @@ TEST_P(RecorderEngineOnServerTest, TheAppsOwnCuesStayOutOfTheRecording) {
     const auto begun = QDateTime::currentDateTimeUtc();
     ASSERT_TRUE(startRecording());
     ASSERT_TRUE(QTest::qWaitFor([&] { return heardAfter(begun); }, 10000)) << "no start cue";
-    // Until the companion file holds audio (an idle sink may take seconds to deliver) and the
-    // recording has gone on well past the cue.
+    // Until the companion file holds audio (an idle sink may take seconds to deliver, and the
+    // capture holds back what it records while the cue may still come) and the recording has
+    // gone on well past the cue.
     const auto mic = fs::path(filesIn(store.recordingsDir()).back());  // "rec-….m4a" sorts last
     const auto sys = store.recordingsDir() / (mic.stem().string() + "-sys.m4a");
     ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return fs::exists(sys) && fs::file_size(sys) > 0 && engine.elapsed() >= 3; }, 30000));
+        [&] { return fs::exists(sys) && fs::file_size(sys) > 0 && engine.elapsed() >= 4; }, 30000));
+    SystemSound::playEvent(Notifier::kSoundName);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return engine.elapsed() >= 6; }, 30000));
     const auto stopped = QDateTime::currentDateTimeUtc();
     engine.toggle();
     ASSERT_TRUE(waitPhase(Phase::idle, 60000));
     ASSERT_TRUE(QTest::qWaitFor([&] { return heardAfter(stopped); }, 10000)) << "no stop cue";
 
+    constexpr int kRate = 24000;
     const auto mix =
-        audiotest::decodeMono(store.recordingsDir() / (mic.stem().string() + "-mix.m4a"), 24000);
-    EXPECT_GT(mix.size(), 24000u * 2);
-    EXPECT_LT(audiotest::peak(mix), 0.01f);
+        audiotest::decodeMono(store.recordingsDir() / (mic.stem().string() + "-mix.m4a"), kRate);
+    ASSERT_GT(mix.size(), kRate * 5u);
+    // Silent up to the notification, which is there.
+    EXPECT_LT(audiotest::peak({mix.begin(), mix.begin() + kRate * 7 / 2}), 0.01f);
+    const auto notification = audiotest::decodeMono(
+        "/usr/share/sounds/freedesktop/stereo/" + std::string(Notifier::kSoundName) + ".oga",
+        kRate);
+    EXPECT_TRUE(SoundFinder(notification).find(mix, kRate / 20).has_value());
+    if (std::string(GetParam().soundDriver) == "pulse") {
+        // The cues went through the server's sample cache.
+        QProcess pactl;
+        pactl.start("pactl", {"list", "short", "samples"});
+        ASSERT_TRUE(pactl.waitForFinished(10000));
+        EXPECT_TRUE(pactl.readAllStandardOutput().contains("device-added"));
+    }
+}
+
+// Stretches of at least 10 ms where the steady `hz` tone is missing from `x`: start and length,
+// in seconds. The tone's level is the one it has most of the time.
+std::vector<std::pair<double, double>> toneMissing(const std::vector<float>& x, int rate,
+                                                   double hz) {
+    const std::size_t window = static_cast<std::size_t>(rate) / 100, hop = window / 4;
+    std::vector<double> levels;
+    for (std::size_t i = 0; i + window <= x.size(); i += hop)
+        levels.push_back(audiotest::toneLevel(x, rate, hz, i, i + window));
+    if (levels.empty()) return {};
+    std::vector<double> sorted = levels;
+    std::nth_element(sorted.begin(), sorted.begin() + sorted.size() / 2, sorted.end());
+    const double level = sorted[sorted.size() / 2];
+    std::vector<std::pair<double, double>> missing;
+    std::optional<std::size_t> from;
+    for (std::size_t w = 0; w <= levels.size(); ++w) {
+        const bool there = w == levels.size() || levels[w] > level / 2;
+        if (!there && !from) from = w;
+        if (there && from) {
+            // A window counts as missing once the stretch covers half of it.
+            const double start = static_cast<double>(*from * hop + window / 2) / rate;
+            const double end = w == levels.size() ? static_cast<double>(x.size()) / rate
+                                                  : static_cast<double>(w * hop + window / 2) / rate;
+            if (end - start >= 0.01) missing.emplace_back(start, end - start);
+            from.reset();
+        }
+    }
+    return missing;
+}
+
+// Another program's steady tone is missing from the recording only while the start cue sounds:
+// for at most the cue's length and 40 ms, and it is there on both sides of it.
+TEST_P(RecorderEngineOnServerTest, AnotherProgramIsLeftOutOnlyWhileTheStartCueSounds) {
+    startPrivateServer(
+        "load-module module-null-sink sink_name=spk rate=48000 channels=2\n"
+        "load-module module-null-sink sink_name=mic_feed rate=48000 channels=1\n"
+        "load-module module-remap-source source_name=mic master=mic_feed.monitor channels=1\n"
+        "set-default-sink spk\nset-default-source mic\n");
+    defaults.set("detectParticipants", false);
+    constexpr int kRate = 24000;
+    constexpr double kSteady = 700, kSteadyLevel = 0.3;
+    const fs::path steadyFile = home.home() / "steady.wav";
+    ASSERT_TRUE(testsupport::Tone::writeWav(steadyFile, kSteady, 60, kSteadyLevel, 48000, 2));
+    audiotest::Child steady({"paplay", "-d", "spk", steadyFile.string()});
+    ASSERT_TRUE(startRecording());
+    const auto mic = fs::path(filesIn(store.recordingsDir()).back());
+    const auto sys = store.recordingsDir() / (mic.stem().string() + "-sys.m4a");
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return fs::exists(sys) && fs::file_size(sys) > 0 && engine.elapsed() >= 4; }, 30000));
+    engine.toggle();
+    ASSERT_TRUE(waitPhase(Phase::idle, 60000));
+
+    const auto mix =
+        audiotest::decodeMono(store.recordingsDir() / (mic.stem().string() + "-mix.m4a"), kRate);
+    const double cueLength =
+        static_cast<double>(
+            audiotest::decodeMono("/usr/share/sounds/freedesktop/stereo/device-added.oga", kRate)
+                .size()) /
+        kRate;
+    auto missing = toneMissing(mix, kRate, kSteady);
+    std::string stretches;
+    for (const auto& [at, length] : missing)
+        stretches += " " + std::to_string(std::lround(at * 1000)) + "+" +
+                     std::to_string(std::lround(length * 1000));
+    // Before the capture's first block, and after its last (the microphone starts and stops
+    // first; the hole at the start is measured against a plain capture elsewhere).
+    const double length = static_cast<double>(mix.size()) / kRate;
+    if (!missing.empty() && missing.front().first < 0.01) missing.erase(missing.begin());
+    if (!missing.empty() && missing.back().first + missing.back().second > length - 0.01)
+        missing.pop_back();
+    ASSERT_EQ(missing.size(), 1u) << "missing (ms from the press):" << stretches;
+    EXPECT_LE(missing[0].second, cueLength + 0.04) << stretches;
+    EXPECT_LT(missing[0].first + missing[0].second, length - 1) << stretches;
+    RecordProperty("missingMs", stretches);
+    std::cout << nameOf(GetParam()) << ": the tone is missing (ms from the press):" << stretches
+              << "\n";
 }
 
 // The computer's audio is recorded from the press, as the microphone is, also when the start
@@ -380,7 +496,7 @@ TEST_P(RecorderEngineOnServerTest, TheAppsOwnCuesStayOutOfTheRecording) {
 // the speakers and into the microphone at once, every second from one second after the press, all
 // land in the mix, each of the computer's within 80 ms of its microphone twin.
 TEST_P(RecorderEngineOnServerTest, TheComputersAudioIsRecordedFromThePress) {
-    if (GetParam() == SoundServer::pulseAudio) {
+    if (GetParam().server == SoundServer::pulseAudio) {
         TAVRO_REQUIRE_ENV("sound server", testsupport::probeSoundServer());
     } else {
         // The test session's devices. PipeWire's null sinks play in real time from the start,
