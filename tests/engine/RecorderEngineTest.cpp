@@ -177,6 +177,31 @@ TEST_F(RecorderEngineTest, QuickTogglesMakeOneRecordingAndSendNothingWithoutAudi
     EXPECT_THROW(TavroAPI::process(store.recordingsDir() / files[0], "minutes", {}), APIError);
 }
 
+// The computer's audio is captured from the press, alongside the microphone. When the
+// microphone cannot be opened (here the only source is the speakers' monitor), one notice says
+// so; the capture started alongside is closed and leaves no file, says nothing of its own, and
+// is gone before the next press is taken.
+TEST_F(RecorderEngineTest, AFailedMicrophoneLeavesNoCaptureOfTheComputersAudio) {
+    TAVRO_REQUIRE_ENV("pulseaudio", audiotest::commandExists("pulseaudio"));
+    TAVRO_REQUIRE_ENV("notification server", testsupport::probeNotificationServer());
+    audiotest::PrivateSoundServer server("load-module module-null-sink sink_name=speaker\n");
+    NotificationWatch watch;
+    engine.toggle();
+    ASSERT_EQ(watch.find("録音を開始できませんでした", 10000).size(), 1u);
+    // A press is taken again only once the first capture is closed.
+    NotificationWatch again;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            engine.toggle();
+            return !again.find("録音を開始できませんでした", 100).empty();
+        },
+        20000));
+    EXPECT_EQ(engine.phase(), Phase::idle);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return filesIn(store.recordingsDir()).empty(); }, 10000))
+        << filesIn(store.recordingsDir()).front();
+    EXPECT_TRUE(watch.find("システム音声は録音されません(マイクのみで録音中)", 500).empty());
+}
+
 TEST_F(RecorderEngineTest, AFailedMixKeepsTheOtherSidesRecording) {
     TAVRO_REQUIRE_ENV("sound server", testsupport::probeSoundServer());
     defaults.set("detectParticipants", false);
