@@ -170,8 +170,11 @@ void RecorderEngine::start() {
     if (phase_ != Phase::idle || starting_) return;
     starting_ = true;
     const fs::path url = store_.recordingsDir() / ("rec-" + stamp(Clock::now()) + ".m4a");
+    auto micOpened = std::make_shared<std::promise<bool>>();
+    sysStartTask_.reset();
+    if (captureSystemAudio()) sysStartTask_ = startSystemCapture(url, micOpened->get_future());
     // Reaching the sound server can take a moment; the main thread never waits for it.
-    std::thread([self = this, url, handoff = handoff_.handle()] {
+    std::thread([self = this, url, handoff = handoff_.handle(), micOpened] {
         std::unique_ptr<MicrophoneRecorder> recorder;
         std::string error;
         auto startedAt = Clock::now();
@@ -185,61 +188,83 @@ void RecorderEngine::start() {
             error = e.what();
             recorder.reset();
         }
+        micOpened->set_value(recorder != nullptr);
         auto shared = std::make_shared<std::unique_ptr<MicrophoneRecorder>>(std::move(recorder));
         // Runs only while the engine exists, on its thread.
-        handoff.post([self, shared, error, startedAt] {
-            self->starting_ = false;
-            if (!*shared) {
-                self->setLastError(error);
-                notify("録音を開始できませんでした", error);
+        handoff.post([self, handoff, shared, error, startedAt] {
+            if (*shared) {
+                self->starting_ = false;
+                self->begin(std::move(*shared), startedAt);
                 return;
             }
-            self->begin(std::move(*shared), startedAt);
+            self->setLastError(error);
+            notify("録音を開始できませんでした", error);
+            const auto sysStarted = std::exchange(self->sysStartTask_, std::nullopt);
+            if (!sysStarted) {
+                self->starting_ = false;
+                return;
+            }
+            // The capture started alongside is closed and its file removed before the next
+            // start may use it.
+            std::thread([self, handoff, capture = self->sysCapture_, task = *sysStarted] {
+                if (task.get())
+                    if (const auto sys = capture->stop()) {
+                        std::error_code ignored;
+                        fs::remove(*sys, ignored);
+                    }
+                handoff.post([self] { self->starting_ = false; });
+            }).detach();
         });
     }).detach();
 }
 
-void RecorderEngine::begin(std::unique_ptr<MicrophoneRecorder> recorder,
-                           Clock::time_point startedAt) {
-    const fs::path micURL = recorder->url();
-    recorder_ = std::move(recorder);
-    setElapsed(0);
-    setPhase(Phase::recording);
-    timer_.start();
-    micStartedAt_ = startedAt;
-    sysStartTask_.reset();
-
-    if (!captureSystemAudio()) {
-        SystemSound::play("Tink");
-        return;
-    }
-
-    // The computer's audio is recorded from now on, as the microphone is: what the other side
-    // says meanwhile must not be lost, and audio the server has already sent to the speakers
-    // never reaches a capture that connects later. The capture writes silence where the app's
-    // own start cue sounds; the cue waits for the capture's first audio, so that what the
-    // computer plays is recorded on both sides of it.
+// The computer's audio is recorded from the press, as the microphone is: what the other side
+// says meanwhile must not be lost, and audio the server has already sent to the speakers never
+// reaches a capture that connects later. So the capture connects alongside the microphone, not
+// after it. It writes silence where the app's own start cue sounds; the cue waits for the
+// capture's first audio, so that what the computer plays is recorded on both sides of it.
+std::shared_future<bool> RecorderEngine::startSystemCapture(const fs::path& micURL,
+                                                            std::future<bool> micOpened) {
     const fs::path sysURL = micURL.parent_path() / (micURL.stem().string() + "-sys.m4a");
     auto promise = std::make_shared<std::promise<bool>>();
-    sysStartTask_ = promise->get_future().share();
-    std::thread([self = this, handoff = handoff_.handle(), capture = sysCapture_, sysURL, promise] {
-        bool started = true;
+    auto started = promise->get_future().share();
+    std::thread([self = this, handoff = handoff_.handle(), capture = sysCapture_, sysURL, promise,
+                 micOpened = std::move(micOpened)]() mutable {
+        bool ok = true;
         try {
             capture->start(sysURL, [self, handoff](std::error_code e) {
                 handoff.post([self, e] { self->writeFailed(e); });
             });
         } catch (const std::exception&) {
-            started = false;
+            ok = false;
+        }
+        promise->set_value(ok);
+        // Said only while the microphone records: a recording that could not start says so
+        // itself, and plays no start cue.
+        if (!micOpened.get()) return;
+        if (!ok)
             notify("システム音声は録音されません(マイクのみで録音中)",
                    "相手の声も録るには、サウンド設定で出力デバイスを確認してください");
-        }
         // Once the capture records, or soon in any case: a speaker that idles may take seconds
         // to deliver.
-        if (started) capture->waitForFirstSample(kCueWaitsForCapture);
+        if (ok) capture->waitForFirstSample(kCueWaitsForCapture);
         SystemSound::play("Tink");
-        promise->set_value(started);
     }).detach();
-    if (detectParticipants()) meetingVision_->start();
+    return started;
+}
+
+void RecorderEngine::begin(std::unique_ptr<MicrophoneRecorder> recorder,
+                           Clock::time_point startedAt) {
+    recorder_ = std::move(recorder);
+    setElapsed(0);
+    setPhase(Phase::recording);
+    timer_.start();
+    micStartedAt_ = startedAt;
+    // With the computer's audio, its capture plays the start cue.
+    if (!sysStartTask_) SystemSound::play("Tink");
+    // Participants are looked for only with the computer's audio, whose capture started with the
+    // microphone.
+    if (sysStartTask_ && detectParticipants()) meetingVision_->start();
 }
 
 void RecorderEngine::writeFailed(std::error_code error) {

@@ -93,6 +93,10 @@ signals:
 
 private:
     void begin(std::unique_ptr<MicrophoneRecorder> recorder, Clock::time_point startedAt);
+    // Starts capturing the computer's audio beside the microphone file `micURL`; the result tells
+    // whether it started. `micOpened` tells whether the microphone did.
+    std::shared_future<bool> startSystemCapture(const std::filesystem::path& micURL,
+                                                std::future<bool> micOpened);
     // Stops a recording whose files can no longer be written, and says why.
     void writeFailed(std::error_code error);
     // `scratch` is held until the run ends (a file to process that is not kept).

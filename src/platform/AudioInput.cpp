@@ -65,6 +65,30 @@ std::chrono::system_clock::duration framesToDuration(std::size_t frames, int sam
         std::chrono::duration<double>(static_cast<double>(frames) / sampleRate));
 }
 
+// When the first frame still queued in `s` was heard, from the server's last timing report, or
+// nullopt before there is one. The newest frame the server had queued then was heard the
+// source's latency before the report; a monitor's sink plays its audio only the sink's latency
+// after rendering it, which on an idle sink can be seconds. The raw report is used, not
+// libpulse's interpolated clock: that clock is clamped at zero and kept monotonic, so right after
+// the stream starts on a sink that renders far ahead it places the first blocks up to a second
+// off.
+std::optional<std::chrono::system_clock::time_point> headHeardAt(pa_stream* s,
+                                                                 std::size_t frameBytes,
+                                                                 int sampleRate) {
+    const pa_timing_info* t = pa_stream_get_timing_info(s);
+    if (!t || t->read_index_corrupt || t->write_index_corrupt) return std::nullopt;
+    using std::chrono::microseconds;
+    const std::chrono::system_clock::time_point reported{std::chrono::seconds(t->timestamp.tv_sec) +
+                                                         microseconds(t->timestamp.tv_usec)};
+    // Frames between the newest the server had queued and the first still unread; negative once
+    // more has been read than the report knew of.
+    const std::int64_t behind =
+        (t->write_index - t->read_index) / static_cast<std::int64_t>(frameBytes);
+    return reported - microseconds(t->source_usec) + microseconds(t->sink_usec) -
+           std::chrono::duration_cast<std::chrono::system_clock::duration>(
+               std::chrono::duration<double>(static_cast<double>(behind) / sampleRate));
+}
+
 }  // namespace
 
 AudioInput::AudioInput(std::string threadName) : threadName_(std::move(threadName)) {}
@@ -96,17 +120,39 @@ void AudioInput::onRead(pa_stream* s, std::size_t, void* self) {
 }
 
 void AudioInput::deliverQueued(pa_stream* s) {
+    // The first blocks wait for a report taken once audio flows: one from when the stream
+    // connected predates what the sink rendered meanwhile.
+    if (timing_ == Timing::awaited) return;
+    if (timing_ == Timing::none && pa_stream_readable_size(s) > 0) {
+        if (pa_operation* op = pa_stream_update_timing_info(
+                s,
+                [](pa_stream* s, int, void* self) {
+                    auto* in = static_cast<AudioInput*>(self);
+                    in->timing_ = Timing::fresh;
+                    in->deliverQueued(s);
+                },
+                this)) {
+            timing_ = Timing::awaited;
+            pa_operation_unref(op);
+            return;
+        }
+        timing_ = Timing::fresh;  // refused: the blocks go out without it
+    }
     const auto now = std::chrono::system_clock::now();
     const auto seconds = [this](std::size_t frames) {
         return framesToDuration(frames, sampleRate_);
     };
     std::size_t queued = pa_stream_readable_size(s) / frameBytes_;  // frames, this block on
+    // Without a report from the server, what is still queued counts back from now.
+    const std::optional<TimePoint> firstAt = headHeardAt(s, frameBytes_, sampleRate_);
+    std::size_t read = 0;  // frames, up to this block
     while (pa_stream_readable_size(s) > 0) {
         const void* data = nullptr;
         std::size_t bytes = 0;
         if (pa_stream_peek(s, &data, &bytes) < 0 || bytes == 0) return;
         const std::size_t frames = bytes / frameBytes_;
-        const auto capturedAt = now - seconds(queued);
+        const auto capturedAt = firstAt ? *firstAt + seconds(read) : now - seconds(queued);
+        read += frames;
         queued -= std::min(queued, frames);
         if (receiver_ && frames > 0) {
             try {
@@ -448,8 +494,12 @@ void AudioInput::start(int sampleRate, int channels, Receiver receiver) {
         attr.maxlength = static_cast<std::uint32_t>(-1);
         attr.tlength = attr.prebuf = attr.minreq = static_cast<std::uint32_t>(-1);
         attr.fragsize = static_cast<std::uint32_t>(pa_usec_to_bytes(kFragmentUsec, &sampleFormat));
+        // The server reports the stream's timing as it goes (deliverQueued).
+        timing_ = Timing::none;
         if (pa_stream_connect_record(stream_, sourceName().c_str(), &attr,
-                                     PA_STREAM_ADJUST_LATENCY) < 0)
+                                     static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY |
+                                                                    PA_STREAM_AUTO_TIMING_UPDATE)) <
+            0)
             throw Error(Error::Kind::stream, lastServerError());
         for (;;) {
             const pa_stream_state_t st = pa_stream_get_state(stream_);

@@ -41,8 +41,10 @@ public:
     // Called for every block the server delivers, on the input's thread. `interleaved` is null
     // when the server reports a gap, or for where one of this process's own sounds was recorded
     // (see setKeptOutSounds); the block then stands for `frames` frames of silence.
-    // `capturedAt` estimates the wall-clock time of the block's first frame: what is still
-    // queued behind it counts back from now, so a late wake-up does not make audio look newer.
+    // `capturedAt` estimates the wall-clock time at which the block's first frame was heard,
+    // from the server's own account of the stream's latency: a monitor's audio may reach the
+    // recording before the sink plays it, or be held back after. Until the server has given an
+    // account, what is still queued behind the block counts back from now.
     using Receiver = std::function<void(const float* interleaved, std::size_t frames,
                                         std::chrono::system_clock::time_point capturedAt)>;
 
@@ -154,6 +156,10 @@ private:
     std::deque<Held> held_;
     std::uint64_t taken_ = 0;      // frames taken since the start
     std::size_t silentAhead_ = 0;  // frames of a found sound still to come
+    // Whether the server's timing report taken once audio flowed is awaited or has come; the
+    // blocks wait for it (loop thread only).
+    enum class Timing { none, awaited, fresh };
+    Timing timing_ = Timing::none;
     mutable std::mutex errorMutex_;
     std::string streamError_;
 };

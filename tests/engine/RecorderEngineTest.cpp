@@ -1,6 +1,7 @@
 // The recorder engine end to end: the real sound server, the session bus with the test
 // notification server, and the fake service.
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <QProcess>
@@ -178,6 +179,31 @@ TEST_F(RecorderEngineTest, QuickTogglesMakeOneRecordingAndSendNothingWithoutAudi
     const auto files = filesIn(store.recordingsDir());
     ASSERT_EQ(files.size(), 1u);
     EXPECT_THROW(TavroAPI::process(store.recordingsDir() / files[0], "minutes", {}), APIError);
+}
+
+// The computer's audio is captured from the press, alongside the microphone. When the
+// microphone cannot be opened (here the only source is the speakers' monitor), one notice says
+// so; the capture started alongside is closed and leaves no file, says nothing of its own, and
+// is gone before the next press is taken.
+TEST_F(RecorderEngineTest, AFailedMicrophoneLeavesNoCaptureOfTheComputersAudio) {
+    TAVRO_REQUIRE_ENV("pulseaudio", audiotest::commandExists("pulseaudio"));
+    TAVRO_REQUIRE_ENV("notification server", testsupport::probeNotificationServer());
+    audiotest::PrivateSoundServer server("load-module module-null-sink sink_name=speaker\n");
+    NotificationWatch watch;
+    engine.toggle();
+    ASSERT_EQ(watch.find("録音を開始できませんでした", 10000).size(), 1u);
+    // A press is taken again only once the first capture is closed.
+    NotificationWatch again;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            engine.toggle();
+            return !again.find("録音を開始できませんでした", 100).empty();
+        },
+        20000));
+    EXPECT_EQ(engine.phase(), Phase::idle);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return filesIn(store.recordingsDir()).empty(); }, 10000))
+        << filesIn(store.recordingsDir()).front();
+    EXPECT_TRUE(watch.find("システム音声は録音されません(マイクのみで録音中)", 500).empty());
 }
 
 TEST_F(RecorderEngineTest, AFailedMixKeepsTheOtherSidesRecording) {
@@ -490,27 +516,82 @@ TEST_P(RecorderEngineOnServerTest, AnotherProgramIsLeftOutOnlyWhileTheStartCueSo
               << "\n";
 }
 
+// How the speakers stand at the press: kept playing in real time by a silent low-latency stream,
+// as a desktop's usually are, or idle, where PulseAudio's virtual sinks render seconds ahead;
+// and how the other program plays: with a short buffer, or at the server's default latency.
+struct PressCase {
+    SoundServer server;
+    bool keptAlive;
+    bool defaultLatency;
+};
+
+std::string nameOf(const PressCase& c) {
+    return std::string(nameOf(c.server)) + (c.keptAlive ? "Busy" : "Idle") +
+           (c.defaultLatency ? "DefaultLatency" : "LowLatency");
+}
+void PrintTo(const PressCase& c, std::ostream* out) {
+    *out << nameOf(c);
+}
+
+class RecorderEngineFromThePressTest : public RecorderEngineTest,
+                                       public ::testing::WithParamInterface<PressCase> {
+protected:
+    std::optional<audiotest::PrivateSoundServer> pulseAudio;
+    std::optional<audiotest::PrivatePipeWire> pipeWire;
+    std::vector<std::unique_ptr<audiotest::Child>> keepAlive;
+
+    void SetUp() override {
+        RecorderEngineTest::SetUp();
+        if (GetParam().server == SoundServer::pulseAudio)
+            TAVRO_REQUIRE_ENV("pulseaudio", audiotest::commandExists("pulseaudio"));
+        else
+            TAVRO_REQUIRE_ENV("PipeWire", audiotest::PrivatePipeWire::probe());
+    }
+};
+
+// Every sink plays within a tenth of a second of now.
+bool sinksInRealTime() {
+    QProcess pactl;
+    pactl.start("pactl", {"list", "sinks"});
+    if (!pactl.waitForFinished(10000) || pactl.exitCode() != 0) return false;
+    for (const QByteArray& line : pactl.readAllStandardOutput().split('\n')) {
+        const QList<QByteArray> words = line.simplified().split(' ');
+        if (words.size() > 1 && words[0] == "Latency:" && words[1].toLongLong() > 100000)
+            return false;
+    }
+    return true;
+}
+
 // The computer's audio is recorded from the press, as the microphone is, also when the start
 // cue is held up (here the sound theme hands it over through a pipe that is filled 1.2 s after
-// the press; the cue's player cannot read a sound from a pipe and gives up then): beeps played into
-// the speakers and into the microphone at once, every second from one second after the press, all
-// land in the mix, each of the computer's within 80 ms of its microphone twin.
-TEST_P(RecorderEngineOnServerTest, TheComputersAudioIsRecordedFromThePress) {
-    if (GetParam().server == SoundServer::pulseAudio) {
-        TAVRO_REQUIRE_ENV("sound server", testsupport::probeSoundServer());
-    } else {
-        // The test session's devices. PipeWire's null sinks play in real time from the start,
-        // so they need no keep-alive loopbacks.
-        startPrivateServer(
-            "load-module module-null-sink sink_name=ci_speaker rate=48000 channels=2\n"
-            "load-module module-null-sink sink_name=ci_mic_feed rate=48000 channels=1\n"
-            "load-module module-remap-source source_name=ci_mic master=ci_mic_feed.monitor "
-            "channels=1\n"
-            "set-default-sink ci_speaker\nset-default-source ci_mic\n");
+// the press; the cue's player cannot read a sound from a pipe and gives up then): beeps played
+// into the speakers and into the microphone at once, every half second from 0.4 s after the
+// press, all land in the mix, each of the computer's within 80 ms of its microphone twin (beyond
+// what the server itself put between them); and another program's steady tone, playing since
+// before the press, is in the mix from as early as in a plain capture of the speakers started at
+// the press.
+TEST_P(RecorderEngineFromThePressTest, TheComputersAudioIsRecordedFromThePress) {
+    const PressCase c = GetParam();
+    // The test session's devices, without its keep-alive loopbacks.
+    const std::string devices =
+        "load-module module-null-sink sink_name=ci_speaker rate=48000 channels=2\n"
+        "load-module module-null-sink sink_name=ci_mic_feed rate=48000 channels=1\n"
+        "load-module module-remap-source source_name=ci_mic master=ci_mic_feed.monitor "
+        "channels=1\n"
+        "set-default-sink ci_speaker\nset-default-source ci_mic\n";
+    if (c.server == SoundServer::pulseAudio)
+        pulseAudio.emplace(devices);
+    else
+        pipeWire.emplace(devices);
+    if (c.keptAlive) {
+        for (const char* sink : {"ci_speaker", "ci_mic_feed"})
+            keepAlive.push_back(std::make_unique<audiotest::Child>(std::vector<std::string>{
+                "pacat", "--playback", "--raw", "--latency-msec=20", "-d", sink, "/dev/zero"}));
+        ASSERT_TRUE(QTest::qWaitFor(sinksInRealTime, 20000));
     }
     defaults.set("detectParticipants", false);
     constexpr int kBeeps = 6;
-    constexpr double kComputer = 3400, kMicrophone = 2600;  // clear of the other tests' tones
+    constexpr double kComputer = 3400, kMicrophone = 2600, kSteady = 700;
     constexpr auto kCueLate = 1200ms;
 
     const fs::path theme = home.home() / ".local/share/sounds/freedesktop";
@@ -522,24 +603,37 @@ TEST_P(RecorderEngineOnServerTest, TheComputersAudioIsRecordedFromThePress) {
         audiotest::fileText("/usr/share/sounds/freedesktop/stereo/device-added.oga");
     ASSERT_FALSE(cueSound.empty());
 
+    // Another program's tone, playing since well before the press.
+    const fs::path steadyFile = home.home() / "steady.wav";
+    ASSERT_TRUE(testsupport::Tone::writeWav(steadyFile, kSteady, 30, 0.5, 48000, 2));
+    std::vector<std::string> steadyPlayer = {"paplay", "-d", "ci_speaker"};
+    if (!c.defaultLatency) steadyPlayer.push_back("--latency-msec=100");
+    steadyPlayer.push_back(steadyFile.string());
+    audiotest::Child steady(steadyPlayer);
+
     QProcess player;
-    player.start(TAVRO_TWIN_PLAYER,
-                 {QString::number(kBeeps), "ci_speaker", QString::number(kComputer), "ci_mic_feed",
-                  QString::number(kMicrophone)});
+    QStringList args = {QString::number(kBeeps),      "ci_speaker",
+                        QString::number(kComputer),   "ci_mic_feed",
+                        QString::number(kMicrophone), "500"};
+    if (c.defaultLatency) args << "default";
+    player.start(TAVRO_TWIN_PLAYER, args);
     ASSERT_TRUE(QTest::qWaitFor(
         [&] { return player.canReadLine() || player.state() == QProcess::NotRunning; }, 60000));
     ASSERT_EQ(player.readLine().trimmed(), "ready") << player.readAllStandardError().toStdString();
 
-    // The press comes at a set time, and the player starts the beeps a second later by itself:
+    // The press comes at a set time, and the player starts the beeps 0.4 s later by itself:
     // this thread may be held up meanwhile.
-    const auto pressAt = std::chrono::system_clock::now() + 500ms;
+    const auto pressAt = std::chrono::system_clock::now() + 1000ms;
     const auto beepsAt =
-        std::chrono::duration_cast<std::chrono::nanoseconds>((pressAt + 1s).time_since_epoch());
+        std::chrono::duration_cast<std::chrono::nanoseconds>((pressAt + 400ms).time_since_epoch());
     player.write(QByteArray::number(qint64(beepsAt.count())) + "\n");
     ASSERT_TRUE(player.waitForBytesWritten(10000));
     ASSERT_TRUE(QTest::qWaitFor([&] { return std::chrono::system_clock::now() >= pressAt; }, 5000));
     const auto since = [&] { return std::chrono::system_clock::now() - pressAt; };
     engine.toggle();
+    const fs::path plainFile = home.home() / "plain.wav";
+    audiotest::Child plain({"parecord", "-d", "ci_speaker.monitor", "--channels=1",
+                            "--file-format=wav", plainFile.string()});
     // Waits for the player of the cue to open the pipe, and fills it late.
     std::thread feeder([&] {
         int fd = -1;
@@ -558,6 +652,18 @@ TEST_P(RecorderEngineOnServerTest, TheComputersAudioIsRecordedFromThePress) {
     const std::shared_ptr<void> joinFeeder(nullptr, [&](void*) { feeder.join(); });
     ASSERT_TRUE(QTest::qWaitFor([&] { return player.state() == QProcess::NotRunning; }, 60000));
     EXPECT_EQ(player.exitCode(), 0) << player.readAllStandardError().toStdString();
+    // How much later the server played the speakers' beeps than the microphone's: a sink that
+    // renders far ahead starts a new stream late.
+    const QList<QByteArray> report = player.readAllStandardOutput().trimmed().split(' ');
+    ASSERT_EQ(report.size(), 2);
+    ASSERT_EQ(report[0], "apart");
+    // PipeWire's sinks play in real time from the start, so its twins sound together; its
+    // account of a stream at the default latency is off by tens of milliseconds.
+    const double apart =
+        c.server == SoundServer::pipeWire || report[1] == "?" ? 0.0 : report[1].toDouble() / 1000;
+    // The plain capture ends at a clean stop, so that its file is complete.
+    ::kill(plain.pid(), SIGINT);
+    ASSERT_EQ(plain.wait(), 0);
     ASSERT_EQ(engine.phase(), Phase::recording);
     engine.toggle();
     ASSERT_TRUE(waitPhase(Phase::idle, 60000));
@@ -566,6 +672,7 @@ TEST_P(RecorderEngineOnServerTest, TheComputersAudioIsRecordedFromThePress) {
     ASSERT_FALSE(mic.empty());
     const auto mix =
         audiotest::decodeMono(store.recordingsDir() / (mic.stem().string() + "-mix.m4a"), 24000);
+    const auto plainCapture = audiotest::decodeMono(plainFile, 24000);
     const auto spoken = audiotest::toneOnsets(mix, 24000, kMicrophone, 0.5);
     const auto played = audiotest::toneOnsets(mix, 24000, kComputer, 0.5);
     const auto list = [](const std::vector<double>& v) {
@@ -575,18 +682,63 @@ TEST_P(RecorderEngineOnServerTest, TheComputersAudioIsRecordedFromThePress) {
     };
     ASSERT_EQ(spoken.size(), std::size_t(kBeeps)) << list(spoken);
     EXPECT_EQ(played.size(), std::size_t(kBeeps)) << list(played);
+    // The hole at the start: where the steady tone begins in the mix, whose time zero is the
+    // press.
+    const double hole = audiotest::toneOnset(mix, 24000, kSteady, 0.25).value_or(INFINITY);
+    const auto nearest = [](const std::vector<double>& v, double t) {
+        double best = INFINITY;
+        for (double x : v)
+            if (std::fabs(x - t) < std::fabs(best - t)) best = x;
+        return best;
+    };
     std::string offsets;
     for (std::size_t i = 0; i < spoken.size(); ++i) {
-        double offset = INFINITY;
-        for (double p : played)
-            if (std::fabs(p - spoken[i]) < std::fabs(offset)) offset = p - spoken[i];
-        EXPECT_LT(std::fabs(offset), 0.08) << "beep " << i + 1 << " at " << spoken[i] << " s";
+        const double offset = nearest(played, spoken[i] + apart) - spoken[i];
         offsets += " " + std::to_string(static_cast<int>(std::lround(offset * 1000)));
+        // A beep that sounded before any capture could hear it is cut short: its onset is
+        // where the computer's audio begins.
+        if (std::fabs(spoken[i] + offset - hole) < 0.03) continue;
+        EXPECT_LT(std::fabs(offset - apart), 0.08)
+            << "beep " << i + 1 << " at " << spoken[i] << " s, the server played it "
+            << apart * 1000 << " ms after the microphone's";
     }
-    // Kept in the test's output: how far each of the computer's beeps lies from its twin.
+    // The same in the plain capture, whose file starts at its first sample, whenever the server
+    // delivered that: its place in the mix comes from the computer's beeps, which both hold.
+    // Roughly placed by the microphone's first beep, a later computer beep (one not cut short)
+    // is matched with the mix's nearest, which is no more than half the beeps' interval away.
+    const auto plainPlayed = audiotest::toneOnsets(plainCapture, 24000, kComputer, 0.5);
+    ASSERT_GE(plainPlayed.size(), 2u) << list(plainPlayed);
+    const double plainStart =
+        nearest(played, plainPlayed[1] + spoken[0] + apart - plainPlayed[0]) - plainPlayed[1];
+    const double plainHole =
+        plainStart + audiotest::toneOnset(plainCapture, 24000, kSteady, 0.25).value_or(INFINITY);
+    // The start cue may blank its own length and 40 ms, when it sounds at once.
+    const double cueWindow =
+        audiotest::decodeMono("/usr/share/sounds/freedesktop/stereo/device-added.oga", 24000)
+                .size() /
+            24000.0 +
+        0.04;
+    EXPECT_LT(hole, std::max({plainHole, cueWindow, 0.0}) + 0.1) << "plain: " << plainHole;
+    // Kept in the test's output: how far each of the computer's beeps lies from its twin, and
+    // the holes.
     RecordProperty("offsetsMs", offsets);
-    std::cout << "computer minus microphone, per beep (ms):" << offsets << "\n";
+    RecordProperty("apartMs", static_cast<int>(std::lround(apart * 1000)));
+    RecordProperty("holeMs", static_cast<int>(std::lround(hole * 1000)));
+    RecordProperty("plainHoleMs", static_cast<int>(std::lround(plainHole * 1000)));
+    std::cout << nameOf(c) << ": computer minus microphone, per beep (ms):" << offsets
+              << " (played " << std::lround(apart * 1000) << " ms apart); hole at the start "
+              << std::lround(hole * 1000) << " ms, plain capture's "
+              << std::lround(plainHole * 1000) << " ms\n";
 }
+
+INSTANTIATE_TEST_SUITE_P(, RecorderEngineFromThePressTest,
+                         ::testing::Values(PressCase{SoundServer::pulseAudio, true, false},
+                                           PressCase{SoundServer::pulseAudio, false, false},
+                                           PressCase{SoundServer::pulseAudio, false, true},
+                                           PressCase{SoundServer::pulseAudio, true, true},
+                                           PressCase{SoundServer::pipeWire, true, false},
+                                           PressCase{SoundServer::pipeWire, false, true}),
+                         [](const auto& info) { return nameOf(info.param); });
 
 // The vocabulary's blank lines are covered end to end above.
 TEST(RecorderEngineText, StampsAndNames) {

@@ -3,9 +3,16 @@
 // few milliseconds of each other, which two player processes started one after the other
 // cannot promise on a busy machine. A process of its own, since the recorder leaves its own
 // process's sounds out of the computer's audio.
-// Usage: tavro_twin_player <beeps> <sink> <hz> <sink> <hz>
+// Usage: tavro_twin_player <beeps> <sink> <hz> <sink> <hz> [<interval ms> [default]]
+// A beep every second unless an interval is given; "default" leaves the first sink's buffer to the
+// server, as an ordinary player does (about two seconds ahead), instead of a short one. The second
+// sink stands for a microphone, which hears at once: it always gets a short buffer.
 // Prints "ready" when both are filled, then reads a wall-clock time (nanoseconds since the
-// epoch) from standard input, starts both at that time, and exits 0 once both have played.
+// epoch) from standard input, starts both at that time, and exits 0 once both have played. Before
+// it exits it prints "apart <ms>": by the server's own account, how much later the first sink
+// played its first sample than the second did. A sink that renders far ahead plays a new stream
+// late, so two sinks in different states need not sound together; "apart ?" when the account is
+// not believable (PipeWire's has played a sample before the start).
 #include <pulse/pulseaudio.h>
 
 #include <time.h>
@@ -17,6 +24,7 @@
 #include <cstdlib>
 #include <iostream>
 #include <numbers>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,14 +42,26 @@ struct Side {
     std::size_t written = 0;  // samples handed to the server
     bool draining = false;
     bool played = false;
+    std::optional<double> heardAt;  // wall-clock seconds, when the first sample played
 };
 
-std::vector<float> beeps(int count, double hz) {
-    std::vector<float> x(static_cast<std::size_t>(count) * kRate, 0.0f);
+// When the first sample played, by the server's timing report, once the stream has played some.
+std::optional<double> firstHeardAt(pa_stream* s) {
+    const pa_timing_info* t = pa_stream_get_timing_info(s);
+    if (!t || t->read_index_corrupt || t->read_index <= 0) return std::nullopt;
+    // The sample at the read index goes into the sink at the report and is heard the sink's
+    // latency later.
+    return static_cast<double>(t->timestamp.tv_sec) + t->timestamp.tv_usec / 1e6 +
+           static_cast<double>(t->sink_usec) / 1e6 -
+           static_cast<double>(t->read_index) / sizeof(float) / kRate;
+}
+
+std::vector<float> beeps(int count, double hz, std::size_t interval) {
+    std::vector<float> x(static_cast<std::size_t>(count) * interval, 0.0f);
     const auto beep = static_cast<std::size_t>(kBeepSeconds * kRate);
     for (int b = 0; b < count; ++b)
         for (std::size_t i = 0; i < beep; ++i)
-            x[static_cast<std::size_t>(b) * kRate + i] =
+            x[static_cast<std::size_t>(b) * interval + i] =
                 static_cast<float>(kAmplitude * std::sin(2 * std::numbers::pi * hz * i / kRate));
     return x;
 }
@@ -58,10 +78,14 @@ void onWritable(pa_stream* s, std::size_t bytes, void* user) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 6) {
-        std::cerr << "usage: tavro_twin_player <beeps> <sink> <hz> <sink> <hz>\n";
+    if (argc < 6 || argc > 8) {
+        std::cerr << "usage: tavro_twin_player <beeps> <sink> <hz> <sink> <hz> [<interval ms> "
+                     "[default]]\n";
         return 2;
     }
+    const auto interval =
+        static_cast<std::size_t>(argc > 6 ? std::atoi(argv[6]) * kRate / 1000 : kRate);
+    const bool playerLatency = argc > 7 && std::string(argv[7]) == "default";
     using namespace std::chrono_literals;
     testsupport::PulseSession pulse;
     if (!pulse.connect(30s)) {
@@ -72,17 +96,21 @@ int main(int argc, char** argv) {
     const pa_sample_spec format{PA_SAMPLE_FLOAT32NE, kRate, 1};
     for (int i = 0; i < 2; ++i) {
         Side& side = sides[i];
-        side.samples = beeps(std::atoi(argv[1]), std::atof(argv[3 + 2 * i]));
+        const bool serverLatency = playerLatency && i == 0;
+        side.samples = beeps(std::atoi(argv[1]), std::atof(argv[3 + 2 * i]), interval);
         side.stream = pa_stream_new(pulse.context(), "twin beeps", &format, nullptr);
         pa_stream_set_write_callback(side.stream, &onWritable, &side);
         // A short buffer keeps the sink's latency low. It is full before the uncork, so playing
         // starts at once.
         pa_buffer_attr attr{};
         attr.maxlength = attr.minreq = attr.prebuf = attr.fragsize = static_cast<std::uint32_t>(-1);
-        attr.tlength = static_cast<std::uint32_t>(pa_usec_to_bytes(100'000, &format));
+        attr.tlength = serverLatency
+                           ? static_cast<std::uint32_t>(-1)
+                           : static_cast<std::uint32_t>(pa_usec_to_bytes(100'000, &format));
         pa_stream_connect_playback(
             side.stream, argv[2 + 2 * i], &attr,
-            static_cast<pa_stream_flags_t>(PA_STREAM_START_CORKED | PA_STREAM_ADJUST_LATENCY),
+            static_cast<pa_stream_flags_t>(PA_STREAM_START_CORKED | PA_STREAM_AUTO_TIMING_UPDATE |
+                                           (serverLatency ? 0 : PA_STREAM_ADJUST_LATENCY)),
             nullptr, nullptr);
     }
     const auto both = [&](auto&& pred) { return pred(sides[0]) && pred(sides[1]); };
@@ -115,6 +143,8 @@ int main(int argc, char** argv) {
     const bool played = pulse.runUntil(
         [&] {
             for (Side& side : sides)
+                if (!side.heardAt) side.heardAt = firstHeardAt(side.stream);
+            for (Side& side : sides)
                 if (side.written == side.samples.size() && !side.draining) {
                     side.draining = true;
                     if (pa_operation* op = pa_stream_drain(
@@ -128,6 +158,14 @@ int main(int argc, char** argv) {
             return failed() || both([](Side& s) { return s.played; });
         },
         120s);
+    // A few milliseconds early is rounding.
+    const double start = static_cast<double>(at) / 1e9 - 0.005;
+    if (sides[0].heardAt && sides[1].heardAt && *sides[0].heardAt >= start &&
+        *sides[1].heardAt >= start)
+        std::cout << "apart " << std::lround((*sides[0].heardAt - *sides[1].heardAt) * 1000)
+                  << std::endl;
+    else
+        std::cout << "apart ?" << std::endl;
     for (Side& side : sides) {
         pa_stream_disconnect(side.stream);
         pa_stream_unref(side.stream);
