@@ -29,7 +29,8 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* kCalendarParticipantsKey = "calendarMeetingParticipants";
-// The longest the start cue waits for the capture of the computer's audio.
+// The start cue waits for this much of the computer's audio, and this long at most.
+constexpr std::chrono::milliseconds kCaptureBeforeCue{100};
 constexpr std::chrono::milliseconds kCueWaitsForCapture{500};
 
 // What a processing run hands back to the main thread.
@@ -247,7 +248,7 @@ std::shared_future<bool> RecorderEngine::startSystemCapture(const fs::path& micU
                    "相手の声も録るには、サウンド設定で出力デバイスを確認してください");
         // Once the capture records, or soon in any case: a speaker that idles may take seconds
         // to deliver.
-        if (ok) capture->waitForFirstSample(kCueWaitsForCapture);
+        if (ok) capture->waitForAudio(kCaptureBeforeCue, kCueWaitsForCapture);
         SystemSound::play("Tink");
     }).detach();
     return started;

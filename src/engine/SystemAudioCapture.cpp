@@ -43,6 +43,7 @@ void SystemAudioCapture::start(const std::filesystem::path& url, WriteFailed onW
     {
         std::lock_guard lock(mutex_);
         firstSampleAt_.reset();
+        framesArrived_ = 0;
         outputURL_ = url;
     }
     try {
@@ -64,16 +65,17 @@ void SystemAudioCapture::start(const std::filesystem::path& url, WriteFailed onW
 void SystemAudioCapture::receive(const float* interleaved, std::size_t frames,
                                  Timestamp capturedAt) {
     if (writeFailed_) return;
-    if (!sessionStarted_.load(std::memory_order_relaxed)) {
+    {
+        std::lock_guard lock(mutex_);
         // An idle sink may take seconds to deliver, so the first sample, not the start, times
         // the track.
-        {
-            std::lock_guard lock(mutex_);
+        if (!sessionStarted_.load(std::memory_order_relaxed)) {
             firstSampleAt_ = capturedAt;
             sessionStarted_ = true;
         }
-        sampleArrived_.notify_all();
+        framesArrived_ += frames;
     }
+    audioArrived_.notify_all();
     try {
         writer_->write(interleaved, frames);
     } catch (const AacFileWriter::WriteError& e) {
@@ -109,9 +111,11 @@ std::optional<SystemAudioCapture::Timestamp> SystemAudioCapture::firstSampleAt()
     return firstSampleAt_;
 }
 
-bool SystemAudioCapture::waitForFirstSample(std::chrono::milliseconds atMost) const {
+bool SystemAudioCapture::waitForAudio(std::chrono::milliseconds length,
+                                      std::chrono::milliseconds atMost) const {
+    const auto frames = static_cast<std::uint64_t>(length.count()) * kCaptureSettings.sampleRate / 1000;
     std::unique_lock lock(mutex_);
-    return sampleArrived_.wait_for(lock, atMost, [this] { return firstSampleAt_.has_value(); });
+    return audioArrived_.wait_for(lock, atMost, [&] { return framesArrived_ >= frames; });
 }
 
 std::optional<std::filesystem::path> SystemAudioCapture::outputURL() const {

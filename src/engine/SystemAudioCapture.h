@@ -7,6 +7,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -50,8 +51,8 @@ public:
     // Wall-clock time of the first sample in the companion file; nullopt until audio arrives.
     // Kept after stop() until the next start().
     std::optional<Timestamp> firstSampleAt() const;
-    // Waits until audio has arrived, or for `atMost`. Whether it has.
-    bool waitForFirstSample(std::chrono::milliseconds atMost) const;
+    // Waits until `length` of audio has arrived, or for `atMost`. Whether it has.
+    bool waitForAudio(std::chrono::milliseconds length, std::chrono::milliseconds atMost) const;
     // The file being written; nullopt while idle.
     std::optional<std::filesystem::path> outputURL() const;
 
@@ -72,7 +73,8 @@ private:
     WriteFailed onWriteFailed_;
     bool writeFailed_ = false;  // the sound server's thread only, while capturing
     mutable std::mutex mutex_;  // guards the two fields below
-    mutable std::condition_variable sampleArrived_;
+    mutable std::condition_variable audioArrived_;
     std::optional<Timestamp> firstSampleAt_;
+    std::uint64_t framesArrived_ = 0;
     std::optional<std::filesystem::path> outputURL_;
 };
