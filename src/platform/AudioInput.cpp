@@ -3,7 +3,6 @@
 #include "platform/SoundFinder.h"
 
 #include <pulse/pulseaudio.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -57,6 +56,8 @@ constexpr double kMoveGapTolerance = 0.03;
 constexpr auto kHeardWithin = std::chrono::milliseconds(3000);
 // Sounds asked for this long before a start may still be heard in the recording.
 constexpr auto kAskedBeforeStart = std::chrono::seconds(3);
+// What was delivered last is kept this long, as the lead-in of a search.
+constexpr auto kLookBack = std::chrono::milliseconds(250);
 // Less of a sound than this in the recording cannot be told from other audio.
 constexpr auto kShortestPart = std::chrono::milliseconds(30);
 
@@ -163,8 +164,7 @@ void AudioInput::deliverQueued(pa_stream* s) {
                     const double gap =
                         std::chrono::duration<double>(capturedAt - deliveredUntil_).count();
                     if (gap > kMoveGapTolerance)
-                        take(nullptr, static_cast<std::size_t>(gap * sampleRate_),
-                             deliveredUntil_);
+                        take(nullptr, static_cast<std::size_t>(gap * sampleRate_), deliveredUntil_);
                 }
                 afterMove_ = false;
                 take(static_cast<const float*>(data), frames, capturedAt);
@@ -222,8 +222,25 @@ void AudioInput::release(bool all) {
     while (!held_.empty() && held_.front().first + held_.front().frames <= neededFrom) {
         const Held& h = held_.front();
         receiver_(h.samples.empty() ? nullptr : h.samples.data(), h.frames, h.at);
+        if (keptOut_) {
+            for (std::size_t f = 0; f < h.frames; ++f) delivered_.push_back(monoAt(h, f));
+            const auto keep = static_cast<std::size_t>(
+                std::chrono::duration<double>(kLookBack).count() * sampleRate_);
+            if (delivered_.size() > keep)
+                delivered_.erase(
+                    delivered_.begin(),
+                    delivered_.begin() + static_cast<std::ptrdiff_t>(delivered_.size() - keep));
+        }
         held_.pop_front();
     }
+}
+
+float AudioInput::monoAt(const Held& h, std::size_t frame) const {
+    if (h.samples.empty()) return 0;
+    const std::size_t channels = frameBytes_ / sizeof(float);
+    float sum = 0;
+    for (std::size_t c = 0; c < channels; ++c) sum += h.samples[frame * channels + c];
+    return sum / static_cast<float>(channels);
 }
 
 void AudioInput::silence(std::size_t block, std::size_t from, std::size_t to) {
@@ -247,21 +264,16 @@ void AudioInput::silence(std::size_t block, std::size_t from, std::size_t to) {
 }
 
 void AudioInput::lookFor(const Search& search) {
-    // The held blocks of the search, as one mono track from frame `start` on.
-    const std::size_t channels = frameBytes_ / sizeof(float);
-    std::vector<float> mono;
-    std::optional<std::uint64_t> start;
+    // What was delivered last and the held blocks up to the search's end, as one mono track from
+    // frame `start` on: the sound is sought where it may be, but never at the track's edge, where
+    // a part of it is hard to tell.
+    if (held_.empty()) return;
+    std::vector<float> mono(delivered_.begin(), delivered_.end());
+    const std::uint64_t start = held_.front().first - delivered_.size();
     for (const Held& h : held_) {
-        if (h.first + h.frames <= search.from || h.first >= search.to) continue;
-        if (!start) start = h.first;
-        for (std::size_t f = 0; f < h.frames; ++f) {
-            float sum = 0;
-            for (std::size_t c = 0; !h.samples.empty() && c < channels; ++c)
-                sum += h.samples[f * channels + c];
-            mono.push_back(sum / static_cast<float>(channels));
-        }
+        if (h.first >= search.to) break;
+        for (std::size_t f = 0; f < h.frames; ++f) mono.push_back(monoAt(h, f));
     }
-    if (!start) return;
     const SoundFinder finder(*search.shape);
     const auto frames = [this](std::chrono::milliseconds t) {
         return static_cast<std::ptrdiff_t>(std::chrono::duration<double>(t).count() * sampleRate_);
@@ -273,9 +285,9 @@ void AudioInput::lookFor(const Search& search) {
     // what lies after them is silenced as it comes.
     const std::ptrdiff_t length =
         std::min(static_cast<std::ptrdiff_t>(finder.length()), frames(kLongestOwnSound));
-    const std::ptrdiff_t begin = static_cast<std::ptrdiff_t>(*start) + *found;
-    const auto from = static_cast<std::uint64_t>(
-        std::max<std::ptrdiff_t>(0, begin - frames(kKeptOutMargin)));
+    const std::ptrdiff_t begin = static_cast<std::ptrdiff_t>(start) + *found;
+    const auto from =
+        static_cast<std::uint64_t>(std::max<std::ptrdiff_t>(0, begin - frames(kKeptOutMargin)));
     const auto to = static_cast<std::uint64_t>(
         std::max<std::ptrdiff_t>(0, begin + length + frames(kKeptOutMargin)));
     for (std::size_t i = 0; i < held_.size(); ++i) {
@@ -295,6 +307,8 @@ void AudioInput::onMoved(pa_stream* s, void* self) {
     // from its end.
     in->deliverQueued(s);
     in->afterMove_ = true;
+    // The new device's latency is its own: its first blocks wait for a report of it.
+    if (in->timing_ == Timing::fresh) in->timing_ = Timing::none;
 }
 
 std::string AudioInput::sourceName() const {
@@ -481,6 +495,7 @@ void AudioInput::start(int sampleRate, int channels, Receiver receiver) {
         receiver_ = std::move(receiver);
         searches_.clear();
         held_.clear();
+        delivered_.clear();
         silentAhead_ = 0;
         taken_ = 0;
         askedSince_ = std::chrono::system_clock::now() - kAskedBeforeStart;

@@ -78,20 +78,20 @@ public:
     };
     // Called on the input's thread before blocks go out: the sounds asked to play at `since` or
     // later.
-    using KeptOutSounds =
-        std::function<std::vector<KeptOutSound>(TimePoint since, int sampleRate)>;
-    // Recording the computer's output: each such sound is looked for in what the device records
-    // around its request, and where it is found, that stretch is delivered as silence: the
-    // sound's length and kKeptOutMargin on either side, kLongestOwnSound at most. The server mixes
-    // every stream into the monitor, so silence is the only way to leave a sound out, and only
-    // the recording itself says where the sound landed in it. Blocks wait while a sound may still
-    // come. A sound that is not there (muted, played on another output) silences nothing. Takes
-    // effect at the next start().
+    using KeptOutSounds = std::function<std::vector<KeptOutSound>(TimePoint since, int sampleRate)>;
+    // Recording the computer's output: each such sound is looked for in the few seconds the
+    // device records after its request, and where it is found, that stretch is delivered as
+    // silence: the sound's length and kKeptOutMargin on either side, kLongestOwnSound at most. The
+    // server mixes every stream into the monitor, so silence is the only way to leave a sound out,
+    // and only the recording itself says where the sound landed in it. Blocks wait while a sound
+    // may still come. A sound that is not there (muted, played on another output) silences nothing.
+    // Takes effect at the next start().
     void setKeptOutSounds(KeptOutSounds sounds) { keptOut_ = std::move(sounds); }
     static constexpr std::chrono::seconds kLongestOwnSound{2};
     static constexpr std::chrono::milliseconds kKeptOutMargin{15};
 
-    // Ends the stream and the connection. No Receiver call runs once it returns. Idempotent.
+    // Ends the stream and the connection; blocks held back for a kept-out sound go out first. No
+    // Receiver call runs once it returns. Idempotent.
     void stop();
 
     // Why a running stream ended on its own ("Entity killed", "Connection terminated"); empty
@@ -104,6 +104,13 @@ private:
     static void onRead(pa_stream* s, std::size_t bytes, void* self);
     static void onMoved(pa_stream* s, void* self);
 
+    // A block held back while a kept-out sound may lie in it.
+    struct Held {
+        std::vector<float> samples;  // empty for silence
+        std::size_t frames;
+        TimePoint at;
+        std::uint64_t first;  // the frame it begins with, counted from the start
+    };
     // Where a kept-out sound may lie in the recording: frames [from, to) of what was taken.
     struct Search {
         std::uint64_t from, to;
@@ -120,6 +127,7 @@ private:
     // blocks no search needs any more.
     void release(bool all);
     void lookFor(const Search& search);
+    float monoAt(const Held& h, std::size_t frame) const;
     // Makes frames [from, to) of the held block `block` silent, splitting it where needed.
     void silence(std::size_t block, std::size_t from, std::size_t to);
 
@@ -144,16 +152,11 @@ private:
     int sampleRate_ = 0;
     bool stopping_ = false;
     // Kept-out sounds (loop thread only): where each may lie, and the blocks held meanwhile.
-    struct Held {
-        std::vector<float> samples;  // empty for silence
-        std::size_t frames;
-        TimePoint at;
-        std::uint64_t first;  // the frame it begins with, counted from the start
-    };
     KeptOutSounds keptOut_;
     TimePoint askedSince_;
     std::vector<Search> searches_;
     std::deque<Held> held_;
+    std::deque<float> delivered_;  // the last blocks delivered, mono
     std::uint64_t taken_ = 0;      // frames taken since the start
     std::size_t silentAhead_ = 0;  // frames of a found sound still to come
     // Whether the server's timing report taken once audio flowed is awaited or has come; the
