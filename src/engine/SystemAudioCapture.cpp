@@ -113,7 +113,8 @@ std::optional<SystemAudioCapture::Timestamp> SystemAudioCapture::firstSampleAt()
 
 bool SystemAudioCapture::waitForAudio(std::chrono::milliseconds length,
                                       std::chrono::milliseconds atMost) const {
-    const auto frames = static_cast<std::uint64_t>(length.count()) * kCaptureSettings.sampleRate / 1000;
+    const auto frames =
+        static_cast<std::uint64_t>(length.count()) * kCaptureSettings.sampleRate / 1000;
     std::unique_lock lock(mutex_);
     return audioArrived_.wait_for(lock, atMost, [&] { return framesArrived_ >= frames; });
 }

@@ -7,10 +7,10 @@
 #include <cstdlib>
 #include <deque>
 #include <map>
-#include <tuple>
 #include <mutex>
 #include <system_error>
 #include <thread>
+#include <tuple>
 
 namespace fs = std::filesystem;
 
@@ -46,7 +46,8 @@ std::vector<fs::path> themeFolders() {
     std::string dirs = dataDirs && *dataDirs ? dataDirs : "/usr/local/share:/usr/share";
     for (std::size_t from = 0; from <= dirs.size();) {
         const std::size_t colon = std::min(dirs.find(':', from), dirs.size());
-        if (colon > from) folders.push_back(fs::path(dirs.substr(from, colon - from)) / "sounds" / kTheme);
+        if (colon > from)
+            folders.push_back(fs::path(dirs.substr(from, colon - from)) / "sounds" / kTheme);
         from = colon + 1;
     }
     return folders;
@@ -147,8 +148,8 @@ std::shared_ptr<const std::vector<float>> shapeOf(const std::string& event, int 
     std::shared_ptr<std::vector<float>> shape;
     try {
         AudioFileReader reader(file, sampleRate, 1);
-        shape = std::make_shared<std::vector<float>>(
-            static_cast<std::size_t>(sampleRate) * kLongestShapeSeconds);
+        shape = std::make_shared<std::vector<float>>(static_cast<std::size_t>(sampleRate) *
+                                                     kLongestShapeSeconds);
         shape->resize(reader.read(shape->data(), shape->size()));
     } catch (const std::exception&) {
         shape.reset();

@@ -40,9 +40,7 @@ TEST(SystemSound, FindsTheThemeFileOfAnEvent) {
         {"whole name before a shorter one",
          {"user/stereo/device.oga", "system/stereo/device-added.oga"},
          "system/stereo/device-added.oga"},
-        {"turned off",
-         {"user/stereo/device-added.disabled", "system/stereo/device-added.oga"},
-         ""},
+        {"turned off", {"user/stereo/device-added.disabled", "system/stereo/device-added.oga"}, ""},
         {"none", {"system/stereo/bell.oga"}, ""},
     };
     for (const auto& c : cases) {
@@ -72,8 +70,8 @@ TEST(SystemSound, ReadsWhatACueSoundsLikeFromRegularFilesOnly) {
     const audiotest::ScopedEnv dataDirs("XDG_DATA_DIRS", "/usr/share");
     const auto shape = SystemSound::shapeOf("device-added", 24000);
     ASSERT_TRUE(shape);
-    EXPECT_EQ(*shape, audiotest::decodeMono(
-                          "/usr/share/sounds/freedesktop/stereo/device-added.oga", 24000));
+    EXPECT_EQ(*shape, audiotest::decodeMono("/usr/share/sounds/freedesktop/stereo/device-added.oga",
+                                            24000));
     ASSERT_EQ(mkfifo((stereo / "device-removed.oga").c_str(), 0600), 0);
     EXPECT_FALSE(SystemSound::shapeOf("device-removed", 24000));
     std::ofstream(stereo / "complete.oga") << "not a sound";
