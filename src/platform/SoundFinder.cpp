@@ -157,12 +157,12 @@ double meanOf(const std::vector<double>& v) {
 // allocations made afresh on every search would cost page faults each time, too.
 struct SoundFinder::Transforms {
     explicit Transforms(std::size_t block)
-        : fwd(block, false), inv(block, true), buf(zeroed(block + 2)), spec(zeroed(block + 2)) {}
-    explicit operator bool() const { return segment && fwd && inv && buf && spec; }
+        : fwd(block, false), inv(block, true), buf(zeroed(block + 2)), freq(zeroed(block + 2)) {}
+    explicit operator bool() const { return segment && fwd && inv && buf && freq; }
     std::mutex mutex;  // a transform's context must not run twice at once
     Rdft segment{kSegment, false};
     Rdft fwd, inv;
-    Buffer buf, spec;
+    Buffer buf, freq;
     std::vector<float> rec, corr, windows;
 };
 
@@ -236,17 +236,17 @@ std::optional<std::ptrdiff_t> SoundFinder::find(std::span<const float> recorded,
     const float* const steady = steadyWeight.data();
 
     float* const buf = t.buf.get();
-    float* const spec = t.spec.get();
+    float* const freq = t.freq.get();
     const float* s = spectrum_.data();
     const auto n = static_cast<std::ptrdiff_t>(N), l = static_cast<std::ptrdiff_t>(L);
     const auto margin = static_cast<std::ptrdiff_t>(kMargin);
-    // Transforms the recording from `from` on into `spec`, zero outside the recording.
+    // Transforms the recording from `from` on into `freq`, zero outside the recording.
     auto load = [&](std::ptrdiff_t from) {
         const std::ptrdiff_t begin = std::clamp<std::ptrdiff_t>(from, 0, n);
         const std::ptrdiff_t end = std::clamp<std::ptrdiff_t>(from + std::ptrdiff_t(M), 0, n);
         std::fill(buf, buf + M, 0.0f);
         std::copy(rec.data() + begin, rec.data() + end, buf + (begin - from));
-        fwd(spec, buf);
+        fwd(freq, buf);
     };
 
     // The whitened correlation at every lag where any of the sound lies in the recording, block
@@ -257,14 +257,14 @@ std::optional<std::ptrdiff_t> SoundFinder::find(std::span<const float> recorded,
     corr.assign(std::size_t(last - first + 1), 0.0f);
     for (std::ptrdiff_t lag = first; lag <= last; lag += step) {
         load(lag - margin);
-        float* const r = spec;
+        float* const r = freq;
         for (std::size_t k = 0; k < bins; ++k) {
             // r * conj(s) * weight, spelt out: std::complex's product checks for infinities.
             const float w = sharp[k], re = r[2 * k], im = r[2 * k + 1];
             r[2 * k] = (re * s[2 * k] + im * s[2 * k + 1]) * w;
             r[2 * k + 1] = (im * s[2 * k] - re * s[2 * k + 1]) * w;
         }
-        inv(buf, spec);
+        inv(buf, freq);
         const std::ptrdiff_t count = std::min(step, last - lag + 1);
         std::copy(buf + margin, buf + margin + count, corr.data() + (lag - first));
     }
@@ -285,17 +285,17 @@ std::optional<std::ptrdiff_t> SoundFinder::find(std::span<const float> recorded,
     if (to - from < static_cast<std::ptrdiff_t>(minOverlap)) return std::nullopt;
     auto whiten = [&] {
         for (std::size_t k = 0; k < bins; ++k) {
-            spec[2 * k] *= steady[k];
-            spec[2 * k + 1] *= steady[k];
+            freq[2 * k] *= steady[k];
+            freq[2 * k + 1] *= steady[k];
         }
-        inv(buf, spec);
+        inv(buf, freq);
     };
     load(lag - margin);
     whiten();
     // The correlation is no longer needed; its memory holds the whitened recording.
     std::copy(buf + margin + from, buf + margin + to, corr.begin());
     const float* const heard = corr.data();
-    std::copy(spectrum_.begin(), spectrum_.end(), spec);
+    std::copy(spectrum_.begin(), spectrum_.end(), freq);
     whiten();
     double dot = 0, heardEnergy = 0, shapeEnergy = 0;
     for (std::ptrdiff_t i = from; i < to; ++i) {

@@ -343,29 +343,42 @@ void PrintTo(const ServerCase& c, std::ostream* out) {
     *out << nameOf(c);
 }
 
-class RecorderEngineOnServerTest : public RecorderEngineTest,
-                                   public ::testing::WithParamInterface<ServerCase> {
+// On a private sound server of the kind the case names.
+template <typename Case>
+class OnPrivateServer : public RecorderEngineTest, public ::testing::WithParamInterface<Case> {
 protected:
     std::optional<audiotest::PrivateSoundServer> pulseAudio;
     std::optional<audiotest::PrivatePipeWire> pipeWire;
-    // The sound library picks its output, and connects to the server, once per process: at the
-    // first sound. Each case runs in a process of its own.
-    audiotest::ScopedEnv soundDriver{"CANBERRA_DRIVER", GetParam().soundDriver};
 
     void SetUp() override {
         RecorderEngineTest::SetUp();
-        if (GetParam().server == SoundServer::pulseAudio)
+        if (this->GetParam().server == SoundServer::pulseAudio)
             TAVRO_REQUIRE_ENV("pulseaudio", audiotest::commandExists("pulseaudio"));
         else
             TAVRO_REQUIRE_ENV("PipeWire", audiotest::PrivatePipeWire::probe());
     }
     // Starts a server of the kind under test with `devices`, and points PULSE_SERVER at it.
     void startPrivateServer(const std::string& devices) {
-        if (GetParam().server == SoundServer::pulseAudio)
+        if (this->GetParam().server == SoundServer::pulseAudio)
             pulseAudio.emplace(devices);
         else
             pipeWire.emplace(devices);
     }
+};
+
+// Speakers and a silent microphone. PipeWire's PulseAudio server has no null source: the
+// microphone echoes a silent sink.
+constexpr const char* kQuietDevices =
+    "load-module module-null-sink sink_name=spk rate=48000 channels=2\n"
+    "load-module module-null-sink sink_name=mic_feed rate=48000 channels=1\n"
+    "load-module module-remap-source source_name=mic master=mic_feed.monitor channels=1\n"
+    "set-default-sink spk\nset-default-source mic\n";
+
+class RecorderEngineOnServerTest : public OnPrivateServer<ServerCase> {
+protected:
+    // The sound library picks its output, and connects to the server, once per process: at the
+    // first sound. Each case runs in a process of its own.
+    audiotest::ScopedEnv soundDriver{"CANBERRA_DRIVER", GetParam().soundDriver};
 };
 
 INSTANTIATE_TEST_SUITE_P(, RecorderEngineOnServerTest,
@@ -380,12 +393,7 @@ INSTANTIATE_TEST_SUITE_P(, RecorderEngineOnServerTest,
 // silent while a listener on the speakers hears both cues. A notification's sound that the app
 // plays itself (where the notification server plays none) is recorded like any other sound.
 TEST_P(RecorderEngineOnServerTest, TheAppsOwnCuesStayOutOfTheRecording) {
-    // PipeWire's PulseAudio server has no null source: the microphone echoes a silent sink.
-    startPrivateServer(
-        "load-module module-null-sink sink_name=spk rate=48000 channels=2\n"
-        "load-module module-null-sink sink_name=mic_feed rate=48000 channels=1\n"
-        "load-module module-remap-source source_name=mic master=mic_feed.monitor channels=1\n"
-        "set-default-sink spk\nset-default-source mic\n");
+    startPrivateServer(kQuietDevices);
     defaults.set("detectParticipants", false);
     std::mutex mutex;
     std::vector<std::pair<QDateTime, float>> heard;  // loud blocks on the speakers
@@ -486,11 +494,7 @@ std::vector<std::pair<double, double>> toneMissing(const std::vector<float>& x, 
 // Another program's steady tone is missing from the recording only while the start cue sounds:
 // for at most the cue's length and 40 ms, and it is there on both sides of it.
 TEST_P(RecorderEngineOnServerTest, AnotherProgramIsLeftOutOnlyWhileTheStartCueSounds) {
-    startPrivateServer(
-        "load-module module-null-sink sink_name=spk rate=48000 channels=2\n"
-        "load-module module-null-sink sink_name=mic_feed rate=48000 channels=1\n"
-        "load-module module-remap-source source_name=mic master=mic_feed.monitor channels=1\n"
-        "set-default-sink spk\nset-default-source mic\n");
+    startPrivateServer(kQuietDevices);
     defaults.set("detectParticipants", false);
     constexpr int kRate = 24000;
     constexpr double kSteady = 700, kSteadyLevel = 0.3;
@@ -554,20 +558,9 @@ void PrintTo(const PressCase& c, std::ostream* out) {
     *out << nameOf(c);
 }
 
-class RecorderEngineFromThePressTest : public RecorderEngineTest,
-                                       public ::testing::WithParamInterface<PressCase> {
+class RecorderEngineFromThePressTest : public OnPrivateServer<PressCase> {
 protected:
-    std::optional<audiotest::PrivateSoundServer> pulseAudio;
-    std::optional<audiotest::PrivatePipeWire> pipeWire;
     std::vector<std::unique_ptr<audiotest::Child>> keepAlive;
-
-    void SetUp() override {
-        RecorderEngineTest::SetUp();
-        if (GetParam().server == SoundServer::pulseAudio)
-            TAVRO_REQUIRE_ENV("pulseaudio", audiotest::commandExists("pulseaudio"));
-        else
-            TAVRO_REQUIRE_ENV("PipeWire", audiotest::PrivatePipeWire::probe());
-    }
 };
 
 // The computer's audio is recorded from the press, as the microphone is, also when the start
@@ -587,10 +580,7 @@ TEST_P(RecorderEngineFromThePressTest, TheComputersAudioIsRecordedFromThePress) 
         "load-module module-remap-source source_name=ci_mic master=ci_mic_feed.monitor "
         "channels=1\n"
         "set-default-sink ci_speaker\nset-default-source ci_mic\n";
-    if (c.server == SoundServer::pulseAudio)
-        pulseAudio.emplace(devices);
-    else
-        pipeWire.emplace(devices);
+    startPrivateServer(devices);
     if (c.keptAlive) {
         for (const char* sink : {"ci_speaker", "ci_mic_feed"})
             keepAlive.push_back(std::make_unique<audiotest::Child>(std::vector<std::string>{
