@@ -82,6 +82,26 @@ struct AudioFileReader::TrimmedInput {
     }
 };
 
+// The sample format, channel layout and rate the resampler was set up for.
+struct AudioFileReader::InputShape {
+    AVChannelLayout layout{};
+    int format = -1;
+    int rate = 0;
+
+    explicit InputShape(const AVFrame* frame) : format(frame->format), rate(frame->sample_rate) {
+        if (av_channel_layout_copy(&layout, &frame->ch_layout) < 0)
+            throw std::runtime_error("audio reader: out of memory");
+    }
+    ~InputShape() { av_channel_layout_uninit(&layout); }
+    InputShape(const InputShape&) = delete;
+    InputShape& operator=(const InputShape&) = delete;
+
+    bool matches(const AVFrame* frame) const {
+        return frame->format == format && frame->sample_rate == rate &&
+               av_channel_layout_compare(&layout, &frame->ch_layout) == 0;
+    }
+};
+
 AudioFileReader::AudioFileReader(const std::filesystem::path& path, int sampleRate, int channels)
     : outRate_(sampleRate), outChannels_(channels) {
     if (sampleRate <= 0 || channels < 1 || channels > 2)
@@ -116,11 +136,13 @@ AudioFileReader::AudioFileReader(const std::filesystem::path& path, int sampleRa
         ffmpeg::check(avcodec_open2(codec_, decoder, nullptr), name.c_str());
         const int trackRate = st->codecpar->sample_rate;
         if (trackRate <= 0) throw std::runtime_error("audio reader: no sample rate: " + name);
-        if (st->duration > 0 && st->duration != AV_NOPTS_VALUE) {
+        // Ogg states the end of its last chained part, in the first part's clock; its demuxer
+        // trims the end of every part itself.
+        const bool statesLastPartOnly = std::strcmp(format_->iformat->name, "ogg") == 0;
+        if (st->duration > 0 && st->duration != AV_NOPTS_VALUE && !statesLastPartOnly) {
             // The stated duration counts from the (negative) start, priming included.
             const std::int64_t start = st->start_time == AV_NOPTS_VALUE ? 0 : st->start_time;
-            endSample_ =
-                av_rescale_q(start + st->duration, st->time_base, AVRational{1, trackRate});
+            endTime_ = start + st->duration;
         }
     } catch (...) {
         release();
@@ -171,6 +193,7 @@ void AudioFileReader::openTrimmed(const std::filesystem::path& path, std::int64_
 
 void AudioFileReader::release() {
     swr_free(&swr_);
+    shape_.reset();
     av_packet_free(&packet_);
     av_frame_free(&frame_);
     avcodec_free_context(&codec_);
@@ -199,24 +222,12 @@ bool AudioFileReader::refill() {
         if (decodeDone_) {
             if (flushed_ || !swr_) return false;
             flushed_ = true;
-            convert(nullptr, 0, 0);
+            drainResampler();
             return !buffer_.empty();
         }
         const int got = avcodec_receive_frame(codec_, frame_);
         if (got == 0) {
-            const AVStream* st = format_->streams[streamIndex_];
-            std::int64_t first = nextSample_;
-            if (frame_->pts != AV_NOPTS_VALUE)
-                first =
-                    av_rescale_q(frame_->pts, st->time_base, AVRational{1, frame_->sample_rate});
-            nextSample_ = first + frame_->nb_samples;
-            // Samples before zero are the encoder's priming, hidden by the edit list; samples
-            // past the stated end are the padding of the last frame.
-            std::int64_t from = std::max<std::int64_t>(first, 0);
-            std::int64_t to = nextSample_;
-            if (endSample_ >= 0) to = std::min(to, endSample_);
-            if (to > from)
-                convert(frame_, static_cast<int>(from - first), static_cast<int>(to - from));
+            takeFrame();
             av_frame_unref(frame_);
             continue;
         }
@@ -251,45 +262,115 @@ bool AudioFileReader::refill() {
     return true;
 }
 
+void AudioFileReader::takeFrame() {
+    const int rate = frame_->sample_rate;
+    const int count = frame_->nb_samples;
+    if (rate <= 0 || count <= 0 || frame_->ch_layout.nb_channels <= 0) return;  // damaged
+    const AVRational timeBase = format_->streams[streamIndex_]->time_base;
+    const AVRational perSample{1, rate};
+    const bool stamped = frame_->pts != AV_NOPTS_VALUE;
+    const bool first = nextTime_ == AV_NOPTS_VALUE;
+    const std::int64_t start = stamped ? frame_->pts : first ? 0 : nextTime_;
+    // A new part of a chained or joined file: its own clock, or its own shape. The stated end
+    // and the priming before zero belong to the first part only.
+    if ((shape_ && !shape_->matches(frame_)) ||
+        (stamped && !first && start < nextTime_ - av_rescale_q(1, AVRational{1, 1000}, timeBase)))
+        continuous_ = false;
+    nextTime_ = start + av_rescale_q(count, perSample, timeBase);
+    std::int64_t from = 0;
+    std::int64_t to = count;
+    if (continuous_) {
+        // Samples before zero are the encoder's priming, hidden by the edit list; samples past
+        // the stated end are the padding of the last frame.
+        const std::int64_t at = av_rescale_q(start, timeBase, perSample);
+        from = std::clamp<std::int64_t>(-at, 0, count);
+        if (endTime_ >= 0)
+            to = std::clamp<std::int64_t>(av_rescale_q(endTime_, timeBase, perSample) - at, 0,
+                                          count);
+    }
+    if (to > from) convert(frame_, static_cast<int>(from), static_cast<int>(to - from));
+}
+
 void AudioFileReader::ensureResampler(const AVFrame* frame) {
-    if (swr_) return;
+    if (swr_ && shape_->matches(frame)) return;
+    if (swr_) {
+        // What the old set-up still holds comes before this frame.
+        drainResampler();
+        swr_free(&swr_);
+        shape_.reset();
+    }
+    int ret = setUpResampler(frame, false);
+    // A layout the automatic downmix does not know: mix every channel evenly.
+    if (ret < 0) ret = setUpResampler(frame, true);
+    if (ret < 0) {
+        char layout[64] = "?";
+        av_channel_layout_describe(&frame->ch_layout, layout, sizeof layout);
+        throw std::runtime_error("audio reader: cannot convert " + std::string(layout) + " (" +
+                                 std::to_string(frame->ch_layout.nb_channels) + " channels) at " +
+                                 std::to_string(frame->sample_rate) +
+                                 " Hz: " + ffmpeg::errorText(ret));
+    }
+    shape_ = std::make_unique<InputShape>(frame);
+}
+
+int AudioFileReader::setUpResampler(const AVFrame* frame, bool evenMix) {
+    const int inChannels = frame->ch_layout.nb_channels;
     AVChannelLayout outLayout;
     av_channel_layout_default(&outLayout, outChannels_);
-    AVChannelLayout inLayout = frame->ch_layout;
-    AVChannelLayout fallback;
-    if (inLayout.order == AV_CHANNEL_ORDER_UNSPEC) {
-        av_channel_layout_default(&fallback, inLayout.nb_channels);
-        inLayout = fallback;
+    AVChannelLayout inLayout{};
+    int ret = 0;
+    if (evenMix) {
+        inLayout.order = AV_CHANNEL_ORDER_UNSPEC;
+        inLayout.nb_channels = inChannels;
+    } else if (frame->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC) {
+        av_channel_layout_default(&inLayout, inChannels);  // still unspecified past 8 channels
+    } else {
+        ret = av_channel_layout_copy(&inLayout, &frame->ch_layout);
     }
-    ffmpeg::check(swr_alloc_set_opts2(&swr_, &outLayout, AV_SAMPLE_FMT_FLT, outRate_, &inLayout,
-                                      static_cast<AVSampleFormat>(frame->format),
-                                      frame->sample_rate, 0, nullptr),
-                  "audio reader: resampler");
-    // Without this a stereo-to-mono downmix comes out 3 dB hot.
-    av_opt_set_double(swr_, "rematrix_maxval", 1.0, 0);
-    ffmpeg::check(swr_init(swr_), "audio reader: resampler");
+    if (ret >= 0)
+        ret = swr_alloc_set_opts2(&swr_, &outLayout, AV_SAMPLE_FMT_FLT, outRate_, &inLayout,
+                                  static_cast<AVSampleFormat>(frame->format), frame->sample_rate, 0,
+                                  nullptr);
+    if (ret >= 0) {
+        if (inLayout.order == AV_CHANNEL_ORDER_UNSPEC) {
+            // Where the channels belong is unknown: each output gets their average.
+            const std::vector<double> matrix(static_cast<std::size_t>(outChannels_) * inChannels,
+                                             1.0 / inChannels);
+            ret = swr_set_matrix(swr_, matrix.data(), inChannels);
+        } else {
+            // Without this a stereo-to-mono downmix comes out 3 dB hot.
+            av_opt_set_double(swr_, "rematrix_maxval", 1.0, 0);
+        }
+    }
+    if (ret >= 0) ret = swr_init(swr_);
+    av_channel_layout_uninit(&inLayout);
+    if (ret < 0) swr_free(&swr_);
+    return ret;
 }
 
 void AudioFileReader::convert(const AVFrame* frame, int skip, int count) {
-    const std::uint8_t* in[AV_NUM_DATA_POINTERS] = {};
-    int inCount = 0;
-    if (frame) {
-        ensureResampler(frame);
-        const auto fmt = static_cast<AVSampleFormat>(frame->format);
-        const int bytes = av_get_bytes_per_sample(fmt);
-        const int planes = av_sample_fmt_is_planar(fmt) ? frame->ch_layout.nb_channels : 1;
-        const int stride =
-            av_sample_fmt_is_planar(fmt) ? bytes : bytes * frame->ch_layout.nb_channels;
-        for (int p = 0; p < planes && p < AV_NUM_DATA_POINTERS; ++p)
-            in[p] = frame->extended_data[p] + static_cast<std::ptrdiff_t>(skip) * stride;
-        inCount = count;
-    }
-    const int room = swr_get_out_samples(swr_, inCount);
+    ensureResampler(frame);
+    const auto fmt = static_cast<AVSampleFormat>(frame->format);
+    const bool planar = av_sample_fmt_is_planar(fmt);
+    const int channels = frame->ch_layout.nb_channels;
+    const std::ptrdiff_t stride = av_get_bytes_per_sample(fmt) * (planar ? 1 : channels);
+    // Every plane: past eight they are only in extended_data.
+    std::vector<const std::uint8_t*> in(planar ? channels : 1);
+    for (std::size_t p = 0; p < in.size(); ++p) in[p] = frame->extended_data[p] + skip * stride;
+    appendConverted(in.data(), count);
+}
+
+void AudioFileReader::drainResampler() {
+    appendConverted(nullptr, 0);
+}
+
+void AudioFileReader::appendConverted(const std::uint8_t** in, int count) {
+    const int room = swr_get_out_samples(swr_, count);
     if (room <= 0) return;
     const std::size_t old = buffer_.size();
     buffer_.resize(old + static_cast<std::size_t>(room) * outChannels_);
     std::uint8_t* out[1] = {reinterpret_cast<std::uint8_t*>(buffer_.data() + old)};
-    const int made = ffmpeg::check(swr_convert(swr_, out, room, frame ? in : nullptr, inCount),
-                                   "audio reader: resampler");
+    const int made =
+        ffmpeg::check(swr_convert(swr_, out, room, in, count), "audio reader: resampler");
     buffer_.resize(old + static_cast<std::size_t>(made) * outChannels_);
 }

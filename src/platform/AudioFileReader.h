@@ -3,7 +3,8 @@
 // channel count. Reads files that a killed writer left behind: the encoder's priming (negative
 // time stamps) and the padding past the track's duration are dropped, a broken last packet ends
 // the track instead of failing it, and a fragment torn by a power loss is cut off so that the
-// fragments before it still play.
+// fragments before it still play. Any channel count is read, and a track whose channels, layout or
+// rate change part-way (chained Ogg streams, joined MP3 files) is read through every part.
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -26,7 +27,7 @@ public:
     };
 
     // Throws NoAudioTrack, or std::runtime_error with the library's reason when the file cannot
-    // be opened or decoded.
+    // be opened or decoded. read() throws std::runtime_error for a part it cannot convert.
     AudioFileReader(const std::filesystem::path& path, int sampleRate, int channels);
     ~AudioFileReader();
     AudioFileReader(const AudioFileReader&) = delete;
@@ -44,13 +45,19 @@ public:
 
 private:
     bool refill();
+    void takeFrame();
     void convert(const AVFrame* frame, int skip, int count);
+    void drainResampler();
+    void appendConverted(const std::uint8_t** in, int count);
     void ensureResampler(const AVFrame* frame);
+    int setUpResampler(const AVFrame* frame, bool evenMix);
     void release();
     void openTrimmed(const std::filesystem::path& path, std::int64_t length);
 
     struct TrimmedInput;
     std::unique_ptr<TrimmedInput> trimmed_;  // set when only a prefix of the file is readable
+    struct InputShape;
+    std::unique_ptr<InputShape> shape_;  // what the resampler was set up for; null before that
 
     int outRate_;
     int outChannels_;
@@ -60,8 +67,10 @@ private:
     AVFrame* frame_ = nullptr;
     AVPacket* packet_ = nullptr;
     int streamIndex_ = -1;
-    std::int64_t endSample_ = -1;  // the track's stated end, in its own samples; -1 unknown
-    std::int64_t nextSample_ = 0;  // where the next frame starts when it has no time stamp
+    // In the track's time base, so that they stay right when the rate changes.
+    std::int64_t endTime_ = -1;          // the track's stated end; -1 unknown
+    std::int64_t nextTime_ = INT64_MIN;  // where the next frame starts; INT64_MIN before the first
+    bool continuous_ = true;             // no change of shape and no time stamp going back so far
     bool demuxDone_ = false;
     bool decodeDone_ = false;
     bool flushed_ = false;

@@ -1,9 +1,16 @@
 // The AAC writer, the reader and the mixer against each other, with real files.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "platform/AudioError.h"
-#include "support/AudioFixtures.h"
 #include "platform/AudioMixer.h"
+#include "support/AudioFixtures.h"
 #include "support/TestEnv.h"
 
 using namespace audiotest;
@@ -16,6 +23,31 @@ constexpr AacSettings kSys{48000, 2, 96000};
 
 double seconds(const std::vector<float>& mono) {
     return static_cast<double>(mono.size()) / 24000;
+}
+
+// One part of a file made by ffmpeg: a tone of `freq` at amplitude 0.5 in every channel.
+struct Part {
+    const char* codec;
+    int rate;
+    int channels;
+    double freq;
+    double seconds;
+};
+
+// Encodes `part` into `file` with the ffmpeg tool; false when it fails.
+bool encodePart(const fs::path& file, const Part& part) {
+    const std::string tone = "aevalsrc=0.5*sin(2*PI*" + std::to_string(part.freq) +
+                             "*t):s=" + std::to_string(part.rate) +
+                             ":d=" + std::to_string(part.seconds);
+    std::string pan = "anull";
+    if (part.channels > 1) {
+        pan = "pan=" +
+              (part.channels == 2 ? std::string("stereo") : std::to_string(part.channels) + "c");
+        for (int c = 0; c < part.channels; ++c) pan += "|c" + std::to_string(c) + "=c0";
+    }
+    return Child({"ffmpeg", "-loglevel", "quiet", "-y", "-f", "lavfi", "-i", tone, "-af", pan,
+                  "-c:a", part.codec, file.string()})
+               .wait() == 0;
 }
 
 bool hasPartialFiles(const fs::path& dir) {
@@ -143,4 +175,113 @@ TEST(MixAudioFilesTest, ReplacesTheOutputOnlyWhenTheMixSucceeds) {
     mixAudioFiles({{dir / "a.m4a", 0}, {dir / "b.m4a", 0.25}}, out, kMic);
     EXPECT_NEAR(seconds(decodeMono(out, 24000)), 0.75, 0.002);
     EXPECT_FALSE(hasPartialFiles(dir.path()));
+}
+
+// Chained Ogg streams and joined MP3 files change their channel count, layout or rate from one
+// part to the next, and a file may hold more channels than a frame's first eight data pointers.
+// Every part is read at its own rate, whole and in its place, as long as it reads on its own;
+// nothing is read that was not decoded (ASan), whatever format the reader converts to.
+TEST(AudioFileReaderTest, ReadsEveryPartOfAFileThatChangesShape) {
+    TAVRO_REQUIRE_ENV("ffmpeg", commandExists("ffmpeg"));
+    const struct {
+        const char* name;
+        const char* ext;
+        std::vector<Part> parts;
+        // What the whole may hold beyond its parts read on their own: a joined MP3 file keeps the
+        // first part's padding and the next one's header frame and encoder delay; the Ogg
+        // demuxer times a chained part by the first part's block sizes, so a part whose blocks
+        // differ keeps its last block untrimmed.
+        double maxExtra;
+    } cases[] = {
+        {"Ogg Vorbis stereo then mono",
+         "oga",
+         {{"libvorbis", 48000, 2, 440, 0.4}, {"libvorbis", 48000, 1, 1000, 0.4}},
+         0},
+        {"Ogg Vorbis 48 kHz then 24 kHz",
+         "oga",
+         {{"libvorbis", 48000, 2, 440, 0.3}, {"libvorbis", 24000, 1, 1000, 0.3}},
+         0.025},
+        {"Ogg Vorbis 16 channels then stereo at 44.1 kHz",
+         "oga",
+         {{"libvorbis", 48000, 16, 440, 0.4}, {"libvorbis", 44100, 2, 1000, 0.4}},
+         0},
+        {"Ogg Vorbis 16 channels", "oga", {{"libvorbis", 48000, 16, 440, 0.5}}, 0},
+        {"MP3 stereo then mono",
+         "mp3",
+         {{"libmp3lame", 44100, 2, 440, 0.5}, {"libmp3lame", 44100, 1, 1000, 0.5}},
+         0.1},
+        {"MP3 48 kHz then 24 kHz",
+         "mp3",
+         {{"libmp3lame", 48000, 2, 440, 0.5}, {"libmp3lame", 24000, 1, 1000, 0.5}},
+         0.1},
+    };
+    constexpr double kTolerance = 0.005;
+    testsupport::TempDir dir;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const fs::path file = dir / (std::string("joined.") + c.ext);
+        std::string bytes;
+        for (std::size_t i = 0; i < c.parts.size(); ++i) {
+            ASSERT_TRUE(encodePart(dir / ("part" + std::to_string(i) + "." + c.ext), c.parts[i]));
+            bytes += fileText(dir / ("part" + std::to_string(i) + "." + c.ext));
+        }
+        std::ofstream(file, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
+        EXPECT_FALSE(AudioFileReader::holdsNoAudio(file));
+        for (const auto& [rate, channels] : {std::pair{24000, 1}, std::pair{48000, 2}}) {
+            SCOPED_TRACE("read as " + std::to_string(rate) + "/" + std::to_string(channels));
+            std::vector<double> lengths;  // of each part read on its own
+            for (std::size_t i = 0; i < c.parts.size(); ++i) {
+                const auto alone =
+                    decode(dir / ("part" + std::to_string(i) + "." + c.ext), rate, channels);
+                lengths.push_back(double(alone.size() / channels) / rate);
+                EXPECT_NEAR(lengths.back(), c.parts[i].seconds, 0.02) << "part " << i;
+            }
+            const double expected = std::accumulate(lengths.begin(), lengths.end(), 0.0);
+            std::vector<float> pcm;
+            ASSERT_NO_THROW(pcm = decode(file, rate, channels));
+            std::vector<float> left(pcm.size() / channels);
+            for (std::size_t i = 0; i < left.size(); ++i) left[i] = pcm[i * channels];
+            const double length = double(left.size()) / rate;
+            EXPECT_GE(length, expected - kTolerance);
+            EXPECT_LE(length, expected + c.maxExtra + kTolerance);
+            EXPECT_TRUE(
+                std::all_of(pcm.begin(), pcm.end(), [](float v) { return std::isfinite(v); }));
+            EXPECT_LT(peak(pcm), 0.8);
+            // Each part's tone, at its level, where that part belongs and nowhere else.
+            double at = 0;
+            for (std::size_t i = 0; i < c.parts.size(); ++i) {
+                const Part& p = c.parts[i];
+                const double extra = i > 0 ? c.maxExtra : 0;
+                const auto from = std::size_t((at + extra + 0.08) * rate);
+                const auto to = std::size_t((at + lengths[i] - 0.08) * rate);
+                // A mono part spread over two channels is 3 dB down in each.
+                const double level = p.channels == 1 && channels == 2 ? 0.5 * std::sqrt(0.5) : 0.5;
+                EXPECT_NEAR(toneLevel(left, rate, p.freq, from, to), level, 0.08) << "part " << i;
+                for (const Part& other : c.parts) {
+                    if (other.freq == p.freq) continue;
+                    EXPECT_LT(toneLevel(left, rate, other.freq, from, to), 0.05) << "part " << i;
+                }
+                at += lengths[i];
+            }
+        }
+    }
+}
+
+// Past what the resampler can convert the file is refused with the reason, not read wrongly; the
+// check of an imported file does not take it for empty.
+TEST(AudioFileReaderTest, RefusesAFileWithMoreChannelsThanItCanConvert) {
+    TAVRO_REQUIRE_ENV("ffmpeg", commandExists("ffmpeg"));
+    testsupport::TempDir dir;
+    std::ofstream(dir / "zeros.raw", std::ios::binary) << std::string(8000 * 2 * 100 / 10, '\0');
+    ASSERT_EQ(Child({"ffmpeg", "-loglevel", "quiet", "-f", "s16le", "-ar", "8000", "-ac", "100",
+                     "-i", (dir / "zeros.raw").string(), (dir / "wide.wav").string()})
+                  .wait(),
+              0);
+    try {
+        decode(dir / "wide.wav", 24000, 1);
+        ADD_FAILURE() << "a 100-channel file was read";
+    } catch (const std::runtime_error& e) {
+        EXPECT_NE(std::string(e.what()).find("100 channels"), std::string::npos) << e.what();
+    }
+    EXPECT_FALSE(AudioFileReader::holdsNoAudio(dir / "wide.wav"));
 }
