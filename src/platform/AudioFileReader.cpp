@@ -136,10 +136,13 @@ AudioFileReader::AudioFileReader(const std::filesystem::path& path, int sampleRa
         ffmpeg::check(avcodec_open2(codec_, decoder, nullptr), name.c_str());
         const int trackRate = st->codecpar->sample_rate;
         if (trackRate <= 0) throw std::runtime_error("audio reader: no sample rate: " + name);
-        // Ogg states the end of its last chained part, in the first part's clock; its demuxer
-        // trims the end of every part itself.
-        const bool statesLastPartOnly = std::strcmp(format_->iformat->name, "ogg") == 0;
-        if (st->duration > 0 && st->duration != AV_NOPTS_VALUE && !statesLastPartOnly) {
+        // No end to cut at: an estimate from the bit rate (joined MP3 files, whose later parts
+        // may be far longer than their first's rate makes them seem), or Ogg's, which is its last
+        // chained part's end in the first part's clock (its demuxer trims every part itself).
+        const bool trustedEnd =
+            format_->duration_estimation_method != AVFMT_DURATION_FROM_BITRATE &&
+            std::strcmp(format_->iformat->name, "ogg") != 0;
+        if (st->duration > 0 && st->duration != AV_NOPTS_VALUE && trustedEnd) {
             // The stated duration counts from the (negative) start, priming included.
             const std::int64_t start = st->start_time == AV_NOPTS_VALUE ? 0 : st->start_time;
             endTime_ = start + st->duration;
@@ -271,10 +274,10 @@ void AudioFileReader::takeFrame() {
     const bool stamped = frame_->pts != AV_NOPTS_VALUE;
     const bool first = nextTime_ == AV_NOPTS_VALUE;
     const std::int64_t start = stamped ? frame_->pts : first ? 0 : nextTime_;
-    // A new part of a chained or joined file: its own clock, or its own shape. The stated end
-    // and the priming before zero belong to the first part only.
-    if ((shape_ && !shape_->matches(frame_)) ||
-        (stamped && !first && start < nextTime_ - av_rescale_q(1, AVRational{1, 1000}, timeBase)))
+    // A clock that starts again is a new part of a chained file: the stated end and the priming
+    // before zero belong to the first part only. Across a change of rate on one clock both stay
+    // right, being kept in the track's time base.
+    if (stamped && !first && start < nextTime_ - av_rescale_q(1, AVRational{1, 1000}, timeBase))
         continuous_ = false;
     nextTime_ = start + av_rescale_q(count, perSample, timeBase);
     std::int64_t from = 0;

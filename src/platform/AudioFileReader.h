@@ -70,7 +70,7 @@ private:
     // In the track's time base, so that they stay right when the rate changes.
     std::int64_t endTime_ = -1;          // the track's stated end; -1 unknown
     std::int64_t nextTime_ = INT64_MIN;  // where the next frame starts; INT64_MIN before the first
-    bool continuous_ = true;             // no change of shape and no time stamp going back so far
+    bool continuous_ = true;             // no time stamp has gone back so far
     bool demuxDone_ = false;
     bool decodeDone_ = false;
     bool flushed_ = false;

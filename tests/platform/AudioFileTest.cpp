@@ -267,6 +267,22 @@ TEST(AudioFileReaderTest, ReadsEveryPartOfAFileThatChangesShape) {
     }
 }
 
+// A variable-rate MP3 file without a header that states its length: the length libavformat
+// estimates from the bit rate of its loud start is half the real one, and no end to cut at.
+TEST(AudioFileReaderTest, ReadsAnMp3PastTheLengthEstimatedFromItsBitRate) {
+    TAVRO_REQUIRE_ENV("ffmpeg", commandExists("ffmpeg"));
+    testsupport::TempDir dir;
+    ASSERT_EQ(
+        Child({"ffmpeg", "-loglevel", "quiet", "-f", "lavfi", "-i",
+               "aevalsrc='if(lt(t,1),0.5*(random(0)*2-1),0.5*sin(2*PI*1000*t))':s=44100:d=6",
+               "-q:a", "0", "-write_xing", "0", "-c:a", "libmp3lame", (dir / "vbr.mp3").string()})
+            .wait(),
+        0);
+    const auto pcm = decodeMono(dir / "vbr.mp3", 24000);
+    EXPECT_NEAR(double(pcm.size()) / 24000, 6.0, 0.06);
+    EXPECT_NEAR(toneLevel(pcm, 24000, 1000, 5 * 24000, 24000 * 59 / 10), 0.5, 0.05);
+}
+
 // Past what the resampler can convert the file is refused with the reason, not read wrongly; the
 // check of an imported file does not take it for empty.
 TEST(AudioFileReaderTest, RefusesAFileWithMoreChannelsThanItCanConvert) {
