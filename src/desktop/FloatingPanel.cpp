@@ -107,9 +107,24 @@ void FloatingPanel::orderFront() {
     show();
     raise();
     showOnAllDesktops(windowHandle());
-    // The pointer passes through the shadow to the window below. Set once shown: an input shape
-    // given before the window was mapped did not last through its mapping.
-    if (hasShadow()) setInputRegion(windowHandle(), outline_.translated(margin_, margin_));
+    // The pointer passes through the shadow to the window below. An input shape given before
+    // the window was mapped does not last through its mapping, and a busy window manager maps
+    // it later than show() returns: set now, and again once the window is on the screen.
+    if (hasShadow()) {
+        passThroughShadow();
+        windowHandle()->removeEventFilter(this);
+        windowHandle()->installEventFilter(this);
+    }
+}
+
+void FloatingPanel::passThroughShadow() {
+    setInputRegion(windowHandle(), outline_.translated(margin_, margin_));
+}
+
+bool FloatingPanel::eventFilter(QObject* watched, QEvent* e) {
+    if (watched == windowHandle() && e->type() == QEvent::Expose && windowHandle()->isExposed())
+        passThroughShadow();
+    return QWidget::eventFilter(watched, e);
 }
 
 void FloatingPanel::followCompositing(bool composites) {

@@ -40,6 +40,7 @@ protected:
     void mousePressEvent(QMouseEvent* e) override;
     void mouseMoveEvent(QMouseEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
     // The content's outline: its pixels as drawn, transparent around its rounded corners.
@@ -49,6 +50,8 @@ private:
     void followCompositing(bool composites);
     // The dragged panel under the pointer, kept within the work area.
     void followPointer(QPoint pointer);
+    // Lets the pointer through the shadow's margin.
+    void passThroughShadow();
 
     QWidget* content_;
     const int margin_;
