@@ -31,12 +31,14 @@ QString runtimeFolder(QString& error) {
     return error.isEmpty() ? own : QString();
 }
 
-// A message is a 4-byte big-endian length, then the argument list in QDataStream form.
-QByteArray encode(const QStringList& arguments) {
+// A message is a 4-byte big-endian length, then the argument list and the activation token in
+// QDataStream form. A process from before the token reads the list and ignores what follows; a
+// message from such a process ends after the list.
+QByteArray encode(const QStringList& arguments, const QString& activationToken) {
     QByteArray payload;
     QDataStream out(&payload, QIODevice::WriteOnly);
     out.setVersion(QDataStream::Qt_6_4);
-    out << arguments;
+    out << arguments << activationToken;
     QByteArray message(4, '\0');
     qToBigEndian<quint32>(quint32(payload.size()), message.data());
     return message + payload;
@@ -111,19 +113,26 @@ void SingleInstance::accept() {
             QDataStream in(buffer->mid(4, length));
             in.setVersion(QDataStream::Qt_6_4);
             QStringList arguments;
+            QString token;
             in >> arguments;
+            if (!in.atEnd()) in >> token;
             const bool ok = in.status() == QDataStream::Ok;
             // Answer so that the sender knows it was taken, then let it go.
             socket->write(ok ? "1" : "0");
             socket->disconnectFromServer();
-            if (ok) emit received(arguments);
+            if (ok) emit received(arguments, token);
         });
     }
 }
 
 bool SingleInstance::forward(const QStringList& arguments, std::chrono::milliseconds wait) const {
+    return forward(arguments, QString(), wait);
+}
+
+bool SingleInstance::forward(const QStringList& arguments, const QString& activationToken,
+                             std::chrono::milliseconds wait) const {
     if (!folderError_.isEmpty()) return false;
-    const QByteArray message = encode(arguments);
+    const QByteArray message = encode(arguments, activationToken);
     if (message.size() - 4 > kMaxMessageBytes) return false;
     QDeadlineTimer deadline(wait);
     while (true) {

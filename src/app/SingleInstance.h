@@ -1,7 +1,8 @@
 #pragma once
 // One running TAVRO per user session. The first process holds a lock file in the runtime folder
 // and listens on a local socket beside it; a later start hands its arguments (a "tavro" URL, or
-// nothing to just bring the window back) to that process and exits.
+// nothing to just bring the window back) and its activation token, if it was given one, to that
+// process and exits.
 #include <QLocalServer>
 #include <QLockFile>
 #include <QObject>
@@ -33,6 +34,9 @@ public:
     // still coming up, for at most `wait`.
     bool forward(const QStringList& arguments,
                  std::chrono::milliseconds wait = std::chrono::seconds(5)) const;
+    // The same with the token that lets the first process bring its window to the front.
+    bool forward(const QStringList& arguments, const QString& activationToken,
+                 std::chrono::milliseconds wait = std::chrono::seconds(5)) const;
 
     QString lockPath() const;
     QString serverName() const;
@@ -41,8 +45,9 @@ public:
     static constexpr qint64 kMaxMessageBytes = 64 * 1024;
 
 signals:
-    // The arguments a later start handed over, in their order.
-    void received(const QStringList& arguments);
+    // The arguments a later start handed over, in their order, and its activation token (empty
+    // when it had none).
+    void received(const QStringList& arguments, const QString& activationToken);
 
 private:
     void accept();

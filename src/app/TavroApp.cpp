@@ -4,6 +4,7 @@
 #include <QScreen>
 #include <QWindow>
 
+#include "app/ActivationToken.h"
 #include "app/AppDelegate.h"
 #include "app/AppIcon.h"
 #include "app/AppServices.h"
@@ -94,15 +95,15 @@ void TavroApp::launch() {
     showMainWindow();
 }
 
-void TavroApp::handleArguments(const QStringList& urls) {
+void TavroApp::handleArguments(const QStringList& urls, const QString& activationToken) {
     if (urls.isEmpty()) {
-        showMainWindow();
+        showMainWindow(activationToken);
         return;
     }
     delegate_->openUrls(urls);
 }
 
-void TavroApp::showMainWindow() {
+void TavroApp::showMainWindow(const QString& activationToken) {
     if (!mainWindow_) {
         mainWindow_ = new MainWindow(
             context_, [this] { showSettings(); }, [this] { quit(); });
@@ -114,7 +115,10 @@ void TavroApp::showMainWindow() {
         mainWindow_->setWindowState(mainWindow_->windowState() & ~Qt::WindowMinimized);
     mainWindow_->show();
     mainWindow_->raise();
-    mainWindow_->activateWindow();
+    // A compositor that guards the focus lets the window come back only with a token.
+    ActivationToken::activateWith(
+        activationToken, QGuiApplication::platformName().startsWith(QLatin1String("wayland")),
+        [this] { mainWindow_->activateWindow(); });
 }
 
 void TavroApp::showSettings() {
@@ -130,9 +134,8 @@ void TavroApp::showSettings() {
         const QScreen* screen = QGuiApplication::screenAt(wanted.center());
         if (!screen) screen = QGuiApplication::primaryScreen();
         const QWindow* window = settingsWindow_->windowHandle();
-        const QMargins frame = window && !window->frameMargins().isNull()
-                                   ? window->frameMargins()
-                                   : kLikelyFrame;
+        const QMargins frame =
+            window && !window->frameMargins().isNull() ? window->frameMargins() : kLikelyFrame;
         if (screen) fitSettings(wanted, screen, frame);
     }
     settingsWindow_->show();

@@ -37,10 +37,10 @@ public:
     // The launch sequence, then the main window.
     void launch();
     // The arguments of a start: addresses go to the integration callback; a start without any
-    // brings the main window back.
-    void handleArguments(const QStringList& urls);
+    // brings the main window back, with the start's activation token where it has one.
+    void handleArguments(const QStringList& urls, const QString& activationToken = {});
 
-    void showMainWindow();
+    void showMainWindow(const QString& activationToken = {});
     void showSettings();
     // Quits the application; a recording in progress is finished into its files first.
     void quit();

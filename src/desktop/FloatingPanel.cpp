@@ -47,17 +47,40 @@ QRect FloatingPanel::panelGeometry() const {
     return QRect(mapToGlobal(content_->pos()), content_->size());
 }
 
-void FloatingPanel::placeAtRightEdge(int topOffset) {
+namespace {
+
+std::vector<ScreenArea> screenAreas() {
     std::vector<ScreenArea> screens;
     for (QScreen* s : QGuiApplication::screens())
         screens.push_back({s->geometry(), s->availableGeometry()});
-    std::optional<ScreenArea> primary;
+    return screens;
+}
+
+std::optional<ScreenArea> primaryArea() {
     if (QScreen* s = QGuiApplication::primaryScreen())
-        primary = ScreenArea{s->geometry(), s->availableGeometry()};
+        return ScreenArea{s->geometry(), s->availableGeometry()};
+    return std::nullopt;
+}
+
+// Where the panel's place is the application's to know and to set. A Wayland compositor tells
+// neither, and moves the panel itself.
+bool placesItself() {
+    return QGuiApplication::platformName() == QLatin1String("xcb");
+}
+
+}  // namespace
+
+void FloatingPanel::placeAtRightEdge(int topOffset) {
     // The panel as seen goes to the edge; its shadow falls beyond.
-    if (auto origin =
-            rightEdgeOrigin(QCursor::pos(), screens, primary, content_->size(), topOffset))
+    if (auto origin = rightEdgeOrigin(QCursor::pos(), screenAreas(), primaryArea(),
+                                      content_->size(), topOffset))
         move(*origin - QPoint(margin_, margin_));
+}
+
+void FloatingPanel::followPointer(QPoint pointer) {
+    const QPoint seen = pointer - dragOffset_ + QPoint(margin_, margin_);
+    const QRect wanted(seen, content_->size());
+    move(draggedOrigin(wanted, pointer, screenAreas(), primaryArea()) - QPoint(margin_, margin_));
 }
 
 QImage FloatingPanel::contentShape() const {
@@ -84,9 +107,24 @@ void FloatingPanel::orderFront() {
     show();
     raise();
     showOnAllDesktops(windowHandle());
-    // The pointer passes through the shadow to the window below. Set once shown: an input shape
-    // given before the window was mapped did not last through its mapping.
-    if (hasShadow()) setInputRegion(windowHandle(), outline_.translated(margin_, margin_));
+    // The pointer passes through the shadow to the window below. An input shape given before
+    // the window was mapped does not last through its mapping, and a busy window manager maps
+    // it later than show() returns: set now, and again once the window is on the screen.
+    if (hasShadow()) {
+        passThroughShadow();
+        windowHandle()->removeEventFilter(this);
+        windowHandle()->installEventFilter(this);
+    }
+}
+
+void FloatingPanel::passThroughShadow() {
+    setInputRegion(windowHandle(), outline_.translated(margin_, margin_));
+}
+
+bool FloatingPanel::eventFilter(QObject* watched, QEvent* e) {
+    if (watched == windowHandle() && e->type() == QEvent::Expose && windowHandle()->isExposed())
+        passThroughShadow();
+    return QWidget::eventFilter(watched, e);
 }
 
 void FloatingPanel::followCompositing(bool composites) {
@@ -111,19 +149,23 @@ void FloatingPanel::mousePressEvent(QMouseEvent* e) {
     // follow the pointer until the next click. So the move waits for the pointer to travel.
     armed_ = true;
     pressAt_ = e->globalPosition().toPoint();
-    dragOffset_ = pressAt_ - frameGeometry().topLeft();
+    // Where the pointer took hold, as the server reported it: Qt does not always hear of a
+    // tool window's move, so its idea of the panel's place may be stale.
+    dragOffset_ = e->position().toPoint();
 }
 
 void FloatingPanel::mouseMoveEvent(QMouseEvent* e) {
     if (!(e->buttons() & Qt::LeftButton)) armed_ = dragging_ = false;
     const QPoint at = e->globalPosition().toPoint();
-    if (dragging_) return move(at - dragOffset_);
+    if (dragging_) return followPointer(at);
     if (!armed_ || (at - pressAt_).manhattanLength() < QApplication::startDragDistance()) return;
     armed_ = false;
-    // Let the window manager move it where it can; otherwise follow the pointer ourselves.
-    if (moveWithWindowManager(windowHandle(), pressAt_, *e)) return;
+    // The panel follows the pointer itself wherever it can, so that all of it stays within the
+    // work area: a window manager would let it go past the screen's edges and under a panel.
+    // A compositor that keeps the panel's place to itself moves it instead.
+    if (!placesItself() && moveWithWindowManager(windowHandle(), pressAt_, *e)) return;
     dragging_ = true;
-    move(at - dragOffset_);
+    followPointer(at);
 }
 
 void FloatingPanel::mouseReleaseEvent(QMouseEvent*) {

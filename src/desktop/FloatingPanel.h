@@ -5,7 +5,8 @@
 // a soft shadow into a transparent margin around the content; that margin lets the pointer
 // through to the windows below. Without a compositor the window is cut to the content's shape,
 // and so is a shown panel whose compositor leaves, until one comes back. A drag moves it once
-// the pointer travels with the button held; a click alone never does.
+// the pointer travels with the button held, never past the work area of the screen under the
+// pointer; a click alone never does.
 // It asks to stay out of screen capture while stealth is on; whether the system honours that is
 // CaptureExclusion's to say.
 #include <QImage>
@@ -39,6 +40,7 @@ protected:
     void mousePressEvent(QMouseEvent* e) override;
     void mouseMoveEvent(QMouseEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
     // The content's outline: its pixels as drawn, transparent around its rounded corners.
@@ -46,6 +48,10 @@ private:
     // Cuts the shadow's margin away while nothing blends it, shows the shadow again once
     // something does.
     void followCompositing(bool composites);
+    // The dragged panel under the pointer, kept within the work area.
+    void followPointer(QPoint pointer);
+    // Lets the pointer through the shadow's margin.
+    void passThroughShadow();
 
     QWidget* content_;
     const int margin_;
@@ -54,5 +60,5 @@ private:
     bool armed_ = false;     // a press on the background, not yet a move
     bool dragging_ = false;  // no window manager to hand to: following the pointer
     QPoint pressAt_;         // global
-    QPoint dragOffset_;
+    QPoint dragOffset_;      // where the pointer holds the panel, in the panel
 };

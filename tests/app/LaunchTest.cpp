@@ -39,6 +39,7 @@
 #include <optional>
 #include <thread>
 
+#include "app/ActivationToken.h"
 #include "app/AppDelegate.h"
 #include "app/AppServices.h"
 #include "app/LaunchArguments.h"
@@ -760,15 +761,77 @@ TEST(SingleInstance, ASecondHolderHandsItsArgumentsToTheFirst) {
     EXPECT_FALSE(nowhere.heldByAnother());
 
     QSignalSpy received(&first, &SingleInstance::received);
-    const QStringList sent{"tavro://oauth?nonce=1", "", "日本語 -x"};
-    auto forwarded = std::async(std::launch::async, [&] { return second.forward(sent); });
-    // The first answers from its event loop, which runs until the forward has ended.
-    ASSERT_TRUE(waitFor([&] {
-        return !received.isEmpty() &&
-               forwarded.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
-    }));
-    EXPECT_TRUE(forwarded.get());
-    EXPECT_EQ(received.takeFirst().at(0).toStringList(), sent);
+    const struct {
+        QStringList sent;
+        QString token;  // the later start's activation token
+    } cases[] = {
+        {{"tavro://oauth?nonce=1", "", "日本語 -x"}, {}},
+        {{}, QStringLiteral("kwin-4711_TIME123")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.token.toStdString());
+        auto forwarded =
+            std::async(std::launch::async, [&] { return second.forward(c.sent, c.token); });
+        // The first answers from its event loop, which runs until the forward has ended.
+        ASSERT_TRUE(waitFor([&] {
+            return !received.isEmpty() &&
+                   forwarded.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+        }));
+        EXPECT_TRUE(forwarded.get());
+        const QList<QVariant> got = received.takeFirst();
+        EXPECT_EQ(got.at(0).toStringList(), c.sent);
+        EXPECT_EQ(got.at(1).toString(), c.token);
+    }
+
+    // A start of an earlier build sends the list alone: taken, without a token.
+    QByteArray payload;
+    QDataStream out(&payload, QIODevice::WriteOnly);
+    out.setVersion(QDataStream::Qt_6_4);
+    out << QStringList{"tavro://x"};
+    QByteArray message(4, '\0');
+    qToBigEndian<quint32>(quint32(payload.size()), message.data());
+    QLocalSocket socket;
+    socket.connectToServer(first.serverName());
+    ASSERT_TRUE(socket.waitForConnected(2000));
+    socket.write(message + payload);
+    socket.flush();
+    ASSERT_TRUE(waitFor([&] { return !received.isEmpty(); }));
+    const QList<QVariant> got = received.takeFirst();
+    EXPECT_EQ(got.at(0).toStringList(), QStringList{"tavro://x"});
+    EXPECT_TRUE(got.at(1).toString().isEmpty());
+}
+
+// The token goes into the environment only on Wayland, where Qt reads it as the window is
+// activated, and is never left there for the programs the app starts.
+TEST(ActivationToken, SetWhileTheWindowIsActivatedOnWaylandOnly) {
+    const char* name = ActivationToken::kVariable;
+    const struct {
+        const char* before;  // the variable as this process has it
+        QString token;
+        bool wayland;
+        const char* during;  // what the activation finds
+        const char* after;
+    } cases[] = {
+        {nullptr, "later-start", true, "later-start", nullptr},
+        {"own-start", "later-start", true, "later-start", nullptr},
+        {"own-start", "", true, "own-start", "own-start"},  // Qt's to use at the first showing
+        {nullptr, "later-start", false, nullptr, nullptr},
+        {nullptr, "", false, nullptr, nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.token.toStdString() << " wayland " << c.wayland);
+        audiotest::ScopedEnv env(name, c.before);
+        std::optional<QByteArray> during;
+        int activations = 0;
+        ActivationToken::activateWith(c.token, c.wayland, [&] {
+            ++activations;
+            if (qEnvironmentVariableIsSet(name)) during = qgetenv(name);
+        });
+        EXPECT_EQ(activations, 1);
+        EXPECT_EQ(during, c.during ? std::optional<QByteArray>(c.during) : std::nullopt);
+        EXPECT_EQ(qEnvironmentVariableIsSet(name), c.after != nullptr);
+        EXPECT_EQ(qgetenv(name), QByteArray(c.after ? c.after : ""));
+    }
 }
 
 TEST(SingleInstance, DamagedAndOversizedMessagesAreDropped) {
@@ -1069,6 +1132,14 @@ TEST_F(LaunchTest, DISABLED_InAWaylandSession) {
         }));
         if (maximized) shootCompositor(QStringLiteral("wayland-maximised"));
     }
+
+    // Closed, the window comes back with a later start. This compositor offers no activation, so
+    // the start's token is not taken, and it is not left behind for the programs the app starts.
+    window->close();
+    EXPECT_TRUE(waitFor([&] { return !compositorView(*window); }));
+    app->handleArguments({}, QStringLiteral("later-start-token"));
+    EXPECT_TRUE(waitFor([&] { return compositorView(*window).has_value(); }));
+    EXPECT_FALSE(qEnvironmentVariableIsSet(ActivationToken::kVariable));
 }
 
 // The test above in a headless weston with its desktop shell, natively on Wayland: no X server.
@@ -1129,6 +1200,35 @@ TEST(WaylandSession, DialogsStandAboveTheirWindowsWhichFitTheScreen) {
     EXPECT_EQ(child.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(child.exitCode(), 0) << output.toStdString();
     EXPECT_TRUE(output.contains("[  PASSED  ] 1 test.")) << output.toStdString();
+}
+
+// The built program started again hands the token it was launched with to the running one.
+TEST(SingleInstanceProcesses, ALaterStartHandsOverItsActivationToken) {
+    ProgramEnvironment program;
+    SingleInstance first(QString::fromStdString(program.runtime.string()));
+    ASSERT_TRUE(first.tryLock() && first.listen());
+    QSignalSpy received(&first, &SingleInstance::received);
+    const struct {
+        const char* token;  // in the later start's environment
+        QString handed;
+    } cases[] = {{"gnome-shell/TAVRO/1234-5-host_TIME42", "gnome-shell/TAVRO/1234-5-host_TIME42"},
+                 {nullptr, ""}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.handed.toStdString());
+        c.token ? program.env.insert("XDG_ACTIVATION_TOKEN", c.token)
+                : program.env.remove("XDG_ACTIVATION_TOKEN");
+        QProcess again;
+        again.setProcessChannelMode(QProcess::ForwardedChannels);
+        program.start(again);
+        // The answer goes out from this event loop: it runs until the later start has ended.
+        ASSERT_TRUE(waitFor([&] { return again.state() == QProcess::NotRunning; }, 20000));
+        EXPECT_EQ(again.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(again.exitCode(), 0);
+        ASSERT_EQ(received.size(), 1);
+        const QList<QVariant> got = received.takeFirst();
+        EXPECT_TRUE(got.at(0).toStringList().isEmpty());
+        EXPECT_EQ(got.at(1).toString(), c.handed);
+    }
 }
 
 // A callback link carries tokens: once read, the program's command line no longer shows it.

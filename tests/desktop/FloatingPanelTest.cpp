@@ -2,6 +2,7 @@
 // pill and the prompt drawn as still pictures, and the panels on the test X server, with and
 // without a compositing manager.
 #include <QCoreApplication>
+#include <QDir>
 #include <QFontInfo>
 #include <QLabel>
 #include <QMouseEvent>
@@ -15,6 +16,7 @@
 #include <QWindow>
 #include <QtMath>
 
+#include <memory>
 #include <set>
 
 #include <xcb/xcb.h>
@@ -34,6 +36,7 @@
 #include "desktop/WindowPlacement.h"
 #include "platform/Compositing.h"
 #include "platform/DesktopMotionSetting.h"
+#include "support/BottomPanel.h"
 #include "support/ScopedGnomeSetting.h"
 #include "support/TestEnv.h"
 #include "ui/Screenshots.h"
@@ -62,6 +65,35 @@ TEST(PanelPlacement, RightEdgeOfTheScreenUnderThePointer) {
         SCOPED_TRACE(c.pointer.x());
         EXPECT_EQ(rightEdgeOrigin(c.pointer, c.screens, c.primary, QSize(52, 180), c.topOffset),
                   c.origin);
+    }
+}
+
+// A dragged panel stops at the usable area's edges of the screen under the pointer: never over
+// the panel at the bottom, never above the screen, and onto a second screen with the pointer.
+TEST(PanelPlacement, ADraggedPanelStaysWithinTheUsableArea) {
+    // A 1920x1200 screen with a 40-pixel panel at the bottom, and a second one to its right.
+    const ScreenArea left{QRect(0, 0, 1920, 1200), QRect(0, 0, 1920, 1160)};
+    const ScreenArea right{QRect(1920, 0, 1280, 1024), QRect(1920, 24, 1280, 1000)};
+    const std::vector<ScreenArea> both = {left, right};
+    const QSize pill(52, 180);
+    const struct {
+        QPoint wanted, pointer;
+        std::vector<ScreenArea> screens;
+        QPoint origin;
+    } cases[] = {
+        {{800, 400}, {826, 420}, both, {800, 400}},                     // inside: where it is led
+        {{1874, 1135}, {1900, 1190}, {left}, {1920 - 52, 1160 - 180}},  // the corner
+        {{600, -60}, {626, 5}, both, {600, 0}},                         // above the screen
+        {{-30, 500}, {0, 520}, both, {0, 500}},                         // off the left side
+        {{1900, 300}, {1930, 320}, both, {1920, 300}},  // across, onto the second screen
+        {{3190, 900}, {3199, 1000}, both, {3200 - 52, 1024 - 180}},
+        {{3190, 900}, {5000, 900}, {}, {3190, 900}},  // no screen at all: left as it is
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.wanted.x() << "," << c.wanted.y());
+        const std::optional<ScreenArea> primary =
+            c.screens.empty() ? std::nullopt : std::optional(c.screens.front());
+        EXPECT_EQ(draggedOrigin(QRect(c.wanted, pill), c.pointer, c.screens, primary), c.origin);
     }
 }
 
@@ -432,6 +464,76 @@ TEST(FloatingPanel, AClickLeavesItInPlaceADragMovesIt) {
         20000))
         << at(panel).x() << "," << at(panel).y() << " for " << (placed + by).x() << ","
         << (placed + by).y();
+}
+
+// Dragged far past the screen's corner or its top, the pill and the prompt stop with all of
+// them on the screen and clear of the panel at its bottom.
+TEST(FloatingPanel, ADragKeepsThePanelWithinTheWorkArea) {
+    TAVRO_REQUIRE_ENV("window manager", testsupport::probeWindowManager());
+    TAVRO_REQUIRE_ENV("xdotool", !QStandardPaths::findExecutable("xdotool").isEmpty());
+    QScreen* screen = QGuiApplication::primaryScreen();
+    const QRect whole = screen->geometry();
+    testsupport::BottomPanel bar(48);
+    ASSERT_TRUE(bar.ok());
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return screen->availableGeometry().height() == whole.height() - 48; }, 20000));
+    const QRect area = screen->availableGeometry();
+    Backdrop desk(Qt::white);  // so that the pictures show where the usable area ends
+    desk.setGeometry(area);
+    desk.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&desk));
+
+    FakeRecorder rec;
+    rec.start();
+    auto* pill = new RecordingPillView(rec);
+    auto* card = new MeetingPromptView(QStringLiteral("定例"), {}, {});
+    const struct {
+        FloatingPanel* panel;
+        QPoint grip;  // on the background, in the content
+        const char* name;
+    } cases[] = {
+        {new FloatingPanel(pill), pill->tileRect().center(), "pill"},
+        {new FloatingPanel(card), QPoint(card->sizeHint().width() / 2, 6), "prompt"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::unique_ptr<FloatingPanel> panel(c.panel);
+        QWidget* content = panel->content();
+        panel->move(area.center() - panel->rect().center());
+        panel->orderFront();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(panel.get()));
+        const auto seen = [&] { return QRect(at(*panel) + content->pos(), content->size()); };
+        const struct {
+            QPoint pointer;  // where the drag ends
+            QPoint topLeft;  // where the panel as seen stops
+        } drags[] = {
+            {whole.bottomRight() - QPoint(2, 2),
+             area.bottomRight() - QPoint(content->width(), content->height()) + QPoint(1, 1)},
+            {QPoint(area.center().x(), 1), QPoint(area.center().x() - c.grip.x(), area.top())},
+        };
+        for (const auto& d : drags) {
+            const QPoint grip = seen().topLeft() + c.grip;
+            ASSERT_TRUE(xdo(to(grip) + QStringList{"mousedown", "1"}));
+            const auto release = qScopeGuard([] { xdo({"mouseup", "1"}); });
+            ASSERT_TRUE(xdo(to(grip + (d.pointer - grip) / 4)));
+            EXPECT_TRUE(QTest::qWaitFor(
+                [&] {
+                    return seen().topLeft() == d.topLeft ||
+                           (xdo(to(d.pointer + QPoint(-1, 0)) + to(d.pointer)) && false);
+                },
+                20000))
+                << seen().x() << "," << seen().y() << " for " << d.topLeft.x() << ","
+                << d.topLeft.y();
+            EXPECT_TRUE(area.contains(seen()));
+            if (d.topLeft.y() > area.top()) {  // the corner, with the bottom panel below
+                const QRect around = seen().adjusted(-80, -40, 0, 48).intersected(whole);
+                QDir().mkpath(QStringLiteral(TAVRO_ARTIFACT_DIR));
+                EXPECT_TRUE(screen->grabWindow(0).copy(around).save(
+                    QStringLiteral(TAVRO_ARTIFACT_DIR "/panel-dragged-to-the-corner-") +
+                    QLatin1String(c.name) + QStringLiteral(".png")));
+            }
+        }
+    }
 }
 
 // Under a compositing manager the panels cast a soft shadow over a light and a dark window, their

@@ -136,6 +136,29 @@ TEST_F(PillControllerTest, SkipClosesAndCancelsTheDismissal) {
     EXPECT_EQ(rec_.starts, 0);
 }
 
+// A panel dragged away is not remembered: the next pill and the next prompt start at the
+// standard place again.
+TEST_F(PillControllerTest, TheNextPanelStartsAtTheStandardPlace) {
+    const auto shownAway = [](FloatingPanel* panel) {
+        panel->move(200, 300);
+        (void)QTest::qWaitFor([&] { return panel->pos() == QPoint(200, 300); }, 5000);
+    };
+    setPhase(Phase::recording);
+    ASSERT_NE(ctl_.pillPanel(), nullptr);
+    shownAway(ctl_.pillPanel());
+    setPhase(Phase::idle);
+    setPhase(Phase::recording);
+    ASSERT_NE(ctl_.pillPanel(), nullptr);
+    expectAtRightEdge(ctl_.pillPanel(), PillController::kPillTopOffset);
+    setPhase(Phase::idle);
+
+    ctl_.showMeetingPrompt(QStringLiteral("A"));
+    ASSERT_NE(ctl_.promptPanel(), nullptr);
+    shownAway(ctl_.promptPanel());
+    ctl_.showMeetingPrompt(QStringLiteral("B"));
+    expectAtRightEdge(ctl_.promptPanel(), PillController::kPromptTopOffset);
+}
+
 // The first click on a panel acts: the prompt's start button, then the pill's stop button.
 TEST_F(PillControllerTest, ButtonsStartAndStop) {
     ctl_.showMeetingPrompt(QStringLiteral("A"));

@@ -35,6 +35,8 @@
 #include "ui/main/WindowEdgeGrip.h"
 #include "ui/main/WindowStrip.h"
 #include "ui/main/sidebar/RecordListView.h"
+#include "ui/main/sidebar/SidebarSearchField.h"
+#include "ui/main/sidebar/SidebarView.h"
 
 static void PrintTo(const QRect& r, std::ostream* os) {
     *os << r.x() << ',' << r.y() << ' ' << r.width() << 'x' << r.height();
@@ -248,6 +250,14 @@ protected:
         ASSERT_TRUE(text);
         const QPoint onText = text->mapTo(&v, text->rect().center());
         ASSERT_FALSE(WindowBackgroundDrag::isBackground(&v, onText));
+        // The search field's magnifier and the padding before it are the field's, not the
+        // window's background.
+        const SidebarSearchField* search = v.sidebar()->searchField();
+        const QRectF field = search->fieldRect();
+        const QPoint padding =
+            search->mapTo(&v, QPoint(int(field.left()) + 3, search->height() / 2));
+        const QPoint magnifier =
+            search->mapTo(&v, QPoint(int(field.left()) + 17, search->height() / 2));
         const struct {
             QPoint grab, by;  // in the window
             QRect expected;
@@ -255,6 +265,8 @@ protected:
             {strip->mapTo(&v, strip->rect().center()), {-70, 45}, kPlace.translated(-70, 45)},
             {header, {-70, 45}, kPlace.translated(-70, 45)},
             {onText, {120, 50}, kPlace},
+            {padding, {120, 50}, kPlace},
+            {magnifier, {120, 50}, kPlace},
             {list->viewport()->mapTo(&v, row.center()), {150, 60}, kPlace},
             // Above the placeholder's scroll bar, which has the edge's pixels below.
             {{kPlace.width() - 2, 150}, {80, 0}, kPlace.adjusted(0, 0, 80, 0)},

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "app/ActivationToken.h"
 #include "app/AppServices.h"
 #include "app/LaunchArguments.h"
 #include "app/QtTranslations.h"
@@ -23,7 +24,8 @@ int main(int argc, char** argv) {
     const bool first = instance.tryLock();
     if (!first && instance.heldByAnother()) {
         QCoreApplication app(qtArgc, argv);
-        if (instance.forward(arguments.urls)) return 0;
+        // The token of this launch lets the running app bring its window to the front.
+        if (instance.forward(arguments.urls, ActivationToken::ofThisStart())) return 0;
         std::fprintf(stderr, "tavro: %s, and it did not answer\n",
                      qPrintable(instance.lockError()));
         return 1;

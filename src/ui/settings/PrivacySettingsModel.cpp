@@ -51,7 +51,8 @@ void PrivacySettingsModel::setHideTrayIcon(bool hide) {
 QString PrivacySettingsModel::trayCaption() const {
     QString text = QStringLiteral(
         "システムトレイからTAVROアイコンを消します。操作はメインウィンドウとホットキー"
-        "(修飾キー2回押し)で行えます。画面上部を共有・録画する場面での録音の露出を防ぎます。");
+        "(修飾キー2回押し)で行えます。画面を共有・録画する場面での、トレイアイコンによる録音の"
+        "露出を防ぎます。");
     if (!trayAvailable_)
         text += QStringLiteral(
             "\nこのデスクトップにはシステムトレイがないため、アイコンは今も表示されていません。");

@@ -10,8 +10,10 @@
 #include <QToolButton>
 
 #include "DialogFixture.h"
+#include "ui/main/HeaderView.h"
 #include "ui/main/MainView.h"
 #include "ui/main/MainViewModel.h"
+#include "ui/main/ToolbarButton.h"
 #include "ui/main/dialogs/AskAllModel.h"
 #include "ui/main/dialogs/AskAllView.h"
 #include "ui/main/dialogs/DialogHost.h"
@@ -130,6 +132,31 @@ TEST_F(AskAllTest, AReferenceShowsItsRecordInTheMainWindow) {
     EXPECT_EQ(main.model().selectedID(), store.records().front().id);
     EXPECT_FALSE(main.model().showAskAll());
     EXPECT_TRUE(waitFor([&] { return main.dialogHost()->askAll() == nullptr; }));
+}
+
+// Opened from the header's button, the first time and again, the sheet takes what is typed at
+// once into its question.
+TEST_F(AskAllTest, TheQuestionHasTheKeyboardEachTimeTheSheetOpens) {
+    addRecord("定例会議");
+    defaults.set(MainViewModel::kOnboardingKey, true);
+    MainView main(ctx);
+    main.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&main));
+    for (const QString& typed : {QStringLiteral("abc"), QStringLiteral("xyz")}) {
+        SCOPED_TRACE(typed.toStdString());
+        main.headerView()->askButton()->click();
+        ASSERT_TRUE(waitFor([&] { return main.dialogHost()->askAll() != nullptr; }));
+        AskAllView* view = main.dialogHost()->askAll();
+        ASSERT_TRUE(waitFor([&] { return view->isActiveWindow(); }));
+        EXPECT_EQ(QApplication::focusWidget(), view->questionField());
+        // Keys go to the window, which hands them to whatever has the focus.
+        for (const QChar c : typed) QTest::keyClick(view->windowHandle(), c.toLatin1());
+        EXPECT_EQ(view->questionField()->text(), typed);
+        EXPECT_EQ(view->model().question(), typed.toStdString());
+        if (typed == QStringLiteral("abc")) shoot(*view, QStringLiteral("ask-across-typed"));
+        view->reject();
+        ASSERT_TRUE(waitFor([&] { return main.dialogHost()->askAll() == nullptr; }));
+    }
 }
 
 // A long title is cut at the end in the scope list, whole in its tooltip; the lists scroll only

@@ -181,6 +181,19 @@ TEST_F(StoresFixture, StealthIsOnlyOfferedWhereItWorks) {
     }
 }
 
+TEST_F(StoresFixture, TrayCaptionPlacesTheTrayOnNoEdge) {
+    // The tray may sit on any edge of the screen, so the caption names none.
+    for (const bool tray : {false, true}) {
+        SCOPED_TRACE(tray);
+        const PrivacySettingsModel model(defaults, false, tray, {});
+        const QString caption = model.trayCaption();
+        EXPECT_TRUE(caption.contains("トレイアイコンによる録音の露出を防ぎます"))
+            << caption.toStdString();
+        for (const char* edge : {"上部", "下部", "上端", "下端", "右上", "左上", "右下", "左下"})
+            EXPECT_FALSE(caption.contains(QString::fromUtf8(edge))) << edge;
+    }
+}
+
 TEST_F(GeneralSettingsTest, DividersOfTheFormTabsHaveMoreRoom) {
     SettingsView view(ctx);
     // tab, the space above and below each of its dividers

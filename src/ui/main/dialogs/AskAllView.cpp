@@ -143,6 +143,9 @@ AskAllView::AskAllView(AskAllModel* model, QWidget* parent)
 
 void AskAllView::showEvent(QShowEvent* e) {
     QDialog::showEvent(e);
+    // The sheet is opened to ask: typing goes into the question at once, not to the first
+    // button of the tab order.
+    question_->setFocus(Qt::OtherFocusReason);
     model_->appeared();
 }
 

@@ -3,8 +3,11 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+
+#include <utility>
 
 #include "desktop/PanelStyle.h"
 #include "ui/main/sidebar/SidebarButton.h"
@@ -93,12 +96,36 @@ void SidebarSearchField::setQuery(const QString& query) {
     clear_->setVisible(!query.isEmpty());
 }
 
+QRectF SidebarSearchField::fieldRect() const {
+    return {kOuter, (height() - kFieldHeight) / 2.0, width() - 2.0 * kOuter, kFieldHeight};
+}
+
+// A press on the magnifier or the padding inside the field is a press on the field: it gives
+// the text the keyboard and never reaches the window, which would take it for a drag of its
+// background. Outside the rounded field the sidebar's background begins.
+void SidebarSearchField::mousePressEvent(QMouseEvent* e) {
+    pressed_ = fieldRect().contains(e->position());
+    if (!pressed_) {
+        e->ignore();
+        return;
+    }
+    if (e->button() == Qt::LeftButton) edit_->setFocus(Qt::MouseFocusReason);
+    e->accept();
+}
+
+void SidebarSearchField::mouseMoveEvent(QMouseEvent* e) {
+    e->setAccepted(pressed_);
+}
+
+void SidebarSearchField::mouseReleaseEvent(QMouseEvent* e) {
+    e->setAccepted(std::exchange(pressed_, false));
+}
+
 void SidebarSearchField::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
-    const QRectF field(kOuter, (height() - kFieldHeight) / 2.0, width() - 2 * kOuter, kFieldHeight);
     QPainterPath path;
-    path.addRoundedRect(field, 8, 8);
+    path.addRoundedRect(fieldRect(), 8, 8);
     QColor fill = palette().color(QPalette::WindowText);
     fill.setAlphaF(0.05f);
     p.fillPath(path, fill);
