@@ -34,8 +34,9 @@ constexpr const char* kCalendarParticipantsKey = "calendarMeetingParticipants";
 constexpr std::chrono::milliseconds kCaptureBeforeCue{100};
 constexpr std::chrono::milliseconds kCueWaitsForCapture{500};
 // A sound server that is not back this long after it went away (a restart takes a second or
-// two) is taken to stay away: the user hears that nothing is being recorded.
-constexpr std::chrono::seconds kServerStaysAway{5};
+// two, and a sink that starts idle may give nothing for two more) is taken to stay away: the
+// user hears that nothing is being recorded.
+constexpr std::chrono::seconds kServerStaysAway{8};
 
 // Whole seconds, at least one, for the user.
 std::string roughSeconds(std::chrono::system_clock::duration d) {
@@ -113,9 +114,8 @@ RecorderEngine::RecorderEngine(MinutesStore& store, UserDefaults& defaults, QObj
     });
     sysCapture_->setConnectionWatch([self = this, handoff = handoff_.handle()](bool recording) {
         const auto at = Clock::now();
-        handoff.post([self, recording, at] {
-            self->connectionChanged(Side::computer, recording, at);
-        });
+        handoff.post(
+            [self, recording, at] { self->connectionChanged(Side::computer, recording, at); });
     });
 }
 
@@ -322,9 +322,8 @@ void RecorderEngine::connectionChanged(Side side, bool recording, Clock::time_po
     const bool told = outageTold_;
     endOutage(at);
     if (!told)
-        notify("音声が一時的に途切れました",
-               "サウンドサーバーとの接続が約" + roughSeconds(gap) +
-                   "秒切れていました。録音は続けています");
+        notify("音声が一時的に途切れました", "サウンドサーバーとの接続が約" + roughSeconds(gap) +
+                                                 "秒切れていました。録音は続けています");
 }
 
 void RecorderEngine::endOutage(Clock::time_point at) {

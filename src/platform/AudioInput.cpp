@@ -123,8 +123,8 @@ void AudioInput::onStreamState(pa_stream* s, void* self) {
     }
     if (st == PA_STREAM_READY && in->lost_ && !in->stopping_ && s == in->stream_) {
         in->lost_ = false;
+        in->awaitingAudio_ = true;
         if (in->device_ == Device::computerOutput) in->watchDefaults();
-        if (in->watch_) in->watch_(true);
     }
     pa_threaded_mainloop_signal(in->loop_, 0);
 }
@@ -136,11 +136,14 @@ void AudioInput::onRetry(pa_mainloop_api*, pa_time_event*, const struct timeval*
 void AudioInput::lose() {
     if (lost_) return;
     lost_ = true;
+    lostAfter_ = deliveredUntil_;
+    // Lost again before its audio came: the user heard of the first loss and nothing since.
+    const bool told = std::exchange(awaitingAudio_, false);
     // What the server held for the old stream is gone with it. The new stream's first blocks wait
     // for a report of their own, as a moved stream's do, and the time between becomes a gap.
     afterMove_ = true;
     timing_ = Timing::none;
-    if (watch_) watch_(false);
+    if (watch_ && !told) watch_(false);
     scheduleRetry();
 }
 
@@ -257,7 +260,14 @@ void AudioInput::dropContext() {
 }
 
 void AudioInput::onRead(pa_stream* s, std::size_t, void* self) {
-    static_cast<AudioInput*>(self)->deliverQueued(s);
+    auto* in = static_cast<AudioInput*>(self);
+    in->deliverQueued(s);
+    // Recording again once the new stream's audio goes out: a sink that renders ahead may give
+    // its monitor nothing for seconds after the stream is ready.
+    if (in->awaitingAudio_ && in->deliveredUntil_ != in->lostAfter_) {
+        in->awaitingAudio_ = false;
+        if (in->watch_) in->watch_(true);
+    }
 }
 
 void AudioInput::deliverQueued(pa_stream* s) {
@@ -540,7 +550,7 @@ void AudioInput::connect() {
 void AudioInput::open(Device device) {
     stop();
     stopping_ = false;
-    running_ = lost_ = looking_ = false;
+    running_ = lost_ = looking_ = awaitingAudio_ = false;
     device_ = device;
     followedSink_.clear();
     deliveredUntil_ = {};
@@ -706,7 +716,7 @@ void AudioInput::stop() {
         if (running_ && receiver_) {
             try {
                 // Without a stream since it was lost, the rest of the recording is silence.
-                if (lost_) {
+                if (lost_ || awaitingAudio_) {
                     const TimePoint from =
                         deliveredUntil_ != TimePoint{} ? deliveredUntil_ : startedAt_;
                     const double missing =
@@ -728,7 +738,7 @@ void AudioInput::stop() {
         }
         dropStream();
         dropContext();
-        running_ = lost_ = false;
+        running_ = lost_ = awaitingAudio_ = false;
     }
     pa_threaded_mainloop_stop(loop_);
     pa_threaded_mainloop_free(loop_);

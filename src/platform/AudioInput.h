@@ -76,7 +76,7 @@ public:
     static constexpr std::chrono::milliseconds kRetryEvery{100};
 
     // Called on the input's thread when a started recording loses its stream (false), and when
-    // it records again (true). Takes effect at the next start().
+    // audio from a new one goes out again (true). Takes effect at the next start().
     using ConnectionWatch = std::function<void(bool recording)>;
     void setConnectionWatch(ConnectionWatch watch) { watch_ = std::move(watch); }
 
@@ -180,9 +180,12 @@ private:
     int channels_ = 0;
     bool stopping_ = false;
     // Reconnecting (loop thread only): whether start() succeeded, whether there is no stream
-    // recording since, whether the device is being looked up, and the retry timer.
+    // recording since, whether a new stream's first audio is awaited (and what had gone out
+    // when the old one was lost), whether the device is being looked up, and the retry timer.
     bool running_ = false;
     bool lost_ = false;
+    bool awaitingAudio_ = false;
+    TimePoint lostAfter_;
     bool looking_ = false;
     pa_time_event* retry_ = nullptr;
     TimePoint startedAt_;

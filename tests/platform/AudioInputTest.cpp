@@ -234,8 +234,8 @@ TEST(AudioInputTest, RecordsOnWhenTheServerComesBack) {
             std::lock_guard lock(mutex);
             return f();
         };
-        ASSERT_TRUE(QTest::qWaitFor([&] { return locked([&] { return frames >= kRate / 2; }); },
-                                    20000));
+        ASSERT_TRUE(
+            QTest::qWaitFor([&] { return locked([&] { return frames >= kRate / 2; }); }, 20000));
         server.kill();
         const auto killedAt = std::chrono::system_clock::now();
         ASSERT_TRUE(QTest::qWaitFor([&] { return locked([&] { return !told.empty(); }); }, 10000));
