@@ -881,10 +881,22 @@ TEST_P(RecorderEngineServerGoneTest, TheRecordingGoesOnAcrossTheServersAbsence) 
     EXPECT_GE(gap, 0.9);
     std::string beeps;
     if (c.comesBack) {
-        const auto played = audiotest::toneOnsets(mix, kRate, kComputer, 0.5);
-        const auto spoken = audiotest::toneOnsets(mix, kRate, kMicrophone, 0.5);
-        ASSERT_EQ(played.size(), 2u);
-        ASSERT_EQ(spoken.size(), 2u);
+        // A beep that a busy machine broke up counts once.
+        const auto beepStarts = [&](double hz) {
+            std::vector<double> starts;
+            for (double t : audiotest::toneOnsets(mix, kRate, hz, 0.5))
+                if (starts.empty() || t > starts.back() + 0.3) starts.push_back(t);
+            return starts;
+        };
+        const auto played = beepStarts(kComputer);
+        const auto spoken = beepStarts(kMicrophone);
+        const auto list = [](const std::vector<double>& v) {
+            std::string text;
+            for (double t : v) text += " " + std::to_string(t);
+            return text;
+        };
+        ASSERT_EQ(played.size(), 2u) << list(audiotest::toneOnsets(mix, kRate, kComputer, 0.5));
+        ASSERT_EQ(spoken.size(), 2u) << list(audiotest::toneOnsets(mix, kRate, kMicrophone, 0.5));
         const double apart = std::chrono::duration<double>(*secondBeep - firstBeep).count();
         EXPECT_NEAR(spoken[1] - spoken[0], apart, 0.1);
         EXPECT_NEAR(played[1] - played[0], apart + secondApart - firstApart, 0.1);
