@@ -25,6 +25,7 @@ MicrophoneRecorder::~MicrophoneRecorder() {
 void MicrophoneRecorder::record(WriteFailed onWriteFailed) {
     if (input_) return;
     auto input = std::make_unique<AudioInput>("tavro-mic");
+    input->setConnectionWatch(watch_);
     try {
         input->open(AudioInput::Device::microphone);
     } catch (const AudioInput::Error& e) {

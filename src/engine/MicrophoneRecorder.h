@@ -43,6 +43,12 @@ public:
     // Ends the recording and finishes the file. Idempotent; never throws.
     void stop();
 
+    // Told on the sound server's thread when the microphone is lost while recording (the sound
+    // server went away) and when it records again. Meanwhile the file gets silence, so that it
+    // stays on the wall clock, also up to the stop when the microphone never comes back. Set
+    // before record().
+    void setConnectionWatch(AudioInput::ConnectionWatch watch) { watch_ = std::move(watch); }
+
     bool isRecording() const { return input_ != nullptr; }
     const std::filesystem::path& url() const { return url_; }
     const RecorderSettings& settings() const { return settings_; }
@@ -59,4 +65,5 @@ private:
     bool awaitingFirstBlock_ = false;
     WriteFailed onWriteFailed_;
     bool writeFailed_ = false;
+    AudioInput::ConnectionWatch watch_;
 };

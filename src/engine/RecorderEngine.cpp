@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <system_error>
 #include <thread>
 
@@ -32,6 +33,15 @@ constexpr const char* kCalendarParticipantsKey = "calendarMeetingParticipants";
 // The start cue waits for this much of the computer's audio, and this long at most.
 constexpr std::chrono::milliseconds kCaptureBeforeCue{100};
 constexpr std::chrono::milliseconds kCueWaitsForCapture{500};
+// A sound server that is not back this long after it went away (a restart takes a second or
+// two, and a sink that starts idle may give nothing for two more) is taken to stay away: the
+// user hears that nothing is being recorded.
+constexpr std::chrono::seconds kServerStaysAway{8};
+
+// Whole seconds, at least one, for the user.
+std::string roughSeconds(std::chrono::system_clock::duration d) {
+    return std::to_string(std::max<long>(1, std::lround(std::chrono::duration<double>(d).count())));
+}
 
 // What a processing run hands back to the main thread.
 struct Stored {
@@ -94,6 +104,19 @@ RecorderEngine::RecorderEngine(MinutesStore& store, UserDefaults& defaults, QObj
     timer_.setInterval(1000);
     connect(&timer_, &QTimer::timeout, this, [this] { setElapsed(elapsed_ + 1); });
     connect(agents_.get(), &AgentRunner::agentRunsChanged, this, &RecorderEngine::agentRunsChanged);
+    outageTimer_.setSingleShot(true);
+    outageTimer_.setInterval(std::chrono::milliseconds(kServerStaysAway));
+    connect(&outageTimer_, &QTimer::timeout, this, [this] {
+        if (!outageSince_ || outageTold_) return;
+        outageTold_ = true;
+        notify("音声が録音されていません",
+               "サウンドサーバーに接続できません。録音は続けており、接続が戻りしだい再開します");
+    });
+    sysCapture_->setConnectionWatch([self = this, handoff = handoff_.handle()](bool recording) {
+        const auto at = Clock::now();
+        handoff.post(
+            [self, recording, at] { self->connectionChanged(Side::computer, recording, at); });
+    });
 }
 
 RecorderEngine::~RecorderEngine() {
@@ -181,6 +204,12 @@ void RecorderEngine::start() {
         auto startedAt = Clock::now();
         try {
             recorder = std::make_unique<MicrophoneRecorder>(url);
+            recorder->setConnectionWatch([self, handoff](bool recording) {
+                const auto at = Clock::now();
+                handoff.post([self, recording, at] {
+                    self->connectionChanged(Side::microphone, recording, at);
+                });
+            });
             startedAt = Clock::now();  // the file's time zero is the call of record()
             recorder->record([self, handoff](std::error_code e) {
                 handoff.post([self, e] { self->writeFailed(e); });
@@ -257,6 +286,9 @@ std::shared_future<bool> RecorderEngine::startSystemCapture(const fs::path& micU
 void RecorderEngine::begin(std::unique_ptr<MicrophoneRecorder> recorder,
                            Clock::time_point startedAt) {
     recorder_ = std::move(recorder);
+    lostSince_ = {};
+    outageSince_.reset();
+    missing_ = {};
     setElapsed(0);
     setPhase(Phase::recording);
     timer_.start();
@@ -266,6 +298,39 @@ void RecorderEngine::begin(std::unique_ptr<MicrophoneRecorder> recorder,
     // Participants are looked for only with the computer's audio, whose capture started with the
     // microphone.
     if (sysStartTask_ && detectParticipants()) meetingVision_->start();
+}
+
+void RecorderEngine::connectionChanged(Side side, bool recording, Clock::time_point at) {
+    if (!recorder_ || phase_ != Phase::recording) return;
+    auto& lost = lostSince_[static_cast<std::size_t>(side)];
+    if (!recording) {
+        if (lost) return;
+        lost = at;
+        if (!outageSince_) {
+            outageSince_ = at;
+            outageTold_ = false;
+            outageTimer_.start();
+        }
+        return;
+    }
+    if (!lost) return;
+    lost.reset();
+    if (!outageSince_ || std::any_of(lostSince_.begin(), lostSince_.end(),
+                                     [](const auto& since) { return since.has_value(); }))
+        return;
+    const auto gap = at - *outageSince_;
+    const bool told = outageTold_;
+    endOutage(at);
+    if (!told)
+        notify("音声が一時的に途切れました", "サウンドサーバーとの接続が約" + roughSeconds(gap) +
+                                                 "秒切れていました。録音は続けています");
+}
+
+void RecorderEngine::endOutage(Clock::time_point at) {
+    if (outageSince_) missing_ += at - *outageSince_;
+    outageSince_.reset();
+    outageTimer_.stop();
+    lostSince_ = {};
 }
 
 void RecorderEngine::writeFailed(std::error_code error) {
@@ -282,6 +347,9 @@ void RecorderEngine::writeFailed(std::error_code error) {
 void RecorderEngine::stop() {
     if (!recorder_ || phase_ != Phase::recording) return;
     const fs::path micURL = recorder_->url();
+    // A side still without sound at the stop is missing up to here: its file is filled with
+    // silence to the stop, so the minutes are made from what was captured.
+    endOutage(Clock::now());
     recorder_->stop();
     recorder_.reset();
     timer_.stop();
@@ -342,6 +410,8 @@ void RecorderEngine::finished(const fs::path& mic, const std::string& sourceName
 
 void RecorderEngine::finishForQuit() {
     if (!recorder_) return;
+    endOutage(Clock::now());
+    missing_ = {};  // nothing is processed
     recorder_->stop();
     recorder_.reset();
     timer_.stop();
@@ -394,6 +464,8 @@ void RecorderEngine::process(const fs::path& url, const std::string& sourceName,
     setLastError(std::nullopt);
     const std::string templateId = this->templateId();
     const auto detected = detectedParticipants_;
+    // Set by the stop of the recording being processed; an imported file has none.
+    const auto missing = std::exchange(missing_, {});
 
     callService(
         this,
@@ -414,7 +486,7 @@ void RecorderEngine::process(const fs::path& url, const std::string& sourceName,
             stored.record = store.add(result, templateId, sourceName, &stored.saveError);
             return stored;
         },
-        [this, templateId](ServiceOutcome<Stored> outcome) {
+        [this, templateId, missing](ServiceOutcome<Stored> outcome) {
             setPhase(Phase::idle);
             if (!outcome.ok()) {
                 setLastError(outcome.error().message());
@@ -428,7 +500,9 @@ void RecorderEngine::process(const fs::path& url, const std::string& sourceName,
             const MinutesRecord& record = outcome.value().record;
             const MinutesResult& result = record.result;
             Clipboard::setText(toMarkdown(result, templateLabel(templateId, defaults_)));
-            const std::string copied = result.title + " — クリップボードにコピー済み";
+            std::string copied = result.title + " — クリップボードにコピー済み";
+            if (missing > Clock::duration::zero())
+                copied += "\n録音の一部(約" + roughSeconds(missing) + "秒)が途切れています";
             if (const auto& saveError = outcome.value().saveError; saveError.empty()) {
                 notify("議事録が完成しました", copied);
             } else {

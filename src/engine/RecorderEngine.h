@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QTimer>
 
+#include <array>
 #include <chrono>
 #include <filesystem>
 #include <functional>
@@ -107,6 +108,12 @@ private:
     void setLastError(std::optional<std::string> error);
     void finished(const std::filesystem::path& mic, const std::string& sourceName,
                   std::shared_future<bool> sysStarted, Clock::time_point micStartedAt);
+    // The sound server went away from one side of the recording (`recording` false) or the side
+    // records again, at `at`. The user is told once per outage.
+    enum class Side { microphone, computer };
+    void connectionChanged(Side side, bool recording, Clock::time_point at);
+    // Ends the count of the current outage, at the stop or when every side is back.
+    void endOutage(Clock::time_point at);
 
     MinutesStore& store_;
     UserDefaults& defaults_;
@@ -126,4 +133,12 @@ private:
     std::optional<std::shared_future<bool>> sysStartTask_;
     Clock::time_point micStartedAt_;
     SecretReader readSecret_;
+    // The sides of the recording without a stream, since when; the current outage (from the
+    // first side lost to the last one back), whether the user was told of it, and the time the
+    // recording has gone without sound so far, which the finished notice reports.
+    std::array<std::optional<Clock::time_point>, 2> lostSince_;
+    std::optional<Clock::time_point> outageSince_;
+    bool outageTold_ = false;
+    QTimer outageTimer_;  // a server that stays away this long records nothing: say so
+    Clock::duration missing_{};
 };

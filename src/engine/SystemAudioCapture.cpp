@@ -21,6 +21,7 @@ void SystemAudioCapture::start(const std::filesystem::path& url, WriteFailed onW
             sounds.push_back({cue.requestedAt, SystemSound::shapeOf(cue.event, sampleRate)});
         return sounds;
     });
+    input->setConnectionWatch(watch_);
     try {
         input->open(AudioInput::Device::computerOutput);
     } catch (const AudioInput::Error& e) {

@@ -48,6 +48,10 @@ public:
     // capture: nullopt at once. Never throws.
     std::optional<std::filesystem::path> stop();
 
+    // Told on the sound server's thread when the capture is lost (the sound server went away)
+    // and when it records again; the file gets silence meanwhile. Kept for every start().
+    void setConnectionWatch(AudioInput::ConnectionWatch watch) { watch_ = std::move(watch); }
+
     // Wall-clock time of the first sample in the companion file; nullopt until audio arrives.
     // Kept after stop() until the next start().
     std::optional<Timestamp> firstSampleAt() const;
@@ -71,6 +75,7 @@ private:
     std::unique_ptr<AacFileWriter> writer_;
     std::atomic<bool> sessionStarted_{false};
     WriteFailed onWriteFailed_;
+    AudioInput::ConnectionWatch watch_;
     bool writeFailed_ = false;  // the sound server's thread only, while capturing
     mutable std::mutex mutex_;  // guards the two fields below
     mutable std::condition_variable audioArrived_;

@@ -105,19 +105,169 @@ std::string AudioInput::lastServerError() const {
 void AudioInput::onContextState(pa_context* c, void* self) {
     auto* in = static_cast<AudioInput*>(self);
     const pa_context_state_t st = pa_context_get_state(c);
-    if (!PA_CONTEXT_IS_GOOD(st) && !in->stopping_) in->setStreamError(in->lastServerError());
+    if (!PA_CONTEXT_IS_GOOD(st) && !in->stopping_) {
+        in->setStreamError(in->lastServerError());
+        if (in->running_) in->lose();
+    }
+    // A server that is back: the device is looked for at once, not at the next tick.
+    if (st == PA_CONTEXT_READY && in->lost_ && !in->stopping_) in->retry();
     pa_threaded_mainloop_signal(in->loop_, 0);
 }
 
 void AudioInput::onStreamState(pa_stream* s, void* self) {
     auto* in = static_cast<AudioInput*>(self);
     const pa_stream_state_t st = pa_stream_get_state(s);
-    if (!PA_STREAM_IS_GOOD(st) && !in->stopping_) in->setStreamError(in->lastServerError());
+    if (!PA_STREAM_IS_GOOD(st) && !in->stopping_) {
+        in->setStreamError(in->lastServerError());
+        if (in->running_) in->lose();
+    }
+    if (st == PA_STREAM_READY && in->lost_ && !in->stopping_ && s == in->stream_) {
+        in->lost_ = false;
+        in->awaitingAudio_ = true;
+        if (in->device_ == Device::computerOutput) in->watchDefaults();
+    }
     pa_threaded_mainloop_signal(in->loop_, 0);
 }
 
+void AudioInput::onRetry(pa_mainloop_api*, pa_time_event*, const struct timeval*, void* self) {
+    static_cast<AudioInput*>(self)->retry();
+}
+
+void AudioInput::lose() {
+    if (lost_) return;
+    lost_ = true;
+    lostAfter_ = deliveredUntil_;
+    // Lost again before its audio came: the user heard of the first loss and nothing since.
+    const bool told = std::exchange(awaitingAudio_, false);
+    // What the server held for the old stream is gone with it. The new stream's first blocks wait
+    // for a report of their own, as a moved stream's do, and the time between becomes a gap.
+    afterMove_ = true;
+    timing_ = Timing::none;
+    if (watch_ && !told) watch_(false);
+    scheduleRetry();
+}
+
+void AudioInput::scheduleRetry() {
+    pa_mainloop_api* api = pa_threaded_mainloop_get_api(loop_);
+    timeval at{};
+    pa_timeval_add(pa_gettimeofday(&at),
+                   std::chrono::duration_cast<std::chrono::microseconds>(kRetryEvery).count());
+    if (retry_)
+        api->time_restart(retry_, &at);
+    else
+        retry_ = api->time_new(api, &at, &AudioInput::onRetry, this);
+}
+
+// One step towards a new stream, every kRetryEvery while there is none: the dead stream and
+// connection go, a new connection is made, and once it is ready the device is looked up again.
+void AudioInput::retry() {
+    if (stopping_ || !lost_) return;
+    scheduleRetry();
+    if (stream_) {
+        if (pa_stream_get_state(stream_) == PA_STREAM_CREATING) return;  // on its way
+        dropStream();
+    }
+    if (context_ && !PA_CONTEXT_IS_GOOD(pa_context_get_state(context_))) dropContext();
+    if (!context_) {
+        try {
+            newContext();
+        } catch (const Error&) {
+            dropContext();
+        }
+        return;
+    }
+    if (pa_context_get_state(context_) == PA_CONTEXT_READY && !looking_) findDeviceAgain();
+}
+
+// As open() finds the device, but without waiting: this runs on the loop's thread.
+void AudioInput::findDeviceAgain() {
+    looking_ = true;
+    pa_operation* op = pa_context_get_server_info(
+        context_,
+        [](pa_context* c, const pa_server_info* info, void* self) {
+            auto* in = static_cast<AudioInput*>(self);
+            pa_operation* next = nullptr;
+            if (info && in->device_ == Device::computerOutput && info->default_sink_name) {
+                next = pa_context_get_sink_info_by_name(
+                    c, info->default_sink_name,
+                    [](pa_context*, const pa_sink_info* sink, int eol, void* self) {
+                        auto* in = static_cast<AudioInput*>(self);
+                        if (eol != 0) in->looking_ = false;
+                        if (!sink || !sink->monitor_source_name || !in->lost_ || in->stream_)
+                            return;
+                        in->followedSink_ = sink->name;
+                        in->resume(sink->monitor_source_name);
+                    },
+                    in);
+            } else if (info && in->device_ == Device::microphone && info->default_source_name) {
+                next = pa_context_get_source_info_by_name(
+                    c, info->default_source_name,
+                    [](pa_context*, const pa_source_info* source, int eol, void* self) {
+                        auto* in = static_cast<AudioInput*>(self);
+                        if (eol != 0) in->looking_ = false;
+                        // A sink's monitor is no microphone (as in open()): a server that is
+                        // still setting up may offer one for a moment.
+                        if (!source || source->monitor_of_sink != PA_INVALID_INDEX || !in->lost_ ||
+                            in->stream_)
+                            return;
+                        in->resume(source->name);
+                    },
+                    in);
+            }
+            if (next)
+                pa_operation_unref(next);
+            else
+                in->looking_ = false;  // nothing yet: the next tick asks again
+        },
+        this);
+    if (op)
+        pa_operation_unref(op);
+    else
+        looking_ = false;
+}
+
+void AudioInput::resume(const char* source) {
+    {
+        std::lock_guard lock(sourceMutex_);
+        sourceName_ = source;
+    }
+    try {
+        connectStream();
+    } catch (const Error&) {
+        dropStream();  // the next tick tries again
+    }
+}
+
+void AudioInput::dropStream() {
+    if (!stream_) return;
+    pa_stream_set_read_callback(stream_, nullptr, nullptr);
+    pa_stream_set_state_callback(stream_, nullptr, nullptr);
+    pa_stream_set_moved_callback(stream_, nullptr, nullptr);
+    pa_stream_disconnect(stream_);
+    pa_stream_unref(stream_);
+    stream_ = nullptr;
+}
+
+void AudioInput::dropContext() {
+    if (!context_) return;
+    pa_context_set_state_callback(context_, nullptr, nullptr);
+    pa_context_set_subscribe_callback(context_, nullptr, nullptr);
+    pa_context_disconnect(context_);
+    pa_context_unref(context_);
+    context_ = nullptr;
+    // Its operations are cancelled without an answer.
+    looking_ = false;
+}
+
 void AudioInput::onRead(pa_stream* s, std::size_t, void* self) {
-    static_cast<AudioInput*>(self)->deliverQueued(s);
+    auto* in = static_cast<AudioInput*>(self);
+    in->deliverQueued(s);
+    // Recording again once the new stream's audio goes out: a sink that renders ahead may give
+    // its monitor nothing for seconds after the stream is ready.
+    if (in->awaitingAudio_ && in->deliveredUntil_ != in->lostAfter_) {
+        in->awaitingAudio_ = false;
+        if (in->watch_) in->watch_(true);
+    }
 }
 
 void AudioInput::deliverQueued(pa_stream* s) {
@@ -372,16 +522,20 @@ void AudioInput::waitFor(pa_operation* op) {
     pa_operation_unref(op);
 }
 
-void AudioInput::connect() {
-    loop_ = pa_threaded_mainloop_new();
-    if (!loop_) throw Error(Error::Kind::server, "cannot create the sound server loop");
-    pa_threaded_mainloop_set_name(loop_, threadName_.substr(0, 15).c_str());
+void AudioInput::newContext() {
     context_ = pa_context_new(pa_threaded_mainloop_get_api(loop_), "TAVRO");
     if (!context_) throw Error(Error::Kind::server, "cannot create the sound server context");
     pa_context_set_state_callback(context_, &AudioInput::onContextState, this);
     // Never autospawn: a missing server must fail, not start a private daemon.
     if (pa_context_connect(context_, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0)
         throw Error(Error::Kind::server, lastServerError());
+}
+
+void AudioInput::connect() {
+    loop_ = pa_threaded_mainloop_new();
+    if (!loop_) throw Error(Error::Kind::server, "cannot create the sound server loop");
+    pa_threaded_mainloop_set_name(loop_, threadName_.substr(0, 15).c_str());
+    newContext();
     if (pa_threaded_mainloop_start(loop_) < 0)
         throw Error(Error::Kind::server, "cannot start the sound server loop");
     LoopLock lock(loop_);
@@ -396,6 +550,7 @@ void AudioInput::connect() {
 void AudioInput::open(Device device) {
     stop();
     stopping_ = false;
+    running_ = lost_ = looking_ = awaitingAudio_ = false;
     device_ = device;
     followedSink_.clear();
     deliveredUntil_ = {};
@@ -488,10 +643,9 @@ void AudioInput::start(int sampleRate, int channels, Receiver receiver) {
         sampleFormat.channels = static_cast<std::uint8_t>(channels);
         if (!pa_sample_spec_valid(&sampleFormat))
             throw Error(Error::Kind::stream, "unsupported sample format");
-        pa_channel_map map;
-        pa_channel_map_init_extend(&map, sampleFormat.channels, PA_CHANNEL_MAP_DEFAULT);
         frameBytes_ = pa_frame_size(&sampleFormat);
         sampleRate_ = sampleRate;
+        channels_ = channels;
         receiver_ = std::move(receiver);
         searches_.clear();
         held_.clear();
@@ -499,45 +653,59 @@ void AudioInput::start(int sampleRate, int channels, Receiver receiver) {
         silentAhead_ = 0;
         taken_ = 0;
         askedSince_ = std::chrono::system_clock::now() - kAskedBeforeStart;
+        startedAt_ = std::chrono::system_clock::now();
 
-        stream_ = pa_stream_new(context_, "TAVRO recording", &sampleFormat, &map);
-        if (!stream_) throw Error(Error::Kind::stream, lastServerError());
-        pa_stream_set_state_callback(stream_, &AudioInput::onStreamState, this);
-        pa_stream_set_read_callback(stream_, &AudioInput::onRead, this);
-        pa_stream_set_moved_callback(stream_, &AudioInput::onMoved, this);
-        pa_buffer_attr attr{};
-        attr.maxlength = static_cast<std::uint32_t>(-1);
-        attr.tlength = attr.prebuf = attr.minreq = static_cast<std::uint32_t>(-1);
-        attr.fragsize = static_cast<std::uint32_t>(pa_usec_to_bytes(kFragmentUsec, &sampleFormat));
-        // The server reports the stream's timing as it goes (deliverQueued).
-        timing_ = Timing::none;
-        if (pa_stream_connect_record(stream_, sourceName().c_str(), &attr,
-                                     static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY |
-                                                                    PA_STREAM_AUTO_TIMING_UPDATE)) <
-            0)
-            throw Error(Error::Kind::stream, lastServerError());
+        connectStream();
         for (;;) {
             const pa_stream_state_t st = pa_stream_get_state(stream_);
             if (st == PA_STREAM_READY) break;
             if (!PA_STREAM_IS_GOOD(st)) throw Error(Error::Kind::stream, lastServerError());
             pa_threaded_mainloop_wait(loop_);
         }
-        if (device_ == Device::computerOutput) {
-            pa_context_set_subscribe_callback(
-                context_,
-                [](pa_context*, pa_subscription_event_type_t type, std::uint32_t index,
-                   void* self) { static_cast<AudioInput*>(self)->serverEvent(type, index); },
-                this);
-            if (pa_operation* op =
-                    pa_context_subscribe(context_, PA_SUBSCRIPTION_MASK_SERVER, nullptr, nullptr))
-                pa_operation_unref(op);
-            // The default may have changed since open() looked.
-            followDefaultSink();
-        }
+        if (device_ == Device::computerOutput) watchDefaults();
+        running_ = true;
     } catch (...) {
         stop();
         throw;
     }
+}
+
+void AudioInput::connectStream() {
+    pa_sample_spec sampleFormat{};
+    sampleFormat.format = PA_SAMPLE_FLOAT32NE;
+    sampleFormat.rate = static_cast<std::uint32_t>(sampleRate_);
+    sampleFormat.channels = static_cast<std::uint8_t>(channels_);
+    pa_channel_map map;
+    pa_channel_map_init_extend(&map, sampleFormat.channels, PA_CHANNEL_MAP_DEFAULT);
+    stream_ = pa_stream_new(context_, "TAVRO recording", &sampleFormat, &map);
+    if (!stream_) throw Error(Error::Kind::stream, lastServerError());
+    pa_stream_set_state_callback(stream_, &AudioInput::onStreamState, this);
+    pa_stream_set_read_callback(stream_, &AudioInput::onRead, this);
+    pa_stream_set_moved_callback(stream_, &AudioInput::onMoved, this);
+    pa_buffer_attr attr{};
+    attr.maxlength = static_cast<std::uint32_t>(-1);
+    attr.tlength = attr.prebuf = attr.minreq = static_cast<std::uint32_t>(-1);
+    attr.fragsize = static_cast<std::uint32_t>(pa_usec_to_bytes(kFragmentUsec, &sampleFormat));
+    // The server reports the stream's timing as it goes (deliverQueued).
+    timing_ = Timing::none;
+    if (pa_stream_connect_record(stream_, sourceName().c_str(), &attr,
+                                 static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY |
+                                                                PA_STREAM_AUTO_TIMING_UPDATE)) < 0)
+        throw Error(Error::Kind::stream, lastServerError());
+}
+
+void AudioInput::watchDefaults() {
+    pa_context_set_subscribe_callback(
+        context_,
+        [](pa_context*, pa_subscription_event_type_t type, std::uint32_t index, void* self) {
+            static_cast<AudioInput*>(self)->serverEvent(type, index);
+        },
+        this);
+    if (pa_operation* op =
+            pa_context_subscribe(context_, PA_SUBSCRIPTION_MASK_SERVER, nullptr, nullptr))
+        pa_operation_unref(op);
+    // The default may have changed since open() looked.
+    followDefaultSink();
 }
 
 void AudioInput::stop() {
@@ -545,29 +713,32 @@ void AudioInput::stop() {
     {
         LoopLock lock(loop_);
         stopping_ = true;
-        // What waits for a sound that may still come goes out as it is.
-        if (stream_ && receiver_) {
+        if (running_ && receiver_) {
             try {
+                // Without a stream since it was lost, the rest of the recording is silence.
+                if (lost_ || awaitingAudio_) {
+                    const TimePoint from =
+                        deliveredUntil_ != TimePoint{} ? deliveredUntil_ : startedAt_;
+                    const double missing =
+                        std::chrono::duration<double>(std::chrono::system_clock::now() - from)
+                            .count();
+                    if (missing > 0)
+                        take(nullptr, static_cast<std::size_t>(missing * sampleRate_), from);
+                }
+                // What waits for a sound that may still come goes out as it is.
                 release(true);
             } catch (const std::exception& e) {
                 setStreamError(e.what());
             }
         }
-        if (stream_) {
-            pa_stream_set_read_callback(stream_, nullptr, nullptr);
-            pa_stream_set_state_callback(stream_, nullptr, nullptr);
-            pa_stream_set_moved_callback(stream_, nullptr, nullptr);
-            pa_stream_disconnect(stream_);
-            pa_stream_unref(stream_);
-            stream_ = nullptr;
+        if (retry_) {
+            pa_mainloop_api* api = pa_threaded_mainloop_get_api(loop_);
+            api->time_free(retry_);
+            retry_ = nullptr;
         }
-        if (context_) {
-            pa_context_set_state_callback(context_, nullptr, nullptr);
-            pa_context_set_subscribe_callback(context_, nullptr, nullptr);
-            pa_context_disconnect(context_);
-            pa_context_unref(context_);
-            context_ = nullptr;
-        }
+        dropStream();
+        dropContext();
+        running_ = lost_ = awaitingAudio_ = false;
     }
     pa_threaded_mainloop_stop(loop_);
     pa_threaded_mainloop_free(loop_);

@@ -15,9 +15,11 @@
 #include <vector>
 
 struct pa_context;
+struct pa_mainloop_api;
 struct pa_operation;
 struct pa_stream;
 struct pa_threaded_mainloop;
+struct pa_time_event;
 
 class AudioInput {
 public:
@@ -66,8 +68,17 @@ public:
     // Error otherwise (the connection is then closed). Recording the computer's output, the
     // stream moves to the new default sink's monitor whenever the default sink changes (a
     // headset plugged in); the time the move took reaches the Receiver as a gap, so that the
-    // blocks stay on the wall clock.
+    // blocks stay on the wall clock. When the stream ends on its own (the server restarts or
+    // dies, the device goes away), the input looks for the server and the device again every
+    // kRetryEvery, as open() found them (the default source, or the default sink's monitor), and
+    // records on with a new stream; the time without one reaches the Receiver as a gap too.
     void start(int sampleRate, int channels, Receiver receiver);
+    static constexpr std::chrono::milliseconds kRetryEvery{100};
+
+    // Called on the input's thread when a started recording loses its stream (false), and when
+    // audio from a new one goes out again (true). Takes effect at the next start().
+    using ConnectionWatch = std::function<void(bool recording)>;
+    void setConnectionWatch(ConnectionWatch watch) { watch_ = std::move(watch); }
 
     using TimePoint = std::chrono::system_clock::time_point;
     // A sound of this process that a recording of the computer's output leaves out: asked to
@@ -90,12 +101,13 @@ public:
     static constexpr std::chrono::seconds kLongestOwnSound{2};
     static constexpr std::chrono::milliseconds kKeptOutMargin{15};
 
-    // Ends the stream and the connection; blocks held back for a kept-out sound go out first. No
-    // Receiver call runs once it returns. Idempotent.
+    // Ends the stream and the connection; blocks held back for a kept-out sound go out first,
+    // and a recording without a stream at the time gets silence up to now, so that what it
+    // delivered is as long as the recording. No Receiver call runs once it returns. Idempotent.
     void stop();
 
-    // Why a running stream ended on its own ("Entity killed", "Connection terminated"); empty
-    // while it runs or after a normal stop().
+    // Why a running stream last ended on its own ("Entity killed", "Connection terminated");
+    // empty if it never did.
     std::string streamError() const;
 
 private:
@@ -103,6 +115,8 @@ private:
     static void onStreamState(pa_stream* s, void* self);
     static void onRead(pa_stream* s, std::size_t bytes, void* self);
     static void onMoved(pa_stream* s, void* self);
+    static void onRetry(pa_mainloop_api* api, pa_time_event* e, const struct timeval* tv,
+                        void* self);
 
     // A block held back while a kept-out sound may lie in it.
     struct Held {
@@ -132,6 +146,19 @@ private:
     void silence(std::size_t block, std::size_t from, std::size_t to);
 
     void connect();
+    void newContext();
+    // Creates stream_ and asks the server to record sourceName() into it.
+    void connectStream();
+    // Recording the computer's output: moves the stream along with the default sink.
+    void watchDefaults();
+    // The started recording lost its stream: from now on it looks for a new one (loop thread).
+    void lose();
+    void retry();
+    void scheduleRetry();
+    void findDeviceAgain();
+    void resume(const char* source);
+    void dropStream();
+    void dropContext();
     std::string lastServerError() const;
     void setStreamError(const std::string& text);
     void waitFor(pa_operation* op);
@@ -150,7 +177,19 @@ private:
     Receiver receiver_;
     std::size_t frameBytes_ = 0;
     int sampleRate_ = 0;
+    int channels_ = 0;
     bool stopping_ = false;
+    // Reconnecting (loop thread only): whether start() succeeded, whether there is no stream
+    // recording since, whether a new stream's first audio is awaited (and what had gone out
+    // when the old one was lost), whether the device is being looked up, and the retry timer.
+    bool running_ = false;
+    bool lost_ = false;
+    bool awaitingAudio_ = false;
+    TimePoint lostAfter_;
+    bool looking_ = false;
+    pa_time_event* retry_ = nullptr;
+    TimePoint startedAt_;
+    ConnectionWatch watch_;
     // Kept-out sounds (loop thread only): where each may lie, and the blocks held meanwhile.
     KeptOutSounds keptOut_;
     TimePoint askedSince_;

@@ -190,3 +190,82 @@ TEST(AudioInputTest, LeavesOutAKnownSoundWhereItSoundsAndNothingElse) {
         }
     }
 }
+
+// A server that goes away mid-recording, on each device: the input says so, records on once the
+// server is back on the same socket (found anew, as open() found it), and says so too; what it
+// delivers stays on the wall clock, the gap filled with silence. A server that stays away leaves
+// silence up to the stop.
+TEST(AudioInputTest, RecordsOnWhenTheServerComesBack) {
+    TAVRO_REQUIRE_ENV("pulseaudio", commandExists("pulseaudio"));
+    constexpr int kRate = 24000;
+    const struct {
+        Device device;
+        bool comesBack;
+    } cases[] = {{Device::microphone, true},
+                 {Device::computerOutput, true},
+                 {Device::microphone, false},
+                 {Device::computerOutput, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE((c.device == Device::microphone ? "microphone, " : "output, ") +
+                     std::string(c.comesBack ? "back" : "away"));
+        PrivateSoundServer server(
+            "load-module module-null-sink sink_name=spk rate=48000\n"
+            "load-module module-null-sink sink_name=mic_feed rate=48000 channels=1\n"
+            "load-module module-remap-source source_name=mic master=mic_feed.monitor channels=1\n"
+            "set-default-sink spk\nset-default-source mic\n");
+        std::mutex mutex;
+        std::vector<bool> told;
+        std::size_t frames = 0, silent = 0;
+        AudioInput::TimePoint first{}, until{};
+        AudioInput input;
+        input.setConnectionWatch([&](bool recording) {
+            std::lock_guard lock(mutex);
+            told.push_back(recording);
+        });
+        input.open(c.device);
+        input.start(kRate, 1, [&](const float* x, std::size_t n, AudioInput::TimePoint at) {
+            std::lock_guard lock(mutex);
+            if (first == AudioInput::TimePoint{}) first = at;
+            frames += n;
+            if (!x) silent += n;
+            until = at + std::chrono::microseconds(static_cast<long long>(n * 1e6 / kRate));
+        });
+        const auto locked = [&](auto f) {
+            std::lock_guard lock(mutex);
+            return f();
+        };
+        ASSERT_TRUE(
+            QTest::qWaitFor([&] { return locked([&] { return frames >= kRate / 2; }); }, 20000));
+        server.kill();
+        const auto killedAt = std::chrono::system_clock::now();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return locked([&] { return !told.empty(); }); }, 10000));
+        // The server stays away a second.
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return std::chrono::system_clock::now() > killedAt + 1s; }, 5000));
+        if (c.comesBack) {
+            server.start();
+            const auto backAt = std::chrono::system_clock::now();
+            ASSERT_TRUE(
+                QTest::qWaitFor([&] { return locked([&] { return told.size() == 2; }); }, 20000));
+            EXPECT_EQ(input.sourceName(), c.device == Device::microphone ? "mic" : "spk.monitor");
+            // Until half a second from the new server has come.
+            ASSERT_TRUE(QTest::qWaitFor(
+                [&] { return locked([&] { return until > backAt + 500ms; }); }, 20000));
+        }
+        input.stop();
+        const auto stoppedAt = std::chrono::system_clock::now();
+        std::lock_guard lock(mutex);
+        const std::vector<bool> expected =
+            c.comesBack ? std::vector<bool>{false, true} : std::vector<bool>{false};
+        EXPECT_EQ(told, expected);
+        const auto seconds = [](auto d) { return std::chrono::duration<double>(d).count(); };
+        // As many frames as the time they cover: the gap is in them.
+        EXPECT_NEAR(static_cast<double>(frames) / kRate, seconds(until - first), 0.1);
+        EXPECT_GE(static_cast<double>(silent) / kRate, 0.9);
+        EXPECT_NE(input.streamError(), "");
+        // Up to the stop: a server that stays away leaves silence to the end.
+        if (!c.comesBack) {
+            EXPECT_NEAR(seconds(stoppedAt - until), 0, 0.05);
+        }
+    }
+}

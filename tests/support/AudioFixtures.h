@@ -184,6 +184,15 @@ public:
         std::ofstream(d + "/server.pa")
             << "load-module module-native-protocol-unix auth-anonymous=1 socket=" << socket << "\n"
             << config;
+        start();
+        env_.emplace("PULSE_SERVER", ("unix:" + socket).c_str());
+    }
+
+    // Kills the server, as a crash does.
+    void kill() { child_.reset(); }
+    // Starts it again after kill(): the same socket, the same devices.
+    void start() {
+        const std::string d = dir_.path().string(), socket = d + "/native";
         // Off the test session bus, where only one server may own its name.
         child_.emplace(
             std::vector<std::string>{"pulseaudio", "-n", "-F", d + "/server.pa", "--daemonize=no",
@@ -193,7 +202,6 @@ public:
                                      "PULSE_STATE_PATH=" + d,
                                      "DBUS_SESSION_BUS_ADDRESS=unix:path=" + d + "/no-bus"});
         awaitSocket(socket, *child_, "private sound server", d + "/log");
-        env_.emplace("PULSE_SERVER", ("unix:" + socket).c_str());
     }
 
 private:

@@ -37,7 +37,16 @@ public:
         return {true, {}};
     }
 
-    explicit PrivatePipeWire(const std::string& config) {
+    explicit PrivatePipeWire(const std::string& config) : config_(config) { start(); }
+
+    // Stops the three servers at once (as a restart of the user's sound services does).
+    void kill() {
+        pulse_.reset();
+        sessionManager_.reset();
+        pipewire_.reset();
+    }
+    // Starts them again after kill(): the same sockets, the same devices and defaults.
+    void start() {
         const std::filesystem::path d = dir_.path();
         // The session manager looks for sound cards, cameras and Bluetooth devices and asks the
         // portal over the session bus; without a bus the Bluetooth part, which also asks
@@ -68,8 +77,8 @@ public:
         pulse_.emplace(logged("pipewire-pulse"), env);
         const std::string socket = (d / "pulse/native").string();
         awaitSocket(socket, *pulse_, "PipeWire's PulseAudio server", d / "pipewire-pulse.log");
-        pulseServer_.emplace("PULSE_SERVER", ("unix:" + socket).c_str());
-        configure(config);
+        if (!pulseServer_) pulseServer_.emplace("PULSE_SERVER", ("unix:" + socket).c_str());
+        configure(config_);
     }
 
 private:
@@ -185,6 +194,7 @@ private:
     }
 
     testsupport::TempDir dir_;
+    std::string config_;
     // Stopped in reverse order: the PulseAudio server and the session manager before PipeWire.
     std::optional<Child> pipewire_, sessionManager_, pulse_;
     std::optional<ScopedEnv> pulseServer_;
