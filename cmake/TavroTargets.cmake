@@ -22,6 +22,33 @@ macro(_tavro_include_fragments)
   endforeach()
 endmacro()
 
+# Parsing the standard library's, Qt's and GoogleTest's headers and instantiating the same
+# templates again in every source file are most of the sanitizer build's compile time. A target
+# with a few sources precompiles those headers once (cmake/TavroPrecompiled.h) and compiles its
+# sources in batches of up to 16 (unity build). A source that cannot share a batch (a helper
+# name in an anonymous namespace that another file uses too, a type from one held in a class)
+# is marked SKIP_UNITY_BUILD_INCLUSION in its folder; the build says which, as a redefinition.
+function(_tavro_share_parsing target)
+  get_target_property(_srcs ${target} SOURCES)
+  list(FILTER _srcs INCLUDE REGEX "\\.cpp$")
+  list(LENGTH _srcs _count)
+  if(_count LESS 4)
+    return()  # building the header would cost more than it saves
+  endif()
+  target_precompile_headers(${target} PRIVATE ${PROJECT_SOURCE_DIR}/cmake/TavroPrecompiled.h)
+  set_target_properties(${target} PROPERTIES UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE 16)
+  # A source with its own definitions (QT_NO_KEYWORDS beside GLib) would not match the header.
+  foreach(src IN LISTS _srcs)
+    get_source_file_property(_defs ${src} COMPILE_DEFINITIONS)
+    get_source_file_property(_opts ${src} COMPILE_OPTIONS)
+    get_source_file_property(_skip ${src} SKIP_PRECOMPILE_HEADERS)
+    if(_defs OR _opts OR _skip)
+      set_source_files_properties(${src} PROPERTIES SKIP_PRECOMPILE_HEADERS ON
+                                                    SKIP_UNITY_BUILD_INCLUSION ON)
+    endif()
+  endforeach()
+endfunction()
+
 # SUBDIRS names subfolders whose sources belong to the same library (a window's rooms).
 function(tavro_library name)
   cmake_parse_arguments(ARG "" "" "DEPS;SUBDIRS" ${ARGN})
@@ -38,6 +65,7 @@ function(tavro_library name)
   _tavro_existing_deps(_deps ${ARG_DEPS})
   target_link_libraries(${name} PUBLIC ${_deps})
   _tavro_include_fragments()
+  _tavro_share_parsing(${name})
 endfunction()
 
 # One test executable per test folder, every GoogleTest case registered with CTest.
@@ -60,4 +88,5 @@ function(tavro_test name)
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
                        PROPERTIES LABELS "${ARG_LABELS}" TIMEOUT 300 RESOURCE_LOCK "${ARG_LOCKS}")
   _tavro_include_fragments()
+  _tavro_share_parsing(${name})
 endfunction()

@@ -6,3 +6,6 @@ target_link_libraries(tavro_platform PRIVATE PkgConfig::VISION_XCB PkgConfig::VI
 # Only for omp.h and libgomp, which Tesseract already loads: passes are kept to one thread.
 find_package(OpenMP REQUIRED COMPONENTS CXX)
 target_link_libraries(tavro_platform PRIVATE OpenMP::OpenMP_CXX)
+# Plain xcb code that names a variable after a Qt keyword, which the precompiled header defines.
+set_source_files_properties(${CMAKE_CURRENT_SOURCE_DIR}/WindowCapture.cpp
+                            PROPERTIES SKIP_PRECOMPILE_HEADERS ON)
