@@ -69,7 +69,8 @@ void SystemAudioCapture::receive(const float* interleaved, std::size_t frames,
     {
         std::lock_guard lock(mutex_);
         // An idle sink may take seconds to deliver, so the first sample, not the start, times
-        // the track.
+        // the track. The blocks after it are laid end to end on the wall clock by the input
+        // (a gap comes as silence), so they are written back to back.
         if (!sessionStarted_.load(std::memory_order_relaxed)) {
             firstSampleAt_ = capturedAt;
             sessionStarted_ = true;

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <optional>
+#include <thread>
 #include <utility>
 
 namespace {
@@ -28,6 +29,7 @@ private:
 struct ServerNames {
     std::string defaultSink;
     std::string defaultSource;
+    std::string server;
 };
 
 struct SinkFacts {
@@ -49,8 +51,9 @@ struct Query {
 
 // A block of samples this long keeps wake-ups rare while adding little latency.
 constexpr pa_usec_t kFragmentUsec = 100 * 1000;
-// Shorter gaps at a move are within the jitter of the block times and are not filled.
-constexpr double kMoveGapTolerance = 0.03;
+// How far a block's reported time may stray from where the blocks before it end before the track
+// follows it: the server's reports jitter by some 25 ms on a busy machine.
+constexpr auto kPlacementTolerance = std::chrono::milliseconds(40);
 // How much audio after its request may hold a kept-out sound: a server whose speakers are idle
 // renders seconds ahead.
 constexpr auto kHeardWithin = std::chrono::milliseconds(3000);
@@ -58,6 +61,10 @@ constexpr auto kHeardWithin = std::chrono::milliseconds(3000);
 constexpr auto kAskedBeforeStart = std::chrono::seconds(3);
 // What was delivered last is kept this long, as the lead-in of a search.
 constexpr auto kLookBack = std::chrono::milliseconds(250);
+// The server hands over audio in blocks (kFragmentUsec) and may hold back what a sink could still
+// rewind: at a stop, what was heard up to the stop is waited for, while blocks keep coming.
+constexpr auto kLongestWaitAtStop = std::chrono::milliseconds(2500);
+constexpr auto kSilentAtStop = std::chrono::milliseconds(400);
 // Less of a sound than this in the recording cannot be told from other audio.
 constexpr auto kShortestPart = std::chrono::milliseconds(30);
 
@@ -136,13 +143,15 @@ void AudioInput::onRetry(pa_mainloop_api*, pa_time_event*, const struct timeval*
 void AudioInput::lose() {
     if (lost_) return;
     lost_ = true;
-    lostAfter_ = deliveredUntil_;
+    lostAfter_ = placement_.frames();
     // Lost again before its audio came: the user heard of the first loss and nothing since.
     const bool told = std::exchange(awaitingAudio_, false);
     // What the server held for the old stream is gone with it. The new stream's first blocks wait
     // for a report of their own, as a moved stream's do, and the time between becomes a gap.
-    afterMove_ = true;
+    afterLoss_ = true;
+    cancelTimingUpdate();
     timing_ = Timing::none;
+    placement_.restart();
     if (watch_ && !told) watch_(false);
     scheduleRetry();
 }
@@ -264,7 +273,7 @@ void AudioInput::onRead(pa_stream* s, std::size_t, void* self) {
     in->deliverQueued(s);
     // Recording again once the new stream's audio goes out: a sink that renders ahead may give
     // its monitor nothing for seconds after the stream is ready.
-    if (in->awaitingAudio_ && in->deliveredUntil_ != in->lostAfter_) {
+    if (in->awaitingAudio_ && in->placement_.frames() != in->lostAfter_) {
         in->awaitingAudio_ = false;
         if (in->watch_) in->watch_(true);
     }
@@ -275,20 +284,25 @@ void AudioInput::deliverQueued(pa_stream* s) {
     // connected predates what the sink rendered meanwhile.
     if (timing_ == Timing::awaited) return;
     if (timing_ == Timing::none && pa_stream_readable_size(s) > 0) {
-        if (pa_operation* op = pa_stream_update_timing_info(
-                s,
-                [](pa_stream* s, int, void* self) {
-                    auto* in = static_cast<AudioInput*>(self);
-                    in->timing_ = Timing::fresh;
-                    in->deliverQueued(s);
-                },
-                this)) {
+        if ((timingUpdate_ = pa_stream_update_timing_info(
+                 s,
+                 [](pa_stream* s, int, void* self) {
+                     auto* in = static_cast<AudioInput*>(self);
+                     pa_operation_unref(in->timingUpdate_);
+                     in->timingUpdate_ = nullptr;
+                     in->timing_ = Timing::fresh;
+                     in->deliverQueued(s);
+                 },
+                 this))) {
             timing_ = Timing::awaited;
-            pa_operation_unref(op);
             return;
         }
         timing_ = Timing::fresh;  // refused: the blocks go out without it
     }
+    deliverRead(s);
+}
+
+void AudioInput::deliverRead(pa_stream* s) {
     const auto now = std::chrono::system_clock::now();
     const auto seconds = [this](std::size_t frames) {
         return framesToDuration(frames, sampleRate_);
@@ -307,25 +321,49 @@ void AudioInput::deliverQueued(pa_stream* s) {
         queued -= std::min(queued, frames);
         if (receiver_ && frames > 0) {
             try {
-                // Before anything was delivered there is no time to keep.
-                if (afterMove_ && deliveredUntil_ != std::chrono::system_clock::time_point{}) {
-                    // The new device delivers from when the move was done; what the old one
-                    // did not deliver meanwhile is silence, so later blocks keep their time.
-                    const double gap =
-                        std::chrono::duration<double>(capturedAt - deliveredUntil_).count();
-                    if (gap > kMoveGapTolerance)
-                        take(nullptr, static_cast<std::size_t>(gap * sampleRate_), deliveredUntil_);
-                }
-                afterMove_ = false;
-                take(static_cast<const float*>(data), frames, capturedAt);
+                // Blocks timed by their arrival jitter far more than by a report, and a report
+                // asked for before a move or before audio flowed may be stale: such blocks follow
+                // the one before. A new stream's first block after a loss goes where its time puts
+                // it, so that the time without a stream becomes silence.
+                place(static_cast<const float*>(data), frames, capturedAt,
+                      std::exchange(afterLoss_, false) ||
+                          (firstAt && placeByReport_ && timing_ == Timing::fresh));
             } catch (const std::exception& e) {
                 // Nothing may unwind into libpulse; the receiver is not called again.
                 setStreamError(e.what());
                 receiver_ = nullptr;
             }
         }
-        deliveredUntil_ = capturedAt + seconds(frames);
         pa_stream_drop(s);
+    }
+}
+
+void AudioInput::place(const float* interleaved, std::size_t frames, TimePoint heardAt,
+                       bool byTime) {
+    const TrackPlacement::Step step = placement_.place(frames, heardAt, byTime);
+    if (step.silence > 0) take(nullptr, step.silence, step.silenceAt);
+    // What was rendered later is what was heard: it replaces what is still held back, and what
+    // went out already stays.
+    if (step.overlap > 0) replaceHeld(interleaved, step.overlap, step.overlapAt);
+    if (frames > step.overlap)
+        take(interleaved ? interleaved + step.overlap * (frameBytes_ / sizeof(float)) : nullptr,
+             frames - step.overlap, step.at);
+}
+
+void AudioInput::replaceHeld(const float* interleaved, std::size_t frames, std::int64_t first) {
+    if (!interleaved) return;
+    const auto channels = static_cast<std::int64_t>(frameBytes_ / sizeof(float));
+    for (Held& h : held_) {
+        // A silenced stretch stays silent: one of this process's sounds may lie there.
+        if (h.samples.empty()) continue;
+        const auto begin = static_cast<std::int64_t>(h.first);
+        const std::int64_t from = std::max(begin, first);
+        const std::int64_t to = std::min(begin + static_cast<std::int64_t>(h.frames),
+                                         first + static_cast<std::int64_t>(frames));
+        if (from < to)
+            std::copy(interleaved + (from - first) * channels,
+                      interleaved + (to - first) * channels,
+                      h.samples.begin() + (from - begin) * channels);
     }
 }
 
@@ -453,12 +491,42 @@ void AudioInput::lookFor(const Search& search) {
 
 void AudioInput::onMoved(pa_stream* s, void* self) {
     auto* in = static_cast<AudioInput*>(self);
-    // What is still queued came from the old device: it goes first, and the gap is measured
-    // from its end.
-    in->deliverQueued(s);
-    in->afterMove_ = true;
-    // The new device's latency is its own: its first blocks wait for a report of it.
-    if (in->timing_ == Timing::fresh) in->timing_ = Timing::none;
+    // What is still queued came from the old device: it goes first, timed by what is known of
+    // that device, also while a report is awaited.
+    in->deliverRead(s);
+    // The new device's latency is its own: its first blocks wait for a report taken after the
+    // move, not one asked for before it.
+    in->cancelTimingUpdate();
+    in->timing_ = Timing::none;
+    in->placement_.restart();  // the new device's audio is placed by its own report
+}
+
+void AudioInput::cancelTimingUpdate() {
+    if (!timingUpdate_) return;
+    pa_operation_cancel(timingUpdate_);
+    pa_operation_unref(timingUpdate_);
+    timingUpdate_ = nullptr;
+}
+
+void AudioInput::awaitTheStop() {
+    const auto stopAt = std::chrono::system_clock::now();
+    const auto deadline = std::chrono::steady_clock::now() + kLongestWaitAtStop;
+    std::uint64_t taken = UINT64_MAX;
+    auto lastBlock = std::chrono::steady_clock::now();
+    for (;;) {
+        {
+            LoopLock lock(loop_);
+            // Only a stream that delivers is waited for.
+            if (!stream_ || !receiver_ || pa_stream_get_state(stream_) != PA_STREAM_READY ||
+                !placement_.started() || placement_.end() >= stopAt)
+                return;
+            if (taken_ != taken) lastBlock = std::chrono::steady_clock::now();
+            taken = taken_;
+        }
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= deadline || now - lastBlock > kSilentAtStop) return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
 }
 
 std::string AudioInput::sourceName() const {
@@ -550,11 +618,10 @@ void AudioInput::connect() {
 void AudioInput::open(Device device) {
     stop();
     stopping_ = false;
-    running_ = lost_ = looking_ = awaitingAudio_ = false;
+    running_ = lost_ = looking_ = awaitingAudio_ = afterLoss_ = false;
     device_ = device;
     followedSink_.clear();
-    deliveredUntil_ = {};
-    afterMove_ = false;
+    placeByReport_ = false;
     {
         std::lock_guard lock(errorMutex_);
         streamError_.clear();
@@ -572,6 +639,7 @@ void AudioInput::open(Device device) {
                 auto* n = static_cast<ServerNames*>(q->result);
                 if (info && info->default_sink_name) n->defaultSink = info->default_sink_name;
                 if (info && info->default_source_name) n->defaultSource = info->default_source_name;
+                if (info && info->server_name) n->server = info->server_name;
                 pa_threaded_mainloop_signal(q->loop, 0);
             },
             &q));
@@ -597,6 +665,9 @@ void AudioInput::open(Device device) {
             if (!sink.found || sink.monitor.empty())
                 throw Error(Error::Kind::noDevice, "the default sink has no monitor source");
             followedSink_ = names.defaultSink;
+            // PipeWire's sinks neither render ahead nor rewind, so its monitors' data has no
+            // breaks, while its reports move with its processing period (tens of milliseconds).
+            placeByReport_ = names.server.find("PipeWire") == std::string::npos;
             std::lock_guard sourceLock(sourceMutex_);
             sourceName_ = sink.monitor;
         } else {
@@ -646,6 +717,7 @@ void AudioInput::start(int sampleRate, int channels, Receiver receiver) {
         frameBytes_ = pa_frame_size(&sampleFormat);
         sampleRate_ = sampleRate;
         channels_ = channels;
+        placement_ = TrackPlacement(sampleRate, kPlacementTolerance);
         receiver_ = std::move(receiver);
         searches_.clear();
         held_.clear();
@@ -710,15 +782,20 @@ void AudioInput::watchDefaults() {
 
 void AudioInput::stop() {
     if (!loop_) return;
+    awaitTheStop();
     {
         LoopLock lock(loop_);
         stopping_ = true;
+        cancelTimingUpdate();
+        // What the server delivered last goes out too, also while a report is awaited.
+        if (stream_ && receiver_ && pa_stream_get_state(stream_) == PA_STREAM_READY)
+            deliverRead(stream_);
         if (running_ && receiver_) {
             try {
                 // Without a stream since it was lost, the rest of the recording is silence.
                 if (lost_ || awaitingAudio_) {
                     const TimePoint from =
-                        deliveredUntil_ != TimePoint{} ? deliveredUntil_ : startedAt_;
+                        placement_.started() ? placement_.end() : startedAt_;
                     const double missing =
                         std::chrono::duration<double>(std::chrono::system_clock::now() - from)
                             .count();
@@ -738,7 +815,7 @@ void AudioInput::stop() {
         }
         dropStream();
         dropContext();
-        running_ = lost_ = awaitingAudio_ = false;
+        running_ = lost_ = awaitingAudio_ = afterLoss_ = false;
     }
     pa_threaded_mainloop_stop(loop_);
     pa_threaded_mainloop_free(loop_);

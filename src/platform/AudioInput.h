@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/TrackPlacement.h"
+
 struct pa_context;
 struct pa_mainloop_api;
 struct pa_operation;
@@ -46,7 +48,11 @@ public:
     // `capturedAt` estimates the wall-clock time at which the block's first frame was heard,
     // from the server's own account of the stream's latency: a monitor's audio may reach the
     // recording before the sink plays it, or be held back after. Until the server has given an
-    // account, what is still queued behind the block counts back from now.
+    // account, what is still queued behind the block counts back from now. Each block begins
+    // where the one before ended: where the server's account of a monitor's block strays from
+    // there (a sink that rewound, changed its latency or was left at a move), a gap comes as
+    // silence and audio for a time already delivered is left out, so the blocks stay on the
+    // wall clock as they are written one after another.
     using Receiver = std::function<void(const float* interleaved, std::size_t frames,
                                         std::chrono::system_clock::time_point capturedAt)>;
 
@@ -101,8 +107,9 @@ public:
     static constexpr std::chrono::seconds kLongestOwnSound{2};
     static constexpr std::chrono::milliseconds kKeptOutMargin{15};
 
-    // Ends the stream and the connection; blocks held back for a kept-out sound go out first,
-    // and a recording without a stream at the time gets silence up to now, so that what it
+    // Ends the stream and the connection. What was heard up to the call is waited for first
+    // (while blocks keep coming, a few seconds at most), blocks held back for a kept-out sound go
+    // out, and a recording without a stream at the time gets silence up to now, so that what it
     // delivered is as long as the recording. No Receiver call runs once it returns. Idempotent.
     void stop();
 
@@ -131,8 +138,20 @@ private:
         std::shared_ptr<const std::vector<float>> shape;
     };
 
+    // Drops a timing report still asked for: its answer would time the wrong stream.
+    void cancelTimingUpdate();
     void deliverQueued(pa_stream* s);
+    // Reads and delivers what the stream holds, timed by the server's last report.
+    void deliverRead(pa_stream* s);
+    // Takes a block heard from `heardAt` on, where the blocks before it end, or, when `byTime`
+    // and its time lies beyond the tolerance from there, where its time says: after silence for
+    // a gap, or replacing what is still held back for an overlap.
+    void place(const float* interleaved, std::size_t frames, TimePoint heardAt, bool byTime);
+    // Writes a later rendering over the held frames from `first` on.
+    void replaceHeld(const float* interleaved, std::size_t frames, std::int64_t first);
     void followDefaultSink();
+    // At a stop: waits, briefly, until what was heard up to now has been delivered.
+    void awaitTheStop();
     // A change on the server (a subscription event: facility and kind in `type`).
     void serverEvent(unsigned type, std::uint32_t index);
     // Takes one block (null for silence): held while a kept-out sound may lie in it.
@@ -171,21 +190,29 @@ private:
     mutable std::mutex sourceMutex_;  // sourceName_ changes on the loop's thread
     std::string sourceName_;
     std::string followedSink_;  // the sink whose monitor is recorded (computer's output only)
-    // End of the last block delivered, and whether the next one is the first after a move.
-    std::chrono::system_clock::time_point deliveredUntil_;
-    bool afterMove_ = false;
+    // The blocks taken, on the wall clock (loop thread only).
+    TrackPlacement placement_{1, {}};
+    // Whether each block goes where the server's report puts it. A monitor's audio is rendered by
+    // its sink, which may render ahead and then rewind, change its latency, or be replaced at a
+    // move. A microphone's data has no such breaks, and neither has a monitor's on PipeWire: they
+    // go back to back from the first block, as the reports of some servers jump with their
+    // processing period.
+    bool placeByReport_ = false;
     Receiver receiver_;
     std::size_t frameBytes_ = 0;
     int sampleRate_ = 0;
     int channels_ = 0;
     bool stopping_ = false;
     // Reconnecting (loop thread only): whether start() succeeded, whether there is no stream
-    // recording since, whether a new stream's first audio is awaited (and what had gone out
-    // when the old one was lost), whether the device is being looked up, and the retry timer.
+    // recording since, whether a new stream's first audio is awaited (and how many frames had
+    // been laid down when the old one was lost), whether the next block is a new stream's first
+    // (placed by its time whatever the device, so that the time without a stream becomes
+    // silence), whether the device is being looked up, and the retry timer.
     bool running_ = false;
     bool lost_ = false;
     bool awaitingAudio_ = false;
-    TimePoint lostAfter_;
+    std::uint64_t lostAfter_ = 0;
+    bool afterLoss_ = false;
     bool looking_ = false;
     pa_time_event* retry_ = nullptr;
     TimePoint startedAt_;
@@ -202,6 +229,7 @@ private:
     // blocks wait for it (loop thread only).
     enum class Timing { none, awaited, fresh };
     Timing timing_ = Timing::none;
+    pa_operation* timingUpdate_ = nullptr;  // the report awaited
     mutable std::mutex errorMutex_;
     std::string streamError_;
 };

@@ -1,6 +1,7 @@
 // The recorder engine end to end: the real sound server, the session bus with the test
 // notification server, and the fake service.
 #include <fcntl.h>
+#include <pulse/pulseaudio.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -32,6 +33,7 @@
 #include "support/AudioFixtures.h"
 #include "support/NotificationWatch.h"
 #include "support/PrivatePipeWire.h"
+#include "support/PulseSession.h"
 #include "support/ScopedMount.h"
 #include "support/TempDir.h"
 #include "support/TestEnv.h"
@@ -542,17 +544,26 @@ TEST_P(RecorderEngineOnServerTest, AnotherProgramIsLeftOutOnlyWhileTheStartCueSo
 }
 
 // How the speakers stand at the press: kept playing in real time by a silent low-latency stream,
-// as a desktop's usually are, or idle, where PulseAudio's virtual sinks render seconds ahead;
-// and how the other program plays: with a short buffer, or at the server's default latency.
+// as a desktop's usually are, or idle, where PulseAudio's virtual sinks render seconds ahead, or
+// playing silence at the server's default latency since 2 s before the press (a paused player);
+// how the other program plays: with a short buffer, or at the server's default latency; and
+// whether the default output changes mid-recording, with the players moved to it (a headset
+// plugged in).
 struct PressCase {
     SoundServer server;
     bool keptAlive;
     bool defaultLatency;
+    bool silenceBefore = false;
+    bool switchOutput = false;
 };
 
 std::string nameOf(const PressCase& c) {
-    return std::string(nameOf(c.server)) + (c.keptAlive ? "Busy" : "Idle") +
-           (c.defaultLatency ? "DefaultLatency" : "LowLatency");
+    return std::string(nameOf(c.server)) +
+           (c.keptAlive       ? "Busy"
+            : c.silenceBefore ? "PlayingSilence"
+                              : "Idle") +
+           (c.defaultLatency ? "DefaultLatency" : "LowLatency") +
+           (c.switchOutput ? "OutputSwitched" : "");
 }
 void PrintTo(const PressCase& c, std::ostream* out) {
     *out << nameOf(c);
@@ -561,6 +572,52 @@ void PrintTo(const PressCase& c, std::ostream* out) {
 class RecorderEngineFromThePressTest : public OnPrivateServer<PressCase> {
 protected:
     std::vector<std::unique_ptr<audiotest::Child>> keepAlive;
+
+    // Makes `to` the default output and moves every stream playing on `from` there, all at
+    // once, as the server does when a headset is plugged in.
+    static void moveToNewDefaultOutput(const std::string& from, const std::string& to) {
+        testsupport::PulseSession pulse;
+        ASSERT_TRUE(pulse.connect(30s)) << pulse.error();
+        struct Found {
+            std::uint32_t sink = PA_INVALID_INDEX;
+            std::vector<std::uint32_t> inputs;
+            int lists = 0;
+        } found;
+        // Which sink is `from`, then which streams play on it.
+        auto* op = pa_context_get_sink_info_by_name(
+            pulse.context(), from.c_str(),
+            [](pa_context*, const pa_sink_info* info, int, void* f) {
+                if (info) static_cast<Found*>(f)->sink = info->index;
+                if (!info) ++static_cast<Found*>(f)->lists;
+            },
+            &found);
+        pa_operation_unref(op);
+        ASSERT_TRUE(pulse.runUntil([&] { return found.lists == 1; }, 30s));
+        op = pa_context_get_sink_input_info_list(
+            pulse.context(),
+            [](pa_context*, const pa_sink_input_info* info, int, void* user) {
+                auto* f = static_cast<Found*>(user);
+                if (info && info->sink == f->sink) f->inputs.push_back(info->index);
+                if (!info) ++f->lists;
+            },
+            &found);
+        pa_operation_unref(op);
+        ASSERT_TRUE(pulse.runUntil([&] { return found.lists == 2; }, 30s));
+        ASSERT_FALSE(found.inputs.empty());
+        std::vector<pa_operation*> ops = {
+            pa_context_set_default_sink(pulse.context(), to.c_str(), nullptr, nullptr)};
+        for (std::uint32_t input : found.inputs)
+            ops.push_back(pa_context_move_sink_input_by_name(pulse.context(), input, to.c_str(),
+                                                             nullptr, nullptr));
+        EXPECT_TRUE(pulse.runUntil(
+            [&] {
+                return std::all_of(ops.begin(), ops.end(), [](pa_operation* o) {
+                    return pa_operation_get_state(o) != PA_OPERATION_RUNNING;
+                });
+            },
+            30s));
+        for (pa_operation* o : ops) pa_operation_unref(o);
+    }
 };
 
 // The computer's audio is recorded from the press, as the microphone is, also when the start
@@ -568,9 +625,10 @@ protected:
 // the press; the cue's player cannot read a sound from a pipe and gives up then): beeps played
 // into the speakers and into the microphone at once, every half second from 0.4 s after the
 // press, all land in the mix, each of the computer's within 80 ms of its microphone twin (beyond
-// what the server itself put between them); and another program's steady tone, playing since
-// before the press, is in the mix from as early as in a plain capture of the speakers started at
-// the press.
+// what the server itself put between them) for the whole recording; and another program's steady
+// tone, playing since before the press, is in the mix from as early as in a plain capture of the
+// speakers started at the press up to the stop, missing for at most 0.15 s where the default
+// output is switched.
 TEST_P(RecorderEngineFromThePressTest, TheComputersAudioIsRecordedFromThePress) {
     const PressCase c = GetParam();
     // The test session's devices, without its keep-alive loopbacks.
@@ -579,16 +637,19 @@ TEST_P(RecorderEngineFromThePressTest, TheComputersAudioIsRecordedFromThePress) 
         "load-module module-null-sink sink_name=ci_mic_feed rate=48000 channels=1\n"
         "load-module module-remap-source source_name=ci_mic master=ci_mic_feed.monitor "
         "channels=1\n"
+        "load-module module-null-sink sink_name=ci_headset rate=48000 channels=2\n"
         "set-default-sink ci_speaker\nset-default-source ci_mic\n";
     startPrivateServer(devices);
     if (c.keptAlive) {
-        for (const char* sink : {"ci_speaker", "ci_mic_feed"})
+        for (const char* sink : {"ci_speaker", "ci_mic_feed", "ci_headset"})
             keepAlive.push_back(std::make_unique<audiotest::Child>(std::vector<std::string>{
                 "pacat", "--playback", "--raw", "--latency-msec=20", "-d", sink, "/dev/zero"}));
         ASSERT_TRUE(QTest::qWaitFor(sinksInRealTime, 20000));
     }
     defaults.set("detectParticipants", false);
-    constexpr int kBeeps = 6;
+    // A switch of the output comes between two beeps, with beeps on either side.
+    const int kBeeps = c.switchOutput ? 10 : 6;
+    constexpr auto kSwitchAt = 3200ms;
     constexpr double kComputer = 3400, kMicrophone = 2600, kSteady = 700;
     constexpr auto kCueLate = 1200ms;
 
@@ -619,9 +680,14 @@ TEST_P(RecorderEngineFromThePressTest, TheComputersAudioIsRecordedFromThePress) 
         [&] { return player.canReadLine() || player.state() == QProcess::NotRunning; }, 60000));
     ASSERT_EQ(player.readLine().trimmed(), "ready") << player.readAllStandardError().toStdString();
 
+    // A player that has played silence since 2 s before the press, at the default latency.
+    std::optional<audiotest::Child> silence;
+    if (c.silenceBefore)
+        silence.emplace(std::vector<std::string>{"pacat", "--playback", "--raw", "-d", "ci_speaker",
+                                                 "/dev/zero"});
     // The press comes at a set time, and the player starts the beeps 0.4 s later by itself:
     // this thread may be held up meanwhile.
-    const auto pressAt = std::chrono::system_clock::now() + 1000ms;
+    const auto pressAt = std::chrono::system_clock::now() + (c.silenceBefore ? 2000ms : 1000ms);
     const auto beepsAt =
         std::chrono::duration_cast<std::chrono::nanoseconds>((pressAt + 400ms).time_since_epoch());
     player.write(QByteArray::number(qint64(beepsAt.count())) + "\n");
@@ -648,12 +714,22 @@ TEST_P(RecorderEngineFromThePressTest, TheComputersAudioIsRecordedFromThePress) 
         EXPECT_TRUE(written);
     });
     const std::shared_ptr<void> joinFeeder(nullptr, [&](void*) { feeder.join(); });
-    ASSERT_TRUE(QTest::qWaitFor([&] { return player.state() == QProcess::NotRunning; }, 60000));
+    bool switched = false;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            if (c.switchOutput && !switched && since() >= kSwitchAt) {
+                switched = true;
+                moveToNewDefaultOutput("ci_speaker", "ci_headset");
+            }
+            return player.state() == QProcess::NotRunning;
+        },
+        60000));
+    EXPECT_TRUE(switched || !c.switchOutput);
     EXPECT_EQ(player.exitCode(), 0) << player.readAllStandardError().toStdString();
     // How much later the server played the speakers' beeps than the microphone's: a sink that
     // renders far ahead starts a new stream late.
     const QList<QByteArray> report = player.readAllStandardOutput().trimmed().split(' ');
-    ASSERT_EQ(report.size(), 2);
+    ASSERT_EQ(report.size(), 3);
     ASSERT_EQ(report[0], "apart");
     // PipeWire's sinks play in real time from the start, so its twins sound together; its
     // account of a stream at the default latency is off by tens of milliseconds.
@@ -717,6 +793,22 @@ TEST_P(RecorderEngineFromThePressTest, TheComputersAudioIsRecordedFromThePress) 
             24000.0 +
         0.04;
     EXPECT_LT(hole, std::max({plainHole, cueWindow, 0.0}) + 0.1) << "plain: " << plainHole;
+    // The steady tone is in the mix up to the stop: what the computer played last is not cut
+    // off, and a switch of the output costs a moment only.
+    std::string stretches;
+    double lostAtTheSwitch = 0, lostAtTheEnd = 0;
+    const double length = static_cast<double>(mix.size()) / 24000;
+    const double switchAt = std::chrono::duration<double>(kSwitchAt).count();
+    for (const auto& [at, howLong] : toneMissing(mix, 24000, kSteady)) {
+        stretches += " " + std::to_string(std::lround(at * 1000)) + "+" +
+                     std::to_string(std::lround(howLong * 1000));
+        if (at + howLong > length - 0.01)
+            lostAtTheEnd += howLong;
+        else if (c.switchOutput && at > switchAt - 0.5 && at < switchAt + 1)
+            lostAtTheSwitch += howLong;
+    }
+    EXPECT_LE(lostAtTheSwitch, 0.15) << "missing (ms from the press):" << stretches;
+    EXPECT_LE(lostAtTheEnd, 0.1) << "missing (ms from the press):" << stretches;
     // Kept in the test's output: how far each of the computer's beeps lies from its twin, and
     // the holes.
     RecordProperty("offsetsMs", offsets);
@@ -724,19 +816,27 @@ TEST_P(RecorderEngineFromThePressTest, TheComputersAudioIsRecordedFromThePress) 
     RecordProperty("holeMs", static_cast<int>(std::lround(hole * 1000)));
     RecordProperty("plainHoleMs", static_cast<int>(std::lround(plainHole * 1000)));
     std::cout << nameOf(c) << ": computer minus microphone, per beep (ms):" << offsets
-              << " (played " << std::lround(apart * 1000) << " ms apart); hole at the start "
+              << " (played " << std::lround(apart * 1000) << " ms apart, "
+              << report[2].toStdString() << " by the last account); hole at the start "
               << std::lround(hole * 1000) << " ms, plain capture's "
-              << std::lround(plainHole * 1000) << " ms\n";
+              << std::lround(plainHole * 1000)
+              << " ms; the tone missing (ms from the press):" << stretches << "\n";
 }
 
-INSTANTIATE_TEST_SUITE_P(, RecorderEngineFromThePressTest,
-                         ::testing::Values(PressCase{SoundServer::pulseAudio, true, false},
-                                           PressCase{SoundServer::pulseAudio, false, false},
-                                           PressCase{SoundServer::pulseAudio, false, true},
-                                           PressCase{SoundServer::pulseAudio, true, true},
-                                           PressCase{SoundServer::pipeWire, true, false},
-                                           PressCase{SoundServer::pipeWire, false, true}),
-                         [](const auto& info) { return nameOf(info.param); });
+INSTANTIATE_TEST_SUITE_P(
+    , RecorderEngineFromThePressTest,
+    ::testing::Values(PressCase{SoundServer::pulseAudio, true, false},
+                      PressCase{SoundServer::pulseAudio, false, false},
+                      PressCase{SoundServer::pulseAudio, false, true},
+                      PressCase{SoundServer::pulseAudio, true, true},
+                      PressCase{SoundServer::pulseAudio, false, true, true},
+                      PressCase{SoundServer::pulseAudio, true, true, false, true},
+                      PressCase{SoundServer::pulseAudio, true, false, false, true},
+                      PressCase{SoundServer::pipeWire, true, false},
+                      PressCase{SoundServer::pipeWire, false, true},
+                      PressCase{SoundServer::pipeWire, false, true, true},
+                      PressCase{SoundServer::pipeWire, true, true, false, true}),
+    [](const auto& info) { return nameOf(info.param); });
 
 // The sound server goes away 2.5 s into a recording: it comes back a second later (a crash, or
 // the user restarting it), or stays away until the stop.

@@ -9,10 +9,12 @@
 // sink stands for a microphone, which hears at once: it always gets a short buffer.
 // Prints "ready" when both are filled, then reads a wall-clock time (nanoseconds since the
 // epoch) from standard input, starts both at that time, and exits 0 once both have played. Before
-// it exits it prints "apart <ms>": by the server's own account, how much later the first sink
-// played its first sample than the second did. A sink that renders far ahead plays a new stream
-// late, so two sinks in different states need not sound together; "apart ?" when the account is
-// not believable (PipeWire's has played a sample before the start).
+// it exits it prints "apart <ms> <ms>": by the server's own account, how much later the first
+// sink played its first sample than the second did, by the first report and by the last (which
+// differs where a stream stalled or was moved, but only roughly: a sink that renders ahead keeps
+// the read index ahead of what was heard). A sink that renders far ahead plays a new stream
+// late, so two sinks in different states need not sound together; "apart ? ?" when the account
+// is not believable (PipeWire's has played a sample before the start).
 #include <pulse/pulseaudio.h>
 
 #include <time.h>
@@ -40,9 +42,11 @@ struct Side {
     pa_stream* stream = nullptr;
     std::vector<float> samples;
     std::size_t written = 0;  // samples handed to the server
+    bool whole = false;       // written at once rather than as the server asks
     bool draining = false;
     bool played = false;
-    std::optional<double> heardAt;  // wall-clock seconds, when the first sample played
+    std::optional<double> heardAt;      // wall-clock seconds, when the first sample played
+    std::optional<double> lastHeardAt;  // the same by the last report: after a stall or a move
 };
 
 // When the first sample played, by the server's timing report, once the stream has played some.
@@ -68,7 +72,10 @@ std::vector<float> beeps(int count, double hz, std::size_t interval) {
 
 void onWritable(pa_stream* s, std::size_t bytes, void* user) {
     auto* side = static_cast<Side*>(user);
-    const std::size_t n = std::min(bytes / sizeof(float), side->samples.size() - side->written);
+    // A short buffer gets everything at once: a player that is not scheduled in time on a busy
+    // machine would run it dry, and the server would play the rest of that side late.
+    const std::size_t n = std::min(side->whole ? SIZE_MAX : bytes / sizeof(float),
+                                   side->samples.size() - side->written);
     if (n == 0) return;
     pa_stream_write(s, side->samples.data() + side->written, n * sizeof(float), nullptr, 0,
                     PA_SEEK_RELATIVE);
@@ -98,6 +105,7 @@ int main(int argc, char** argv) {
         Side& side = sides[i];
         const bool serverLatency = playerLatency && i == 0;
         side.samples = beeps(std::atoi(argv[1]), std::atof(argv[3 + 2 * i]), interval);
+        side.whole = !serverLatency;
         side.stream = pa_stream_new(pulse.context(), "twin beeps", &format, nullptr);
         pa_stream_set_write_callback(side.stream, &onWritable, &side);
         // A short buffer keeps the sink's latency low. It is full before the uncork, so playing
@@ -142,8 +150,10 @@ int main(int argc, char** argv) {
             pa_operation_unref(op);
     const bool played = pulse.runUntil(
         [&] {
-            for (Side& side : sides)
+            for (Side& side : sides) {
                 if (!side.heardAt) side.heardAt = firstHeardAt(side.stream);
+                if (const auto at = firstHeardAt(side.stream)) side.lastHeardAt = at;
+            }
             for (Side& side : sides)
                 if (side.written == side.samples.size() && !side.draining) {
                     side.draining = true;
@@ -162,10 +172,11 @@ int main(int argc, char** argv) {
     const double start = static_cast<double>(at) / 1e9 - 0.005;
     if (sides[0].heardAt && sides[1].heardAt && *sides[0].heardAt >= start &&
         *sides[1].heardAt >= start)
-        std::cout << "apart " << std::lround((*sides[0].heardAt - *sides[1].heardAt) * 1000)
+        std::cout << "apart " << std::lround((*sides[0].heardAt - *sides[1].heardAt) * 1000) << " "
+                  << std::lround((*sides[0].lastHeardAt - *sides[1].lastHeardAt) * 1000)
                   << std::endl;
     else
-        std::cout << "apart ?" << std::endl;
+        std::cout << "apart ? ?" << std::endl;
     for (Side& side : sides) {
         pa_stream_disconnect(side.stream);
         pa_stream_unref(side.stream);

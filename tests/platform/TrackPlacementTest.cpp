@@ -1,0 +1,103 @@
+// Laying recorded blocks on the wall clock from the times a sound server gives for them.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "platform/TrackPlacement.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using TimePoint = TrackPlacement::TimePoint;
+
+constexpr int kFramesPerSecond = 1000;  // one frame a millisecond
+const TimePoint kStart = TimePoint{} + std::chrono::hours(24 * 365 * 50);
+
+struct Block {
+    std::size_t frames;
+    int heardAtMs;  // from kStart, as the server gives it
+    bool byTime = true;
+    bool restartBefore = false;
+};
+struct Placed {
+    std::size_t silence;
+    std::size_t overlap;
+    std::int64_t overlapAt;
+    int atMs;
+};
+
+std::string describe(const TrackPlacement::Step& s) {
+    return "silence " + std::to_string(s.silence) + ", overlap " + std::to_string(s.overlap) +
+           " at frame " + std::to_string(s.overlapAt) + ", rest at " +
+           std::to_string((s.at - kStart) / 1ms) + " ms";
+}
+
+}  // namespace
+
+TEST(TrackPlacementTest, FollowsTheServersTimesOnlyBeyondTheTolerance) {
+    const struct {
+        const char* name;
+        std::vector<Block> blocks;
+        std::vector<Placed> placed;
+        std::uint64_t frames;  // the track's length at the end
+        int endMs;             // and where it ends
+    } cases[] = {
+        {"jitter within the tolerance is ignored",
+         {{100, 0}, {100, 130}, {100, 170}, {100, 300}},
+         {{0, 0, 0, 0}, {0, 0, 0, 100}, {0, 0, 0, 200}, {0, 0, 0, 300}},
+         400,
+         400},
+        {"a gap is silence, and what follows keeps its time",
+         {{100, 0}, {100, 250}, {100, 350}},
+         {{0, 0, 0, 0}, {150, 0, 0, 250}, {0, 0, 0, 350}},
+         450,
+         450},
+        // A sink rewound 150 ms: that much of what comes next was laid down already, so it is
+        // set aside, over two blocks, whatever the next report says meanwhile (within the
+        // tolerance here), and the rest goes on at the track's end.
+        {"an overlap is set aside across blocks",
+         {{100, 0}, {100, 100}, {100, 50}, {100, 170}, {100, 250}},
+         {{0, 0, 0, 0}, {0, 0, 0, 100}, {0, 100, 50, 200}, {0, 50, 150, 200}, {0, 0, 0, 250}},
+         350,
+         350},
+        {"a rewind beyond the start lies before the track",
+         {{100, 1000}, {100, 800}},
+         {{0, 0, 0, 1000}, {0, 100, -200, 1100}},
+         100,
+         1100},
+        {"blocks not placed by time go back to back",
+         {{100, 0}, {100, 500, false}, {100, -300, false}},
+         {{0, 0, 0, 0}, {0, 0, 0, 100}, {0, 0, 0, 200}},
+         300,
+         300},
+        // After a move, the new device's blocks are placed by its own times: what the old one
+        // still had to set aside is forgotten.
+        {"a restart forgets what was to be set aside",
+         {{100, 0}, {100, -200}, {100, 300, true, true}},
+         {{0, 0, 0, 0}, {0, 100, -200, 100}, {200, 0, 0, 300}},
+         400,
+         400},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TrackPlacement placement(kFramesPerSecond, 40ms);
+        EXPECT_FALSE(placement.started());
+        for (std::size_t i = 0; i < c.blocks.size(); ++i) {
+            const Block& b = c.blocks[i];
+            if (b.restartBefore) placement.restart();
+            const auto step = placement.place(b.frames, kStart + b.heardAtMs * 1ms, b.byTime);
+            const Placed& want = c.placed[i];
+            EXPECT_TRUE(step.silence == want.silence && step.overlap == want.overlap &&
+                        step.overlapAt == want.overlapAt && (step.at - kStart) / 1ms == want.atMs)
+                << "block " << i << ": " << describe(step);
+            if (step.silence > 0) {
+                EXPECT_EQ(step.silenceAt + step.silence * 1ms, step.at);
+            }
+        }
+        EXPECT_TRUE(placement.started());
+        EXPECT_EQ(placement.frames(), c.frames);
+        EXPECT_EQ((placement.end() - kStart) / 1ms, c.endMs);
+    }
+}
