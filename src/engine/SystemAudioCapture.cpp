@@ -18,7 +18,8 @@ void SystemAudioCapture::start(const std::filesystem::path& url, WriteFailed onW
     input->setKeptOutSounds([](AudioInput::TimePoint since, int sampleRate) {
         std::vector<AudioInput::KeptOutSound> sounds;
         for (const SystemSound::Cue& cue : SystemSound::cuesSince(since))
-            sounds.push_back({cue.requestedAt, SystemSound::shapeOf(cue.event, sampleRate)});
+            sounds.push_back(
+                {cue.requestedAt, SystemSound::shapeOf(cue.event, sampleRate), cue.endedAt});
         return sounds;
     });
     try {

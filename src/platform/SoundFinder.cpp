@@ -1,6 +1,7 @@
 #include "platform/SoundFinder.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <complex>
 #include <memory>
@@ -34,6 +35,18 @@ constexpr double kMinPeak = 7;
 // Whitened alike-ness where the sound overlaps: 0.26 or more for the sound 10 dB under white
 // noise, at most 0.07 for noise, speech, a tone or another theme sound in its place.
 constexpr double kMinLikeness = 0.15;
+// A similar sound shares much of the sought one: the theme's "device-added" and "device-removed"
+// are alike in all but a part, which alone pulls the likeness above 0.8. So the overlap is cut
+// into parts of equal sound, and each part must hold the sound at about the same level as the
+// whole: with the sound there, each part's level is within 0.9–1.2 of the whole's, even 10 dB
+// under noise; a sound that is alike only in part leaves a part at 0.35 or less.
+constexpr int kParts = 4;
+constexpr double kMinPartLevel = 0.5, kMaxPartLevel = 2;
+// The share of the sound that must lie away from the recording's faded edges.
+constexpr double kOutsideFades = 0.25;
+// Peaks this close (about 5 ms at 48 kHz) are one; so many of the highest are tried.
+constexpr std::size_t kApart = 256;
+constexpr std::size_t kCandidates = 8;
 
 using Complex = std::complex<float>;
 
@@ -149,6 +162,56 @@ double meanOf(const std::vector<double>& v) {
     double sum = 0;
     for (double x : v) sum += x;
     return sum / double(v.size());
+}
+
+// Whether `heard` (the recording from the sound's first sample on) holds the sound `shape` over
+// its samples [from, to), both whitened alike; `lag` places the sound in a recording `n` long whose
+// first and last `fade` samples are faded.
+bool holdsTheSound(const float* heard, const float* shape, std::ptrdiff_t from, std::ptrdiff_t to,
+                   std::ptrdiff_t lag, std::ptrdiff_t n, std::size_t fade) {
+    // How alike they are where they overlap (1: the same).
+    double dot = 0, heardEnergy = 0, shapeEnergy = 0;
+    for (std::ptrdiff_t i = from; i < to; ++i) {
+        const double h = heard[i], v = shape[i];
+        dot += h * v;
+        heardEnergy += h * h;
+        shapeEnergy += v * v;
+    }
+    const double rho =
+        heardEnergy > 0 && shapeEnergy > 0 ? dot / std::sqrt(heardEnergy * shapeEnergy) : 0;
+    if (!(rho >= kMinLikeness)) return false;
+    // The level of the sound in each part (its projection on the sound), against all parts';
+    // the recording's faded edges are left out of it.
+    std::array<double, kParts> partDot{}, partEnergy{};
+    const auto faded = static_cast<std::ptrdiff_t>(fade);
+    const std::ptrdiff_t partsFrom = std::max(from, faded - lag);
+    const std::ptrdiff_t partsTo = std::min(to, n - faded - lag);
+    double inParts = 0;
+    for (std::ptrdiff_t i = partsFrom; i < partsTo; ++i) inParts += double(shape[i]) * shape[i];
+    // Mostly in the faded edges, an abrupt start or end of other audio can look like the sound.
+    if (!(inParts >= kOutsideFades * shapeEnergy)) return false;
+    double before = 0;
+    for (std::ptrdiff_t i = partsFrom; i < partsTo && inParts > 0; ++i) {
+        const double h = heard[i], v = shape[i];
+        const auto part =
+            std::min<std::size_t>(kParts - 1, static_cast<std::size_t>(before / inParts * kParts));
+        partDot[part] += h * v;
+        partEnergy[part] += v * v;
+        before += v * v;
+    }
+    double partsDot = 0, partsEnergy = 0;
+    for (std::size_t part = 0; part < kParts; ++part) {
+        partsDot += partDot[part];
+        partsEnergy += partEnergy[part];
+    }
+    const double level = partsDot / partsEnergy;
+    for (std::size_t part = 0; part < kParts; ++part) {
+        if (!(partEnergy[part] > 0)) continue;
+        const double partLevel = partDot[part] / partEnergy[part];
+        if (!(partLevel >= kMinPartLevel * level && partLevel <= kMaxPartLevel * level))
+            return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -269,20 +332,23 @@ std::optional<std::ptrdiff_t> SoundFinder::find(std::span<const float> recorded,
         std::copy(buf + margin, buf + margin + count, corr.data() + (lag - first));
     }
     double sum2 = 0;
-    std::size_t top = 0;
     const float* const c = corr.data();
-    for (std::size_t i = 0; i < corr.size(); ++i) {
-        sum2 += double(c[i]) * c[i];
-        if (c[i] > c[top]) top = i;
-    }
+    for (std::size_t i = 0; i < corr.size(); ++i) sum2 += double(c[i]) * c[i];
     if (!(sum2 > 0)) return std::nullopt;
-    const std::ptrdiff_t lag = first + std::ptrdiff_t(top);
-    const double z = corr[top] / std::sqrt(sum2 / double(corr.size()));
+    const double rms = std::sqrt(sum2 / double(corr.size()));
+    // The highest peaks, best first, each the highest within kApart of it: another loud sound may
+    // peak higher than the one sought.
+    std::vector<std::size_t> peaks;
+    for (std::size_t i = 0; i < corr.size(); ++i) {
+        if (!(c[i] >= kMinPeak * rms)) continue;
+        const std::size_t a = i < kApart ? 0 : i - kApart;
+        const std::size_t b = std::min(corr.size(), i + kApart + 1);
+        if (std::max_element(c + a, c + b) == c + i) peaks.push_back(i);
+    }
+    std::sort(peaks.begin(), peaks.end(),
+              [c](std::size_t a, std::size_t b) { return c[a] > c[b]; });
+    if (peaks.size() > kCandidates) peaks.resize(kCandidates);
 
-    // How alike the recording and the sound are where they overlap (1: the same), both with
-    // the steady background whitened away.
-    const std::ptrdiff_t from = std::max<std::ptrdiff_t>(0, -lag), to = std::min(l, n - lag);
-    if (to - from < static_cast<std::ptrdiff_t>(minOverlap)) return std::nullopt;
     auto whiten = [&] {
         for (std::size_t k = 0; k < bins; ++k) {
             freq[2 * k] *= steady[k];
@@ -290,22 +356,16 @@ std::optional<std::ptrdiff_t> SoundFinder::find(std::span<const float> recorded,
         }
         inv(buf, freq);
     };
-    load(lag - margin);
-    whiten();
-    // The correlation is no longer needed; its memory holds the whitened recording.
-    std::copy(buf + margin + from, buf + margin + to, corr.begin());
-    const float* const heard = corr.data();
     std::copy(spectrum_.begin(), spectrum_.end(), freq);
     whiten();
-    double dot = 0, heardEnergy = 0, shapeEnergy = 0;
-    for (std::ptrdiff_t i = from; i < to; ++i) {
-        const double h = heard[std::size_t(i - from)], v = buf[std::size_t(i)];
-        dot += h * v;
-        heardEnergy += h * h;
-        shapeEnergy += v * v;
+    const std::vector<float> shape(buf, buf + L);
+    for (const std::size_t peak : peaks) {
+        const std::ptrdiff_t lag = first + std::ptrdiff_t(peak);
+        const std::ptrdiff_t from = std::max<std::ptrdiff_t>(0, -lag), to = std::min(l, n - lag);
+        if (to - from < static_cast<std::ptrdiff_t>(minOverlap)) continue;
+        load(lag - margin);
+        whiten();
+        if (holdsTheSound(buf + margin, shape.data(), from, to, lag, n, fade)) return lag;
     }
-    const double rho =
-        heardEnergy > 0 && shapeEnergy > 0 ? dot / std::sqrt(heardEnergy * shapeEnergy) : 0;
-    if (!(z >= kMinPeak) || !(rho >= kMinLikeness)) return std::nullopt;
-    return lag;
+    return std::nullopt;
 }

@@ -23,8 +23,10 @@ namespace {
 
 constexpr int kRate = 48000;
 constexpr std::size_t kRecording = 4 * kRate;
-constexpr const char* kAdded = "device-added";  // 0.22 s
-constexpr const char* kComplete = "complete";   // 1.09 s
+constexpr const char* kAdded = "device-added";      // 0.22 s
+constexpr const char* kRemoved = "device-removed";  // 0.22 s, much of it like kAdded
+constexpr const char* kComplete = "complete";       // 1.09 s
+constexpr const char* kNotice = "message-new-instant";
 const std::filesystem::path kThemeDir = "/usr/share/sounds/freedesktop/stereo";
 
 const std::vector<float>& theme(const std::string& name) {
@@ -155,6 +157,41 @@ TEST(SoundFinderTest, FindsTheSoundWhereItLiesAndNowhereElse) {
         {"the bell instead", kAdded, "bell", 0.5f, Other::none, 0, 0, 1, 0.2, Alter::none, false},
         {"a message sound instead", kAdded, "message-new-instant", 0.5f, Other::none, 0, 0, 1, 0.2,
          Alter::none, false},
+        // The cues and the notice's sound are not taken for one another.
+        {"the other cue, 10 dB under noise", kRemoved, kRemoved, 0.3f, Other::noise, 3.16, 0, 1,
+         0.2, Alter::none, true},
+        {"the start cue for the stop cue", kRemoved, kAdded, 0.5f, Other::none, 0, 0, 1, 0.2,
+         Alter::none, false},
+        {"the start cue for the stop cue, under a tone", kRemoved, kAdded, 0.3f, Other::tone, 0.5,
+         0, 1, 0.2, Alter::none, false},
+        {"the start cue for the stop cue, under noise", kRemoved, kAdded, 0.3f, Other::noise, 3.16,
+         0, 1, 0.2, Alter::none, false},
+        {"the start cue for the stop cue, under speech", kRemoved, kAdded, 0.3f, Other::speech, 1.0,
+         0, 1, 0.2, Alter::none, false},
+        {"the start cue for the stop cue, its end recorded", kRemoved, kAdded, 0.5f, Other::none, 0,
+         0.5, 1, 0.2, Alter::none, false},
+        {"the stop cue for the start cue", kAdded, kRemoved, 0.5f, Other::none, 0, 0, 1, 0.2,
+         Alter::none, false},
+        {"the stop cue for the start cue, under a tone", kAdded, kRemoved, 0.3f, Other::tone, 0.5,
+         0, 1, 0.2, Alter::none, false},
+        {"the stop cue for the start cue, under noise", kAdded, kRemoved, 0.3f, Other::noise, 3.16,
+         0, 1, 0.2, Alter::none, false},
+        {"the stop cue for the start cue, under speech", kAdded, kRemoved, 0.3f, Other::speech, 1.0,
+         0, 1, 0.2, Alter::none, false},
+        {"the stop cue for the start cue, its start recorded", kAdded, kRemoved, 0.5f, Other::none,
+         0, 0, 0.5, 0.2, Alter::none, false},
+        {"a cue for the prompt's sound", kComplete, kAdded, 0.5f, Other::tone, 0.5, 0, 1, 0.2,
+         Alter::none, false},
+        {"the prompt's sound for a cue", kRemoved, kComplete, 0.5f, Other::none, 0, 0, 1, 0.2,
+         Alter::none, false},
+        {"the notice's sound for the stop cue", kRemoved, kNotice, 0.5f, Other::none, 0, 0, 1, 0.2,
+         Alter::none, false},
+        {"the notice's sound for the stop cue, under a tone", kRemoved, kNotice, 0.5f, Other::tone,
+         0.5, 0, 1, 0.2, Alter::none, false},
+        {"the notice's sound for the start cue, under speech", kAdded, kNotice, 0.5f, Other::speech,
+         1.0, 0, 1, 0.2, Alter::none, false},
+        {"the notice's sound for the prompt's sound", kComplete, kNotice, 0.5f, Other::none, 0, 0,
+         1, 0.2, Alter::none, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
