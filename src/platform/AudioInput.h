@@ -160,6 +160,7 @@ private:
     TimePoint askedSince_;
     TimePoint startedAt_;
     std::vector<Search> searches_;
+    std::vector<std::shared_ptr<const std::vector<float>>> keptOutShapes_;  // each sought so far
     std::deque<Held> held_;
     std::deque<float> delivered_;  // the last blocks delivered, mono
     std::uint64_t taken_ = 0;      // frames taken since the start

@@ -44,6 +44,9 @@ constexpr int kParts = 4;
 constexpr double kMinPartLevel = 0.5, kMaxPartLevel = 2;
 // The share of the sound that must lie away from the recording's faded edges.
 constexpr double kOutsideFades = 0.25;
+// A start of the sound missing from the recording holds less than this share of the energy the
+// sound would put there.
+constexpr double kAbsent = 0.1;
 // Peaks this close (about 5 ms at 48 kHz) are one; so many of the highest are tried.
 constexpr std::size_t kApart = 256;
 constexpr std::size_t kCandidates = 8;
@@ -166,9 +169,12 @@ double meanOf(const std::vector<double>& v) {
 
 // Whether `heard` (the recording from the sound's first sample on) holds the sound `shape` over
 // its samples [from, to), both whitened alike; `lag` places the sound in a recording `n` long whose
-// first and last `fade` samples are faded.
-bool holdsTheSound(const float* heard, const float* shape, std::ptrdiff_t from, std::ptrdiff_t to,
-                   std::ptrdiff_t lag, std::ptrdiff_t n, std::size_t fade) {
+// first and last `fade` samples are faded. If so, the sample of the sound from which it is heard:
+// later than `from` where its start is missing, which only a sound not sought `whole` may be.
+std::optional<std::ptrdiff_t> holdsTheSound(const float* heard, const float* shape,
+                                            std::ptrdiff_t from, std::ptrdiff_t to,
+                                            std::ptrdiff_t lag, std::ptrdiff_t n, std::size_t fade,
+                                            bool whole) {
     // How alike they are where they overlap (1: the same).
     double dot = 0, heardEnergy = 0, shapeEnergy = 0;
     for (std::ptrdiff_t i = from; i < to; ++i) {
@@ -179,7 +185,7 @@ bool holdsTheSound(const float* heard, const float* shape, std::ptrdiff_t from, 
     }
     const double rho =
         heardEnergy > 0 && shapeEnergy > 0 ? dot / std::sqrt(heardEnergy * shapeEnergy) : 0;
-    if (!(rho >= kMinLikeness)) return false;
+    if (!(rho >= kMinLikeness)) return std::nullopt;
     // The level of the sound in each part (its projection on the sound), against all parts';
     // the recording's faded edges are left out of it.
     std::array<double, kParts> partDot{}, partEnergy{};
@@ -189,12 +195,35 @@ bool holdsTheSound(const float* heard, const float* shape, std::ptrdiff_t from, 
     double inParts = 0;
     for (std::ptrdiff_t i = partsFrom; i < partsTo; ++i) inParts += double(shape[i]) * shape[i];
     // Mostly in the faded edges, an abrupt start or end of other audio can look like the sound.
-    if (!(inParts >= kOutsideFades * shapeEnergy)) return false;
+    if (!(inParts >= kOutsideFades * shapeEnergy)) return std::nullopt;
+    // A server that rewinds its speakers for a new stream may leave the stream's start out of what
+    // it records of them. A start that holds next to nothing (less than kAbsent of what the rest's
+    // level would put there) is no sign of another sound, and the sound is judged from where it is
+    // heard on (find() then asks whether an alike sound is heard there in full); a start that
+    // holds something else is judged with the rest.
+    std::ptrdiff_t heardFrom = partsFrom;
+    if (!whole) {
+        double restDot = 0;
+        for (std::ptrdiff_t i = partsFrom; i < partsTo; ++i) restDot += double(heard[i]) * shape[i];
+        double headHeard = 0, headShape = 0, rest = inParts;
+        for (std::ptrdiff_t i = partsFrom; i < partsTo && rest >= kOutsideFades * shapeEnergy;
+             ++i) {
+            const double level = restDot / rest;
+            if (level > 0 && headHeard <= kAbsent * level * level * headShape) heardFrom = i;
+            const double h = heard[i], v = shape[i];
+            headHeard += h * h;
+            headShape += v * v;
+            restDot -= h * v;
+            rest -= v * v;
+        }
+    }
+    double inHeard = 0;
+    for (std::ptrdiff_t i = heardFrom; i < partsTo; ++i) inHeard += double(shape[i]) * shape[i];
     double before = 0;
-    for (std::ptrdiff_t i = partsFrom; i < partsTo && inParts > 0; ++i) {
+    for (std::ptrdiff_t i = heardFrom; i < partsTo && inHeard > 0; ++i) {
         const double h = heard[i], v = shape[i];
         const auto part =
-            std::min<std::size_t>(kParts - 1, static_cast<std::size_t>(before / inParts * kParts));
+            std::min<std::size_t>(kParts - 1, static_cast<std::size_t>(before / inHeard * kParts));
         partDot[part] += h * v;
         partEnergy[part] += v * v;
         before += v * v;
@@ -209,9 +238,9 @@ bool holdsTheSound(const float* heard, const float* shape, std::ptrdiff_t from, 
         if (!(partEnergy[part] > 0)) continue;
         const double partLevel = partDot[part] / partEnergy[part];
         if (!(partLevel >= kMinPartLevel * level && partLevel <= kMaxPartLevel * level))
-            return false;
+            return std::nullopt;
     }
-    return true;
+    return heardFrom;
 }
 
 }  // namespace
@@ -255,7 +284,15 @@ std::size_t SoundFinder::length() const {
 }
 
 std::optional<std::ptrdiff_t> SoundFinder::find(std::span<const float> recorded,
-                                                std::size_t minOverlap) const {
+                                                std::size_t minOverlap,
+                                                std::span<const SoundFinder> alike) const {
+    return locate(recorded, minOverlap, alike, false);
+}
+
+std::optional<std::ptrdiff_t> SoundFinder::locate(std::span<const float> recorded,
+                                                  std::size_t minOverlap,
+                                                  std::span<const SoundFinder> alike,
+                                                  bool whole) const {
     const std::size_t L = shape_.size(), N = recorded.size();
     minOverlap = std::max<std::size_t>(minOverlap, 1);
     if (block_ == 0 || N == 0 || minOverlap > L || minOverlap > N) return std::nullopt;
@@ -359,13 +396,43 @@ std::optional<std::ptrdiff_t> SoundFinder::find(std::span<const float> recorded,
     std::copy(spectrum_.begin(), spectrum_.end(), freq);
     whiten();
     const std::vector<float> shape(buf, buf + L);
+    // Each peak where the sound is heard: from which of its samples, up to which, and whether in
+    // full.
+    struct Match {
+        std::ptrdiff_t lag, heardFrom, to;
+        bool full, enough;
+    };
+    std::vector<Match> matches;
     for (const std::size_t peak : peaks) {
         const std::ptrdiff_t lag = first + std::ptrdiff_t(peak);
         const std::ptrdiff_t from = std::max<std::ptrdiff_t>(0, -lag), to = std::min(l, n - lag);
-        if (to - from < static_cast<std::ptrdiff_t>(minOverlap)) continue;
+        if (to <= from) continue;
         load(lag - margin);
         whiten();
-        if (holdsTheSound(buf + margin, shape.data(), from, to, lag, n, fade)) return lag;
+        const auto heardFrom =
+            holdsTheSound(buf + margin, shape.data(), from, to, lag, n, fade, whole);
+        if (!heardFrom) continue;
+        const bool full =
+            whole || holdsTheSound(buf + margin, shape.data(), from, to, lag, n, fade, true);
+        matches.push_back(
+            {lag, *heardFrom, to, full, to - from >= static_cast<std::ptrdiff_t>(minOverlap)});
+    }
+    // Whether this sound elsewhere, or an alike one, is heard in full over [begin, end) of the
+    // recording: its end, or a repeated motif, can be all of a sound that is heard without its
+    // start.
+    const auto heardInFull = [&](std::ptrdiff_t begin, std::ptrdiff_t end) {
+        for (const Match& m : matches)
+            if (m.full && m.lag + m.heardFrom < end && m.lag + m.to > begin) return true;
+        return std::any_of(alike.begin(), alike.end(), [&](const SoundFinder& other) {
+            if (other.transforms_ == transforms_) return false;  // this sound
+            const auto at = other.locate(recorded, 1, {}, true);
+            return at && std::max(*at, begin) <
+                             std::min(*at + static_cast<std::ptrdiff_t>(other.length()), end);
+        });
+    };
+    for (const Match& m : matches) {
+        if (!m.enough) continue;
+        if (m.full || !heardInFull(m.lag + m.heardFrom, m.lag + m.to)) return m.lag;
     }
     return std::nullopt;
 }
