@@ -515,6 +515,20 @@ std::vector<std::pair<double, double>> toneMissing(const std::vector<float>& x, 
     return missing;
 }
 
+// Of the stretches where the tone is missing from a mix `length` seconds long, those that the
+// capture left out: neither the ones before its first block and after its last (the microphone
+// starts and stops first), nor breaks shorter than any sound left out (a sound found is left out
+// whole, 0.2 s and more here), which a busy machine makes now and then in a player's stream or the
+// capture's (13–15 ms measured, on PipeWire).
+std::vector<std::pair<double, double>> leftOut(std::vector<std::pair<double, double>> missing,
+                                               double length) {
+    if (!missing.empty() && missing.front().first < 0.01) missing.erase(missing.begin());
+    if (!missing.empty() && missing.back().first + missing.back().second > length - 0.01)
+        missing.pop_back();
+    std::erase_if(missing, [](const auto& m) { return m.second < 0.05; });
+    return missing;
+}
+
 // Another program's steady tone is missing from the recording only while the start cue sounds:
 // for at most the cue's length and 40 ms, and it is there on both sides of it.
 TEST_P(RecorderEngineOnServerTest, AnotherProgramIsLeftOutOnlyWhileTheStartCueSounds) {
@@ -551,12 +565,9 @@ TEST_P(RecorderEngineOnServerTest, AnotherProgramIsLeftOutOnlyWhileTheStartCueSo
     for (const auto& [at, length] : missing)
         stretches += " " + std::to_string(std::lround(at * 1000)) + "+" +
                      std::to_string(std::lround(length * 1000));
-    // Before the capture's first block, and after its last (the microphone starts and stops
-    // first; the hole at the start is measured against a plain capture elsewhere).
+    // The hole at the start is measured against a plain capture elsewhere.
     const double length = static_cast<double>(mix.size()) / kRate;
-    if (!missing.empty() && missing.front().first < 0.01) missing.erase(missing.begin());
-    if (!missing.empty() && missing.back().first + missing.back().second > length - 0.01)
-        missing.pop_back();
+    missing = leftOut(std::move(missing), length);
     ASSERT_EQ(missing.size(), 1u) << "missing (ms from the press):" << stretches;
     EXPECT_LE(missing[0].second, cueLength + 0.04) << stretches;
     EXPECT_LT(missing[0].first + missing[0].second, length - 1) << stretches;
@@ -647,11 +658,8 @@ TEST_P(RecorderEngineNextRecordingTest, LosesOnlyItsOwnStartCuesMoment) {
     for (const auto& [at, length] : missing)
         stretches += " " + std::to_string(std::lround(at * 1000)) + "+" +
                      std::to_string(std::lround(length * 1000));
-    // Before the capture's first block, and after its last.
     const double length = static_cast<double>(mix.size()) / kRate;
-    if (!missing.empty() && missing.front().first < 0.01) missing.erase(missing.begin());
-    if (!missing.empty() && missing.back().first + missing.back().second > length - 0.01)
-        missing.pop_back();
+    missing = leftOut(std::move(missing), length);
     RecordProperty("missingMs", stretches);
     std::cout << nameOf(c) << ", pressed " << std::lround(pressedAfterStop * 1000)
               << " ms after the stop cue: the tone is missing (ms from the press):" << stretches
