@@ -193,11 +193,8 @@ void AudioInput::take(const float* interleaved, std::size_t frames, TimePoint ca
             if (sound.endedAt && *sound.endedAt < startedAt_) continue;
             // Counted in frames from this block on: a sound can only be in audio that the
             // server mixes after it was asked for, and the blocks' times are estimates.
-            searches_.push_back(
-                {taken_, taken_ + framesIn(kHeardWithin) + sound.shape->size(), sound.shape});
-            if (std::find(keptOutShapes_.begin(), keptOutShapes_.end(), sound.shape) ==
-                keptOutShapes_.end())
-                keptOutShapes_.push_back(sound.shape);
+            searches_.push_back({taken_, taken_ + framesIn(kHeardWithin) + sound.shape->size(),
+                                 sound.shape, sound.alike});
         }
     }
     const std::size_t channels = frameBytes_ / sizeof(float);
@@ -284,10 +281,9 @@ void AudioInput::lookFor(const Search& search) {
     const auto frames = [this](std::chrono::milliseconds t) {
         return static_cast<std::ptrdiff_t>(std::chrono::duration<double>(t).count() * sampleRate_);
     };
-    // The other sounds sought: one of them may be heard where this one seems to be.
     std::vector<SoundFinder> alike;
-    for (const auto& shape : keptOutShapes_)
-        if (shape != search.shape && *shape != *search.shape) alike.emplace_back(*shape);
+    for (const auto& shape : search.alike)
+        if (shape && !shape->empty() && *shape != *search.shape) alike.emplace_back(*shape);
     const auto found = finder.find(
         mono, std::min(static_cast<std::size_t>(frames(kShortestPart)), finder.length()), alike);
     if (!found) return;
@@ -508,7 +504,6 @@ void AudioInput::start(int sampleRate, int channels, Receiver receiver) {
         delivered_.clear();
         silentAhead_ = 0;
         taken_ = 0;
-        keptOutShapes_.clear();
         startedAt_ = std::chrono::system_clock::now();
         askedSince_ = startedAt_ - kAskedBeforeStart;
 

@@ -73,11 +73,14 @@ public:
     using TimePoint = std::chrono::system_clock::time_point;
     // A sound of this process that a recording of the computer's output leaves out: asked to
     // play at `requestedAt`, sounding like `shape` (mono, at the rate given to start()), and
-    // done playing at `endedAt` (empty while it may still sound).
+    // done playing at `endedAt` (empty while it may still sound). `alike`: the other sounds it
+    // could be taken for, each at that rate; its own start may be missing from the recording only
+    // where none of them is heard.
     struct KeptOutSound {
         TimePoint requestedAt;
         std::shared_ptr<const std::vector<float>> shape;
         std::optional<TimePoint> endedAt;
+        std::vector<std::shared_ptr<const std::vector<float>>> alike;
     };
     // Called on the input's thread before blocks go out: the sounds asked to play at `since` or
     // later.
@@ -119,6 +122,7 @@ private:
     struct Search {
         std::uint64_t from, to;
         std::shared_ptr<const std::vector<float>> shape;
+        std::vector<std::shared_ptr<const std::vector<float>>> alike;
     };
 
     void deliverQueued(pa_stream* s);
@@ -160,7 +164,6 @@ private:
     TimePoint askedSince_;
     TimePoint startedAt_;
     std::vector<Search> searches_;
-    std::vector<std::shared_ptr<const std::vector<float>>> keptOutShapes_;  // each sought so far
     std::deque<Held> held_;
     std::deque<float> delivered_;  // the last blocks delivered, mono
     std::uint64_t taken_ = 0;      // frames taken since the start

@@ -145,7 +145,10 @@ TEST(AudioInputTest, LeavesOutAKnownSoundWhereItSoundsAndNothingElse) {
         {"on another output", cue, "headset", cueShape, 0, 0},
         {"a sound not to leave out", other, "spk", cueShape, 0, 0},
         {"a sound like it in its place", cue, "spk", likeShape, 0, 0},
-        {"longer than the bound", long_, "spk", longShape, bound - 0.1, bound + 0.005},
+        // What went out before the request was seen (up to a tenth of a second measured) holds
+        // its start and leading margin.
+        {"longer than the bound", long_, "spk", longShape, bound - 0.1 - margins / 2,
+         bound + 0.005},
         {"ended before the start", cue, "spk", cueShape, 0, 0, Asked::endedBeforeStart},
         {"sounding at the start", long_, "spk", longShape, 0.05, bound + 0.005,
          Asked::soundingAtStart},
@@ -156,13 +159,13 @@ TEST(AudioInputTest, LeavesOutAKnownSoundWhereItSoundsAndNothingElse) {
         std::vector<float> track;
         std::size_t silenced = 0;
         AudioInput::TimePoint until{};
-        std::optional<AudioInput::TimePoint> requestedAt, endedAt;
+        std::optional<AudioInput::TimePoint> requestedAt, endedAt, firstAt;
         AudioInput input;
         input.setKeptOutSounds([&](AudioInput::TimePoint since, int rate) {
             std::lock_guard lock(mutex);
             std::vector<AudioInput::KeptOutSound> sounds;
             if (rate == kRate && requestedAt && *requestedAt >= since)
-                sounds.push_back({*requestedAt, c.keptOut, endedAt});
+                sounds.push_back({*requestedAt, c.keptOut, endedAt, {cueShape, likeShape}});
             return sounds;
         });
         std::optional<Child> early;
@@ -177,6 +180,7 @@ TEST(AudioInputTest, LeavesOutAKnownSoundWhereItSoundsAndNothingElse) {
         input.open(Device::computerOutput);
         input.start(kRate, 1, [&](const float* x, std::size_t n, AudioInput::TimePoint at) {
             std::lock_guard lock(mutex);
+            if (!firstAt) firstAt = at;
             if (x) {
                 track.insert(track.end(), x, x + n);
             } else {
@@ -205,7 +209,15 @@ TEST(AudioInputTest, LeavesOutAKnownSoundWhereItSoundsAndNothingElse) {
         ASSERT_TRUE(QTest::qWaitFor([&] { return delivered() > *requestedAt + 4s; }, 30000));
         input.stop();
         std::lock_guard lock(mutex);
-        EXPECT_GE(static_cast<double>(silenced) / kRate, c.silencedAtLeast);
+        double atLeast = c.silencedAtLeast;
+        // A sound asked before the start is left out for what remains of the bound once the
+        // capture runs, which a busy machine may take most of the bound to start; the blocks'
+        // times are estimates.
+        if (c.asked == Asked::soundingAtStart && firstAt)
+            atLeast = std::min(
+                atLeast,
+                bound - std::chrono::duration<double>(*firstAt - *requestedAt).count() - 0.05);
+        EXPECT_GE(static_cast<double>(silenced) / kRate, atLeast);
         EXPECT_LE(static_cast<double>(silenced) / kRate, c.silencedAtMost);
         // What was delivered holds the steady tone and nothing else, but where the sound that is
         // left out whole was.
