@@ -18,7 +18,8 @@ public:
     // Empty when the sound is not there, or when fewer than `minOverlap` of its samples lie in
     // `recorded`. A sound whose start is missing from `recorded` (a server may drop a new stream's
     // first moments from what it records) is found where none of the `alike` sounds, other
-    // sounds that may play, is heard in full instead.
+    // sounds that may play, is heard in full instead; a sound like it that is not among them
+    // may then be taken for it.
     std::optional<std::ptrdiff_t> find(std::span<const float> recorded, std::size_t minOverlap,
                                        std::span<const SoundFinder> alike = {}) const;
 
