@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <mutex>
 #include <system_error>
 #include <thread>
 
@@ -171,6 +172,25 @@ void RecorderEngine::setLastError(std::optional<std::string> error) {
 
 // --- recording ---
 
+// A recording's start cue. It is played once the recording runs (with the computer's audio, once
+// its capture records, off the main thread) and called off at the stop, also while it waits for
+// its turn to play: it never sounds after the recording ended, nor after the stop cue.
+struct RecorderEngine::StartCue {
+    std::mutex mutex;
+    bool calledOff = false;
+    std::uint64_t cue = 0;
+
+    void play() {
+        std::lock_guard lock(mutex);
+        if (!calledOff && cue == 0) cue = SystemSound::play("Tink");
+    }
+    void callOff() {
+        std::lock_guard lock(mutex);
+        calledOff = true;
+        SystemSound::cancel(cue);
+    }
+};
+
 std::string RecorderEngine::stamp(Clock::time_point t) {
     return localzone::format(t, "%Y-%m-%d_%H%M%S");
 }
@@ -196,6 +216,7 @@ void RecorderEngine::start() {
     const fs::path url = store_.recordingsDir() / ("rec-" + stamp(Clock::now()) + ".m4a");
     auto micOpened = std::make_shared<std::promise<bool>>();
     sysStartTask_.reset();
+    startCue_ = std::make_shared<StartCue>();
     if (captureSystemAudio()) sysStartTask_ = startSystemCapture(url, micOpened->get_future());
     // Reaching the sound server can take a moment; the main thread never waits for it.
     std::thread([self = this, url, handoff = handoff_.handle(), micOpened] {
@@ -259,7 +280,7 @@ std::shared_future<bool> RecorderEngine::startSystemCapture(const fs::path& micU
     auto promise = std::make_shared<std::promise<bool>>();
     auto started = promise->get_future().share();
     std::thread([self = this, handoff = handoff_.handle(), capture = sysCapture_, sysURL, promise,
-                 micOpened = std::move(micOpened)]() mutable {
+                 startCue = startCue_, micOpened = std::move(micOpened)]() mutable {
         bool ok = true;
         try {
             capture->start(sysURL, [self, handoff](std::error_code e) {
@@ -278,7 +299,7 @@ std::shared_future<bool> RecorderEngine::startSystemCapture(const fs::path& micU
         // Once the capture records, or soon in any case: a speaker that idles may take seconds
         // to deliver.
         if (ok) capture->waitForAudio(kCaptureBeforeCue, kCueWaitsForCapture);
-        SystemSound::play("Tink");
+        startCue->play();
     }).detach();
     return started;
 }
@@ -294,7 +315,7 @@ void RecorderEngine::begin(std::unique_ptr<MicrophoneRecorder> recorder,
     timer_.start();
     micStartedAt_ = startedAt;
     // With the computer's audio, its capture plays the start cue.
-    if (!sysStartTask_) SystemSound::play("Tink");
+    if (!sysStartTask_) startCue_->play();
     // Participants are looked for only with the computer's audio, whose capture started with the
     // microphone.
     if (sysStartTask_ && detectParticipants()) meetingVision_->start();
@@ -353,6 +374,7 @@ void RecorderEngine::stop() {
     recorder_->stop();
     recorder_.reset();
     timer_.stop();
+    if (startCue_) startCue_->callOff();
     detectedParticipants_ =
         meetingVision_->isRunning() ? meetingVision_->stop() : std::vector<std::string>{};
 
@@ -415,6 +437,7 @@ void RecorderEngine::finishForQuit() {
     recorder_->stop();
     recorder_.reset();
     timer_.stop();
+    if (startCue_) startCue_->callOff();
     if (meetingVision_->isRunning()) meetingVision_->stop();
     if (sysStartTask_) {
         // A capture still connecting gets a moment to come up, so that it can be closed.

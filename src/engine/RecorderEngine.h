@@ -93,6 +93,8 @@ signals:
     void agentRunsChanged();
 
 private:
+    struct StartCue;
+
     void begin(std::unique_ptr<MicrophoneRecorder> recorder, Clock::time_point startedAt);
     // Starts capturing the computer's audio beside the microphone file `micURL`; the result tells
     // whether it started. `micOpened` tells whether the microphone did.
@@ -131,6 +133,8 @@ private:
     std::unique_ptr<AgentRunner> agents_;
     std::vector<std::string> detectedParticipants_;
     std::optional<std::shared_future<bool>> sysStartTask_;
+    // The running recording's, shared with the task that plays it.
+    std::shared_ptr<StartCue> startCue_;
     Clock::time_point micStartedAt_;
     SecretReader readSecret_;
     // The sides of the recording without a stream, since when; the current outage (from the

@@ -17,8 +17,15 @@ void SystemAudioCapture::start(const std::filesystem::path& url, WriteFailed onW
     auto input = std::make_unique<AudioInput>("tavro.sysaudio");
     input->setKeptOutSounds([](AudioInput::TimePoint since, int sampleRate) {
         std::vector<AudioInput::KeptOutSound> sounds;
-        for (const SystemSound::Cue& cue : SystemSound::cuesSince(since))
-            sounds.push_back({cue.requestedAt, SystemSound::shapeOf(cue.event, sampleRate)});
+        for (const SystemSound::Cue& cue : SystemSound::cuesSince(since)) {
+            // The app's other cues: "Pop" shares much with "Tink".
+            std::vector<std::shared_ptr<const std::vector<float>>> alike;
+            for (const char* name : {"Tink", "Pop", "Glass"})
+                if (const std::string other = SystemSound::themeEventFor(name); other != cue.event)
+                    alike.push_back(SystemSound::shapeOf(other, sampleRate));
+            sounds.push_back({cue.requestedAt, SystemSound::shapeOf(cue.event, sampleRate),
+                              cue.endedAt, std::move(alike)});
+        }
         return sounds;
     });
     input->setConnectionWatch(watch_);

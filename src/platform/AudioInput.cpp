@@ -376,10 +376,13 @@ void AudioInput::take(const float* interleaved, std::size_t frames, TimePoint ca
         for (const KeptOutSound& sound : keptOut_(askedSince_, sampleRate_)) {
             askedSince_ = std::max(askedSince_, sound.requestedAt + std::chrono::nanoseconds(1));
             if (!sound.shape || sound.shape->empty()) continue;
+            // What ended before the recording began cannot be in it; sought all the same, it
+            // could be taken for a sound of its kind that is.
+            if (sound.endedAt && *sound.endedAt < startedAt_) continue;
             // Counted in frames from this block on: a sound can only be in audio that the
             // server mixes after it was asked for, and the blocks' times are estimates.
-            searches_.push_back(
-                {taken_, taken_ + framesIn(kHeardWithin) + sound.shape->size(), sound.shape});
+            searches_.push_back({taken_, taken_ + framesIn(kHeardWithin) + sound.shape->size(),
+                                 sound.shape, sound.alike});
         }
     }
     const std::size_t channels = frameBytes_ / sizeof(float);
@@ -466,18 +469,21 @@ void AudioInput::lookFor(const Search& search) {
     const auto frames = [this](std::chrono::milliseconds t) {
         return static_cast<std::ptrdiff_t>(std::chrono::duration<double>(t).count() * sampleRate_);
     };
+    std::vector<SoundFinder> alike;
+    for (const auto& shape : search.alike)
+        if (shape && !shape->empty() && *shape != *search.shape) alike.emplace_back(*shape);
     const auto found = finder.find(
-        mono, std::min(static_cast<std::size_t>(frames(kShortestPart)), finder.length()));
+        mono, std::min(static_cast<std::size_t>(frames(kShortestPart)), finder.length()), alike);
     if (!found) return;
-    // The sound and its margins, in frames; what lies before the held blocks went out already,
-    // what lies after them is silenced as it comes.
+    // The sound and its margins, in frames, kLongestOwnSound at most; what lies before the held
+    // blocks went out already, what lies after them is silenced as it comes.
     const std::ptrdiff_t length =
-        std::min(static_cast<std::ptrdiff_t>(finder.length()), frames(kLongestOwnSound));
-    const std::ptrdiff_t begin = static_cast<std::ptrdiff_t>(start) + *found;
-    const auto from =
-        static_cast<std::uint64_t>(std::max<std::ptrdiff_t>(0, begin - frames(kKeptOutMargin)));
-    const auto to = static_cast<std::uint64_t>(
-        std::max<std::ptrdiff_t>(0, begin + length + frames(kKeptOutMargin)));
+        std::min(static_cast<std::ptrdiff_t>(finder.length()) + 2 * frames(kKeptOutMargin),
+                 frames(kLongestOwnSound));
+    const std::ptrdiff_t begin =
+        static_cast<std::ptrdiff_t>(start) + *found - frames(kKeptOutMargin);
+    const auto from = static_cast<std::uint64_t>(std::max<std::ptrdiff_t>(0, begin));
+    const auto to = static_cast<std::uint64_t>(std::max<std::ptrdiff_t>(0, begin + length));
     for (std::size_t i = 0; i < held_.size(); ++i) {
         const Held& h = held_[i];
         if (h.first + h.frames <= from || h.first >= to) continue;
@@ -724,8 +730,8 @@ void AudioInput::start(int sampleRate, int channels, Receiver receiver) {
         delivered_.clear();
         silentAhead_ = 0;
         taken_ = 0;
-        askedSince_ = std::chrono::system_clock::now() - kAskedBeforeStart;
         startedAt_ = std::chrono::system_clock::now();
+        askedSince_ = startedAt_ - kAskedBeforeStart;
 
         connectStream();
         for (;;) {

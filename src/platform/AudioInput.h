@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -88,17 +89,23 @@ public:
 
     using TimePoint = std::chrono::system_clock::time_point;
     // A sound of this process that a recording of the computer's output leaves out: asked to
-    // play at `requestedAt`, sounding like `shape` (mono, at the rate given to start()).
+    // play at `requestedAt`, sounding like `shape` (mono, at the rate given to start()), and
+    // done playing at `endedAt` (empty while it may still sound). `alike`: the other sounds it
+    // could be taken for, each at that rate; its own start may be missing from the recording only
+    // where none of them is heard.
     struct KeptOutSound {
         TimePoint requestedAt;
         std::shared_ptr<const std::vector<float>> shape;
+        std::optional<TimePoint> endedAt;
+        std::vector<std::shared_ptr<const std::vector<float>>> alike;
     };
     // Called on the input's thread before blocks go out: the sounds asked to play at `since` or
     // later.
     using KeptOutSounds = std::function<std::vector<KeptOutSound>(TimePoint since, int sampleRate)>;
     // Recording the computer's output: each such sound is looked for in the few seconds the
-    // device records after its request, and where it is found, that stretch is delivered as
-    // silence: the sound's length and kKeptOutMargin on either side, kLongestOwnSound at most. The
+    // device records after its request (one asked for before start() only while it still sounds
+    // then), and where it is found, that stretch is delivered as silence: the sound's length and
+    // kKeptOutMargin on either side, kLongestOwnSound in all at most. The
     // server mixes every stream into the monitor, so silence is the only way to leave a sound out,
     // and only the recording itself says where the sound landed in it. Blocks wait while a sound
     // may still come. A sound that is not there (muted, played on another output) silences nothing.
@@ -136,6 +143,7 @@ private:
     struct Search {
         std::uint64_t from, to;
         std::shared_ptr<const std::vector<float>> shape;
+        std::vector<std::shared_ptr<const std::vector<float>>> alike;
     };
 
     // Drops a timing report still asked for: its answer would time the wrong stream.
@@ -215,7 +223,7 @@ private:
     bool afterLoss_ = false;
     bool looking_ = false;
     pa_time_event* retry_ = nullptr;
-    TimePoint startedAt_;
+    TimePoint startedAt_;  // when start() was called
     ConnectionWatch watch_;
     // Kept-out sounds (loop thread only): where each may lie, and the blocks held meanwhile.
     KeptOutSounds keptOut_;

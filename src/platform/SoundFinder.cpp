@@ -1,6 +1,7 @@
 #include "platform/SoundFinder.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <complex>
 #include <memory>
@@ -34,6 +35,21 @@ constexpr double kMinPeak = 7;
 // Whitened alike-ness where the sound overlaps: 0.26 or more for the sound 10 dB under white
 // noise, at most 0.07 for noise, speech, a tone or another theme sound in its place.
 constexpr double kMinLikeness = 0.15;
+// A similar sound shares much of the sought one: the theme's "device-added" and "device-removed"
+// are alike in all but a part, which alone pulls the likeness above 0.8. So the overlap is cut
+// into parts of equal sound, and each part must hold the sound at about the same level as the
+// whole: with the sound there, each part's level is within 0.9–1.2 of the whole's, even 10 dB
+// under noise; a sound that is alike only in part leaves a part at 0.35 or less.
+constexpr int kParts = 4;
+constexpr double kMinPartLevel = 0.5, kMaxPartLevel = 2;
+// The share of the sound that must lie away from the recording's faded edges.
+constexpr double kOutsideFades = 0.25;
+// A start of the sound missing from the recording holds less than this share of the energy the
+// sound would put there.
+constexpr double kAbsent = 0.1;
+// Peaks this close (about 5 ms at 48 kHz) are one; so many of the highest are tried.
+constexpr std::size_t kApart = 256;
+constexpr std::size_t kCandidates = 8;
 
 using Complex = std::complex<float>;
 
@@ -151,6 +167,82 @@ double meanOf(const std::vector<double>& v) {
     return sum / double(v.size());
 }
 
+// Whether `heard` (the recording from the sound's first sample on) holds the sound `shape` over
+// its samples [from, to), both whitened alike; `lag` places the sound in a recording `n` long whose
+// first and last `fade` samples are faded. If so, the sample of the sound from which it is heard:
+// later than `from` where its start is missing, which only a sound not sought `whole` may be.
+std::optional<std::ptrdiff_t> holdsTheSound(const float* heard, const float* shape,
+                                            std::ptrdiff_t from, std::ptrdiff_t to,
+                                            std::ptrdiff_t lag, std::ptrdiff_t n, std::size_t fade,
+                                            bool whole) {
+    // How alike they are where they overlap (1: the same).
+    double dot = 0, heardEnergy = 0, shapeEnergy = 0;
+    for (std::ptrdiff_t i = from; i < to; ++i) {
+        const double h = heard[i], v = shape[i];
+        dot += h * v;
+        heardEnergy += h * h;
+        shapeEnergy += v * v;
+    }
+    const double rho =
+        heardEnergy > 0 && shapeEnergy > 0 ? dot / std::sqrt(heardEnergy * shapeEnergy) : 0;
+    if (!(rho >= kMinLikeness)) return std::nullopt;
+    // The level of the sound in each part (its projection on the sound), against all parts';
+    // the recording's faded edges are left out of it.
+    std::array<double, kParts> partDot{}, partEnergy{};
+    const auto faded = static_cast<std::ptrdiff_t>(fade);
+    const std::ptrdiff_t partsFrom = std::max(from, faded - lag);
+    const std::ptrdiff_t partsTo = std::min(to, n - faded - lag);
+    double inParts = 0;
+    for (std::ptrdiff_t i = partsFrom; i < partsTo; ++i) inParts += double(shape[i]) * shape[i];
+    // Mostly in the faded edges, an abrupt start or end of other audio can look like the sound.
+    if (!(inParts >= kOutsideFades * shapeEnergy)) return std::nullopt;
+    // A server that rewinds its speakers for a new stream may leave the stream's start out of what
+    // it records of them. A start that holds next to nothing (less than kAbsent of what the rest's
+    // level would put there) is no sign of another sound, and the sound is judged from where it is
+    // heard on (find() then asks whether an alike sound is heard there in full); a start that
+    // holds something else is judged with the rest.
+    std::ptrdiff_t heardFrom = partsFrom;
+    if (!whole) {
+        double restDot = 0;
+        for (std::ptrdiff_t i = partsFrom; i < partsTo; ++i) restDot += double(heard[i]) * shape[i];
+        double headHeard = 0, headShape = 0, rest = inParts;
+        for (std::ptrdiff_t i = partsFrom; i < partsTo && rest >= kOutsideFades * shapeEnergy;
+             ++i) {
+            const double level = restDot / rest;
+            if (level > 0 && headHeard <= kAbsent * level * level * headShape) heardFrom = i;
+            const double h = heard[i], v = shape[i];
+            headHeard += h * h;
+            headShape += v * v;
+            restDot -= h * v;
+            rest -= v * v;
+        }
+    }
+    double inHeard = 0;
+    for (std::ptrdiff_t i = heardFrom; i < partsTo; ++i) inHeard += double(shape[i]) * shape[i];
+    double before = 0;
+    for (std::ptrdiff_t i = heardFrom; i < partsTo && inHeard > 0; ++i) {
+        const double h = heard[i], v = shape[i];
+        const auto part =
+            std::min<std::size_t>(kParts - 1, static_cast<std::size_t>(before / inHeard * kParts));
+        partDot[part] += h * v;
+        partEnergy[part] += v * v;
+        before += v * v;
+    }
+    double partsDot = 0, partsEnergy = 0;
+    for (std::size_t part = 0; part < kParts; ++part) {
+        partsDot += partDot[part];
+        partsEnergy += partEnergy[part];
+    }
+    const double level = partsDot / partsEnergy;
+    for (std::size_t part = 0; part < kParts; ++part) {
+        if (!(partEnergy[part] > 0)) continue;
+        const double partLevel = partDot[part] / partEnergy[part];
+        if (!(partLevel >= kMinPartLevel * level && partLevel <= kMaxPartLevel * level))
+            return std::nullopt;
+    }
+    return heardFrom;
+}
+
 }  // namespace
 
 // Transforms and working memory, made once: setting them up costs more than a search. Large
@@ -192,7 +284,15 @@ std::size_t SoundFinder::length() const {
 }
 
 std::optional<std::ptrdiff_t> SoundFinder::find(std::span<const float> recorded,
-                                                std::size_t minOverlap) const {
+                                                std::size_t minOverlap,
+                                                std::span<const SoundFinder> alike) const {
+    return locate(recorded, minOverlap, alike, false);
+}
+
+std::optional<std::ptrdiff_t> SoundFinder::locate(std::span<const float> recorded,
+                                                  std::size_t minOverlap,
+                                                  std::span<const SoundFinder> alike,
+                                                  bool whole) const {
     const std::size_t L = shape_.size(), N = recorded.size();
     minOverlap = std::max<std::size_t>(minOverlap, 1);
     if (block_ == 0 || N == 0 || minOverlap > L || minOverlap > N) return std::nullopt;
@@ -269,20 +369,23 @@ std::optional<std::ptrdiff_t> SoundFinder::find(std::span<const float> recorded,
         std::copy(buf + margin, buf + margin + count, corr.data() + (lag - first));
     }
     double sum2 = 0;
-    std::size_t top = 0;
     const float* const c = corr.data();
-    for (std::size_t i = 0; i < corr.size(); ++i) {
-        sum2 += double(c[i]) * c[i];
-        if (c[i] > c[top]) top = i;
-    }
+    for (std::size_t i = 0; i < corr.size(); ++i) sum2 += double(c[i]) * c[i];
     if (!(sum2 > 0)) return std::nullopt;
-    const std::ptrdiff_t lag = first + std::ptrdiff_t(top);
-    const double z = corr[top] / std::sqrt(sum2 / double(corr.size()));
+    const double rms = std::sqrt(sum2 / double(corr.size()));
+    // The highest peaks, best first, each the highest within kApart of it: another loud sound may
+    // peak higher than the one sought.
+    std::vector<std::size_t> peaks;
+    for (std::size_t i = 0; i < corr.size(); ++i) {
+        if (!(c[i] >= kMinPeak * rms)) continue;
+        const std::size_t a = i < kApart ? 0 : i - kApart;
+        const std::size_t b = std::min(corr.size(), i + kApart + 1);
+        if (std::max_element(c + a, c + b) == c + i) peaks.push_back(i);
+    }
+    std::sort(peaks.begin(), peaks.end(),
+              [c](std::size_t a, std::size_t b) { return c[a] > c[b]; });
+    if (peaks.size() > kCandidates) peaks.resize(kCandidates);
 
-    // How alike the recording and the sound are where they overlap (1: the same), both with
-    // the steady background whitened away.
-    const std::ptrdiff_t from = std::max<std::ptrdiff_t>(0, -lag), to = std::min(l, n - lag);
-    if (to - from < static_cast<std::ptrdiff_t>(minOverlap)) return std::nullopt;
     auto whiten = [&] {
         for (std::size_t k = 0; k < bins; ++k) {
             freq[2 * k] *= steady[k];
@@ -290,22 +393,46 @@ std::optional<std::ptrdiff_t> SoundFinder::find(std::span<const float> recorded,
         }
         inv(buf, freq);
     };
-    load(lag - margin);
-    whiten();
-    // The correlation is no longer needed; its memory holds the whitened recording.
-    std::copy(buf + margin + from, buf + margin + to, corr.begin());
-    const float* const heard = corr.data();
     std::copy(spectrum_.begin(), spectrum_.end(), freq);
     whiten();
-    double dot = 0, heardEnergy = 0, shapeEnergy = 0;
-    for (std::ptrdiff_t i = from; i < to; ++i) {
-        const double h = heard[std::size_t(i - from)], v = buf[std::size_t(i)];
-        dot += h * v;
-        heardEnergy += h * h;
-        shapeEnergy += v * v;
+    const std::vector<float> shape(buf, buf + L);
+    // Each peak where the sound is heard: from which of its samples, up to which, and whether in
+    // full.
+    struct Match {
+        std::ptrdiff_t lag, heardFrom, to;
+        bool full, enough;
+    };
+    std::vector<Match> matches;
+    for (const std::size_t peak : peaks) {
+        const std::ptrdiff_t lag = first + std::ptrdiff_t(peak);
+        const std::ptrdiff_t from = std::max<std::ptrdiff_t>(0, -lag), to = std::min(l, n - lag);
+        if (to <= from) continue;
+        load(lag - margin);
+        whiten();
+        const auto heardFrom =
+            holdsTheSound(buf + margin, shape.data(), from, to, lag, n, fade, whole);
+        if (!heardFrom) continue;
+        const bool full =
+            whole || holdsTheSound(buf + margin, shape.data(), from, to, lag, n, fade, true);
+        matches.push_back(
+            {lag, *heardFrom, to, full, to - from >= static_cast<std::ptrdiff_t>(minOverlap)});
     }
-    const double rho =
-        heardEnergy > 0 && shapeEnergy > 0 ? dot / std::sqrt(heardEnergy * shapeEnergy) : 0;
-    if (!(z >= kMinPeak) || !(rho >= kMinLikeness)) return std::nullopt;
-    return lag;
+    // Whether this sound elsewhere, or an alike one, is heard in full over [begin, end) of the
+    // recording: its end, or a repeated motif, can be all of a sound that is heard without its
+    // start.
+    const auto heardInFull = [&](std::ptrdiff_t begin, std::ptrdiff_t end) {
+        for (const Match& m : matches)
+            if (m.full && m.lag + m.heardFrom < end && m.lag + m.to > begin) return true;
+        return std::any_of(alike.begin(), alike.end(), [&](const SoundFinder& other) {
+            if (other.transforms_ == transforms_) return false;  // this sound
+            const auto at = other.locate(recorded, 1, {}, true);
+            return at && std::max(*at, begin) <
+                             std::min(*at + static_cast<std::ptrdiff_t>(other.length()), end);
+        });
+    };
+    for (const Match& m : matches) {
+        if (!m.enough) continue;
+        if (m.full || !heardInFull(m.lag + m.heardFrom, m.lag + m.to)) return m.lag;
+    }
+    return std::nullopt;
 }

@@ -16,12 +16,19 @@ public:
     // Where the sound's first sample lies in `recorded` (mono, same rate); negative when the
     // recording starts inside the sound, and the sound may run past the end of `recorded`.
     // Empty when the sound is not there, or when fewer than `minOverlap` of its samples lie in
-    // `recorded`.
-    std::optional<std::ptrdiff_t> find(std::span<const float> recorded,
-                                       std::size_t minOverlap) const;
+    // `recorded`. A sound whose start is missing from `recorded` (a server may drop a new stream's
+    // first moments from what it records) is found where none of the `alike` sounds, other
+    // sounds that may play, is heard in full instead; a sound like it that is not among them
+    // may then be taken for it.
+    std::optional<std::ptrdiff_t> find(std::span<const float> recorded, std::size_t minOverlap,
+                                       std::span<const SoundFinder> alike = {}) const;
 
 private:
     struct Transforms;
+
+    // `whole`: only where all of the sound that lies in `recorded` is heard.
+    std::optional<std::ptrdiff_t> locate(std::span<const float> recorded, std::size_t minOverlap,
+                                         std::span<const SoundFinder> alike, bool whole) const;
 
     std::vector<float> shape_;
     std::shared_ptr<Transforms> transforms_;

@@ -4,6 +4,8 @@
 
 #include "platform/AudioFileReader.h"
 
+#include <algorithm>
+#include <condition_variable>
 #include <cstdlib>
 #include <deque>
 #include <map>
@@ -65,26 +67,89 @@ ca_context* context() {
     return context;
 }
 
-// Opening the sound server or a theme file may block (a slow server, a file on a stalled
-// mount), so sounds start on a thread of their own, never on the caller's.
-void playLater(std::string event, bool cue) {
-    std::thread([event = std::move(event), cue] {
-        ca_context* c = context();
-        if (!c) return;
-        const fs::path file = cue ? themeFile(event) : fs::path();
-        if (file.empty()) {
-            ca_context_play(c, 0, CA_PROP_EVENT_ID, event.c_str(), nullptr);
-        } else {
-            // The file named is the one a recording looks for. The server keeps it, so that
-            // the next time it starts at once.
-            ca_context_play(c, 0, CA_PROP_EVENT_ID, event.c_str(), CA_PROP_MEDIA_FILENAME,
-                            file.c_str(), CA_PROP_CANBERRA_CACHE_CONTROL, "permanent", nullptr);
-        }
-    }).detach();
+struct Entry {
+    std::uint64_t number;
+    Cue cue;
+};
+
+// A sound waiting for its turn; `number` is 0 for one that is not a cue.
+struct Job {
+    std::uint64_t number;
+    std::string event;
+};
+
+// Made once and never destroyed: the player's thread and the sound library's callbacks may still
+// use it while the process exits.
+struct Queue {
+    std::mutex mutex;  // guards all below
+    std::deque<Entry> cues;
+    std::deque<Job> jobs;
+    std::condition_variable jobQueued;
+    std::uint64_t lastNumber = 0;
+};
+Queue& queue() {
+    static Queue* const q = new Queue;
+    return *q;
 }
 
-std::mutex cueMutex;
-std::deque<Cue> cues;
+void ended(std::uint64_t number) {
+    const auto now = std::chrono::system_clock::now();
+    Queue& q = queue();
+    std::lock_guard lock(q.mutex);
+    for (Entry& e : q.cues)
+        if (e.number == number && !e.cue.endedAt) e.cue.endedAt = now;
+}
+
+void playNow(const Job& job) {
+    ca_context* c = context();
+    ca_proplist* props = nullptr;
+    if (!c || ca_proplist_create(&props) != CA_SUCCESS) {
+        ended(job.number);
+        return;
+    }
+    ca_proplist_sets(props, CA_PROP_EVENT_ID, job.event.c_str());
+    const fs::path file = job.number ? themeFile(job.event) : fs::path();
+    if (!file.empty()) {
+        // The file named is the one a recording looks for. The server keeps it, so that the next
+        // time it starts at once.
+        ca_proplist_sets(props, CA_PROP_MEDIA_FILENAME, file.c_str());
+        ca_proplist_sets(props, CA_PROP_CANBERRA_CACHE_CONTROL, "permanent");
+    }
+    // The player says when it is done, so that a recording started later knows whether the cue
+    // may still sound in it.
+    const ca_finish_callback_t done = [](ca_context*, uint32_t, int, void* number) {
+        ended(reinterpret_cast<std::uintptr_t>(number));
+    };
+    const int result =
+        ca_context_play_full(c, 0, props, job.number ? done : nullptr,
+                             reinterpret_cast<void*>(static_cast<std::uintptr_t>(job.number)));
+    ca_proplist_destroy(props);
+    if (result != CA_SUCCESS) ended(job.number);
+}
+
+// One player for all sounds, so that they start in the order asked: a stop cue never overtakes
+// the start cue before it, even when that one's theme file or the server is slow to open. It
+// lives as long as the process.
+// Called with the queue's lock held.
+void enqueue(Queue& q, Job job) {
+    static std::once_flag started;
+    std::call_once(started, [&q] {
+        std::thread([&q] {
+            for (;;) {
+                Job next;
+                {
+                    std::unique_lock lock(q.mutex);
+                    q.jobQueued.wait(lock, [&q] { return !q.jobs.empty(); });
+                    next = std::move(q.jobs.front());
+                    q.jobs.pop_front();
+                }
+                playNow(next);
+            }
+        }).detach();
+    });
+    q.jobs.push_back(std::move(job));
+    q.jobQueued.notify_one();
+}
 
 }  // namespace
 
@@ -106,27 +171,42 @@ fs::path themeFile(const std::string& event) {
     return {};
 }
 
-void play(const std::string& name) {
+std::uint64_t play(const std::string& name) {
     const std::string event = themeEventFor(name);
-    if (event.empty()) return;
-    {
-        std::lock_guard lock(cueMutex);
-        const auto now = std::chrono::system_clock::now();
-        while (!cues.empty() && cues.front().requestedAt < now - kCueMemory) cues.pop_front();
-        cues.push_back({now, event});
-    }
-    playLater(event, true);
+    if (event.empty()) return 0;
+    Queue& q = queue();
+    std::lock_guard lock(q.mutex);
+    const auto now = std::chrono::system_clock::now();
+    while (!q.cues.empty() && q.cues.front().cue.requestedAt < now - kCueMemory) q.cues.pop_front();
+    const std::uint64_t number = ++q.lastNumber;
+    q.cues.push_back({number, {now, event, std::nullopt}});
+    enqueue(q, {number, event});
+    return number;
+}
+
+void cancel(std::uint64_t cue) {
+    Queue& q = queue();
+    std::lock_guard lock(q.mutex);
+    const auto job =
+        std::find_if(q.jobs.begin(), q.jobs.end(), [&](const Job& j) { return j.number == cue; });
+    if (cue == 0 || job == q.jobs.end()) return;  // playing or played
+    q.jobs.erase(job);
+    std::erase_if(q.cues, [&](const Entry& e) { return e.number == cue; });
 }
 
 void playEvent(const char* event) {
-    if (event) playLater(event, false);
+    if (!event) return;
+    Queue& q = queue();
+    std::lock_guard lock(q.mutex);
+    enqueue(q, {0, event});
 }
 
 std::vector<Cue> cuesSince(std::chrono::system_clock::time_point since) {
-    std::lock_guard lock(cueMutex);
+    Queue& q = queue();
+    std::lock_guard lock(q.mutex);
     std::vector<Cue> found;
-    for (const Cue& cue : cues)
-        if (cue.requestedAt >= since) found.push_back(cue);
+    for (const Entry& e : q.cues)
+        if (e.cue.requestedAt >= since) found.push_back(e.cue);
     return found;
 }
 

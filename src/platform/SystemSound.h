@@ -2,17 +2,26 @@
 // Short feedback sounds from the desktop's sound theme. Playing never blocks and never fails
 // loudly: without a sound server or theme nothing is heard.
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace SystemSound {
 
+// Sounds play one after another in the order asked, on a thread of their own: opening the
+// sound server or a theme file may block, and the caller never waits for it.
+
 // Plays one of the app's named sounds: "Tink" (recording starts), "Pop" (recording stops) or
 // "Glass" (a meeting begins). Unknown names are ignored. These are the app's cues: a recording
-// of the computer's audio leaves them out (cuesSince). Any thread may play.
-void play(const std::string& name);
+// of the computer's audio leaves them out (cuesSince). Any thread may play. Returns the cue's
+// number for cancel(), or 0 for an unknown name.
+std::uint64_t play(const std::string& name);
+
+// Calls off a cue that has not begun to play; one that has plays on. Unknown numbers are ignored.
+void cancel(std::uint64_t cue);
 
 // Plays a freedesktop sound-theme event by its own name (e.g. "message-new-instant"). Such a
 // sound is recorded like any other.
@@ -30,8 +39,10 @@ std::filesystem::path themeFile(const std::string& event);
 struct Cue {
     std::chrono::system_clock::time_point requestedAt;
     std::string event;  // what it sounds like: themeFile(event)
+    // When the player was done with it (played out, or failed); empty while it waits or plays.
+    std::optional<std::chrono::system_clock::time_point> endedAt;
 };
-// The cues asked for at `since` or later, oldest first.
+// The cues asked for at `since` or later and not called off, oldest first.
 std::vector<Cue> cuesSince(std::chrono::system_clock::time_point since);
 
 // What `event` sounds like: its theme file's first two seconds, mono, at `sampleRate`. Null
