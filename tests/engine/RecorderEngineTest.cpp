@@ -531,6 +531,24 @@ std::vector<std::pair<double, double>> leftOut(std::vector<std::pair<double, dou
     return missing;
 }
 
+// Stretches as the test's output gives them: " start+length" each, in ms from the press.
+std::string asText(const std::vector<std::pair<double, double>>& stretches) {
+    std::string text;
+    for (const auto& [at, length] : stretches)
+        text += " " + std::to_string(std::lround(at * 1000)) + "+" +
+                std::to_string(std::lround(length * 1000));
+    return text;
+}
+
+// How long the start cue sounds, in seconds.
+double startCueLength() {
+    constexpr int kRate = 24000;
+    return static_cast<double>(
+               audiotest::decodeMono("/usr/share/sounds/freedesktop/stereo/device-added.oga", kRate)
+                   .size()) /
+           kRate;
+}
+
 // Another program's steady tone is missing from the recording only while the start cue sounds:
 // for at most the cue's length and 40 ms, and it is there on both sides of it.
 TEST_P(RecorderEngineOnServerTest, AnotherProgramIsLeftOutOnlyWhileTheStartCueSounds) {
@@ -557,16 +575,9 @@ TEST_P(RecorderEngineOnServerTest, AnotherProgramIsLeftOutOnlyWhileTheStartCueSo
 
     const auto mix =
         audiotest::decodeMono(store.recordingsDir() / (mic.stem().string() + "-mix.m4a"), kRate);
-    const double cueLength =
-        static_cast<double>(
-            audiotest::decodeMono("/usr/share/sounds/freedesktop/stereo/device-added.oga", kRate)
-                .size()) /
-        kRate;
+    const double cueLength = startCueLength();
     auto missing = toneMissing(mix, kRate, kSteady);
-    std::string stretches;
-    for (const auto& [at, length] : missing)
-        stretches += " " + std::to_string(std::lround(at * 1000)) + "+" +
-                     std::to_string(std::lround(length * 1000));
+    const std::string stretches = asText(missing);
     // The hole at the start is measured against a plain capture elsewhere.
     const double length = static_cast<double>(mix.size()) / kRate;
     missing = leftOut(std::move(missing), length);
@@ -650,16 +661,9 @@ TEST_P(RecorderEngineNextRecordingTest, LosesOnlyItsOwnStartCuesMoment) {
     ASSERT_TRUE(startRecording());
     const auto mix = audiotest::decodeMono(record(4), kRate);
 
-    const double cueLength =
-        static_cast<double>(
-            audiotest::decodeMono("/usr/share/sounds/freedesktop/stereo/device-added.oga", kRate)
-                .size()) /
-        kRate;
+    const double cueLength = startCueLength();
     auto missing = toneMissing(mix, kRate, kSteady);
-    std::string stretches;
-    for (const auto& [at, length] : missing)
-        stretches += " " + std::to_string(std::lround(at * 1000)) + "+" +
-                     std::to_string(std::lround(length * 1000));
+    const std::string stretches = asText(missing);
     const double length = static_cast<double>(mix.size()) / kRate;
     missing = leftOut(std::move(missing), length);
     RecordProperty("missingMs", stretches);
@@ -924,21 +928,16 @@ TEST_P(RecorderEngineFromThePressTest, TheComputersAudioIsRecordedFromThePress) 
     const double plainHole =
         plainStart + audiotest::toneOnset(plainCapture, 24000, kSteady, 0.25).value_or(INFINITY);
     // The start cue may blank its own length and 40 ms, when it sounds at once.
-    const double cueWindow =
-        audiotest::decodeMono("/usr/share/sounds/freedesktop/stereo/device-added.oga", 24000)
-                .size() /
-            24000.0 +
-        0.04;
+    const double cueWindow = startCueLength() + 0.04;
     EXPECT_LT(hole, std::max({plainHole, cueWindow, 0.0}) + 0.1) << "plain: " << plainHole;
     // The steady tone is in the mix up to the stop: what the computer played last is not cut
     // off, and a switch of the output costs a moment only.
-    std::string stretches;
     double lostAtTheSwitch = 0, lostAtTheEnd = 0;
     const double length = static_cast<double>(mix.size()) / 24000;
     const double switchAt = std::chrono::duration<double>(kSwitchAt).count();
-    for (const auto& [at, howLong] : toneMissing(mix, 24000, kSteady)) {
-        stretches += " " + std::to_string(std::lround(at * 1000)) + "+" +
-                     std::to_string(std::lround(howLong * 1000));
+    const auto missing = toneMissing(mix, 24000, kSteady);
+    const std::string stretches = asText(missing);
+    for (const auto& [at, howLong] : missing) {
         if (at + howLong > length - 0.01)
             lostAtTheEnd += howLong;
         else if (c.switchOutput && at > switchAt - 0.5 && at < switchAt + 1)
