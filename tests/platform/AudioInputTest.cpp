@@ -150,7 +150,9 @@ TEST(AudioInputTest, LeavesOutAKnownSoundWhereItSoundsAndNothingElse) {
         {"longer than the bound", long_, "spk", longShape, bound - 0.1 - margins / 2,
          bound + 0.005},
         {"ended before the start", cue, "spk", cueShape, 0, 0, Asked::endedBeforeStart},
-        {"sounding at the start", long_, "spk", longShape, 0.05, bound + 0.005,
+        // Sought at all: how much of it is left to silence depends on how late the capture
+        // started, which a busy machine decides.
+        {"sounding at the start", long_, "spk", longShape, 0.01, bound + 0.005,
          Asked::soundingAtStart},
     };
     for (const auto& c : cases) {
