@@ -907,16 +907,29 @@ TEST_P(RecorderEngineFromThePressTest, TheComputersAudioIsRecordedFromThePress) 
         return best;
     };
     std::string offsets;
+    std::vector<std::pair<std::size_t, double>> heard;  // beep, computer minus microphone
     for (std::size_t i = 0; i < spoken.size(); ++i) {
         const double offset = nearest(played, spoken[i] + apart) - spoken[i];
         offsets += " " + std::to_string(static_cast<int>(std::lround(offset * 1000)));
         // A beep that sounded before any capture could hear it is cut short: its onset is
         // where the computer's audio begins.
-        if (std::fabs(spoken[i] + offset - hole) < 0.03) continue;
-        EXPECT_LT(std::fabs(offset - apart), 0.08)
-            << "beep " << i + 1 << " at " << spoken[i] << " s, the server played it "
-            << apart * 1000 << " ms after the microphone's";
+        if (std::fabs(spoken[i] + offset - hole) >= 0.03) heard.emplace_back(i, offset);
     }
+    // Where the server's own account of the player moved by half a second or more while it
+    // played (a stream at the default latency on speakers that had rendered seconds ahead), the
+    // pairs are held to their own steady offset, which lies within 80 ms of the first account.
+    double expected = apart;
+    if (report[2] != "?" && std::fabs(report[2].toDouble() / 1000 - apart) >= 0.5 && !heard.empty()) {
+        std::vector<double> sorted;
+        for (const auto& [i, offset] : heard) sorted.push_back(offset);
+        std::nth_element(sorted.begin(), sorted.begin() + sorted.size() / 2, sorted.end());
+        expected = sorted[sorted.size() / 2];
+        EXPECT_LT(std::fabs(expected - apart), 0.08) << "offsets (ms):" << offsets;
+    }
+    for (const auto& [i, offset] : heard)
+        EXPECT_LT(std::fabs(offset - expected), 0.08)
+            << "beep " << i + 1 << " at " << spoken[i] << " s, the server played it "
+            << apart * 1000 << " ms after the microphone's; offsets (ms):" << offsets;
     // The same in the plain capture, whose file starts at its first sample, whenever the server
     // delivered that: its place in the mix comes from the computer's beeps, which both hold.
     // Roughly placed by the microphone's first beep, a later computer beep (one not cut short)
