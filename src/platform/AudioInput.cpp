@@ -325,9 +325,10 @@ void AudioInput::deliverRead(pa_stream* s) {
                 // asked for before a move or before audio flowed may be stale: such blocks follow
                 // the one before. A new stream's first block after a loss goes where its time puts
                 // it, so that the time without a stream becomes silence.
+                const bool afterLoss = std::exchange(afterLoss_, false);
                 place(static_cast<const float*>(data), frames, capturedAt,
-                      std::exchange(afterLoss_, false) ||
-                          (firstAt && placeByReport_ && timing_ == Timing::fresh));
+                      afterLoss || (firstAt && placeByReport_ && timing_ == Timing::fresh),
+                      afterLoss);
             } catch (const std::exception& e) {
                 // Nothing may unwind into libpulse; the receiver is not called again.
                 setStreamError(e.what());
@@ -338,10 +339,17 @@ void AudioInput::deliverRead(pa_stream* s) {
     }
 }
 
-void AudioInput::place(const float* interleaved, std::size_t frames, TimePoint heardAt,
-                       bool byTime) {
+void AudioInput::place(const float* interleaved, std::size_t frames, TimePoint heardAt, bool byTime,
+                       bool afterLoss) {
     const TrackPlacement::Step step = placement_.place(frames, heardAt, byTime);
-    if (step.silence > 0) take(nullptr, step.silence, step.silenceAt);
+    if (step.silence > 0 && afterLoss) {
+        take(nullptr, step.silence, step.silenceAt);
+    } else if (step.silence > 0) {
+        // The track catching up with the clock is written as silent samples, not as a gap: no
+        // stream was lost there, and nothing of this process's was left out.
+        const std::vector<float> zeros(step.silence * (frameBytes_ / sizeof(float)), 0.0f);
+        take(zeros.data(), step.silence, step.silenceAt);
+    }
     // What was rendered later is what was heard: it replaces what is still held back, and what
     // went out already stays.
     if (step.overlap > 0) replaceHeld(interleaved, step.overlap, step.overlapAt);
@@ -800,8 +808,7 @@ void AudioInput::stop() {
             try {
                 // Without a stream since it was lost, the rest of the recording is silence.
                 if (lost_ || awaitingAudio_) {
-                    const TimePoint from =
-                        placement_.started() ? placement_.end() : startedAt_;
+                    const TimePoint from = placement_.started() ? placement_.end() : startedAt_;
                     const double missing =
                         std::chrono::duration<double>(std::chrono::system_clock::now() - from)
                             .count();

@@ -153,8 +153,10 @@ private:
     void deliverRead(pa_stream* s);
     // Takes a block heard from `heardAt` on, where the blocks before it end, or, when `byTime`
     // and its time lies beyond the tolerance from there, where its time says: after silence for
-    // a gap, or replacing what is still held back for an overlap.
-    void place(const float* interleaved, std::size_t frames, TimePoint heardAt, bool byTime);
+    // a gap, or replacing what is still held back for an overlap. `afterLoss`: the first block of
+    // a new stream after the old one was lost, whose gap is time without a stream.
+    void place(const float* interleaved, std::size_t frames, TimePoint heardAt, bool byTime,
+               bool afterLoss);
     // Writes a later rendering over the held frames from `first` on.
     void replaceHeld(const float* interleaved, std::size_t frames, std::int64_t first);
     void followDefaultSink();
