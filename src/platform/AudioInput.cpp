@@ -52,7 +52,8 @@ struct Query {
 // A block of samples this long keeps wake-ups rare while adding little latency.
 constexpr pa_usec_t kFragmentUsec = 100 * 1000;
 // How far a block's reported time may stray from where the blocks before it end before the track
-// follows it: the server's reports jitter by some 25 ms on a busy machine.
+// follows it: the server's reports jitter by some 25 ms on a busy machine, and may wander by up
+// to twice as much for a while, which is followed only once a later report confirms it.
 constexpr auto kPlacementTolerance = std::chrono::milliseconds(40);
 // How much audio after its request may hold a kept-out sound: a server whose speakers are idle
 // renders seconds ahead.
@@ -71,6 +72,14 @@ constexpr auto kShortestPart = std::chrono::milliseconds(30);
 std::chrono::system_clock::duration framesToDuration(std::size_t frames, int sampleRate) {
     return std::chrono::duration_cast<std::chrono::system_clock::duration>(
         std::chrono::duration<double>(static_cast<double>(frames) / sampleRate));
+}
+
+// When the server took its last timing report of `s`, or nullopt before there is one.
+std::optional<std::chrono::system_clock::time_point> reportTakenAt(pa_stream* s) {
+    const pa_timing_info* t = pa_stream_get_timing_info(s);
+    if (!t) return std::nullopt;
+    return std::chrono::system_clock::time_point{std::chrono::seconds(t->timestamp.tv_sec) +
+                                                 std::chrono::microseconds(t->timestamp.tv_usec)};
 }
 
 // When the first frame still queued in `s` was heard, from the server's last timing report, or
@@ -310,6 +319,7 @@ void AudioInput::deliverRead(pa_stream* s) {
     std::size_t queued = pa_stream_readable_size(s) / frameBytes_;  // frames, this block on
     // Without a report from the server, what is still queued counts back from now.
     const std::optional<TimePoint> firstAt = headHeardAt(s, frameBytes_, sampleRate_);
+    const std::optional<TimePoint> reportAt = reportTakenAt(s);
     std::size_t read = 0;  // frames, up to this block
     while (pa_stream_readable_size(s) > 0) {
         const void* data = nullptr;
@@ -326,9 +336,10 @@ void AudioInput::deliverRead(pa_stream* s) {
                 // the one before. A new stream's first block after a loss goes where its time puts
                 // it, so that the time without a stream becomes silence.
                 const bool afterLoss = std::exchange(afterLoss_, false);
-                place(static_cast<const float*>(data), frames, capturedAt,
-                      afterLoss || (firstAt && placeByReport_ && timing_ == Timing::fresh),
-                      afterLoss);
+                const bool byTime = afterLoss || (firstAt && reportAt && placeByReport_ &&
+                                                  timing_ == Timing::fresh &&
+                                                  placement_.mayFollow(capturedAt, *reportAt));
+                place(static_cast<const float*>(data), frames, capturedAt, byTime, afterLoss);
             } catch (const std::exception& e) {
                 // Nothing may unwind into libpulse; the receiver is not called again.
                 setStreamError(e.what());

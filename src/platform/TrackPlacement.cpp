@@ -8,6 +8,30 @@ std::chrono::system_clock::duration TrackPlacement::duration(std::size_t frames)
         std::chrono::duration<double>(static_cast<double>(frames) / sampleRate_));
 }
 
+bool TrackPlacement::strays(TimePoint heardAt) const {
+    if (!started_ || behind_ > 0) return false;
+    const auto off = heardAt - end_;
+    return off > tolerance_ || off < -tolerance_;
+}
+
+bool TrackPlacement::mayFollow(TimePoint heardAt, TimePoint reportAt) {
+    if (!strays(heardAt)) {
+        doubted_.reset();
+        return true;
+    }
+    const auto off = heardAt - end_;
+    if (off > 2 * tolerance_ || off < -2 * tolerance_) return true;
+    const bool late = off > off.zero();
+    if (doubted_ && doubtedLate_ == late) {
+        if (reportAt < *doubted_ + kConfirmedAfter) return false;
+        doubted_.reset();
+        return true;
+    }
+    doubted_ = reportAt;
+    doubtedLate_ = late;
+    return false;
+}
+
 TrackPlacement::Step TrackPlacement::place(std::size_t frames, TimePoint heardAt, bool byTime) {
     if (!started_) {
         started_ = true;

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 
 class TrackPlacement {
 public:
@@ -28,8 +29,20 @@ public:
     // A block of `frames` frames, whose first was heard at `heardAt`. The first block starts the
     // track there; later ones follow by that time only when `byTime`.
     Step place(std::size_t frames, TimePoint heardAt, bool byTime);
-    // What comes next is timed anew (another device): nothing more is set aside.
-    void restart() { behind_ = 0; }
+    // Whether a block heard at `heardAt` would move the track if placed by that time.
+    bool strays(TimePoint heardAt) const;
+    // Whether a block heard at `heardAt`, as a report taken at `reportAt` says, may be placed by
+    // that time: where it lies within the tolerance or strays far (a rewind, a move), or where it
+    // strays a little, up to twice the tolerance, as a report taken kConfirmedAfter or more
+    // after the first to say so confirms. On a busy machine a sink's reported latency wanders by
+    // that much for a while and comes back; following it would cut or repeat audio for nothing.
+    bool mayFollow(TimePoint heardAt, TimePoint reportAt);
+    static constexpr std::chrono::milliseconds kConfirmedAfter{500};
+    // What comes next is timed anew (another device): nothing more is set aside or doubted.
+    void restart() {
+        behind_ = 0;
+        doubted_.reset();
+    }
 
     bool started() const { return started_; }
     // The end of the track so far on the wall clock, and its length in frames.
@@ -45,4 +58,7 @@ private:
     TimePoint end_;
     std::uint64_t frames_ = 0;
     std::uint64_t behind_ = 0;  // frames still to come that lie in time laid down already
+    // The report that first put the blocks a little off the track's end, and to which side.
+    std::optional<TimePoint> doubted_;
+    bool doubtedLate_ = false;
 };

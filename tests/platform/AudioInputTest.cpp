@@ -147,12 +147,12 @@ TEST(AudioInputTest, LeavesOutAKnownSoundWhereItSoundsAndNothingElse) {
         {"a sound like it in its place", cue, "spk", likeShape, 0, 0},
         // What went out before the request was seen (up to a tenth of a second measured) holds
         // its start and leading margin.
-        // A long sound is not always found yet: where the track is moved to the clock inside it,
-        // its parts no longer line up. Only the bound is held.
-        {"longer than the bound", long_, "spk", longShape, 0, bound + 0.005},
+        {"longer than the bound", long_, "spk", longShape, bound - 0.1 - margins / 2,
+         bound + 0.005},
         {"ended before the start", cue, "spk", cueShape, 0, 0, Asked::endedBeforeStart},
-        // Also a long sound: only the bound is held.
-        {"sounding at the start", long_, "spk", longShape, 0, bound + 0.005,
+        // Sought at all: how much of it is left to silence depends on how late the capture
+        // started, which a busy machine decides.
+        {"sounding at the start", long_, "spk", longShape, 0.01, bound + 0.005,
          Asked::soundingAtStart},
     };
     for (const auto& c : cases) {

@@ -26,6 +26,7 @@ struct Placed {
     std::size_t overlap;
     std::int64_t overlapAt;
     int atMs;
+    bool strays = false;  // whether the block's time, taken as it is, moves the track
 };
 
 std::string describe(const TrackPlacement::Step& s) {
@@ -51,7 +52,7 @@ TEST(TrackPlacementTest, FollowsTheServersTimesOnlyBeyondTheTolerance) {
          400},
         {"a gap is silence, and what follows keeps its time",
          {{100, 0}, {100, 250}, {100, 350}},
-         {{0, 0, 0, 0}, {150, 0, 0, 250}, {0, 0, 0, 350}},
+         {{0, 0, 0, 0}, {150, 0, 0, 250, true}, {0, 0, 0, 350}},
          450,
          450},
         // A sink rewound 150 ms: that much of what comes next was laid down already, so it is
@@ -59,24 +60,24 @@ TEST(TrackPlacementTest, FollowsTheServersTimesOnlyBeyondTheTolerance) {
         // tolerance here), and the rest goes on at the track's end.
         {"an overlap is set aside across blocks",
          {{100, 0}, {100, 100}, {100, 50}, {100, 170}, {100, 250}},
-         {{0, 0, 0, 0}, {0, 0, 0, 100}, {0, 100, 50, 200}, {0, 50, 150, 200}, {0, 0, 0, 250}},
+         {{0, 0, 0, 0}, {0, 0, 0, 100}, {0, 100, 50, 200, true}, {0, 50, 150, 200}, {0, 0, 0, 250}},
          350,
          350},
         {"a rewind beyond the start lies before the track",
          {{100, 1000}, {100, 800}},
-         {{0, 0, 0, 1000}, {0, 100, -200, 1100}},
+         {{0, 0, 0, 1000}, {0, 100, -200, 1100, true}},
          100,
          1100},
         {"blocks not placed by time go back to back",
          {{100, 0}, {100, 500, false}, {100, -300, false}},
-         {{0, 0, 0, 0}, {0, 0, 0, 100}, {0, 0, 0, 200}},
+         {{0, 0, 0, 0}, {0, 0, 0, 100, true}, {0, 0, 0, 200, true}},
          300,
          300},
         // After a move, the new device's blocks are placed by its own times: what the old one
         // still had to set aside is forgotten.
         {"a restart forgets what was to be set aside",
          {{100, 0}, {100, -200}, {100, 300, true, true}},
-         {{0, 0, 0, 0}, {0, 100, -200, 100}, {200, 0, 0, 300}},
+         {{0, 0, 0, 0}, {0, 100, -200, 100, true}, {200, 0, 0, 300, true}},
          400,
          400},
     };
@@ -87,8 +88,9 @@ TEST(TrackPlacementTest, FollowsTheServersTimesOnlyBeyondTheTolerance) {
         for (std::size_t i = 0; i < c.blocks.size(); ++i) {
             const Block& b = c.blocks[i];
             if (b.restartBefore) placement.restart();
-            const auto step = placement.place(b.frames, kStart + b.heardAtMs * 1ms, b.byTime);
             const Placed& want = c.placed[i];
+            EXPECT_EQ(placement.strays(kStart + b.heardAtMs * 1ms), want.strays) << "block " << i;
+            const auto step = placement.place(b.frames, kStart + b.heardAtMs * 1ms, b.byTime);
             EXPECT_TRUE(step.silence == want.silence && step.overlap == want.overlap &&
                         step.overlapAt == want.overlapAt && (step.at - kStart) / 1ms == want.atMs)
                 << "block " << i << ": " << describe(step);
@@ -99,5 +101,40 @@ TEST(TrackPlacementTest, FollowsTheServersTimesOnlyBeyondTheTolerance) {
         EXPECT_TRUE(placement.started());
         EXPECT_EQ(placement.frames(), c.frames);
         EXPECT_EQ((placement.end() - kStart) / 1ms, c.endMs);
+    }
+}
+
+// A little off, the track waits for a later report to say so too; far off, it follows at once.
+TEST(TrackPlacementTest, FollowsASmallStrayOnlyWhereALaterReportConfirmsIt) {
+    struct Ask {
+        int offMs;     // the block's time against the track's end
+        int reportMs;  // when the report that timed it was taken
+        bool follows;
+        bool restartBefore = false;
+    };
+    const struct {
+        const char* name;
+        std::vector<Ask> asks;
+    } cases[] = {
+        {"within the tolerance", {{30, 0, true}, {-30, 0, true}}},
+        {"far off, at once", {{81, 0, true}, {-500, 0, true}}},
+        {"a little off, twice over half a second",
+         {{60, 0, false}, {60, 0, false}, {55, 300, false}, {60, 500, true}}},
+        {"it came back in between", {{60, 0, false}, {10, 300, true}, {60, 600, false}}},
+        {"the other way", {{60, 0, false}, {-60, 600, false}, {-60, 1100, true}}},
+        {"a restart forgets the doubt", {{-60, 0, false}, {-60, 600, false, true}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TrackPlacement placement(kFramesPerSecond, 40ms);
+        placement.place(100, kStart, true);
+        for (std::size_t i = 0; i < c.asks.size(); ++i) {
+            const Ask& a = c.asks[i];
+            if (a.restartBefore) placement.restart();
+            EXPECT_EQ(
+                placement.mayFollow(placement.end() + a.offMs * 1ms, kStart + a.reportMs * 1ms),
+                a.follows)
+                << "ask " << i;
+        }
     }
 }
