@@ -15,12 +15,14 @@ bool TrackPlacement::strays(TimePoint heardAt) const {
 }
 
 bool TrackPlacement::mayFollow(TimePoint heardAt, TimePoint reportAt) {
+    if (!firstReport_) firstReport_ = reportAt;
     if (!strays(heardAt)) {
         doubted_.reset();
         return true;
     }
     const auto off = heardAt - end_;
-    if (off > 2 * tolerance_ || off < -2 * tolerance_) return true;
+    if (off > 2 * tolerance_ || off < -2 * tolerance_ || reportAt < *firstReport_ + kSettling)
+        return true;
     const bool late = off > off.zero();
     if (doubted_ && doubtedLate_ == late) {
         if (reportAt < *doubted_ + kConfirmedAfter) return false;

@@ -36,12 +36,16 @@ public:
     // strays a little, up to twice the tolerance, as a report taken kConfirmedAfter or more
     // after the first to say so confirms. On a busy machine a sink's reported latency wanders by
     // that much for a while and comes back; following it would cut or repeat audio for nothing.
+    // In the kSettling after the first report of a device, when a server's reports correct the
+    // first ones, every stray is followed at once.
     bool mayFollow(TimePoint heardAt, TimePoint reportAt);
     static constexpr std::chrono::milliseconds kConfirmedAfter{500};
+    static constexpr std::chrono::seconds kSettling{2};
     // What comes next is timed anew (another device): nothing more is set aside or doubted.
     void restart() {
         behind_ = 0;
         doubted_.reset();
+        firstReport_.reset();
     }
 
     bool started() const { return started_; }
@@ -60,5 +64,6 @@ private:
     std::uint64_t behind_ = 0;  // frames still to come that lie in time laid down already
     // The report that first put the blocks a little off the track's end, and to which side.
     std::optional<TimePoint> doubted_;
+    std::optional<TimePoint> firstReport_;  // of this device
     bool doubtedLate_ = false;
 };

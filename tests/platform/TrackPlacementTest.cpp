@@ -104,7 +104,8 @@ TEST(TrackPlacementTest, FollowsTheServersTimesOnlyBeyondTheTolerance) {
     }
 }
 
-// A little off, the track waits for a later report to say so too; far off, it follows at once.
+// A little off, the track waits for a later report to say so too, but while a device's first
+// reports settle; far off, it follows at once.
 TEST(TrackPlacementTest, FollowsASmallStrayOnlyWhereALaterReportConfirmsIt) {
     struct Ask {
         int offMs;     // the block's time against the track's end
@@ -112,22 +113,26 @@ TEST(TrackPlacementTest, FollowsASmallStrayOnlyWhereALaterReportConfirmsIt) {
         bool follows;
         bool restartBefore = false;
     };
+    // Each case begins with a report on time at 0 ms, the device's first.
     const struct {
         const char* name;
         std::vector<Ask> asks;
     } cases[] = {
-        {"within the tolerance", {{30, 0, true}, {-30, 0, true}}},
-        {"far off, at once", {{81, 0, true}, {-500, 0, true}}},
+        {"within the tolerance", {{30, 3000, true}, {-30, 3000, true}}},
+        {"far off, at once", {{81, 3000, true}, {-500, 3000, true}}},
+        {"a little off, while the first reports settle", {{60, 100, true}, {-60, 1900, true}}},
         {"a little off, twice over half a second",
-         {{60, 0, false}, {60, 0, false}, {55, 300, false}, {60, 500, true}}},
-        {"it came back in between", {{60, 0, false}, {10, 300, true}, {60, 600, false}}},
-        {"the other way", {{60, 0, false}, {-60, 600, false}, {-60, 1100, true}}},
-        {"a restart forgets the doubt", {{-60, 0, false}, {-60, 600, false, true}}},
+         {{60, 3000, false}, {60, 3000, false}, {55, 3300, false}, {60, 3500, true}}},
+        {"it came back in between", {{60, 3000, false}, {10, 3300, true}, {60, 3600, false}}},
+        {"the other way", {{60, 3000, false}, {-60, 3600, false}, {-60, 4100, true}}},
+        {"a restart forgets the doubt, and settles anew",
+         {{-60, 3000, false}, {-60, 3600, true, true}, {-60, 6000, false}}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         TrackPlacement placement(kFramesPerSecond, 40ms);
         placement.place(100, kStart, true);
+        ASSERT_TRUE(placement.mayFollow(placement.end(), kStart));
         for (std::size_t i = 0; i < c.asks.size(); ++i) {
             const Ask& a = c.asks[i];
             if (a.restartBefore) placement.restart();
