@@ -15,13 +15,14 @@ bool TrackPlacement::strays(TimePoint heardAt) const {
 }
 
 bool TrackPlacement::mayFollow(TimePoint heardAt, TimePoint reportAt) {
-    if (!firstReport_) firstReport_ = reportAt;
+    if (settling_ && !firstReport_) firstReport_ = reportAt;
     if (!strays(heardAt)) {
         doubted_.reset();
         return true;
     }
     const auto off = heardAt - end_;
-    if (off > 2 * tolerance_ || off < -2 * tolerance_ || reportAt < *firstReport_ + kSettling)
+    if (off > 2 * tolerance_ || off < -2 * tolerance_ ||
+        (firstReport_ && reportAt < *firstReport_ + kSettling))
         return true;
     const bool late = off > off.zero();
     if (doubted_ && doubtedLate_ == late) {

@@ -36,8 +36,8 @@ public:
     // strays a little, up to twice the tolerance, as a report taken kConfirmedAfter or more
     // after the first to say so confirms. On a busy machine a sink's reported latency wanders by
     // that much for a while and comes back; following it would cut or repeat audio for nothing.
-    // In the kSettling after the first report of a device, when a server's reports correct the
-    // first ones, every stray is followed at once.
+    // In the kSettling after the first report of a device moved to (restart()), when a server's
+    // reports correct the first ones, every stray is followed at once.
     bool mayFollow(TimePoint heardAt, TimePoint reportAt);
     static constexpr std::chrono::milliseconds kConfirmedAfter{500};
     static constexpr std::chrono::seconds kSettling{2};
@@ -45,6 +45,7 @@ public:
     void restart() {
         behind_ = 0;
         doubted_.reset();
+        settling_ = true;
         firstReport_.reset();
     }
 
@@ -64,6 +65,7 @@ private:
     std::uint64_t behind_ = 0;  // frames still to come that lie in time laid down already
     // The report that first put the blocks a little off the track's end, and to which side.
     std::optional<TimePoint> doubted_;
-    std::optional<TimePoint> firstReport_;  // of this device
+    bool settling_ = false;
+    std::optional<TimePoint> firstReport_;  // of the device moved to
     bool doubtedLate_ = false;
 };

@@ -104,8 +104,8 @@ TEST(TrackPlacementTest, FollowsTheServersTimesOnlyBeyondTheTolerance) {
     }
 }
 
-// A little off, the track waits for a later report to say so too, but while a device's first
-// reports settle; far off, it follows at once.
+// A little off, the track waits for a later report to say so too, but while the first reports of
+// a device moved to settle; far off, it follows at once.
 TEST(TrackPlacementTest, FollowsASmallStrayOnlyWhereALaterReportConfirmsIt) {
     struct Ask {
         int offMs;     // the block's time against the track's end
@@ -113,20 +113,23 @@ TEST(TrackPlacementTest, FollowsASmallStrayOnlyWhereALaterReportConfirmsIt) {
         bool follows;
         bool restartBefore = false;
     };
-    // Each case begins with a report on time at 0 ms, the device's first.
+    // Each case begins with a report on time at 0 ms.
     const struct {
         const char* name;
         std::vector<Ask> asks;
     } cases[] = {
-        {"within the tolerance", {{30, 3000, true}, {-30, 3000, true}}},
-        {"far off, at once", {{81, 3000, true}, {-500, 3000, true}}},
-        {"a little off, while the first reports settle", {{60, 100, true}, {-60, 1900, true}}},
+        {"within the tolerance", {{30, 100, true}, {-30, 100, true}}},
+        {"far off, at once", {{81, 100, true}, {-500, 100, true}}},
         {"a little off, twice over half a second",
-         {{60, 3000, false}, {60, 3000, false}, {55, 3300, false}, {60, 3500, true}}},
-        {"it came back in between", {{60, 3000, false}, {10, 3300, true}, {60, 3600, false}}},
-        {"the other way", {{60, 3000, false}, {-60, 3600, false}, {-60, 4100, true}}},
-        {"a restart forgets the doubt, and settles anew",
-         {{-60, 3000, false}, {-60, 3600, true, true}, {-60, 6000, false}}},
+         {{60, 100, false}, {60, 100, false}, {55, 400, false}, {60, 600, true}}},
+        {"it came back in between", {{60, 100, false}, {10, 400, true}, {60, 700, false}}},
+        {"the other way", {{60, 100, false}, {-60, 700, false}, {-60, 1200, true}}},
+        {"after a move, at once while its reports settle, and the doubt forgotten",
+         {{-60, 3000, false},
+          {-60, 3600, true, true},
+          {60, 5500, true},
+          {-60, 5600, false},
+          {-60, 6200, true}}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
