@@ -429,7 +429,13 @@ void AudioInput::release(bool all) {
     }
     std::uint64_t neededFrom = UINT64_MAX;
     for (const Search& search : searches_) neededFrom = std::min(neededFrom, search.from);
-    while (!held_.empty() && held_.front().first + held_.front().frames <= neededFrom) {
+    // A sink that renders ahead may render what it has not played yet again, with a new stream
+    // mixed in: a block goes out once the time it covers has passed, so that such a rendering
+    // replaces the whole of what it overlaps. Replacing only part of it would splice the new
+    // stream in mid-sound, an onset that the finder can take for one of this process's sounds.
+    const auto now = std::chrono::system_clock::now();
+    while (!held_.empty() && held_.front().first + held_.front().frames <= neededFrom &&
+           (all || held_.front().at + framesToDuration(held_.front().frames, sampleRate_) <= now)) {
         const Held& h = held_.front();
         receiver_(h.samples.empty() ? nullptr : h.samples.data(), h.frames, h.at);
         if (keptOut_) {

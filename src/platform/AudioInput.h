@@ -53,7 +53,8 @@ public:
     // where the one before ended: where the server's account of a monitor's block strays from
     // there (a sink that rewound, changed its latency or was left at a move), a gap comes as
     // silence and audio for a time already delivered is left out, so the blocks stay on the
-    // wall clock as they are written one after another.
+    // wall clock as they are written one after another. A block goes out once the time it covers
+    // has passed (a sink that renders ahead may still render it again), or at the stop.
     using Receiver = std::function<void(const float* interleaved, std::size_t frames,
                                         std::chrono::system_clock::time_point capturedAt)>;
 
@@ -167,7 +168,7 @@ private:
     // Takes one block (null for silence): held while a kept-out sound may lie in it.
     void take(const float* interleaved, std::size_t frames, TimePoint capturedAt);
     // Looks for the sounds whose time is covered (all of them when `all`), and delivers the
-    // blocks no search needs any more.
+    // blocks no search needs any more and whose time has passed (all of them when `all`).
     void release(bool all);
     void lookFor(const Search& search);
     float monoAt(const Held& h, std::size_t frame) const;
