@@ -352,6 +352,7 @@ void AudioInput::deliverRead(pa_stream* s) {
 
 void AudioInput::place(const float* interleaved, std::size_t frames, TimePoint heardAt, bool byTime,
                        bool afterLoss) {
+    if (seeking()) seekKeptOut();
     const TrackPlacement::Step step = placement_.place(frames, heardAt, byTime);
     if (step.silence > 0 && afterLoss) {
         take(nullptr, step.silence, step.silenceAt);
@@ -361,12 +362,79 @@ void AudioInput::place(const float* interleaved, std::size_t frames, TimePoint h
         const std::vector<float> zeros(step.silence * (frameBytes_ / sizeof(float)), 0.0f);
         take(zeros.data(), step.silence, step.silenceAt);
     }
+    const std::uint64_t raw = rawTaken_;
     // What was rendered later is what was heard: it replaces what is still held back, and what
     // went out already stays.
-    if (step.overlap > 0) replaceHeld(interleaved, step.overlap, step.overlapAt);
-    if (frames > step.overlap)
+    if (step.overlap > 0) {
+        replaceHeld(interleaved, step.overlap, step.overlapAt);
+        if (seeking()) spans_.push_back({raw, step.overlapAt, step.overlap});
+    }
+    if (frames > step.overlap) {
+        if (seeking())
+            spans_.push_back(
+                {raw + step.overlap, static_cast<std::int64_t>(taken_), frames - step.overlap});
         take(interleaved ? interleaved + step.overlap * (frameBytes_ / sizeof(float)) : nullptr,
              frames - step.overlap, step.at);
+    }
+    if (seeking()) {
+        const std::size_t channels = frameBytes_ / sizeof(float);
+        for (std::size_t f = 0; f < frames; ++f) {
+            float sum = 0;
+            for (std::size_t c = 0; interleaved && c < channels; ++c)
+                sum += interleaved[f * channels + c];
+            raw_.push_back(sum / static_cast<float>(channels));
+        }
+        rawTaken_ += frames;
+        // The rest of a sound found in earlier audio.
+        if (rawSilentUntil_ > raw) silenceRaw(raw, std::min(rawTaken_, rawSilentUntil_));
+    }
+    release(false);
+}
+
+void AudioInput::seekKeptOut() {
+    const auto framesIn = [this](auto duration) {
+        return static_cast<std::size_t>(std::chrono::duration<double>(duration).count() *
+                                        sampleRate_);
+    };
+    for (const KeptOutSound& sound : keptOut_(askedSince_, sampleRate_)) {
+        askedSince_ = std::max(askedSince_, sound.requestedAt + std::chrono::nanoseconds(1));
+        if (!sound.shape || sound.shape->empty()) continue;
+        // What ended before the recording began cannot be in it; sought all the same, it could be
+        // taken for a sound of its kind that is.
+        if (sound.endedAt && *sound.endedAt < startedAt_) continue;
+        // A sound can only be in audio that the server renders after it was asked for: it is
+        // sought in what comes from now on, as it came. It may land in any block still held, as
+        // a sink that renders ahead renders that time again with the sound in it.
+        searches_.push_back({rawTaken_, rawTaken_ + framesIn(kHeardWithin) + sound.shape->size(),
+                             held_.empty() ? taken_ : held_.front().first, sound.shape,
+                             sound.alike});
+    }
+}
+
+void AudioInput::silenceRaw(std::uint64_t from, std::uint64_t to) {
+    // Where those frames went in the track: from the first to the last, kLongestOwnSound at most.
+    std::int64_t first = INT64_MAX, last = INT64_MIN;
+    for (const Span& span : spans_) {
+        const std::uint64_t a = std::max(from, span.raw), b = std::min(to, span.raw + span.frames);
+        if (a >= b) continue;
+        first = std::min(first, span.placed + static_cast<std::int64_t>(a - span.raw));
+        last = std::max(last, span.placed + static_cast<std::int64_t>(b - span.raw));
+    }
+    const auto longest = static_cast<std::int64_t>(
+        std::chrono::duration<double>(kLongestOwnSound).count() * sampleRate_);
+    last = std::min(last, first + longest);
+    if (first >= last) return;
+    // What lies before the held blocks went out already.
+    for (std::size_t i = 0; i < held_.size(); ++i) {
+        const Held& h = held_[i];
+        const auto begin = static_cast<std::int64_t>(h.first);
+        const auto end = begin + static_cast<std::int64_t>(h.frames);
+        if (end <= first || begin >= last) continue;
+        const std::size_t before = held_.size();
+        silence(i, static_cast<std::size_t>(std::max(first, begin) - begin),
+                static_cast<std::size_t>(std::min(last, end) - begin));
+        i += held_.size() - before;  // past the parts it was split into
+    }
 }
 
 void AudioInput::replaceHeld(const float* interleaved, std::size_t frames, std::int64_t first) {
@@ -387,40 +455,16 @@ void AudioInput::replaceHeld(const float* interleaved, std::size_t frames, std::
 }
 
 void AudioInput::take(const float* interleaved, std::size_t frames, TimePoint capturedAt) {
-    const auto framesIn = [this](auto duration) {
-        return static_cast<std::size_t>(std::chrono::duration<double>(duration).count() *
-                                        sampleRate_);
-    };
-    if (keptOut_ && device_ == Device::computerOutput) {
-        for (const KeptOutSound& sound : keptOut_(askedSince_, sampleRate_)) {
-            askedSince_ = std::max(askedSince_, sound.requestedAt + std::chrono::nanoseconds(1));
-            if (!sound.shape || sound.shape->empty()) continue;
-            // What ended before the recording began cannot be in it; sought all the same, it
-            // could be taken for a sound of its kind that is.
-            if (sound.endedAt && *sound.endedAt < startedAt_) continue;
-            // Counted in frames from this block on: a sound can only be in audio that the
-            // server mixes after it was asked for, and the blocks' times are estimates.
-            searches_.push_back({taken_, taken_ + framesIn(kHeardWithin) + sound.shape->size(),
-                                 sound.shape, sound.alike});
-        }
-    }
     const std::size_t channels = frameBytes_ / sizeof(float);
     Held block{{}, frames, capturedAt, taken_};
     if (interleaved) block.samples.assign(interleaved, interleaved + frames * channels);
     held_.push_back(std::move(block));
     taken_ += frames;
-    // The rest of a sound found in earlier blocks.
-    if (silentAhead_ > 0) {
-        const std::size_t n = std::min(silentAhead_, frames);
-        silentAhead_ -= n;
-        silence(held_.size() - 1, 0, n);
-    }
-    release(false);
 }
 
 void AudioInput::release(bool all) {
     for (auto it = searches_.begin(); it != searches_.end();) {
-        if (all || taken_ >= it->to) {
+        if (all || rawTaken_ >= it->to) {
             lookFor(*it);
             it = searches_.erase(it);
         } else {
@@ -428,7 +472,7 @@ void AudioInput::release(bool all) {
         }
     }
     std::uint64_t neededFrom = UINT64_MAX;
-    for (const Search& search : searches_) neededFrom = std::min(neededFrom, search.from);
+    for (const Search& search : searches_) neededFrom = std::min(neededFrom, search.held);
     // A sink that renders ahead may render what it has not played yet again, with a new stream
     // mixed in: a block goes out once the time it covers has passed, so that such a rendering
     // replaces the whole of what it overlaps. Replacing only part of it would splice the new
@@ -438,25 +482,19 @@ void AudioInput::release(bool all) {
            (all || held_.front().at + framesToDuration(held_.front().frames, sampleRate_) <= now)) {
         const Held& h = held_.front();
         receiver_(h.samples.empty() ? nullptr : h.samples.data(), h.frames, h.at);
-        if (keptOut_) {
-            for (std::size_t f = 0; f < h.frames; ++f) delivered_.push_back(monoAt(h, f));
-            const auto keep = static_cast<std::size_t>(
-                std::chrono::duration<double>(kLookBack).count() * sampleRate_);
-            if (delivered_.size() > keep)
-                delivered_.erase(
-                    delivered_.begin(),
-                    delivered_.begin() + static_cast<std::ptrdiff_t>(delivered_.size() - keep));
-        }
         held_.pop_front();
     }
-}
-
-float AudioInput::monoAt(const Held& h, std::size_t frame) const {
-    if (h.samples.empty()) return 0;
-    const std::size_t channels = frameBytes_ / sizeof(float);
-    float sum = 0;
-    for (std::size_t c = 0; c < channels; ++c) sum += h.samples[frame * channels + c];
-    return sum / static_cast<float>(channels);
+    // What the searches still need of the audio as it came, and the lead-in of the next.
+    const auto lookBack =
+        static_cast<std::uint64_t>(std::chrono::duration<double>(kLookBack).count() * sampleRate_);
+    std::uint64_t keepFrom = rawTaken_;
+    for (const Search& search : searches_) keepFrom = std::min(keepFrom, search.from);
+    keepFrom -= std::min(keepFrom, lookBack);
+    const std::uint64_t rawFirst = rawTaken_ - raw_.size();
+    if (keepFrom > rawFirst)
+        raw_.erase(raw_.begin(), raw_.begin() + static_cast<std::ptrdiff_t>(keepFrom - rawFirst));
+    while (!spans_.empty() && spans_.front().raw + spans_.front().frames <= keepFrom)
+        spans_.pop_front();
 }
 
 void AudioInput::silence(std::size_t block, std::size_t from, std::size_t to) {
@@ -480,16 +518,17 @@ void AudioInput::silence(std::size_t block, std::size_t from, std::size_t to) {
 }
 
 void AudioInput::lookFor(const Search& search) {
-    // What was delivered last and the held blocks up to the search's end, as one mono track from
-    // frame `start` on: the sound is sought where it may be, but never at the track's edge, where
-    // a part of it is hard to tell.
-    if (held_.empty()) return;
-    std::vector<float> mono(delivered_.begin(), delivered_.end());
-    const std::uint64_t start = held_.front().first - delivered_.size();
-    for (const Held& h : held_) {
-        if (h.first >= search.to) break;
-        for (std::size_t f = 0; f < h.frames; ++f) mono.push_back(monoAt(h, f));
-    }
+    // The audio as it came from the search's start to its end, after a lead-in: a sound is
+    // sought where it may be, but never at the edge, where a part of it is hard to tell. Where the
+    // track was moved to the clock, the sound is still whole in it.
+    const auto lookBack =
+        static_cast<std::uint64_t>(std::chrono::duration<double>(kLookBack).count() * sampleRate_);
+    const std::uint64_t rawFirst = rawTaken_ - raw_.size();
+    const std::uint64_t from = std::max(rawFirst, search.from - std::min(search.from, lookBack));
+    const std::uint64_t to = std::min(rawTaken_, search.to);
+    if (from >= to) return;
+    const std::vector<float> mono(raw_.begin() + static_cast<std::ptrdiff_t>(from - rawFirst),
+                                  raw_.begin() + static_cast<std::ptrdiff_t>(to - rawFirst));
     const SoundFinder finder(*search.shape);
     const auto frames = [this](std::chrono::milliseconds t) {
         return static_cast<std::ptrdiff_t>(std::chrono::duration<double>(t).count() * sampleRate_);
@@ -500,24 +539,17 @@ void AudioInput::lookFor(const Search& search) {
     const auto found = finder.find(
         mono, std::min(static_cast<std::size_t>(frames(kShortestPart)), finder.length()), alike);
     if (!found) return;
-    // The sound and its margins, in frames, kLongestOwnSound at most; what lies before the held
-    // blocks went out already, what lies after them is silenced as it comes.
+    // The sound and its margins, kLongestOwnSound at most; what comes after the audio so far is
+    // silenced as it comes.
     const std::ptrdiff_t length =
         std::min(static_cast<std::ptrdiff_t>(finder.length()) + 2 * frames(kKeptOutMargin),
                  frames(kLongestOwnSound));
     const std::ptrdiff_t begin =
-        static_cast<std::ptrdiff_t>(start) + *found - frames(kKeptOutMargin);
-    const auto from = static_cast<std::uint64_t>(std::max<std::ptrdiff_t>(0, begin));
-    const auto to = static_cast<std::uint64_t>(std::max<std::ptrdiff_t>(0, begin + length));
-    for (std::size_t i = 0; i < held_.size(); ++i) {
-        const Held& h = held_[i];
-        if (h.first + h.frames <= from || h.first >= to) continue;
-        const std::size_t before = held_.size();
-        silence(i, static_cast<std::size_t>(std::max(from, h.first) - h.first),
-                static_cast<std::size_t>(std::min(to, h.first + h.frames) - h.first));
-        i += held_.size() - before;  // past the parts it was split into
-    }
-    if (to > taken_) silentAhead_ = std::max<std::size_t>(silentAhead_, to - taken_);
+        static_cast<std::ptrdiff_t>(from) + *found - frames(kKeptOutMargin);
+    const auto first = static_cast<std::uint64_t>(std::max<std::ptrdiff_t>(0, begin));
+    const auto last = static_cast<std::uint64_t>(std::max<std::ptrdiff_t>(0, begin + length));
+    silenceRaw(first, std::min(last, rawTaken_));
+    if (last > rawTaken_) rawSilentUntil_ = std::max(rawSilentUntil_, last);
 }
 
 void AudioInput::onMoved(pa_stream* s, void* self) {
@@ -752,8 +784,9 @@ void AudioInput::start(int sampleRate, int channels, Receiver receiver) {
         receiver_ = std::move(receiver);
         searches_.clear();
         held_.clear();
-        delivered_.clear();
-        silentAhead_ = 0;
+        raw_.clear();
+        spans_.clear();
+        rawTaken_ = rawSilentUntil_ = 0;
         taken_ = 0;
         startedAt_ = std::chrono::system_clock::now();
         askedSince_ = startedAt_ - kAskedBeforeStart;

@@ -140,9 +140,11 @@ private:
         TimePoint at;
         std::uint64_t first;  // the frame it begins with, counted from the start
     };
-    // Where a kept-out sound may lie in the recording: frames [from, to) of what was taken.
+    // Where a kept-out sound may lie in the recording: frames [from, to) of the audio as it came,
+    // and the held blocks from frame `held` of the track on, which wait for the search.
     struct Search {
         std::uint64_t from, to;
+        std::uint64_t held;
         std::shared_ptr<const std::vector<float>> shape;
         std::vector<std::shared_ptr<const std::vector<float>>> alike;
     };
@@ -165,13 +167,19 @@ private:
     void awaitTheStop();
     // A change on the server (a subscription event: facility and kind in `type`).
     void serverEvent(unsigned type, std::uint32_t index);
-    // Takes one block (null for silence): held while a kept-out sound may lie in it.
+    // Takes one block (null for silence) into the track: held while a kept-out sound may lie in
+    // it.
     void take(const float* interleaved, std::size_t frames, TimePoint capturedAt);
+    // Whether kept-out sounds are sought in this recording.
+    bool seeking() const { return keptOut_ && device_ == Device::computerOutput; }
+    // Starts a search for each kept-out sound asked for since the last look.
+    void seekKeptOut();
+    // Silences, in the held blocks, where frames [from, to) of the audio as it came went.
+    void silenceRaw(std::uint64_t from, std::uint64_t to);
     // Looks for the sounds whose time is covered (all of them when `all`), and delivers the
     // blocks no search needs any more and whose time has passed (all of them when `all`).
     void release(bool all);
     void lookFor(const Search& search);
-    float monoAt(const Held& h, std::size_t frame) const;
     // Makes frames [from, to) of the held block `block` silent, splitting it where needed.
     void silence(std::size_t block, std::size_t from, std::size_t to);
 
@@ -233,9 +241,19 @@ private:
     TimePoint askedSince_;
     std::vector<Search> searches_;
     std::deque<Held> held_;
-    std::deque<float> delivered_;  // the last blocks delivered, mono
-    std::uint64_t taken_ = 0;      // frames taken since the start
-    std::size_t silentAhead_ = 0;  // frames of a found sound still to come
+    std::uint64_t taken_ = 0;  // frames of the track so far
+    // The audio as it came from the server, mono (the last of it, as the searches need), and
+    // where each stretch of it went in the track; frames of it so far; and up to which frame a
+    // sound found in it is still to come.
+    struct Span {
+        std::uint64_t raw;
+        std::int64_t placed;
+        std::size_t frames;
+    };
+    std::deque<float> raw_;
+    std::deque<Span> spans_;
+    std::uint64_t rawTaken_ = 0;
+    std::uint64_t rawSilentUntil_ = 0;
     // Whether the server's timing report taken once audio flowed is awaited or has come; the
     // blocks wait for it (loop thread only).
     enum class Timing { none, awaited, fresh };
