@@ -69,6 +69,12 @@ constexpr auto kSilentAtStop = std::chrono::milliseconds(400);
 // Less of a sound than this in the recording cannot be told from other audio.
 constexpr auto kShortestPart = std::chrono::milliseconds(30);
 
+// How many frames at `sampleRate` a duration spans, rounded down.
+template <class Duration>
+std::int64_t durationToFrames(Duration d, int sampleRate) {
+    return static_cast<std::int64_t>(std::chrono::duration<double>(d).count() * sampleRate);
+}
+
 std::chrono::system_clock::duration framesToDuration(std::size_t frames, int sampleRate) {
     return std::chrono::duration_cast<std::chrono::system_clock::duration>(
         std::chrono::duration<double>(static_cast<double>(frames) / sampleRate));
@@ -392,10 +398,6 @@ void AudioInput::place(const float* interleaved, std::size_t frames, TimePoint h
 }
 
 void AudioInput::seekKeptOut() {
-    const auto framesIn = [this](auto duration) {
-        return static_cast<std::size_t>(std::chrono::duration<double>(duration).count() *
-                                        sampleRate_);
-    };
     for (const KeptOutSound& sound : keptOut_(askedSince_, sampleRate_)) {
         askedSince_ = std::max(askedSince_, sound.requestedAt + std::chrono::nanoseconds(1));
         if (!sound.shape || sound.shape->empty()) continue;
@@ -405,9 +407,11 @@ void AudioInput::seekKeptOut() {
         // A sound can only be in audio that the server renders after it was asked for: it is
         // sought in what comes from now on, as it came. It may land in any block still held, as
         // a sink that renders ahead renders that time again with the sound in it.
-        searches_.push_back({rawTaken_, rawTaken_ + framesIn(kHeardWithin) + sound.shape->size(),
-                             held_.empty() ? taken_ : held_.front().first, sound.shape,
-                             sound.alike});
+        searches_.push_back(
+            {rawTaken_,
+             rawTaken_ + static_cast<std::uint64_t>(durationToFrames(kHeardWithin, sampleRate_)) +
+                 sound.shape->size(),
+             held_.empty() ? taken_ : held_.front().first, sound.shape, sound.alike});
     }
 }
 
@@ -420,8 +424,7 @@ void AudioInput::silenceRaw(std::uint64_t from, std::uint64_t to) {
         first = std::min(first, span.placed + static_cast<std::int64_t>(a - span.raw));
         last = std::max(last, span.placed + static_cast<std::int64_t>(b - span.raw));
     }
-    const auto longest = static_cast<std::int64_t>(
-        std::chrono::duration<double>(kLongestOwnSound).count() * sampleRate_);
+    const std::int64_t longest = durationToFrames(kLongestOwnSound, sampleRate_);
     last = std::min(last, first + longest);
     if (first >= last) return;
     // What lies before the held blocks went out already.
@@ -485,8 +488,7 @@ void AudioInput::release(bool all) {
         held_.pop_front();
     }
     // What the searches still need of the audio as it came, and the lead-in of the next.
-    const auto lookBack =
-        static_cast<std::uint64_t>(std::chrono::duration<double>(kLookBack).count() * sampleRate_);
+    const auto lookBack = static_cast<std::uint64_t>(durationToFrames(kLookBack, sampleRate_));
     std::uint64_t keepFrom = rawTaken_;
     for (const Search& search : searches_) keepFrom = std::min(keepFrom, search.from);
     keepFrom -= std::min(keepFrom, lookBack);
@@ -521,8 +523,7 @@ void AudioInput::lookFor(const Search& search) {
     // The audio as it came from the search's start to its end, after a lead-in: a sound is
     // sought where it may be, but never at the edge, where a part of it is hard to tell. Where the
     // track was moved to the clock, the sound is still whole in it.
-    const auto lookBack =
-        static_cast<std::uint64_t>(std::chrono::duration<double>(kLookBack).count() * sampleRate_);
+    const auto lookBack = static_cast<std::uint64_t>(durationToFrames(kLookBack, sampleRate_));
     const std::uint64_t rawFirst = rawTaken_ - raw_.size();
     const std::uint64_t from = std::max(rawFirst, search.from - std::min(search.from, lookBack));
     const std::uint64_t to = std::min(rawTaken_, search.to);
@@ -531,7 +532,7 @@ void AudioInput::lookFor(const Search& search) {
                                   raw_.begin() + static_cast<std::ptrdiff_t>(to - rawFirst));
     const SoundFinder finder(*search.shape);
     const auto frames = [this](std::chrono::milliseconds t) {
-        return static_cast<std::ptrdiff_t>(std::chrono::duration<double>(t).count() * sampleRate_);
+        return static_cast<std::ptrdiff_t>(durationToFrames(t, sampleRate_));
     };
     std::vector<SoundFinder> alike;
     for (const auto& shape : search.alike)
