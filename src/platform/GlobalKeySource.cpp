@@ -31,8 +31,11 @@ bool GlobalKeySource::start() {
 
     int event = 0, error = 0;
     if (!XQueryExtension(d, "XInputExtension", &xiOpcode_, &event, &error)) return false;
-    int major = 2, minor = 0;
-    if (XIQueryVersion(d, &major, &minor) != Success) return false;
+    // From 2.1 on the server sends raw events also while another client grabs the keyboard, as
+    // a window manager does for its shortcuts; a 2.0 client would miss the releases made then.
+    // An older server answers with its own version, and raw events still come outside grabs.
+    int major = 2, minor = 2;
+    if (XIQueryVersion(d, &major, &minor) != Success || major < 2) return false;
 
     // Master devices only: each key then arrives once, whether typed or synthesised (XTest).
     unsigned char bits[XIMaskLen(XI_LASTEVENT)] = {};
