@@ -64,7 +64,7 @@ double monotonicSeconds() {
 }  // namespace
 
 HotkeyMonitor::HotkeyMonitor(UserDefaults& defaults, QObject* parent)
-    : QObject(parent), recognizer_(monotonicSeconds, defaults) {}
+    : QObject(parent), defaults_(defaults), recognizer_(monotonicSeconds, defaults) {}
 
 HotkeyMonitor::HotkeyMonitor() : HotkeyMonitor(UserDefaults::standard()) {}
 
@@ -151,6 +151,7 @@ void HotkeyMonitor::keyEvent(quint32 keysym, bool pressed) {
         if (pressed) recognizer_.keyDown();
         return;
     }
+    forgetModifiersLetGo(keysym, flag);
     const std::uint32_t before = heldFlags();
     if (pressed)
         heldModifiers_.insert(keysym);
@@ -166,4 +167,21 @@ void HotkeyMonitor::keyEvent(quint32 keysym, bool pressed) {
             },
             Qt::QueuedConnection);
     }
+}
+
+// A release the display never reported (one made while another client held the keyboard on an
+// older server) would leave its key held, and every later press of the chosen modifier would
+// count as part of a shortcut. So before such a press or release is judged beside other keys
+// still held, the server is asked which of them really are.
+void HotkeyMonitor::forgetModifiersLetGo(quint32 keysym, std::uint32_t flag) {
+    // Keys of our own windows on another display server are not on this one.
+    if (!source_ || watchesOwnWindows_) return;
+    if (flag != HotkeyRecognizer::chosenFlag(defaults_.stringValue("hotkeyModifier"))) return;
+    if (heldModifiers_.empty() || (heldModifiers_.size() == 1 && heldModifiers_.count(keysym)))
+        return;
+    const std::set<quint32> down = source_->keysHeld();
+    const std::uint32_t before = heldFlags();
+    std::erase_if(heldModifiers_, [&](quint32 sym) { return sym != keysym && !down.count(sym); });
+    // The chosen modifier itself among them: its press ended unseen.
+    if (before & ~heldFlags() & flag) recognizer_.releaseMissed();
 }

@@ -47,7 +47,9 @@ protected:
 
 private:
     std::uint32_t heldFlags() const;
+    void forgetModifiersLetGo(quint32 keysym, std::uint32_t flag);
 
+    UserDefaults& defaults_;
     HotkeyRecognizer recognizer_;
     std::unique_ptr<GlobalKeySource> source_;
     std::set<quint32> heldModifiers_;

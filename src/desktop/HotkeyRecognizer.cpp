@@ -49,3 +49,9 @@ bool HotkeyRecognizer::flagsChanged(std::uint32_t flags) {
     lastTapAt_ = t;
     return false;
 }
+
+void HotkeyRecognizer::releaseMissed() {
+    if (!keyIsDown_) return;
+    keyIsDown_ = false;
+    lastTapAt_.reset();
+}

@@ -29,6 +29,9 @@ public:
     void keyDown();
     // The set of held modifiers changed to `flags`. True when this completes a double press.
     bool flagsChanged(std::uint32_t flags);
+    // The chosen modifier went up unseen (another client held the keyboard): the press in
+    // progress does not count and, as after a spoiled press, the one before is forgotten.
+    void releaseMissed();
 
     // The flag that "hotkeyModifier" chooses, or 0 when the hotkey is off ("none").
     static std::uint32_t chosenFlag(const std::optional<std::string>& setting);

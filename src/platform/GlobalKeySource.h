@@ -5,7 +5,9 @@
 #include <QObject>
 #include <QString>
 
+#include <deque>
 #include <memory>
+#include <set>
 
 class QSocketNotifier;
 
@@ -20,6 +22,13 @@ public:
     bool start();
     bool available() const { return display_ != nullptr; }
 
+    // The keys held, by keysym, at the event being reported now (or, between reports, at the
+    // last one reported), as the server has them: a release that never reached this source
+    // (another client held the keyboard on an older server) does not leave its key held here.
+    // Only a key that changes again before the server answers is taken from the reports.
+    // One round trip to the server.
+    std::set<quint32> keysHeld();
+
 signals:
     // `keysym` is the key's unshifted symbol (XK_Super_L, XK_c, …); repeats of a held key are
     // reported as further presses.
@@ -27,7 +36,15 @@ signals:
     void keyReleased(quint32 keysym);
 
 private:
+    struct KeyEvent {
+        unsigned long serial;  // of the last request the server had handled when it was sent
+        quint32 keysym;
+        bool pressed;
+    };
+
+    void read();
     void drain();
+    quint32 keysymOf(int keycode) const;
 
     struct DisplayCloser {
         void operator()(void* d) const;
@@ -36,4 +53,7 @@ private:
     void* display_ = nullptr;  // Display*, kept opaque so Xlib's macros stay out of this header
     int xiOpcode_ = 0;
     QSocketNotifier* notifier_ = nullptr;
+    std::deque<KeyEvent> unreported_;  // read from the display, in order, not yet emitted
+    std::set<quint32> held_;           // by the reports so far, corrected by keysHeld()
+    bool draining_ = false;
 };
