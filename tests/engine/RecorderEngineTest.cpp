@@ -383,7 +383,7 @@ TEST_F(RecorderEngineTest, AQuickStopPlaysNoStartCueAfterTheStopCue) {
     TAVRO_REQUIRE_ENV("pulseaudio", audiotest::commandExists("pulseaudio"));
     audiotest::PrivateSoundServer server(kQuietDevices);
     defaults.set("detectParticipants", false);
-    const auto since = std::chrono::system_clock::now();
+    const auto since = std::chrono::steady_clock::now();
     ASSERT_TRUE(startRecording());
     engine.toggle();
     ASSERT_TRUE(waitPhase(Phase::idle, 60000));
@@ -642,22 +642,22 @@ TEST_P(RecorderEngineNextRecordingTest, LosesOnlyItsOwnStartCuesMoment) {
     };
 
     NotificationWatch watch;
-    const auto since = std::chrono::system_clock::now();
+    const auto since = std::chrono::steady_clock::now();
     ASSERT_TRUE(startRecording());
     record(2);
-    std::optional<std::chrono::system_clock::time_point> stopCue;
+    std::optional<std::chrono::steady_clock::time_point> stopCue;
     for (const auto& cue : SystemSound::cuesSince(since))
         if (cue.event == "device-removed") stopCue = cue.requestedAt;
     ASSERT_TRUE(stopCue);
     auto pressAt = *stopCue + (c.press == NextPress::wellAfterStop ? 5000ms : 1200ms);
     if (c.press == NextPress::afterNotice) {
         ASSERT_EQ(watch.find("議事録が完成しました", 30000).size(), 1u);
-        pressAt = std::chrono::system_clock::now() + 150ms;
+        pressAt = std::chrono::steady_clock::now() + 150ms;
     }
     ASSERT_TRUE(
-        QTest::qWaitFor([&] { return std::chrono::system_clock::now() >= pressAt; }, 10000));
+        QTest::qWaitFor([&] { return std::chrono::steady_clock::now() >= pressAt; }, 10000));
     const double pressedAfterStop =
-        std::chrono::duration<double>(std::chrono::system_clock::now() - *stopCue).count();
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - *stopCue).count();
     ASSERT_TRUE(startRecording());
     const auto mix = audiotest::decodeMono(record(4), kRate);
 
