@@ -52,6 +52,8 @@ public:
     void setConnectionWatch(AudioInput::ConnectionWatch watch) { watch_ = std::move(watch); }
 
     bool isRecording() const { return input_ != nullptr; }
+    // The file's time zero: when record() began to record, on the monotonic clock.
+    std::chrono::steady_clock::time_point startedAt() const { return recordCalledAt_; }
     // Whether the microphone delivers now (false while it is lost). Any thread.
     bool delivering() const;
     const std::filesystem::path& url() const { return url_; }

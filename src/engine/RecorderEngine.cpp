@@ -250,10 +250,10 @@ void RecorderEngine::start() {
                     self->connectionChanged(Side::microphone, recording, why, at);
                 });
             });
-            startedAt = Clock::now();  // the file's time zero is the call of record()
             recorder->record([self, handoff](std::error_code e) {
                 handoff.post([self, e] { self->writeFailed(e); });
             });
+            startedAt = recorder->startedAt();  // the file's time zero
         } catch (const std::exception& e) {
             error = e.what();
             recorder.reset();
