@@ -431,34 +431,36 @@ void AudioInput::deliverRead(pa_stream* s) {
         if (const auto heard = headHeardAt(s, frameBytes_, sampleRate_, reportAt_))
             placement_.report(segmentFrames_, *heard);
     }
-    std::size_t queued = pa_stream_readable_size(s) / frameBytes_;  // frames, this block on
-    while (pa_stream_readable_size(s) > 0) {
-        const void* data = nullptr;
-        std::size_t bytes = 0;
-        if (pa_stream_peek(s, &data, &bytes) < 0 || bytes == 0) return;
-        const std::size_t frames = bytes / frameBytes_;
-        const bool first = !segmentFirstAt_;
-        if (first) segmentFirstAt_ = now;
-        if (receiver_ && frames > 0) {
-            try {
-                // Null data: a gap the server reported, which counts as the time it stands for.
-                accept(static_cast<const float*>(data), frames, now - framesToDuration(queued, sampleRate_));
-            } catch (const std::exception& e) {
-                // Nothing may unwind into libpulse: the stream counts as lost, and the time until
-                // a new one delivers is a gap.
-                pa_stream_drop(s);
-                setStreamError(e.what());
-                lose(Loss::delivery);
-                return;
-            }
+    try {
+        std::size_t queued = pa_stream_readable_size(s) / frameBytes_;  // frames, this block on
+        while (pa_stream_readable_size(s) > 0) {
+            const void* data = nullptr;
+            std::size_t bytes = 0;
+            if (pa_stream_peek(s, &data, &bytes) < 0 || bytes == 0) return;
+            const std::size_t frames = bytes / frameBytes_;
+            const bool first = !segmentFirstAt_;
+            if (first) segmentFirstAt_ = now;
+            // Taken before it is dropped, so that what cannot be taken is counted as lost.
+            struct Drop {
+                pa_stream* s;
+                ~Drop() { pa_stream_drop(s); }
+            } drop{s};
+            // Null data: a gap the server reported, which counts as the time it stands for.
+            if (receiver_ && frames > 0)
+                accept(static_cast<const float*>(data), frames,
+                       now - framesToDuration(queued, sampleRate_));
+            queued -= std::min(queued, frames);
+            // The segment's first reports are asked for as soon as its audio flows.
+            if (first) requestTimingUpdate(s);
         }
-        queued -= std::min(queued, frames);
-        pa_stream_drop(s);
-        // The segment's first reports are asked for as soon as its audio flows.
-        if (first) requestTimingUpdate(s);
+        settleWhenKnown(false);
+        release(false);
+    } catch (const std::exception& e) {
+        // Nothing may unwind into libpulse: the stream counts as lost, and the time until a new
+        // one delivers is a gap.
+        setStreamError(e.what());
+        lose(Loss::delivery);
     }
-    settleWhenKnown(false);
-    release(false);
 }
 
 void AudioInput::accept(const float* interleaved, std::size_t frames, TimePoint arrivedAt) {

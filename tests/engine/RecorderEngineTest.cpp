@@ -1231,11 +1231,11 @@ TEST_P(RecorderEngineServerGoneTest, TheRecordingGoesOnAcrossTheServersAbsence) 
               << recorded << " s" << beeps << "; \"" << body << "\"\n";
 }
 
-// The only microphone goes away mid-recording and comes back. PulseAudio moves a stream whose
-// source goes onto another one, a sink's monitor where that is all there is; and with
-// switch-on-connect (as desktops load it) it moves every recording stream onto a source that
-// appears.
-class RecorderEngineMicrophoneGoneTest : public OnPrivateServer<ServerCase> {
+// The devices change under a running recording: the only microphone goes away and comes back
+// (PulseAudio moves a stream whose source goes onto another one, a sink's monitor where that is
+// all there is; and with switch-on-connect, as desktops load it, it moves every recording stream
+// onto a source that appears), or another program has the server end one of its streams.
+class RecorderEngineDevicesTest : public OnPrivateServer<ServerCase> {
 protected:
     static constexpr const char* kMicrophone =
         "load-module module-remap-source source_name=mic master=mic_feed.monitor channels=1";
@@ -1256,7 +1256,7 @@ protected:
     }
 };
 
-INSTANTIATE_TEST_SUITE_P(, RecorderEngineMicrophoneGoneTest,
+INSTANTIATE_TEST_SUITE_P(, RecorderEngineDevicesTest,
                          ::testing::Values(ServerCase{SoundServer::pulseAudio, "pulse"},
                                            ServerCase{SoundServer::pipeWire, "pulse"}),
                          [](const auto& info) { return std::string(nameOf(info.param.server)); });
@@ -1265,7 +1265,7 @@ INSTANTIATE_TEST_SUITE_P(, RecorderEngineMicrophoneGoneTest,
 // server put in its place, and holds the user's voice again once a microphone is back; the
 // computer's track goes on throughout. The user hears that the microphone is gone, not the sound
 // server, and that recording resumed.
-TEST_P(RecorderEngineMicrophoneGoneTest, TheMicrophoneIsSilentWhileGoneAndTakenBackWhenItComes) {
+TEST_P(RecorderEngineDevicesTest, TheMicrophoneIsSilentWhileGoneAndTakenBackWhenItComes) {
     TAVRO_REQUIRE_ENV("notification server", testsupport::probeNotificationServer());
     const bool pulse = GetParam().server == SoundServer::pulseAudio;
     startPrivateServer(std::string(kQuietDevices) +
@@ -1368,6 +1368,73 @@ TEST_P(RecorderEngineMicrophoneGoneTest, TheMicrophoneIsSilentWhileGoneAndTakenB
               << " s; the microphone's track by tenths (v: voice, S: speakers): " << heard
               << "; the speakers missing from the mix (ms from the press):" << asText(missing)
               << ", from a plain capture (ms from its start):" << asText(plainMissing) << "\n";
+}
+
+// The server ends the capture of the computer's audio while it runs on (`pactl
+// kill-source-output`): the capture records on with a new stream, and the user hears which side
+// was interrupted, not that the sound server is gone.
+TEST_P(RecorderEngineDevicesTest, AStreamEndedByAnotherProgramIsNamedAndRecordedOn) {
+    TAVRO_REQUIRE_ENV("notification server", testsupport::probeNotificationServer());
+    startPrivateServer(kQuietDevices);
+    defaults.set("detectParticipants", false);
+    const fs::path speakers = home.home() / "speakers.wav";
+    ASSERT_TRUE(testsupport::Tone::writeWav(speakers, 700, 60, 0.3, 48000, 2));
+    audiotest::Child play({"paplay", "--latency-msec=30", "-d", "spk", speakers.string()});
+    ASSERT_TRUE(QTest::qWaitFor(sinksInRealTime, 20000));
+    NotificationWatch watch;
+    const auto pressedAt = std::chrono::steady_clock::now();
+    ASSERT_TRUE(startRecording());
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return std::chrono::steady_clock::now() >= pressedAt + 2s; }, 10000));
+    // The capture's stream, the one recording the speakers' monitor, is ended as `pactl
+    // kill-source-output` ends it.
+    {
+        testsupport::PulseSession pulse;
+        ASSERT_TRUE(pulse.connect(30s)) << pulse.error();
+        struct Found {
+            std::uint32_t monitor = PA_INVALID_INDEX, capture = PA_INVALID_INDEX;
+            int lists = 0;
+        } found;
+        pa_operation_unref(pa_context_get_source_info_by_name(
+            pulse.context(), "spk.monitor",
+            [](pa_context*, const pa_source_info* info, int, void* f) {
+                if (info) static_cast<Found*>(f)->monitor = info->index;
+                if (!info) ++static_cast<Found*>(f)->lists;
+            },
+            &found));
+        ASSERT_TRUE(pulse.runUntil([&] { return found.lists == 1; }, 30s));
+        pa_operation_unref(pa_context_get_source_output_info_list(
+            pulse.context(),
+            [](pa_context*, const pa_source_output_info* info, int, void* user) {
+                auto* f = static_cast<Found*>(user);
+                if (info && info->source == f->monitor) f->capture = info->index;
+                if (!info) ++f->lists;
+            },
+            &found));
+        ASSERT_TRUE(pulse.runUntil([&] { return found.lists == 2; }, 30s));
+        ASSERT_NE(found.capture, PA_INVALID_INDEX);
+        bool done = false;
+        pa_operation_unref(pa_context_kill_source_output(
+            pulse.context(), found.capture,
+            [](pa_context*, int, void* d) { *static_cast<bool*>(d) = true; }, &done));
+        ASSERT_TRUE(pulse.runUntil([&] { return done; }, 30s));
+    }
+    const auto told = watch.find("音声が一時的に途切れました", 20000);
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_NE(told[0].body.indexOf("システム音声"), -1) << told[0].body.toStdString();
+    EXPECT_EQ(told[0].body.indexOf("サウンドサーバー"), -1) << told[0].body.toStdString();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return std::chrono::steady_clock::now() >= pressedAt + 4s; }, 10000));
+    const double recorded =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - pressedAt).count();
+    engine.toggle();
+    ASSERT_TRUE(waitPhase(Phase::idle, 60000));
+    ASSERT_FALSE(store.records().empty()) << engine.lastError().value_or("");
+    EXPECT_TRUE(watch.find("音声が録音されていません", 100).empty());
+    const auto mic = fs::path(store.records().front().sourceName);
+    const auto mix =
+        audiotest::decodeMono(store.recordingsDir() / (mic.stem().string() + "-mix.m4a"), 24000);
+    EXPECT_NEAR(static_cast<double>(mix.size()) / 24000, recorded, 0.5);
 }
 
 // The wall clock is set back or forward while a recording runs (as a time server or the user

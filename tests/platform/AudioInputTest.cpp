@@ -307,3 +307,45 @@ TEST(AudioInputTest, RecordsOnWhenTheServerComesBack) {
         }
     }
 }
+
+// A block the receiver cannot take (it throws) ends the stream as a loss would: the input says
+// so and why, records on with a new stream, and the time between reaches the receiver as a gap,
+// so that what it took stays as long as the time it covers.
+TEST(AudioInputTest, ABlockThatCannotBeTakenIsALostStream) {
+    TAVRO_REQUIRE_ENV("pulseaudio", commandExists("pulseaudio"));
+    constexpr int kRate = 24000;
+    PrivateSoundServer server(
+        "load-module module-null-sink sink_name=spk rate=48000\nset-default-sink spk\n");
+    std::mutex mutex;
+    std::vector<std::pair<bool, AudioInput::Loss>> told;
+    std::size_t frames = 0, calls = 0;
+    AudioInput::TimePoint first{}, until{};
+    AudioInput input;
+    input.setConnectionWatch([&](bool recording, AudioInput::Loss why) {
+        std::lock_guard lock(mutex);
+        told.emplace_back(recording, why);
+    });
+    input.open(Device::computerOutput);
+    input.start(kRate, 1, [&](const float*, std::size_t n, AudioInput::TimePoint at) {
+        std::lock_guard lock(mutex);
+        if (++calls == 5) throw std::runtime_error("the disk said no");
+        if (first == AudioInput::TimePoint{}) first = at;
+        frames += n;
+        until = at + std::chrono::microseconds(static_cast<long long>(n * 1e6 / kRate));
+    });
+    const auto locked = [&](auto f) {
+        std::lock_guard lock(mutex);
+        return f();
+    };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return locked([&] { return told.size() >= 2; }); }, 20000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return locked([&] { return frames >= 2u * kRate; }); }, 20000));
+    input.stop();
+    std::lock_guard lock(mutex);
+    ASSERT_GE(told.size(), 2u);
+    EXPECT_EQ(told[0], std::make_pair(false, AudioInput::Loss::delivery));
+    EXPECT_TRUE(told[1].first);
+    EXPECT_EQ(input.streamError(), "the disk said no");
+    // The block that was refused is missing, nothing else: one block at most.
+    EXPECT_NEAR(static_cast<double>(frames) / kRate,
+                std::chrono::duration<double>(until - first).count(), 0.15);
+}
