@@ -6,6 +6,8 @@
 namespace {
 
 constexpr const char* kNoMicrophone = "マイクが見つかりません";
+constexpr const char* kNoServer = "サウンドサーバーに接続できません";
+constexpr const char* kRefused = "サウンドサーバーがマイクの録音を受け付けませんでした";
 
 }  // namespace
 
@@ -24,17 +26,18 @@ MicrophoneRecorder::~MicrophoneRecorder() {
 
 void MicrophoneRecorder::record(WriteFailed onWriteFailed) {
     if (input_) return;
-    auto input = std::make_unique<AudioInput>("tavro-mic");
+    auto input = std::make_shared<AudioInput>("tavro-mic");
     input->setConnectionWatch(watch_);
     try {
         input->open(AudioInput::Device::microphone);
     } catch (const AudioInput::Error& e) {
-        if (e.kind() == AudioInput::Error::Kind::server) throw;
+        // The server's own words ("Connection refused") mean nothing to the user.
+        if (e.kind() == AudioInput::Error::Kind::server) throw std::runtime_error(kNoServer);
         throw std::runtime_error(kNoMicrophone);
     }
     writer_ = std::make_unique<AacFileWriter>(
         url_, AacSettings{settings_.sampleRate, settings_.channels, settings_.bitRate});
-    recordCalledAt_ = std::chrono::system_clock::now();
+    recordCalledAt_ = std::chrono::steady_clock::now();
     awaitingFirstBlock_ = true;
     onWriteFailed_ = std::move(onWriteFailed);
     writeFailed_ = false;
@@ -43,16 +46,26 @@ void MicrophoneRecorder::record(WriteFailed onWriteFailed) {
                      [this](const float* data, std::size_t frames, auto capturedAt) {
                          receive(data, frames, capturedAt);
                      });
+    } catch (const AudioInput::Error& e) {
+        writer_->cancel();
+        writer_.reset();
+        throw std::runtime_error(e.kind() == AudioInput::Error::Kind::server ? kNoServer : kRefused);
     } catch (...) {
         writer_->cancel();
         writer_.reset();
         throw;
     }
+    std::lock_guard lock(inputMutex_);
     input_ = std::move(input);
 }
 
+bool MicrophoneRecorder::delivering() const {
+    std::lock_guard lock(inputMutex_);
+    return input_ && input_->recording();
+}
+
 void MicrophoneRecorder::receive(const float* interleaved, std::size_t frames,
-                                 std::chrono::system_clock::time_point capturedAt) {
+                                 std::chrono::steady_clock::time_point capturedAt) {
     if (writeFailed_) return;
     try {
         if (awaitingFirstBlock_) {
@@ -73,7 +86,10 @@ void MicrophoneRecorder::receive(const float* interleaved, std::size_t frames,
 void MicrophoneRecorder::stop() {
     if (!input_) return;
     input_->stop();
-    input_.reset();
+    {
+        std::lock_guard lock(inputMutex_);
+        input_.reset();
+    }
     try {
         writer_->finish();
     } catch (...) {

@@ -40,8 +40,29 @@ constexpr std::chrono::milliseconds kCueWaitsForCapture{500};
 constexpr std::chrono::seconds kServerStaysAway{8};
 
 // Whole seconds, at least one, for the user.
-std::string roughSeconds(std::chrono::system_clock::duration d) {
+std::string roughSeconds(std::chrono::steady_clock::duration d) {
     return std::to_string(std::max<long>(1, std::lround(std::chrono::duration<double>(d).count())));
+}
+
+using Loss = AudioInput::Loss;
+
+const char* sideName(bool microphone) {
+    return microphone ? "マイク" : "システム音声";
+}
+
+// Why a side has no sound, in a sentence for the user.
+std::string lossText(bool microphone, Loss why) {
+    switch (why) {
+        case Loss::server:
+            return "サウンドサーバーに接続できません。";
+        case Loss::device:
+            return microphone ? "マイクが見つかりません。" : "音声の出力先が見つかりません。";
+        case Loss::stream:
+            return std::string(sideName(microphone)) + "の録音がサウンドサーバー側で止められました。";
+        case Loss::delivery:
+            return std::string(sideName(microphone)) + "の音声を取り込めませんでした。";
+    }
+    return {};
 }
 
 // What a processing run hands back to the main thread.
@@ -107,17 +128,14 @@ RecorderEngine::RecorderEngine(MinutesStore& store, UserDefaults& defaults, QObj
     connect(agents_.get(), &AgentRunner::agentRunsChanged, this, &RecorderEngine::agentRunsChanged);
     outageTimer_.setSingleShot(true);
     outageTimer_.setInterval(std::chrono::milliseconds(kServerStaysAway));
-    connect(&outageTimer_, &QTimer::timeout, this, [this] {
-        if (!outageSince_ || outageTold_) return;
-        outageTold_ = true;
-        notify("音声が録音されていません",
-               "サウンドサーバーに接続できません。録音は続けており、接続が戻りしだい再開します");
-    });
-    sysCapture_->setConnectionWatch([self = this, handoff = handoff_.handle()](bool recording) {
-        const auto at = Clock::now();
-        handoff.post(
-            [self, recording, at] { self->connectionChanged(Side::computer, recording, at); });
-    });
+    connect(&outageTimer_, &QTimer::timeout, this, &RecorderEngine::outageLasted);
+    sysCapture_->setConnectionWatch(
+        [self = this, handoff = handoff_.handle()](bool recording, Loss why) {
+            const auto at = Clock::now();
+            handoff.post([self, recording, why, at] {
+                self->connectionChanged(Side::computer, recording, why, at);
+            });
+        });
 }
 
 RecorderEngine::~RecorderEngine() {
@@ -191,7 +209,7 @@ struct RecorderEngine::StartCue {
     }
 };
 
-std::string RecorderEngine::stamp(Clock::time_point t) {
+std::string RecorderEngine::stamp(std::chrono::system_clock::time_point t) {
     return localzone::format(t, "%Y-%m-%d_%H%M%S");
 }
 
@@ -213,7 +231,8 @@ void RecorderEngine::start() {
     // never a second recorder or clock.
     if (phase_ != Phase::idle || starting_) return;
     starting_ = true;
-    const fs::path url = store_.recordingsDir() / ("rec-" + stamp(Clock::now()) + ".m4a");
+    const fs::path url =
+        store_.recordingsDir() / ("rec-" + stamp(std::chrono::system_clock::now()) + ".m4a");
     auto micOpened = std::make_shared<std::promise<bool>>();
     sysStartTask_.reset();
     startCue_ = std::make_shared<StartCue>();
@@ -225,16 +244,16 @@ void RecorderEngine::start() {
         auto startedAt = Clock::now();
         try {
             recorder = std::make_unique<MicrophoneRecorder>(url);
-            recorder->setConnectionWatch([self, handoff](bool recording) {
+            recorder->setConnectionWatch([self, handoff](bool recording, Loss why) {
                 const auto at = Clock::now();
-                handoff.post([self, recording, at] {
-                    self->connectionChanged(Side::microphone, recording, at);
+                handoff.post([self, recording, why, at] {
+                    self->connectionChanged(Side::microphone, recording, why, at);
                 });
             });
-            startedAt = Clock::now();  // the file's time zero is the call of record()
             recorder->record([self, handoff](std::error_code e) {
                 handoff.post([self, e] { self->writeFailed(e); });
             });
+            startedAt = recorder->startedAt();  // the file's time zero
         } catch (const std::exception& e) {
             error = e.what();
             recorder.reset();
@@ -308,6 +327,7 @@ void RecorderEngine::begin(std::unique_ptr<MicrophoneRecorder> recorder,
                            Clock::time_point startedAt) {
     recorder_ = std::move(recorder);
     lostSince_ = {};
+    outageWhy_ = {};
     outageSince_.reset();
     missing_ = {};
     setElapsed(0);
@@ -321,10 +341,15 @@ void RecorderEngine::begin(std::unique_ptr<MicrophoneRecorder> recorder,
     if (sysStartTask_ && detectParticipants()) meetingVision_->start();
 }
 
-void RecorderEngine::connectionChanged(Side side, bool recording, Clock::time_point at) {
+void RecorderEngine::connectionChanged(Side side, bool recording, Loss why,
+                                       Clock::time_point at) {
     if (!recorder_ || phase_ != Phase::recording) return;
-    auto& lost = lostSince_[static_cast<std::size_t>(side)];
+    const auto i = static_cast<std::size_t>(side);
+    auto& lost = lostSince_[i];
     if (!recording) {
+        // Told again when more is known of why.
+        lostWhy_[i] = why;
+        outageWhy_[i] = why;
         if (lost) return;
         lost = at;
         if (!outageSince_) {
@@ -341,10 +366,55 @@ void RecorderEngine::connectionChanged(Side side, bool recording, Clock::time_po
         return;
     const auto gap = at - *outageSince_;
     const bool told = outageTold_;
+    const auto sides = outageWhy_;
     endOutage(at);
-    if (!told)
-        notify("音声が一時的に途切れました", "サウンドサーバーとの接続が約" + roughSeconds(gap) +
-                                                 "秒切れていました。録音は続けています");
+    const bool mic = sides[0].has_value(), computer = sides[1].has_value();
+    if (told) {
+        // The user heard that nothing was being recorded: now that it is again, they hear so too.
+        notify("録音を再開しました",
+               "約" + roughSeconds(gap) + "秒間、" +
+                   (mic && computer ? std::string("音声") : std::string(sideName(mic)) + "の音声") +
+                   "が録音されていませんでした");
+        return;
+    }
+    const Loss cause = *(mic ? sides[0] : sides[1]);
+    std::string body;
+    if (cause == Loss::server && (!mic || !computer || sides[0] == sides[1]))
+        body = "サウンドサーバーとの接続が約" + roughSeconds(gap) + "秒切れていました。";
+    else if (cause == Loss::device && mic && !computer)
+        body = "マイクが約" + roughSeconds(gap) + "秒見つかりませんでした。";
+    else
+        body = (mic && computer ? std::string("音声") : std::string(sideName(mic)) + "の音声") +
+               "が約" + roughSeconds(gap) + "秒途切れていました。";
+    notify("音声が一時的に途切れました", body + "録音は続けています");
+}
+
+void RecorderEngine::outageLasted() {
+    if (!outageSince_ || outageTold_ || !recorder_) return;
+    // Only what holds now is told: a side whose audio flows again is back, whether or not its
+    // own word of that has come yet.
+    const auto now = Clock::now();
+    if (lostSince_[0] && recorder_->delivering())
+        connectionChanged(Side::microphone, true, lostWhy_[0], now);
+    if (lostSince_[1] && sysCapture_->recording())
+        connectionChanged(Side::computer, true, lostWhy_[1], now);
+    if (!outageSince_) return;
+    const bool mic = lostSince_[0].has_value(), computer = lostSince_[1].has_value();
+    if (!mic && !computer) return;
+    outageTold_ = true;
+    const std::string title = mic && computer ? std::string("音声が録音されていません")
+                                              : std::string(sideName(mic)) + "の音声が録音されていません";
+    std::string body;
+    if (mic) body += lossText(true, lostWhy_[0]);
+    if (computer && !(mic && lostWhy_[1] == lostWhy_[0] && lostWhy_[0] == Loss::server))
+        body += lossText(false, lostWhy_[1]);
+    const bool serverOnly = (!mic || lostWhy_[0] == Loss::server) &&
+                            (!computer || lostWhy_[1] == Loss::server);
+    const bool micOnlyGone = mic && !computer && lostWhy_[0] == Loss::device;
+    body += serverOnly    ? "録音は続けており、接続が戻りしだい再開します"
+            : micOnlyGone ? "録音は続けており、マイクがつながりしだい再開します"
+                          : "録音は続けており、戻りしだい再開します";
+    notify(title, body);
 }
 
 void RecorderEngine::endOutage(Clock::time_point at) {
@@ -352,6 +422,7 @@ void RecorderEngine::endOutage(Clock::time_point at) {
     outageSince_.reset();
     outageTimer_.stop();
     lostSince_ = {};
+    outageWhy_ = {};
 }
 
 void RecorderEngine::writeFailed(std::error_code error) {

@@ -21,6 +21,7 @@
 #include "agents/AgentRun.h"
 #include "engine/RecorderControl.h"
 #include "engine/ShareTarget.h"
+#include "platform/AudioInput.h"
 #include "model/MinutesRecord.h"
 #include "util/MainThreadHandoff.h"
 
@@ -36,7 +37,8 @@ class RecorderEngine : public RecorderControl {
 public:
     using Phase = RecorderControl::Phase;
     using AgentRun = ::AgentRun;
-    using Clock = std::chrono::system_clock;
+    // Times within a recording are monotonic: a change of the wall clock must not move them.
+    using Clock = std::chrono::steady_clock;
 
     // Settings are read from the standard store at the moment of use.
     explicit RecorderEngine(MinutesStore& store, QObject* parent = nullptr);
@@ -76,7 +78,7 @@ public:
     UserDefaults& defaults() const { return defaults_; }
 
     // The "yyyy-MM-dd_HHmmss" stamp of a recording begun at `t`, in the local time zone.
-    static std::string stamp(Clock::time_point t);
+    static std::string stamp(std::chrono::system_clock::time_point t);
     // The user's vocabulary, one term per line, trimmed of spaces and tabs.
     static std::vector<std::string> vocabularyTerms(const std::string& text);
     // Detected names then the calendar's, without duplicates, in code-point order.
@@ -110,10 +112,13 @@ private:
     void setLastError(std::optional<std::string> error);
     void finished(const std::filesystem::path& mic, const std::string& sourceName,
                   std::shared_future<bool> sysStarted, Clock::time_point micStartedAt);
-    // The sound server went away from one side of the recording (`recording` false) or the side
-    // records again, at `at`. The user is told once per outage.
+    // One side of the recording lost its stream, and why (`recording` false; again when more
+    // is known of why), or the side records again, at `at`. The user hears of an outage once it
+    // has lasted kServerStaysAway, and then again when it ends; of a shorter one when it ends.
     enum class Side { microphone, computer };
-    void connectionChanged(Side side, bool recording, Clock::time_point at);
+    void connectionChanged(Side side, bool recording, AudioInput::Loss why, Clock::time_point at);
+    // The outage has lasted: says which side stopped and why, unless it came back meanwhile.
+    void outageLasted();
     // Ends the count of the current outage, at the stop or when every side is back.
     void endOutage(Clock::time_point at);
 
@@ -141,6 +146,9 @@ private:
     // first side lost to the last one back), whether the user was told of it, and the time the
     // recording has gone without sound so far, which the finished notice reports.
     std::array<std::optional<Clock::time_point>, 2> lostSince_;
+    std::array<AudioInput::Loss, 2> lostWhy_{};
+    // Which sides and why, over the whole outage, for what the user is told at its end.
+    std::array<std::optional<AudioInput::Loss>, 2> outageWhy_;
     std::optional<Clock::time_point> outageSince_;
     bool outageTold_ = false;
     QTimer outageTimer_;  // a server that stays away this long records nothing: say so

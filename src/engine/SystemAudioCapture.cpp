@@ -14,7 +14,7 @@ SystemAudioCapture::~SystemAudioCapture() {
 void SystemAudioCapture::start(const std::filesystem::path& url, WriteFailed onWriteFailed) {
     if (input_) stop();  // one capture at a time
 
-    auto input = std::make_unique<AudioInput>("tavro.sysaudio");
+    auto input = std::make_shared<AudioInput>("tavro.sysaudio");
     input->setKeptOutSounds([](AudioInput::TimePoint since, int sampleRate) {
         std::vector<AudioInput::KeptOutSound> sounds;
         for (const SystemSound::Cue& cue : SystemSound::cuesSince(since)) {
@@ -51,7 +51,6 @@ void SystemAudioCapture::start(const std::filesystem::path& url, WriteFailed onW
     {
         std::lock_guard lock(mutex_);
         firstSampleAt_.reset();
-        framesArrived_ = 0;
         outputURL_ = url;
     }
     try {
@@ -68,6 +67,8 @@ void SystemAudioCapture::start(const std::filesystem::path& url, WriteFailed onW
         throw;
     }
     input_ = std::move(input);
+    std::lock_guard lock(inputMutex_);
+    running_ = input_;
 }
 
 void SystemAudioCapture::receive(const float* interleaved, std::size_t frames,
@@ -76,15 +77,13 @@ void SystemAudioCapture::receive(const float* interleaved, std::size_t frames,
     {
         std::lock_guard lock(mutex_);
         // An idle sink may take seconds to deliver, so the first sample, not the start, times
-        // the track. The blocks after it are laid end to end on the wall clock by the input
-        // (a gap comes as silence), so they are written back to back.
+        // the track. The blocks after it are laid end to end on the clock by the input (a gap
+        // comes as silence), so they are written back to back.
         if (!sessionStarted_.load(std::memory_order_relaxed)) {
             firstSampleAt_ = capturedAt;
             sessionStarted_ = true;
         }
-        framesArrived_ += frames;
     }
-    audioArrived_.notify_all();
     try {
         writer_->write(interleaved, frames);
     } catch (const AacFileWriter::WriteError& e) {
@@ -96,6 +95,10 @@ void SystemAudioCapture::receive(const float* interleaved, std::size_t frames,
 std::optional<std::filesystem::path> SystemAudioCapture::stop() {
     if (!input_ || !writer_) return std::nullopt;
     input_->stop();  // no block arrives after this
+    {
+        std::lock_guard lock(inputMutex_);
+        running_.reset();
+    }
     input_.reset();
     const bool started = sessionStarted_;
     if (started) {
@@ -124,8 +127,17 @@ bool SystemAudioCapture::waitForAudio(std::chrono::milliseconds length,
                                       std::chrono::milliseconds atMost) const {
     const auto frames =
         static_cast<std::uint64_t>(length.count()) * kCaptureSettings.sampleRate / 1000;
-    std::unique_lock lock(mutex_);
-    return audioArrived_.wait_for(lock, atMost, [&] { return framesArrived_ >= frames; });
+    std::shared_ptr<AudioInput> input;
+    {
+        std::lock_guard lock(inputMutex_);
+        input = running_;
+    }
+    return input && input->waitForArrival(frames, atMost);
+}
+
+bool SystemAudioCapture::recording() const {
+    std::lock_guard lock(inputMutex_);
+    return running_ && running_->recording();
 }
 
 std::optional<std::filesystem::path> SystemAudioCapture::outputURL() const {

@@ -1,12 +1,11 @@
 #pragma once
 // Records what the computer plays (the monitor of the sound server's default sink) into a
 // companion AAC file while the microphone records, and afterwards mixes the two files on the
-// wall clock. The monitor carries every stream, this application's own sounds included: where its
+// monotonic clock. The monitor carries every stream, this application's own sounds included: where its
 // start, stop or meeting-prompt cue sounds, silence is written in place of what the computer
 // plays. Its other sounds (a notification's) are recorded like the desktop's own.
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -20,7 +19,8 @@
 
 class SystemAudioCapture {
 public:
-    using Timestamp = std::chrono::system_clock::time_point;
+    // On the monotonic clock: a change of the wall clock mid-recording must not move a track.
+    using Timestamp = std::chrono::steady_clock::time_point;
     // Called once, on the sound server's thread, when writing the file fails; the file keeps
     // what was written before and no more audio goes to it.
     using WriteFailed = std::function<void(std::error_code)>;
@@ -52,15 +52,18 @@ public:
     // and when it records again; the file gets silence meanwhile. Kept for every start().
     void setConnectionWatch(AudioInput::ConnectionWatch watch) { watch_ = std::move(watch); }
 
-    // Wall-clock time of the first sample in the companion file; nullopt until audio arrives.
+    // When the first sample in the companion file was heard; nullopt until audio is written.
     // Kept after stop() until the next start().
     std::optional<Timestamp> firstSampleAt() const;
-    // Waits until `length` of audio has arrived, or for `atMost`. Whether it has.
+    // Waits until `length` of audio has come from the sound server (it is written once its time
+    // is known), or for `atMost`. Whether it has.
     bool waitForAudio(std::chrono::milliseconds length, std::chrono::milliseconds atMost) const;
+    // Whether the capture has a stream that delivers now (false while it is lost).
+    bool recording() const;
     // The file being written; nullopt while idle.
     std::optional<std::filesystem::path> outputURL() const;
 
-    // Overlays `mic` and `system` on the wall clock: the one that started later is delayed by
+    // Overlays `mic` and `system` on the clock: the one that started later is delayed by
     // the difference, the earlier begins at zero, both at full level. Writes `out` only when
     // the whole mix succeeded. Throws AudioError code 3 when either file holds no audio track,
     // and the decoder's or the file system's own error otherwise.
@@ -71,15 +74,16 @@ public:
 private:
     void receive(const float* interleaved, std::size_t frames, Timestamp capturedAt);
 
-    std::unique_ptr<AudioInput> input_;
+    std::shared_ptr<AudioInput> input_;
+    // The running capture's input, for waitForAudio() and recording() from other threads.
+    mutable std::mutex inputMutex_;
+    std::shared_ptr<AudioInput> running_;
     std::unique_ptr<AacFileWriter> writer_;
     std::atomic<bool> sessionStarted_{false};
     WriteFailed onWriteFailed_;
     AudioInput::ConnectionWatch watch_;
     bool writeFailed_ = false;  // the sound server's thread only, while capturing
     mutable std::mutex mutex_;  // guards the two fields below
-    mutable std::condition_variable audioArrived_;
     std::optional<Timestamp> firstSampleAt_;
-    std::uint64_t framesArrived_ = 0;
     std::optional<std::filesystem::path> outputURL_;
 };

@@ -49,12 +49,22 @@ struct Query {
     void* result;
 };
 
+using Clock = std::chrono::steady_clock;
+
 // A block of samples this long keeps wake-ups rare while adding little latency.
 constexpr pa_usec_t kFragmentUsec = 100 * 1000;
-// How far a block's reported time may stray from where the blocks before it end before the track
-// follows it: the server's reports jitter by some 25 ms on a busy machine, and may wander by up
-// to twice as much for a while, which is followed only once a later report confirms it.
+// How far a new segment's time may lie from where the track ends and still follow it back to
+// back: the server's reports of a busy machine jitter by some 25 ms.
 constexpr auto kPlacementTolerance = std::chrono::milliseconds(40);
+// A segment's time is the median of its first reports; a server that gives none, or gives them
+// slowly (an idle sink hands over its audio in bursts), is waited for this long at most.
+constexpr auto kSettleAtMost = std::chrono::seconds(3);
+constexpr auto kTick = std::chrono::milliseconds(50);
+// Blocks are held back while a kept-out sound may lie in them, and until their time has passed;
+// never more than this, whatever a report said of their time.
+constexpr auto kMostHeld = std::chrono::seconds(8);
+// Silence goes out in blocks of at most this, so that a gap of any length costs no memory.
+constexpr std::size_t kSilenceBlock = 4800;
 // How much audio after its request may hold a kept-out sound: a server whose speakers are idle
 // renders seconds ahead.
 constexpr auto kHeardWithin = std::chrono::milliseconds(3000);
@@ -68,6 +78,9 @@ constexpr auto kLongestWaitAtStop = std::chrono::milliseconds(2500);
 constexpr auto kSilentAtStop = std::chrono::milliseconds(400);
 // Less of a sound than this in the recording cannot be told from other audio.
 constexpr auto kShortestPart = std::chrono::milliseconds(30);
+// A report whose round trip took longer than this is timed as if it had taken this long: the
+// wall clock may have moved meanwhile.
+constexpr auto kLongestTransport = std::chrono::milliseconds(50);
 
 // How many frames at `sampleRate` a duration spans, rounded down.
 template <class Duration>
@@ -75,41 +88,46 @@ std::int64_t durationToFrames(Duration d, int sampleRate) {
     return static_cast<std::int64_t>(std::chrono::duration<double>(d).count() * sampleRate);
 }
 
-std::chrono::system_clock::duration framesToDuration(std::size_t frames, int sampleRate) {
-    return std::chrono::duration_cast<std::chrono::system_clock::duration>(
+Clock::duration framesToDuration(std::size_t frames, int sampleRate) {
+    return std::chrono::duration_cast<Clock::duration>(
         std::chrono::duration<double>(static_cast<double>(frames) / sampleRate));
 }
 
-// When the server took its last timing report of `s`, or nullopt before there is one.
-std::optional<std::chrono::system_clock::time_point> reportTakenAt(pa_stream* s) {
-    const pa_timing_info* t = pa_stream_get_timing_info(s);
-    if (!t) return std::nullopt;
-    return std::chrono::system_clock::time_point{std::chrono::seconds(t->timestamp.tv_sec) +
-                                                 std::chrono::microseconds(t->timestamp.tv_usec)};
-}
-
-// When the first frame still queued in `s` was heard, from the server's last timing report, or
-// nullopt before there is one. The newest frame the server had queued then was heard the
-// source's latency before the report; a monitor's sink plays its audio only the sink's latency
-// after rendering it, which on an idle sink can be seconds. The raw report is used, not
-// libpulse's interpolated clock: that clock is clamped at zero and kept monotonic, so right after
-// the stream starts on a sink that renders far ahead it places the first blocks up to a second
-// off.
-std::optional<std::chrono::system_clock::time_point> headHeardAt(pa_stream* s,
-                                                                 std::size_t frameBytes,
-                                                                 int sampleRate) {
+// When the first frame still unread in `s` was heard, from the server's last timing report, which
+// was current at `reportAt`; nullopt without a usable one. The newest frame the server had queued
+// then was heard the source's latency before the report; a monitor's sink plays its audio only the
+// sink's latency after rendering it, which on an idle sink can be seconds. The raw report is used,
+// not libpulse's interpolated clock: that clock is clamped at zero and kept monotonic, so right
+// after the stream starts on a sink that renders far ahead it is up to a second off. libpulse
+// counts what was read since the report into it.
+std::optional<Clock::time_point> headHeardAt(pa_stream* s, std::size_t frameBytes, int sampleRate,
+                                             Clock::time_point reportAt) {
     const pa_timing_info* t = pa_stream_get_timing_info(s);
     if (!t || t->read_index_corrupt || t->write_index_corrupt) return std::nullopt;
     using std::chrono::microseconds;
-    const std::chrono::system_clock::time_point reported{std::chrono::seconds(t->timestamp.tv_sec) +
-                                                         microseconds(t->timestamp.tv_usec)};
     // Frames between the newest the server had queued and the first still unread; negative once
     // more has been read than the report knew of.
     const std::int64_t behind =
         (t->write_index - t->read_index) / static_cast<std::int64_t>(frameBytes);
-    return reported - microseconds(t->source_usec) + microseconds(t->sink_usec) -
-           std::chrono::duration_cast<std::chrono::system_clock::duration>(
+    return reportAt - microseconds(t->source_usec) + microseconds(t->sink_usec) -
+           std::chrono::duration_cast<Clock::duration>(
                std::chrono::duration<double>(static_cast<double>(behind) / sampleRate));
+}
+
+// `frames` frames of `in` (interleaved, `channels` each) drawn out or pressed into `out`'s
+// length, by linear interpolation: a few frames more or less are not heard.
+void stretch(const float* in, std::size_t frames, std::size_t channels, std::vector<float>& out) {
+    const std::size_t n = out.size() / channels;
+    if (n == 0 || frames == 0) return;
+    const double step = n > 1 ? static_cast<double>(frames - 1) / static_cast<double>(n - 1) : 0;
+    for (std::size_t j = 0; j < n; ++j) {
+        const double pos = static_cast<double>(j) * step;
+        const auto i = std::min(static_cast<std::size_t>(pos), frames - 1);
+        const auto next = std::min(i + 1, frames - 1);
+        const auto w = static_cast<float>(pos - static_cast<double>(i));
+        for (std::size_t c = 0; c < channels; ++c)
+            out[j * channels + c] = in[i * channels + c] * (1 - w) + in[next * channels + c] * w;
+    }
 }
 
 }  // namespace
@@ -129,7 +147,10 @@ void AudioInput::onContextState(pa_context* c, void* self) {
     const pa_context_state_t st = pa_context_get_state(c);
     if (!PA_CONTEXT_IS_GOOD(st) && !in->stopping_) {
         in->setStreamError(in->lastServerError());
-        if (in->running_) in->lose();
+        if (in->running_) {
+            in->lose(Loss::server);
+            in->lostBecause(Loss::server);  // the stream may have gone first, without a reason
+        }
     }
     // A server that is back: the device is looked for at once, not at the next tick.
     if (st == PA_CONTEXT_READY && in->lost_ && !in->stopping_) in->retry();
@@ -141,11 +162,19 @@ void AudioInput::onStreamState(pa_stream* s, void* self) {
     const pa_stream_state_t st = pa_stream_get_state(s);
     if (!PA_STREAM_IS_GOOD(st) && !in->stopping_) {
         in->setStreamError(in->lastServerError());
-        if (in->running_) in->lose();
+        // Ended while the server runs: another program had it killed, or the device went (the
+        // search for it says so).
+        if (in->running_)
+            in->lose(in->context_ && pa_context_get_state(in->context_) == PA_CONTEXT_READY
+                         ? Loss::stream
+                         : Loss::server);
     }
     if (st == PA_STREAM_READY && in->lost_ && !in->stopping_ && s == in->stream_) {
         in->lost_ = false;
         in->awaitingAudio_ = true;
+        // The new stream's audio is placed by its own reports: the time without one is a gap.
+        in->anchor(true);
+        in->lostBefore_ = true;
         if (in->device_ == Device::computerOutput) in->watchDefaults();
     }
     pa_threaded_mainloop_signal(in->loop_, 0);
@@ -155,31 +184,77 @@ void AudioInput::onRetry(pa_mainloop_api*, pa_time_event*, const struct timeval*
     static_cast<AudioInput*>(self)->retry();
 }
 
-void AudioInput::lose() {
+void AudioInput::onTick(pa_mainloop_api*, pa_time_event*, const struct timeval*, void* self) {
+    auto* in = static_cast<AudioInput*>(self);
+    if (in->stopping_ || !in->running_) return;
+    in->scheduleTick();
+    // The first reports of a segment are asked for here, not only as libpulse spaces them out.
+    if (in->stream_ && !in->placement_.settled() && in->segmentFirstAt_ &&
+        pa_stream_get_state(in->stream_) == PA_STREAM_READY)
+        in->requestTimingUpdate(in->stream_);
+    try {
+        in->settleWhenKnown(false);
+        in->release(false);
+    } catch (const std::exception& e) {
+        in->setStreamError(e.what());
+        in->lose(Loss::delivery);
+    }
+}
+
+void AudioInput::setRecording(bool recording) {
+    recording_ = recording;
+}
+
+void AudioInput::lose(Loss why) {
     if (lost_) return;
     lost_ = true;
-    lostAfter_ = placement_.frames();
+    lostBecause_ = why;
+    setRecording(false);
     // Lost again before its audio came: the user heard of the first loss and nothing since.
     const bool told = std::exchange(awaitingAudio_, false);
-    // What the server held for the old stream is gone with it. The new stream's first blocks wait
-    // for a report of their own, as a moved stream's do, and the time between becomes a gap.
-    afterLoss_ = true;
+    checkingSource_ = false;
     cancelTimingUpdate();
-    timing_ = Timing::none;
-    placement_.restart();
-    if (watch_ && !told) watch_(false);
+    // Nothing more of the old stream is read; what the server still held for it goes with it.
+    // It is let go at the next retry: this may run in one of its own callbacks.
+    if (stream_) {
+        pa_stream_set_read_callback(stream_, nullptr, nullptr);
+        if (PA_STREAM_IS_GOOD(pa_stream_get_state(stream_))) pa_stream_disconnect(stream_);
+    }
+    if (watch_ && !told) watch_(false, why);
     scheduleRetry();
 }
 
-void AudioInput::scheduleRetry() {
-    pa_mainloop_api* api = pa_threaded_mainloop_get_api(loop_);
+void AudioInput::lostBecause(Loss why) {
+    if (!lost_ || lostBecause_ == why) return;
+    lostBecause_ = why;
+    if (watch_) watch_(false, why);
+}
+
+namespace {
+
+// A timer of the loop `kAfter` from now. The loop turns the wall-clock time into its monotonic
+// one at once, so that a change of the wall clock later does not move it.
+template <class Duration>
+void restartTimer(pa_threaded_mainloop* loop, pa_time_event*& timer, Duration after,
+                  pa_time_event_cb_t callback, void* self) {
+    pa_mainloop_api* api = pa_threaded_mainloop_get_api(loop);
     timeval at{};
     pa_timeval_add(pa_gettimeofday(&at),
-                   std::chrono::duration_cast<std::chrono::microseconds>(kRetryEvery).count());
-    if (retry_)
-        api->time_restart(retry_, &at);
+                   std::chrono::duration_cast<std::chrono::microseconds>(after).count());
+    if (timer)
+        api->time_restart(timer, &at);
     else
-        retry_ = api->time_new(api, &at, &AudioInput::onRetry, this);
+        timer = api->time_new(api, &at, callback, self);
+}
+
+}  // namespace
+
+void AudioInput::scheduleRetry() {
+    restartTimer(loop_, retry_, kRetryEvery, &AudioInput::onRetry, this);
+}
+
+void AudioInput::scheduleTick() {
+    restartTimer(loop_, tick_, kTick, &AudioInput::onTick, this);
 }
 
 // One step towards a new stream, every kRetryEvery while there is none: the dead stream and
@@ -203,7 +278,9 @@ void AudioInput::retry() {
     if (pa_context_get_state(context_) == PA_CONTEXT_READY && !looking_) findDeviceAgain();
 }
 
-// As open() finds the device, but without waiting: this runs on the loop's thread.
+// As open() finds the device, but without waiting: this runs on the loop's thread. A microphone
+// is the default source where that is one, else any source that is no sink's monitor: the
+// recording takes the next microphone that appears.
 void AudioInput::findDeviceAgain() {
     looking_ = true;
     pa_operation* op = pa_context_get_server_info(
@@ -211,32 +288,53 @@ void AudioInput::findDeviceAgain() {
         [](pa_context* c, const pa_server_info* info, void* self) {
             auto* in = static_cast<AudioInput*>(self);
             pa_operation* next = nullptr;
-            if (info && in->device_ == Device::computerOutput && info->default_sink_name) {
-                next = pa_context_get_sink_info_by_name(
-                    c, info->default_sink_name,
-                    [](pa_context*, const pa_sink_info* sink, int eol, void* self) {
-                        auto* in = static_cast<AudioInput*>(self);
-                        if (eol != 0) in->looking_ = false;
-                        if (!sink || !sink->monitor_source_name || !in->lost_ || in->stream_)
+            if (info && in->device_ == Device::computerOutput) {
+                if (!info->default_sink_name) {
+                    in->lostBecause(Loss::device);
+                } else {
+                    next = pa_context_get_sink_info_by_name(
+                        c, info->default_sink_name,
+                        [](pa_context*, const pa_sink_info* sink, int eol, void* self) {
+                            auto* in = static_cast<AudioInput*>(self);
+                            if (eol != 0) in->looking_ = false;
+                            if (eol < 0) in->lostBecause(Loss::device);
+                            if (!sink || !sink->monitor_source_name || !in->lost_ || in->stream_)
+                                return;
+                            in->followedSink_ = sink->name;
+                            in->resume(sink->monitor_source_name);
+                        },
+                        in);
+                }
+            } else if (info && in->device_ == Device::microphone) {
+                struct Look {
+                    AudioInput* in;
+                    std::string preferred;
+                    std::optional<std::string> found;
+                };
+                auto* look = new Look{in, info->default_source_name ? info->default_source_name
+                                                                    : std::string(),
+                                      std::nullopt};
+                next = pa_context_get_source_info_list(
+                    c,
+                    [](pa_context*, const pa_source_info* source, int eol, void* user) {
+                        auto* look = static_cast<Look*>(user);
+                        // A sink's monitor is no microphone (as in open()).
+                        if (source && source->monitor_of_sink == PA_INVALID_INDEX &&
+                            (!look->found || source->name == look->preferred))
+                            look->found = source->name;
+                        if (eol == 0) return;
+                        AudioInput* in = look->in;
+                        const std::optional<std::string> found = look->found;
+                        delete look;
+                        in->looking_ = false;
+                        if (!found) {
+                            if (eol > 0) in->lostBecause(Loss::device);
                             return;
-                        in->followedSink_ = sink->name;
-                        in->resume(sink->monitor_source_name);
+                        }
+                        if (in->lost_ && !in->stream_) in->resume(found->c_str());
                     },
-                    in);
-            } else if (info && in->device_ == Device::microphone && info->default_source_name) {
-                next = pa_context_get_source_info_by_name(
-                    c, info->default_source_name,
-                    [](pa_context*, const pa_source_info* source, int eol, void* self) {
-                        auto* in = static_cast<AudioInput*>(self);
-                        if (eol != 0) in->looking_ = false;
-                        // A sink's monitor is no microphone (as in open()): a server that is
-                        // still setting up may offer one for a moment.
-                        if (!source || source->monitor_of_sink != PA_INVALID_INDEX || !in->lost_ ||
-                            in->stream_)
-                            return;
-                        in->resume(source->name);
-                    },
-                    in);
+                    look);
+                if (!next) delete look;
             }
             if (next)
                 pa_operation_unref(next);
@@ -264,9 +362,12 @@ void AudioInput::resume(const char* source) {
 
 void AudioInput::dropStream() {
     if (!stream_) return;
+    cancelTimingUpdate();
     pa_stream_set_read_callback(stream_, nullptr, nullptr);
     pa_stream_set_state_callback(stream_, nullptr, nullptr);
     pa_stream_set_moved_callback(stream_, nullptr, nullptr);
+    pa_stream_set_suspended_callback(stream_, nullptr, nullptr);
+    pa_stream_set_latency_update_callback(stream_, nullptr, nullptr);
     pa_stream_disconnect(stream_);
     pa_stream_unref(stream_);
     stream_ = nullptr;
@@ -285,103 +386,86 @@ void AudioInput::dropContext() {
 
 void AudioInput::onRead(pa_stream* s, std::size_t, void* self) {
     auto* in = static_cast<AudioInput*>(self);
-    in->deliverQueued(s);
-    // Recording again once the new stream's audio goes out: a sink that renders ahead may give
+    // Until a moved stream's new source is known to be right, its audio waits in the stream.
+    if (in->checkingSource_ || s != in->stream_) return;
+    // Recording again once the new stream's audio arrives: a sink that renders ahead may give
     // its monitor nothing for seconds after the stream is ready.
-    if (in->awaitingAudio_ && in->placement_.frames() != in->lostAfter_) {
+    if (in->awaitingAudio_ && pa_stream_readable_size(s) > 0) {
         in->awaitingAudio_ = false;
-        if (in->watch_) in->watch_(true);
+        in->setRecording(true);
+        if (in->watch_) in->watch_(true, in->lostBecause_);
     }
+    in->deliverRead(s);
 }
 
-void AudioInput::deliverQueued(pa_stream* s) {
-    // The first blocks wait for a report taken once audio flows: one from when the stream
-    // connected predates what the sink rendered meanwhile.
-    if (timing_ == Timing::awaited) return;
-    if (timing_ == Timing::none && pa_stream_readable_size(s) > 0) {
-        if ((timingUpdate_ = pa_stream_update_timing_info(
-                 s,
-                 [](pa_stream* s, int, void* self) {
-                     auto* in = static_cast<AudioInput*>(self);
-                     pa_operation_unref(in->timingUpdate_);
-                     in->timingUpdate_ = nullptr;
-                     in->timing_ = Timing::fresh;
-                     in->deliverQueued(s);
-                 },
-                 this))) {
-            timing_ = Timing::awaited;
-            return;
-        }
-        timing_ = Timing::fresh;  // refused: the blocks go out without it
-    }
-    deliverRead(s);
+void AudioInput::onLatencyUpdate(pa_stream* s, void* self) {
+    auto* in = static_cast<AudioInput*>(self);
+    const pa_timing_info* t = pa_stream_get_timing_info(s);
+    if (!t) return;
+    // The report was current half its round trip ago, whatever the wall clock says: it may have
+    // been set meanwhile, and its time stamps are on it.
+    const auto transport = std::min<Clock::duration>(std::chrono::microseconds(t->transport_usec),
+                                                     kLongestTransport);
+    in->reportAt_ = Clock::now() - transport;
+    ++in->reportsSeen_;
+}
+
+void AudioInput::requestTimingUpdate(pa_stream* s) {
+    if (timingUpdate_) return;
+    timingUpdate_ = pa_stream_update_timing_info(
+        s,
+        [](pa_stream*, int, void* self) {
+            auto* in = static_cast<AudioInput*>(self);
+            pa_operation_unref(in->timingUpdate_);
+            in->timingUpdate_ = nullptr;
+        },
+        this);
 }
 
 void AudioInput::deliverRead(pa_stream* s) {
-    const auto now = std::chrono::system_clock::now();
-    const auto seconds = [this](std::size_t frames) {
-        return framesToDuration(frames, sampleRate_);
-    };
-    std::size_t queued = pa_stream_readable_size(s) / frameBytes_;  // frames, this block on
-    // Without a report from the server, what is still queued counts back from now.
-    const std::optional<TimePoint> firstAt = headHeardAt(s, frameBytes_, sampleRate_);
-    const std::optional<TimePoint> reportAt = reportTakenAt(s);
-    std::size_t read = 0;  // frames, up to this block
-    while (pa_stream_readable_size(s) > 0) {
-        const void* data = nullptr;
-        std::size_t bytes = 0;
-        if (pa_stream_peek(s, &data, &bytes) < 0 || bytes == 0) return;
-        const std::size_t frames = bytes / frameBytes_;
-        const auto capturedAt = firstAt ? *firstAt + seconds(read) : now - seconds(queued);
-        read += frames;
-        queued -= std::min(queued, frames);
-        if (receiver_ && frames > 0) {
-            try {
-                // Blocks timed by their arrival jitter far more than by a report, and a report
-                // asked for before a move or before audio flowed may be stale: such blocks follow
-                // the one before. A new stream's first block after a loss goes where its time puts
-                // it, so that the time without a stream becomes silence.
-                const bool afterLoss = std::exchange(afterLoss_, false);
-                const bool byTime = afterLoss || (firstAt && reportAt && placeByReport_ &&
-                                                  timing_ == Timing::fresh &&
-                                                  placement_.mayFollow(capturedAt, *reportAt));
-                place(static_cast<const float*>(data), frames, capturedAt, byTime, afterLoss);
-            } catch (const std::exception& e) {
-                // Nothing may unwind into libpulse; the receiver is not called again.
-                setStreamError(e.what());
-                receiver_ = nullptr;
-            }
+    const auto now = Clock::now();
+    // A report taken once the segment's audio flowed times it: one from before says nothing of
+    // what the sink rendered since.
+    if (reportsSeen_ != reportUsed_ && segmentFirstAt_ && reportAt_ >= *segmentFirstAt_) {
+        reportUsed_ = reportsSeen_;
+        if (const auto heard = headHeardAt(s, frameBytes_, sampleRate_, reportAt_))
+            placement_.report(segmentFrames_, *heard);
+    }
+    try {
+        std::size_t queued = pa_stream_readable_size(s) / frameBytes_;  // frames, this block on
+        while (pa_stream_readable_size(s) > 0) {
+            const void* data = nullptr;
+            std::size_t bytes = 0;
+            if (pa_stream_peek(s, &data, &bytes) < 0 || bytes == 0) return;
+            const std::size_t frames = bytes / frameBytes_;
+            const bool first = !segmentFirstAt_;
+            if (first) segmentFirstAt_ = now;
+            // Taken before it is dropped, so that what cannot be taken is counted as lost.
+            struct Drop {
+                pa_stream* s;
+                ~Drop() { pa_stream_drop(s); }
+            } drop{s};
+            // Null data: a gap the server reported, which counts as the time it stands for.
+            if (receiver_ && frames > 0)
+                accept(static_cast<const float*>(data), frames,
+                       now - framesToDuration(queued, sampleRate_));
+            queued -= std::min(queued, frames);
+            // The segment's first reports are asked for as soon as its audio flows.
+            if (first) requestTimingUpdate(s);
         }
-        pa_stream_drop(s);
+        settleWhenKnown(false);
+        release(false);
+    } catch (const std::exception& e) {
+        // Nothing may unwind into libpulse: the stream counts as lost, and the time until a new
+        // one delivers is a gap.
+        setStreamError(e.what());
+        lose(Loss::delivery);
     }
 }
 
-void AudioInput::place(const float* interleaved, std::size_t frames, TimePoint heardAt, bool byTime,
-                       bool afterLoss) {
+void AudioInput::accept(const float* interleaved, std::size_t frames, TimePoint arrivedAt) {
     if (seeking()) seekKeptOut();
-    const TrackPlacement::Step step = placement_.place(frames, heardAt, byTime);
-    if (step.silence > 0 && afterLoss) {
-        take(nullptr, step.silence, step.silenceAt);
-    } else if (step.silence > 0) {
-        // The track catching up with the clock is written as silent samples, not as a gap: no
-        // stream was lost there, and nothing of this process's was left out.
-        const std::vector<float> zeros(step.silence * (frameBytes_ / sizeof(float)), 0.0f);
-        take(zeros.data(), step.silence, step.silenceAt);
-    }
     const std::uint64_t raw = rawTaken_;
-    // What was rendered later is what was heard: it replaces what is still held back, and what
-    // went out already stays.
-    if (step.overlap > 0) {
-        replaceHeld(interleaved, step.overlap, step.overlapAt);
-        if (seeking()) spans_.push_back({raw, step.overlapAt, step.overlap});
-    }
-    if (frames > step.overlap) {
-        if (seeking())
-            spans_.push_back(
-                {raw + step.overlap, static_cast<std::int64_t>(taken_), frames - step.overlap});
-        take(interleaved ? interleaved + step.overlap * (frameBytes_ / sizeof(float)) : nullptr,
-             frames - step.overlap, step.at);
-    }
     if (seeking()) {
         const std::size_t channels = frameBytes_ / sizeof(float);
         for (std::size_t f = 0; f < frames; ++f) {
@@ -390,11 +474,88 @@ void AudioInput::place(const float* interleaved, std::size_t frames, TimePoint h
                 sum += interleaved[f * channels + c];
             raw_.push_back(sum / static_cast<float>(channels));
         }
-        rawTaken_ += frames;
-        // The rest of a sound found in earlier audio.
-        if (rawSilentUntil_ > raw) silenceRaw(raw, std::min(rawTaken_, rawSilentUntil_));
     }
-    release(false);
+    rawTaken_ += frames;
+    segmentFrames_ += frames;
+    {
+        std::lock_guard lock(arrivalMutex_);
+        arrivedFrames_ += frames;
+    }
+    arrived_.notify_all();
+    if (placement_.settled()) {
+        place(interleaved, !interleaved, frames, raw);
+        return;
+    }
+    // The segment's time is not known yet: its blocks wait, and the first one's arrival times it
+    // should no report come.
+    if (pending_.empty()) pendingFallback_ = arrivedAt;
+    Pending p{{}, !interleaved, frames, raw};
+    if (interleaved) p.samples.assign(interleaved, interleaved + frames * (frameBytes_ / sizeof(float)));
+    pending_.push_back(std::move(p));
+}
+
+void AudioInput::anchor(bool byTime) {
+    // What waits for the old segment's time goes first, timed by what is known of it.
+    settleWhenKnown(true);
+    placement_.anchor(byTime);
+    segmentFrames_ = 0;
+    segmentFirstAt_.reset();
+    reportUsed_ = reportsSeen_;
+}
+
+void AudioInput::settleWhenKnown(bool now) {
+    if (placement_.settled() || pending_.empty()) return;
+    if (!now && placement_.reports() < TrackPlacement::kSettleReports &&
+        !(segmentFirstAt_ && Clock::now() - *segmentFirstAt_ >= kSettleAtMost))
+        return;
+    const TrackPlacement::Start start = placement_.settle(pendingFallback_);
+    // Time without a stream is a gap; a move's is silence the device recorded.
+    if (start.silence > 0)
+        takeSilence(lostBefore_ ? Held::Kind::gap : Held::Kind::zeros,
+                    start.silence, start.silenceAt);
+    lostBefore_ = false;
+    std::deque<Pending> pending = std::move(pending_);
+    pending_.clear();
+    for (const Pending& p : pending)
+        place(p.gap ? nullptr : p.samples.data(), p.gap, p.frames, p.raw);
+}
+
+void AudioInput::place(const float* interleaved, bool gap, std::size_t frames,
+                       std::uint64_t raw) {
+    const std::size_t channels = frameBytes_ / sizeof(float);
+    const TrackPlacement::Step step = placement_.place(frames);
+    // What was rendered later is what was heard: it replaces what is still held back, and what
+    // went out already stays.
+    if (step.overlap > 0) {
+        if (!gap) replaceHeld(interleaved, step.overlap, step.overlapAt);
+        if (seeking()) spans_.push_back({raw, step.overlapAt, step.overlap});
+    }
+    const std::size_t rest = frames - step.overlap;
+    if (rest > 0) {
+        const auto placed = static_cast<std::size_t>(static_cast<std::int64_t>(rest) + step.adjust);
+        if (seeking())
+            spans_.push_back({raw + step.overlap, static_cast<std::int64_t>(taken_),
+                              std::min(rest, placed)});
+        const float* from = gap ? nullptr : interleaved + step.overlap * channels;
+        if (step.adjust != 0 && from) {
+            std::vector<float> drawn(placed * channels);
+            stretch(from, rest, channels, drawn);
+            take(Held::Kind::audio, drawn.data(), placed, step.at);
+        } else if (from) {
+            take(Held::Kind::audio, from, placed, step.at);
+        } else {
+            takeSilence(Held::Kind::gap, placed, step.at);
+        }
+    }
+    rawPlaced_ = raw + frames;
+    // The rest of a sound found in audio that waited for its time.
+    for (auto it = silenceToCome_.begin(); it != silenceToCome_.end();) {
+        silenceRaw(std::max(it->first, raw), std::min(it->second, rawPlaced_));
+        if (it->second <= rawPlaced_)
+            it = silenceToCome_.erase(it);
+        else
+            ++it;
+    }
 }
 
 void AudioInput::seekKeptOut() {
@@ -445,7 +606,7 @@ void AudioInput::replaceHeld(const float* interleaved, std::size_t frames, std::
     const auto channels = static_cast<std::int64_t>(frameBytes_ / sizeof(float));
     for (Held& h : held_) {
         // A silenced stretch stays silent: one of this process's sounds may lie there.
-        if (h.samples.empty()) continue;
+        if (h.kind != Held::Kind::audio) continue;
         const auto begin = static_cast<std::int64_t>(h.first);
         const std::int64_t from = std::max(begin, first);
         const std::int64_t to = std::min(begin + static_cast<std::int64_t>(h.frames),
@@ -457,12 +618,44 @@ void AudioInput::replaceHeld(const float* interleaved, std::size_t frames, std::
     }
 }
 
-void AudioInput::take(const float* interleaved, std::size_t frames, TimePoint capturedAt) {
+void AudioInput::take(Held::Kind kind, const float* interleaved, std::size_t frames,
+                      TimePoint at) {
     const std::size_t channels = frameBytes_ / sizeof(float);
-    Held block{{}, frames, capturedAt, taken_};
-    if (interleaved) block.samples.assign(interleaved, interleaved + frames * channels);
+    Held block{kind, {}, frames, at, taken_};
+    if (kind == Held::Kind::audio) block.samples.assign(interleaved, interleaved + frames * channels);
     held_.push_back(std::move(block));
     taken_ += frames;
+    heldFrames_ += frames;
+}
+
+void AudioInput::takeSilence(Held::Kind kind, std::size_t frames, TimePoint at) {
+    while (frames > 0) {
+        const std::size_t n = std::min(frames, kSilenceBlock);
+        take(kind, nullptr, n, at);
+        at += framesToDuration(n, sampleRate_);
+        frames -= n;
+    }
+}
+
+void AudioInput::deliver(const Held& h) {
+    switch (h.kind) {
+        case Held::Kind::audio:
+            receiver_(h.samples.data(), h.frames, h.at);
+            break;
+        case Held::Kind::gap:
+            receiver_(nullptr, h.frames, h.at);
+            break;
+        case Held::Kind::zeros: {
+            const std::size_t channels = frameBytes_ / sizeof(float);
+            if (zeros_.size() < kSilenceBlock * channels) zeros_.assign(kSilenceBlock * channels, 0.0f);
+            for (std::size_t done = 0; done < h.frames;) {
+                const std::size_t n = std::min(h.frames - done, kSilenceBlock);
+                receiver_(zeros_.data(), n, h.at + framesToDuration(done, sampleRate_));
+                done += n;
+            }
+            break;
+        }
+    }
 }
 
 void AudioInput::release(bool all) {
@@ -480,12 +673,18 @@ void AudioInput::release(bool all) {
     // mixed in: a block goes out once the time it covers has passed, so that such a rendering
     // replaces the whole of what it overlaps. Replacing only part of it would splice the new
     // stream in mid-sound, an onset that the finder can take for one of this process's sounds.
-    const auto now = std::chrono::system_clock::now();
-    while (!held_.empty() && held_.front().first + held_.front().frames <= neededFrom &&
-           (all || held_.front().at + framesToDuration(held_.front().frames, sampleRate_) <= now)) {
+    // Whatever waits, no more than kMostHeld of it is kept.
+    const auto now = Clock::now();
+    const auto most = static_cast<std::uint64_t>(durationToFrames(kMostHeld, sampleRate_));
+    while (!held_.empty()) {
         const Held& h = held_.front();
-        receiver_(h.samples.empty() ? nullptr : h.samples.data(), h.frames, h.at);
+        const bool due = h.first + h.frames <= neededFrom &&
+                         h.at + framesToDuration(h.frames, sampleRate_) <= now;
+        if (!all && !due && heldFrames_ <= most) break;
+        heldFrames_ -= h.frames;
+        const Held out = std::move(held_.front());
         held_.pop_front();
+        deliver(out);
     }
     // What the searches still need of the audio as it came, and the lead-in of the next.
     const auto lookBack = static_cast<std::uint64_t>(durationToFrames(kLookBack, sampleRate_));
@@ -494,19 +693,22 @@ void AudioInput::release(bool all) {
     keepFrom -= std::min(keepFrom, lookBack);
     const std::uint64_t rawFirst = rawTaken_ - raw_.size();
     if (keepFrom > rawFirst)
-        raw_.erase(raw_.begin(), raw_.begin() + static_cast<std::ptrdiff_t>(keepFrom - rawFirst));
+        raw_.erase(raw_.begin(), raw_.begin() + static_cast<std::ptrdiff_t>(
+                                                    std::min<std::uint64_t>(keepFrom - rawFirst, raw_.size())));
     while (!spans_.empty() && spans_.front().raw + spans_.front().frames <= keepFrom)
         spans_.pop_front();
 }
 
 void AudioInput::silence(std::size_t block, std::size_t from, std::size_t to) {
     Held& h = held_[block];
-    if (h.samples.empty() || from >= to) return;
+    if (h.kind != Held::Kind::audio || from >= to) return;
     const std::size_t channels = frameBytes_ / sizeof(float);
     // Split into what comes before, the silence, and what comes after.
     const auto part = [&](std::size_t a, std::size_t b) {
-        Held p{{}, b - a, h.at + framesToDuration(a, sampleRate_), h.first + a};
-        if (!(a == from && b == to))
+        const bool silenced = a == from && b == to;
+        Held p{silenced ? Held::Kind::gap : Held::Kind::audio, {}, b - a,
+               h.at + framesToDuration(a, sampleRate_), h.first + a};
+        if (!silenced)
             p.samples.assign(h.samples.begin() + static_cast<std::ptrdiff_t>(a * channels),
                              h.samples.begin() + static_cast<std::ptrdiff_t>(b * channels));
         return p;
@@ -540,7 +742,7 @@ void AudioInput::lookFor(const Search& search) {
     const auto found = finder.find(
         mono, std::min(static_cast<std::size_t>(frames(kShortestPart)), finder.length()), alike);
     if (!found) return;
-    // The sound and its margins, kLongestOwnSound at most; what comes after the audio so far is
+    // The sound and its margins, kLongestOwnSound at most; what is not laid into the track yet is
     // silenced as it comes.
     const std::ptrdiff_t length =
         std::min(static_cast<std::ptrdiff_t>(finder.length()) + 2 * frames(kKeptOutMargin),
@@ -549,20 +751,87 @@ void AudioInput::lookFor(const Search& search) {
         static_cast<std::ptrdiff_t>(from) + *found - frames(kKeptOutMargin);
     const auto first = static_cast<std::uint64_t>(std::max<std::ptrdiff_t>(0, begin));
     const auto last = static_cast<std::uint64_t>(std::max<std::ptrdiff_t>(0, begin + length));
-    silenceRaw(first, std::min(last, rawTaken_));
-    if (last > rawTaken_) rawSilentUntil_ = std::max(rawSilentUntil_, last);
+    silenceRaw(first, std::min(last, rawPlaced_));
+    if (last > rawPlaced_) silenceToCome_.emplace_back(std::max(first, rawPlaced_), last);
 }
 
 void AudioInput::onMoved(pa_stream* s, void* self) {
     auto* in = static_cast<AudioInput*>(self);
-    // What is still queued came from the old device: it goes first, timed by what is known of
-    // that device, also while a report is awaited.
-    in->deliverRead(s);
-    // The new device's latency is its own: its first blocks wait for a report taken after the
-    // move, not one asked for before it.
+    if (s != in->stream_) return;
+    // What is still queued came from the old device: it goes first, unless that one was not
+    // known to be right either.
+    if (in->checkingSource_)
+        in->discardQueued();
+    else
+        in->deliverRead(s);
     in->cancelTimingUpdate();
-    in->timing_ = Timing::none;
-    in->placement_.restart();  // the new device's audio is placed by its own report
+    // A monitor's new sink may have rendered ahead or left time out: on such a server its audio
+    // is placed by its own reports. Elsewhere it follows back to back, timed afresh.
+    in->anchor(in->placeMovesByReport_ && in->device_ == Device::computerOutput);
+    // Nothing is read until the new source is known to be one to record from.
+    in->checkingSource_ = true;
+    in->checkSource(s);
+}
+
+void AudioInput::checkSource(pa_stream* s) {
+    const char* name = pa_stream_get_device_name(s);
+    pa_operation* op = pa_context_get_source_info_by_name(
+        context_, name ? name : "",
+        [](pa_context*, const pa_source_info* source, int eol, void* self) {
+            auto* in = static_cast<AudioInput*>(self);
+            if (!in->checkingSource_ || !in->stream_ || in->stopping_) return;
+            if (!source && eol == 0) return;
+            const bool monitor = source && source->monitor_of_sink != PA_INVALID_INDEX;
+            if (in->device_ == Device::microphone) {
+                if (!source || monitor) {
+                    // The microphone went away and the server put a sink's monitor in its place:
+                    // recording that would record the speakers as the user.
+                    in->lose(Loss::device);
+                    in->lostBecause(Loss::device);
+                    return;
+                }
+                std::lock_guard lock(in->sourceMutex_);
+                in->sourceName_ = source->name;
+            } else if (!monitor) {
+                // The server put the computer's capture on a microphone (one was plugged in): it
+                // goes back to the default output's monitor, and what came meanwhile is a gap.
+                in->followDefaultSink(true);
+                in->discardQueued();
+                return;
+            } else {
+                std::lock_guard lock(in->sourceMutex_);
+                in->sourceName_ = source->name;
+            }
+            in->checkingSource_ = false;
+            if (pa_stream_readable_size(in->stream_) > 0) onRead(in->stream_, 0, in);
+        },
+        this);
+    if (op)
+        pa_operation_unref(op);
+    else
+        checkingSource_ = false;
+}
+
+void AudioInput::discardQueued() {
+    std::size_t dropped = 0;
+    while (stream_ && pa_stream_readable_size(stream_) > 0) {
+        const void* data = nullptr;
+        std::size_t bytes = 0;
+        if (pa_stream_peek(stream_, &data, &bytes) < 0) break;
+        dropped += bytes / frameBytes_;
+        pa_stream_drop(stream_);
+    }
+    if (dropped == 0 || !receiver_) return;
+    if (!segmentFirstAt_) segmentFirstAt_ = Clock::now();
+    accept(nullptr, dropped, Clock::now() - framesToDuration(dropped, sampleRate_));
+}
+
+void AudioInput::onSuspended(pa_stream* s, void* self) {
+    auto* in = static_cast<AudioInput*>(self);
+    if (s != in->stream_ || pa_stream_is_suspended(s) == 1) return;
+    // A device that was suspended delivered nothing meanwhile: its audio goes on where its
+    // reports put it.
+    in->anchor(true);
 }
 
 void AudioInput::cancelTimingUpdate() {
@@ -573,24 +842,35 @@ void AudioInput::cancelTimingUpdate() {
 }
 
 void AudioInput::awaitTheStop() {
-    const auto stopAt = std::chrono::system_clock::now();
-    const auto deadline = std::chrono::steady_clock::now() + kLongestWaitAtStop;
-    std::uint64_t taken = UINT64_MAX;
-    auto lastBlock = std::chrono::steady_clock::now();
+    const auto stopAt = Clock::now();
+    const auto deadline = stopAt + kLongestWaitAtStop;
+    std::uint64_t arrived = UINT64_MAX;
+    auto lastBlock = Clock::now();
     for (;;) {
         {
             LoopLock lock(loop_);
             // Only a stream that delivers is waited for.
             if (!stream_ || !receiver_ || pa_stream_get_state(stream_) != PA_STREAM_READY ||
-                !placement_.started() || placement_.end() >= stopAt)
+                checkingSource_ || !segmentFirstAt_ ||
+                placement_.frontier(segmentFrames_, pendingFallback_) >= stopAt)
                 return;
-            if (taken_ != taken) lastBlock = std::chrono::steady_clock::now();
-            taken = taken_;
         }
-        const auto now = std::chrono::steady_clock::now();
-        if (now >= deadline || now - lastBlock > kSilentAtStop) return;
+        std::uint64_t now;
+        {
+            std::lock_guard lock(arrivalMutex_);
+            now = arrivedFrames_;
+        }
+        if (now != arrived) lastBlock = Clock::now();
+        arrived = now;
+        const auto t = Clock::now();
+        if (t >= deadline || t - lastBlock > kSilentAtStop) return;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
+}
+
+bool AudioInput::waitForArrival(std::uint64_t frames, std::chrono::milliseconds atMost) const {
+    std::unique_lock lock(arrivalMutex_);
+    return arrived_.wait_for(lock, atMost, [&] { return arrivedFrames_ >= frames; });
 }
 
 std::string AudioInput::sourceName() const {
@@ -600,26 +880,32 @@ std::string AudioInput::sourceName() const {
 
 // Runs on the loop's thread whenever the server's defaults may have changed; every step is
 // asynchronous, as a callback must not wait for the server.
-void AudioInput::followDefaultSink() {
+void AudioInput::followDefaultSink(bool force) {
+    struct Follow {
+        AudioInput* in;
+        bool force;
+    };
     pa_operation* op = pa_context_get_server_info(
         context_,
-        [](pa_context* c, const pa_server_info* info, void* self) {
-            auto* in = static_cast<AudioInput*>(self);
+        [](pa_context* c, const pa_server_info* info, void* user) {
+            const Follow follow = *static_cast<Follow*>(user);
+            delete static_cast<Follow*>(user);
+            AudioInput* in = follow.in;
             if (!info || !info->default_sink_name || !in->stream_ ||
-                in->followedSink_ == info->default_sink_name)
+                (!follow.force && in->followedSink_ == info->default_sink_name))
                 return;
             pa_operation* sinkOp = pa_context_get_sink_info_by_name(
                 c, info->default_sink_name,
                 [](pa_context* c, const pa_sink_info* sink, int, void* self) {
                     auto* in = static_cast<AudioInput*>(self);
-                    if (!sink || !sink->monitor_source_name || !in->stream_ ||
-                        in->followedSink_ == sink->name)
-                        return;
+                    if (!sink || !sink->monitor_source_name || !in->stream_) return;
                     in->followedSink_ = sink->name;
                     {
                         std::lock_guard lock(in->sourceMutex_);
                         in->sourceName_ = sink->monitor_source_name;
                     }
+                    const char* now = pa_stream_get_device_name(in->stream_);
+                    if (now && std::string(now) == sink->monitor_source_name) return;
                     // A refused move leaves the stream where it is; there is nothing better.
                     if (pa_operation* moveOp = pa_context_move_source_output_by_name(
                             c, pa_stream_get_index(in->stream_), sink->monitor_source_name, nullptr,
@@ -629,13 +915,13 @@ void AudioInput::followDefaultSink() {
                 in);
             if (sinkOp) pa_operation_unref(sinkOp);
         },
-        this);
+        new Follow{this, force});
     if (op) pa_operation_unref(op);
 }
 
 void AudioInput::serverEvent(unsigned type, std::uint32_t) {
     if ((type & PA_SUBSCRIPTION_EVENT_FACILITY_MASK) == PA_SUBSCRIPTION_EVENT_SERVER)
-        followDefaultSink();
+        followDefaultSink(false);
 }
 
 void AudioInput::setStreamError(const std::string& text) {
@@ -682,10 +968,10 @@ void AudioInput::connect() {
 void AudioInput::open(Device device) {
     stop();
     stopping_ = false;
-    running_ = lost_ = looking_ = awaitingAudio_ = afterLoss_ = false;
+    running_ = lost_ = looking_ = awaitingAudio_ = checkingSource_ = false;
     device_ = device;
     followedSink_.clear();
-    placeByReport_ = false;
+    placeMovesByReport_ = false;
     {
         std::lock_guard lock(errorMutex_);
         streamError_.clear();
@@ -731,7 +1017,7 @@ void AudioInput::open(Device device) {
             followedSink_ = names.defaultSink;
             // PipeWire's sinks neither render ahead nor rewind, so its monitors' data has no
             // breaks, while its reports move with its processing period (tens of milliseconds).
-            placeByReport_ = names.server.find("PipeWire") == std::string::npos;
+            placeMovesByReport_ = names.server.find("PipeWire") == std::string::npos;
             std::lock_guard sourceLock(sourceMutex_);
             sourceName_ = sink.monitor;
         } else {
@@ -785,11 +1071,20 @@ void AudioInput::start(int sampleRate, int channels, Receiver receiver) {
         receiver_ = std::move(receiver);
         searches_.clear();
         held_.clear();
+        pending_.clear();
         raw_.clear();
         spans_.clear();
-        rawTaken_ = rawSilentUntil_ = 0;
-        taken_ = 0;
-        startedAt_ = std::chrono::system_clock::now();
+        silenceToCome_.clear();
+        rawTaken_ = rawPlaced_ = 0;
+        taken_ = heldFrames_ = 0;
+        segmentFrames_ = 0;
+        segmentFirstAt_.reset();
+        lostBefore_ = false;
+        {
+            std::lock_guard arrival(arrivalMutex_);
+            arrivedFrames_ = 0;
+        }
+        startedAt_ = Clock::now();
         askedSince_ = startedAt_ - kAskedBeforeStart;
 
         connectStream();
@@ -801,6 +1096,8 @@ void AudioInput::start(int sampleRate, int channels, Receiver receiver) {
         }
         if (device_ == Device::computerOutput) watchDefaults();
         running_ = true;
+        setRecording(true);
+        scheduleTick();
     } catch (...) {
         stop();
         throw;
@@ -819,12 +1116,13 @@ void AudioInput::connectStream() {
     pa_stream_set_state_callback(stream_, &AudioInput::onStreamState, this);
     pa_stream_set_read_callback(stream_, &AudioInput::onRead, this);
     pa_stream_set_moved_callback(stream_, &AudioInput::onMoved, this);
+    pa_stream_set_suspended_callback(stream_, &AudioInput::onSuspended, this);
+    pa_stream_set_latency_update_callback(stream_, &AudioInput::onLatencyUpdate, this);
     pa_buffer_attr attr{};
     attr.maxlength = static_cast<std::uint32_t>(-1);
     attr.tlength = attr.prebuf = attr.minreq = static_cast<std::uint32_t>(-1);
     attr.fragsize = static_cast<std::uint32_t>(pa_usec_to_bytes(kFragmentUsec, &sampleFormat));
-    // The server reports the stream's timing as it goes (deliverQueued).
-    timing_ = Timing::none;
+    // The server reports the stream's timing as it goes (deliverRead).
     if (pa_stream_connect_record(stream_, sourceName().c_str(), &attr,
                                  static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY |
                                                                 PA_STREAM_AUTO_TIMING_UPDATE)) < 0)
@@ -842,7 +1140,7 @@ void AudioInput::watchDefaults() {
             pa_context_subscribe(context_, PA_SUBSCRIPTION_MASK_SERVER, nullptr, nullptr))
         pa_operation_unref(op);
     // The default may have changed since open() looked.
-    followDefaultSink();
+    followDefaultSink(false);
 }
 
 void AudioInput::stop() {
@@ -852,19 +1150,20 @@ void AudioInput::stop() {
         LoopLock lock(loop_);
         stopping_ = true;
         cancelTimingUpdate();
-        // What the server delivered last goes out too, also while a report is awaited.
-        if (stream_ && receiver_ && pa_stream_get_state(stream_) == PA_STREAM_READY)
-            deliverRead(stream_);
         if (running_ && receiver_) {
             try {
+                // What the server delivered last goes out too, also while its time is not known.
+                if (stream_ && !checkingSource_ && pa_stream_get_state(stream_) == PA_STREAM_READY)
+                    deliverRead(stream_);
+                settleWhenKnown(true);
                 // Without a stream since it was lost, the rest of the recording is silence.
                 if (lost_ || awaitingAudio_) {
                     const TimePoint from = placement_.started() ? placement_.end() : startedAt_;
-                    const double missing =
-                        std::chrono::duration<double>(std::chrono::system_clock::now() - from)
-                            .count();
-                    if (missing > 0)
-                        take(nullptr, static_cast<std::size_t>(missing * sampleRate_), from);
+                    const auto missing = Clock::now() - from;
+                    if (missing > Clock::duration::zero())
+                        takeSilence(Held::Kind::gap,
+                                    static_cast<std::size_t>(durationToFrames(missing, sampleRate_)),
+                                    from);
                 }
                 // What waits for a sound that may still come goes out as it is.
                 release(true);
@@ -872,14 +1171,16 @@ void AudioInput::stop() {
                 setStreamError(e.what());
             }
         }
-        if (retry_) {
-            pa_mainloop_api* api = pa_threaded_mainloop_get_api(loop_);
-            api->time_free(retry_);
-            retry_ = nullptr;
-        }
+        pa_mainloop_api* api = pa_threaded_mainloop_get_api(loop_);
+        for (pa_time_event** timer : {&retry_, &tick_})
+            if (*timer) {
+                api->time_free(*timer);
+                *timer = nullptr;
+            }
         dropStream();
         dropContext();
-        running_ = lost_ = awaitingAudio_ = afterLoss_ = false;
+        running_ = lost_ = awaitingAudio_ = checkingSource_ = false;
+        setRecording(false);
     }
     pa_threaded_mainloop_stop(loop_);
     pa_threaded_mainloop_free(loop_);

@@ -93,7 +93,7 @@ Queue& queue() {
 }
 
 void ended(std::uint64_t number) {
-    const auto now = std::chrono::system_clock::now();
+    const auto now = std::chrono::steady_clock::now();
     Queue& q = queue();
     std::lock_guard lock(q.mutex);
     for (Entry& e : q.cues)
@@ -176,7 +176,7 @@ std::uint64_t play(const std::string& name) {
     if (event.empty()) return 0;
     Queue& q = queue();
     std::lock_guard lock(q.mutex);
-    const auto now = std::chrono::system_clock::now();
+    const auto now = std::chrono::steady_clock::now();
     while (!q.cues.empty() && q.cues.front().cue.requestedAt < now - kCueMemory) q.cues.pop_front();
     const std::uint64_t number = ++q.lastNumber;
     q.cues.push_back({number, {now, event, std::nullopt}});
@@ -201,7 +201,7 @@ void playEvent(const char* event) {
     enqueue(q, {0, event});
 }
 
-std::vector<Cue> cuesSince(std::chrono::system_clock::time_point since) {
+std::vector<Cue> cuesSince(std::chrono::steady_clock::time_point since) {
     Queue& q = queue();
     std::lock_guard lock(q.mutex);
     std::vector<Cue> found;

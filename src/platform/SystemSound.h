@@ -37,13 +37,13 @@ std::string themeEventFor(const std::string& name);
 std::filesystem::path themeFile(const std::string& event);
 
 struct Cue {
-    std::chrono::system_clock::time_point requestedAt;
+    std::chrono::steady_clock::time_point requestedAt;
     std::string event;  // what it sounds like: themeFile(event)
     // When the player was done with it (played out, or failed); empty while it waits or plays.
-    std::optional<std::chrono::system_clock::time_point> endedAt;
+    std::optional<std::chrono::steady_clock::time_point> endedAt;
 };
 // The cues asked for at `since` or later and not called off, oldest first.
-std::vector<Cue> cuesSince(std::chrono::system_clock::time_point since);
+std::vector<Cue> cuesSince(std::chrono::steady_clock::time_point since);
 
 // What `event` sounds like: its theme file's first two seconds, mono, at `sampleRate`. Null
 // when there is no such file or it cannot be read; only regular files are read, as a pipe or a

@@ -1,71 +1,107 @@
 #pragma once
-// Lays the blocks of a recording on the wall clock. Each block follows the one before, unless the
-// time the sound server gives for it strays from there by more than a tolerance: then silence
-// fills a gap, and audio for a time already laid down is set aside, so that what follows keeps
-// its time. Plain logic, no I/O.
+// Lays the blocks of a recording on the monotonic clock. The frames the sound server delivers are
+// the referee: from an anchor (the start, a move to another device, a new stream after a loss)
+// each block follows the one before, and nothing delivered is left out. The server's reports only
+// time the blocks: a segment's start is the median of what the reports of its first moments say,
+// which one stray report cannot move; a lasting disagreement later on (two devices' clocks that
+// drift apart) is taken up by stretching or squeezing blocks a little. Plain logic, no I/O.
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <optional>
+#include <vector>
 
 class TrackPlacement {
 public:
-    using TimePoint = std::chrono::system_clock::time_point;
+    using Clock = std::chrono::steady_clock;
+    using TimePoint = Clock::time_point;
 
-    // Where a block goes: first `silence` frames of silence from `silenceAt`; then its first
-    // `overlap` frames belong at frame `overlapAt` of the track (negative: before its start),
-    // which was laid down already, and the rest of it goes from `at` on.
-    struct Step {
+    // How a segment joins the track: after `silence` frames from `silenceAt` where its time lies
+    // beyond the track's end. Where it lies before, its first frames go over the track's last
+    // (Step::overlap).
+    struct Start {
         std::size_t silence = 0;
         TimePoint silenceAt;
+    };
+    // Where a block of the settled segment goes: its first `overlap` frames over the track from
+    // frame `overlapAt`, the rest from `at` on, stretched (positive) or squeezed (negative) by
+    // `adjust` frames.
+    struct Step {
         std::size_t overlap = 0;
         std::int64_t overlapAt = 0;
         TimePoint at;
+        int adjust = 0;
     };
 
-    TrackPlacement(int sampleRate, std::chrono::microseconds tolerance)
-        : sampleRate_(sampleRate), tolerance_(tolerance) {}
+    // `tolerance`: how far a new segment's time may lie from the track's end and still follow
+    // it back to back.
+    TrackPlacement(int sampleRate, std::chrono::microseconds tolerance);
 
-    // A block of `frames` frames, whose first was heard at `heardAt`. The first block starts the
-    // track there; later ones follow by that time only when `byTime`.
-    Step place(std::size_t frames, TimePoint heardAt, bool byTime);
-    // Whether a block heard at `heardAt` would move the track if placed by that time.
-    bool strays(TimePoint heardAt) const;
-    // Whether a block heard at `heardAt`, as a report taken at `reportAt` says, may be placed by
-    // that time: where it lies within the tolerance or strays far (a rewind, a move), or where it
-    // strays a little, up to twice the tolerance, as a report taken kConfirmedAfter or more
-    // after the first to say so confirms. On a busy machine a sink's reported latency wanders by
-    // that much for a while and comes back; following it would cut or repeat audio for nothing.
-    // In the kSettling after the first report of a device moved to (restart()), when a server's
-    // reports correct the first ones, every stray is followed at once.
-    bool mayFollow(TimePoint heardAt, TimePoint reportAt);
-    static constexpr std::chrono::milliseconds kConfirmedAfter{500};
-    static constexpr std::chrono::seconds kSettling{2};
-    // What comes next is timed anew (another device): nothing more is set aside or doubted.
-    void restart() {
-        behind_ = 0;
-        doubted_.reset();
-        settling_ = true;
-        firstReport_.reset();
-    }
+    // A segment begins with the next frame delivered. `byTime`: it goes where its reports put it
+    // (after a move on a server whose sinks render ahead, or a new stream after a loss), not
+    // right after the track's end.
+    void anchor(bool byTime);
+    // A server's report: the segment's frame `frame` was heard at `heardAt`.
+    void report(std::uint64_t frame, TimePoint heardAt);
+    // Whether enough reports came for the segment's time to be known.
+    bool settled() const { return !settling_; }
+    std::size_t reports() const { return estimates_.size(); }
+    // Ends the settling with what is known; without any report the segment begins at
+    // `fallback`.
+    Start settle(TimePoint fallback);
+    // The next `frames` of the settled segment.
+    Step place(std::size_t frames);
+
+    // Where the segment's frame `frame` lies by what is known now; `fallback` is where its
+    // frame 0 lies without any report.
+    TimePoint frontier(std::uint64_t frame, TimePoint fallback) const;
 
     bool started() const { return started_; }
-    // The end of the track so far on the wall clock, and its length in frames.
-    TimePoint end() const { return end_; }
+    // The end of the track so far on the clock, and its length in frames.
+    TimePoint end() const;
     std::uint64_t frames() const { return frames_; }
+    // How much the track was stretched (positive) or squeezed so far, in frames.
+    std::int64_t adjusted() const { return adjusted_; }
+
+    // A segment's time is the median of this many reports, or of those that came before the
+    // caller gives up waiting.
+    static constexpr std::size_t kSettleReports = 9;
+    // Reports are compared with the track over this long; a disagreement is taken up only once
+    // they have been compared for kDriftAfter, and only beyond kDriftDeadBand, at kDriftRate at
+    // most (a thousandth: 1 ms a second, inaudible, and ten times a sound card's usual drift).
+    static constexpr std::chrono::seconds kDriftWindow{30};
+    static constexpr std::chrono::seconds kDriftAfter{20};
+    static constexpr std::chrono::milliseconds kDriftDeadBand{25};
+    static constexpr double kDriftRate = 0.001;
 
 private:
-    std::chrono::system_clock::duration duration(std::size_t frames) const;
+    TimePoint timeOf(std::int64_t frame) const;
 
     int sampleRate_;
     std::chrono::microseconds tolerance_;
     bool started_ = false;
-    TimePoint end_;
+    TimePoint origin_;  // where the track's frame 0 lies
     std::uint64_t frames_ = 0;
     std::uint64_t behind_ = 0;  // frames still to come that lie in time laid down already
-    // The report that first put the blocks a little off the track's end, and to which side.
-    std::optional<TimePoint> doubted_;
+    std::int64_t adjusted_ = 0;
+    // The segment: whether it is settling and is placed by its reports, what each report says
+    // of where its frame 0 lies, and, once settled, the track frame of its frame 0 and how much
+    // it was stretched so far.
     bool settling_ = false;
-    std::optional<TimePoint> firstReport_;  // of the device moved to
-    bool doubtedLate_ = false;
+    bool byTime_ = false;
+    std::vector<TimePoint> estimates_;
+    std::int64_t segmentAt_ = 0;
+    std::int64_t segmentAdjust_ = 0;
+    std::uint64_t segmentFrames_ = 0;
+    // How far each report since the settling put the frame it timed from where the track has it,
+    // and whether the track is being moved towards them.
+    struct Deviation {
+        TimePoint at;
+        double seconds;
+    };
+    std::deque<Deviation> deviations_;
+    std::optional<TimePoint> comparedSince_;
+    bool correcting_ = false;
+    double pendingAdjust_ = 0;  // fractional frames not yet applied
 };

@@ -24,7 +24,7 @@
 using namespace audiotest;
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
-using Clock = std::chrono::system_clock;
+using Clock = std::chrono::steady_clock;
 
 namespace {
 
@@ -215,7 +215,9 @@ TEST(SystemAudioCaptureTest, FailedStartsSayWhyAndLeaveNothingBehind) {
         {"capture, no sound server", false, std::nullopt, byServer, "Connection refused"},
         {"capture, no speakers", false, "", AudioError::noCaptureTarget,
          "ディスプレイが見つかりません"},
-        {"microphone, no sound server", true, std::nullopt, byServer, "Connection refused"},
+        // Said in the app's words: it is the body of the notice that the recording did not start.
+        {"microphone, no sound server", true, std::nullopt, byServer,
+         "サウンドサーバーに接続できません"},
         {"microphone, no devices", true, "", byServer, "マイクが見つかりません"},
         {"microphone, only the speakers' monitor", true, kSpeakersOnly, byServer,
          "マイクが見つかりません"},

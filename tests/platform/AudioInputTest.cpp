@@ -172,12 +172,12 @@ TEST(AudioInputTest, LeavesOutAKnownSoundWhereItSoundsAndNothingElse) {
         });
         std::optional<Child> early;
         if (c.asked != Asked::afterStart) {
-            requestedAt = std::chrono::system_clock::now();
+            requestedAt = std::chrono::steady_clock::now();
             early.emplace(std::vector<std::string>{"paplay", "-d", c.sink, c.played.string()});
         }
         if (c.asked == Asked::endedBeforeStart) {
             ASSERT_EQ(early->wait(), 0);
-            endedAt = std::chrono::system_clock::now();
+            endedAt = std::chrono::steady_clock::now();
         }
         input.open(Device::computerOutput);
         input.start(kRate, 1, [&](const float* x, std::size_t n, AudioInput::TimePoint at) {
@@ -198,7 +198,7 @@ TEST(AudioInputTest, LeavesOutAKnownSoundWhereItSoundsAndNothingElse) {
         ASSERT_TRUE(QTest::qWaitFor([&] { return delivered() != AudioInput::TimePoint{}; }, 20000));
         if (c.asked == Asked::afterStart) {
             std::lock_guard lock(mutex);
-            requestedAt = std::chrono::system_clock::now();
+            requestedAt = std::chrono::steady_clock::now();
         }
         if (c.asked == Asked::soundingAtStart) {
             ASSERT_EQ(early->wait(), 0);
@@ -256,7 +256,7 @@ TEST(AudioInputTest, RecordsOnWhenTheServerComesBack) {
         std::size_t frames = 0, silent = 0;
         AudioInput::TimePoint first{}, until{};
         AudioInput input;
-        input.setConnectionWatch([&](bool recording) {
+        input.setConnectionWatch([&](bool recording, AudioInput::Loss) {
             std::lock_guard lock(mutex);
             told.push_back(recording);
         });
@@ -275,14 +275,14 @@ TEST(AudioInputTest, RecordsOnWhenTheServerComesBack) {
         ASSERT_TRUE(
             QTest::qWaitFor([&] { return locked([&] { return frames >= kRate / 2; }); }, 20000));
         server.kill();
-        const auto killedAt = std::chrono::system_clock::now();
+        const auto killedAt = std::chrono::steady_clock::now();
         ASSERT_TRUE(QTest::qWaitFor([&] { return locked([&] { return !told.empty(); }); }, 10000));
         // The server stays away a second.
         ASSERT_TRUE(QTest::qWaitFor(
-            [&] { return std::chrono::system_clock::now() > killedAt + 1s; }, 5000));
+            [&] { return std::chrono::steady_clock::now() > killedAt + 1s; }, 5000));
         if (c.comesBack) {
             server.start();
-            const auto backAt = std::chrono::system_clock::now();
+            const auto backAt = std::chrono::steady_clock::now();
             ASSERT_TRUE(
                 QTest::qWaitFor([&] { return locked([&] { return told.size() == 2; }); }, 20000));
             EXPECT_EQ(input.sourceName(), c.device == Device::microphone ? "mic" : "spk.monitor");
@@ -291,7 +291,7 @@ TEST(AudioInputTest, RecordsOnWhenTheServerComesBack) {
                 [&] { return locked([&] { return until > backAt + 500ms; }); }, 20000));
         }
         input.stop();
-        const auto stoppedAt = std::chrono::system_clock::now();
+        const auto stoppedAt = std::chrono::steady_clock::now();
         std::lock_guard lock(mutex);
         const std::vector<bool> expected =
             c.comesBack ? std::vector<bool>{false, true} : std::vector<bool>{false};
@@ -306,4 +306,46 @@ TEST(AudioInputTest, RecordsOnWhenTheServerComesBack) {
             EXPECT_NEAR(seconds(stoppedAt - until), 0, 0.05);
         }
     }
+}
+
+// A block the receiver cannot take (it throws) ends the stream as a loss would: the input says
+// so and why, records on with a new stream, and the time between reaches the receiver as a gap,
+// so that what it took stays as long as the time it covers.
+TEST(AudioInputTest, ABlockThatCannotBeTakenIsALostStream) {
+    TAVRO_REQUIRE_ENV("pulseaudio", commandExists("pulseaudio"));
+    constexpr int kRate = 24000;
+    PrivateSoundServer server(
+        "load-module module-null-sink sink_name=spk rate=48000\nset-default-sink spk\n");
+    std::mutex mutex;
+    std::vector<std::pair<bool, AudioInput::Loss>> told;
+    std::size_t frames = 0, calls = 0;
+    AudioInput::TimePoint first{}, until{};
+    AudioInput input;
+    input.setConnectionWatch([&](bool recording, AudioInput::Loss why) {
+        std::lock_guard lock(mutex);
+        told.emplace_back(recording, why);
+    });
+    input.open(Device::computerOutput);
+    input.start(kRate, 1, [&](const float*, std::size_t n, AudioInput::TimePoint at) {
+        std::lock_guard lock(mutex);
+        if (++calls == 5) throw std::runtime_error("the disk said no");
+        if (first == AudioInput::TimePoint{}) first = at;
+        frames += n;
+        until = at + std::chrono::microseconds(static_cast<long long>(n * 1e6 / kRate));
+    });
+    const auto locked = [&](auto f) {
+        std::lock_guard lock(mutex);
+        return f();
+    };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return locked([&] { return told.size() >= 2; }); }, 20000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return locked([&] { return frames >= 2u * kRate; }); }, 20000));
+    input.stop();
+    std::lock_guard lock(mutex);
+    ASSERT_GE(told.size(), 2u);
+    EXPECT_EQ(told[0], std::make_pair(false, AudioInput::Loss::delivery));
+    EXPECT_TRUE(told[1].first);
+    EXPECT_EQ(input.streamError(), "the disk said no");
+    // The block that was refused is missing, nothing else: one block at most.
+    EXPECT_NEAR(static_cast<double>(frames) / kRate,
+                std::chrono::duration<double>(until - first).count(), 0.15);
 }

@@ -87,14 +87,14 @@ TEST(SystemSound, ReadsWhatACueSoundsLikeFromRegularFilesOnly) {
 
 // Only the app's cues are left out of a recording; a notification's sound is not.
 TEST(SystemSound, OnlyTheCuesAreKeptOut) {
-    const auto since = std::chrono::system_clock::now();
+    const auto since = std::chrono::steady_clock::now();
     SystemSound::playEvent("message-new-instant");
     SystemSound::play("Glass");
     SystemSound::play("Unknown");
     const auto cues = SystemSound::cuesSince(since);
     ASSERT_EQ(cues.size(), 1u);
     EXPECT_EQ(cues[0].event, "complete");
-    EXPECT_TRUE(SystemSound::cuesSince(std::chrono::system_clock::now()).empty());
+    EXPECT_TRUE(SystemSound::cuesSince(std::chrono::steady_clock::now()).empty());
 }
 
 // Sounds play in the order asked, also when one before them is held up (its theme file opens
@@ -130,7 +130,7 @@ TEST(SystemSound, PlaysInTheOrderAskedAndNeverACalledOffCue) {
         std::lock_guard lock(mutex);
         return heard.size();
     };
-    const auto since = std::chrono::system_clock::now();
+    const auto since = std::chrono::steady_clock::now();
     SystemSound::playEvent(held.c_str());
     const std::uint64_t start = SystemSound::play("Tink");
     SystemSound::play("Pop");

@@ -3,9 +3,10 @@
 // few milliseconds of each other, which two player processes started one after the other
 // cannot promise on a busy machine. A process of its own, since the recorder leaves its own
 // process's sounds out of the computer's audio.
-// Usage: tavro_twin_player <beeps> <sink> <hz> <sink> <hz> [<interval ms> [default]]
+// Usage: tavro_twin_player <beeps> <sink> <hz> <sink> <hz> [<interval ms> [default|<ms>]]
 // A beep every second unless an interval is given; "default" leaves the first sink's buffer to the
-// server, as an ordinary player does (about two seconds ahead), instead of a short one. The second
+// server, as an ordinary player does (about two seconds ahead), instead of a short one (100 ms, or
+// as many milliseconds as given). The second
 // sink stands for a microphone, which hears at once: it always gets a short buffer.
 // Prints "ready" when both are filled, then reads a wall-clock time (nanoseconds since the
 // epoch) from standard input, starts both at that time, and exits 0 once both have played. Before
@@ -23,6 +24,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdint>
+#include <algorithm>
 #include <cstdlib>
 #include <iostream>
 #include <numbers>
@@ -87,12 +89,13 @@ void onWritable(pa_stream* s, std::size_t bytes, void* user) {
 int main(int argc, char** argv) {
     if (argc < 6 || argc > 8) {
         std::cerr << "usage: tavro_twin_player <beeps> <sink> <hz> <sink> <hz> [<interval ms> "
-                     "[default]]\n";
+                     "[default|<ms>]]\n";
         return 2;
     }
     const auto interval =
         static_cast<std::size_t>(argc > 6 ? std::atoi(argv[6]) * kRate / 1000 : kRate);
     const bool playerLatency = argc > 7 && std::string(argv[7]) == "default";
+    const int shortMs = argc > 7 && !playerLatency ? std::max(1, std::atoi(argv[7])) : 100;
     using namespace std::chrono_literals;
     testsupport::PulseSession pulse;
     if (!pulse.connect(30s)) {
@@ -114,7 +117,8 @@ int main(int argc, char** argv) {
         attr.maxlength = attr.minreq = attr.prebuf = attr.fragsize = static_cast<std::uint32_t>(-1);
         attr.tlength = serverLatency
                            ? static_cast<std::uint32_t>(-1)
-                           : static_cast<std::uint32_t>(pa_usec_to_bytes(100'000, &format));
+                           : static_cast<std::uint32_t>(pa_usec_to_bytes(
+                                 static_cast<pa_usec_t>(i == 0 ? shortMs : 100) * 1000, &format));
         pa_stream_connect_playback(
             side.stream, argv[2 + 2 * i], &attr,
             static_cast<pa_stream_flags_t>(PA_STREAM_START_CORKED | PA_STREAM_AUTO_TIMING_UPDATE |
