@@ -15,7 +15,7 @@ RUN_PKGS=(qt6-qpa-plugins qt6-wayland fonts-noto-cjk fonts-noto-color-emoji tess
   pulseaudio-utils xdg-utils desktop-file-utils sound-theme-freedesktop qt6-translations-l10n)
 TEST_PKGS=(xvfb xauth x11-utils xdotool openbox dbus dbus-x11 libglib2.0-bin
   gnome-keyring libsecret-tools pulseaudio pipewire pipewire-pulse wireplumber sox ffmpeg
-  evolution-data-server dex weston gsettings-desktop-schemas xcompmgr libcanberra-pulse)
+  evolution-data-server dex weston gsettings-desktop-schemas xcompmgr libcanberra-pulse libfaketime)
 
 want=("${BUILD_PKGS[@]}" "${RUN_PKGS[@]}")
 [ "${1:-}" = "--with-tests" ] && want+=("${TEST_PKGS[@]}")
