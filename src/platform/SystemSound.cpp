@@ -55,18 +55,6 @@ std::vector<fs::path> themeFolders() {
     return folders;
 }
 
-// One context for the process; libcanberra plays asynchronously on its own thread.
-ca_context* context() {
-    static ca_context* context = [] {
-        ca_context* c = nullptr;
-        if (ca_context_create(&c) != CA_SUCCESS) return static_cast<ca_context*>(nullptr);
-        ca_context_change_props(c, CA_PROP_APPLICATION_NAME, "TAVRO", CA_PROP_APPLICATION_ID,
-                                "tavro", nullptr);
-        return c;
-    }();
-    return context;
-}
-
 struct Entry {
     std::uint64_t number;
     Cue cue;
@@ -100,32 +88,91 @@ void ended(std::uint64_t number) {
         if (e.number == number && !e.cue.endedAt) e.cue.endedAt = now;
 }
 
-void playNow(const Job& job) {
-    ca_context* c = context();
-    ca_proplist* props = nullptr;
-    if (!c || ca_proplist_create(&props) != CA_SUCCESS) {
-        ended(job.number);
-        return;
+// The sound library's connection to the server, used by the player's thread only. The library
+// does not always find a server again that restarted, and every sound would fail from then on:
+// a play that fails for a lost connection makes a new one.
+class Output {
+public:
+    void play(const Job& job) {
+        // The file named is the one a recording looks for.
+        const fs::path file = job.number ? themeFile(job.event) : fs::path();
+        // Only a connection made for an earlier sound may have been lost since.
+        bool mayBeStale = context_ != nullptr;
+        for (;;) {
+            const int result = attempt(job, file);
+            if (result == CA_SUCCESS) return;
+            if (!mayBeStale || !connectionLost(result)) {
+                ended(job.number);
+                return;
+            }
+            close();
+            mayBeStale = false;
+        }
     }
-    ca_proplist_sets(props, CA_PROP_EVENT_ID, job.event.c_str());
-    const fs::path file = job.number ? themeFile(job.event) : fs::path();
-    if (!file.empty()) {
-        // The file named is the one a recording looks for. The server keeps it, so that the next
-        // time it starts at once.
-        ca_proplist_sets(props, CA_PROP_MEDIA_FILENAME, file.c_str());
-        ca_proplist_sets(props, CA_PROP_CANBERRA_CACHE_CONTROL, "permanent");
+
+private:
+    using Proplist = std::unique_ptr<ca_proplist, decltype(&ca_proplist_destroy)>;
+
+    int attempt(const Job& job, const fs::path& file) {
+        if (!context_) {
+            if (const int result = open(); result != CA_SUCCESS) return result;
+        }
+        ca_proplist* raw = nullptr;
+        if (const int result = ca_proplist_create(&raw); result != CA_SUCCESS) return result;
+        const Proplist props(raw, &ca_proplist_destroy);
+        ca_proplist_sets(props.get(), CA_PROP_EVENT_ID, job.event.c_str());
+        if (!file.empty()) {
+            // The server keeps it, so that the next time it starts at once.
+            ca_proplist_sets(props.get(), CA_PROP_MEDIA_FILENAME, file.c_str());
+            ca_proplist_sets(props.get(), CA_PROP_CANBERRA_CACHE_CONTROL, "permanent");
+        }
+        // The player says when it is done, so that a recording started later knows whether the
+        // cue may still sound in it.
+        const ca_finish_callback_t done = [](ca_context*, uint32_t, int, void* number) {
+            ended(reinterpret_cast<std::uintptr_t>(number));
+        };
+        return ca_context_play_full(
+            context_, 0, props.get(), job.number ? done : nullptr,
+            reinterpret_cast<void*>(static_cast<std::uintptr_t>(job.number)));
     }
-    // The player says when it is done, so that a recording started later knows whether the cue
-    // may still sound in it.
-    const ca_finish_callback_t done = [](ca_context*, uint32_t, int, void* number) {
-        ended(reinterpret_cast<std::uintptr_t>(number));
-    };
-    const int result =
-        ca_context_play_full(c, 0, props, job.number ? done : nullptr,
-                             reinterpret_cast<void*>(static_cast<std::uintptr_t>(job.number)));
-    ca_proplist_destroy(props);
-    if (result != CA_SUCCESS) ended(job.number);
-}
+
+    int open() {
+        if (const int result = ca_context_create(&context_); result != CA_SUCCESS) {
+            context_ = nullptr;
+            return result;
+        }
+        ca_context_change_props(context_, CA_PROP_APPLICATION_NAME, "TAVRO", CA_PROP_APPLICATION_ID,
+                                "tavro", nullptr);
+        const int result = ca_context_open(context_);
+        if (result != CA_SUCCESS) close();
+        return result;
+    }
+
+    void close() {
+        ca_context_destroy(context_);
+        context_ = nullptr;
+    }
+
+    // Whether a play failed for want of the server. A theme file that cannot be read fails with
+    // CA_ERROR_IO too: then the connection itself is asked.
+    bool connectionLost(int result) const {
+        switch (result) {
+            case CA_ERROR_STATE:
+            case CA_ERROR_DISCONNECTED:
+            case CA_ERROR_DESTROYED:
+            case CA_ERROR_NOTAVAILABLE:
+                return true;
+            case CA_ERROR_IO:
+                // Sends the server what it has; fails without a connection.
+                return ca_context_change_props(context_, CA_PROP_APPLICATION_NAME, "TAVRO",
+                                               nullptr) != CA_SUCCESS;
+            default:
+                return false;
+        }
+    }
+
+    ca_context* context_ = nullptr;
+};
 
 // One player for all sounds, so that they start in the order asked: a stop cue never overtakes
 // the start cue before it, even when that one's theme file or the server is slow to open. It
@@ -135,6 +182,7 @@ void enqueue(Queue& q, Job job) {
     static std::once_flag started;
     std::call_once(started, [&q] {
         std::thread([&q] {
+            Output output;
             for (;;) {
                 Job next;
                 {
@@ -143,7 +191,7 @@ void enqueue(Queue& q, Job job) {
                     next = std::move(q.jobs.front());
                     q.jobs.pop_front();
                 }
-                playNow(next);
+                output.play(next);
             }
         }).detach();
     });

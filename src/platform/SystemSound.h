@@ -1,6 +1,7 @@
 #pragma once
 // Short feedback sounds from the desktop's sound theme. Playing never blocks and never fails
-// loudly: without a sound server or theme nothing is heard.
+// loudly: without a sound server or theme nothing is heard, and a server that restarts is
+// reached again at the next sound.
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
