@@ -21,7 +21,8 @@ namespace SystemSound {
 // number for cancel(), or 0 for an unknown name.
 std::uint64_t play(const std::string& name);
 
-// Calls off a cue that has not begun to play; one that has plays on. Unknown numbers are ignored.
+// Calls off a cue that has not begun to sound, also one whose server or theme file is still
+// opening; one that sounds plays on. Unknown numbers are ignored.
 void cancel(std::uint64_t cue);
 
 // Plays a freedesktop sound-theme event by its own name (e.g. "message-new-instant"). Such a
