@@ -10,6 +10,7 @@
 #include <deque>
 #include <map>
 #include <mutex>
+#include <set>
 #include <system_error>
 #include <thread>
 #include <tuple>
@@ -55,18 +56,6 @@ std::vector<fs::path> themeFolders() {
     return folders;
 }
 
-// One context for the process; libcanberra plays asynchronously on its own thread.
-ca_context* context() {
-    static ca_context* context = [] {
-        ca_context* c = nullptr;
-        if (ca_context_create(&c) != CA_SUCCESS) return static_cast<ca_context*>(nullptr);
-        ca_context_change_props(c, CA_PROP_APPLICATION_NAME, "TAVRO", CA_PROP_APPLICATION_ID,
-                                "tavro", nullptr);
-        return c;
-    }();
-    return context;
-}
-
 struct Entry {
     std::uint64_t number;
     Cue cue;
@@ -78,6 +67,14 @@ struct Job {
     std::string event;
 };
 
+// The cue the player has taken. It may still be called off while the server or its theme file
+// opens, up to the moment it is handed to the server to sound.
+struct Taken {
+    std::uint64_t number = 0;
+    bool sounding = false;
+    bool calledOff = false;
+};
+
 // Made once and never destroyed: the player's thread and the sound library's callbacks may still
 // use it while the process exits.
 struct Queue {
@@ -86,6 +83,7 @@ struct Queue {
     std::deque<Job> jobs;
     std::condition_variable jobQueued;
     std::uint64_t lastNumber = 0;
+    Taken taken;
 };
 Queue& queue() {
     static Queue* const q = new Queue;
@@ -100,32 +98,129 @@ void ended(std::uint64_t number) {
         if (e.number == number && !e.cue.endedAt) e.cue.endedAt = now;
 }
 
-void playNow(const Job& job) {
-    ca_context* c = context();
-    ca_proplist* props = nullptr;
-    if (!c || ca_proplist_create(&props) != CA_SUCCESS) {
-        ended(job.number);
-        return;
-    }
-    ca_proplist_sets(props, CA_PROP_EVENT_ID, job.event.c_str());
-    const fs::path file = job.number ? themeFile(job.event) : fs::path();
-    if (!file.empty()) {
-        // The file named is the one a recording looks for. The server keeps it, so that the next
-        // time it starts at once.
-        ca_proplist_sets(props, CA_PROP_MEDIA_FILENAME, file.c_str());
-        ca_proplist_sets(props, CA_PROP_CANBERRA_CACHE_CONTROL, "permanent");
-    }
-    // The player says when it is done, so that a recording started later knows whether the cue
-    // may still sound in it.
-    const ca_finish_callback_t done = [](ca_context*, uint32_t, int, void* number) {
-        ended(reinterpret_cast<std::uintptr_t>(number));
-    };
-    const int result =
-        ca_context_play_full(c, 0, props, job.number ? done : nullptr,
-                             reinterpret_cast<void*>(static_cast<std::uintptr_t>(job.number)));
-    ca_proplist_destroy(props);
-    if (result != CA_SUCCESS) ended(job.number);
+// Called with the queue's lock held.
+void forget(Queue& q, std::uint64_t number) {
+    std::erase_if(q.cues, [&](const Entry& e) { return e.number == number; });
 }
+
+// Right before the taken job sounds: whether it still may. One called off is forgotten.
+bool maySound(Queue& q) {
+    std::lock_guard lock(q.mutex);
+    if (q.taken.calledOff) {
+        forget(q, q.taken.number);
+        return false;
+    }
+    q.taken.sounding = true;
+    return true;
+}
+
+// Not one of the sound library's results, which are 0 or negative.
+constexpr int kCalledOff = 1;
+
+// The sound library's connection to the server, used by the player's thread only. The library
+// does not always find a server again that restarted, and every sound would fail from then on:
+// a play that fails for a lost connection makes a new one.
+class Output {
+public:
+    void play(Queue& q, const Job& job) {
+        // The file named is the one a recording looks for.
+        const fs::path file = job.number ? themeFile(job.event) : fs::path();
+        // Only a connection made for an earlier sound may have been lost since.
+        bool mayBeStale = context_ != nullptr;
+        for (;;) {
+            const int result = attempt(q, job, file);
+            if (result == CA_SUCCESS || result == kCalledOff) return;
+            if (!mayBeStale || !connectionLost(result)) {
+                ended(job.number);
+                return;
+            }
+            close();
+            mayBeStale = false;
+            std::lock_guard lock(q.mutex);
+            q.taken.sounding = false;  // it did not sound: it may be called off again
+        }
+    }
+
+private:
+    using Proplist = std::unique_ptr<ca_proplist, decltype(&ca_proplist_destroy)>;
+
+    int attempt(Queue& q, const Job& job, const fs::path& file) {
+        if (!context_) {
+            if (const int result = open(); result != CA_SUCCESS) return result;
+        }
+        ca_proplist* raw = nullptr;
+        if (const int result = ca_proplist_create(&raw); result != CA_SUCCESS) return result;
+        const Proplist props(raw, &ca_proplist_destroy);
+        ca_proplist_sets(props.get(), CA_PROP_EVENT_ID, job.event.c_str());
+        if (!file.empty()) {
+            // The server keeps it, so that the next time it starts at once.
+            ca_proplist_sets(props.get(), CA_PROP_MEDIA_FILENAME, file.c_str());
+            ca_proplist_sets(props.get(), CA_PROP_CANBERRA_CACHE_CONTROL, "permanent");
+            // Handed to the server before the cue may sound, so that reading a slow file
+            // happens while the cue can still be called off.
+            std::error_code ec;
+            const Version version{file.string(), fs::last_write_time(file, ec)};
+            if (!cached_.contains(version)) {
+                const int result = ca_context_cache_full(context_, props.get());
+                if (result == CA_SUCCESS)
+                    cached_.insert(version);
+                else if (result != CA_ERROR_NOTSUPPORTED)  // an output without a cache reads it
+                    return result;                         // when it plays
+            }
+        }
+        if (!maySound(q)) return kCalledOff;
+        // The player says when it is done, so that a recording started later knows whether the
+        // cue may still sound in it.
+        const ca_finish_callback_t done = [](ca_context*, uint32_t, int, void* number) {
+            ended(reinterpret_cast<std::uintptr_t>(number));
+        };
+        return ca_context_play_full(
+            context_, 0, props.get(), job.number ? done : nullptr,
+            reinterpret_cast<void*>(static_cast<std::uintptr_t>(job.number)));
+    }
+
+    int open() {
+        if (const int result = ca_context_create(&context_); result != CA_SUCCESS) {
+            context_ = nullptr;
+            return result;
+        }
+        ca_context_change_props(context_, CA_PROP_APPLICATION_NAME, "TAVRO", CA_PROP_APPLICATION_ID,
+                                "tavro", nullptr);
+        const int result = ca_context_open(context_);
+        if (result != CA_SUCCESS) close();
+        return result;
+    }
+
+    void close() {
+        ca_context_destroy(context_);
+        context_ = nullptr;
+        cached_.clear();
+    }
+
+    // Whether a play failed for want of the server. A theme file that cannot be read fails with
+    // CA_ERROR_IO too: then the connection itself is asked.
+    bool connectionLost(int result) const {
+        switch (result) {
+            case CA_ERROR_STATE:
+            case CA_ERROR_DISCONNECTED:
+            case CA_ERROR_DESTROYED:
+            case CA_ERROR_NOTAVAILABLE:
+                return true;
+            case CA_ERROR_IO:
+                // Sends the server what it has; fails without a connection.
+                return ca_context_change_props(context_, CA_PROP_APPLICATION_NAME, "TAVRO",
+                                               nullptr) != CA_SUCCESS;
+            default:
+                return false;
+        }
+    }
+
+    // A theme file as it was when the server got it.
+    using Version = std::pair<std::string, fs::file_time_type>;
+
+    ca_context* context_ = nullptr;
+    std::set<Version> cached_;  // in the server that context_ reaches
+};
 
 // One player for all sounds, so that they start in the order asked: a stop cue never overtakes
 // the start cue before it, even when that one's theme file or the server is slow to open. It
@@ -135,6 +230,7 @@ void enqueue(Queue& q, Job job) {
     static std::once_flag started;
     std::call_once(started, [&q] {
         std::thread([&q] {
+            Output output;
             for (;;) {
                 Job next;
                 {
@@ -142,8 +238,11 @@ void enqueue(Queue& q, Job job) {
                     q.jobQueued.wait(lock, [&q] { return !q.jobs.empty(); });
                     next = std::move(q.jobs.front());
                     q.jobs.pop_front();
+                    q.taken = {next.number, false, false};
                 }
-                playNow(next);
+                output.play(q, next);
+                std::lock_guard lock(q.mutex);
+                q.taken = {};
             }
         }).detach();
     });
@@ -185,13 +284,21 @@ std::uint64_t play(const std::string& name) {
 }
 
 void cancel(std::uint64_t cue) {
+    if (cue == 0) return;
     Queue& q = queue();
     std::lock_guard lock(q.mutex);
+    if (q.taken.number == cue) {
+        // Taken but still opening: the player drops it right before it would sound. One that
+        // sounds already plays on.
+        q.taken.calledOff = true;
+        if (!q.taken.sounding) forget(q, cue);
+        return;
+    }
     const auto job =
         std::find_if(q.jobs.begin(), q.jobs.end(), [&](const Job& j) { return j.number == cue; });
-    if (cue == 0 || job == q.jobs.end()) return;  // playing or played
+    if (job == q.jobs.end()) return;  // played
     q.jobs.erase(job);
-    std::erase_if(q.cues, [&](const Entry& e) { return e.number == cue; });
+    forget(q, cue);
 }
 
 void playEvent(const char* event) {

@@ -1,6 +1,7 @@
 #pragma once
 // Short feedback sounds from the desktop's sound theme. Playing never blocks and never fails
-// loudly: without a sound server or theme nothing is heard.
+// loudly: without a sound server or theme nothing is heard, and a server that restarts is
+// reached again at the next sound.
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
@@ -20,7 +21,8 @@ namespace SystemSound {
 // number for cancel(), or 0 for an unknown name.
 std::uint64_t play(const std::string& name);
 
-// Calls off a cue that has not begun to play; one that has plays on. Unknown numbers are ignored.
+// Calls off a cue that has not begun to sound, also one whose server or theme file is still
+// opening; one that sounds plays on. Unknown numbers are ignored.
 void cancel(std::uint64_t cue);
 
 // Plays a freedesktop sound-theme event by its own name (e.g. "message-new-instant"). Such a
