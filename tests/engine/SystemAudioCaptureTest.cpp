@@ -97,9 +97,9 @@ TEST(SystemAudioCaptureTest, RecordingsLineUpOnTheWallClock) {
 
     MicrophoneRecorder mic(dir / "rec.m4a");
     SystemAudioCapture sys;
-    // The microphone file's time zero is the call of record(), as the engine takes it.
-    const auto micStartedAt = Clock::now();
     mic.record();
+    // The microphone file's time zero, as the engine takes it.
+    const auto micStartedAt = mic.startedAt();
     sys.start(dir / "rec-sys.m4a");
     ASSERT_TRUE(hasFirstSample(sys));
     std::this_thread::sleep_for(300ms);
@@ -114,9 +114,8 @@ TEST(SystemAudioCaptureTest, RecordingsLineUpOnTheWallClock) {
     const auto wall = [](Clock::time_point start, double offset) {
         return std::chrono::duration<double>(start.time_since_epoch()).count() + offset;
     };
-    // Each side times its first block by when it arrived; on a busy machine the two estimates
-    // differ by up to a tenth of a second, while the faults this guards against (the wait for
-    // the first block lost, or counted twice) cost whole seconds.
+    // Each side is timed by the server's reports of its first moments; the faults this guards
+    // against (the wait for the first block lost, or counted twice) cost whole seconds.
     EXPECT_NEAR(wall(micStartedAt, *inMic), wall(*sys.firstSampleAt(), *inSys), 0.15);
 }
 
