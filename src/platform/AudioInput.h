@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -15,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/SoundFinder.h"
 #include "platform/TrackPlacement.h"
 
 struct pa_context;
@@ -240,6 +242,11 @@ private:
     KeptOutSounds keptOut_;
     TimePoint askedSince_;
     std::vector<Search> searches_;
+    // The kept-out sounds' finders, made once for the input (a capture makes one per recording):
+    // making one costs more than a search. By the shape each finds, which it keeps.
+    std::map<const std::vector<float>*,
+             std::pair<std::shared_ptr<const std::vector<float>>, SoundFinder>>
+        finders_;
     std::deque<Held> held_;
     std::uint64_t taken_ = 0;  // frames of the track so far
     // The audio as it came from the server, mono (the last of it, as the searches need), and
