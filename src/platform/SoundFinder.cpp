@@ -515,24 +515,17 @@ std::optional<std::ptrdiff_t> SoundFinder::find(std::span<const float> recorded,
     white.resize(N);
     steadyWeights(*power, kFilterBlock, t.filterSteady);
     correlate(rec.data(), n, 0, n - 1, 1, nullptr, t.filterSteady.data(), t.filter, white.data());
-    // A sound whitened like the recording, with its energy before each sample, in its own
-    // transforms, and the weights that whiten at their length.
+    // A sound whitened like the recording (filtered alike), with its energy before each sample,
+    // kept in its own transforms' memory.
     const auto whiten = [&](const SoundFinder& finder) {
         Transforms& own = *finder.transforms_;
-        const Sound& s = *finder.sound_;
-        const std::size_t length = s.shape.size();
-        steadyWeights(*power, own.fft.block, own.steady);
-        const std::vector<float>& weights = own.steady;
-        float* const freq = own.fft.freq.get();
-        const float scale = 1.0f / static_cast<float>(own.fft.block);
-        for (std::size_t k = 0; k < own.fft.bins(); ++k) {
-            freq[2 * k] = s.spectrum[2 * k] * weights[k] * scale;
-            freq[2 * k + 1] = s.spectrum[2 * k + 1] * weights[k] * scale;
-        }
-        own.fft.inv(own.fft.buf.get(), freq);
-        own.shape.assign(own.fft.buf.get(), own.fft.buf.get() + length);
-        own.energy.assign(length + 1, 0.0);
-        for (std::size_t i = 0; i < length; ++i)
+        const std::vector<float>& samples = finder.sound_->shape;
+        const auto length = static_cast<std::ptrdiff_t>(samples.size());
+        own.shape.resize(samples.size());
+        correlate(samples.data(), length, 0, length - 1, 1, nullptr, t.filterSteady.data(),
+                  t.filter, own.shape.data());
+        own.energy.assign(samples.size() + 1, 0.0);
+        for (std::size_t i = 0; i < samples.size(); ++i)
             own.energy[i + 1] = own.energy[i] + double(own.shape[i]) * own.shape[i];
     };
     whiten(*this);
@@ -599,8 +592,11 @@ std::optional<std::ptrdiff_t> SoundFinder::find(std::span<const float> recorded,
             const SoundFinder& other = *others[o];
             Transforms& own = *other.transforms_;
             const auto lo = static_cast<std::ptrdiff_t>(other.length_);
-            if (!whitened[o]) whiten(other);
-            whitened[o] = true;
+            if (!whitened[o]) {
+                whiten(other);
+                steadyWeights(*power, own.fft.block, own.steady);
+                whitened[o] = true;
+            }
             // Of the placements that overlap the stretch, the one that explains most where it is
             // judged: the correlation there, against the other sound's energy there.
             const std::ptrdiff_t from = begin - lo + 1, to = end - 1;
