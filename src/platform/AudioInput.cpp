@@ -732,13 +732,19 @@ void AudioInput::lookFor(const Search& search) {
     if (from >= to) return;
     const std::vector<float> mono(raw_.begin() + static_cast<std::ptrdiff_t>(from - rawFirst),
                                   raw_.begin() + static_cast<std::ptrdiff_t>(to - rawFirst));
-    const SoundFinder finder(*search.shape);
+    const auto finderOf = [this](const std::shared_ptr<const std::vector<float>>& shape) {
+        auto it = finders_.find(shape.get());
+        if (it == finders_.end())
+            it = finders_.emplace(shape.get(), std::pair(shape, SoundFinder(*shape))).first;
+        return it->second.second;  // a copy shares what the finder made
+    };
+    const SoundFinder finder = finderOf(search.shape);
     const auto frames = [this](std::chrono::milliseconds t) {
         return static_cast<std::ptrdiff_t>(durationToFrames(t, sampleRate_));
     };
-    std::vector<SoundFinder> alike;
+    std::vector<SoundFinder> alike;  // the finder passes over its own sound among them
     for (const auto& shape : search.alike)
-        if (shape && !shape->empty() && *shape != *search.shape) alike.emplace_back(*shape);
+        if (shape) alike.push_back(finderOf(shape));
     const auto found = finder.find(
         mono, std::min(static_cast<std::size_t>(frames(kShortestPart)), finder.length()), alike);
     if (!found) return;

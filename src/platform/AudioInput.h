@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -17,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/SoundFinder.h"
 #include "platform/TrackPlacement.h"
 
 struct pa_context;
@@ -310,6 +312,11 @@ private:
     KeptOutSounds keptOut_;
     TimePoint askedSince_;
     std::vector<Search> searches_;
+    // The kept-out sounds' finders, made once for the input (a capture makes one per recording):
+    // making one costs more than a search. By the shape each finds, which it keeps.
+    std::map<const std::vector<float>*,
+             std::pair<std::shared_ptr<const std::vector<float>>, SoundFinder>>
+        finders_;
     std::deque<Held> held_;
     std::uint64_t taken_ = 0;      // frames of the track so far
     std::uint64_t heldFrames_ = 0;  // of them in held_

@@ -2,6 +2,7 @@
 // might play at the same time.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 #include <limits>
 #include <map>
@@ -9,6 +10,7 @@
 #include <random>
 #include <stdexcept>
 #include <string>
+#include <thread>
 
 #include "../../bench/SpeechSignal.h"
 #include "platform/SoundFinder.h"
@@ -249,10 +251,134 @@ TEST(SoundFinderTest, BadInputIsNotFoundAndNeverCrashes) {
     EXPECT_FALSE(finder.find(std::vector<float>(kRate, 1e-30f), 1));
     EXPECT_FALSE(finder.find(recording, added.size() + 1));
     EXPECT_FALSE(finder.find(std::span(recording).first(10), 5));
+    // Too short to hold any of it away from its faded edges.
+    EXPECT_FALSE(finder.find(std::span(recording).first(1500), 1));
+    EXPECT_FALSE(finder.find(std::span(recording).subspan(10500, 1500), 1));
     // No minimum overlap is no hindrance; damaged samples count as silence.
     EXPECT_EQ(finder.find(recording, 0), 1000);
     recording[20000] = nan;
     recording[20001] = inf;
     recording[20002] = -inf;
     EXPECT_EQ(finder.find(recording, 1), 1000);
+}
+
+// The app's cues share their notes: the stop cue is the start cue's two notes the other way
+// round. Each is found where it was played, and neither is taken for the other, also where one
+// runs past an edge of the searched audio, lies under a steady tone, or follows the other at a
+// quarter of its level.
+TEST(SoundFinderTest, TellsTheAppsCuesApart) {
+    constexpr std::size_t kLong = kRate * 7 / 2;  // as much as a capture searches
+    constexpr std::size_t kShort = kRate * 8 / 5;
+    struct Played {
+        const char* sound;
+        std::ptrdiff_t at;  // its first sample; `fromEnd`: how far its last one lies from the end
+        double db = 0;
+        bool fromEnd = false;
+    };
+    struct Case {
+        std::string name;
+        std::size_t length;
+        std::vector<Played> played;
+        const char* sought;
+        int found;  // which of the played sounds is found, or -1 for none
+        double toneHz = 0, toneDbfs = 0;
+    };
+    std::vector<Case> cases = {
+        {"stop cue whole, start cue sought", kShort, {{kRemoved, 7660}}, kAdded, -1},
+        {"stop cue whole", kShort, {{kRemoved, 7660}}, kRemoved, 0},
+        {"start cue whole, stop cue sought", kShort, {{kAdded, 7249}}, kRemoved, -1},
+        {"start cue whole", kShort, {{kAdded, 7249}}, kAdded, 0},
+        {"stop cue at the end, start cue sought", kShort, {{kRemoved, 1863, 0, true}}, kAdded, -1},
+        {"stop cue at the end", kShort, {{kRemoved, 1863, 0, true}}, kRemoved, 0},
+        {"start cue at the end, stop cue sought", kShort, {{kAdded, 1863, 0, true}}, kRemoved, -1},
+        {"start cue's first note cut off", kLong, {{kAdded, -3000}}, kAdded, 0},
+        {"start cue's first note cut off, stop cue sought", kLong, {{kAdded, -3000}}, kRemoved, -1},
+        {"stop cue's first note cut off", kLong, {{kRemoved, -3000}}, kRemoved, 0},
+        {"stop cue's first note cut off, start cue sought", kLong, {{kRemoved, -3000}}, kAdded, -1},
+        {"start cue's last note cut off", kLong, {{kAdded, -3000, 0, true}}, kAdded, 0},
+        {"start cue's last note cut, stop sought", kLong, {{kAdded, -3000, 0, true}}, kRemoved, -1},
+        // As at a recording's stop.
+        {"stop cue's last note cut off", kLong, {{kRemoved, -3000, 0, true}}, kRemoved, 0},
+        {"stop cue's last note cut, start sought", kLong, {{kRemoved, -3000, 0, true}}, kAdded, -1},
+        {"start after prompt", kLong, {{kComplete, 20000}, {kAdded, 90000, -12}}, kAdded, 1},
+        {"stop after start", kLong, {{kAdded, 20000}, {kRemoved, 40000, -12}}, kRemoved, 1},
+    };
+    // After the previous recording's stop cue, at a quarter of its level.
+    for (const std::ptrdiff_t stop : {3000, 30000})
+        for (const int gap : {0, 100, 500, 2000})
+            cases.push_back({"start cue 12 dB under the stop cue " + std::to_string(gap) +
+                                 " ms before, from " + std::to_string(stop),
+                             kLong,
+                             {{kRemoved, stop}, {kAdded, stop + (250 + gap) * kRate / 1000, -12}},
+                             kAdded,
+                             1});
+    // Under a steady tone, where the cues' notes lose much of what tells them apart.
+    for (const int hz : {1100, 1300, 1500, 1700, 1900})
+        for (const int dbfs : {-40, -30, -20, -10})
+            cases.push_back({"start cue under " + std::to_string(hz) + " Hz at " +
+                                 std::to_string(dbfs) + " dBFS, stop cue sought",
+                             kLong,
+                             {{kAdded, 61237}},
+                             kRemoved,
+                             -1,
+                             double(hz),
+                             double(dbfs)});
+    cases.push_back({"start cue under a tone", kLong, {{kAdded, 61237}}, kAdded, 0, 1500, -20});
+
+    static const std::vector<SoundFinder> cues{finder(kAdded), finder(kRemoved), finder(kComplete)};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        // Next to nothing but the cues: -74 dBFS of noise, and the tone.
+        std::vector<float> recorded(c.length);
+        std::mt19937 rng(11);
+        std::normal_distribution<float> noise(0, float(std::pow(10, -74 / 20.0)));
+        const double tone = std::pow(10, c.toneDbfs / 20);
+        for (std::size_t i = 0; i < recorded.size(); ++i)
+            recorded[i] =
+                noise(rng) +
+                float(tone * std::sin(2 * std::numbers::pi * c.toneHz * double(i) / kRate));
+        std::vector<std::ptrdiff_t> at;
+        for (const Played& p : c.played) {
+            const std::vector<float>& sound = theme(p.sound);
+            const auto size = static_cast<std::ptrdiff_t>(sound.size());
+            const std::ptrdiff_t first = p.fromEnd ? std::ptrdiff_t(c.length) - p.at - size : p.at;
+            const double gain = std::pow(10, p.db / 20);
+            for (std::ptrdiff_t i = std::max<std::ptrdiff_t>(0, -first);
+                 i < size && first + i < std::ptrdiff_t(c.length); ++i)
+                recorded[std::size_t(first + i)] += float(gain * sound[std::size_t(i)]);
+            at.push_back(first);
+        }
+        const auto found = finder(c.sought).find(recorded, kRate * 3 / 100, cues);
+        if (c.found < 0)
+            EXPECT_FALSE(found) << "at " << *found;
+        else if (!found)
+            ADD_FAILURE() << "not found";
+        else
+            EXPECT_NEAR(double(*found), double(at[std::size_t(c.found)]), 2);
+    }
+}
+
+// Searches for two sounds, each told from the other, run at once on two threads; a finder's copy
+// shares what it made.
+TEST(SoundFinderTest, SearchesAtOnceForSoundsAlikeEachOther) {
+    const std::vector<SoundFinder> cues{finder(kAdded), finder(kRemoved)};
+    std::vector<float> recording(kRecording / 2, 0.0f);
+    const std::ptrdiff_t at[] = {3001, 40003};
+    for (std::size_t cue = 0; cue < 2; ++cue) {
+        const std::vector<float>& sound = theme(cue == 0 ? kAdded : kRemoved);
+        for (std::size_t i = 0; i < sound.size(); ++i)
+            recording[std::size_t(at[cue]) + i] += sound[i];
+    }
+    std::atomic<int> wrong = 0;
+    const auto search = [&](std::size_t cue) {
+        for (int i = 0; i < 10; ++i)
+            if (cues[cue].find(recording, kRate / 20, cues) != at[cue]) ++wrong;
+    };
+    std::thread startCue(search, 0), stopCue(search, 1);
+    startCue.join();
+    stopCue.join();
+    EXPECT_EQ(wrong, 0);
+    const SoundFinder copy = cues[1];
+    EXPECT_EQ(copy.length(), cues[1].length());
+    EXPECT_EQ(copy.find(recording, kRate / 20, cues), at[1]);
 }
