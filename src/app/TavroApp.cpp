@@ -90,9 +90,9 @@ void TavroApp::applyMenuBarIcon() {
     menuBarIcon_->setVisible(menuBarIconWanted());
 }
 
-void TavroApp::launch() {
+void TavroApp::launch(const QString& activationToken) {
     delegate_->applicationDidFinishLaunching();
-    showMainWindow();
+    showMainWindow(activationToken);
 }
 
 void TavroApp::handleArguments(const QStringList& urls, const QString& activationToken) {
@@ -116,9 +116,7 @@ void TavroApp::showMainWindow(const QString& activationToken) {
     mainWindow_->show();
     mainWindow_->raise();
     // A compositor that guards the focus lets the window come back only with a token.
-    ActivationToken::activateWith(
-        activationToken, QGuiApplication::platformName().startsWith(QLatin1String("wayland")),
-        [this] { mainWindow_->activateWindow(); });
+    ActivationToken::activate(*mainWindow_, activationToken);
 }
 
 void TavroApp::showSettings() {

@@ -34,8 +34,9 @@ public:
              QObject* parent = nullptr);
     ~TavroApp() override;
 
-    // The launch sequence, then the main window.
-    void launch();
+    // The launch sequence, then the main window, with the activation token this start was
+    // launched with where it has one.
+    void launch(const QString& activationToken = {});
     // The arguments of a start: addresses go to the integration callback; a start without any
     // brings the main window back, with the start's activation token where it has one.
     void handleArguments(const QStringList& urls, const QString& activationToken = {});

@@ -17,6 +17,8 @@
 #include "service/UpdateChecker.h"
 
 int main(int argc, char** argv) {
+    // Before any other thread can read the environment.
+    const QString activationToken = ActivationToken::takeOfThisStart();
     const LaunchArguments arguments = LaunchArguments::split(argc, argv);
     int qtArgc = arguments.qtArgc;
 
@@ -25,7 +27,7 @@ int main(int argc, char** argv) {
     if (!first && instance.heldByAnother()) {
         QCoreApplication app(qtArgc, argv);
         // The token of this launch lets the running app bring its window to the front.
-        if (instance.forward(arguments.urls, ActivationToken::ofThisStart())) return 0;
+        if (instance.forward(arguments.urls, activationToken)) return 0;
         std::fprintf(stderr, "tavro: %s, and it did not answer\n",
                      qPrintable(instance.lockError()));
         return 1;
@@ -57,7 +59,7 @@ int main(int argc, char** argv) {
     TerminationSignals signals_;
     QObject::connect(&signals_, &TerminationSignals::terminationRequested, &tavro, &TavroApp::quit);
 
-    tavro.launch();
+    tavro.launch(activationToken);
     if (!arguments.urls.isEmpty()) tavro.handleArguments(arguments.urls);
     return app.exec();
 }
