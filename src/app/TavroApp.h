@@ -41,6 +41,8 @@ public:
     // brings the main window back, with the start's activation token where it has one.
     void handleArguments(const QStringList& urls, const QString& activationToken = {});
 
+    // Each brings its window up; the keyboard goes to the window on top, a modal one over it
+    // where one is open.
     void showMainWindow(const QString& activationToken = {});
     void showSettings();
     // Quits the application; a recording in progress is finished into its files first.

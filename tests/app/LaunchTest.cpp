@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QMenu>
@@ -76,10 +77,13 @@
 #include "ui/main/WindowControlButton.h"
 #include "ui/main/WindowDialogs.h"
 #include "ui/main/WindowStrip.h"
+#include "ui/main/dialogs/AskAllView.h"
 #include "ui/main/dialogs/DialogHost.h"
 #include "ui/main/dialogs/OnboardingModel.h"
 #include "ui/main/dialogs/OnboardingView.h"
 #include "ui/main/sidebar/RecordListView.h"
+#include "ui/main/sidebar/SidebarSearchField.h"
+#include "ui/main/sidebar/SidebarView.h"
 #include "ui/settings/SettingsView.h"
 #include "util/AtomicFile.h"
 
@@ -542,6 +546,56 @@ TEST_F(LaunchTest, AMinimisedWindowComesBackFromTheTrayAndALaterStart) {
         QTest::qWait(50);  // the last repaint after the restore
         x.shoot(QStringLiteral("restored-from-%1").arg(way.name));
     }
+}
+
+// With the ask-across sheet open, the tray's "TAVROを開く" brings the window up and leaves the
+// keyboard with the sheet on top of it, whether the sheet or another window had it: what is
+// typed then goes into the question, not to a caret in the search field behind the sheet.
+TEST_F(LaunchTest, TheSheetOverTheWindowKeepsTheKeyboardWhenTheTrayOpensIt) {
+    TAVRO_REQUIRE_ENV("window manager", testsupport::probeWindowManager());
+    TAVRO_REQUIRE_ENV("xdotool", !QStandardPaths::findExecutable("xdotool").isEmpty());
+    testsupport::KeyboardLock keyboard;
+    defaults.set(MainViewModel::kOnboardingKey, true);
+    auto app = makeApp();
+    MainWindow* window = launch(*app);
+    ASSERT_TRUE(window);
+    window->view()->headerView()->askButton()->click();
+    AskAllView* sheet = nullptr;
+    ASSERT_TRUE(waitFor([&] { return (sheet = window->view()->dialogHost()->askAll()); }));
+    QLineEdit* search = window->view()->sidebar()->searchField()->edit();
+    const XServer x;
+    const struct {
+        const char* name;
+        QWidget* before;  // has the keyboard when the tray is used; none: the settings
+        QStringList keys;
+        QString question;
+    } cases[] = {
+        {"from the sheet", sheet, {"a", "b", "c"}, "abc"},
+        {"from the settings", nullptr, {"d", "e"}, "abcde"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QWidget* before = c.before;
+        if (!before) {
+            app->showSettings();
+            before = app->settingsWindow();
+        }
+        ASSERT_TRUE(
+            waitFor([&] { return x.focused(*before) && QApplication::activeWindow() == before; }));
+        menuAction(*app, MenuItem::Action::openMainWindow)->trigger();
+        const QWidget* settings = app->settingsWindow();
+        EXPECT_TRUE(waitFor([&] {
+            return x.focused(*sheet) && QApplication::activeWindow() == sheet &&
+                   x.level(*sheet) > x.level(*window) &&
+                   (!settings || x.level(*window) > x.level(*settings));
+        }));
+        ASSERT_TRUE(run("xdotool", QStringList{"key"} + c.keys));
+        EXPECT_TRUE(waitFor([&] { return sheet->questionField()->text() == c.question; }))
+            << sheet->questionField()->text().toStdString();
+        EXPECT_FALSE(search->hasFocus());
+        EXPECT_EQ(search->text(), QString());
+    }
+    x.shoot(QStringLiteral("tray-opens-the-window-under-its-sheet"));
 }
 
 // A question stands above the window it is asked from: the template chooser above the settings,
