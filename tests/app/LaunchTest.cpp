@@ -1048,8 +1048,10 @@ TEST(SingleInstanceProcesses, AWaylandSessionWithoutXRunsTheProgram) {
         weston.setProcessChannelMode(QProcess::MergedChannels);
         weston.start("weston",
                      {"--backend=headless-backend.so", "--socket=tavro-wayland", "--idle-time=0"});
+        // The socket can be there before the start of the process has been taken in.
         ASSERT_TRUE(waitFor([&] {
-            return fs::exists(program.runtime / "tavro-wayland") ||
+            return (fs::exists(program.runtime / "tavro-wayland") &&
+                    weston.state() == QProcess::Running) ||
                    weston.state() == QProcess::NotRunning;
         }));
         ASSERT_EQ(weston.state(), QProcess::Running) << weston.readAll().toStdString();
@@ -1221,8 +1223,10 @@ TEST(WaylandSession, DialogsStandAboveTheirWindowsWhichFitTheScreen) {
                   "--height=600", "--socket=tavro-dialogs", "--idle-time=0",
                   "--config=" + QString::fromStdString(config.string())});
     const fs::path socket = runtime / "tavro-dialogs";
-    ASSERT_TRUE(
-        waitFor([&] { return fs::exists(socket) || weston.state() == QProcess::NotRunning; }));
+    ASSERT_TRUE(waitFor([&] {
+        return (fs::exists(socket) && weston.state() == QProcess::Running) ||
+               weston.state() == QProcess::NotRunning;
+    }));
     ASSERT_EQ(weston.state(), QProcess::Running) << weston.readAll().toStdString();
     const auto stop = qScopeGuard([&] {
         weston.terminate();
