@@ -27,6 +27,38 @@ Dialogs& chooseDialogs(Dialogs* given, std::unique_ptr<WindowDialogs>& own) {
     own = std::make_unique<WindowDialogs>();
     return *own;
 }
+
+// The window that is to have the keyboard when `window` comes up: the newest modal window over
+// it (a sheet, a question asked from the sheet, a file chooser), else the window itself. A
+// window that a modal one blocks would show a caret that no key reaches.
+QWidget* keyboardWindowOver(QWidget* window) {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal && modal->windowModality() == Qt::ApplicationModal) return modal;
+    QWidget* top = window;
+    for (bool deeper = true; deeper;) {
+        deeper = false;
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            const QWidget* owner = w->parentWidget();
+            if (w != top && w->isVisible() && w->windowModality() == Qt::WindowModal && owner &&
+                owner->window() == top) {
+                top = w;
+                deeper = true;
+                break;
+            }
+        }
+    }
+    return top;
+}
+
+// Brings up `window` and gives the keyboard to what is on top of it.
+void bringUp(QWidget& window, const QString& activationToken) {
+    window.show();
+    window.raise();
+    QWidget* keyboard = keyboardWindowOver(&window);
+    if (keyboard != &window) keyboard->raise();
+    // A compositor that guards the focus lets a window come forward only with a token.
+    ActivationToken::activate(*keyboard, activationToken);
+}
 }  // namespace
 
 TavroApp::TavroApp(AppServices& services, UpdateChecker& updates, Dialogs* dialogs, QObject* parent)
@@ -90,9 +122,9 @@ void TavroApp::applyMenuBarIcon() {
     menuBarIcon_->setVisible(menuBarIconWanted());
 }
 
-void TavroApp::launch() {
+void TavroApp::launch(const QString& activationToken) {
     delegate_->applicationDidFinishLaunching();
-    showMainWindow();
+    showMainWindow(activationToken);
 }
 
 void TavroApp::handleArguments(const QStringList& urls, const QString& activationToken) {
@@ -113,12 +145,7 @@ void TavroApp::showMainWindow(const QString& activationToken) {
     // again if it was.
     if (mainWindow_->isMinimized())
         mainWindow_->setWindowState(mainWindow_->windowState() & ~Qt::WindowMinimized);
-    mainWindow_->show();
-    mainWindow_->raise();
-    // A compositor that guards the focus lets the window come back only with a token.
-    ActivationToken::activateWith(
-        activationToken, QGuiApplication::platformName().startsWith(QLatin1String("wayland")),
-        [this] { mainWindow_->activateWindow(); });
+    bringUp(*mainWindow_, activationToken);
 }
 
 void TavroApp::showSettings() {
@@ -138,9 +165,7 @@ void TavroApp::showSettings() {
             window && !window->frameMargins().isNull() ? window->frameMargins() : kLikelyFrame;
         if (screen) fitSettings(wanted, screen, frame);
     }
-    settingsWindow_->show();
-    settingsWindow_->raise();
-    settingsWindow_->activateWindow();
+    bringUp(*settingsWindow_, {});
 }
 
 void TavroApp::placeSettings() {

@@ -34,12 +34,15 @@ public:
              QObject* parent = nullptr);
     ~TavroApp() override;
 
-    // The launch sequence, then the main window.
-    void launch();
+    // The launch sequence, then the main window, with the activation token this start was
+    // launched with where it has one.
+    void launch(const QString& activationToken = {});
     // The arguments of a start: addresses go to the integration callback; a start without any
     // brings the main window back, with the start's activation token where it has one.
     void handleArguments(const QStringList& urls, const QString& activationToken = {});
 
+    // Each brings its window up; the keyboard goes to the window on top, a modal one over it
+    // where one is open.
     void showMainWindow(const QString& activationToken = {});
     void showSettings();
     // Quits the application; a recording in progress is finished into its files first.

@@ -8,3 +8,8 @@ target_compile_definitions(test_app PRIVATE
                            TAVRO_APP_BINARY="$<TARGET_FILE:tavro>"
                            TAVRO_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
                            TAVRO_ARTIFACT_DIR="${CMAKE_BINARY_DIR}/artifacts/app")
+# The environment's writers are the test program's own (EnvironmentWrites), also for the
+# libraries and plugins that call them.
+target_link_options(test_app PRIVATE -Wl,--export-dynamic-symbol=setenv
+                    -Wl,--export-dynamic-symbol=unsetenv -Wl,--export-dynamic-symbol=putenv
+                    -Wl,--export-dynamic-symbol=clearenv)

@@ -4,7 +4,8 @@
 #include <QCoreApplication>
 
 #include <cstdio>
-#include <cstdlib>
+#include <string>
+#include <vector>
 
 #include "app/ActivationToken.h"
 #include "app/AppServices.h"
@@ -17,6 +18,8 @@
 #include "service/UpdateChecker.h"
 
 int main(int argc, char** argv) {
+    // Before any other thread can read the environment.
+    const QString activationToken = ActivationToken::takeOfThisStart();
     const LaunchArguments arguments = LaunchArguments::split(argc, argv);
     int qtArgc = arguments.qtArgc;
 
@@ -25,18 +28,23 @@ int main(int argc, char** argv) {
     if (!first && instance.heldByAnother()) {
         QCoreApplication app(qtArgc, argv);
         // The token of this launch lets the running app bring its window to the front.
-        if (instance.forward(arguments.urls, ActivationToken::ofThisStart())) return 0;
+        if (instance.forward(arguments.urls, activationToken)) return 0;
         std::fprintf(stderr, "tavro: %s, and it did not answer\n",
                      qPrintable(instance.lockError()));
         return 1;
     }
 
-    // The platform is chosen for this process only: programs it starts (a browser, the agent
-    // tools) keep the desktop's own choice.
-    const std::string platform = DisplaySession::fromEnvironment().chosenQtPlatform();
-    if (!platform.empty()) setenv("QT_QPA_PLATFORM", platform.c_str(), 1);
-    QApplication app(qtArgc, argv);
-    if (!platform.empty()) unsetenv("QT_QPA_PLATFORM");
+    // The platform is chosen for this process only, as Qt's option: programs it starts (a
+    // browser, the agent tools) keep the desktop's own choice, and the environment stays as it
+    // is while threads that Qt starts with the application read it. An option of the user's own
+    // comes later and wins.
+    std::string platform = DisplaySession::fromEnvironment().chosenQtPlatform();
+    char platformOption[] = "-platform";
+    std::vector<char*> qtArgv(argv, argv + qtArgc);
+    if (!platform.empty()) qtArgv.insert(qtArgv.begin() + 1, {platformOption, platform.data()});
+    int appArgc = int(qtArgv.size());
+    qtArgv.push_back(nullptr);
+    QApplication app(appArgc, qtArgv.data());
     QApplication::setApplicationName(QStringLiteral("TAVRO"));
     QApplication::setApplicationVersion(QString::fromLatin1(UpdateChecker::buildVersion()));
     QApplication::setDesktopFileName(QStringLiteral("tavro"));
@@ -57,7 +65,7 @@ int main(int argc, char** argv) {
     TerminationSignals signals_;
     QObject::connect(&signals_, &TerminationSignals::terminationRequested, &tavro, &TavroApp::quit);
 
-    tavro.launch();
+    tavro.launch(activationToken);
     if (!arguments.urls.isEmpty()) tavro.handleArguments(arguments.urls);
     return app.exec();
 }

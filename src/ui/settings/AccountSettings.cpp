@@ -7,6 +7,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <tuple>
+
 #include "desktop/PanelStyle.h"
 #include "desktop/UserText.h"
 #include "ui/UiContext.h"
@@ -123,13 +125,30 @@ int AccountSettings::shownPage() const {
 
 void AccountSettings::follow() {
     const int page = int(model_->page());
-    for (int i = 0; i < 3; ++i) pages_[i]->setVisible(i == page);
+    const int before = shownPage();
+    // Asked from this tab (the button pressed, or Return in a field), the next step's field
+    // takes the keyboard; it is left alone when the user went to another tab meanwhile.
+    const QWidget* focused = window()->focusWidget();
+    const bool typingHere = isVisible() && focused && isAncestorOf(focused);
+    // The new step shows before the old one hides, so the keyboard never falls to a hidden
+    // field or out of the tab.
+    pages_[page]->setVisible(true);
+    for (int i = 0; i < 3; ++i)
+        if (i != page) pages_[i]->setVisible(false);
+    QLineEdit* const fields[] = {emailField_, codeField_, nullptr};
+    if (page != before && typingHere && fields[page]) fields[page]->setFocus(Qt::OtherFocusReason);
     if (emailField_->text() != model_->email()) emailField_->setText(model_->email());
     if (codeField_->text() != model_->code()) codeField_->setText(model_->code());
     request_->setText(model_->requestLabel());
-    request_->setEnabled(model_->canRequestCode());
     verify_->setText(model_->verifyLabel());
-    verify_->setEnabled(model_->canVerify());
+    // A button disabled while it has the keyboard (its request running) would hand it on out of
+    // the tab: the field it sends takes it back.
+    for (auto [button, field, on] : {std::tuple{request_, emailField_, model_->canRequestCode()},
+                                     std::tuple{verify_, codeField_, model_->canVerify()}}) {
+        if (!on && window()->focusWidget() == button && field->isVisibleTo(this))
+            field->setFocus(Qt::OtherFocusReason);
+        button->setEnabled(on);
+    }
     account_->setText(model_->accountEmail());
     plan_->setText(model_->planBadge());
     count_->setText(model_->monthCount());

@@ -132,6 +132,12 @@ LibraryManagerView::LibraryManagerView(LibraryManagerModel* model, QWidget* pare
     syncRows();
 }
 
+void LibraryManagerView::showEvent(QShowEvent* e) {
+    QDialog::showEvent(e);
+    // Typing at once names a new folder, rather than reaching the close button.
+    folderField_->setFocus(Qt::OtherFocusReason);
+}
+
 EditorRow* LibraryManagerView::folderRow(const std::string& id) const {
     const auto it = folderRowByID_.find(id);
     return it == folderRowByID_.end() ? nullptr : it->second;

@@ -34,6 +34,9 @@ public:
 
     static constexpr QSize kSize{540, 500};
 
+protected:
+    void showEvent(QShowEvent* e) override;
+
 private:
     void follow();
     void syncRows();

@@ -116,6 +116,13 @@ ShareAccessView::ShareAccessView(ShareAccessModel* model, QWidget* parent)
     follow();
 }
 
+void ShareAccessView::showEvent(QShowEvent* e) {
+    QDialog::showEvent(e);
+    // The dialog is opened to add a member: typing goes into the address at once, not to the
+    // close button first in the tab order.
+    email_->setFocus(Qt::OtherFocusReason);
+}
+
 ShareAccessView::~ShareAccessView() {
     disconnect(model_, nullptr, this, nullptr);
     model_->release();

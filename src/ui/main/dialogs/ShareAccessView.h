@@ -37,6 +37,9 @@ public:
 
     static constexpr QSize kSize{620, 450};
 
+protected:
+    void showEvent(QShowEvent* e) override;
+
 private:
     void follow();
     void rebuildMembers();

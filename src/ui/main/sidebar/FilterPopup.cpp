@@ -70,6 +70,8 @@ FilterPopup::FilterPopup(SidebarModel& sidebar, QWidget* parent)
     column->addWidget(line());
     column->addWidget(clear, 0, Qt::AlignLeft);
     setMinimumWidth(240);
+    // The popup opens to name a participant: what is typed at once goes into that field.
+    participant_->setFocus(Qt::PopupFocusReason);
 
     connect(participant_, &QLineEdit::textEdited, this,
             [this](const QString& t) { model_.setParticipant(t.toStdString()); });
