@@ -306,35 +306,27 @@ void AudioInput::findDeviceAgain() {
                         in);
                 }
             } else if (info && in->device_ == Device::microphone) {
-                struct Look {
-                    AudioInput* in;
-                    std::string preferred;
-                    std::optional<std::string> found;
-                };
-                auto* look = new Look{in, info->default_source_name ? info->default_source_name
-                                                                    : std::string(),
-                                      std::nullopt};
+                // Kept in the input, not handed over: a dropped connection cancels the list
+                // without a last answer.
+                in->preferredSource_ = info->default_source_name ? info->default_source_name : "";
+                in->foundSource_.reset();
                 next = pa_context_get_source_info_list(
                     c,
-                    [](pa_context*, const pa_source_info* source, int eol, void* user) {
-                        auto* look = static_cast<Look*>(user);
+                    [](pa_context*, const pa_source_info* source, int eol, void* self) {
+                        auto* in = static_cast<AudioInput*>(self);
                         // A sink's monitor is no microphone (as in open()).
                         if (source && source->monitor_of_sink == PA_INVALID_INDEX &&
-                            (!look->found || source->name == look->preferred))
-                            look->found = source->name;
+                            (!in->foundSource_ || source->name == in->preferredSource_))
+                            in->foundSource_ = source->name;
                         if (eol == 0) return;
-                        AudioInput* in = look->in;
-                        const std::optional<std::string> found = look->found;
-                        delete look;
                         in->looking_ = false;
-                        if (!found) {
+                        if (!in->foundSource_) {
                             if (eol > 0) in->lostBecause(Loss::device);
                             return;
                         }
-                        if (in->lost_ && !in->stream_) in->resume(found->c_str());
+                        if (in->lost_ && !in->stream_) in->resume(in->foundSource_->c_str());
                     },
-                    look);
-                if (!next) delete look;
+                    in);
             }
             if (next)
                 pa_operation_unref(next);
@@ -887,18 +879,15 @@ std::string AudioInput::sourceName() const {
 // Runs on the loop's thread whenever the server's defaults may have changed; every step is
 // asynchronous, as a callback must not wait for the server.
 void AudioInput::followDefaultSink(bool force) {
-    struct Follow {
-        AudioInput* in;
-        bool force;
-    };
+    // Kept in the input, not handed over: a dropped connection cancels the question unanswered.
+    followForced_ = followForced_ || force;
     pa_operation* op = pa_context_get_server_info(
         context_,
-        [](pa_context* c, const pa_server_info* info, void* user) {
-            const Follow follow = *static_cast<Follow*>(user);
-            delete static_cast<Follow*>(user);
-            AudioInput* in = follow.in;
+        [](pa_context* c, const pa_server_info* info, void* self) {
+            auto* in = static_cast<AudioInput*>(self);
+            const bool force = std::exchange(in->followForced_, false);
             if (!info || !info->default_sink_name || !in->stream_ ||
-                (!follow.force && in->followedSink_ == info->default_sink_name))
+                (!force && in->followedSink_ == info->default_sink_name))
                 return;
             pa_operation* sinkOp = pa_context_get_sink_info_by_name(
                 c, info->default_sink_name,
@@ -921,7 +910,7 @@ void AudioInput::followDefaultSink(bool force) {
                 in);
             if (sinkOp) pa_operation_unref(sinkOp);
         },
-        new Follow{this, force});
+        this);
     if (op) pa_operation_unref(op);
 }
 

@@ -284,6 +284,9 @@ private:
     Loss lostBecause_ = Loss::server;
     bool awaitingAudio_ = false;
     bool looking_ = false;
+    std::string preferredSource_;             // while looking for a microphone: the default
+    std::optional<std::string> foundSource_;  // and the one found so far
+    bool followForced_ = false;  // a move back to the default sink's monitor is asked for
     pa_time_event* retry_ = nullptr;
     // Every kTick while running: asks for reports while a segment settles, settles one that
     // waited long enough, and lets out held blocks whose time has passed.
