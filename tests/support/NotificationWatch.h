@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 
+#include <string>
 #include <vector>
 
 #include "support/TestNotificationServer.h"
@@ -25,6 +26,16 @@ public:
                     if (n.id > since_ && n.summary == title) found.push_back(n);
         }
         return found;
+    }
+
+    // Every newer notification, for a failure's message.
+    std::string seen() const {
+        std::string text;
+        if (auto all = testsupport::TestNotificationServer::notifications())
+            for (const auto& n : *all)
+                if (n.id > since_)
+                    text += "\n  " + n.summary.toStdString() + ": " + n.body.toStdString();
+        return text.empty() ? " none" : text;
     }
 
 private:
