@@ -514,6 +514,12 @@ std::vector<std::pair<double, double>> pairedBeeps(const std::vector<double>& a,
     return pairs;
 }
 
+// The middle of `values`, which are not empty.
+double median(std::vector<double> values) {
+    std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
+    return values[values.size() / 2];
+}
+
 // Stretches of at least 10 ms where the steady `hz` tone is missing from `x`: start and length,
 // in seconds. The tone's level is the one it has most of the time.
 std::vector<std::pair<double, double>> toneMissing(const std::vector<float>& x, int rate,
@@ -523,9 +529,7 @@ std::vector<std::pair<double, double>> toneMissing(const std::vector<float>& x, 
     for (std::size_t i = 0; i + window <= x.size(); i += hop)
         levels.push_back(audiotest::toneLevel(x, rate, hz, i, i + window));
     if (levels.empty()) return {};
-    std::vector<double> sorted = levels;
-    std::nth_element(sorted.begin(), sorted.begin() + sorted.size() / 2, sorted.end());
-    const double level = sorted[sorted.size() / 2];
+    const double level = median(levels);
     std::vector<std::pair<double, double>> missing;
     std::optional<std::size_t> from;
     for (std::size_t w = 0; w <= levels.size(); ++w) {
@@ -765,16 +769,20 @@ protected:
             &found);
         pa_operation_unref(op);
         ASSERT_TRUE(pulse.runUntil([&] { return found.lists == 1; }, 30s));
-        op = pa_context_get_sink_input_info_list(
-            pulse.context(),
-            [](pa_context*, const pa_sink_input_info* info, int, void* user) {
-                auto* f = static_cast<Found*>(user);
-                if (info && info->sink == f->sink) f->inputs.push_back(info->index);
-                if (!info) ++f->lists;
-            },
-            &found);
-        pa_operation_unref(op);
-        ASSERT_TRUE(pulse.runUntil([&] { return found.lists == 2; }, 30s));
+        const auto listInputs = [&] {
+            found.inputs.clear();
+            const int lists = found.lists;
+            pa_operation_unref(pa_context_get_sink_input_info_list(
+                pulse.context(),
+                [](pa_context*, const pa_sink_input_info* info, int, void* user) {
+                    auto* f = static_cast<Found*>(user);
+                    if (info && info->sink == f->sink) f->inputs.push_back(info->index);
+                    if (!info) ++f->lists;
+                },
+                &found));
+            return pulse.runUntil([&] { return found.lists == lists + 1; }, 30s);
+        };
+        ASSERT_TRUE(listInputs());
         ASSERT_FALSE(found.inputs.empty());
         std::vector<pa_operation*> ops = {
             pa_context_set_default_sink(pulse.context(), to.c_str(), nullptr, nullptr)};
@@ -792,23 +800,10 @@ protected:
         // PipeWire's server answers before the streams have moved, and drops what is left when
         // the asking client leaves: the session stays until none plays on `from`.
         const auto deadline = std::chrono::steady_clock::now() + 30s;
-        for (bool moved = false; !moved;) {
+        do {
             ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "the streams stay on " << from;
-            struct Left {
-                std::uint32_t sink;
-                bool any = false, done = false;
-            } left{found.sink};
-            pa_operation_unref(pa_context_get_sink_input_info_list(
-                pulse.context(),
-                [](pa_context*, const pa_sink_input_info* info, int, void* user) {
-                    auto* l = static_cast<Left*>(user);
-                    if (info && info->sink == l->sink) l->any = true;
-                    if (!info) l->done = true;
-                },
-                &left));
-            ASSERT_TRUE(pulse.runUntil([&] { return left.done; }, 30s));
-            moved = !left.any;
-        }
+            ASSERT_TRUE(listInputs());
+        } while (!found.inputs.empty());
     }
 };
 
@@ -1032,10 +1027,9 @@ TEST_P(RecorderEngineFromThePressTest, TheComputersAudioIsRecordedFromThePress) 
     // pairs are held to their own steady offset, which lies within 80 ms of the first account.
     double expected = apart;
     if (report[2] != "?" && std::fabs(report[2].toDouble() / 1000 - apart) >= 0.5 && !heard.empty()) {
-        std::vector<double> sorted;
-        for (const auto& [i, offset] : heard) sorted.push_back(offset);
-        std::nth_element(sorted.begin(), sorted.begin() + sorted.size() / 2, sorted.end());
-        expected = sorted[sorted.size() / 2];
+        std::vector<double> offsetsHeard;
+        for (const auto& [i, offset] : heard) offsetsHeard.push_back(offset);
+        expected = median(offsetsHeard);
         EXPECT_LT(std::fabs(expected - apart), 0.08) << "offsets (ms):" << offsets;
     }
     // The server's account holds for most of the beeps; one it moved in the plain captures too
@@ -1043,12 +1037,8 @@ TEST_P(RecorderEngineFromThePressTest, TheComputersAudioIsRecordedFromThePress) 
     std::vector<double> serverMoves;
     for (const auto& apartThen : serverApart)
         if (apartThen) serverMoves.push_back(*apartThen);
-    std::optional<double> serverUsual;
-    if (!serverMoves.empty()) {
-        std::nth_element(serverMoves.begin(), serverMoves.begin() + serverMoves.size() / 2,
-                         serverMoves.end());
-        serverUsual = serverMoves[serverMoves.size() / 2];
-    }
+    const std::optional<double> serverUsual =
+        serverMoves.empty() ? std::nullopt : std::optional<double>(median(serverMoves));
     for (const auto& [i, offset] : heard)
         EXPECT_LT(std::fabs(offset - expected -
                             (serverApart[i] && serverUsual ? *serverApart[i] - *serverUsual : 0)),
